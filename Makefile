@@ -1,0 +1,20 @@
+# Thin front door: every real step lives in CMake, CTest and scripts/.
+.PHONY: demo test bench
+
+demo:
+	@scripts/bootstrap
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+	@scripts/demo
+
+test:
+	@scripts/bootstrap
+	@cmake --preset default
+	@cmake --build --preset default
+	@ctest --preset default
+
+bench:
+	@scripts/bootstrap
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+	@scripts/bench

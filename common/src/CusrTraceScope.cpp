@@ -1,0 +1,45 @@
+#include "common/CusrTraceScope.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "common/CusrTrace.h"
+
+CusrTraceScope::CusrTraceScope(const char* pszMethod, std::uint32_t ulLevel) {
+  if (pszMethod == nullptr) return;
+  m_strMethod = pszMethod;
+  m_ulLevel = ulLevel & GetTraceMask();
+  WriteTraceLine(Text(), "enter", m_ulLevel);
+}
+
+CusrTraceScope::CusrTraceScope(const char* pszClass, const char* pszMethod, std::uint32_t ulLevel) {
+  if (pszClass == nullptr || pszMethod == nullptr) return;
+  m_strClass = pszClass;
+  m_strMethod = pszMethod;
+  m_ulLevel = ulLevel & GetTraceMask();
+  WriteTraceLine(Text(), "enter", m_ulLevel);
+}
+
+CusrTraceScope::~CusrTraceScope() {
+  if (m_ulLevel != 0) WriteTraceLine(Text(), "exit_", m_ulLevel);
+}
+
+std::string CusrTraceScope::Text() const {
+  return m_strClass.empty() ? m_strMethod : m_strClass + "::" + m_strMethod;
+}
+
+std::string TraceFmt(const char* pszFormat, ...) {
+  va_list args;
+  va_start(args, pszFormat);
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(nullptr, 0, pszFormat, copy);
+  va_end(copy);
+  std::string s;
+  if (n > 0) {
+    s.resize(static_cast<std::size_t>(n));
+    std::vsnprintf(s.data(), s.size() + 1, pszFormat, args);
+  }
+  va_end(args);
+  return s;
+}

@@ -1,0 +1,114 @@
+#include "common/Messages.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "common/MessageBoxStyle.h"
+#include "common/MessageCatalogue.h"
+#include "common/MessageDisplay.h"
+
+namespace {
+
+std::atomic<TraceProgram> g_program{TraceProgram::Kelpconf};
+
+constexpr std::size_t kTextBufferSize = 1024;
+constexpr std::size_t kMaxArgs = 5;
+constexpr std::uint32_t kCreationErrorStyle = MB_TOPMOST | MB_TASKMODAL | MB_ICONHAND;  // 0x42010
+
+const MessageCatalogue& Catalogue() { return MessageCatalogue::Of(g_program.load()); }
+
+std::string Identifier(std::uint32_t id, std::uint32_t kind) {
+  char sz[40];
+  std::snprintf(sz, sizeof sz, "[DMEN0%04u%s]", id, MessageKindLetter(kind));
+  return sz;
+}
+
+std::string Body(std::uint32_t id, const std::vector<std::string>& args) {
+  return FormatWithTextArgs(Catalogue().LoadString(id), args);
+}
+
+std::string ShowRow(std::uint32_t id, const std::vector<std::string>& args, int* pnButton, bool bFallback) {
+  const MessageRow& row = Catalogue().Rows()[FindMessage(id)];
+  const std::uint32_t ulStyle = row.style | MessageKindIcon(row.kind);
+  char szText[kTextBufferSize];
+  FormatMessageText(szText, sizeof szText, row.id, row.kind, args);
+
+  const int nButton = ShowMessageBox(row.id, row.kind, ulStyle, args);
+  if (nButton != 0) {
+    if (pnButton) *pnButton = nButton;
+    return szText;
+  }
+  if (pnButton) *pnButton = IDCANCEL;
+  if (bFallback) return ShowCreationError(row.id, 0);
+  return szText;
+}
+
+struct ApiErrorMessage {
+  std::uint32_t code;
+  std::uint32_t messageId;
+};
+
+constexpr ApiErrorMessage kApiErrorMessages[] = {
+    {0, 3518},          {1, 3519},          {2, 3520},          {4, 3522},          {5, 3523},
+    {6, 3524},          {7, 3525},          {8, 3526},          {9, 3527},          {0x80000001, 3527},
+    {0x83800001, 3527}, {0x83800012, 3527}, {0x83800016, 3527}, {0x83800017, 3527}, {0x84000004, 3527},
+    {0x83800006, 4039}, {0x83800013, 3564}, {0x83800014, 3565}, {0x83800015, 3529}, {0x83800018, 4016},
+    {0x8380001D, 4035},
+};
+constexpr std::uint32_t kOtherCodeMessage = 3508;
+constexpr std::uint32_t kOtherTopBitCodeMessage = 3527;
+
+}  // namespace
+
+void SetMessageProgram(TraceProgram program) { g_program.store(program); }
+
+TraceProgram GetMessageProgram() { return g_program.load(); }
+
+std::string ShowMessage(std::uint32_t id, const std::string& a1, const std::string& a2, int* pnButton) {
+  return ShowRow(id, {a1, a2}, pnButton, true);
+}
+
+std::string ShowMessageNoCheck(std::uint32_t id, const std::string& a1, const std::string& a2, int* pnButton) {
+  return ShowRow(id, {a1, a2}, pnButton, false);
+}
+
+std::string ShowMessageEx(std::uint32_t id, int* pnButton, const std::vector<std::string>& args) {
+  const std::vector<std::string> used(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(std::min(args.size(), kMaxArgs)));
+  return ShowRow(id, used, pnButton, true);
+}
+
+std::size_t FindMessage(std::uint32_t id) { return Catalogue().Find(id); }
+
+std::size_t FormatMessageText(char* pszBuffer, std::size_t nSize, std::uint32_t id, std::uint32_t kind,
+                              const std::vector<std::string>& args) {
+  if (pszBuffer == nullptr || nSize == 0) return 0;
+  const std::string text = Identifier(id, kind) + Body(id, args);
+  const std::size_t n = std::min(text.size(), nSize - 1);
+  std::memcpy(pszBuffer, text.data(), n);
+  pszBuffer[n] = '\0';
+  return n;
+}
+
+int ShowMessageBox(std::uint32_t id, std::uint32_t kind, std::uint32_t ulStyle, const std::vector<std::string>& args) {
+  MessageDisplay* pDisplay = GetMessageDisplay();
+  if (pDisplay == nullptr) return 0;
+  return pDisplay->ShowBox(Catalogue().Title(), Identifier(id, kind) + "\n\n" + Body(id, args), ulStyle);
+}
+
+std::string ShowCreationError(std::uint32_t id, std::uint32_t ulCode) {
+  char sz[128];
+  // Code 0 (the box could not be shown) is the only code that occurs; it reads as memory
+  // shortage, as the system has always put it.
+  std::snprintf(sz, sizeof sz, "Failed to create the message(ID: %d).\n%s", static_cast<int>(id),
+                ulCode == 0 ? "Not enough memory." : "");
+  if (MessageDisplay* pDisplay = GetMessageDisplay()) pDisplay->ShowBox("Kelpset Tool", sz, kCreationErrorStyle);
+  return sz;
+}
+
+std::uint32_t GetApiErrorMessageId(std::uint32_t ulErrorCode) {
+  for (const ApiErrorMessage& e : kApiErrorMessages)
+    if (e.code == ulErrorCode) return e.messageId;
+  return (ulErrorCode & 0x80000000u) ? kOtherTopBitCodeMessage : kOtherCodeMessage;
+}
