@@ -18,13 +18,10 @@ using RealDuration = std::chrono::nanoseconds;
 
 constexpr RealDuration kFirstBackoff = std::chrono::microseconds(50);
 constexpr RealDuration kMaxBackoff = std::chrono::milliseconds(1);
-
-// A thread in a timed wait on manual time; Advance wakes it through its own mutex and cv.
-struct ManualWaiter {
-  std::mutex* mutex;
-  std::condition_variable* cv;
-  int notifying = 0;  // Advance calls still holding a pointer to this waiter
-};
+constexpr Millis kLongestStep = std::chrono::hours(24);
+// A manual-time waiter re-reads the time at least this often (real time): Advance notifies
+// without taking the waiter's mutex, so a notification can slip in just before it blocks.
+constexpr RealDuration kManualRecheck = std::chrono::milliseconds(2);
 
 struct ClockState {
   std::mutex mutex;
@@ -37,7 +34,7 @@ struct ClockState {
   bool manual = false;
   TimePoint manualNow{};
   system_clock::time_point manualWall{};
-  std::vector<ManualWaiter*> waiters;
+  std::vector<std::condition_variable*> waiters;  // threads in a timed wait on manual time
 };
 
 ClockState& State() {
@@ -71,7 +68,13 @@ void RebaseLocked(ClockState& s, TimePoint from) {
 // Unlike ToReal, not rounded up: deadlines of waits stay as precise as the scale allows.
 RealDuration ExactReal(Millis logical, double scale) {
   if (logical <= Millis::zero()) return RealDuration::zero();
-  return std::chrono::duration_cast<RealDuration>(std::chrono::duration<double, std::milli>(logical) * scale);
+  return std::chrono::duration_cast<RealDuration>(
+      std::chrono::duration<double, std::milli>(logical) * scale);
+}
+
+// One real wait towards a deadline; waits loop, so capping a step keeps huge time-outs in range.
+RealDuration StepTowards(TimePoint deadline, TimePoint now, double scale) {
+  return ExactReal(std::min(deadline - now, kLongestStep), scale);
 }
 
 struct Snapshot {
@@ -86,73 +89,48 @@ Snapshot Take() {
   return {s.manual, NowLocked(s), ScaleLocked(s)};
 }
 
-// Registers a manual-time waiter for its lifetime. Registering before the waiter first reads the
-// time, and Advance passing through the waiter's mutex before notifying, leave no gap for a lost
-// wake-up. The caller's lock must be held when the scope ends.
+// Registers a manual-time waiter for its lifetime; Advance notifies its cv. Registered before it
+// first reads the time, the waiter cannot miss an Advance that comes later.
 class ManualWaitScope {
  public:
-  ManualWaitScope(std::unique_lock<std::mutex>& lock, std::condition_variable& cv)
-      : m_lock(lock), m_waiter{lock.mutex(), &cv} {
+  explicit ManualWaitScope(std::condition_variable& cv) : m_cv(cv) {
     ClockState& s = State();
     std::lock_guard guard(s.mutex);
-    s.waiters.push_back(&m_waiter);
+    s.waiters.push_back(&m_cv);
     s.waitersChanged.notify_all();
   }
 
   ~ManualWaitScope() {
     ClockState& s = State();
-    std::unique_lock guard(s.mutex);
-    std::erase(s.waiters, &m_waiter);
+    std::lock_guard guard(s.mutex);
+    // Several waiters may share one cv: drop one registration only.
+    s.waiters.erase(std::find(s.waiters.begin(), s.waiters.end(), &m_cv));
     s.waitersChanged.notify_all();
-    if (m_waiter.notifying > 0) {
-      // Advance needs our mutex to finish with us; the waiter must outlive its pointer.
-      m_lock.unlock();
-      s.waitersChanged.wait(guard, [&] { return m_waiter.notifying == 0; });
-      guard.unlock();
-      m_lock.lock();
-    }
   }
 
   ManualWaitScope(const ManualWaitScope&) = delete;
   ManualWaitScope& operator=(const ManualWaitScope&) = delete;
 
  private:
-  std::unique_lock<std::mutex>& m_lock;
-  ManualWaiter m_waiter;
+  std::condition_variable& m_cv;
 };
 
 // The manual-time part of WaitUntil: the result, or nullopt when manual time ended meanwhile.
-std::optional<bool> WaitManual(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, TimePoint deadline,
-                               const std::function<bool()>& pred) {
-  ManualWaitScope scope(lock, cv);
+std::optional<bool> WaitManual(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                               TimePoint deadline, const std::function<bool()>& pred) {
+  const ManualWaitScope scope(cv);
   for (;;) {
     if (pred()) return true;
     const Snapshot now = Take();
     if (!now.manual) return std::nullopt;
     if (now.now >= deadline) return false;
-    cv.wait(lock);
+    cv.wait_for(lock, kManualRecheck);
   }
 }
 
-void WakeManualWaiters() {
-  ClockState& s = State();
-  std::vector<ManualWaiter*> batch;
-  {
-    std::lock_guard guard(s.mutex);
-    batch = s.waiters;
-    for (ManualWaiter* waiter : batch) ++waiter->notifying;
-  }
-  for (ManualWaiter* waiter : batch) {
-    // A waiter between reading the time and blocking holds its mutex: passing through it
-    // means the notification below cannot fall into that gap.
-    { std::lock_guard pass(*waiter->mutex); }
-    waiter->cv->notify_all();
-  }
-  {
-    std::lock_guard guard(s.mutex);
-    for (ManualWaiter* waiter : batch) --waiter->notifying;
-  }
-  s.waitersChanged.notify_all();
+// Caller holds the state's mutex, so no registered cv goes away meanwhile.
+void WakeManualWaitersLocked(ClockState& s) {
+  for (std::condition_variable* cv : s.waiters) cv->notify_all();
 }
 
 }  // namespace
@@ -207,12 +185,14 @@ double Clock::ParseTimeScale(std::string_view text) {
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value) || value <= 0) return 1.0;
+  if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value) ||
+      value <= 0)
+    return 1.0;
   return value;
 }
 
-bool Clock::WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, TimePoint deadline,
-                      const std::function<bool()>& pred) {
+bool Clock::WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                      TimePoint deadline, const std::function<bool()>& pred) {
   for (;;) {
     if (pred()) return true;
     const Snapshot now = Take();
@@ -221,7 +201,7 @@ bool Clock::WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>&
       if (const std::optional<bool> result = WaitManual(cv, lock, deadline, pred)) return *result;
       continue;
     }
-    cv.wait_for(lock, ExactReal(deadline - now.now, now.scale));
+    cv.wait_for(lock, StepTowards(deadline, now.now, now.scale));
   }
 }
 
@@ -236,11 +216,11 @@ bool Clock::PollUntil(TimePoint deadline, const std::function<bool()>& attempt) 
     const Snapshot now = Take();
     if (now.now >= deadline) return false;
     if (now.manual) {
-      if (!scope) scope.emplace(lock, cv);
+      if (!scope) scope.emplace(cv);
       cv.wait_for(lock, backoff);
     } else {
       scope.reset();
-      cv.wait_for(lock, std::min(backoff, ExactReal(deadline - now.now, now.scale)));
+      cv.wait_for(lock, std::min(backoff, StepTowards(deadline, now.now, now.scale)));
     }
     backoff = std::min(backoff * 2, kMaxBackoff);
   }
@@ -256,24 +236,20 @@ ManualClock::ManualClock(system_clock::time_point wallStart) {
 }
 
 ManualClock::~ManualClock() {
-  {
-    ClockState& s = State();
-    std::lock_guard guard(s.mutex);
-    RebaseLocked(s, s.manualNow);
-    s.manual = false;
-  }
-  WakeManualWaiters();
+  ClockState& s = State();
+  std::lock_guard guard(s.mutex);
+  RebaseLocked(s, s.manualNow);
+  s.manual = false;
+  WakeManualWaitersLocked(s);
 }
 
 void ManualClock::Advance(Millis by) {
   if (by <= Millis::zero()) return;
-  {
-    ClockState& s = State();
-    std::lock_guard guard(s.mutex);
-    s.manualNow += by;
-    s.manualWall += by;
-  }
-  WakeManualWaiters();
+  ClockState& s = State();
+  std::lock_guard guard(s.mutex);
+  s.manualNow += by;
+  s.manualWall += by;
+  WakeManualWaitersLocked(s);
 }
 
 bool ManualClock::WaitForWaiters(std::size_t count, Millis realLimit) const {

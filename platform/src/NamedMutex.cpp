@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -21,7 +24,8 @@ namespace plat {
 namespace {
 
 // The lock file holds the owner's pid while the mutex is held and blanks otherwise; a pid found
-// on taking the flock is the mark of an owner that died. Fixed size, so no truncation is needed.
+// on taking the flock is the mark of an owner that died. The record is written through a shared
+// mapping: it outlives a killed owner like a file write, but costs no system call.
 constexpr std::size_t kRecordSize = 16;
 constexpr char kBlankRecord[kRecordSize + 1] = "               \n";
 
@@ -35,7 +39,9 @@ void OnForkChild() { g_forkGeneration.fetch_add(1, std::memory_order_relaxed); }
 
 struct NamedMutex::Shared : std::enable_shared_from_this<Shared> {
   Shared(std::string mutexName, std::filesystem::path lockFile)
-      : name(std::move(mutexName)), file(std::move(lockFile)), forkGeneration(g_forkGeneration.load()) {}
+      : name(std::move(mutexName)),
+        file(std::move(lockFile)),
+        forkGeneration(g_forkGeneration.load()) {}
   ~Shared() { CloseFile(); }
   Shared(const Shared&) = delete;
   Shared& operator=(const Shared&) = delete;
@@ -78,21 +84,33 @@ struct NamedMutex::Shared : std::enable_shared_from_this<Shared> {
     if (file.empty()) return false;
     fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
+    // Growing only: the file never shrinks under another process's mapping.
+    struct stat st {};
+    void* view = MAP_FAILED;
+    if (::fstat(fd, &st) == 0 &&
+        (st.st_size >= static_cast<off_t>(kRecordSize) || ::ftruncate(fd, kRecordSize) == 0))
+      view = ::mmap(nullptr, kRecordSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED) {
+      CloseFile();
+      return false;
+    }
+    record = static_cast<char*>(view);
     std::snprintf(ownRecord, sizeof ownRecord, "%-15d\n", static_cast<int>(::getpid()));
     return true;
   }
 
   void CloseFile() {
+    if (record != nullptr) ::munmap(record, kRecordSize);
+    record = nullptr;
     if (fd >= 0) ::close(fd);
     fd = -1;
   }
 
   // The flock is ours: reads what the last owner left, then records this process.
   LockResult TakeOwnership(std::thread::id me) {
-    char previous[kRecordSize];
-    const ssize_t n = ::pread(fd, previous, sizeof previous, 0);
-    const bool abandoned = n > 0 && std::any_of(previous, previous + n, [](char c) { return c >= '0' && c <= '9'; });
-    (void)!::pwrite(fd, ownRecord, kRecordSize, 0);
+    const bool abandoned =
+        std::any_of(record, record + kRecordSize, [](char c) { return c >= '0' && c <= '9'; });
+    std::memcpy(record, ownRecord, kRecordSize);
     holder = me;
     depth = 1;
     selfWhileOwned = shared_from_this();
@@ -113,6 +131,7 @@ struct NamedMutex::Shared : std::enable_shared_from_this<Shared> {
   std::thread::id holder;  // the thread owning the mutex or taking its flock
   unsigned depth = 0;      // recursion count; 0 while the holder is still taking the flock
   int fd = -1;
+  char* record = nullptr;  // the owner record, mapped from the lock file
   char ownRecord[kRecordSize + 1] = {};
   unsigned forkGeneration;
   std::shared_ptr<Shared> selfWhileOwned;  // a held mutex outlives its handles
@@ -133,10 +152,14 @@ bool HasFlock(int fd, int& error) {
 
 const char* ToText(LockResult result) {
   switch (result) {
-    case LockResult::Acquired: return "Acquired";
-    case LockResult::Abandoned: return "Abandoned";
-    case LockResult::Timeout: return "Timeout";
-    case LockResult::Failed: return "Failed";
+    case LockResult::Acquired:
+      return "Acquired";
+    case LockResult::Abandoned:
+      return "Abandoned";
+    case LockResult::Timeout:
+      return "Timeout";
+    case LockResult::Failed:
+      return "Failed";
   }
   return "Unknown";
 }
@@ -160,7 +183,7 @@ LockResult NamedMutex::Lock() {
   s.holder = me;
   if (!s.OpenFile()) return s.GiveUp(LockResult::Failed);
   int error = 0;
-  if (!HasFlock(s.fd, error) && error == EWOULDBLOCK) {
+  if (!HasFlock(s.fd, error) && (error == EWOULDBLOCK || error == EINTR)) {
     // Other threads keep away while we are the holder, so the descriptor stays as it is.
     const int fd = s.fd;
     lock.unlock();
@@ -193,7 +216,8 @@ LockResult NamedMutex::Lock(Millis timeout) {
   if (!HasFlock(s.fd, error) && (error == EWOULDBLOCK || error == EINTR)) {
     const int fd = s.fd;
     lock.unlock();
-    const bool got = Clock::PollUntil(deadline, [&] { return HasFlock(fd, error) || (error != EWOULDBLOCK && error != EINTR); });
+    const bool got = Clock::PollUntil(
+        deadline, [&] { return HasFlock(fd, error) || (error != EWOULDBLOCK && error != EINTR); });
     lock.lock();
     if (!got) return s.GiveUp(LockResult::Timeout);
   }
@@ -213,7 +237,7 @@ bool NamedMutex::Unlock() {
   if (s.depth == 0 || s.holder != std::this_thread::get_id()) return false;
   if (--s.depth > 0) return true;
   // Blank the record before the flock goes, so nobody reads a released mutex as abandoned.
-  (void)!::pwrite(s.fd, kBlankRecord, kRecordSize, 0);
+  std::memcpy(s.record, kBlankRecord, kRecordSize);
   ::flock(s.fd, LOCK_UN);
   s.holder = {};
   const std::shared_ptr<Shared> keep = std::move(s.selfWhileOwned);

@@ -9,14 +9,19 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <cstdint>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace plat {
 namespace {
+
+// The wait status recorded for a child someone else collected (SIGCHLD ignored): exit code 255.
+constexpr int kLostStatus = 255 << 8;
 
 // Called through syscall: glibc 2.36 declares pidfd_open without C linkage.
 int OpenPidFd(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
@@ -196,8 +201,9 @@ bool Process::Start(const std::filesystem::path& program, const std::vector<std:
   pid_t pid = 0;
   const bool searchPath = program.native().find('/') == std::string::npos;
   // glibc reports a failed exec here, with the child already collected.
-  const int rc = searchPath ? ::posix_spawnp(&pid, argv[0], nullptr, attributes.get(), argv.data(), envp)
-                            : ::posix_spawn(&pid, argv[0], nullptr, attributes.get(), argv.data(), envp);
+  const int rc = searchPath
+                     ? ::posix_spawnp(&pid, argv[0], nullptr, attributes.get(), argv.data(), envp)
+                     : ::posix_spawn(&pid, argv[0], nullptr, attributes.get(), argv.data(), envp);
   if (rc != 0) {
     m_error = "cannot start '" + program.string() + "': " + std::system_category().message(rc);
     return false;
@@ -225,9 +231,7 @@ bool Process::IsRunning() {
     rc = ::waitpid(m_pid, &status, WNOHANG);
   } while (rc < 0 && errno == EINTR);
   if (rc == 0) return true;
-  // rc < 0: someone else collected the child (SIGCHLD ignored); its code is lost.
-  if (rc < 0) status = 0xFF00;
-  Record(status);
+  Record(rc < 0 ? kLostStatus : status);
   return false;
 }
 
@@ -239,14 +243,15 @@ std::optional<int> Process::Wait() {
     do {
       rc = ::waitpid(m_pid, &status, 0);
     } while (rc < 0 && errno == EINTR);
-    Record(rc < 0 ? 0xFF00 : status);
+    Record(rc < 0 ? kLostStatus : status);
   }
   return m_exitCode;
 }
 
 std::optional<int> Process::Wait(Millis timeout) {
   if (m_pid <= 0) return std::nullopt;
-  if (!Clock::PollUntil(Clock::Now() + timeout, [this] { return !IsRunning(); })) return std::nullopt;
+  if (!Clock::PollUntil(Clock::Now() + timeout, [this] { return !IsRunning(); }))
+    return std::nullopt;
   return m_exitCode;
 }
 

@@ -25,7 +25,8 @@ void MakeFolder(const std::filesystem::path& dir, std::error_code& ec) {
     MakeFolder(parent, ec);
     if (ec) return;
   }
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) ec = std::error_code(errno, std::system_category());
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+    ec = std::error_code(errno, std::system_category());
 }
 
 // Anyone may create the /tmp fallback first; it is only ours if we own it and nobody else can
@@ -74,8 +75,8 @@ std::string EscapeObjectName(std::string_view name) {
   out.reserve(name.size());
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
-    const bool keep = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-                      byte == '_' || byte == '-';
+    const bool keep = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                      (byte >= '0' && byte <= '9') || byte == '_' || byte == '-';
     if (keep) {
       out += c;
     } else {

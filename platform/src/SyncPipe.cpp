@@ -45,13 +45,20 @@ sockaddr_un AddressOf(const std::filesystem::path& path) {
 
 const char* ToText(PipeStatus status) {
   switch (status) {
-    case PipeStatus::Ok: return "Ok";
-    case PipeStatus::Truncated: return "Truncated";
-    case PipeStatus::Timeout: return "Timeout";
-    case PipeStatus::NoServer: return "NoServer";
-    case PipeStatus::InUse: return "InUse";
-    case PipeStatus::Closed: return "Closed";
-    case PipeStatus::Failed: return "Failed";
+    case PipeStatus::Ok:
+      return "Ok";
+    case PipeStatus::Truncated:
+      return "Truncated";
+    case PipeStatus::Timeout:
+      return "Timeout";
+    case PipeStatus::NoServer:
+      return "NoServer";
+    case PipeStatus::InUse:
+      return "InUse";
+    case PipeStatus::Closed:
+      return "Closed";
+    case PipeStatus::Failed:
+      return "Failed";
   }
   return "Unknown";
 }
@@ -65,10 +72,12 @@ PipeStatus SyncPipe::Fail(PipeStatus status, std::string what, int error) {
 }
 
 PipeStatus SyncPipe::Locate(std::string_view name) {
-  if (m_peerFd >= 0 || m_listenFd >= 0) return Fail(PipeStatus::Failed, "pipe '" + m_path.string() + "' is already open");
+  if (m_peerFd >= 0 || m_listenFd >= 0)
+    return Fail(PipeStatus::Failed, "pipe '" + m_path.string() + "' is already open");
   std::error_code ec;
   const std::filesystem::path dir = RuntimeDir(ec);
-  if (ec) return Fail(PipeStatus::Failed, "runtime dir '" + dir.string() + "' unusable", ec.value());
+  if (ec)
+    return Fail(PipeStatus::Failed, "runtime dir '" + dir.string() + "' unusable", ec.value());
   m_path = dir / EscapeObjectName(name);
   if (m_path.native().size() >= sizeof(sockaddr_un{}.sun_path))
     return Fail(PipeStatus::Failed, "pipe path '" + m_path.string() + "' is too long for a socket");
@@ -83,7 +92,8 @@ PipeStatus SyncPipe::Create(std::string_view name) {
   if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     CloseFd(m_lockFd);
-    if (error == EWOULDBLOCK) return Fail(PipeStatus::InUse, "another server holds pipe '" + m_path.string() + "'");
+    if (error == EWOULDBLOCK)
+      return Fail(PipeStatus::InUse, "another server holds pipe '" + m_path.string() + "'");
     return Fail(PipeStatus::Failed, "cannot lock '" + lockFile + "'", error);
   }
   // Holding the name, any socket file left here belongs to a server that died.
@@ -94,7 +104,8 @@ PipeStatus SyncPipe::Create(std::string_view name) {
   }
   m_listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   const sockaddr_un address = AddressOf(m_path);
-  if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  if (m_listenFd < 0 ||
+      ::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(m_listenFd, kBacklog) != 0) {
     const int error = errno;
     Close();
@@ -106,11 +117,13 @@ PipeStatus SyncPipe::Create(std::string_view name) {
 PipeStatus SyncPipe::Accept(std::optional<Millis> timeout) {
   if (m_listenFd < 0) return Fail(PipeStatus::Failed, "pipe not created");
   CloseFd(m_peerFd);
-  if (!WaitReadable(m_listenFd, timeout)) return Fail(PipeStatus::Timeout, "no client connected in time");
+  if (!WaitReadable(m_listenFd, timeout))
+    return Fail(PipeStatus::Timeout, "no client connected in time");
   do {
     m_peerFd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
   } while (m_peerFd < 0 && errno == EINTR);
-  if (m_peerFd < 0) return Fail(PipeStatus::Failed, "accept on '" + m_path.string() + "' failed", errno);
+  if (m_peerFd < 0)
+    return Fail(PipeStatus::Failed, "accept on '" + m_path.string() + "' failed", errno);
   return PipeStatus::Ok;
 }
 
@@ -127,8 +140,8 @@ PipeStatus SyncPipe::Connect(std::string_view name) {
     const int error = errno;
     CloseFd(m_peerFd);
     const bool absent = error == ENOENT || error == ECONNREFUSED;
-    return Fail(absent ? PipeStatus::NoServer : PipeStatus::Failed, "cannot connect to '" + m_path.string() + "'",
-                error);
+    return Fail(absent ? PipeStatus::NoServer : PipeStatus::Failed,
+                "cannot connect to '" + m_path.string() + "'", error);
   }
   return PipeStatus::Ok;
 }
@@ -144,12 +157,14 @@ PipeStatus SyncPipe::Write(std::string_view message) {
   if (n < 0) {
     const int error = errno;
     const bool gone = error == EPIPE || error == ECONNRESET || error == ENOTCONN;
-    return Fail(gone ? PipeStatus::Closed : PipeStatus::Failed, "write to '" + m_path.string() + "' failed", error);
+    return Fail(gone ? PipeStatus::Closed : PipeStatus::Failed,
+                "write to '" + m_path.string() + "' failed", error);
   }
   return PipeStatus::Ok;
 }
 
-PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes, std::optional<Millis> timeout) {
+PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes,
+                          std::optional<Millis> timeout) {
   message.clear();
   if (m_peerFd < 0) return Fail(PipeStatus::Failed, "pipe not connected");
   if (!WaitReadable(m_peerFd, timeout)) return Fail(PipeStatus::Timeout, "no message in time");
@@ -168,7 +183,8 @@ PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes, std::optio
                 "read from '" + m_path.string() + "' failed", error);
   }
   const bool truncated = (header.msg_flags & MSG_TRUNC) != 0;
-  if (n == 0 && !truncated) return Fail(PipeStatus::Closed, "peer closed '" + m_path.string() + "'");
+  if (n == 0 && !truncated)
+    return Fail(PipeStatus::Closed, "peer closed '" + m_path.string() + "'");
   buffer.resize(static_cast<std::size_t>(n));
   message = std::move(buffer);
   return truncated ? PipeStatus::Truncated : PipeStatus::Ok;

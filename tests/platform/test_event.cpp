@@ -23,22 +23,17 @@ bool Eventually(const std::function<bool()>& condition) {
   return condition();
 }
 
-class Waiters {
- public:
+// kWaiters threads blocked in Wait, counting how many got through.
+struct Waiters {
   explicit Waiters(Event& event) {
-    for (int i = 0; i < kWaiters; ++i) m_threads.emplace_back([&] {
-      event.Wait();
-      ++m_released;
-    });
+    for (int i = 0; i < kWaiters; ++i)
+      threads.emplace_back([&] { released += event.Wait() ? 1 : 0; });
   }
   ~Waiters() {
-    for (std::thread& t : m_threads) t.join();
+    for (std::thread& t : threads) t.join();
   }
-  int Released() const { return m_released; }
-
- private:
-  std::atomic<int> m_released{0};
-  std::vector<std::thread> m_threads;
+  std::atomic<int> released{0};
+  std::vector<std::thread> threads;
 };
 
 TEST(Event, InitialStateAndResetModeDecideWhatWaitsSee) {
@@ -53,7 +48,8 @@ TEST(Event, InitialStateAndResetModeDecideWhatWaitsSee) {
       {Event::ResetMode::Auto, false, false, false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "auto=" << (c.mode == Event::ResetMode::Auto) << " set=" << c.initiallySet);
+    SCOPED_TRACE(testing::Message()
+                 << "auto=" << (c.mode == Event::ResetMode::Auto) << " set=" << c.initiallySet);
     Event event(c.mode, c.initiallySet);
     EXPECT_EQ(event.Wait(Millis(0)), c.first);
     EXPECT_EQ(event.Wait(Millis(0)), c.second);
@@ -65,7 +61,7 @@ TEST(Event, ManualResetReleasesEveryWaiterAndStaysSet) {
   {
     Waiters waiters(event);
     event.Set();
-    EXPECT_TRUE(Eventually([&] { return waiters.Released() == kWaiters; }));
+    EXPECT_TRUE(Eventually([&] { return waiters.released == kWaiters; }));
   }
   EXPECT_TRUE(event.Wait(Millis(0)));
   event.Reset();
@@ -77,9 +73,9 @@ TEST(Event, AutoResetReleasesOneWaiterPerSet) {
   Waiters waiters(event);
   for (int expected = 1; expected <= kWaiters; ++expected) {
     event.Set();
-    EXPECT_TRUE(Eventually([&] { return waiters.Released() == expected; }));
+    EXPECT_TRUE(Eventually([&] { return waiters.released == expected; }));
     std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(waiters.Released(), expected);
+    EXPECT_EQ(waiters.released, expected);
   }
   EXPECT_FALSE(event.Wait(Millis(0)));
 }
@@ -89,7 +85,7 @@ TEST(Event, TimedWaitEndsAtTheManualDeadlineUnlessSetBefore) {
   Event event(Event::ResetMode::Auto);
   std::atomic<int> outcome{-1};
   std::thread waiter([&] { outcome = event.Wait(Millis(5000)) ? 1 : 0; });
-  ASSERT_TRUE(manual.WaitForWaiters(1));
+  EXPECT_TRUE(manual.WaitForWaiters(1));
   manual.Advance(Millis(4999));
   std::this_thread::sleep_for(20ms);
   EXPECT_EQ(outcome, -1);
@@ -98,7 +94,7 @@ TEST(Event, TimedWaitEndsAtTheManualDeadlineUnlessSetBefore) {
   EXPECT_EQ(outcome, 0);
 
   std::thread signalled([&] { outcome = event.Wait(Millis(5000)) ? 1 : 0; });
-  ASSERT_TRUE(manual.WaitForWaiters(1));
+  EXPECT_TRUE(manual.WaitForWaiters(1));
   event.Set();
   signalled.join();
   EXPECT_EQ(outcome, 1);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "TestEnv.h"
@@ -16,14 +18,14 @@ using plat::Millis;
 using plat::Process;
 using namespace std::chrono_literals;
 
-// True once pid no longer exists at all (a zombie still does).
-bool Vanishes(pid_t pid) {
-  for (int i = 0; i < 5000; ++i) {
-    if (kill(pid, 0) != 0 && errno == ESRCH) return true;
-    std::this_thread::sleep_for(1ms);
-  }
-  return false;
+// Polls a condition other processes make true, for at most five seconds.
+bool Eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 5000 && !condition(); ++i) std::this_thread::sleep_for(1ms);
+  return condition();
 }
+
+// A zombie still exists; a reaped child does not.
+bool Vanished(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
 
 TEST(Process, ReportsTheExitCodeAndPassesArgumentsVerbatim) {
   const struct {
@@ -34,7 +36,10 @@ TEST(Process, ReportsTheExitCodeAndPassesArgumentsVerbatim) {
   } cases[] = {
       {"exit code", {"-c", "exit 3"}, {}, 3},
       {"signal", {"-c", "kill -9 $$"}, {}, 128 + 9},
-      {"arguments", {"-c", R"(test "$1" = 'a b' && test "$2" = '"q" $x')", "sh", "a b", R"("q" $x)"}, {}, 0},
+      {"arguments",
+       {"-c", R"(test "$1" = 'a b' && test "$2" = '"q" $x')", "sh", "a b", R"("q" $x)"},
+       {},
+       0},
       {"environment", {"-c", R"(test "$KELP_PROBE" = 'yes no')"}, {"KELP_PROBE=yes no"}, 0},
   };
   for (const auto& c : cases) {
@@ -50,7 +55,8 @@ TEST(Process, ReportsTheExitCodeAndPassesArgumentsVerbatim) {
 TEST(Process, ProgramThatCannotRunFailsToStart) {
   kelptest::TempDir dir;
   kelptest::WriteFile(dir / "not-executable", "#!/bin/sh\n");
-  for (const std::filesystem::path& program : {dir / "missing", dir / "not-executable", std::filesystem::path("kelp-no-such-tool")}) {
+  for (const std::filesystem::path& program :
+       {dir / "missing", dir / "not-executable", std::filesystem::path("kelp-no-such-tool")}) {
     SCOPED_TRACE(program);
     Process process;
     EXPECT_FALSE(process.Start(program, {}));
@@ -72,9 +78,9 @@ TEST(Process, TerminateEndsASleepingChildWithTheGivenCode) {
 }
 
 TEST(Process, TerminateKillsAChildThatIgnoresSigtermAfterTheGrace) {
-  Clock::SetTimeScale(0.001);
   Process process;
   ASSERT_TRUE(process.Start("/bin/sh", {"-c", "trap '' TERM; exec sleep 30"})) << process.Error();
+  Clock::SetTimeScale(0.001);
   const auto realStart = std::chrono::steady_clock::now();
   EXPECT_TRUE(process.Terminate(9, Millis(2000)));
   EXPECT_LT(std::chrono::steady_clock::now() - realStart, 5s);
@@ -89,7 +95,7 @@ TEST(Process, TimedWaitGivesUpAtTheManualDeadline) {
     ManualClock manual;
     std::optional<int> result = -1;
     std::thread waiter([&] { result = process.Wait(Millis(60000)); });
-    ASSERT_TRUE(manual.WaitForWaiters(1));
+    EXPECT_TRUE(manual.WaitForWaiters(1));
     manual.Advance(Millis(60000));
     waiter.join();
     EXPECT_EQ(result, std::nullopt);
@@ -99,20 +105,18 @@ TEST(Process, TimedWaitGivesUpAtTheManualDeadline) {
 }
 
 TEST(Process, DestroyingTheObjectLeavesNoZombie) {
-  pid_t ended = 0;
+  kelptest::TempDir dir;
+  const std::filesystem::path fifo = dir / "release";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   pid_t running = 0;
   {
-    Process quick;
-    ASSERT_TRUE(quick.Start("/bin/true"));
-    ended = quick.Pid();
-    Process slow;
-    ASSERT_TRUE(slow.Start("sleep", {"0.2"}));
-    running = slow.Pid();
-    std::this_thread::sleep_for(50ms);
+    Process blocked;
+    ASSERT_TRUE(blocked.Start("/bin/sh", {"-c", "read line < \"$0\"", fifo.string()}));
+    running = blocked.Pid();
   }
-  EXPECT_TRUE(Vanishes(ended));
-  EXPECT_NE(kill(running, 0), -1) << "the child keeps running";
-  EXPECT_TRUE(Vanishes(running)) << "and is reaped once it ends";
+  EXPECT_FALSE(Vanished(running)) << "the child keeps running";
+  kelptest::WriteFile(fifo, "go\n");
+  EXPECT_TRUE(Eventually([&] { return Vanished(running); })) << "and is reaped once it ends";
 }
 
 }  // namespace

@@ -46,10 +46,9 @@ class Clock {
 
   // std::condition_variable::wait_until on logical time: waits on cv, whose mutex the caller
   // holds through lock, until pred() holds or the deadline passes, and returns the last pred().
-  // Whoever makes pred true notifies cv. Under a manual clock, Advance wakes the waiter through
-  // lock's mutex, so Advance must not be called while holding that mutex.
-  static bool WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, TimePoint deadline,
-                        const std::function<bool()>& pred);
+  // Whoever makes pred true notifies cv. pred runs with the lock held.
+  static bool WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                        TimePoint deadline, const std::function<bool()>& pred);
   // For conditions nobody signals (a file lock, a child process, a descriptor): calls attempt
   // until it returns true or the deadline passes, sleeping between tries with a real-time
   // backoff from 50 us up to 1 ms; a try is made at or after the deadline before giving up.
@@ -61,7 +60,8 @@ class Clock {
 // clock is back (continuing from the manual time). Only one may exist at a time.
 class ManualClock {
  public:
-  explicit ManualClock(std::chrono::system_clock::time_point wallStart = std::chrono::system_clock::time_point{});
+  explicit ManualClock(
+      std::chrono::system_clock::time_point wallStart = std::chrono::system_clock::time_point{});
   ~ManualClock();
   ManualClock(const ManualClock&) = delete;
   ManualClock& operator=(const ManualClock&) = delete;

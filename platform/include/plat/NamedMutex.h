@@ -1,13 +1,18 @@
 // A mutex known by name to every thread and process of the machine (the user's runtime dir).
 //
 // Exclusive across threads and processes; recursive for the owning thread (each Lock needs its
-// Unlock). Backed by a lock file "<runtime dir>/<escaped name>.lock" held with flock, plus
-// in-process bookkeeping so threads of one process exclude each other too. When the owning
-// process dies the kernel drops its flock: the next waiter gets the mutex and is told
-// Abandoned, as with a Win32 mutex whose owner ended without releasing it.
+// Unlock, and only the owning thread can Unlock). Backed by a lock file
+// "<runtime dir>/<escaped name>.lock" held with flock, plus in-process bookkeeping so threads of
+// one process exclude each other too. While held, the file records the owner's pid. When the
+// owning process dies the kernel drops its flock: the next taker finds the pid still recorded,
+// gets the mutex and is told Abandoned, as with a Win32 mutex whose owner ended without
+// releasing it. A thread that ends while owning it (without its process ending) leaves it owned.
 //
 // Objects are cheap handles: two NamedMutex objects with the same name in one process share
-// one state. Names may hold any characters (they are escaped for the file name).
+// one state, which keeps the lock file open while any handle exists or the mutex is held, so an
+// uncontended Lock/Unlock pair costs two flock calls. Names may hold any characters (they are
+// escaped for the file name). The runtime dir is read when the handle is made; if it cannot be
+// used, every Lock returns Failed. A child made by fork (without exec) starts with no ownership.
 #pragma once
 
 #include <cstdint>
@@ -66,7 +71,9 @@ class NamedMutexLock {
   NamedMutexLock(const NamedMutexLock&) = delete;
   NamedMutexLock& operator=(const NamedMutexLock&) = delete;
 
-  bool owns() const { return m_result == LockResult::Acquired || m_result == LockResult::Abandoned; }
+  bool owns() const {
+    return m_result == LockResult::Acquired || m_result == LockResult::Abandoned;
+  }
   LockResult result() const { return m_result; }
 
  private:

@@ -49,7 +49,8 @@ class Process {
   // As Wait, but gives up after the logical time-out (nullopt, the child keeps running).
   std::optional<int> Wait(Millis timeout);
   // Ends the running child and returns once it is gone: SIGTERM, then SIGKILL if it is still
-  // there after grace. Its exit code becomes exitCode. False when no child is running.
+  // there after grace (logical time: under a manual clock only Advance ends the grace). Its exit
+  // code becomes exitCode. False when no child is running.
   bool Terminate(int exitCode, Millis grace = kTerminateGrace);
 
   // Why Start failed.

@@ -51,7 +51,8 @@ class SyncPipe {
   // Sends one non-empty message to the peer.
   PipeStatus Write(std::string_view message);
   // Receives one message of at most maxBytes into message (no time-out when empty).
-  PipeStatus Read(std::string& message, std::size_t maxBytes, std::optional<Millis> timeout = std::nullopt);
+  PipeStatus Read(std::string& message, std::size_t maxBytes,
+                  std::optional<Millis> timeout = std::nullopt);
 
   // Closes both ends; a server removes its socket file. The object can then be used again.
   void Close();
