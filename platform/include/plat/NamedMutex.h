@@ -1,18 +1,20 @@
 // A mutex known by name to every thread and process of the machine (the user's runtime dir).
 //
 // Exclusive across threads and processes; recursive for the owning thread (each Lock needs its
-// Unlock, and only the owning thread can Unlock). Backed by a lock file
-// "<runtime dir>/<escaped name>.lock" held with flock, plus in-process bookkeeping so threads of
-// one process exclude each other too. While held, the file records the owner's pid. When the
-// owning process dies the kernel drops its flock: the next taker finds the pid still recorded,
-// gets the mutex and is told Abandoned, as with a Win32 mutex whose owner ended without
-// releasing it. A thread that ends while owning it (without its process ending) leaves it owned.
+// Unlock, and only the owning thread can Unlock). It is a process-shared, robust, recursive
+// pthread mutex kept in the file "<runtime dir>/<escaped name>.mutex", which every user maps
+// shared, so an uncontended Lock/Unlock pair makes no system call. The first user of a new file
+// initialises it under an flock on the file; a file of the wrong size or without the ready mark is
+// made over under that flock, never one in use. When the owning thread ends, or its process dies,
+// without releasing the mutex, the next taker gets it and is told Abandoned, as with a Win32
+// mutex (IsBusy may find such a mutex free; the next taker is still told).
 //
-// Objects are cheap handles: two NamedMutex objects with the same name in one process share
-// one state, which keeps the lock file open while any handle exists or the mutex is held, so an
-// uncontended Lock/Unlock pair costs two flock calls. Names may hold any characters (they are
-// escaped for the file name). The runtime dir is read when the handle is made; if it cannot be
-// used, every Lock returns Failed. A child made by fork (without exec) starts with no ownership.
+// Objects are cheap handles: handles with the same name in one process share one state, and the
+// file stays mapped for the rest of the process once used. Names may hold any characters (they
+// are escaped for the file name). The runtime dir is read when the handle is made; while it or
+// the file cannot be used, Lock returns Failed. Lock without time-out sleeps in the kernel; with a
+// time-out it polls (backing off up to 1 ms) so that scaled and manual time are honoured. A child
+// made by fork (without exec) owns nothing: what the parent's threads own stays theirs.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +29,7 @@ enum class LockResult {
   Acquired,   // the caller owns the mutex now
   Abandoned,  // owned now; the previous owner died holding it
   Timeout,    // not acquired within the time-out
-  Failed,     // the lock file could not be created or locked
+  Failed,     // the mutex file could not be created or mapped
 };
 
 const char* ToText(LockResult result);
