@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -37,13 +38,15 @@ bool PathIsFolder(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// One append() that either writes the whole buffer or reports how much it wrote.
-ssize_t WriteAll(int fd, std::string_view data) {
-  ssize_t n;
+// One append of both pieces in a single system call, so that a line reaches the file whole even
+// beside other processes appending to it; returns the bytes written or -1.
+ssize_t AppendAll(int fd, std::string_view first, std::string_view second = {}) {
+  iovec iov[2] = {{const_cast<char*>(first.data()), first.size()}, {const_cast<char*>(second.data()), second.size()}};
+  ssize_t written;
   do {
-    n = ::write(fd, data.data(), data.size());
-  } while (n < 0 && errno == EINTR);
-  return n;
+    written = ::writev(fd, iov, second.empty() ? 1 : 2);
+  } while (written < 0 && errno == EINTR);
+  return written;
 }
 
 // Right-aligns text in a field of the given width, as the revision line's "%08s", "%14s" and
@@ -227,11 +230,7 @@ std::uint32_t CusrTrace::WriteLocked(std::string_view line, std::uint32_t* pulEr
     if (const std::uint32_t ulResult = WriteHeader(pulError); ulResult != 0) return ulResult;
   }
 
-  std::string text;
-  text.reserve(need);
-  text.append(line);
-  text.push_back('\n');
-  const ssize_t n = WriteAll(m_fd, text);
+  const ssize_t n = AppendAll(m_fd, line, "\n");
   if (n != static_cast<ssize_t>(need)) {
     *pulError = static_cast<std::uint32_t>(n);
     return m_variant.resultWriteError;
@@ -261,7 +260,7 @@ std::uint32_t CusrTrace::WriteHeader(std::uint32_t* pulError) {
               " COPYRIGHT : " + PadLeft(cCopyright, 38, ' ') + "\r\n";
   }
 
-  const ssize_t n = WriteAll(m_fd, header);
+  const ssize_t n = AppendAll(m_fd, header);
   if (n != static_cast<ssize_t>(header.size())) {
     *pulError = static_cast<std::uint32_t>(n);
     return m_variant.resultWriteError;
