@@ -163,9 +163,7 @@ std::uint32_t CusrTrace::Open(std::string_view directory, std::string_view baseN
     char szVersion[256] = "";
     GetModuleVersion(szVersion);
     const std::string line = TraceLinePrefix() + "info_ CusrTrace Start ver." + szVersion;
-    const std::uint32_t ulResult = Write(line, &ulError);
-    if (ulResult != 0) return ulResult;
-    return 0;
+    return Write(line, &ulError);
   } catch (const std::bad_alloc&) {
     ulError = m_variant.resultNoMemory;
     return m_variant.resultNoMemory;

@@ -29,20 +29,29 @@ std::string Body(std::uint32_t id, const std::vector<std::string>& args) {
   return FormatWithTextArgs(Catalogue().LoadString(id), args);
 }
 
+// Identifier and text joined and cut as the returned text is.
+std::string CutText(const std::string& identifier, const std::string& body) {
+  std::string text = identifier + body;
+  if (text.size() > kTextBufferSize - 1) text.resize(kTextBufferSize - 1);
+  return text;
+}
+
+// The box shows identifier, a blank line and the text; 0 when it cannot be shown.
+int ShowBox(const std::string& identifier, const std::string& body, std::uint32_t ulStyle) {
+  MessageDisplay* pDisplay = GetMessageDisplay();
+  if (pDisplay == nullptr) return 0;
+  return pDisplay->ShowBox(Catalogue().Title(), identifier + "\n\n" + body, ulStyle);
+}
+
 std::string ShowRow(std::uint32_t id, const std::vector<std::string>& args, int* pnButton, bool bFallback) {
   const MessageRow& row = Catalogue().Rows()[FindMessage(id)];
-  const std::uint32_t ulStyle = row.style | MessageKindIcon(row.kind);
-  char szText[kTextBufferSize];
-  FormatMessageText(szText, sizeof szText, row.id, row.kind, args);
+  const std::string identifier = Identifier(row.id, row.kind);
+  const std::string body = Body(row.id, args);
 
-  const int nButton = ShowMessageBox(row.id, row.kind, ulStyle, args);
-  if (nButton != 0) {
-    if (pnButton) *pnButton = nButton;
-    return szText;
-  }
-  if (pnButton) *pnButton = IDCANCEL;
-  if (bFallback) return ShowCreationError(row.id, 0);
-  return szText;
+  const int nButton = ShowBox(identifier, body, row.style | MessageKindIcon(row.kind));
+  if (pnButton) *pnButton = nButton != 0 ? nButton : IDCANCEL;
+  if (nButton == 0 && bFallback) return ShowCreationError(row.id, 0);
+  return CutText(identifier, body);
 }
 
 struct ApiErrorMessage {
@@ -84,7 +93,7 @@ std::size_t FindMessage(std::uint32_t id) { return Catalogue().Find(id); }
 std::size_t FormatMessageText(char* pszBuffer, std::size_t nSize, std::uint32_t id, std::uint32_t kind,
                               const std::vector<std::string>& args) {
   if (pszBuffer == nullptr || nSize == 0) return 0;
-  const std::string text = Identifier(id, kind) + Body(id, args);
+  const std::string text = CutText(Identifier(id, kind), Body(id, args));
   const std::size_t n = std::min(text.size(), nSize - 1);
   std::memcpy(pszBuffer, text.data(), n);
   pszBuffer[n] = '\0';
@@ -92,9 +101,7 @@ std::size_t FormatMessageText(char* pszBuffer, std::size_t nSize, std::uint32_t 
 }
 
 int ShowMessageBox(std::uint32_t id, std::uint32_t kind, std::uint32_t ulStyle, const std::vector<std::string>& args) {
-  MessageDisplay* pDisplay = GetMessageDisplay();
-  if (pDisplay == nullptr) return 0;
-  return pDisplay->ShowBox(Catalogue().Title(), Identifier(id, kind) + "\n\n" + Body(id, args), ulStyle);
+  return ShowBox(Identifier(id, kind), Body(id, args), ulStyle);
 }
 
 std::string ShowCreationError(std::uint32_t id, std::uint32_t ulCode) {
