@@ -1,0 +1,135 @@
+// Control side of the simulated array behind libcorvid: create and list units, read and change
+// their state, inject faults. Used by kelp-arraysim, kelpctl's demo set-up, tests and benchmarks;
+// VELAPI and corvidj see the array only through corvid.h.
+//
+// A unit is the folder <system root>/arrays/<name>/ holding "unit.ini" (the scenario: model,
+// serial, addresses, boards, durations, options, injected faults) and "state.ini" (the living
+// state). Every function here and every ZQ_ call locks the unit across processes, brings the
+// simulation up to the current time, acts and saves. Functions return false with a readable
+// reason in *pError (when given) on failure; they never throw.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvid::sim {
+
+enum class Model : std::uint16_t { ZQS = 0x1700, ZQXS = 0x1701, ZQM = 0x1702, ZQH = 0x1703 };
+
+// "ZQS", "ZQXS", "ZQM", "ZQH" and back.
+const char* ModelName(Model model);
+std::optional<Model> ParseModel(const std::string& text);
+
+// Durations of the board state machines, in logical milliseconds (plat::Clock scale applies).
+struct Durations {
+  std::int64_t shutdownMs = 60'000;
+  std::int64_t bootMs = 90'000;
+  std::int64_t installMs = 600'000;
+  std::int64_t dumpMs = 120'000;
+  std::int64_t downloadMs = 60'000;
+  std::int64_t resetMs = 30'000;  // blockade/restore: down, then stopped
+};
+
+// One board, k = sCluster * 2 + sPCB (0..3).
+struct BoardSpec {
+  int k = 0;
+  std::uint8_t portStatus = 1;   // page 0x33: 1 installed, 0 not installed
+  std::uint8_t portKind = 2;     // page 0x33: 2 NAS board, 1/3 other kinds
+  std::uint8_t valid = 1;        // A3/A6/AA/AC Valid byte
+  std::uint8_t nasTypeFlag = 1;
+  std::uint8_t nasType = 1;
+  std::string location;          // at most 12 characters
+  std::array<std::uint8_t, 4> ip{};
+  std::array<std::uint8_t, 6> mac{};
+  char userPortNum = '4';
+  char cacheCap = '4';
+  char badkFCExist = 'F';
+  std::uint16_t status = 2;      // initial status word (corvid::pages::StatusWord)
+  std::uint16_t mpStatus = 0x1000;
+  std::array<std::uint32_t, 6> timeOuts{};
+  std::string nasOsVersion;      // last version received through A2
+};
+
+struct UnitSpec {
+  std::string name;
+  Model model = Model::ZQH;
+  std::string serial = "00000001";  // 8 ASCII digits in the page (any 8 bytes accepted here)
+  std::array<std::uint8_t, 4> svpIp{127, 0, 0, 1};
+  std::array<std::uint8_t, 4> subnet{255, 0, 0, 0};
+  std::uint8_t deviceType = 1;       // page 0x33 byte 3: 1 four ports, 0/2/4 two ports
+  std::vector<BoardSpec> boards;
+  Durations durations;
+  bool autoBootAfterInstall = false; // old NAS OS: the board comes up by itself after install
+  std::uint8_t versionFlag = 1;      // A2 byte 15
+  int installRefusals = 0;           // install refused this many times with ZQ_ERR_INHERIT_RETRY
+};
+
+// A preset unit: ZQH with 4 boards (device type 1, k 0..3), other models with 2 boards
+// (device type 2, k 0 and 2). Board IPs are 127.0.0.(10 + slot), slot = sCluster * 8 + sPCB;
+// boards rest stopped (status word 3) with a NAS OS installed, or new (0) when `fresh` is set.
+UnitSpec PresetUnit(const std::string& name, Model model, int boards, bool fresh = false);
+
+// The folder of a unit (whether or not it exists).
+std::string UnitDir(const std::string& name);
+// Writes a new unit; fails if it exists unless `replace` is set.
+bool CreateUnit(const UnitSpec& spec, bool replace, std::string* pError = nullptr);
+bool DeleteUnit(const std::string& name, std::string* pError = nullptr);
+// Names of the units under <system root>/arrays, sorted.
+std::vector<std::string> ListUnits();
+bool LoadUnitSpec(const std::string& name, UnitSpec* pSpec, std::string* pError = nullptr);
+
+// What a board is doing now, as the pages show it.
+struct BoardState {
+  int k = 0;
+  std::uint16_t status = 0;       // A3 status word
+  std::uint16_t mpStatus = 0;
+  std::uint32_t installStatus = 0;  // A6 progress word
+  std::uint32_t netBootResult = 0;
+  std::uint8_t hibStat = 0;
+  std::uint8_t shutdownProgress = 0;  // A8
+  std::uint32_t dumpStatus = 0;       // AA
+  std::uint32_t downloadStatus = 0;   // AC
+  std::string downloadFile;
+  std::string bootOption;             // last boot option text received through A7
+  std::string nasOsVersion;
+  std::string activity;               // "idle", "shutdown", "reboot", "boot", "install", ...
+};
+bool GetBoardStates(const std::string& unit, std::vector<BoardState>* pStates,
+                    std::string* pError = nullptr);
+
+// Sets a board's resting status word and ends whatever it was doing.
+bool SetBoardStatus(const std::string& unit, int k, std::uint16_t status,
+                    std::string* pError = nullptr);
+// Moves the simulated time of one unit forward (deterministic tests at any time scale).
+bool AdvanceTime(const std::string& unit, std::int64_t logicalMs, std::string* pError = nullptr);
+
+// Injected faults. `op` names a ZQ_ function ("GetUnitParam", "ModeSense", "ModeSelect");
+// subPage -1 matches any page; the next `count` matching calls return `code`.
+bool InjectCallFault(const std::string& unit, const std::string& op, int page, int subPage,
+                     int count, std::uint32_t code, std::string* pError = nullptr);
+enum class BoardFault {
+  MpStatus,        // value: MP status word (0x1001 blockade)
+  ForceStatus,     // value: status word held until cleared (value 0xFFFFFFFF clears)
+  NetBootResult,   // value: NetBootResult reported by the next install
+  InstallFailure,  // value: final progress word 0x00FE, or 0x05FE | cause << 16
+  DumpSkipped,     // value: 1 = the next dump ends as skipped (status 9)
+  Stall,           // value: 1 = the board's current activity stops progressing, 0 resumes
+};
+bool InjectBoardFault(const std::string& unit, int k, BoardFault fault, std::uint32_t value,
+                      std::string* pError = nullptr);
+bool ClearFaults(const std::string& unit, std::string* pError = nullptr);
+
+// Raw page access for tests of what crosses the page boundary. PokePage overlays bytes on every
+// later sensed image of that page (until ClearFaults), e.g. an HibStat or Valid value the model
+// never produces. LastSelected gives the image most recently selected into a page (false when
+// none was).
+bool PokePage(const std::string& unit, int page, int subPage, std::size_t offset,
+              const std::vector<std::uint8_t>& bytes, std::string* pError = nullptr);
+bool LastSelected(const std::string& unit, int page, int subPage, std::vector<std::uint8_t>* pImage,
+                  std::string* pError = nullptr);
+
+}  // namespace corvid::sim
