@@ -172,6 +172,14 @@ enum StatusWord : std::uint16_t {
   kStatusDisused = 11,
 };
 
+// The name of a status word, as tools print it; "?" for words the array does not define.
+constexpr const char* StatusWordName(std::uint16_t word) {
+  constexpr const char* kNames[] = {"NEW",  "INSTALLING", "OS UP", "STOPPED",
+                                    "DOWN", "BOOTING",    "STOPPING", "PANIC",
+                                    "DUMP", "DUMP SKIPPED", "HUNG UP", "DISUSED"};
+  return word < sizeof kNames / sizeof kNames[0] ? kNames[word] : "?";
+}
+
 // MP status of a board (A3 entry).
 inline constexpr std::uint16_t kMpNormal = 0x1000;
 inline constexpr std::uint16_t kMpBlockade = 0x1001;

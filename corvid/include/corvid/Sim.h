@@ -3,8 +3,8 @@
 // VELAPI and corvidj see the array only through corvid.h.
 //
 // A unit is the folder <system root>/arrays/<name>/ holding "unit.ini" (the scenario: model,
-// serial, addresses, boards, durations, options, injected faults) and "state.ini" (the living
-// state). Every function here and every ZQ_ call locks the unit across processes, brings the
+// serial, addresses, boards, durations, options) and "state.ini" (the living state, with the
+// injected faults, which calls consume). Every function here and every ZQ_ call locks the unit across processes, brings the
 // simulation up to the current time, acts and saves. Functions return false with a readable
 // reason in *pError (when given) on failure; they never throw.
 #pragma once
@@ -17,6 +17,12 @@
 #include <vector>
 
 namespace corvid::sim {
+
+// Codes with which the simulated boards refuse a command selected into page 62 (bit 24 set).
+inline constexpr std::uint32_t kErrNoBoard = 0x01000020;    // Cluster/Pcb name no board of the unit
+inline constexpr std::uint32_t kErrBoardBusy = 0x01000021;  // the board is still running a command
+inline constexpr std::uint32_t kErrBadState = 0x01000022;   // the command does not fit the status
+inline constexpr std::uint32_t kErrNoDump = 0x01000023;     // AB without a dump to download
 
 enum class Model : std::uint16_t { ZQS = 0x1700, ZQXS = 0x1701, ZQM = 0x1702, ZQH = 0x1703 };
 
@@ -81,6 +87,9 @@ bool DeleteUnit(const std::string& name, std::string* pError = nullptr);
 // Names of the units under <system root>/arrays, sorted.
 std::vector<std::string> ListUnits();
 bool LoadUnitSpec(const std::string& name, UnitSpec* pSpec, std::string* pError = nullptr);
+// Reads a scenario in the unit.ini format from any file; the spec gets the given name.
+bool ReadUnitSpecFile(const std::string& file, const std::string& name, UnitSpec* pSpec,
+                      std::string* pError = nullptr);
 
 // What a board is doing now, as the pages show it.
 struct BoardState {
@@ -104,6 +113,10 @@ bool GetBoardStates(const std::string& unit, std::vector<BoardState>* pStates,
 // Sets a board's resting status word and ends whatever it was doing.
 bool SetBoardStatus(const std::string& unit, int k, std::uint16_t status,
                     std::string* pError = nullptr);
+// The time scale of this process's view of the arrays (default KELP_TIME_SCALE). libcorvid keeps
+// its own clock settings, so a test sets the scale here rather than only through plat::Clock. A
+// very large scale (e.g. 1e9) all but stops real time, leaving AdvanceTime as the only driver.
+void SetTimeScale(double scale);
 // Moves the simulated time of one unit forward (deterministic tests at any time scale).
 bool AdvanceTime(const std::string& unit, std::int64_t logicalMs, std::string* pError = nullptr);
 
@@ -125,11 +138,14 @@ bool ClearFaults(const std::string& unit, std::string* pError = nullptr);
 
 // Raw page access for tests of what crosses the page boundary. PokePage overlays bytes on every
 // later sensed image of that page (until ClearFaults), e.g. an HibStat or Valid value the model
-// never produces. LastSelected gives the image most recently selected into a page (false when
-// none was).
+// never produces. LastSelected gives the image most recently selected into a page, recorded once
+// its size is right whether or not the board accepted the command (false when none was).
 bool PokePage(const std::string& unit, int page, int subPage, std::size_t offset,
               const std::vector<std::uint8_t>& bytes, std::string* pError = nullptr);
 bool LastSelected(const std::string& unit, int page, int subPage, std::vector<std::uint8_t>* pImage,
                   std::string* pError = nullptr);
+// The image ZQ_ModeSenseonMemory would return now, without consuming injected call faults.
+bool PeekPage(const std::string& unit, int page, int subPage, std::vector<std::uint8_t>* pImage,
+              std::string* pError = nullptr);
 
 }  // namespace corvid::sim

@@ -1,0 +1,99 @@
+// kelpctl as a user runs it: the real program against a simulated unit in a private system root.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include "TestEnv.h"
+#include "corvid/Sim.h"
+
+namespace {
+
+namespace sim = corvid::sim;
+
+struct Result {
+  int status = -1;
+  std::string output;  // stdout and stderr
+};
+
+Result Kelpctl(const std::string& args) {
+  Result run;
+  const std::string command = std::string(KELPCTL_PATH) + " -s /nonexistent/kelpconf.ini " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+int CountLinesStartingWithDigit(const std::string& text) {
+  std::istringstream in(text);
+  int n = 0;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) ++n;
+  return n;
+}
+
+class KelpctlTest : public ::testing::Test {
+ protected:
+  kelptest::IsolatedEnv env;
+  kelptest::ScopedEnv scale{"KELP_TIME_SCALE", "0.001"};
+};
+
+TEST_F(KelpctlTest, BoardsListsEverySlotOfTheModel) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("FOUR", sim::Model::ZQH, 4), false));
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("TWO", sim::Model::ZQS, 2), false));
+
+  const Result four = Kelpctl("-h FOUR boards");
+  EXPECT_EQ(four.status, 0) << four.output;
+  EXPECT_EQ(CountLinesStartingWithDigit(four.output), 4) << four.output;
+  EXPECT_NE(four.output.find("model ZQH"), std::string::npos) << four.output;
+  EXPECT_NE(four.output.find("127.0.0.19"), std::string::npos) << four.output;
+
+  const Result two = Kelpctl("-h TWO boards");
+  EXPECT_EQ(two.status, 0) << two.output;
+  EXPECT_EQ(CountLinesStartingWithDigit(two.output), 2) << two.output;
+}
+
+TEST_F(KelpctlTest, FailuresShowTheCodeAndTheCatalogueMessage) {
+  const Result unknown = Kelpctl("-h NOSUCH boards");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.output.find("dsvp_SetArrayUnitName failed: 0x8"), std::string::npos) << unknown.output;
+  EXPECT_NE(unknown.output.find("[DMEN0"), std::string::npos) << unknown.output;
+
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
+  ASSERT_TRUE(sim::InjectCallFault("U", "ModeSense", 62, 0xA3, 1, 0x01000005));
+  const Result failing = Kelpctl("-h U boards");
+  EXPECT_EQ(failing.status, 1);
+  EXPECT_NE(failing.output.find("failed: 0x83000005"), std::string::npos) << failing.output;
+
+  EXPECT_EQ(Kelpctl("-h U progress 3").status, 2);
+}
+
+TEST_F(KelpctlTest, BootWatchFollowsTheBoardUntilItRuns) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
+  const Result boot = Kelpctl("-h U boot 8 --option demo --watch");
+  EXPECT_EQ(boot.status, 0) << boot.output;
+  EXPECT_NE(boot.output.find("BOOTING"), std::string::npos) << boot.output;
+  EXPECT_NE(boot.output.find("boot of slot 8 finished"), std::string::npos) << boot.output;
+
+  std::vector<sim::BoardState> states;
+  ASSERT_TRUE(sim::GetBoardStates("U", &states));
+  const auto board = std::find_if(states.begin(), states.end(), [](const sim::BoardState& s) { return s.k == 2; });
+  ASSERT_NE(board, states.end());  // slot 8 is board k = 2
+  EXPECT_EQ(board->status, 2);
+  EXPECT_EQ(board->bootOption, "demo");
+
+  const Result progress = Kelpctl("-h U progress 8");
+  EXPECT_EQ(progress.status, 0) << progress.output;
+  EXPECT_NE(progress.output.find("OS UP"), std::string::npos) << progress.output;
+}
+
+}  // namespace

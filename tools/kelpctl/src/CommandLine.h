@@ -1,0 +1,28 @@
+// The kelpctl command line: "-h UNIT [-s SETTINGS] COMMAND [ARGS...]". Parsing is pure so that
+// every form is tested without running a command.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelpctl {
+
+enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot };
+
+struct CommandLine {
+  Command command = Command::Help;
+  std::string unit;
+  std::string settingsFile = "./kelpconf.ini";
+  int slot = -1;             // progress and power commands: 0, 1, 8 or 9
+  std::optional<std::string> bootOption;  // boot --option TEXT
+  bool watch = false;        // power commands: follow the board until the command ends
+};
+
+// Parses argv[1..]; on failure returns nullopt and a one-line reason in *pError.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* pError);
+
+// The --help text.
+const char* UsageText();
+
+}  // namespace kelpctl

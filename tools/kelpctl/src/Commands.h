@@ -1,0 +1,16 @@
+// The kelpctl commands. Each prints to out, reports failures to err and returns the exit status
+// (0 success, 1 a VELAPI call failed or the board did not do what was asked).
+#pragma once
+
+#include <cstdio>
+
+#include "CommandLine.h"
+
+namespace kelpctl {
+
+int RunBoards(const CommandLine& line, std::FILE* out, std::FILE* err);
+int RunProgress(const CommandLine& line, std::FILE* out, std::FILE* err);
+// boot, shutdown and reboot: sends the command and, with --watch, follows the board.
+int RunPower(const CommandLine& line, std::FILE* out, std::FILE* err);
+
+}  // namespace kelpctl

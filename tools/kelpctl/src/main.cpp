@@ -1,0 +1,58 @@
+// kelpctl: the command-line front end that reads and drives the NAS boards of one array unit
+// through VELAPI. It writes the setup tool's trace (settings section MainService).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ApiCall.h"
+#include "CommandLine.h"
+#include "Commands.h"
+#include "common/CusrTrace.h"
+#include "common/Messages.h"
+#include "common/TraceSettings.h"
+#include "velapi.h"
+
+int main(int argc, char** argv) {
+  using namespace kelpctl;
+  std::string error;
+  const auto line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), &error);
+  if (!line) {
+    std::fprintf(stderr, "kelpctl: %s\n%s", error.c_str(), UsageText());
+    return 2;
+  }
+  if (line->command == Command::Help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+
+  SetMessageProgram(TraceProgram::Kelpconf);
+  SetTraceRevisionProvider(&dsvp_VELAPIRevision);
+  const TraceSettings settings = ReadTraceSettings(line->settingsFile, TraceProgram::Kelpconf);
+  CusrTrace trace(kKelpconfTraceVariant);
+  std::uint32_t ulTraceError = 0;
+  if (trace.Open(settings.strDirectory, settings.strBaseName, settings.nSizeMB, settings.nGenerations,
+                 &ulTraceError) == 0)
+    SetTrace(&trace, settings.ulMask);
+  else
+    std::fprintf(stderr, "kelpctl: the trace could not be opened in %s: 0x%08x (going on without it)\n",
+                 settings.strDirectory.c_str(), ulTraceError);
+
+  int status = 1;
+  ApiFailure failure;
+  if (!CallApi("dsvp_SetArrayUnitName",
+               [&](std::uint32_t* e) { return dsvp_SetArrayUnitName(line->unit.c_str(), e); }, &failure)) {
+    ReportFailure(stderr, failure);
+  } else {
+    switch (line->command) {
+      case Command::Boards: status = RunBoards(*line, stdout, stderr); break;
+      case Command::Progress: status = RunProgress(*line, stdout, stderr); break;
+      case Command::Boot:
+      case Command::Shutdown:
+      case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
+      case Command::Help: break;
+    }
+  }
+  SetTrace(nullptr, 0);
+  trace.Close();
+  return status;
+}
