@@ -25,7 +25,7 @@ bool Fail(std::string* pError, const std::string& text) {
   return false;
 }
 
-// One key of a section: parses its text into the spec; false when malformed.
+// One key of a section: parses its text into the scenario; false when malformed.
 using KeyParser = std::function<bool(const std::string&)>;
 
 bool Byte(const std::string& v, std::uint8_t& out) {

@@ -87,7 +87,7 @@ bool DeleteUnit(const std::string& name, std::string* pError = nullptr);
 // Names of the units under <system root>/arrays, sorted.
 std::vector<std::string> ListUnits();
 bool LoadUnitSpec(const std::string& name, UnitSpec* pSpec, std::string* pError = nullptr);
-// Reads a scenario in the unit.ini format from any file; the spec gets the given name.
+// Reads a scenario in the unit.ini format from any file; the scenario gets the given name.
 bool ReadUnitSpecFile(const std::string& file, const std::string& name, UnitSpec* pSpec,
                       std::string* pError = nullptr);
 
