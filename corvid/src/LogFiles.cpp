@@ -17,29 +17,24 @@ namespace {
 
 struct OpenLog {
   int fd = -1;
-  dev_t dev = 0;
-  ino_t ino = 0;
 };
 
 std::mutex g_mutex;
 std::map<std::string, OpenLog> g_logs;  // by full path
 
-// True while fd is still the file at path (not removed, renamed away or replaced).
-bool StillThere(const std::string& path, const OpenLog& log) {
+// True while the open file still has a name; a removed log is created anew. (An fstat, not a
+// stat of the path: the check runs for every line.)
+bool StillThere(const OpenLog& log) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && st.st_dev == log.dev && st.st_ino == log.ino;
+  return ::fstat(log.fd, &st) == 0 && st.st_nlink > 0;
 }
 
 bool Open(const std::string& path, OpenLog* pLog) {
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
-    if (fd >= 0) ::close(fd);
-    return false;
-  }
-  *pLog = {fd, st.st_dev, st.st_ino};
+  if (fd < 0) return false;
+  pLog->fd = fd;
   return true;
 }
 
@@ -49,7 +44,7 @@ bool AppendLogLine(const std::string& logName, std::string_view line) {
   const std::string path = (plat::SystemRoot() / "log" / (logName + ".log")).string();
   std::lock_guard<std::mutex> lock(g_mutex);
   OpenLog& log = g_logs[path];
-  if (log.fd >= 0 && !StillThere(path, log)) {
+  if (log.fd >= 0 && !StillThere(log)) {
     ::close(log.fd);
     log.fd = -1;
   }
