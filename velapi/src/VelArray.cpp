@@ -148,9 +148,7 @@ bool vel__PortInfomation(unsigned short* usSlots, std::uint32_t* lpErrInfo) {
 bool vel__BoardGate(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
   unsigned short usSlots[kPortSlots];
   if (!vel__PortInfomation(usSlots, lpErrInfo)) return false;
-  const unsigned short usSlot = usSlots[SlotIndex(sCluster, sPCB)];
-  if (usSlot == VEL_KELP_TYPE_KELP) return true;
-  vel__LogPut("Not NAS Board [CTL%d-%d->0x%04X]", sCluster, sPCB, usSlot);
+  if (usSlots[SlotIndex(sCluster, sPCB)] == VEL_KELP_TYPE_KELP) return true;
   *lpErrInfo = VEL_ERR_NOT_NAS_SLOT;
   return false;
 }
