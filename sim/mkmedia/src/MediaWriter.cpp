@@ -1,0 +1,201 @@
+#include "mkmedia/MediaWriter.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "plat/Paths.h"
+#include "plat/Profile.h"
+
+namespace mkmedia {
+namespace {
+
+constexpr std::size_t kChunk = 1 << 20;
+
+std::uint64_t SplitMix64(std::uint64_t x) {
+  std::uint64_t z = x + 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+// Seed of a product's stream: FNV-1a over name and version.
+std::uint64_t Seed(const Product& product) {
+  std::uint64_t h = 0xCBF29CE484222325ull;
+  for (const std::string* s : {&product.name, &product.version}) {
+    for (unsigned char c : *s) h = (h ^ c) * 0x100000001B3ull;
+    h = (h ^ 0xFF) * 0x100000001B3ull;
+  }
+  return h;
+}
+
+// The stream's bytes from absolute position pos on, little-endian words of SplitMix64(seed + pos / 8).
+void StreamBytes(std::uint64_t seed, std::uint64_t pos, std::uint8_t* out, std::size_t count) {
+  while (count > 0) {
+    const std::uint64_t word = SplitMix64(seed + pos / 8);
+    const std::size_t skip = pos % 8;
+    const std::size_t take = std::min<std::size_t>(8 - skip, count);
+    for (std::size_t i = 0; i < take; ++i) out[i] = static_cast<std::uint8_t>(word >> (8 * (skip + i)));
+    out += take;
+    pos += take;
+    count -= take;
+  }
+}
+
+bool WriteText(const std::filesystem::path& file, const std::string& text, std::string& error) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) {
+    error = "cannot write " + file.string();
+    return false;
+  }
+  return true;
+}
+
+bool WriteProductFile(const std::filesystem::path& file, const Product& product, std::string& error) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = "cannot create " + file.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(product.size, kChunk)));
+  bool ok = true;
+  for (std::uint64_t offset = 0; ok && offset < product.size;) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(product.size - offset, chunk.size()));
+    ProductBytes(product, offset, std::span(chunk.data(), n));
+    std::size_t done = 0;
+    while (ok && done < n) {
+      const ssize_t w = ::write(fd, chunk.data() + done, n - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        error = "cannot write " + file.string() + ": " + std::strerror(errno);
+        ok = false;
+      } else {
+        done += static_cast<std::size_t>(w);
+      }
+    }
+    offset += n;
+  }
+  if (::close(fd) != 0 && ok) {
+    error = "cannot write " + file.string() + ": " + std::strerror(errno);
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace
+
+const char* KindExtension(ProductKind kind) {
+  switch (kind) {
+    case ProductKind::Os: return "os";
+    case ProductKind::Sut: return "sut";
+    case ProductKind::Req: return "req";
+    case ProductKind::Opt: return "opt";
+  }
+  return "";
+}
+
+std::optional<ProductKind> KindFromText(std::string_view text) {
+  for (ProductKind kind : {ProductKind::Os, ProductKind::Sut, ProductKind::Req, ProductKind::Opt})
+    if (text == KindExtension(kind)) return kind;
+  return std::nullopt;
+}
+
+Media DefaultMedia(std::uint64_t productSize) {
+  Media media;
+  media.osVersion = "05-00-01-00";
+  media.products = {
+      {ProductKind::Os, "NAS OS", "05-00-01-00", "0501-0100", "nasos.img", productSize, "60"},
+      {ProductKind::Sut, "NAS Backup Support", "05-00-01-00", "0501-0020", "backup.img", productSize, "30"},
+      {ProductKind::Req, "NAS Cluster Support", "05-00-00-00", "0500-0007", "cluster.img", productSize, "30"},
+      {ProductKind::Opt, "NAS File Audit", "04-01-00-00", "0401-0003", "audit.img", productSize, "15"},
+  };
+  return media;
+}
+
+std::string ProductHeader(const Product& product) {
+  return "KELPSET PRODUCT\nName: " + product.name + "\nVersion: " + product.version + "\nKind: " +
+         KindExtension(product.kind) + "\nBuild: " + product.build + "\nSize: " + std::to_string(product.size) +
+         "\n\n";
+}
+
+void ProductBytes(const Product& product, std::uint64_t offset, std::span<std::uint8_t> out) {
+  const std::string header = ProductHeader(product);
+  std::size_t done = 0;
+  if (offset < header.size()) {
+    done = std::min<std::size_t>(header.size() - static_cast<std::size_t>(offset), out.size());
+    std::memcpy(out.data(), header.data() + offset, done);
+  }
+  StreamBytes(Seed(product), offset + done, out.data() + done, out.size() - done);
+}
+
+std::string DescriptionFileName(const Product& product) {
+  const std::string stem = std::filesystem::path(product.file).stem().string();
+  return stem + "." + KindExtension(product.kind);
+}
+
+std::string DescriptionText(const Product& product) {
+  return "[Product]\nName=" + product.name + "\nVersion=" + product.version + "\nBuild=" + product.build +
+         "\nFile=" + product.file + "\n\n[Install]\nTimeout=" + product.timeout + "\n";
+}
+
+bool WriteMedia(const std::filesystem::path& root, const Media& media, std::string& error) {
+  const std::filesystem::path mp = root / "MP";
+  const std::filesystem::path netboot = root / "netboot";
+  std::error_code ec;
+  std::filesystem::create_directories(mp, ec);
+  if (!ec) std::filesystem::create_directories(netboot, ec);
+  if (ec) {
+    error = "cannot create the folders under " + root.string() + ": " + ec.message();
+    return false;
+  }
+  for (const Product& product : media.products) {
+    if (product.file.empty() || std::filesystem::path(product.file).has_parent_path()) {
+      error = "product file name must be a plain name: \"" + product.file + "\"";
+      return false;
+    }
+    if (!WriteProductFile(mp / product.file, product, error)) return false;
+    if (!WriteText(mp / DescriptionFileName(product), DescriptionText(product), error)) return false;
+  }
+  return WriteText(netboot / "MediaInfo.ini", "[Product]\nVersion=" + media.osVersion + "\n", error);
+}
+
+bool RegisterTftpRoot(const std::filesystem::path& root, std::string& error) {
+  const std::filesystem::path ini = plat::MapPath("C:\\tftp.ini");
+  std::error_code ec;
+  std::filesystem::create_directories(ini.parent_path(), ec);
+  const std::string netboot = std::filesystem::absolute(root / "netboot", ec).lexically_normal().string();
+  if (ec || !plat::WritePrivateProfileString("Parameters", "File Path", netboot.c_str(), ini)) {
+    error = "cannot write " + ini.string();
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::uint64_t> ParseSize(std::string_view text) {
+  std::uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end == text.data()) return std::nullopt;
+  const std::string_view suffix(end, static_cast<std::size_t>(text.data() + text.size() - end));
+  unsigned shift = 0;
+  if (suffix == "K" || suffix == "k") {
+    shift = 10;
+  } else if (suffix == "M" || suffix == "m") {
+    shift = 20;
+  } else if (suffix == "G" || suffix == "g") {
+    shift = 30;
+  } else if (!suffix.empty()) {
+    return std::nullopt;
+  }
+  if (shift > 0 && value > (UINT64_MAX >> shift)) return std::nullopt;
+  return value << shift;
+}
+
+}  // namespace mkmedia
