@@ -30,12 +30,12 @@ bool OsRunning(std::uint16_t status) {
 
 }  // namespace
 
-BoardView ViewBoard(const BoardRuntime& b, const sim::UnitSpec& unit, const sim::BoardSpec& spec,
+BoardView ViewBoard(const BoardRuntime& b, const sim::UnitSpec& unit, const sim::BoardSpec& config,
                     std::int64_t now) {
   const sim::Durations& d = unit.durations;
   BoardView v;
   v.status = b.status;
-  v.mpStatus = b.mpFault >= 0 ? static_cast<std::uint16_t>(b.mpFault) : spec.mpStatus;
+  v.mpStatus = b.mpFault >= 0 ? static_cast<std::uint16_t>(b.mpFault) : config.mpStatus;
   v.installStatus = b.installStatus;
   v.netBootResult = b.netBootResult;
   v.hibStat = b.hibStat;
@@ -89,8 +89,8 @@ BoardView ViewBoard(const BoardRuntime& b, const sim::UnitSpec& unit, const sim:
   return v;
 }
 
-BoardMachine::BoardMachine(BoardRuntime& board, const sim::UnitSpec& unit, const sim::BoardSpec& spec)
-    : m_board(board), m_unit(unit), m_spec(spec) {}
+BoardMachine::BoardMachine(BoardRuntime& board, const sim::UnitSpec& unit, const sim::BoardSpec& config)
+    : m_board(board), m_unit(unit), m_config(config) {}
 
 std::int64_t BoardMachine::Effective(std::int64_t now) const {
   return m_board.stalled ? m_board.stalledAt : now;
@@ -289,7 +289,7 @@ std::string BoardMachine::DumpFileName(const std::string& dumpDate) const {
   std::string serial = m_unit.serial.substr(0, a3::kSerialSize);
   for (char& c : serial)
     if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) c = '_';
-  std::string name = serial + "_" + std::to_string(m_spec.k) + "_" + dumpDate;
+  std::string name = serial + "_" + std::to_string(m_config.k) + "_" + dumpDate;
   if (name.size() > ac::kFileNameSize) name.resize(ac::kFileNameSize);
   return name;
 }

@@ -40,7 +40,7 @@ inline constexpr std::uint32_t kDownloadTransferFailed = 0xFFFE0000;
 inline constexpr std::uint32_t kSimulatedDumpSizeMb = 1;
 
 // The view of a settled board at logical time now.
-BoardView ViewBoard(const BoardRuntime& board, const sim::UnitSpec& unit, const sim::BoardSpec& spec,
+BoardView ViewBoard(const BoardRuntime& board, const sim::UnitSpec& unit, const sim::BoardSpec& config,
                     std::int64_t now);
 
 // Writes the dump file of a finished download; false when it could not be written.
@@ -48,7 +48,7 @@ using DumpWriter = std::function<bool(const std::string& fileName, const std::st
 
 class BoardMachine {
  public:
-  BoardMachine(BoardRuntime& board, const sim::UnitSpec& unit, const sim::BoardSpec& spec);
+  BoardMachine(BoardRuntime& board, const sim::UnitSpec& unit, const sim::BoardSpec& config);
 
   // Ends what has finished by now; true when the board changed.
   bool Settle(std::int64_t now, const DumpWriter& writeDump);
@@ -76,7 +76,7 @@ class BoardMachine {
 
   BoardRuntime& m_board;
   const sim::UnitSpec& m_unit;
-  const sim::BoardSpec& m_spec;
+  const sim::BoardSpec& m_config;
 };
 
 }  // namespace corvid::detail

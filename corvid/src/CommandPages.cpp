@@ -25,8 +25,8 @@ std::string DumpDate(std::int64_t logicalDelay) {
   return buf;
 }
 
-const sim::BoardSpec* FindBoard(const sim::UnitSpec& spec, int k) {
-  for (const sim::BoardSpec& b : spec.boards)
+const sim::BoardSpec* FindBoard(const sim::UnitSpec& scenario, int k) {
+  for (const sim::BoardSpec& b : scenario.boards)
     if (b.k == k) return &b;
   return nullptr;
 }
@@ -44,17 +44,17 @@ std::uint32_t SelectPage(UnitSession& session, int page, int subPage, std::span<
   const std::uint16_t pcb = Get16(image, cmd::kPcb).value_or(0xFFFF);
   if (cluster > 1 || pcb > 1) return sim::kErrNoBoard;
   const int k = cluster * 2 + pcb;
-  const sim::BoardSpec* spec = FindBoard(session.spec(), k);
-  if (spec == nullptr) return sim::kErrNoBoard;
+  const sim::BoardSpec* config = FindBoard(session.scenario(), k);
+  if (config == nullptr) return sim::kErrNoBoard;
   BoardRuntime& board = state.boards[static_cast<std::size_t>(k)];
-  BoardMachine machine(board, session.spec(), *spec);
+  BoardMachine machine(board, session.scenario(), *config);
   const std::int64_t now = session.now();
 
   switch (subPage) {
     case kA1Install:
       return machine.Install(Get32(image, a1::kRetryInfo).value_or(0), now);
     case kA2InstallInfo:
-      if (session.spec().versionFlag == 1)
+      if (session.scenario().versionFlag == 1)
         board.nasOsVersion = GetText(image, a2::kNasOSVersion, a2::kNasOSVersionSize);
       return 0;
     case kA4TimeOut:
@@ -62,7 +62,7 @@ std::uint32_t SelectPage(UnitSession& session, int page, int subPage, std::span<
         board.timeOuts[t] = Get32(image, a4::kTimeOut0 + 4 * t).value_or(0);
       return 0;
     case kA5HibDump:
-      return machine.HibernationDump(DumpDate(session.spec().durations.dumpMs), now);
+      return machine.HibernationDump(DumpDate(session.scenario().durations.dumpMs), now);
     case kA7Power:
       return machine.Power(Get32(image, a7::kOption).value_or(0),
                            GetText(image, a7::kBootOpt, a7::kBootOptMax + 1), now);

@@ -59,17 +59,17 @@ CORVID_API int ZQ_GetUnitParam(const char* pszUnitName, ZQ_UNIT_PARAM* pParam) {
   UnitSession session(pszUnitName);
   if (!session.ok()) return ToResult(session.code());
   if (const std::uint32_t fault = TakeCallFault(session, "GetUnitParam", -1, -1)) return Finish(session, fault);
-  const corvid::sim::UnitSpec& spec = session.spec();
+  const corvid::sim::UnitSpec& scenario = session.scenario();
   std::span<std::uint8_t> record(pParam->data, sizeof pParam->data);
   std::memset(pParam->data, 0, sizeof pParam->data);
   PutText(record, 0, 64, session.name());
-  Put16(record, 64, static_cast<std::uint16_t>(spec.model));
-  PutText(record, 66, 8, spec.serial);
-  Put8(record, 74, spec.deviceType);
-  Put8(record, 75, static_cast<std::uint8_t>(spec.boards.size()));
+  Put16(record, 64, static_cast<std::uint16_t>(scenario.model));
+  PutText(record, 66, 8, scenario.serial);
+  Put8(record, 74, scenario.deviceType);
+  Put8(record, 75, static_cast<std::uint8_t>(scenario.boards.size()));
   for (std::size_t i = 0; i < 4; ++i) {
-    Put8(record, 76 + i, spec.svpIp[i]);
-    Put8(record, 80 + i, spec.subnet[i]);
+    Put8(record, 76 + i, scenario.svpIp[i]);
+    Put8(record, 80 + i, scenario.subnet[i]);
   }
   return Finish(session, 0);
 }
@@ -84,7 +84,7 @@ CORVID_API int ZQ_ModeSenseonMemory(const char* pszUnitName, int nPage, int nSub
   if (!session.ok()) return ToResult(session.code());
   if (const std::uint32_t fault = TakeCallFault(session, "ModeSense", nPage, nSubPage))
     return Finish(session, fault);
-  const auto image = SensePage(nPage, nSubPage, session.spec(), session.state(), session.now());
+  const auto image = SensePage(nPage, nSubPage, session.scenario(), session.state(), session.now());
   if (!image) return Finish(session, ZQ_ERR_NO_PAGE);
   auto* buffer = static_cast<unsigned char*>(std::malloc(image->size()));
   if (buffer == nullptr) return Finish(session, ZQ_ERR_NO_MEMORY);

@@ -19,12 +19,12 @@ void WriteHeader(std::span<std::uint8_t> image, int page, int subPage) {
   Put16(image, 2, static_cast<std::uint16_t>(image.size() - 4));
 }
 
-std::vector<std::uint8_t> PortInformation(const sim::UnitSpec& spec) {
+std::vector<std::uint8_t> PortInformation(const sim::UnitSpec& scenario) {
   std::vector<std::uint8_t> image(port::kSize, 0);
   Put8(image, 0, static_cast<std::uint8_t>(kPortInfoPage));
-  Put8(image, port::kDeviceType, spec.deviceType);
+  Put8(image, port::kDeviceType, scenario.deviceType);
   Put16(image, 4, static_cast<std::uint16_t>(image.size() - 6));
-  for (const sim::BoardSpec& b : spec.boards) {
+  for (const sim::BoardSpec& b : scenario.boards) {
     Put8(image, port::kStatus[b.k], b.portStatus);
     Put8(image, port::kKind[b.k], b.portKind);
   }
@@ -32,24 +32,24 @@ std::vector<std::uint8_t> PortInformation(const sim::UnitSpec& spec) {
 }
 
 // Fixed I/O-processor information of a board: readable text, passed through by the pages.
-void PutIoPInfo(std::span<std::uint8_t> entry, const sim::UnitSpec& spec, const sim::BoardSpec& b) {
-  const std::string text = std::string("IOP ") + sim::ModelName(spec.model) + " CTL" +
+void PutIoPInfo(std::span<std::uint8_t> entry, const sim::UnitSpec& scenario, const sim::BoardSpec& b) {
+  const std::string text = std::string("IOP ") + sim::ModelName(scenario.model) + " CTL" +
                            std::to_string(b.k / 2) + "-" + std::to_string(b.k % 2);
   PutText(entry, a3::kIoPInfo, a3::kInfoSize, text);
 }
 
-void Configuration(std::span<std::uint8_t> image, const sim::UnitSpec& spec, const UnitState& state,
+void Configuration(std::span<std::uint8_t> image, const sim::UnitSpec& scenario, const UnitState& state,
                    std::int64_t now) {
-  Put16(image, a3::kModel, static_cast<std::uint16_t>(spec.model));
-  for (std::size_t i = 0; i < a3::kSerialSize && i < spec.serial.size(); ++i)
-    Put8(image, a3::kSerial + i, static_cast<std::uint8_t>(spec.serial[i]));
+  Put16(image, a3::kModel, static_cast<std::uint16_t>(scenario.model));
+  for (std::size_t i = 0; i < a3::kSerialSize && i < scenario.serial.size(); ++i)
+    Put8(image, a3::kSerial + i, static_cast<std::uint8_t>(scenario.serial[i]));
   for (std::size_t i = 0; i < 4; ++i) {
-    Put8(image, a3::kSvpIp + i, spec.svpIp[i]);
-    Put8(image, a3::kSubnet + i, spec.subnet[i]);
+    Put8(image, a3::kSvpIp + i, scenario.svpIp[i]);
+    Put8(image, a3::kSubnet + i, scenario.subnet[i]);
   }
-  for (const sim::BoardSpec& b : spec.boards) {
+  for (const sim::BoardSpec& b : scenario.boards) {
     const BoardRuntime& rt = state.boards[static_cast<std::size_t>(b.k)];
-    const BoardView v = ViewBoard(rt, spec, b, now);
+    const BoardView v = ViewBoard(rt, scenario, b, now);
     const std::span<std::uint8_t> entry = image.subspan(a3::Entry(b.k), a3::kEntrySize);
     Put8(entry, a3::kValid, b.valid);
     Put16(entry, a3::kMpStatus, v.mpStatus);
@@ -60,7 +60,7 @@ void Configuration(std::span<std::uint8_t> image, const sim::UnitSpec& spec, con
     Put32(entry, a3::kStatus, v.status);
     for (int t = 0; t < a3::kTimeOutCount; ++t)
       Put32(entry, a3::kTimeOuts + 4 * static_cast<std::size_t>(t), rt.timeOuts[static_cast<std::size_t>(t)]);
-    PutIoPInfo(entry, spec, b);
+    PutIoPInfo(entry, scenario, b);
     for (std::size_t i = 0; i < b.mac.size(); ++i) Put8(entry, a3::kComInfo + i, b.mac[i]);
     Put8(entry, a3::kUserPortNum, static_cast<std::uint8_t>(b.userPortNum));
     Put8(entry, a3::kCacheCap, static_cast<std::uint8_t>(b.cacheCap));
@@ -68,10 +68,10 @@ void Configuration(std::span<std::uint8_t> image, const sim::UnitSpec& spec, con
   }
 }
 
-void BoardPage(std::span<std::uint8_t> image, int subPage, const sim::UnitSpec& spec,
+void BoardPage(std::span<std::uint8_t> image, int subPage, const sim::UnitSpec& scenario,
                const UnitState& state, std::int64_t now) {
-  for (const sim::BoardSpec& b : spec.boards) {
-    const BoardView v = ViewBoard(state.boards[static_cast<std::size_t>(b.k)], spec, b, now);
+  for (const sim::BoardSpec& b : scenario.boards) {
+    const BoardView v = ViewBoard(state.boards[static_cast<std::size_t>(b.k)], scenario, b, now);
     switch (subPage) {
       case kA6Progress: {
         const auto entry = image.subspan(a6::Entry(b.k), a6::kEntrySize);
@@ -106,11 +106,11 @@ void BoardPage(std::span<std::uint8_t> image, int subPage, const sim::UnitSpec& 
 }
 
 // A command page reads back as it was last selected; A2 also tells whether the version is wanted.
-void CommandPage(std::vector<std::uint8_t>& image, int subPage, const sim::UnitSpec& spec,
+void CommandPage(std::vector<std::uint8_t>& image, int subPage, const sim::UnitSpec& scenario,
                  const UnitState& state) {
   const auto last = state.selected.find(PageKey(kNasPage, subPage));
   if (last != state.selected.end() && last->second.size() == image.size()) image = last->second;
-  if (subPage == kA2InstallInfo) Put8(image, a2::kVersionFlag, spec.versionFlag);
+  if (subPage == kA2InstallInfo) Put8(image, a2::kVersionFlag, scenario.versionFlag);
 }
 
 }  // namespace
@@ -149,18 +149,18 @@ bool IsCommandPage(int page, int subPage) {
   }
 }
 
-std::optional<std::vector<std::uint8_t>> SensePage(int page, int subPage, const sim::UnitSpec& spec,
+std::optional<std::vector<std::uint8_t>> SensePage(int page, int subPage, const sim::UnitSpec& scenario,
                                                    const UnitState& state, std::int64_t now) {
   const auto size = PageSize(page, subPage);
   if (!size) return std::nullopt;
   std::vector<std::uint8_t> image;
   if (page == kPortInfoPage) {
-    image = PortInformation(spec);
+    image = PortInformation(scenario);
   } else {
     image.assign(*size, 0);
-    if (IsCommandPage(page, subPage)) CommandPage(image, subPage, spec, state);
-    else if (subPage == kA3Config) Configuration(image, spec, state, now);
-    else BoardPage(image, subPage, spec, state, now);
+    if (IsCommandPage(page, subPage)) CommandPage(image, subPage, scenario, state);
+    else if (subPage == kA3Config) Configuration(image, scenario, state, now);
+    else BoardPage(image, subPage, scenario, state, now);
     WriteHeader(image, page, subPage);
   }
   for (const Poke& poke : state.pokes) {

@@ -21,7 +21,7 @@ std::optional<std::size_t> PageSize(int page, int subPage);
 bool IsCommandPage(int page, int subPage);
 
 // The image ModeSense returns (pokes applied); nothing for a page the array does not have.
-std::optional<std::vector<std::uint8_t>> SensePage(int page, int subPage, const sim::UnitSpec& spec,
+std::optional<std::vector<std::uint8_t>> SensePage(int page, int subPage, const sim::UnitSpec& scenario,
                                                    const UnitState& state, std::int64_t now);
 
 // Field writers: out-of-range writes are dropped.

@@ -44,14 +44,14 @@ bool WithUnit(const std::string& unit, std::string* pError, Action&& action) {
 }
 
 BoardRuntime* FindRuntime(UnitSession& session, int k, std::string* pError) {
-  for (const BoardSpec& b : session.spec().boards)
+  for (const BoardSpec& b : session.scenario().boards)
     if (b.k == k) return &session.state().boards[static_cast<std::size_t>(k)];
   Fail(pError, "unit " + session.name() + " has no board " + std::to_string(k));
   return nullptr;
 }
 
 const BoardSpec& SpecOf(UnitSession& session, int k) {
-  return *std::find_if(session.spec().boards.begin(), session.spec().boards.end(),
+  return *std::find_if(session.scenario().boards.begin(), session.scenario().boards.end(),
                        [k](const BoardSpec& b) { return b.k == k; });
 }
 
@@ -83,13 +83,13 @@ CORVID_API std::optional<Model> ParseModel(const std::string& text) {
 }
 
 CORVID_API UnitSpec PresetUnit(const std::string& name, Model model, int boards, bool fresh) {
-  UnitSpec spec;
-  spec.name = name;
-  spec.model = model;
+  UnitSpec scenario;
+  scenario.name = name;
+  scenario.model = model;
   const std::uint32_t hash = NameHash(name);
-  spec.serial = std::to_string(10000000 + hash % 90000000);
+  scenario.serial = std::to_string(10000000 + hash % 90000000);
   const bool four = model == Model::ZQH;
-  spec.deviceType = four ? 1 : 2;
+  scenario.deviceType = four ? 1 : 2;
   // One board per cluster first, as arrays are usually filled.
   static constexpr int kFillOrder[] = {0, 2, 1, 3};
   const int count = std::clamp(boards, 1, four ? 4 : 2);
@@ -108,20 +108,20 @@ CORVID_API UnitSpec PresetUnit(const std::string& name, Model model, int boards,
     b.status = fresh ? pages::kStatusNew : pages::kStatusStopped;
     b.nasOsVersion = fresh ? "" : "05-00-00-00";
     b.timeOuts = {300, 600, 900, 1200, 1800, 3600};
-    spec.boards.push_back(b);
+    scenario.boards.push_back(b);
   }
-  std::sort(spec.boards.begin(), spec.boards.end(), [](const BoardSpec& a, const BoardSpec& b) { return a.k < b.k; });
-  return spec;
+  std::sort(scenario.boards.begin(), scenario.boards.end(), [](const BoardSpec& a, const BoardSpec& b) { return a.k < b.k; });
+  return scenario;
 }
 
 CORVID_API std::string UnitDir(const std::string& name) { return UnitFolder(name).string(); }
 
-CORVID_API bool CreateUnit(const UnitSpec& spec, bool replace, std::string* pError) {
-  if (!ValidateUnitSpec(spec, pError)) return false;
-  UnitSession session(spec.name, UnitSession::Mode::LockOnly);
+CORVID_API bool CreateUnit(const UnitSpec& scenario, bool replace, std::string* pError) {
+  if (!ValidateUnitSpec(scenario, pError)) return false;
+  UnitSession session(scenario.name, UnitSession::Mode::LockOnly);
   if (!session.ok()) return Fail(pError, session.error());
-  if (session.Exists() && !replace) return Fail(pError, "unit " + spec.name + " exists already");
-  return session.WriteNew(spec) || Fail(pError, session.error());
+  if (session.Exists() && !replace) return Fail(pError, "unit " + scenario.name + " exists already");
+  return session.WriteNew(scenario) || Fail(pError, session.error());
 }
 
 CORVID_API bool DeleteUnit(const std::string& name, std::string* pError) {
@@ -146,24 +146,24 @@ CORVID_API std::vector<std::string> ListUnits() {
 }
 
 CORVID_API bool LoadUnitSpec(const std::string& name, UnitSpec* pSpec, std::string* pError) {
-  if (pSpec == nullptr) return Fail(pError, "no spec to fill");
+  if (pSpec == nullptr) return Fail(pError, "no scenario to fill");
   return WithUnit(name, pError, [&](UnitSession& session) {
-    *pSpec = session.spec();
+    *pSpec = session.scenario();
     return true;
   });
 }
 
 CORVID_API bool ReadUnitSpecFile(const std::string& file, const std::string& name, UnitSpec* pSpec,
                                  std::string* pError) {
-  if (pSpec == nullptr) return Fail(pError, "no spec to fill");
+  if (pSpec == nullptr) return Fail(pError, "no scenario to fill");
   std::ifstream in(file, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   if (!in) return Fail(pError, "cannot read " + file);
-  UnitSpec spec;
-  spec.name = name;
-  if (!ParseUnitSpec(text.str(), &spec, pError)) return false;
-  *pSpec = std::move(spec);
+  UnitSpec scenario;
+  scenario.name = name;
+  if (!ParseUnitSpec(text.str(), &scenario, pError)) return false;
+  *pSpec = std::move(scenario);
   return true;
 }
 
@@ -171,11 +171,11 @@ CORVID_API bool GetBoardStates(const std::string& unit, std::vector<BoardState>*
   if (pStates == nullptr) return Fail(pError, "no state list to fill");
   return WithUnit(unit, pError, [&](UnitSession& session) {
     pStates->clear();
-    for (const BoardSpec& spec : session.spec().boards) {
-      const BoardRuntime& b = session.state().boards[static_cast<std::size_t>(spec.k)];
-      const BoardView v = ViewBoard(b, session.spec(), spec, session.now());
+    for (const BoardSpec& scenario : session.scenario().boards) {
+      const BoardRuntime& b = session.state().boards[static_cast<std::size_t>(scenario.k)];
+      const BoardView v = ViewBoard(b, session.scenario(), scenario, session.now());
       BoardState s;
-      s.k = spec.k;
+      s.k = scenario.k;
       s.status = v.status;
       s.mpStatus = v.mpStatus;
       s.installStatus = v.installStatus;
@@ -198,7 +198,7 @@ CORVID_API bool SetBoardStatus(const std::string& unit, int k, std::uint16_t sta
   return WithUnit(unit, pError, [&](UnitSession& session) {
     BoardRuntime* board = FindRuntime(session, k, pError);
     if (board == nullptr) return false;
-    BoardMachine(*board, session.spec(), SpecOf(session, k)).SetStatus(status);
+    BoardMachine(*board, session.scenario(), SpecOf(session, k)).SetStatus(status);
     session.Touch();
     return true;
   });
@@ -253,7 +253,7 @@ CORVID_API bool InjectBoardFault(const std::string& unit, int k, BoardFault faul
         board->dumpSkippedFault = value != 0;
         break;
       case BoardFault::Stall:
-        BoardMachine(*board, session.spec(), SpecOf(session, k)).Stall(value != 0, session.now());
+        BoardMachine(*board, session.scenario(), SpecOf(session, k)).Stall(value != 0, session.now());
         break;
     }
     session.Touch();
@@ -266,9 +266,9 @@ CORVID_API bool ClearFaults(const std::string& unit, std::string* pError) {
     UnitState& state = session.state();
     state.callFaults.clear();
     state.pokes.clear();
-    for (const BoardSpec& spec : session.spec().boards) {
-      BoardRuntime& b = state.boards[static_cast<std::size_t>(spec.k)];
-      BoardMachine(b, session.spec(), spec).Stall(false, session.now());
+    for (const BoardSpec& scenario : session.scenario().boards) {
+      BoardRuntime& b = state.boards[static_cast<std::size_t>(scenario.k)];
+      BoardMachine(b, session.scenario(), scenario).Stall(false, session.now());
       b.forceStatus = -1;
       b.mpFault = -1;
       b.netBootFault = 0;
@@ -312,7 +312,7 @@ CORVID_API bool PeekPage(const std::string& unit, int page, int subPage, std::ve
                          std::string* pError) {
   if (pImage == nullptr) return Fail(pError, "no image to fill");
   return WithUnit(unit, pError, [&](UnitSession& session) {
-    auto image = SensePage(page, subPage, session.spec(), session.state(), session.now());
+    auto image = SensePage(page, subPage, session.scenario(), session.state(), session.now());
     if (!image) return Fail(pError, "the array has no page " + Hex(static_cast<std::uint32_t>(page)) + "/" +
                                         Hex(static_cast<std::uint32_t>(subPage)));
     *pImage = std::move(*image);

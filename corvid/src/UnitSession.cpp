@@ -159,7 +159,7 @@ struct CachedUnit {
   // Everything below is used only while mutex is held.
   PinnedFile specFile;
   PinnedFile stateFile;
-  sim::UnitSpec spec;
+  sim::UnitSpec scenario;
   UnitState state;
   std::uint64_t lastUse = 0;
 };
@@ -238,7 +238,7 @@ bool UnitSession::Fail(std::uint32_t code, std::string error) {
   return false;
 }
 
-const sim::UnitSpec& UnitSession::spec() const { return m_unit->spec; }
+const sim::UnitSpec& UnitSession::scenario() const { return m_unit->scenario; }
 
 UnitState& UnitSession::state() { return m_unit->state; }
 
@@ -256,20 +256,20 @@ bool UnitSession::LoadFiles() {
   }
   if (!u.specFile.stamp || *u.specFile.stamp != StampOf(st)) {
     std::string text, error;
-    sim::UnitSpec spec;
-    spec.name = m_name;
+    sim::UnitSpec scenario;
+    scenario.name = m_name;
     u.stateFile.Drop();
-    if (!ReadPinned(specPath, &text, &u.specFile) || !ParseUnitSpec(text, &spec, &error) ||
-        !ValidateUnitSpec(spec, &error)) {
+    if (!ReadPinned(specPath, &text, &u.specFile) || !ParseUnitSpec(text, &scenario, &error) ||
+        !ValidateUnitSpec(scenario, &error)) {
       u.specFile.Drop();
       return Fail(ZQ_ERR_STATE, specPath.string() + ": " + (error.empty() ? "unreadable" : error));
     }
-    u.spec = std::move(spec);
+    u.scenario = std::move(scenario);
   }
   if (::stat(statePath.c_str(), &st) != 0) {
     if (errno != ENOENT) return Fail(ZQ_ERR_STATE, statePath.string() + ": " + std::strerror(errno));
     u.stateFile.Drop();
-    u.state = InitialState(u.spec, MonotonicNs());
+    u.state = InitialState(u.scenario, MonotonicNs());
     m_touched = true;
   } else if (!u.stateFile.stamp || *u.stateFile.stamp != StampOf(st)) {
     std::string text, error;
@@ -281,7 +281,7 @@ bool UnitSession::LoadFiles() {
     u.state = std::move(state);
     // A hand-edited unit.ini may add or drop boards: they follow the scenario.
     bool inSpec[pages::kBoards] = {};
-    for (const sim::BoardSpec& b : u.spec.boards) {
+    for (const sim::BoardSpec& b : u.scenario.boards) {
       inSpec[b.k] = true;
       if (!u.state.boards[static_cast<std::size_t>(b.k)].present) {
         u.state.boards[static_cast<std::size_t>(b.k)] = InitialBoard(b);
@@ -316,10 +316,10 @@ void UnitSession::StartClock() {
 
 void UnitSession::Settle() {
   CachedUnit& u = *m_unit;
-  for (const sim::BoardSpec& spec : u.spec.boards) {
-    BoardRuntime& board = u.state.boards[static_cast<std::size_t>(spec.k)];
-    BoardMachine machine(board, u.spec, spec);
-    const DumpWriter writer = [this, k = spec.k](const std::string& fileName, const std::string& date) {
+  for (const sim::BoardSpec& scenario : u.scenario.boards) {
+    BoardRuntime& board = u.state.boards[static_cast<std::size_t>(scenario.k)];
+    BoardMachine machine(board, u.scenario, scenario);
+    const DumpWriter writer = [this, k = scenario.k](const std::string& fileName, const std::string& date) {
       return WriteDumpFile(m_name, k, fileName, date);
     };
     if (machine.Settle(m_now, writer)) m_touched = true;
@@ -351,15 +351,15 @@ bool UnitSession::Exists() const {
   return fs::exists(m_dir / kSpecFile, ec);
 }
 
-bool UnitSession::WriteNew(const sim::UnitSpec& spec) {
+bool UnitSession::WriteNew(const sim::UnitSpec& scenario) {
   CachedUnit& u = *m_unit;
   u.specFile.Drop();
   u.stateFile.Drop();
   std::error_code ec;
   fs::create_directories(m_dir, ec);
   if (ec) return Fail(ZQ_ERR_STATE, "cannot create " + m_dir.string() + ": " + ec.message());
-  if (!WriteAtomically(m_dir / kSpecFile, FormatUnitSpec(spec)) ||
-      !WriteAtomically(m_dir / kStateFile, FormatUnitState(InitialState(spec, MonotonicNs()))))
+  if (!WriteAtomically(m_dir / kSpecFile, FormatUnitSpec(scenario)) ||
+      !WriteAtomically(m_dir / kStateFile, FormatUnitState(InitialState(scenario, MonotonicNs()))))
     return Fail(ZQ_ERR_STATE, "cannot write the files of " + m_dir.string());
   return true;
 }

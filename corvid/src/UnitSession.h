@@ -47,7 +47,7 @@ class UnitSession {
   const std::string& error() const { return m_error; }
 
   const std::string& name() const { return m_name; }
-  const sim::UnitSpec& spec() const;
+  const sim::UnitSpec& scenario() const;
   UnitState& state();
   std::int64_t now() const { return m_now; }
 
@@ -61,7 +61,7 @@ class UnitSession {
   // LockOnly: whether the unit has a unit.ini.
   bool Exists() const;
   // LockOnly: writes unit.ini and a fresh state.ini (creating the folder).
-  bool WriteNew(const sim::UnitSpec& spec);
+  bool WriteNew(const sim::UnitSpec& scenario);
   // LockOnly: removes the unit's folder.
   bool Remove();
 

@@ -165,48 +165,48 @@ int BoardIndex(const std::string& section) {
 
 bool ParseUnitSpec(std::string_view text, UnitSpec* pSpec, std::string* pError) {
   const IniText ini = IniText::Parse(text);
-  UnitSpec spec;
-  spec.name = pSpec->name;
+  UnitSpec scenario;
+  scenario.name = pSpec->name;
   for (const std::string& section : ini.Sections()) {
     bool ok;
     if (BoardIndex(section) >= 0) {
       BoardSpec board;
       board.k = BoardIndex(section);
       ok = ParseSection(ini, section, BoardKeys(board), pError);
-      spec.boards.push_back(board);
+      scenario.boards.push_back(board);
     } else if (Lower(section) == "unit") {
-      ok = ParseSection(ini, section, UnitKeys(spec), pError);
+      ok = ParseSection(ini, section, UnitKeys(scenario), pError);
     } else if (Lower(section) == "durations") {
-      ok = ParseSection(ini, section, DurationKeys(spec.durations), pError);
+      ok = ParseSection(ini, section, DurationKeys(scenario.durations), pError);
     } else {
       return Fail(pError, "unknown section [" + section + "]");
     }
     if (!ok) return false;
   }
-  std::sort(spec.boards.begin(), spec.boards.end(),
+  std::sort(scenario.boards.begin(), scenario.boards.end(),
             [](const BoardSpec& a, const BoardSpec& b) { return a.k < b.k; });
-  *pSpec = std::move(spec);
+  *pSpec = std::move(scenario);
   return true;
 }
 
-std::string FormatUnitSpec(const UnitSpec& spec) {
+std::string FormatUnitSpec(const UnitSpec& scenario) {
   IniText ini;
-  ini.Add("Unit", "Model", sim::ModelName(spec.model));
-  ini.Add("Unit", "Serial", Escape(spec.serial));
-  ini.Add("Unit", "SvpIp", FormatIp(spec.svpIp));
-  ini.Add("Unit", "SubnetMask", FormatIp(spec.subnet));
-  ini.Add("Unit", "DeviceType", std::to_string(spec.deviceType));
-  ini.Add("Unit", "AutoBootAfterInstall", spec.autoBootAfterInstall ? "1" : "0");
-  ini.Add("Unit", "VersionFlag", std::to_string(spec.versionFlag));
-  ini.Add("Unit", "InstallRefusals", std::to_string(spec.installRefusals));
-  const sim::Durations& d = spec.durations;
+  ini.Add("Unit", "Model", sim::ModelName(scenario.model));
+  ini.Add("Unit", "Serial", Escape(scenario.serial));
+  ini.Add("Unit", "SvpIp", FormatIp(scenario.svpIp));
+  ini.Add("Unit", "SubnetMask", FormatIp(scenario.subnet));
+  ini.Add("Unit", "DeviceType", std::to_string(scenario.deviceType));
+  ini.Add("Unit", "AutoBootAfterInstall", scenario.autoBootAfterInstall ? "1" : "0");
+  ini.Add("Unit", "VersionFlag", std::to_string(scenario.versionFlag));
+  ini.Add("Unit", "InstallRefusals", std::to_string(scenario.installRefusals));
+  const sim::Durations& d = scenario.durations;
   ini.Add("Durations", "ShutdownMs", std::to_string(d.shutdownMs));
   ini.Add("Durations", "BootMs", std::to_string(d.bootMs));
   ini.Add("Durations", "InstallMs", std::to_string(d.installMs));
   ini.Add("Durations", "DumpMs", std::to_string(d.dumpMs));
   ini.Add("Durations", "DownloadMs", std::to_string(d.downloadMs));
   ini.Add("Durations", "ResetMs", std::to_string(d.resetMs));
-  std::vector<BoardSpec> boards = spec.boards;
+  std::vector<BoardSpec> boards = scenario.boards;
   std::sort(boards.begin(), boards.end(), [](const BoardSpec& a, const BoardSpec& b) { return a.k < b.k; });
   for (const BoardSpec& b : boards) {
     const std::string section = "Board" + std::to_string(b.k);
@@ -231,16 +231,16 @@ std::string FormatUnitSpec(const UnitSpec& spec) {
   return ini.Format();
 }
 
-bool ValidateUnitSpec(const UnitSpec& spec, std::string* pError) {
-  if (!IsValidName(spec.name)) return Fail(pError, "bad unit name \"" + spec.name + "\"");
-  if (spec.serial.size() != pages::a3::kSerialSize)
+bool ValidateUnitSpec(const UnitSpec& scenario, std::string* pError) {
+  if (!IsValidName(scenario.name)) return Fail(pError, "bad unit name \"" + scenario.name + "\"");
+  if (scenario.serial.size() != pages::a3::kSerialSize)
     return Fail(pError, "the serial number must have 8 characters");
-  if (spec.installRefusals < 0) return Fail(pError, "negative install refusal count");
-  const sim::Durations& d = spec.durations;
+  if (scenario.installRefusals < 0) return Fail(pError, "negative install refusal count");
+  const sim::Durations& d = scenario.durations;
   for (const std::int64_t ms : {d.shutdownMs, d.bootMs, d.installMs, d.dumpMs, d.downloadMs, d.resetMs})
     if (ms < 0 || ms > kMaxDurationMs) return Fail(pError, "duration out of range");
   bool seen[pages::kBoards] = {};
-  for (const BoardSpec& b : spec.boards) {
+  for (const BoardSpec& b : scenario.boards) {
     if (b.k < 0 || b.k >= pages::kBoards) return Fail(pError, "board index out of 0..3");
     if (seen[b.k]) return Fail(pError, "board " + std::to_string(b.k) + " given twice");
     seen[b.k] = true;

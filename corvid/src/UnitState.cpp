@@ -162,19 +162,19 @@ std::optional<Activity> ParseActivity(std::string_view text) {
   return std::nullopt;
 }
 
-BoardRuntime InitialBoard(const sim::BoardSpec& spec) {
+BoardRuntime InitialBoard(const sim::BoardSpec& scenario) {
   BoardRuntime b;
   b.present = true;
-  b.status = spec.status;
-  b.nasOsVersion = spec.nasOsVersion;
-  b.timeOuts = spec.timeOuts;
+  b.status = scenario.status;
+  b.nasOsVersion = scenario.nasOsVersion;
+  b.timeOuts = scenario.timeOuts;
   return b;
 }
 
-UnitState InitialState(const sim::UnitSpec& spec, std::int64_t rawNs) {
+UnitState InitialState(const sim::UnitSpec& scenario, std::int64_t rawNs) {
   UnitState state;
   state.rawNs = rawNs;
-  for (const sim::BoardSpec& b : spec.boards) state.boards[static_cast<std::size_t>(b.k)] = InitialBoard(b);
+  for (const sim::BoardSpec& b : scenario.boards) state.boards[static_cast<std::size_t>(b.k)] = InitialBoard(b);
   return state;
 }
 

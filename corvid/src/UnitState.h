@@ -90,9 +90,9 @@ struct UnitState {
 };
 
 // A board as the scenario starts it.
-BoardRuntime InitialBoard(const sim::BoardSpec& spec);
+BoardRuntime InitialBoard(const sim::BoardSpec& scenario);
 // The state of a unit that has just been made: every board resting as its scenario says.
-UnitState InitialState(const sim::UnitSpec& spec, std::int64_t rawNs);
+UnitState InitialState(const sim::UnitSpec& scenario, std::int64_t rawNs);
 
 bool ParseUnitState(std::string_view text, UnitState* pState, std::string* pError);
 std::string FormatUnitState(const UnitState& state);

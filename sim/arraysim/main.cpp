@@ -161,18 +161,18 @@ int Create(const Args& args) {
     }
   }
   std::string error;
-  sim::UnitSpec spec;
+  sim::UnitSpec scenario;
   if (!from.empty()) {
     if (model || boards || fresh) return Usage("--from takes no --model, --boards or --fresh");
-    if (!sim::ReadUnitSpecFile(from, unit, &spec, &error)) return Failed(error);
+    if (!sim::ReadUnitSpecFile(from, unit, &scenario, &error)) return Failed(error);
   } else {
     if (!model || !boards) return Usage("create needs --model and --boards, or --from");
     const int most = *model == sim::Model::ZQH ? 4 : 2;
     if (*boards < 1 || *boards > most)
       return Usage(std::string(sim::ModelName(*model)) + " takes 1 to " + std::to_string(most) + " boards");
-    spec = sim::PresetUnit(unit, *model, *boards, fresh);
+    scenario = sim::PresetUnit(unit, *model, *boards, fresh);
   }
-  if (!sim::CreateUnit(spec, replace, &error)) return Failed(error);
+  if (!sim::CreateUnit(scenario, replace, &error)) return Failed(error);
   std::printf("created %s in %s\n", unit.c_str(), sim::UnitDir(unit).c_str());
   return 0;
 }

@@ -23,17 +23,17 @@ corvid::sim::Durations TestDurations() {
 }
 
 corvid::sim::UnitSpec TestSpec(corvid::sim::Model model, int boards, bool fresh) {
-  corvid::sim::UnitSpec spec = corvid::sim::PresetUnit(kUnit, model, boards, fresh);
-  spec.durations = TestDurations();
-  return spec;
+  corvid::sim::UnitSpec scenario = corvid::sim::PresetUnit(kUnit, model, boards, fresh);
+  scenario.durations = TestDurations();
+  return scenario;
 }
 
 SimEnv::SimEnv() : SimEnv(TestSpec()) {}
 
-SimEnv::SimEnv(const corvid::sim::UnitSpec& spec) {
+SimEnv::SimEnv(const corvid::sim::UnitSpec& scenario) {
   corvid::sim::SetTimeScale(1e12);
   std::string error;
-  EXPECT_TRUE(corvid::sim::CreateUnit(spec, false, &error)) << error;
+  EXPECT_TRUE(corvid::sim::CreateUnit(scenario, false, &error)) << error;
 }
 
 SimEnv::~SimEnv() { corvid::sim::SetTimeScale(1.0); }

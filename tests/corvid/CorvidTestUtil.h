@@ -19,11 +19,11 @@ inline constexpr char kUnit[] = "T1";
 corvid::sim::Durations TestDurations();
 
 // A private root and runtime dir, real time stopped for the simulator, and the unit kUnit made
-// from spec (a four-board ZQH with TestDurations by default).
+// from scenario (a four-board ZQH with TestDurations by default).
 class SimEnv {
  public:
   SimEnv();
-  explicit SimEnv(const corvid::sim::UnitSpec& spec);
+  explicit SimEnv(const corvid::sim::UnitSpec& scenario);
   ~SimEnv();
   const kelptest::IsolatedEnv& env() const { return m_env; }
 

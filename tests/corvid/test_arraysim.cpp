@@ -106,10 +106,10 @@ TEST(Arraysim, CreatesFromAScenarioFileAndLists) {
   ASSERT_EQ(Arraysim("create FROMFILE --from " + (dir / "unit.ini").string()).status, 0);
   ASSERT_EQ(Arraysim("create B --model ZQXS --boards 1").status, 0);
   EXPECT_EQ(Arraysim("list").output, "B\nFROMFILE\n");
-  sim::UnitSpec spec;
-  ASSERT_TRUE(sim::LoadUnitSpec("FROMFILE", &spec));
-  EXPECT_EQ(spec.serial, "87654321");
-  EXPECT_EQ(spec.model, sim::Model::ZQM);
+  sim::UnitSpec scenario;
+  ASSERT_TRUE(sim::LoadUnitSpec("FROMFILE", &scenario));
+  EXPECT_EQ(scenario.serial, "87654321");
+  EXPECT_EQ(scenario.model, sim::Model::ZQM);
 }
 
 TEST(Arraysim, HelpExplainsEveryCommandAndTheEnvironment) {

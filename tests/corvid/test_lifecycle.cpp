@@ -152,9 +152,9 @@ TEST(Lifecycle, InstallStatusIsLittleEndian) {
 }
 
 TEST(Lifecycle, OldNasOsComesUpByItselfAfterInstall) {
-  sim::UnitSpec spec = TestSpec(sim::Model::ZQH, 4, true);
-  spec.autoBootAfterInstall = true;
-  SimEnv env(spec);
+  sim::UnitSpec scenario = TestSpec(sim::Model::ZQH, 4, true);
+  scenario.autoBootAfterInstall = true;
+  SimEnv env(scenario);
   ASSERT_EQ(Command(pg::kA1Install, 0), 0);
   Advance(17000);
   EXPECT_EQ(Look(0).status, pg::kStatusOsUp);
@@ -211,9 +211,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<InstallFault>& c) { return c.param.name; });
 
 TEST(Lifecycle, InheritRetryCountsOnlyIncrementedRetries) {
-  sim::UnitSpec spec = TestSpec();
-  spec.installRefusals = 2;
-  SimEnv env(spec);
+  sim::UnitSpec scenario = TestSpec();
+  scenario.installRefusals = 2;
+  SimEnv env(scenario);
   auto install = [](std::uint32_t retry) {
     return static_cast<std::uint32_t>(
         Command(pg::kA1Install, 0, [retry](auto& image) { SetBE32(image, pg::a1::kRetryInfo, retry); }));
@@ -339,9 +339,9 @@ TEST(Lifecycle, ScaledRealTimeDrivesTheBoards) {
   SimEnv env;
   sim::SetTimeScale(0.001);  // 1 logical second per real millisecond
   ASSERT_TRUE(sim::AdvanceTime(kUnit, 0));
-  sim::UnitSpec spec = TestSpec();
-  spec.durations.bootMs = 300000;  // 300 ms of real time
-  ASSERT_TRUE(sim::CreateUnit(spec, true));
+  sim::UnitSpec scenario = TestSpec();
+  scenario.durations.bootMs = 300000;  // 300 ms of real time
+  ASSERT_TRUE(sim::CreateUnit(scenario, true));
   ASSERT_EQ(Power(0, pg::a7::kBoot), 0);
   EXPECT_EQ(Look(0).status, pg::kStatusBooting);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -79,16 +79,16 @@ INSTANTIATE_TEST_SUITE_P(Models, PortInformation,
                          [](const testing::TestParamInfo<PortCase>& c) { return c.param.name; });
 
 TEST(Pages, ConfigurationPageCarriesTheScenario) {
-  sim::UnitSpec spec = TestSpec(sim::Model::ZQXS, 2);
-  spec.serial = "01234567";
-  spec.svpIp = {10, 1, 2, 3};
-  spec.subnet = {255, 255, 0, 0};
-  spec.boards[1].location = "TWELVE_CHARS";
-  spec.boards[1].valid = 3;
-  spec.boards[1].nasType = 2;
-  spec.boards[1].mac = {1, 2, 3, 4, 5, 6};
-  spec.boards[1].mpStatus = 0x1001;
-  SimEnv env(spec);
+  sim::UnitSpec scenario = TestSpec(sim::Model::ZQXS, 2);
+  scenario.serial = "01234567";
+  scenario.svpIp = {10, 1, 2, 3};
+  scenario.subnet = {255, 255, 0, 0};
+  scenario.boards[1].location = "TWELVE_CHARS";
+  scenario.boards[1].valid = 3;
+  scenario.boards[1].nasType = 2;
+  scenario.boards[1].mac = {1, 2, 3, 4, 5, 6};
+  scenario.boards[1].mpStatus = 0x1001;
+  SimEnv env(scenario);
   const auto a3 = Nas(pg::kA3Config);
   EXPECT_EQ(a3[pg::a3::kModel] << 8 | a3[pg::a3::kModel + 1], 0x1701);
   EXPECT_EQ(std::string(a3.begin() + pg::a3::kSerial, a3.begin() + pg::a3::kSerial + 8), "01234567");
@@ -127,9 +127,9 @@ TEST(Pages, CommandPagesReadBackAsLastSelected) {
   EXPECT_EQ(selected, a1);
   EXPECT_FALSE(sim::LastSelected(kUnit, pg::kNasPage, pg::kA7Power, &selected));
 
-  sim::UnitSpec spec = TestSpec();
-  spec.versionFlag = 0;
-  ASSERT_TRUE(sim::CreateUnit(spec, true));
+  sim::UnitSpec scenario = TestSpec();
+  scenario.versionFlag = 0;
+  ASSERT_TRUE(sim::CreateUnit(scenario, true));
   EXPECT_EQ(Nas(pg::kA2InstallInfo)[pg::a2::kVersionFlag], 0);
   EXPECT_FALSE(sim::LastSelected(kUnit, pg::kNasPage, pg::kA1Install, &selected)) << "replacing starts afresh";
 }
@@ -204,14 +204,14 @@ TEST(Interface, NullUnitNameIsABadArgument) {
 
 TEST(Interface, UnitParameterRecord) {
   SimEnv env;
-  sim::UnitSpec spec;
-  ASSERT_TRUE(sim::LoadUnitSpec(kUnit, &spec));
+  sim::UnitSpec scenario;
+  ASSERT_TRUE(sim::LoadUnitSpec(kUnit, &scenario));
   ZQ_UNIT_PARAM param;
   std::memset(&param, 0xAA, sizeof param);
   ASSERT_EQ(ZQ_GetUnitParam(kUnit, &param), 0);
   EXPECT_STREQ(reinterpret_cast<const char*>(param.data), kUnit);
   EXPECT_EQ(param.data[64] << 8 | param.data[65], 0x1703);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(param.data + 66), 8), spec.serial);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(param.data + 66), 8), scenario.serial);
   EXPECT_EQ(param.data[75], 4);
   EXPECT_EQ(param.data[255], 0);
 }
@@ -287,19 +287,19 @@ TEST(Units, CreateReplaceDeleteAndList) {
 }
 
 TEST(Units, ScenarioSurvivesTheFileRoundTrip) {
-  sim::UnitSpec spec = TestSpec(sim::Model::ZQS, 2, true);
-  spec.serial = "12 4%67=";
-  spec.boards[0].location = " spaced ";
-  spec.boards[1].timeOuts = {1, 2, 3, 4, 5, 0xFFFFFFFF};
-  spec.boards[1].badkFCExist = ' ';
-  spec.autoBootAfterInstall = true;
-  spec.installRefusals = 3;
-  SimEnv env(spec);
+  sim::UnitSpec scenario = TestSpec(sim::Model::ZQS, 2, true);
+  scenario.serial = "12 4%67=";
+  scenario.boards[0].location = " spaced ";
+  scenario.boards[1].timeOuts = {1, 2, 3, 4, 5, 0xFFFFFFFF};
+  scenario.boards[1].badkFCExist = ' ';
+  scenario.autoBootAfterInstall = true;
+  scenario.installRefusals = 3;
+  SimEnv env(scenario);
   sim::UnitSpec loaded;
   ASSERT_TRUE(sim::LoadUnitSpec(kUnit, &loaded));
-  EXPECT_EQ(loaded.serial, spec.serial);
-  EXPECT_EQ(loaded.boards[0].location, spec.boards[0].location);
-  EXPECT_EQ(loaded.boards[1].timeOuts, spec.boards[1].timeOuts);
+  EXPECT_EQ(loaded.serial, scenario.serial);
+  EXPECT_EQ(loaded.boards[0].location, scenario.boards[0].location);
+  EXPECT_EQ(loaded.boards[1].timeOuts, scenario.boards[1].timeOuts);
   EXPECT_EQ(loaded.boards[1].badkFCExist, ' ');
   EXPECT_EQ(loaded.boards[1].k, 2);
   EXPECT_TRUE(loaded.autoBootAfterInstall);
@@ -319,16 +319,16 @@ TEST_P(ScenarioFiles, AreCheckedWhole) {
   kelptest::TempDir dir;
   const SpecFileCase& c = GetParam();
   kelptest::WriteFile(dir / "u.ini", c.text);
-  sim::UnitSpec spec;
+  sim::UnitSpec scenario;
   std::string error;
-  EXPECT_EQ(sim::ReadUnitSpecFile((dir / "u.ini").string(), "U", &spec, &error), c.ok) << error;
+  EXPECT_EQ(sim::ReadUnitSpecFile((dir / "u.ini").string(), "U", &scenario, &error), c.ok) << error;
   if (c.ok) {
-    EXPECT_EQ(spec.name, "U");
-    EXPECT_EQ(spec.model, sim::Model::ZQM);
-    ASSERT_EQ(spec.boards.size(), 1u);
-    EXPECT_EQ(spec.boards[0].k, 2);
-    EXPECT_EQ(spec.boards[0].ip, (std::array<std::uint8_t, 4>{127, 0, 0, 18}));
-    EXPECT_EQ(spec.boards[0].mpStatus, 0x1001);
+    EXPECT_EQ(scenario.name, "U");
+    EXPECT_EQ(scenario.model, sim::Model::ZQM);
+    ASSERT_EQ(scenario.boards.size(), 1u);
+    EXPECT_EQ(scenario.boards[0].k, 2);
+    EXPECT_EQ(scenario.boards[0].ip, (std::array<std::uint8_t, 4>{127, 0, 0, 18}));
+    EXPECT_EQ(scenario.boards[0].mpStatus, 0x1001);
   } else {
     EXPECT_FALSE(error.empty());
   }
@@ -348,18 +348,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Units, InvalidScenariosAreNotStored) {
   kelptest::IsolatedEnv env;
-  sim::UnitSpec spec = TestSpec();
-  spec.serial = "123";
-  EXPECT_FALSE(sim::CreateUnit(spec, false));
-  spec = TestSpec();
-  spec.boards[1].k = 0;
-  EXPECT_FALSE(sim::CreateUnit(spec, false));
-  spec = TestSpec();
-  spec.boards[0].location = "THIRTEEN_CHAR";
-  EXPECT_FALSE(sim::CreateUnit(spec, false));
-  spec = TestSpec();
-  spec.name = "a/b";
-  EXPECT_FALSE(sim::CreateUnit(spec, false));
+  sim::UnitSpec scenario = TestSpec();
+  scenario.serial = "123";
+  EXPECT_FALSE(sim::CreateUnit(scenario, false));
+  scenario = TestSpec();
+  scenario.boards[1].k = 0;
+  EXPECT_FALSE(sim::CreateUnit(scenario, false));
+  scenario = TestSpec();
+  scenario.boards[0].location = "THIRTEEN_CHAR";
+  EXPECT_FALSE(sim::CreateUnit(scenario, false));
+  scenario = TestSpec();
+  scenario.name = "a/b";
+  EXPECT_FALSE(sim::CreateUnit(scenario, false));
   EXPECT_TRUE(sim::ListUnits().empty());
 }
 

@@ -39,12 +39,12 @@ corvid::sim::UnitSpec DefaultSpec() {
   return corvid::sim::PresetUnit(kUnit, corvid::sim::Model::ZQH, 4);
 }
 
-void ResetUnit(const corvid::sim::UnitSpec& spec) {
+void ResetUnit(const corvid::sim::UnitSpec& scenario) {
   if (!Shared().bSelected) {
     ADD_FAILURE() << "the test unit could not be selected in VELAPI";
     return;
   }
-  corvid::sim::UnitSpec copy = spec;
+  corvid::sim::UnitSpec copy = scenario;
   copy.name = kUnit;
   std::string error;
   if (!corvid::sim::CreateUnit(copy, true, &error)) ADD_FAILURE() << "CreateUnit: " << error;

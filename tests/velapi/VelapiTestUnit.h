@@ -21,8 +21,8 @@ inline constexpr char kUnit[] = "VELTEST";
 const std::filesystem::path& SharedSystemRoot();
 // A ZQH unit with four NAS boards.
 corvid::sim::UnitSpec DefaultSpec();
-// Rewrites the unit with spec (named kUnit) and clears every injected fault.
-void ResetUnit(const corvid::sim::UnitSpec& spec);
+// Rewrites the unit with scenario (named kUnit) and clears every injected fault.
+void ResetUnit(const corvid::sim::UnitSpec& scenario);
 
 // NAS page access on the unit; a refusal fails the current test.
 void Poke(int subPage, std::size_t offset, const std::vector<std::uint8_t>& bytes);

@@ -53,10 +53,10 @@ Image Expected(Image image, const Writes& writes) {
 }
 
 UnitSpec SpecWithStatus(std::uint16_t status) {
-  UnitSpec spec = veltest::DefaultSpec();
-  for (auto& b : spec.boards)
+  UnitSpec scenario = veltest::DefaultSpec();
+  for (auto& b : scenario.boards)
     if (b.k == 2) b.status = status;
-  return spec;
+  return scenario;
 }
 
 class VelapiCommands : public ::testing::Test {
@@ -283,9 +283,9 @@ TEST_F(VelapiCommands, RefusedInstallAsksForTheNextRetryCount) {
 }
 
 TEST_F(VelapiCommands, ArrayRefusalsAreRetriedUntilAccepted) {
-  UnitSpec spec = veltest::DefaultSpec();
-  spec.installRefusals = 2;
-  veltest::ResetUnit(spec);
+  UnitSpec scenario = veltest::DefaultSpec();
+  scenario.installRefusals = 2;
+  veltest::ResetUnit(scenario);
   std::uint32_t ulInherit = 0, ulErr = 0;
   int nRefusals = 0;
   while (!dsvp_NasInstallLinux(kCluster, kPcb, 0, 0, 0, &ulInherit, &ulErr)) {
@@ -352,9 +352,9 @@ INSTANTIATE_TEST_SUITE_P(
     veltest::CaseName<VersionCase>);
 
 TEST_F(VelapiCommands, InstallInfoWithoutVersionFlagSendsOnlyTheAddress) {
-  UnitSpec spec = veltest::DefaultSpec();
-  spec.versionFlag = 0;
-  veltest::ResetUnit(spec);
+  UnitSpec scenario = veltest::DefaultSpec();
+  scenario.versionFlag = 0;
+  veltest::ResetUnit(scenario);
   kelptest::WriteFile(veltest::SharedSystemRoot() / "tftp.ini", kTftpIni);
   veltest::Poke(pages::kA2InstallInfo, pages::a2::kNasOSVersion, Image(32, 'Q'));
   const Image sensed = MarkAndSense(pages::kA2InstallInfo);

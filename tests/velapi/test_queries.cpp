@@ -23,8 +23,8 @@ using S = short;
 using E = std::uint32_t*;
 using Bytes = std::vector<std::uint8_t>;
 
-BoardSpec& Board(UnitSpec& spec, int k) {
-  return *std::find_if(spec.boards.begin(), spec.boards.end(), [k](auto& b) { return b.k == k; });
+BoardSpec& Board(UnitSpec& scenario, int k) {
+  return *std::find_if(scenario.boards.begin(), scenario.boards.end(), [k](auto& b) { return b.k == k; });
 }
 
 void PokePort(std::size_t offset, std::uint8_t value) {
@@ -57,9 +57,9 @@ class VelapiEquipment : public VelapiQueries,
 
 TEST_P(VelapiEquipment, SlotValueAndTypeText) {
   const EquipmentCase& c = GetParam();
-  UnitSpec spec = veltest::DefaultSpec();
-  c.change(Board(spec, 1));
-  veltest::ResetUnit(spec);
+  UnitSpec scenario = veltest::DefaultSpec();
+  c.change(Board(scenario, 1));
+  veltest::ResetUnit(scenario);
   VEL_PCBINF stPcbinf;
   std::memset(&stPcbinf, 0x5A, sizeof stPcbinf);
   LogTail log;
@@ -231,10 +231,10 @@ TEST_F(VelapiQueries, EntriesNotValidFailWithNncInvalid) {
 // ---- values ----
 
 TEST_F(VelapiQueries, ConfigurationValues) {
-  UnitSpec spec = veltest::DefaultSpec();
-  spec.svpIp = {192, 168, 0, 99};
-  spec.subnet = {255, 255, 255, 0};
-  veltest::ResetUnit(spec);
+  UnitSpec scenario = veltest::DefaultSpec();
+  scenario.svpIp = {192, 168, 0, 99};
+  scenario.subnet = {255, 255, 255, 0};
+  veltest::ResetUnit(scenario);
   Bytes iop(128);
   for (std::size_t i = 0; i < iop.size(); ++i) iop[i] = static_cast<std::uint8_t>(i * 7 + 1);
   Poke(pages::kA3Config, a3::Entry(3) + a3::kIoPInfo, iop);
@@ -245,7 +245,7 @@ TEST_F(VelapiQueries, ConfigurationValues) {
   ASSERT_TRUE(dsvp_NasGetIoPInf(1, 1, by, &ulErr));
   EXPECT_EQ(Bytes(by, by + 128), iop);
   ASSERT_TRUE(dsvp_NasGetComInf(1, 0, by, &ulErr));
-  EXPECT_TRUE(std::equal(Board(spec, 2).mac.begin(), Board(spec, 2).mac.end(), by));
+  EXPECT_TRUE(std::equal(Board(scenario, 2).mac.begin(), Board(scenario, 2).mac.end(), by));
   ASSERT_TRUE(dsvp_NasGetP4IPAddr(1, 0, by, byMask, &ulErr));
   EXPECT_EQ(Bytes(by, by + 4), Bytes({127, 0, 0, 18}));
   EXPECT_EQ(Bytes(byMask, byMask + 4), Bytes({255, 255, 255, 0}));

@@ -82,7 +82,7 @@ UnitSpec PresetUnit(const std::string& name, Model model, int boards, bool fresh
 // The folder of a unit (whether or not it exists).
 std::string UnitDir(const std::string& name);
 // Writes a new unit; fails if it exists unless `replace` is set.
-bool CreateUnit(const UnitSpec& spec, bool replace, std::string* pError = nullptr);
+bool CreateUnit(const UnitSpec& scenario, bool replace, std::string* pError = nullptr);
 bool DeleteUnit(const std::string& name, std::string* pError = nullptr);
 // Names of the units under <system root>/arrays, sorted.
 std::vector<std::string> ListUnits();
