@@ -103,4 +103,14 @@ bool LogTail::Has(const std::string& line) const {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+void ExpectInvalidParameters(const std::vector<InvalidParameterCase>& cases) {
+  for (const auto& [pszLine, call] : cases) {
+    LogTail log;
+    std::uint32_t ulErr = 0;
+    EXPECT_FALSE(call(&ulErr)) << pszLine;
+    EXPECT_EQ(ulErr, VEL_ERR_INVALID_PARAM) << pszLine;
+    EXPECT_TRUE(log.Has(pszLine)) << pszLine;
+  }
+}
+
 }  // namespace veltest

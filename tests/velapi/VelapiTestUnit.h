@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "corvid/NasPages.h"
 #include "corvid/Sim.h"
+#include "velapi.h"
 
 namespace veltest {
 
@@ -47,5 +50,10 @@ class LogTail {
   std::filesystem::path m_file;
   std::uintmax_t m_start = 0;
 };
+
+// One argument check: the "Invalid Parameter" line it must log, and the call that breaks it.
+using InvalidParameterCase = std::pair<const char*, std::function<BOOL(std::uint32_t*)>>;
+// Each call must fail with VEL_ERR_INVALID_PARAM and log its line.
+void ExpectInvalidParameters(const std::vector<InvalidParameterCase>& cases);
 
 }  // namespace veltest

@@ -202,7 +202,7 @@ TEST_F(VelapiCommands, DumpIsTakenAndDownloaded) {
 
 TEST_F(VelapiCommands, ArgumentChecksFailBeforeTheArray) {
   std::uint32_t* pInherit = &g_ulInherit;
-  const std::pair<const char*, std::function<BOOL(E)>> kCases[] = {
+  const std::vector<veltest::InvalidParameterCase> kCases = {
       {"Invalid Parameter ulOption=0x00000003",
        [=](E e) { return dsvp_NasInstallLinux(0, 0, 3, 0, 0, pInherit, e); }},
       {"Invalid Parameter ulOption2=0x00000002",
@@ -226,13 +226,7 @@ TEST_F(VelapiCommands, ArgumentChecksFailBeforeTheArray) {
   };
   // Any array access would consume this fault and change a later error.
   veltest::InjectFault("ModeSense", pages::kNasPage, -1, 1, 0x5);
-  for (const auto& [pszLine, call] : kCases) {
-    LogTail log;
-    std::uint32_t ulErr = 0;
-    EXPECT_FALSE(call(&ulErr)) << pszLine;
-    EXPECT_EQ(ulErr, VEL_ERR_INVALID_PARAM) << pszLine;
-    EXPECT_TRUE(log.Has(pszLine)) << pszLine;
-  }
+  veltest::ExpectInvalidParameters(kCases);
   std::uint32_t ulErr = 0;
   EXPECT_FALSE(dsvp_NasGetHibDump(0, 0, &ulErr));
   EXPECT_EQ(ulErr, 0x84000005u);

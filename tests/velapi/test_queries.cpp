@@ -430,7 +430,7 @@ TEST_F(VelapiQueries, DownloadFileNameKeepsItsTwentySixByteBound) {
 TEST_F(VelapiQueries, ArgumentChecksInTheirOrder) {
   unsigned char* by = g_by;
   std::uint32_t* ul = &g_ul1;
-  const std::pair<const char*, std::function<BOOL(E)>> kCases[] = {
+  const std::vector<veltest::InvalidParameterCase> kCases = {
       {"Invalid Parameter lpPcbinf=NULL", [](E e) { return dsvp_GetCHNEquipment(nullptr, e); }},
       {"Invalid Parameter lpiop=NULL", [](E e) { return dsvp_NasGetIoPInf(0, 0, nullptr, e); }},
       {"Invalid Parameter lpCom=NULL", [](E e) { return dsvp_NasGetComInf(0, 0, nullptr, e); }},
@@ -475,13 +475,7 @@ TEST_F(VelapiQueries, ArgumentChecksInTheirOrder) {
       {"Invalid Parameter lpszDwnlFile=NULL",
        [=](E e) { return dsvp_GetDownloadDumpStatus(0, 0, ul, nullptr, e); }},
   };
-  for (const auto& [pszLine, call] : kCases) {
-    LogTail log;
-    std::uint32_t ulErr = 0;
-    EXPECT_FALSE(call(&ulErr)) << pszLine;
-    EXPECT_EQ(ulErr, VEL_ERR_INVALID_PARAM) << pszLine;
-    EXPECT_TRUE(log.Has(pszLine)) << pszLine;
-  }
+  veltest::ExpectInvalidParameters(kCases);
   // Checks that passed have cleared their outputs when a later one fails.
   std::memset(g_by, 0xEE, 16);
   g_ul1 = 5;
