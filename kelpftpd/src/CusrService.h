@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "FileBlock.h"
+#include "kelpftp/FtpProtocol.h"
 #include "plat/Clock.h"
 
 class CusrClient;
@@ -24,9 +25,10 @@ class CusrSession;
 
 class CusrService {
  public:
-  static constexpr std::uint32_t kOk = 0;
-  static constexpr std::uint32_t kFileError = 3;
-  static constexpr std::uint32_t kNoMemory = 10;
+  // The file results go to the board as the error reply's status.
+  static constexpr std::uint32_t kOk = kelpftp::kStatusOk;
+  static constexpr std::uint32_t kFileError = kelpftp::kErrorFile;
+  static constexpr std::uint32_t kNoMemory = kelpftp::kErrorNoMemory;
   static constexpr std::uint32_t kNoInstallDir = 11;
   // File look-ups and reads are tried this often, this far apart.
   static constexpr int kAttempts = 3;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CommandLine.h"
 #include "corvid/NasPages.h"
 #include "velapi.h"
 
@@ -16,8 +17,6 @@ struct ModelName {
 };
 constexpr ModelName kModels[] = {{0x1700, "ZQS"}, {0x1701, "ZQXS"}, {0x1702, "ZQM"}, {kModelZQH, "ZQH"}};
 
-short ClusterOf(int slot) { return static_cast<short>(slot / 8); }
-short PcbOf(int slot) { return static_cast<short>(slot % 8); }
 
 std::string IpText(const std::optional<Ip4>& ip) {
   if (!ip) return "-";

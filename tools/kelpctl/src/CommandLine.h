@@ -19,6 +19,10 @@ struct CommandLine {
   bool watch = false;        // power commands: follow the board until the command ends
 };
 
+// The array address of a board slot.
+inline short ClusterOf(int slot) { return static_cast<short>(slot / 8); }
+inline short PcbOf(int slot) { return static_cast<short>(slot % 8); }
+
 // Parses argv[1..]; on failure returns nullopt and a one-line reason in *pError.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* pError);
 

@@ -37,8 +37,6 @@ const std::vector<PowerOp>& PowerOps() {
   return ops;
 }
 
-short ClusterOf(int slot) { return static_cast<short>(slot / 8); }
-short PcbOf(int slot) { return static_cast<short>(slot % 8); }
 
 int Fail(std::FILE* err, const ApiFailure& failure) {
   ReportFailure(err, failure);
