@@ -1,0 +1,138 @@
+#include "CraftedAgent.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+#include "agent/AgentWire.h"
+
+namespace kelptest {
+namespace {
+
+// Waits until fd is readable or the stop pipe fires; false on stop.
+bool WaitReadable(int fd, int stopFd) {
+  pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+  for (;;) {
+    const int n = ::poll(fds, 2, -1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || (fds[1].revents != 0)) return false;
+    if (fds[0].revents != 0) return true;
+  }
+}
+
+bool ReadExact(int fd, int stopFd, std::uint8_t* p, std::size_t n) {
+  while (n > 0) {
+    if (!WaitReadable(fd, stopFd)) return false;
+    const ssize_t got = ::recv(fd, p, n, 0);
+    if (got <= 0) return false;
+    p += got;
+    n -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+}  // namespace
+
+CraftedAgent::CraftedAgent() {
+  m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(m_listenFd, 16) != 0 || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
+      ::pipe2(m_wakeFd, O_CLOEXEC) != 0)
+    throw std::runtime_error("CraftedAgent: cannot listen on 127.0.0.1");
+  m_port = ntohs(addr.sin_port);
+  m_thread = std::thread([this] { Serve(); });
+}
+
+CraftedAgent::~CraftedAgent() {
+  const char stop = 1;
+  (void)!::write(m_wakeFd[1], &stop, 1);
+  m_thread.join();
+  ::close(m_listenFd);
+  ::close(m_wakeFd[0]);
+  ::close(m_wakeFd[1]);
+}
+
+void CraftedAgent::Push(Reply reply) {
+  std::lock_guard lock(m_mutex);
+  m_replies.push_back(std::move(reply));
+}
+
+std::optional<std::vector<std::uint8_t>> CraftedAgent::Request(std::size_t n) {
+  std::unique_lock lock(m_mutex);
+  if (!m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return m_requests.size() > n; })) return std::nullopt;
+  return m_requests[n];
+}
+
+std::size_t CraftedAgent::Connections() const {
+  std::lock_guard lock(m_mutex);
+  return m_connections;
+}
+
+void CraftedAgent::Serve() {
+  for (;;) {
+    if (!WaitReadable(m_listenFd, m_wakeFd[0])) return;
+    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    Reply reply;
+    {
+      std::lock_guard lock(m_mutex);
+      ++m_connections;
+      if (!m_replies.empty()) {
+        reply = std::move(m_replies.front());
+        m_replies.pop_front();
+      }
+    }
+    Answer(fd, reply);
+    ::close(fd);
+  }
+}
+
+void CraftedAgent::Answer(int fd, const Reply& reply) {
+  if (reply.readRequest) {
+    std::vector<std::uint8_t> request(agent::kHeaderSize);
+    bool ok = ReadExact(fd, m_wakeFd[0], request.data(), request.size());
+    if (ok) {
+      const std::uint32_t msgSize = Be32(request.data() + 24);
+      if (msgSize <= (1u << 20)) {
+        request.resize(agent::kHeaderSize + msgSize);
+        ok = ReadExact(fd, m_wakeFd[0], request.data() + agent::kHeaderSize, msgSize);
+      }
+    }
+    if (!ok) request.clear();
+    std::lock_guard lock(m_mutex);
+    m_requests.push_back(std::move(request));
+    m_cv.notify_all();
+  }
+  const std::size_t chunk = reply.chunkSize == 0 ? reply.bytes.size() : reply.chunkSize;
+  for (std::size_t off = 0; off < reply.bytes.size(); off += chunk) {
+    if (reply.gap.count() > 0) {
+      pollfd stop{m_wakeFd[0], POLLIN, 0};
+      if (::poll(&stop, 1, static_cast<int>(reply.gap.count())) != 0) return;
+    }
+    const std::size_t n = std::min(chunk, reply.bytes.size() - off);
+    if (::send(fd, reply.bytes.data() + off, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) return;
+  }
+  if (reply.hangAfter) {
+    std::uint8_t sink[256];
+    while (WaitReadable(fd, m_wakeFd[0]) && ::recv(fd, sink, sizeof sink, 0) > 0) {
+    }
+  }
+}
+
+}  // namespace kelptest

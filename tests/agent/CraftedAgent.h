@@ -1,0 +1,59 @@
+// A test-local agent that answers each connection with crafted bytes, for the error paths the
+// simulated agents never take. It listens on 127.0.0.1 (ephemeral port); each accepted
+// connection takes the next scripted reply in order, and records the request it received.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace kelptest {
+
+class CraftedAgent {
+ public:
+  struct Reply {
+    std::vector<std::uint8_t> bytes;
+    std::size_t chunkSize = 0;                  // 0: all at once
+    std::chrono::milliseconds gap{0};           // real time before each chunk
+    bool hangAfter = false;                     // keep the connection open until the client closes
+    bool readRequest = true;                    // read the request (header and MsgSize) first
+  };
+
+  CraftedAgent();
+  ~CraftedAgent();
+  CraftedAgent(const CraftedAgent&) = delete;
+  CraftedAgent& operator=(const CraftedAgent&) = delete;
+
+  std::uint16_t Port() const { return m_port; }
+  static constexpr std::uint8_t kAddress[4] = {127, 0, 0, 1};
+
+  // Queues the reply of the next connection that has none yet.
+  void Push(Reply reply);
+  void Push(std::vector<std::uint8_t> bytes) { Push(Reply{std::move(bytes)}); }
+  // The request of connection n (0-based), waiting up to 5 s for it; nullopt when none came.
+  std::optional<std::vector<std::uint8_t>> Request(std::size_t n);
+  // Connections accepted so far.
+  std::size_t Connections() const;
+
+ private:
+  void Serve();
+  void Answer(int fd, const Reply& reply);
+
+  int m_listenFd = -1;
+  int m_wakeFd[2] = {-1, -1};
+  std::uint16_t m_port = 0;
+  mutable std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::deque<Reply> m_replies;
+  std::vector<std::vector<std::uint8_t>> m_requests;
+  std::size_t m_connections = 0;
+  std::thread m_thread;
+};
+
+}  // namespace kelptest
