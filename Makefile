@@ -1,5 +1,5 @@
 # Thin front door: every real step lives in CMake, CTest and scripts/.
-.PHONY: demo test bench
+.PHONY: demo test bench fuzz
 
 demo:
 	@scripts/bootstrap
@@ -18,3 +18,7 @@ bench:
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default
 	@scripts/bench
+
+fuzz:
+	@scripts/bootstrap
+	@scripts/fuzz
