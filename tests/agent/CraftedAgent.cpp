@@ -10,9 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <stdexcept>
 
 #include "agent/AgentWire.h"
+#include "common/MessageDisplay.h"
+#include "plat/Clock.h"
 
 namespace kelptest {
 namespace {
@@ -41,6 +44,15 @@ bool ReadExact(int fd, int stopFd, std::uint8_t* p, std::size_t n) {
 
 std::uint32_t Be32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+// The library revision of the trace header, without the library.
+int TestRevision(char* cRev, char* ciRev, char* cCopyright, std::uint32_t* lpErrInfo) {
+  std::snprintf(cRev, 16, "test");
+  std::snprintf(ciRev, 16, "test");
+  std::snprintf(cCopyright, 40, "test");
+  if (lpErrInfo) *lpErrInfo = 0;
+  return 1;
 }
 
 }  // namespace
@@ -133,6 +145,29 @@ void CraftedAgent::Answer(int fd, const Reply& reply) {
     while (WaitReadable(fd, m_wakeFd[0]) && ::recv(fd, sink, sizeof sink, 0) > 0) {
     }
   }
+}
+
+ClientScene::ClientScene(double timeScale) {
+  plat::Clock::SetTimeScale(timeScale);
+  SetMessageDisplay(&m_display);
+  SetTraceRevisionProvider(TestRevision);
+  if (m_trace.Open(m_dir.path().string(), "agent", 10, 2, nullptr) == 0) SetTrace(&m_trace, TRC_MASK_DEBUG);
+}
+
+ClientScene::~ClientScene() {
+  SetTrace(nullptr, 0);
+  SetMessageDisplay(nullptr);
+  plat::Clock::SetTimeScale(1);
+}
+
+std::vector<std::string> ClientScene::ShownIds() const {
+  std::vector<std::string> ids;
+  for (const RecordingDisplay::Box& box : m_display.Boxes()) ids.push_back(box.strText.substr(0, 11));
+  return ids;
+}
+
+bool ClientScene::Traced(std::string_view text) const {
+  return ReadFile(m_dir / "agent.log").find(text) != std::string::npos;
 }
 
 }  // namespace kelptest

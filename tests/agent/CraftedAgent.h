@@ -8,10 +8,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
+
+#include "TestEnv.h"
+#include "common/CusrTrace.h"
+#include "common/RecordingDisplay.h"
 
 namespace kelptest {
 
@@ -54,6 +62,28 @@ class CraftedAgent {
   std::vector<std::vector<std::uint8_t>> m_requests;
   std::size_t m_connections = 0;
   std::thread m_thread;
+};
+
+// What one client test observes: installs a RecordingDisplay, a trace file at the debug mask
+// and a small time scale (60-second waits take 60 ms at 0.001); restores all three on exit.
+class ClientScene {
+ public:
+  explicit ClientScene(double timeScale = 0.001);
+  ~ClientScene();
+  ClientScene(const ClientScene&) = delete;
+  ClientScene& operator=(const ClientScene&) = delete;
+
+  // The identifier of each box shown so far, e.g. "[DMEN03514E", in order.
+  std::vector<std::string> ShownIds() const;
+  RecordingDisplay& Display() { return m_display; }
+  // Whether a trace line written so far contains text.
+  bool Traced(std::string_view text) const;
+
+ private:
+  IsolatedEnv m_env;
+  TempDir m_dir;
+  CusrTrace m_trace;
+  RecordingDisplay m_display;
 };
 
 }  // namespace kelptest

@@ -64,12 +64,49 @@ TEST(KelpctlCommandLine, RejectsWithAReason) {
       {"-h", "U", "shutdown", "0", "--option", "x"},  // option of another command
       {"-h", "U", "boards", "--watch"},          // watch of a query
       {"-h", "U", "--verbose", "boards"},        // unknown option
+      {"-h", "U", "agent", "0"},                 // no agent operation
+      {"-h", "U", "agent", "0", "reset"},        // unknown agent operation
+      {"-h", "U", "agent", "2", "version"},      // not a board slot
+      {"-h", "U", "agent", "0", "version", "x"}, // extra argument
+      {"-h", "U", "agent", "0", "set-network", "10.0.0.1"},  // mask missing
+      {"-h", "U", "agent", "0", "set-ntp", "a", "b", "c", "d"},  // four NTP servers
+      {"-h", "U", "agent", "0", "mtu", "--interface", "x"},      // not a number
+      {"-h", "U", "boards", "--host"},           // agent option of another command
   };
   for (const auto& args : cases) {
     std::string error;
     EXPECT_FALSE(ParseCommandLine(args, &error)) << ::testing::PrintToString(args);
     EXPECT_FALSE(error.empty()) << ::testing::PrintToString(args);
   }
+}
+
+TEST(KelpctlCommandLine, AgentOperationsTakeTheirArgumentsAndOptions) {
+  std::string error;
+  auto line = ParseCommandLine({"-h", "U", "agent", "9", "add-route", "default", "0.0.0.0", "10.0.0.1", "--host",
+                                "--reject", "--mss", "1400"},
+                               &error);
+  ASSERT_TRUE(line) << error;
+  EXPECT_EQ(line->command, Command::Agent);
+  EXPECT_EQ(line->slot, 9);
+  EXPECT_EQ(line->agentOp, kelpctl::AgentOp::AddRoute);
+  EXPECT_EQ(line->agentArgs, (std::vector<std::string>{"default", "0.0.0.0", "10.0.0.1"}));
+  EXPECT_TRUE(line->hostRoute);
+  EXPECT_TRUE(line->rejectRoute);
+  EXPECT_EQ(line->ulMss, 1400u);
+
+  line = ParseCommandLine({"-h", "U", "agent", "1", "mtu", "--interface", "2"}, &error);
+  ASSERT_TRUE(line) << error;
+  EXPECT_EQ(line->agentOp, kelpctl::AgentOp::Mtu);
+  EXPECT_EQ(line->ulInterface, 2u);
+
+  line = ParseCommandLine({"-h", "U", "agent", "0", "set-ntp"}, &error);
+  ASSERT_TRUE(line) << error;
+  EXPECT_TRUE(line->agentArgs.empty());
+
+  line = ParseCommandLine({"-h", "U", "agent", "0", "install", "pp.bin", "--timeout", "5"}, &error);
+  ASSERT_TRUE(line) << error;
+  EXPECT_EQ(line->agentOp, kelpctl::AgentOp::Install);
+  EXPECT_EQ(line->ulTimeoutMinutes, 5u);
 }
 
 }  // namespace

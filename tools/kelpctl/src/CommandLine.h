@@ -2,13 +2,20 @@
 // every form is tested without running a command.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kelpctl {
 
-enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot };
+enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent };
+
+// What "agent SLOT OP" does on the board's agent.
+enum class AgentOp {
+  Version, Network, Ntp, Name, Mtu, Routes, Products, Cluster, Ps,
+  SetName, SetNetwork, SetMtu, SetNtp, AddRoute, DeleteRoute, Install, Uninstall,
+};
 
 struct CommandLine {
   Command command = Command::Help;
@@ -17,6 +24,13 @@ struct CommandLine {
   int slot = -1;             // progress and power commands: 0, 1, 8 or 9
   std::optional<std::string> bootOption;  // boot --option TEXT
   bool watch = false;        // power commands: follow the board until the command ends
+  AgentOp agentOp = AgentOp::Version;
+  std::vector<std::string> agentArgs;  // the operation's own arguments
+  std::uint32_t ulInterface = 0;       // --interface N: mngN for network and mtu
+  std::uint32_t ulTimeoutMinutes = 30; // --timeout MIN: how long install waits for the agent
+  bool hostRoute = false;              // add-route --host
+  bool rejectRoute = false;            // add-route --reject
+  std::uint32_t ulMss = 0;             // add-route --mss N
 };
 
 // The array address of a board slot.

@@ -1,12 +1,15 @@
 // kelpctl: the command-line front end that reads and drives the NAS boards of one array unit
-// through VELAPI. It writes the setup tool's trace (settings section MainService).
+// through VELAPI and the boards' NAS agents. It writes the setup tool's trace (settings section
+// MainService).
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "ApiCall.h"
 #include "CommandLine.h"
+#include "AgentCommands.h"
 #include "Commands.h"
+#include "common/ConsoleDisplay.h"
 #include "common/CusrTrace.h"
 #include "common/Messages.h"
 #include "common/TraceSettings.h"
@@ -26,6 +29,9 @@ int main(int argc, char** argv) {
   }
 
   SetMessageProgram(TraceProgram::Kelpconf);
+  // Message boxes of the agent client are printed; without input each takes its default button.
+  ConsoleDisplay display(stderr);
+  SetMessageDisplay(&display);
   SetTraceRevisionProvider(&dsvp_VELAPIRevision);
   const TraceSettings settings = ReadTraceSettings(line->settingsFile, TraceProgram::Kelpconf);
   CusrTrace trace(kKelpconfTraceVariant);
@@ -49,10 +55,12 @@ int main(int argc, char** argv) {
       case Command::Boot:
       case Command::Shutdown:
       case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
+      case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
       case Command::Help: break;
     }
   }
   SetTrace(nullptr, 0);
+  SetMessageDisplay(nullptr);
   trace.Close();
   return status;
 }

@@ -1,1 +1,424 @@
-// placeholder until written
+#include "agent/CusrNasManager.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <utility>
+
+#include "agent/Pack.h"
+#include "common/CusrTraceScope.h"
+#include "common/Messages.h"
+#include "plat/Clock.h"
+
+using namespace agent;
+
+namespace {
+
+constexpr const char* kClass = "CusrNasManager";
+constexpr const char* kCodeProtocol = "0x00000005";
+constexpr std::uint32_t kMsgNoMemory = 3503;
+constexpr std::uint32_t kMsgCommunication = 3514;
+constexpr std::uint32_t kMsgTimeout = 3515;
+
+std::mutex g_nameMutex;
+std::function<std::string(std::uint32_t)> g_nameProvider;
+
+struct CodeMessage {
+  std::uint32_t first;
+  std::uint32_t last;
+  std::uint32_t messageId;
+};
+constexpr CodeMessage kCodeMessages[] = {
+    {6, 6, 3813},     {23, 23, 3557},   {24, 24, 3558},     {26, 26, 3557},     {27, 27, 3559},
+    {31, 32, 3557},   {34, 34, 3557},   {36, 37, 3557},     {41, 43, 3560},     {45, 47, 3561},
+    {60, 60, 3557},   {65, 65, 3562},   {69, 71, 3560},     {105, 105, 3515},   {201, 205, 3588},
+    {206, 206, 3819}, {512, 515, 3588}, {0x600, 0x600, 3592}, {0x900, 0x900, 3613}, {0x903, 0x903, 3783},
+};
+constexpr std::uint32_t kMsgOtherAgentError = 3556;
+
+const char* TagOf(std::uint32_t ulLevel) {
+  switch (ulLevel) {
+    case TRC_FATAL:
+      return "fatal";
+    case TRC_ERROR:
+      return "error";
+    case TRC_WARN:
+      return "warn_";
+    case TRC_INFO:
+      return "info_";
+    default:
+      return "debug";
+  }
+}
+
+void TraceAt(std::uint32_t ulLevel, const std::string& text) {
+  if (const std::uint32_t pass = ulLevel & GetTraceMask()) WriteTraceLine(text, TagOf(ulLevel), pass);
+}
+
+void Fail(bool bQuiet, const std::string& text, std::uint32_t ulMessageId, const std::string& argument) {
+  TraceAt(TRC_ERROR, text);
+  if (!bQuiet) TraceAt(TRC_ERROR, ShowMessage(ulMessageId, argument));
+}
+
+// A socket closed on scope exit unless released.
+class SocketGuard {
+ public:
+  explicit SocketGuard(int fd) : m_fd(fd) {}
+  ~SocketGuard() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  SocketGuard(const SocketGuard&) = delete;
+  SocketGuard& operator=(const SocketGuard&) = delete;
+  int Release() { return std::exchange(m_fd, -1); }
+
+ private:
+  int m_fd;
+};
+
+// Real milliseconds until a logical deadline, for poll().
+int PollMillis(plat::TimePoint deadline) {
+  const plat::Millis left = deadline - plat::Clock::Now();
+  if (left.count() <= 0) return 0;
+  const auto real = std::chrono::ceil<std::chrono::milliseconds>(plat::Clock::ToReal(left));
+  return static_cast<int>(std::min<std::chrono::milliseconds::rep>(real.count(), INT_MAX));
+}
+
+std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) {
+  CusrTraceScope trace(kClass, bQuiet ? "InitializeSocketEx" : "InitializeSocket", TRC_FUNC);
+  *pSocket = CusrNasManager::INVALID_SOCKET;
+  trace.Call("socket()", TRC_DETAIL);
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  SocketGuard guard(fd);
+  trace.Return(TraceFmt("socket() = %d", fd), TRC_DETAIL);
+  if (fd < 0) {
+    Fail(bQuiet, TraceFmt("Error socket(): %d", errno), kMsgCommunication, kCodeProtocol);
+    return kResultProtocol;
+  }
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  trace.Call("bind()", TRC_DETAIL);
+  const int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+  const int bindError = errno;
+  trace.Return(TraceFmt("bind() = %d", bound), TRC_DETAIL);
+  if (bound != 0) {
+    Fail(bQuiet, TraceFmt("bind error, WSAGetLastError() = %d", bindError), kMsgCommunication, kCodeProtocol);
+    return kResultProtocol;
+  }
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  std::memcpy(&remote.sin_addr.s_addr, manager.IPAddress(), 4);
+  remote.sin_port = htons(manager.Port());
+  trace.Info(TraceFmt("Manager IP(%s), Port(%d)", AddressText(manager.IPAddress()).c_str(), manager.Port()),
+             TRC_INFO);
+  trace.Call("connect()", TRC_DETAIL);
+  int connected;
+  do {
+    connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote);
+  } while (connected != 0 && errno == EINTR);
+  const int connectError = errno;
+  trace.Return(TraceFmt("connect() = %d", connected), TRC_DETAIL);
+  if (connected != 0) {
+    Fail(bQuiet, TraceFmt("connect() error, WSAGetLastError() = %d", connectError), kMsgCommunication,
+         kCodeProtocol);
+    return kResultProtocol;
+  }
+  *pSocket = guard.Release();
+  return kResultOk;
+}
+
+std::uint32_t SendAll(int nSocket, const std::uint8_t* pBuffer, std::size_t nLength, bool bQuiet) {
+  CusrTraceScope trace(kClass, bQuiet ? "SendMessageEx" : "SendMessage", TRC_FUNC);
+  std::size_t sent = 0;
+  while (sent < nLength) {
+    trace.Call(TraceFmt("send(%zu)", nLength - sent), TRC_DETAIL);
+    const ssize_t n = ::send(nSocket, pBuffer + sent, nLength - sent, MSG_NOSIGNAL);
+    const int error = errno;
+    trace.Return(TraceFmt("send() = %zd", n), TRC_DETAIL);
+    if (n < 0 && error == EINTR) continue;
+    if (n <= 0) {
+      Fail(bQuiet, TraceFmt("send() code=%d", n < 0 ? error : 0), kMsgCommunication, kCodeProtocol);
+      return kResultProtocol;
+    }
+    sent += static_cast<std::size_t>(n);
+  }
+  return kResultOk;
+}
+
+// The non-quiet receive also wakes on an exception (error or urgent data without data to read).
+std::uint32_t RecvAll(int nSocket, std::uint8_t* pBuffer, std::size_t nLength, std::uint32_t ulTimeoutSec,
+                      bool bQuiet) {
+  CusrTraceScope trace(kClass, bQuiet ? "RecvMessageEx" : "RecvMessage", TRC_FUNC);
+  const short events = bQuiet ? POLLIN : (POLLIN | POLLPRI);
+  std::size_t got = 0;
+  while (got < nLength) {
+    const plat::TimePoint deadline = plat::Clock::Now() + std::chrono::seconds(ulTimeoutSec);
+    pollfd pfd{nSocket, events, 0};
+    int ready;
+    trace.Call("select()", TRC_DETAIL);
+    do {
+      ready = ::poll(&pfd, 1, PollMillis(deadline));
+    } while (ready < 0 && errno == EINTR);
+    const int pollError = errno;
+    trace.Return(TraceFmt("select() = %d", ready), TRC_DETAIL);
+    if (ready < 0) {
+      Fail(bQuiet, TraceFmt("select() code=%d", pollError), kMsgCommunication, kCodeProtocol);
+      return kResultProtocol;
+    }
+    if (ready == 0) {
+      Fail(bQuiet, "select() timeout", kMsgTimeout, {});
+      return kResultTimeout;
+    }
+    if (!bQuiet && (pfd.revents & (POLLIN | POLLHUP)) == 0) {
+      Fail(bQuiet, TraceFmt("select() exception, revents=0x%x", pfd.revents), kMsgCommunication, kCodeProtocol);
+      return kResultProtocol;
+    }
+    trace.Call(TraceFmt("recv(%zu)", nLength - got), TRC_DETAIL);
+    const ssize_t n = ::recv(nSocket, pBuffer + got, nLength - got, 0);
+    const int recvError = errno;
+    trace.Return(TraceFmt("recv() = %zd", n), TRC_DETAIL);
+    if (n < 0 && recvError == EINTR) continue;
+    if (n <= 0) {
+      Fail(bQuiet, TraceFmt("recv() code=%d", n < 0 ? recvError : 0), kMsgCommunication, kCodeProtocol);
+      return kResultProtocol;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  return kResultOk;
+}
+
+std::uint32_t ReceiveHeader(const CusrNasManager& manager, int nSocket, std::uint32_t ulProtoVer,
+                            std::uint32_t ulMsgType, std::uint32_t* pulMsgSize, bool bQuiet) {
+  CusrTraceScope trace(kClass, bQuiet ? "RecvHeaderEx" : "RecvHeader", TRC_FUNC);
+  std::uint8_t bytes[kHeaderSize];
+  const std::uint32_t ulResult = bQuiet ? manager.RecvMessageEx(nSocket, bytes, sizeof bytes, kReplyTimeoutSec)
+                                        : manager.RecvMessage(nSocket, bytes, sizeof bytes, kReplyTimeoutSec);
+  if (ulResult != kResultOk) return ulResult;
+  ReplyHeader header;
+  DecodeHeader(bytes, &header);
+  if (!IsMagic(header.magic) || header.protoVer != ulProtoVer || header.msgType != ulMsgType) {
+    Fail(bQuiet,
+         TraceFmt("Invalid Message, Hesder(%s), ProtoVer(0x%08x), MsgType(0x%08x)", header.magic.c_str(),
+                  header.protoVer, header.msgType),
+         kMsgCommunication, kCodeProtocol);
+    return kResultProtocol;
+  }
+  *pulMsgSize = header.msgSize;
+  trace.Info(TraceFmt("MsgType = 0x%08x, MsgSize = %u", header.msgType, header.msgSize), TRC_INFO);
+  return kResultOk;
+}
+
+}  // namespace
+
+CusrNasManager::CusrNasManager(const std::uint8_t* pucIPAddress, const std::uint8_t* pucSubnetMask,
+                               std::uint32_t ulPort, std::uint32_t ulIndex)
+    : m_ulPort(ulPort), m_ulIndex(ulIndex) {
+  CusrTraceScope trace(kClass, "CusrNasManager", TRC_FUNC);
+  std::memcpy(m_ucIPAddress, pucIPAddress, sizeof m_ucIPAddress);
+  std::memcpy(m_ucSubnetMask, pucSubnetMask, sizeof m_ucSubnetMask);
+  trace.Info("IP Address = " + AddressText(m_ucIPAddress), TRC_INFO);
+  trace.Info("SubnetMask = " + AddressText(m_ucSubnetMask), TRC_INFO);
+  trace.Info(TraceFmt("TCP port   = %u", m_ulPort), TRC_INFO);
+}
+
+void CusrNasManager::SetBoardNameProvider(std::function<std::string(std::uint32_t)> provider) {
+  std::lock_guard lock(g_nameMutex);
+  g_nameProvider = std::move(provider);
+}
+
+std::string CusrNasManager::BoardName() const {
+  std::function<std::string(std::uint32_t)> provider;
+  {
+    std::lock_guard lock(g_nameMutex);
+    provider = g_nameProvider;
+  }
+  return provider ? provider(m_ulIndex) : "CHN-" + std::to_string(m_ulIndex);
+}
+
+std::uint32_t CusrNasManager::InitializeSocket(int* pSocket) const { return Connect(*this, pSocket, false); }
+
+std::uint32_t CusrNasManager::InitializeSocketEx(int* pSocket) const { return Connect(*this, pSocket, true); }
+
+std::uint32_t CusrNasManager::CloseSocket(int nSocket) const {
+  CusrTraceScope trace(kClass, "CloseSocket", TRC_FUNC);
+  std::uint32_t ulResult = kResultOk;
+  trace.Call("shutdown()", TRC_DETAIL);
+  const int down = ::shutdown(nSocket, SHUT_RDWR);
+  const int downError = errno;
+  trace.Return(TraceFmt("shutdown() = %d", down), TRC_DETAIL);
+  if (down != 0) {
+    trace.Error(TraceFmt("shotdown() : WSAGetLastError = %d", downError), TRC_ERROR);
+    ulResult = kResultProtocol;
+  }
+  // Closed even after a failed shutdown: the caller never retries, so the descriptor would leak.
+  trace.Call("closesocket()", TRC_DETAIL);
+  const int closed = ::close(nSocket);
+  const int closeError = errno;
+  trace.Return(TraceFmt("closesocket() = %d", closed), TRC_DETAIL);
+  if (closed != 0) {
+    trace.Error(TraceFmt("closesocket() : WSAGetLastError = %d", closeError), TRC_ERROR);
+    ulResult = kResultProtocol;
+  }
+  return ulResult;
+}
+
+std::uint32_t CusrNasManager::SendMessage(int nSocket, const std::uint8_t* pBuffer, std::size_t nLength) const {
+  return SendAll(nSocket, pBuffer, nLength, false);
+}
+
+std::uint32_t CusrNasManager::SendMessageEx(int nSocket, const std::uint8_t* pBuffer, std::size_t nLength) const {
+  return SendAll(nSocket, pBuffer, nLength, true);
+}
+
+std::uint32_t CusrNasManager::RecvMessage(int nSocket, std::uint8_t* pBuffer, std::size_t nLength,
+                                          std::uint32_t ulTimeoutSec) const {
+  return RecvAll(nSocket, pBuffer, nLength, ulTimeoutSec, false);
+}
+
+std::uint32_t CusrNasManager::RecvMessageEx(int nSocket, std::uint8_t* pBuffer, std::size_t nLength,
+                                            std::uint32_t ulTimeoutSec) const {
+  return RecvAll(nSocket, pBuffer, nLength, ulTimeoutSec, true);
+}
+
+std::uint32_t CusrNasManager::SendHeader(int nSocket, std::uint32_t ulProtoVer, std::uint32_t ulMsgType,
+                                         std::uint32_t ulMsgSize, std::uint32_t ulCommand) const {
+  CusrTraceScope trace(kClass, "SendHeader", TRC_FUNC);
+  std::vector<std::uint8_t> header;
+  try {
+    header.reserve(kHeaderSize + 4);
+  } catch (const std::bad_alloc&) {
+    Fail(false, TraceFmt("Can't allocate memory : %zu", kHeaderSize + 4), kMsgNoMemory, std::to_string(kHeaderSize + 4));
+    return kResultNoMemory;
+  }
+  Pack(header, "S(16)llll", {kMagic, ulProtoVer, ulMsgType, ulMsgSize, ulCommand});
+  return SendMessage(nSocket, header.data(), header.size());
+}
+
+std::uint32_t CusrNasManager::RecvHeader(int nSocket, std::uint32_t ulProtoVer, std::uint32_t ulMsgType,
+                                         std::uint32_t* pulMsgSize) const {
+  return ReceiveHeader(*this, nSocket, ulProtoVer, ulMsgType, pulMsgSize, false);
+}
+
+std::uint32_t CusrNasManager::RecvHeaderEx(int nSocket, std::uint32_t ulProtoVer, std::uint32_t ulMsgType,
+                                           std::uint32_t* pulMsgSize) const {
+  return ReceiveHeader(*this, nSocket, ulProtoVer, ulMsgType, pulMsgSize, true);
+}
+
+std::uint32_t CusrNasManager::CheckProtocol(const std::string& strMagic, std::uint32_t ulProtoVer,
+                                            std::uint32_t ulMsgType, std::uint32_t ulExpectedMsgType) const {
+  CusrTraceScope trace(kClass, "CheckProtocol", TRC_FUNC);
+  if (!IsMagic(strMagic)) return ProtocolError(TraceFmt("Invalid header : %s", strMagic.c_str()).c_str());
+  if (ulProtoVer != kOlderProtoVer)
+    return ProtocolError(TraceFmt("Invalid version : 0x%08x", ulProtoVer).c_str());
+  if (ulMsgType != ulExpectedMsgType)
+    return ProtocolError(
+        TraceFmt("Invalid message : req(0x%08x), recv(0x%08x)", ulExpectedMsgType, ulMsgType).c_str());
+  return kResultOk;
+}
+
+std::uint32_t CusrNasManager::GetMsgFormat(std::uint32_t ulCode, std::uint32_t* pulMessageId) {
+  const auto* row = std::find_if(std::begin(kCodeMessages), std::end(kCodeMessages),
+                                 [&](const CodeMessage& r) { return ulCode >= r.first && ulCode <= r.last; });
+  *pulMessageId = row == std::end(kCodeMessages) ? kMsgOtherAgentError : row->messageId;
+  return *pulMessageId;
+}
+
+std::uint32_t CusrNasManager::ReceiveBody(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
+                                          bool bQuiet) const {
+  CusrTraceScope trace(kClass, "ReceiveBody", TRC_FUNC);
+  if (ulMsgSize > kMaxMsgSize) {
+    Fail(bQuiet, TraceFmt("Invalid MsgSize = %u", ulMsgSize), kMsgCommunication, kCodeProtocol);
+    return kResultProtocol;
+  }
+  try {
+    pBody->assign(ulMsgSize, 0);
+  } catch (const std::bad_alloc&) {
+    Fail(bQuiet, TraceFmt("memory error size of %u", ulMsgSize), kMsgNoMemory, std::to_string(ulMsgSize));
+    return kResultNoMemory;
+  }
+  return bQuiet ? RecvMessageEx(nSocket, pBody->data(), pBody->size(), kReplyTimeoutSec)
+                : RecvMessage(nSocket, pBody->data(), pBody->size(), kReplyTimeoutSec);
+}
+
+std::uint32_t CusrNasManager::ReceiveReply(int nSocket, Exchange id, std::uint32_t ulMsgSize,
+                                           std::vector<std::uint8_t>* pBody, BodyPrefix* pPrefix, bool bQuiet) const {
+  if (const std::uint32_t ulResult = ReceiveBody(nSocket, ulMsgSize, pBody, bQuiet); ulResult != kResultOk)
+    return ulResult;
+  if (DecodeBodyPrefix(*pBody, pPrefix) != Decode::Ok) {
+    Fail(bQuiet, TraceFmt("Invalid Data size : %zu", pBody->size()), kMsgCommunication, kCodeProtocol);
+    return kResultProtocol;
+  }
+  TraceAt(TRC_INFO, TraceFmt("DataType = 0x%08x, Result = 0x%08x", pPrefix->dataType, pPrefix->result));
+  if (pPrefix->dataType != ReplyDataType(id)) {
+    Fail(bQuiet, "Invalid Data Type", kMsgCommunication, kCodeProtocol);
+    return kResultProtocol;
+  }
+  return kResultOk;
+}
+
+std::uint32_t CusrNasManager::ReceiveWholeReply(int nSocket, Exchange id, bool bQuiet, std::vector<std::uint8_t>* pBody,
+                                                BodyPrefix* pPrefix) const {
+  const ExchangeInfo& info = Info(id);
+  std::uint32_t ulMsgSize = 0;
+  std::uint32_t ulResult;
+  if (info.protoVer == kOlderProtoVer)
+    ulResult = RecvCheckedHeader(nSocket, id, kReplyTimeoutSec, &ulMsgSize);
+  else if (bQuiet)
+    ulResult = RecvHeaderEx(nSocket, info.protoVer, info.msgType, &ulMsgSize);
+  else
+    ulResult = RecvHeader(nSocket, info.protoVer, info.msgType, &ulMsgSize);
+  if (ulResult != kResultOk) return ulResult;
+  return ReceiveReply(nSocket, id, ulMsgSize, pBody, pPrefix, bQuiet);
+}
+
+std::uint32_t CusrNasManager::RecvCheckedHeader(int nSocket, Exchange id, std::uint32_t ulTimeoutSec,
+                                                std::uint32_t* pulMsgSize) const {
+  std::uint8_t bytes[kHeaderSize];
+  if (const std::uint32_t ulResult = RecvMessage(nSocket, bytes, sizeof bytes, ulTimeoutSec); ulResult != kResultOk)
+    return ulResult;
+  ReplyHeader header;
+  DecodeHeader(bytes, &header);
+  if (const std::uint32_t ulResult = CheckProtocol(header.magic, header.protoVer, header.msgType, Info(id).msgType);
+      ulResult != kResultOk)
+    return ulResult;
+  *pulMsgSize = header.msgSize;
+  TraceAt(TRC_INFO, TraceFmt("MsgType = 0x%08x, MsgSize = %u", header.msgType, header.msgSize));
+  return kResultOk;
+}
+
+std::uint32_t CusrNasManager::SendRequest(int nSocket, const std::vector<std::uint8_t>& request, bool bQuiet) const {
+  if (request.size() < kHeaderSize + 4) {
+    Fail(bQuiet, TraceFmt("Can't allocate memory : %zu", request.size()), kMsgNoMemory,
+         std::to_string(request.size()));
+    return kResultNoMemory;
+  }
+  if (TraceOn(TRC_DEBUG)) {
+    ReplyHeader header;
+    DecodeHeader(request, &header);
+    if (header.msgSize >= 8) TraceAt(TRC_DEBUG, TraceFmt("DataSize = %u", header.msgSize - 8));
+    TraceAt(TRC_DEBUG, TraceFmt("MsgSize = %u", header.msgSize));
+    TraceAt(TRC_DEBUG, TraceFmt("SendSize = %zu", request.size()));
+  }
+  return bQuiet ? SendMessageEx(nSocket, request.data(), request.size())
+                : SendMessage(nSocket, request.data(), request.size());
+}
+
+std::uint32_t CusrNasManager::ProtocolError(const char* pszTrace) {
+  if (pszTrace != nullptr) TraceAt(TRC_ERROR, pszTrace);
+  TraceAt(TRC_ERROR, ShowMessage(kMsgCommunication, kCodeProtocol));
+  return kResultProtocol;
+}
+
+void CusrNasManager::ShowAndTrace(std::uint32_t ulMessageId, const std::string& strArgument, std::uint32_t ulLevel) {
+  TraceAt(ulLevel, ShowMessage(ulMessageId, strArgument));
+}

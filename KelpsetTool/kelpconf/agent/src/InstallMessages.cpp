@@ -1,1 +1,214 @@
-// placeholder until written
+// The installation exchanges of CusrNasManager: install, list and remove program products, and
+// the check of what an installation will require.
+#include <algorithm>
+#include <new>
+
+#include "agent/CusrNasManager.h"
+#include "agent/InstallCodec.h"
+#include "common/CusrTraceScope.h"
+#include "common/Messages.h"
+
+using namespace agent;
+
+namespace {
+
+constexpr const char* kClass = "CusrNasManager";
+constexpr std::uint32_t kMsgNoMemory = 3503;
+constexpr std::uint32_t kMsgBoardOperating = 3653;  // names the board instead of the code
+constexpr std::uint32_t kMsgOtherInstallError = 3556;
+constexpr std::uint32_t kMsgNasOsError = 3516;
+
+// Agent codes of an installation, ORed with kInstallErrorBit, and the message each shows.
+struct InstallError {
+  std::uint32_t value;
+  std::uint32_t messageId;
+};
+constexpr InstallError kInstallErrors[] = {
+    {kInstallErrorBit | 0x001, 3531},
+    {kInstallErrorBit | 0x002, 3514},
+    {kInstallErrorBit | 0x003, 3533},
+    {kInstallErrorBit | 0x004, 3534},
+    {kInstallErrorBit | 0x005, 3535},
+    {kInstallErrorBit | 0x006, 3536},
+    {kInstallErrorBit | 0x017, 3557},
+    {kInstallErrorBit | 0x01A, 3557},
+    {kInstallErrorBit | 0x03C, 3557},
+    {kInstallErrorBit | 0x018, 3558},
+    {kInstallErrorBit | 0x03B, kMsgBoardOperating},
+    {kInstallErrorBit | 0x501, 3597},
+    {kInstallErrorBit | 0x700, 3597},
+    {kInstallErrorBit | 0x503, 4008},
+    {kInstallErrorBit | 0x504, 3556},
+    {kInstallErrorBit | 0x505, 4013},
+};
+
+std::string Hex(std::uint32_t ulValue) { return TraceFmt("0x%08x", ulValue); }
+
+bool IsSutCheckNotice(std::uint32_t ulResult) { return ulResult == kSutCheckNotice0 || ulResult == kSutCheckNotice2; }
+
+}  // namespace
+
+void CusrNasManager::ShowInstallError(std::uint32_t ulValue, bool bNasOsWording) const {
+  const auto* row = std::find_if(std::begin(kInstallErrors), std::end(kInstallErrors),
+                                 [&](const InstallError& r) { return r.value == ulValue; });
+  std::uint32_t ulMessageId = bNasOsWording ? kMsgNasOsError : kMsgOtherInstallError;
+  if (row != std::end(kInstallErrors)) ulMessageId = row->messageId;
+  ShowAndTrace(ulMessageId, ulMessageId == kMsgBoardOperating ? BoardName() : Hex(ulValue), TRC_ERROR);
+}
+
+std::uint32_t CusrNasManager::ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
+                                                BodyPrefix* pPrefix) const {
+  CusrTraceScope scope(kClass, "ReceiveBodyPrefix", TRC_FUNC);
+  if (const std::uint32_t ulResult = ReceiveBody(nSocket, ulMsgSize, pBody, false); ulResult != kResultOk)
+    return ulResult;
+  if (DecodeBodyPrefix(*pBody, pPrefix) != Decode::Ok)
+    return ProtocolError(TraceFmt("Invalid Data size : %zu", pBody->size()).c_str());
+  scope.Info(TraceFmt("DataType = 0x%08x, Result = 0x%08x", pPrefix->dataType, pPrefix->result), TRC_INFO);
+  return kResultOk;
+}
+
+std::uint32_t CusrNasManager::RequestInstall(int nSocket, std::uint32_t ulSerialNo, const std::string& strFileName,
+                                             const std::string& strPcAddress, std::uint32_t ulFilePort) const {
+  CusrTraceScope scope(kClass, "RequestInstall", TRC_FUNC);
+  scope.Info(TraceFmt("Serial = %u, File = %s, PC = %s, Port = %u", ulSerialNo, strFileName.c_str(),
+                      strPcAddress.c_str(), ulFilePort),
+             TRC_INFO);
+  return SendRequest(nSocket, EncodeInstallRequest(ulSerialNo, strFileName, strPcAddress, ulFilePort), false);
+}
+
+std::uint32_t CusrNasManager::ReplyInstall(int nSocket, std::uint32_t ulTimeoutSec, std::uint32_t* pulResult,
+                                           bool bNasOsWording) const {
+  CusrTraceScope scope(kClass, "ReplyInstall", TRC_FUNC);
+  std::uint32_t ulMsgSize = 0;
+  if (const std::uint32_t ulResult = RecvCheckedHeader(nSocket, Exchange::Install, ulTimeoutSec, &ulMsgSize);
+      ulResult != kResultOk)
+    return ulResult;
+  std::vector<std::uint8_t> body;
+  BodyPrefix prefix;
+  if (const std::uint32_t ulResult = ReceiveBodyPrefix(nSocket, ulMsgSize, &body, &prefix); ulResult != kResultOk)
+    return ulResult;
+  if (prefix.dataType != ReplyDataType(Exchange::Install))
+    return ProtocolError(TraceFmt("Data type error, type = 0x%08x", prefix.dataType).c_str());
+  if (prefix.result == kResultOk) {
+    *pulResult = kResultOk;
+    return kResultOk;
+  }
+  // The verdict travels in *pulResult; the exchange itself succeeded.
+  *pulResult = prefix.result | kInstallErrorBit;
+  ShowInstallError(*pulResult, bNasOsWording);
+  return kResultOk;
+}
+
+std::uint32_t CusrNasManager::RequestUninstInfo(int nSocket) const {
+  CusrTraceScope scope(kClass, "RequestUninstInfo", TRC_FUNC);
+  return SendRequest(nSocket, EncodeBareRequest(Exchange::UninstInfo), false);
+}
+
+std::uint32_t CusrNasManager::ReplyUninstInfo(int nSocket, std::vector<ProductTexts>* pProducts) const {
+  CusrTraceScope scope(kClass, "ReplyUninstInfo", TRC_FUNC);
+  std::uint32_t ulMsgSize = 0;
+  if (const std::uint32_t ulResult = RecvCheckedHeader(nSocket, Exchange::UninstInfo, kReplyTimeoutSec, &ulMsgSize);
+      ulResult != kResultOk)
+    return ulResult;
+  std::vector<std::uint8_t> body;
+  BodyPrefix prefix;
+  if (const std::uint32_t ulResult = ReceiveReply(nSocket, Exchange::UninstInfo, ulMsgSize, &body, &prefix, false);
+      ulResult != kResultOk)
+    return ulResult;
+  if (prefix.result != kResultOk) {
+    scope.Error("Cannot get PP info", TRC_ERROR);
+    std::uint32_t ulMessageId = 0;
+    GetMsgFormat(prefix.result, &ulMessageId);
+    ShowAndTrace(ulMessageId, Hex(prefix.result), TRC_ERROR);
+    return kResultAgentInfo;
+  }
+  try {
+    std::vector<ProductEntry> products;
+    const Decode status = DecodeProducts(std::span(body).subspan(kBodyPrefixSize), &products);
+    if (status != Decode::Ok) return ProtocolError(TraceFmt("Invalid PP info : %s", ToText(status)).c_str());
+    for (ProductEntry& p : products) {
+      scope.Info(TraceFmt("PP Code = %u, Name = %s, Version = %s", p.code, p.name.c_str(), p.version.c_str()),
+                 TRC_INFO);
+      pProducts->push_back(ProductTexts{std::move(p.name), std::move(p.version), std::move(p.date), std::move(p.type),
+                                        std::to_string(p.code)});
+    }
+  } catch (const std::bad_alloc&) {
+    ShowAndTrace(kMsgNoMemory, std::to_string(body.size()), TRC_ERROR);
+    return kResultNoMemory;
+  }
+  return kResultOk;
+}
+
+std::uint32_t CusrNasManager::RequestUninstall(int nSocket, std::uint32_t ulPPCode, const std::string& strName) const {
+  CusrTraceScope scope(kClass, "RequestUninstall", TRC_FUNC);
+  scope.Info(TraceFmt("PP Code = %u, Name = %s", ulPPCode, strName.c_str()), TRC_INFO);
+  return SendRequest(nSocket, EncodeUninstallRequest(ulPPCode, strName), false);
+}
+
+std::uint32_t CusrNasManager::ReplyUninstall(int nSocket) const {
+  CusrTraceScope scope(kClass, "ReplyUninstall", TRC_FUNC);
+  std::uint32_t ulMsgSize = 0;
+  if (const std::uint32_t ulResult = RecvCheckedHeader(nSocket, Exchange::Uninstall, kReplyTimeoutSec, &ulMsgSize);
+      ulResult != kResultOk)
+    return ulResult;
+  std::vector<std::uint8_t> body;
+  BodyPrefix prefix;
+  if (const std::uint32_t ulResult = ReceiveBodyPrefix(nSocket, ulMsgSize, &body, &prefix); ulResult != kResultOk)
+    return ulResult;
+  if (prefix.dataType != ReplyDataType(Exchange::Uninstall))
+    return ProtocolError(TraceFmt("iDataType = 0x%08x", prefix.dataType).c_str());
+  if (prefix.result != kResultOk) {
+    std::uint32_t ulMessageId = 0;
+    GetMsgFormat(prefix.result, &ulMessageId);
+    ShowAndTrace(ulMessageId, Hex(prefix.result), TRC_ERROR);
+  }
+  return prefix.result;
+}
+
+std::uint32_t CusrNasManager::RequestSutInstallCheck(int nSocket, const std::string& strFileName,
+                                                     const std::string& strPcAddress, std::uint32_t ulFilePort) const {
+  CusrTraceScope scope(kClass, "RequestSutInstallCheck", TRC_FUNC);
+  scope.Info(TraceFmt("File = %s, PC = %s, Port = %u", strFileName.c_str(), strPcAddress.c_str(), ulFilePort),
+             TRC_INFO);
+  return SendRequest(nSocket, EncodeSutInstallCheckRequest(strFileName, strPcAddress, ulFilePort), false);
+}
+
+std::uint32_t CusrNasManager::ReplySutInstallCheck(int nSocket, std::uint32_t* pulFlags, std::uint32_t* pulReboot,
+                                                   std::uint32_t* pulResult) const {
+  CusrTraceScope scope(kClass, "ReplySutInstallCheck", TRC_FUNC);
+  const ExchangeInfo& info = Info(Exchange::SutInstallCheck);
+  std::uint32_t ulMsgSize = 0;
+  if (const std::uint32_t ulResult = RecvHeader(nSocket, info.protoVer, info.msgType, &ulMsgSize);
+      ulResult != kResultOk)
+    return ulResult;
+  std::vector<std::uint8_t> body;
+  BodyPrefix prefix;
+  if (const std::uint32_t ulResult = ReceiveBodyPrefix(nSocket, ulMsgSize, &body, &prefix); ulResult != kResultOk)
+    return ulResult;
+  *pulResult = prefix.result;
+  if (prefix.dataType != ReplyDataType(Exchange::SutInstallCheck))
+    return ProtocolError(TraceFmt("Data Type = 0x%08x", prefix.dataType).c_str());
+  if (prefix.result != kResultOk && !IsSutCheckNotice(prefix.result)) {
+    ShowInstallError(prefix.result | kInstallErrorBit, false);
+    return kResultAgentInfo;
+  }
+  std::uint32_t ulDataSize = 0;
+  SutCheck check;
+  switch (DecodeSutCheck(std::span(body).subspan(kBodyPrefixSize), &ulDataSize, &check)) {
+    case Decode::Ok:
+      break;
+    case Decode::BadSize:
+      return ProtocolError(TraceFmt("Invalid Data size : %u", ulDataSize).c_str());
+    default:
+      return ProtocolError(TraceFmt("Invalid Data size : %zu", body.size() - kBodyPrefixSize).c_str());
+  }
+  scope.Info(TraceFmt("Node stop    : %u", check.nodeStop), TRC_INFO);
+  scope.Info(TraceFmt("Cluster stop : %u", check.clusterStop), TRC_INFO);
+  scope.Info(TraceFmt("Service stop : %u", check.serviceStop), TRC_INFO);
+  scope.Info(TraceFmt("Reboot       : %u", check.reboot), TRC_INFO);
+  if (check.nodeStop == 1) *pulFlags |= kNeedNodeStop;
+  if (check.clusterStop == 1) *pulFlags |= kNeedClusterStop;
+  if (check.serviceStop == 1) *pulFlags |= kNeedServiceStop;
+  if (check.reboot == 1) *pulReboot = 1;
+  return kResultOk;
+}

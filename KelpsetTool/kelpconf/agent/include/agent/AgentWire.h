@@ -19,7 +19,10 @@ inline constexpr std::string_view kMagic = "KELPAGENTMESSAGE";
 inline constexpr std::size_t kMagicSize = 16;
 inline constexpr std::size_t kHeaderSize = 28;       // magic, ProtoVer, MsgType, MsgSize
 inline constexpr std::size_t kRequestPrefixSize = 36; // header, command, DataSize
+inline constexpr std::size_t kBodyPrefixSize = 8;     // DataType and Result opening a reply body
 inline constexpr std::uint32_t kDataTypeBase = 0x10000;
+// The ProtoVer of the older exchanges, whose reply headers CheckProtocol checks.
+inline constexpr std::uint32_t kOlderProtoVer = 0x00010000;
 // A reply announcing more than this is a protocol error before anything is allocated.
 inline constexpr std::uint32_t kMaxMsgSize = 16u << 20;
 inline constexpr std::uint16_t kDefaultAgentPort = 20265;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "agent/AgentWire.h"
+#include "agent/FrameCodec.h"
 
 using RouteTexts = std::array<std::string, agent::kRouteFieldCount>;
 using ProductTexts = std::array<std::string, agent::kProductFieldCount>;
@@ -191,6 +192,17 @@ class CusrNasManager {
   // Header read and CheckProtocol of the older exchanges.
   std::uint32_t RecvCheckedHeader(int nSocket, agent::Exchange id, std::uint32_t ulTimeoutSec,
                                   std::uint32_t* pulMsgSize) const;
+  // Body of a reply whose header was checked: ReceiveBody, then DataType and Result (traced);
+  // a body too short for them or a DataType other than the exchange's is 5. The body keeps
+  // DataType and Result at its start.
+  std::uint32_t ReceiveReply(int nSocket, agent::Exchange id, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
+                             agent::BodyPrefix* pPrefix, bool bQuiet) const;
+  // Header and body of the reply of id: CheckProtocol for the older exchanges (ProtoVer
+  // 0x00010000), else RecvHeader or, quiet, RecvHeaderEx; then ReceiveReply.
+  std::uint32_t ReceiveWholeReply(int nSocket, agent::Exchange id, bool bQuiet, std::vector<std::uint8_t>* pBody,
+                                  agent::BodyPrefix* pPrefix) const;
+  // The board's display name (SetBoardNameProvider).
+  std::string BoardName() const;
   // Sends a request built by a codec; 4 when it is empty (could not be built).
   std::uint32_t SendRequest(int nSocket, const std::vector<std::uint8_t>& request, bool bQuiet) const;
   // Message 3514 with code text 0x00000005 (traced too), result 5.
@@ -200,6 +212,13 @@ class CusrNasManager {
   // The common reply of LU backup, restore and cluster (header, body, DataType, judgement).
   std::uint32_t ReplyRecovery(int nSocket, agent::Exchange id, std::uint32_t* pulStatus,
                               std::vector<std::uint8_t>* pData) const;
+  // ReceiveBody, then DataType and Result (traced) for an installation reply, which judges its
+  // DataType itself; a body too short for them is 5.
+  std::uint32_t ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
+                                  agent::BodyPrefix* pPrefix) const;
+  // Message and trace for an agent code of ReplyInstall or ReplySutInstallCheck (value is the
+  // code ORed with kInstallErrorBit).
+  void ShowInstallError(std::uint32_t ulValue, bool bNasOsWording) const;
 
   std::uint8_t m_ucIPAddress[4];
   std::uint8_t m_ucSubnetMask[4];
