@@ -1,16 +1,21 @@
 // kelp-arraysim: creates the simulated arrays behind libcorvid, shows their pages decoded, sets
-// board states, injects faults and moves their time. Exit status 0 on success, 1 when the
+// board states, injects faults, moves their time and writes the scenario of their simulated
+// board agents. Exit status 0 on success, 1 when the
 // command failed, 2 for a usage error.
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "agentsim/AgentScenario.h"
 #include "corvid.h"
 #include "corvid/NasPages.h"
 #include "corvid/Sim.h"
@@ -58,6 +63,31 @@ Commands:
       Removes every injected fault and page overlay.
   advance UNIT MS
       Moves the unit's simulated time forward by MS logical milliseconds.
+  agent UNIT port [SLOT] PORT
+      The TCP port the simulated agents of the unit (kelp-agentsim) listen on: of every board,
+      or of the board in SLOT (sCluster * 8 + sPCB: 0, 1, 8, 9 for K 0..3). PORT "-" removes
+      the setting (the default is 20265).
+  agent UNIT option KEY VALUE
+      A unit option of the agents: IgnoreArrayStatus 1 serves every board whatever its status
+      (0, the default: a board that is not up refuses connections). Port as above.
+  agent UNIT board SLOT KEY VALUE
+      A board option of the agents: AgentVersion, ClusterStatus, ClusterDefinedStatus (words
+      the agent answers instead of its own), HaProcess 0|1 (an "ha_" process in the ps output),
+      StatPolls N (polls answered 101 before an operation finishes, default 2), StatMs MS (the
+      least logical running time of an operation), InitStates LIST (e.g. 15,16,17: results of
+      the cluster initialisation polls after the running ones). VALUE "-" removes the option.
+  agent UNIT behave SLOT EXCHANGE KEY=VALUE...
+      Makes the agent of SLOT misbehave in EXCHANGE (Version, NetworkInfo, RoutingAdd, Install,
+      NasOsLuRestoreStat, ... as named in the protocol): Result=CODE (reply with this Result and
+      no data, changing nothing), DelayMs=MS (wait before replying), ChunkSize=N ChunkGapMs=MS
+      (the reply trickles in pieces), Stall=1 (no reply; the connection is held until the
+      client closes), CloseAfter=N (close after N bytes of the reply), Magic=TEXT,
+      ProtoVer=WORD, MsgType=WORD, DataType=WORD (wrong frame values), Count=N (only the next
+      N exchanges). Times are logical milliseconds (KELP_TIME_SCALE applies).
+  agent UNIT clear [SLOT]
+      Removes the behaviours of SLOT, or of every board.
+  agent UNIT show
+      Prints the unit's agent scenario file (agents.ini).
   list
       Lists the units.
   delete UNIT
@@ -304,6 +334,56 @@ int Delete(const Args& args) {
   return sim::DeleteUnit(args[0], &error) ? 0 : Failed(error);
 }
 
+std::optional<int> Slot(const std::string& text) {
+  const auto slot = Number(text);
+  if (!slot || *slot < 0 || *slot > 15) return std::nullopt;
+  return static_cast<int>(*slot);
+}
+
+int Agent(const Args& args) {
+  if (args.size() < 2) return Usage("agent needs a unit and port, option, board, behave, clear or show");
+  const std::string& unit = args[0];
+  const std::string& what = args[1];
+  if (!std::filesystem::is_directory(sim::UnitDir(unit))) return Failed("no unit " + unit);
+  const std::filesystem::path file = agentsim::ScenarioFile(unit);
+  const auto value = [](const std::string& text) { return text == "-" ? std::string() : text; };
+  std::string error;
+  bool ok = false;
+  if (what == "port" && (args.size() == 3 || args.size() == 4)) {
+    if (args.size() == 3) {
+      ok = agentsim::SetUnitOption(file, "Port", value(args[2]), &error);
+    } else {
+      const auto slot = Slot(args[2]);
+      if (!slot) return Usage("bad slot " + args[2] + " (0..15)");
+      ok = agentsim::SetBoardOption(file, *slot, "Port", value(args[3]), &error);
+    }
+  } else if (what == "option" && args.size() == 4) {
+    ok = agentsim::SetUnitOption(file, args[2], value(args[3]), &error);
+  } else if (what == "board" && args.size() == 5) {
+    const auto slot = Slot(args[2]);
+    if (!slot) return Usage("bad slot " + args[2] + " (0..15)");
+    ok = agentsim::SetBoardOption(file, *slot, args[3], value(args[4]), &error);
+  } else if (what == "behave" && args.size() >= 5) {
+    const auto slot = Slot(args[2]);
+    if (!slot) return Usage("bad slot " + args[2] + " (0..15)");
+    ok = agentsim::SetBehaviour(file, *slot, args[3], Args(args.begin() + 4, args.end()), &error);
+  } else if (what == "clear" && (args.size() == 2 || args.size() == 3)) {
+    std::optional<int> slot;
+    if (args.size() == 3 && !(slot = Slot(args[2]))) return Usage("bad slot " + args[2] + " (0..15)");
+    ok = agentsim::ClearBehaviours(file, slot, &error);
+  } else if (what == "show" && args.size() == 2) {
+    std::ifstream in(file);
+    std::cout << in.rdbuf();
+    return 0;
+  } else {
+    return Usage("usage: agent UNIT port [SLOT] PORT | option KEY VALUE | board SLOT KEY VALUE | "
+                 "behave SLOT EXCHANGE KEY=VALUE... | clear [SLOT] | show");
+  }
+  // A bad key or value is the caller's mistake; anything else a failure to write.
+  if (!ok) return error.rfind("cannot write", 0) == 0 ? Failed(error) : Usage(error);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -316,7 +396,7 @@ int main(int argc, char** argv) {
   }
   static const std::pair<const char*, std::function<int(const Args&)>> kCommands[] = {
       {"create", Create}, {"show", Show},   {"set", Set},       {"fault", Fault},
-      {"advance", Advance}, {"list", List}, {"delete", Delete}};
+      {"advance", Advance}, {"agent", Agent}, {"list", List}, {"delete", Delete}};
   for (const auto& [name, run] : kCommands)
     if (command == name) return run(args);
   return Usage("unknown command " + command);

@@ -106,13 +106,57 @@ TEST(MkMedia, ParsesSizesWithBinarySuffixes) {
   for (const auto& c : cases) EXPECT_EQ(ParseSize(c.text), c.size) << c.text;
 }
 
+TEST(MkMediaHeader, ReadsBackWhatItWrote) {
+  Product product = DefaultMedia(123456).products[1];
+  product.clusterStop = true;
+  product.reboot = true;
+  const std::string header = ProductHeader(product);
+  EXPECT_NE(header.find("\nRequires: cluster-stop+reboot\n\n"), std::string::npos) << header;
+  std::size_t headerSize = 0;
+  const auto parsed = ParseProductHeader(header + "stream bytes\n\nmore", &headerSize);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(headerSize, header.size());
+  EXPECT_EQ(ProductHeader(*parsed), header);
+  EXPECT_EQ(parsed->kind, product.kind);
+  EXPECT_EQ(parsed->size, 123456u);
+  EXPECT_TRUE(parsed->clusterStop && parsed->reboot);
+  EXPECT_FALSE(parsed->nodeStop || parsed->serviceStop);
+}
+
+TEST(MkMediaHeader, RefusesWhatIsNotAWholeHeader) {
+  const std::string good = ProductHeader(DefaultMedia(10).products[0]);
+  const auto replaced = [&good](const std::string& from, const std::string& to) {
+    std::string text = good;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"empty", ""},
+      {"cut_before_the_blank_line", good.substr(0, good.size() - 1)},
+      {"other_title", replaced("KELPSET PRODUCT", "KELPSET PRODUCTS")},
+      {"empty_name", replaced("Name: NAS OS", "Name: ")},
+      {"unknown_kind", replaced("Kind: os", "Kind: dvd")},
+      {"size_not_a_number", replaced("Size: 10", "Size: 1O")},
+      {"size_empty", replaced("Size: 10", "Size: ")},
+      {"size_too_large", replaced("Size: 10", "Size: 99999999999999999999999")},
+      {"unknown_requirement", replaced("Requires: none", "Requires: reboot+coffee")},
+      {"missing_requirements", replaced("Requires: none\n", "")},
+      {"line_out_of_order", replaced("Name: NAS OS\nVersion: 05-00-01-00", "Version: 05-00-01-00\nName: NAS OS")},
+      {"extra_line", replaced("Requires: none\n", "Requires: none\nColour: blue\n")},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(ParseProductHeader(c.text)) << c.name;
+}
+
 TEST(MkMediaProgram, BuildsTheMediumFromTheCommandLine) {
   kelptest::IsolatedEnv env;
   kelptest::TempDir root;
   plat::Process process;
   ASSERT_TRUE(process.Start(KELP_MKMEDIA_PATH, {"--product", "os,NAS OS,05-00-02-00,os.img,3K,45", "--product",
-                                                "opt,Extra,04-00-00-00,extra.img,10", "--register",
-                                                root.path().string()}));
+                                                "opt,Extra,04-00-00-00,extra.img,200,15,node-stop+reboot",
+                                                "--register", root.path().string()}));
   ASSERT_EQ(process.Wait(plat::Millis(60000)), 0);
   EXPECT_EQ(fs::file_size(root.path() / "MP" / "os.img"), 3072u);
   EXPECT_EQ(plat::GetProfileString("Install", "Timeout", "", root.path() / "MP" / "os.os"), "45");
@@ -120,6 +164,10 @@ TEST(MkMediaProgram, BuildsTheMediumFromTheCommandLine) {
   EXPECT_EQ(plat::GetProfileString("Product", "Version", "", root.path() / "netboot" / "MediaInfo.ini"),
             "05-00-02-00");
   EXPECT_FALSE(fs::exists(root.path() / "MP" / "nasos.img"));
+  const auto extra = ParseProductHeader(kelptest::ReadFile(root.path() / "MP" / "extra.img"));
+  ASSERT_TRUE(extra);
+  EXPECT_TRUE(extra->nodeStop && extra->reboot);
+  EXPECT_FALSE(extra->clusterStop || extra->serviceStop);
   EXPECT_EQ(plat::GetProfileString("Parameters", "File Path", "", env.systemRoot() / "tftp.ini"),
             (root.path() / "netboot").string());
 }
@@ -127,6 +175,7 @@ TEST(MkMediaProgram, BuildsTheMediumFromTheCommandLine) {
 TEST(MkMediaProgram, RejectsBadArguments) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {}, {"--size", "lots", "x"}, {"--product", "dvd,A,1,a.img,1", "x"}, {"--product", "os,A,1,a.img", "x"},
+           {"--product", "os,A,1,a.img,1,30,reboot+nap", "x"}, {"--product", "os,A,1,a.img,1,30,none,x", "x"},
            {"--bogus", "x"}, {"a", "b"}}) {
     plat::Process process;
     ASSERT_TRUE(process.Start(KELP_MKMEDIA_PATH, args));

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "plat/Paths.h"
 #include "plat/Profile.h"
@@ -17,6 +18,13 @@ namespace mkmedia {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
+constexpr std::string_view kHeaderTitle = "KELPSET PRODUCT";
+constexpr std::pair<std::string_view, bool Product::*> kRequirements[] = {
+    {"node-stop", &Product::nodeStop},
+    {"cluster-stop", &Product::clusterStop},
+    {"service-stop", &Product::serviceStop},
+    {"reboot", &Product::reboot},
+};
 
 std::uint64_t SplitMix64(std::uint64_t x) {
   std::uint64_t z = x + 0x9E3779B97F4A7C15ull;
@@ -121,9 +129,74 @@ Media DefaultMedia(std::uint64_t productSize) {
 }
 
 std::string ProductHeader(const Product& product) {
-  return "KELPSET PRODUCT\nName: " + product.name + "\nVersion: " + product.version + "\nKind: " +
+  return std::string(kHeaderTitle) + "\nName: " + product.name + "\nVersion: " + product.version + "\nKind: " +
          KindExtension(product.kind) + "\nBuild: " + product.build + "\nSize: " + std::to_string(product.size) +
-         "\n\n";
+         "\nRequires: " + RequirementsText(product) + "\n\n";
+}
+
+std::string RequirementsText(const Product& product) {
+  std::string text;
+  for (const auto& [word, member] : kRequirements) {
+    if (!(product.*member)) continue;
+    if (!text.empty()) text += '+';
+    text += word;
+  }
+  return text.empty() ? "none" : text;
+}
+
+bool ParseRequirements(std::string_view text, Product& product) {
+  Product parsed = product;
+  for (const auto& requirement : kRequirements) parsed.*requirement.second = false;
+  if (text != "none") {
+    for (std::size_t start = 0;;) {
+      const std::size_t end = std::min(text.find('+', start), text.size());
+      const std::string_view word = text.substr(start, end - start);
+      const auto* match = std::find_if(std::begin(kRequirements), std::end(kRequirements),
+                                       [&](const auto& requirement) { return word == requirement.first; });
+      if (match == std::end(kRequirements)) return false;
+      parsed.*match->second = true;
+      if (end == text.size()) break;
+      start = end + 1;
+    }
+  }
+  product = parsed;
+  return true;
+}
+
+std::optional<Product> ParseProductHeader(std::string_view bytes, std::size_t* pHeaderSize) {
+  const std::size_t end = bytes.find("\n\n");
+  if (end == std::string_view::npos) return std::nullopt;
+  std::string_view rest = bytes.substr(0, end + 1);
+  // The lines in the order ProductHeader writes them; anything else is not a product header.
+  const auto line = [&rest](std::string_view prefix) -> std::optional<std::string_view> {
+    const std::size_t eol = rest.find('\n');
+    if (eol == std::string_view::npos || rest.substr(0, prefix.size()) != prefix) return std::nullopt;
+    const std::string_view value = rest.substr(prefix.size(), eol - prefix.size());
+    rest.remove_prefix(eol + 1);
+    return value;
+  };
+  Product product;
+  const auto title = line(kHeaderTitle);
+  const auto name = line("Name: ");
+  const auto version = line("Version: ");
+  const auto kind = line("Kind: ");
+  const auto build = line("Build: ");
+  const auto size = line("Size: ");
+  const auto requires_ = line("Requires: ");
+  if (!title || !title->empty() || !name || name->empty() || !version || !kind || !build || !size ||
+      !requires_ || !rest.empty())
+    return std::nullopt;
+  const auto parsedKind = KindFromText(*kind);
+  const auto [sizeEnd, sizeError] = std::from_chars(size->data(), size->data() + size->size(), product.size);
+  if (!parsedKind || size->empty() || sizeError != std::errc() || sizeEnd != size->data() + size->size() ||
+      !ParseRequirements(*requires_, product))
+    return std::nullopt;
+  product.kind = *parsedKind;
+  product.name = std::string(*name);
+  product.version = std::string(*version);
+  product.build = std::string(*build);
+  if (pHeaderSize) *pHeaderSize = end + 2;
+  return product;
 }
 
 void ProductBytes(const Product& product, std::uint64_t offset, std::span<std::uint8_t> out) {

@@ -15,9 +15,12 @@ const char kUsage[] =
     "files (*.os, *.sut, *.req, *.opt), and netboot/MediaInfo.ini.\n"
     "\n"
     "  --size SIZE        size of each default product file (default 1M); K, M, G suffixes\n"
-    "  --product KIND,NAME,VERSION,FILE,SIZE[,TIMEOUT]\n"
+    "  --product KIND,NAME,VERSION,FILE,SIZE[,TIMEOUT[,REQUIRES]]\n"
     "                     a product instead of the default set (repeatable); KIND is os, sut,\n"
-    "                     req or opt; TIMEOUT in minutes (default 30)\n"
+    "                     req or opt; TIMEOUT in minutes (default 30); REQUIRES is none (the\n"
+    "                     default) or what installing it requires, words joined by '+':\n"
+    "                     node-stop, cluster-stop, service-stop, reboot (written into the\n"
+    "                     product file's header, where the simulated agents read it)\n"
     "  --os-version V     NAS OS version in MediaInfo.ini (default: the first os product's)\n"
     "  --register         record ROOT/netboot as the TFTP root in C:\\tftp.ini\n"
     "                     (under $KELP_SYSTEM_ROOT), where kelpftpd finds the medium\n"
@@ -36,7 +39,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 bool ParseProduct(const std::string& text, mkmedia::Product& product) {
   const std::vector<std::string> parts = Split(text, ',');
-  if (parts.size() != 5 && parts.size() != 6) return false;
+  if (parts.size() < 5 || parts.size() > 7) return false;
   const auto kind = mkmedia::KindFromText(parts[0]);
   const auto size = mkmedia::ParseSize(parts[4]);
   if (!kind || !size || parts[1].empty() || parts[2].empty() || parts[3].empty()) return false;
@@ -46,8 +49,8 @@ bool ParseProduct(const std::string& text, mkmedia::Product& product) {
   product.build = parts[2];
   product.file = parts[3];
   product.size = *size;
-  if (parts.size() == 6) product.timeout = parts[5];
-  return true;
+  if (parts.size() >= 6) product.timeout = parts[5];
+  return parts.size() < 7 || mkmedia::ParseRequirements(parts[6], product);
 }
 
 int Usage(const char* problem) {

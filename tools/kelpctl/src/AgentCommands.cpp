@@ -134,8 +134,10 @@ class AgentRun {
     if (Run(true, "Version", [&](int s) { return m_manager.RequestVersion(s); },
             [&](int s) { return m_manager.ReplyVersion(s, &ulVersion); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: agent version 0x%08x (%s this tool's 0x%08x)\n", m_line.slot, ulVersion,
-                 CusrNasManager::IsNewerAgent(ulVersion) ? "newer than" : "not newer than",
+    // The setup tool refuses to work with an agent newer than it knows (0x05000001 or more).
+    std::fprintf(m_out, "slot %d: agent version 0x%08x (%s; this tool 0x%08x)\n", m_line.slot, ulVersion,
+                 CusrNasManager::IsNewerAgent(ulVersion) ? "newer agent: the setup tool would lock itself"
+                                                         : "supported",
                  CusrNasManager::ToolVersionWord());
     return 0;
   }

@@ -15,6 +15,7 @@ constexpr CommandName kCommands[] = {
     {"boards", Command::Boards, false},   {"progress", Command::Progress, true},
     {"boot", Command::Boot, true},        {"shutdown", Command::Shutdown, true},
     {"reboot", Command::Reboot, true},    {"agent", Command::Agent, true},
+    {"ftpd", Command::Ftpd, false},
 };
 
 struct AgentOpName {
@@ -136,7 +137,15 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       return std::nullopt;
     }
     words.resize(2);
-  } else if (!agentOptions.empty()) {
+  } else if (found->command == Command::Ftpd) {
+    if (words.size() != 2) {
+      *pError = "ftpd needs exactly one ADDRESS";
+      return std::nullopt;
+    }
+    line.agentArgs.assign(words.begin() + 1, words.end());
+    words.resize(1);
+  }
+  if (found->command != Command::Agent && !agentOptions.empty()) {
     *pError = agentOptions.front() + " belongs to the agent command";
     return std::nullopt;
   }
@@ -157,7 +166,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     *pError = "--watch belongs to the boot, shutdown and reboot commands";
     return std::nullopt;
   }
-  if (line.unit.empty()) {
+  if (line.unit.empty() && line.command != Command::Ftpd) {
     *pError = "the unit name (-h UNIT) is missing";
     return std::nullopt;
   }
@@ -166,6 +175,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
 
 const char* UsageText() {
   return "Usage: kelpctl -h UNIT [-s SETTINGS] COMMAND [ARGS]\n"
+         "       kelpctl [-s SETTINGS] ftpd ADDRESS\n"
          "Reads and drives the NAS boards of one array unit through the VELAPI library.\n"
          "\n"
          "Commands:\n"
@@ -200,6 +210,9 @@ const char* UsageText() {
          "                          array and the port of [FtpService] Port; waits MIN minutes\n"
          "                          (30) for the agent's verdict\n"
          "      uninstall CODE      removes the installed product with this code\n"
+         "  ftpd ADDRESS            hosts kelpftpd as the setup tool does (sync pipe, mutex\n"
+         "                          kelpconf, [MainService] kelpftpd_path, default kelpftpd\n"
+         "                          beside kelpctl) on ADDRESS until SIGINT or SIGTERM\n"
          "\n"
          "SLOT is the board slot: 0 (CTL0-0), 1 (CTL0-1), 8 (CTL1-0) or 9 (CTL1-1).\n"
          "--watch follows the board, printing each change of its status word and progress\n"

@@ -9,7 +9,7 @@
 
 namespace kelpctl {
 
-enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent };
+enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd };
 
 // What "agent SLOT OP" does on the board's agent.
 enum class AgentOp {
@@ -25,7 +25,7 @@ struct CommandLine {
   std::optional<std::string> bootOption;  // boot --option TEXT
   bool watch = false;        // power commands: follow the board until the command ends
   AgentOp agentOp = AgentOp::Version;
-  std::vector<std::string> agentArgs;  // the operation's own arguments
+  std::vector<std::string> agentArgs;  // the agent operation's own arguments; ftpd: the address
   std::uint32_t ulInterface = 0;       // --interface N: mngN for network and mtu
   std::uint32_t ulTimeoutMinutes = 30; // --timeout MIN: how long install waits for the agent
   bool hostRoute = false;              // add-route --host

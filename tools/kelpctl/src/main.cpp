@@ -9,6 +9,7 @@
 #include "CommandLine.h"
 #include "AgentCommands.h"
 #include "Commands.h"
+#include "FtpdHost.h"
 #include "common/ConsoleDisplay.h"
 #include "common/CusrTrace.h"
 #include "common/Messages.h"
@@ -45,7 +46,9 @@ int main(int argc, char** argv) {
 
   int status = 1;
   ApiFailure failure;
-  if (!CallApi("dsvp_SetArrayUnitName",
+  if (line->command == Command::Ftpd) {
+    status = RunFtpd(*line, stdout, stderr);
+  } else if (!CallApi("dsvp_SetArrayUnitName",
                [&](std::uint32_t* e) { return dsvp_SetArrayUnitName(line->unit.c_str(), e); }, &failure)) {
     ReportFailure(stderr, failure);
   } else {
@@ -56,6 +59,7 @@ int main(int argc, char** argv) {
       case Command::Shutdown:
       case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
       case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
+      case Command::Ftpd:
       case Command::Help: break;
     }
   }

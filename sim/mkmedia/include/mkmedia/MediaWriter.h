@@ -2,7 +2,7 @@
 // "netboot" folder with "MediaInfo.ini", laid out as the setup tool and kelpftpd expect them.
 //
 // A product file starts with a short text header naming the product (name, version, kind, build,
-// size) and goes on with a deterministic byte stream that depends on the product name and the
+// size, what its installation requires) and goes on with a deterministic byte stream that depends on the product name and the
 // position, so a reader can check any block of it without the file (ProductBytes).
 #pragma once
 
@@ -30,6 +30,11 @@ struct Product {
   std::string file;         // [Product] File: the product file's name in MP
   std::uint64_t size = 0;   // bytes of the product file, header included
   std::string timeout = "30";  // [Install] Timeout, minutes
+  // What installing it requires of the board ("Requires:" line of the header).
+  bool nodeStop = false;
+  bool clusterStop = false;
+  bool serviceStop = false;
+  bool reboot = false;
 };
 
 struct Media {
@@ -40,8 +45,18 @@ struct Media {
 // One product of each kind, every product file of productSize bytes.
 Media DefaultMedia(std::uint64_t productSize);
 
-// The header text a product file starts with.
+// The header text a product file starts with: "KELPSET PRODUCT", then "Name:", "Version:",
+// "Kind:", "Build:", "Size:" and "Requires:" lines, then an empty line.
 std::string ProductHeader(const Product& product);
+// The requirements as the header names them: "none", or words of "node-stop", "cluster-stop",
+// "service-stop", "reboot" joined by '+'.
+std::string RequirementsText(const Product& product);
+// Sets the requirement flags from such a text; false when a word is unknown.
+bool ParseRequirements(std::string_view text, Product& product);
+// Reads a header back from the first bytes of a product file (file and timeout stay default).
+// Empty when the bytes do not start with a complete, well-formed header; *pHeaderSize gets the
+// header's length.
+std::optional<Product> ParseProductHeader(std::string_view bytes, std::size_t* pHeaderSize = nullptr);
 // The bytes of the product file from offset on (out.size() of them; past the end they go on
 // with the same stream).
 void ProductBytes(const Product& product, std::uint64_t offset, std::span<std::uint8_t> out);
