@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/CusrTrace.h"
+#include "common/VFormat.h"
 
 CusrTraceScope::CusrTraceScope(const char* pszMethod, std::uint32_t ulLevel) {
   if (pszMethod == nullptr) return;
@@ -31,15 +32,7 @@ std::string CusrTraceScope::Text() const {
 std::string TraceFmt(const char* pszFormat, ...) {
   va_list args;
   va_start(args, pszFormat);
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, pszFormat, copy);
-  va_end(copy);
-  std::string s;
-  if (n > 0) {
-    s.resize(static_cast<std::size_t>(n));
-    std::vsnprintf(s.data(), s.size() + 1, pszFormat, args);
-  }
+  std::string s = VFormat(pszFormat, args);
   va_end(args);
   return s;
 }

@@ -9,6 +9,7 @@
 #include "CraftedAgent.h"
 #include "agent/CusrNasManager.h"
 #include "agent/InstallCodec.h"
+#include "WireBytes.h"
 #include "agent/Pack.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageDisplay.h"
@@ -20,35 +21,15 @@ namespace {
 using agent::Decode;
 using agent::Exchange;
 using agent::ProductEntry;
-using Bytes = std::vector<std::uint8_t>;
+using kelptest::Bytes;
+using kelptest::Cat;
+using kelptest::Of;
+using kelptest::TextAt;
+using kelptest::WordAt;
+using kelptest::Words;
 using kelptest::CraftedAgent;
 
 constexpr std::uint8_t kMask[4] = {255, 255, 255, 0};
-
-Bytes Words(std::initializer_list<std::uint32_t> words) {
-  Bytes out;
-  for (std::uint32_t w : words) agent::Pack(out, "l", {w});
-  return out;
-}
-
-Bytes Of(std::string_view text) { return Bytes(text.begin(), text.end()); }
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-std::uint32_t WordAt(const Bytes& bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  EXPECT_TRUE(agent::Unpack(std::span(bytes).subspan(offset), "l", {&value}).complete) << "offset " << offset;
-  return value;
-}
-
-std::string TextAt(const Bytes& bytes, std::size_t offset, std::size_t length) {
-  if (offset + length > bytes.size()) return "<past end>";
-  return std::string(bytes.begin() + offset, bytes.begin() + offset + length);
-}
 
 // ---- request layouts ----
 

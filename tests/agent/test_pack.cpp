@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "agent/FrameCodec.h"
+#include "WireBytes.h"
 #include "agent/Pack.h"
 
 namespace {
 
 using agent::Pack;
 using agent::Unpack;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Of(std::string_view text) { return Bytes(text.begin(), text.end()); }
+using kelptest::Bytes;
+using kelptest::Of;
 
 TEST(Pack, NumbersAreBigEndianAndCutToTheirWidth) {
   Bytes out;

@@ -12,6 +12,7 @@
 #include "CraftedAgent.h"
 #include "TestEnv.h"
 #include "agent/CusrNasManager.h"
+#include "WireBytes.h"
 #include "agent/Pack.h"
 #include "agent/RecoveryCodec.h"
 #include "common/CusrTrace.h"
@@ -24,22 +25,12 @@ namespace {
 
 using agent::Decode;
 using agent::Exchange;
-using Bytes = std::vector<std::uint8_t>;
+using kelptest::Bytes;
+using kelptest::WordAt;
+using kelptest::Words;
 using kelptest::CraftedAgent;
 
 constexpr std::uint8_t kMask[4] = {255, 255, 255, 0};
-
-Bytes Words(std::initializer_list<std::uint32_t> words) {
-  Bytes out;
-  for (std::uint32_t w : words) agent::Pack(out, "l", {w});
-  return out;
-}
-
-std::uint32_t WordAt(const Bytes& bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  EXPECT_TRUE(agent::Unpack(std::span(bytes).subspan(offset), "l", {&value}).complete) << "offset " << offset;
-  return value;
-}
 
 // ---- pure codecs ----
 

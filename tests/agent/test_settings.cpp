@@ -10,6 +10,7 @@
 
 #include "CraftedAgent.h"
 #include "agent/CusrNasManager.h"
+#include "WireBytes.h"
 #include "agent/Pack.h"
 #include "agent/SettingsCodec.h"
 
@@ -17,7 +18,8 @@ namespace {
 
 using agent::Exchange;
 using agent::Pack;
-using Bytes = std::vector<std::uint8_t>;
+using kelptest::Bytes;
+using kelptest::Cat;
 using kelptest::CraftedAgent;
 using Ids = std::vector<std::string>;
 
@@ -26,12 +28,6 @@ constexpr std::uint8_t kMask[4] = {255, 255, 255, 0};
 Bytes Packed(std::string_view format, std::initializer_list<agent::PackArg> values) {
   Bytes out;
   Pack(out, format, values);
-  return out;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
   return out;
 }
 
@@ -44,7 +40,7 @@ Bytes RouteRecord(std::string_view iface, std::string_view target, std::string_v
 }
 
 // DataSize followed by the data.
-Bytes Sized(const Bytes& data) { return Concat({Packed("l", {static_cast<std::uint32_t>(data.size())}), data}); }
+Bytes Sized(const Bytes& data) { return Cat({Packed("l", {static_cast<std::uint32_t>(data.size())}), data}); }
 
 class Settings : public ::testing::Test {
  protected:
@@ -160,7 +156,7 @@ TEST_F(Settings, RoutingDeleteRefusesBeforeSendingAnything) {
 
 TEST_F(Settings, RepliesAreDecoded) {
   std::string ip, mask, gateway;
-  const Bytes networkData = Concat({Packed("l", {48u}), Packed("S(16)S(16)S(16)", {"10.0.0.5", "255.0.0.0", "10.0.0.1"})});
+  const Bytes networkData = Cat({Packed("l", {48u}), Packed("S(16)S(16)S(16)", {"10.0.0.5", "255.0.0.0", "10.0.0.1"})});
   EXPECT_EQ(Run(agent::EncodeReply(Exchange::NetworkInfo, 0, networkData),
                      [&](int s) { return m_manager.RequestNetworkInfo(s, 0); },
                      [&](int s) { return m_manager.ReplyNetworkInfo(s, &ip, &mask, &gateway); }),
@@ -189,7 +185,7 @@ TEST_F(Settings, RepliesAreDecoded) {
   EXPECT_TRUE(m_scene.Traced("No setting CHN name"));
 
   std::vector<RouteTexts> routes;
-  const Bytes routeData = Sized(Concat({RouteRecord("mng1     ", "default ", "0.0.0.0         ", "", 0, 0, 0),
+  const Bytes routeData = Sized(Cat({RouteRecord("mng1     ", "default ", "0.0.0.0         ", "", 0, 0, 0),
                                         RouteRecord("mng1     ", "10.1.0.0", "255.255.0.0     ", "10.0.0.254  ", 1, 1, 1460)}));
   EXPECT_EQ(Run(agent::EncodeReply(Exchange::RoutingInfo, 0, routeData),
                      [&](int s) { return m_manager.RequestRoutingInfo(s); },
@@ -350,7 +346,7 @@ TEST_F(Settings, InformationRepliesWithAnAgentErrorGiveSix) {
 }
 
 TEST_F(Settings, NetworkInfoOfAnotherDataSizeIsProtocolError) {
-  Bytes data = Concat({Packed("l", {47u}), Bytes(48, ' ')});
+  Bytes data = Cat({Packed("l", {47u}), Bytes(48, ' ')});
   std::string ip, mask, gateway;
   EXPECT_EQ(Run(agent::EncodeReply(Exchange::NetworkInfo, 0, data), [&](int s) { return m_manager.RequestNetworkInfo(s, 0); },
                      [&](int s) { return m_manager.ReplyNetworkInfo(s, &ip, &mask, &gateway); }),
@@ -363,7 +359,7 @@ TEST_F(Settings, RouteFlagOutsideItsValuesEndsTheListWithTwentyOne) {
   for (const bool hostFlag : {true, false}) {
     m_scene.Display().Clear();
     std::vector<RouteTexts> routes;
-    const Bytes data = Sized(Concat({RouteRecord("mng1     ", "default ", "0.0.0.0         ", "", 0, 0, 0),
+    const Bytes data = Sized(Cat({RouteRecord("mng1     ", "default ", "0.0.0.0         ", "", 0, 0, 0),
                                      RouteRecord("mng1     ", "10.0.0.0", "255.0.0.0       ", "", hostFlag ? 2 : 0,
                                                  hostFlag ? 0 : 2, 0)}));
     EXPECT_EQ(Run(agent::EncodeReply(Exchange::RoutingInfo, 0, data), [&](int s) { return m_manager.RequestRoutingInfo(s); },
@@ -436,19 +432,19 @@ TEST_F(Settings, HostileLengthsAreProtocolErrors) {
     std::uint32_t second = 0;  // the word after DataType
   };
   const Case cases[] = {
-      {"NTP DataSize past the data", Exchange::NTPInfo, Concat({Packed("l", {100u}), Packed("lS(4)", {4u, "ntp1"})})},
+      {"NTP DataSize past the data", Exchange::NTPInfo, Cat({Packed("l", {100u}), Packed("lS(4)", {4u, "ntp1"})})},
       {"NTP length past the data", Exchange::NTPInfo, Sized(Packed("lS(4)", {5u, "ntp1"}))},
       {"NTP length past DataSize", Exchange::NTPInfo,
-       Concat({Packed("l", {8u}), Packed("lS(8)", {8u, "ntp1ntp2"})})},
+       Cat({Packed("l", {8u}), Packed("lS(8)", {8u, "ntp1ntp2"})})},
       {"NTP huge length", Exchange::NTPInfo, Sized(Packed("lS(4)", {0xFFFFFFF0u, "ntp1"}))},
-      {"name DataSize past the data", Exchange::CHNName, Concat({Packed("l", {9u}), Packed("lS(4)", {4u, "name"})})},
+      {"name DataSize past the data", Exchange::CHNName, Cat({Packed("l", {9u}), Packed("lS(4)", {4u, "name"})})},
       {"name length past the data", Exchange::CHNName, Sized(Packed("lS(4)", {40u, "name"}))},
       {"name length field cut", Exchange::CHNName, Sized(Bytes{0, 0})},
-      {"routes DataSize past the data", Exchange::RoutingInfo, Concat({Packed("l", {200u}), route})},
+      {"routes DataSize past the data", Exchange::RoutingInfo, Cat({Packed("l", {200u}), route})},
       {"route target length past the data", Exchange::RoutingInfo, Sized(targetPast)},
       {"route gateway length past the data", Exchange::RoutingInfo, Sized(gatewayPast)},
       {"route record cut short", Exchange::RoutingInfo, Sized(Bytes(route.begin(), route.end() - 2))},
-      {"network info texts cut short", Exchange::NetworkInfo, Concat({Packed("l", {48u}), Bytes(40, ' ')})},
+      {"network info texts cut short", Exchange::NetworkInfo, Cat({Packed("l", {48u}), Bytes(40, ' ')})},
       {"MTU missing", Exchange::MTUInfo, Packed("l", {4u})},
       {"command output past the data", Exchange::CommandIF, Packed("S(4)", {"abcd"}), 5},
       {"command output huge", Exchange::CommandIF, {}, 0xFFFFFFFF},

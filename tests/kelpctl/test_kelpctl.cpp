@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "KelpctlRun.h"
 #include "TestEnv.h"
 #include "corvid/Sim.h"
 
@@ -15,23 +16,9 @@ namespace {
 
 namespace sim = corvid::sim;
 
-struct Result {
-  int status = -1;
-  std::string output;  // stdout and stderr
-};
+using Result = kelptest::KelpctlResult;
 
-Result Kelpctl(const std::string& args) {
-  Result run;
-  const std::string command = std::string(KELPCTL_PATH) + " -s /nonexistent/kelpconf.ini " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+Result Kelpctl(const std::string& args) { return kelptest::RunKelpctl("-s /nonexistent/kelpconf.ini " + args); }
 
 int CountLinesStartingWithDigit(const std::string& text) {
   std::istringstream in(text);

@@ -1,24 +1,20 @@
 // kelpctl agent as a user runs it: the real program against kelp-agentsim on a simulated unit,
 // and an installation through a real kelpftpd.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <regex>
 #include <string>
 
 #include "AgentSimHarness.h"
 #include "FtpdHarness.h"
+#include "KelpctlRun.h"
 #include "TestEnv.h"
 #include "corvid/Sim.h"
 #include "mkmedia/MediaWriter.h"
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string output;  // stdout and stderr
-};
+using Result = kelptest::KelpctlResult;
 
 class KelpctlAgent : public ::testing::Test {
  protected:
@@ -31,17 +27,8 @@ class KelpctlAgent : public ::testing::Test {
   }
 
   Result Kelpctl(const std::string& args) {
-    Result run;
-    const std::string command = std::string(KELPCTL_PATH) + " -s " + (settings.path() / "kelpconf.ini").string() +
-                                " -h " + agentsimtest::kUnit + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return kelptest::RunKelpctl("-s " + (settings.path() / "kelpconf.ini").string() + " -h " + agentsimtest::kUnit +
+                                " " + args);
   }
 
   // Runs and expects success, returning the output.

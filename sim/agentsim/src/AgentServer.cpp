@@ -100,13 +100,12 @@ bool AgentServer::IgnoresStatus() const {
 }
 
 bool AgentServer::Start(std::string* pError) {
-  corvid::sim::UnitSpec spec;
-  if (!corvid::sim::LoadUnitSpec(m_options.unit, &spec, pError)) return false;
+  corvid::sim::UnitSpec scenario;
+  if (!corvid::sim::LoadUnitSpec(m_options.unit, &scenario, pError)) return false;
   const UnitOptions unit = ReadUnitOptions(m_scenario);
   const std::filesystem::path unitDir = corvid::sim::UnitDir(m_options.unit);
-  for (const corvid::sim::BoardSpec& b : spec.boards) {
-    char address[20];
-    std::snprintf(address, sizeof address, "%u.%u.%u.%u", b.ip[0], b.ip[1], b.ip[2], b.ip[3]);
+  for (const corvid::sim::BoardSpec& b : scenario.boards) {
+    const std::string address = agent::AddressText(b.ip.data());
     Board board;
     board.k = b.k;
     board.agent = std::make_unique<BoardAgent>(Slot(b.k), address, unitDir);

@@ -350,8 +350,8 @@ std::uint32_t CusrNasManager::ReceiveBody(int nSocket, std::uint32_t ulMsgSize, 
                 : RecvMessage(nSocket, pBody->data(), pBody->size(), kReplyTimeoutSec);
 }
 
-std::uint32_t CusrNasManager::ReceiveReply(int nSocket, Exchange id, std::uint32_t ulMsgSize,
-                                           std::vector<std::uint8_t>* pBody, BodyPrefix* pPrefix, bool bQuiet) const {
+std::uint32_t CusrNasManager::ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
+                                                BodyPrefix* pPrefix, bool bQuiet) const {
   if (const std::uint32_t ulResult = ReceiveBody(nSocket, ulMsgSize, pBody, bQuiet); ulResult != kResultOk)
     return ulResult;
   if (DecodeBodyPrefix(*pBody, pPrefix) != Decode::Ok) {
@@ -359,6 +359,14 @@ std::uint32_t CusrNasManager::ReceiveReply(int nSocket, Exchange id, std::uint32
     return kResultProtocol;
   }
   TraceAt(TRC_INFO, TraceFmt("DataType = 0x%08x, Result = 0x%08x", pPrefix->dataType, pPrefix->result));
+  return kResultOk;
+}
+
+std::uint32_t CusrNasManager::ReceiveReply(int nSocket, Exchange id, std::uint32_t ulMsgSize,
+                                           std::vector<std::uint8_t>* pBody, BodyPrefix* pPrefix, bool bQuiet) const {
+  if (const std::uint32_t ulResult = ReceiveBodyPrefix(nSocket, ulMsgSize, pBody, pPrefix, bQuiet);
+      ulResult != kResultOk)
+    return ulResult;
   if (pPrefix->dataType != ReplyDataType(id)) {
     Fail(bQuiet, "Invalid Data Type", kMsgCommunication, kCodeProtocol);
     return kResultProtocol;
@@ -417,6 +425,12 @@ std::uint32_t CusrNasManager::ProtocolError(const char* pszTrace) {
   if (pszTrace != nullptr) TraceAt(TRC_ERROR, pszTrace);
   TraceAt(TRC_ERROR, ShowMessage(kMsgCommunication, kCodeProtocol));
   return kResultProtocol;
+}
+
+void CusrNasManager::ShowAgentError(std::uint32_t ulCode) {
+  std::uint32_t ulMessageId = 0;
+  GetMsgFormat(ulCode, &ulMessageId);
+  ShowAndTrace(ulMessageId, CodeText(ulCode), TRC_ERROR);
 }
 
 void CusrNasManager::ShowAndTrace(std::uint32_t ulMessageId, const std::string& strArgument, std::uint32_t ulLevel) {

@@ -5,6 +5,7 @@
 
 #include "agent/CusrNasManager.h"
 #include "agent/InstallCodec.h"
+#include "agent/Pack.h"
 #include "common/CusrTraceScope.h"
 #include "common/Messages.h"
 
@@ -42,8 +43,6 @@ constexpr InstallError kInstallErrors[] = {
     {kInstallErrorBit | 0x505, 4013},
 };
 
-std::string Hex(std::uint32_t ulValue) { return TraceFmt("0x%08x", ulValue); }
-
 bool IsSutCheckNotice(std::uint32_t ulResult) { return ulResult == kSutCheckNotice0 || ulResult == kSutCheckNotice2; }
 
 }  // namespace
@@ -53,18 +52,7 @@ void CusrNasManager::ShowInstallError(std::uint32_t ulValue, bool bNasOsWording)
                                  [&](const InstallError& r) { return r.value == ulValue; });
   std::uint32_t ulMessageId = bNasOsWording ? kMsgNasOsError : kMsgOtherInstallError;
   if (row != std::end(kInstallErrors)) ulMessageId = row->messageId;
-  ShowAndTrace(ulMessageId, ulMessageId == kMsgBoardOperating ? BoardName() : Hex(ulValue), TRC_ERROR);
-}
-
-std::uint32_t CusrNasManager::ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
-                                                BodyPrefix* pPrefix) const {
-  CusrTraceScope scope(kClass, "ReceiveBodyPrefix", TRC_FUNC);
-  if (const std::uint32_t ulResult = ReceiveBody(nSocket, ulMsgSize, pBody, false); ulResult != kResultOk)
-    return ulResult;
-  if (DecodeBodyPrefix(*pBody, pPrefix) != Decode::Ok)
-    return ProtocolError(TraceFmt("Invalid Data size : %zu", pBody->size()).c_str());
-  scope.Info(TraceFmt("DataType = 0x%08x, Result = 0x%08x", pPrefix->dataType, pPrefix->result), TRC_INFO);
-  return kResultOk;
+  ShowAndTrace(ulMessageId, ulMessageId == kMsgBoardOperating ? BoardName() : CodeText(ulValue), TRC_ERROR);
 }
 
 std::uint32_t CusrNasManager::RequestInstall(int nSocket, std::uint32_t ulSerialNo, const std::string& strFileName,
@@ -117,9 +105,7 @@ std::uint32_t CusrNasManager::ReplyUninstInfo(int nSocket, std::vector<ProductTe
     return ulResult;
   if (prefix.result != kResultOk) {
     scope.Error("Cannot get PP info", TRC_ERROR);
-    std::uint32_t ulMessageId = 0;
-    GetMsgFormat(prefix.result, &ulMessageId);
-    ShowAndTrace(ulMessageId, Hex(prefix.result), TRC_ERROR);
+    ShowAgentError(prefix.result);
     return kResultAgentInfo;
   }
   try {
@@ -158,9 +144,7 @@ std::uint32_t CusrNasManager::ReplyUninstall(int nSocket) const {
   if (prefix.dataType != ReplyDataType(Exchange::Uninstall))
     return ProtocolError(TraceFmt("iDataType = 0x%08x", prefix.dataType).c_str());
   if (prefix.result != kResultOk) {
-    std::uint32_t ulMessageId = 0;
-    GetMsgFormat(prefix.result, &ulMessageId);
-    ShowAndTrace(ulMessageId, Hex(prefix.result), TRC_ERROR);
+    ShowAgentError(prefix.result);
   }
   return prefix.result;
 }

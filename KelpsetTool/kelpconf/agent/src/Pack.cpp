@@ -8,6 +8,7 @@
 
 #include "agent/AgentWire.h"
 #include "common/CusrTraceScope.h"
+#include "common/VFormat.h"
 
 namespace agent {
 namespace {
@@ -170,18 +171,12 @@ UnpackResult Unpack(std::span<const std::uint8_t> buffer, std::string_view forma
 std::string MakeFormat(const char* pszFormat, ...) {
   va_list args;
   va_start(args, pszFormat);
-  va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, pszFormat, copy);
-  va_end(copy);
-  std::string s;
-  if (n > 0) {
-    s.resize(static_cast<std::size_t>(n));
-    std::vsnprintf(s.data(), s.size() + 1, pszFormat, args);
-  }
+  std::string s = VFormat(pszFormat, args);
   va_end(args);
   return s;
 }
+
+std::string CodeText(std::uint32_t ulCode) { return MakeFormat("0x%08x", ulCode); }
 
 std::string PadBlanks(std::string_view text, std::size_t width) {
   std::string s(text);

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "agent/CusrNasManager.h"
+#include "agent/Pack.h"
 #include "agent/RecoveryCodec.h"
 #include "common/CusrTraceScope.h"
 #include "common/Messages.h"
@@ -35,7 +36,7 @@ constexpr CodeMessage kSystemLuMessages[] = {
 };
 
 std::uint32_t ShowCodeMessage(const CusrTraceScope& scope, std::span<const CodeMessage> table, std::uint32_t ulCode) {
-  const std::string shownCode = TraceFmt("0x%08x", ulCode | kRestoreCodeBit);
+  const std::string shownCode = CodeText(ulCode | kRestoreCodeBit);
   scope.Info(shownCode, TRC_INFO);
   const auto row = std::find_if(table.begin(), table.end(), [&](const CodeMessage& r) { return r.code == ulCode; });
   std::uint32_t ulMessageId = 0;
@@ -97,12 +98,24 @@ std::uint32_t CusrNasManager::ReplyRecovery(int nSocket, Exchange id, std::uint3
   }
   scope.Error("API ERROR", TRC_ERROR);
   if (IsOsLuUnrecoverable(id, prefix.result))
-    ShowAndTrace(kMsgOsLuUnrecoverable, TraceFmt("0x%08x", prefix.result), TRC_ERROR);
+    ShowAndTrace(kMsgOsLuUnrecoverable, CodeText(prefix.result), TRC_ERROR);
   else if (IsSystemLu(id))
     ShowSystemLuMessage(prefix.result);
   else
     ShowRestoreMessage(prefix.result);
   return prefix.result;
+}
+
+std::uint32_t CusrNasManager::ReplyLuBackupInfo(int nSocket, Exchange id, LuBackupInfo* pInfo) const {
+  std::vector<std::uint8_t> data;
+  if (const std::uint32_t ulResult = ReplyRecovery(nSocket, id, nullptr, &data); ulResult != kResultOk)
+    return ulResult;
+  if (const Decode status = DecodeLuBackupInfo(data, pInfo); status != Decode::Ok)
+    return ProtocolError(TraceFmt("Invalid backup information : %s", ToText(status)).c_str());
+  WriteTraceLine(TraceFmt("Data Size = 0x%08x, Backup Status = 0x%08x, Date = %s", pInfo->ulDataSize,
+                          pInfo->ulBackupStatus, pInfo->strDate.c_str()),
+                 "info_", TRC_INFO & GetTraceMask());
+  return kResultOk;
 }
 
 std::uint32_t CusrNasManager::RequestNasOsLuBackupInfo(int nSocket) const {
@@ -112,16 +125,7 @@ std::uint32_t CusrNasManager::RequestNasOsLuBackupInfo(int nSocket) const {
 
 std::uint32_t CusrNasManager::ReplyNasOsLuBackupInfo(int nSocket, LuBackupInfo* pInfo) const {
   CusrTraceScope scope(kClass, "ReplyNasOsLuBackupInfo", TRC_FUNC);
-  std::vector<std::uint8_t> data;
-  if (const std::uint32_t ulResult = ReplyRecovery(nSocket, Exchange::NasOsLuBackupInfo, nullptr, &data);
-      ulResult != kResultOk)
-    return ulResult;
-  if (const Decode status = DecodeLuBackupInfo(data, pInfo); status != Decode::Ok)
-    return ProtocolError(TraceFmt("Invalid backup information : %s", ToText(status)).c_str());
-  scope.Info(TraceFmt("Data Size = 0x%08x, Backup Status = 0x%08x, Date = %s", pInfo->ulDataSize, pInfo->ulBackupStatus,
-                      pInfo->strDate.c_str()),
-             TRC_INFO);
-  return kResultOk;
+  return ReplyLuBackupInfo(nSocket, Exchange::NasOsLuBackupInfo, pInfo);
 }
 
 std::uint32_t CusrNasManager::RequestNasOsLuResotre(int nSocket) const {
@@ -141,16 +145,7 @@ std::uint32_t CusrNasManager::RequestNasSharedLuBackupInfo(int nSocket) const {
 
 std::uint32_t CusrNasManager::ReplyNasSharedLuBackupInfo(int nSocket, LuBackupInfo* pInfo) const {
   CusrTraceScope scope(kClass, "ReplyNasSharedLuBackupInfo", TRC_FUNC);
-  std::vector<std::uint8_t> data;
-  if (const std::uint32_t ulResult = ReplyRecovery(nSocket, Exchange::NasSharedLuBackupInfo, nullptr, &data);
-      ulResult != kResultOk)
-    return ulResult;
-  if (const Decode status = DecodeLuBackupInfo(data, pInfo); status != Decode::Ok)
-    return ProtocolError(TraceFmt("Invalid backup information : %s", ToText(status)).c_str());
-  scope.Info(TraceFmt("Data Size = 0x%08x, Backup Status = 0x%08x, Date = %s", pInfo->ulDataSize, pInfo->ulBackupStatus,
-                      pInfo->strDate.c_str()),
-             TRC_INFO);
-  return kResultOk;
+  return ReplyLuBackupInfo(nSocket, Exchange::NasSharedLuBackupInfo, pInfo);
 }
 
 std::uint32_t CusrNasManager::RequestNasSharedLuResotre(int nSocket) const {

@@ -289,7 +289,7 @@ std::string SettingErrorArgument(Exchange id, std::uint32_t ulResult) {
   };
   for (const FieldName& row : kFieldNames)
     if (row.id == id && row.result == ulResult) return row.name;
-  return MakeFormat("0x%08x", ulResult);
+  return CodeText(ulResult);
 }
 
 }  // namespace agent

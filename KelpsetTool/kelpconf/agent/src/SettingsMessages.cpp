@@ -43,13 +43,10 @@ void Show(std::uint32_t ulMessageId, const std::string& strArgument) {
   TraceError(ShowMessage(ulMessageId, strArgument));
 }
 
-std::string CodeText(std::uint32_t ulCode) { return MakeFormat("0x%08x", ulCode); }
-
 // An information reply carrying an agent error: the code's message, result 6.
 std::uint32_t InfoError(std::uint32_t ulCode, const char* pszTrace) {
   TraceError(pszTrace);
-  std::uint32_t ulMessageId = 0;
-  Show(CusrNasManager::GetMsgFormat(ulCode, &ulMessageId), CodeText(ulCode));
+  CusrNasManager::ShowAgentError(ulCode);
   return kResultAgentInfo;
 }
 

@@ -82,8 +82,11 @@ class CusrNasManager {
   // Header check of the older exchanges (ProtoVer 0x00010000).
   std::uint32_t CheckProtocol(const std::string& strMagic, std::uint32_t ulProtoVer, std::uint32_t ulMsgType,
                               std::uint32_t ulExpectedMsgType) const;
-  // The message id that reports an agent error code.
+  // The message id that reports an agent error code (also returned).
   static std::uint32_t GetMsgFormat(std::uint32_t ulCode, std::uint32_t* pulMessageId);
+  // Shows the message GetMsgFormat gives for an agent code, with the code as its argument, and
+  // traces it at TRC_ERROR.
+  static void ShowAgentError(std::uint32_t ulCode);
 
   // Board settings and status.
   std::uint32_t RequestNetworkInfo(int nSocket, std::uint32_t ulInterface) const;
@@ -212,10 +215,12 @@ class CusrNasManager {
   // The common reply of LU backup, restore and cluster (header, body, DataType, judgement).
   std::uint32_t ReplyRecovery(int nSocket, agent::Exchange id, std::uint32_t* pulStatus,
                               std::vector<std::uint8_t>* pData) const;
-  // ReceiveBody, then DataType and Result (traced) for an installation reply, which judges its
-  // DataType itself; a body too short for them is 5.
+  // The OS or shared LU backup information of a ReplyRecovery.
+  std::uint32_t ReplyLuBackupInfo(int nSocket, agent::Exchange id, LuBackupInfo* pInfo) const;
+  // ReceiveBody, then DataType and Result (traced), for a reply that judges its DataType itself;
+  // a body too short for them is 5.
   std::uint32_t ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
-                                  agent::BodyPrefix* pPrefix) const;
+                                  agent::BodyPrefix* pPrefix, bool bQuiet = false) const;
   // Message and trace for an agent code of ReplyInstall or ReplySutInstallCheck (value is the
   // code ORed with kInstallErrorBit).
   void ShowInstallError(std::uint32_t ulValue, bool bNasOsWording) const;
