@@ -1,5 +1,7 @@
 #include "CraftedAgent.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -147,6 +149,16 @@ void CraftedAgent::Answer(int fd, const Reply& reply) {
   }
 }
 
+std::uint32_t RunExchange(const CusrNasManager& manager, const std::function<std::uint32_t(int)>& request,
+                          const std::function<std::uint32_t(int)>& reply) {
+  int sock = CusrNasManager::INVALID_SOCKET;
+  EXPECT_EQ(manager.InitializeSocket(&sock), 0u);
+  EXPECT_EQ(request(sock), 0u);
+  const std::uint32_t result = reply(sock);
+  manager.CloseSocket(sock);
+  return result;
+}
+
 ClientScene::ClientScene(double timeScale) {
   plat::Clock::SetTimeScale(timeScale);
   SetMessageDisplay(&m_display);
@@ -166,8 +178,24 @@ std::vector<std::string> ClientScene::ShownIds() const {
   return ids;
 }
 
+std::vector<std::string> ClientScene::Shown() const {
+  std::vector<std::string> texts;
+  for (const RecordingDisplay::Box& box : m_display.Boxes()) texts.push_back(box.strText);
+  return texts;
+}
+
 bool ClientScene::Traced(std::string_view text) const {
   return ReadFile(m_dir / "agent.log").find(text) != std::string::npos;
+}
+
+bool ClientScene::Traced(std::string_view tag, std::string_view text) const {
+  const std::string log = ReadFile(m_dir / "agent.log");
+  const std::string marker = " " + std::string(tag) + " ";
+  for (std::size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
+    const std::size_t end = log.find('\n', at);
+    if (std::string_view(log).substr(at, end - at).find(text) != std::string_view::npos) return true;
+  }
+  return false;
 }
 
 }  // namespace kelptest

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "TestEnv.h"
+#include "agent/CusrNasManager.h"
 #include "common/CusrTrace.h"
 #include "common/RecordingDisplay.h"
 
@@ -66,6 +68,11 @@ class CraftedAgent {
 
 // What one client test observes: installs a RecordingDisplay, a trace file at the debug mask
 // and a small time scale (60-second waits take 60 ms at 0.001); restores all three on exit.
+// One exchange as the board operations run it: connect, request, reply, close. Connecting and
+// sending must succeed (test expectations); returns the reply's result.
+std::uint32_t RunExchange(const CusrNasManager& manager, const std::function<std::uint32_t(int)>& request,
+                          const std::function<std::uint32_t(int)>& reply);
+
 class ClientScene {
  public:
   explicit ClientScene(double timeScale = 0.001);
@@ -75,9 +82,13 @@ class ClientScene {
 
   // The identifier of each box shown so far, e.g. "[DMEN03514E", in order.
   std::vector<std::string> ShownIds() const;
+  // The whole text of each box shown so far, in order.
+  std::vector<std::string> Shown() const;
   RecordingDisplay& Display() { return m_display; }
   // Whether a trace line written so far contains text.
   bool Traced(std::string_view text) const;
+  // Whether a trace line with this tag ("error", "warn_", "info_", ...) contains text.
+  bool Traced(std::string_view tag, std::string_view text) const;
 
  private:
   IsolatedEnv m_env;

@@ -12,9 +12,6 @@
 #include "WireBytes.h"
 #include "agent/Pack.h"
 #include "common/CusrTraceScope.h"
-#include "common/MessageDisplay.h"
-#include "common/RecordingDisplay.h"
-#include "plat/Clock.h"
 
 namespace {
 
@@ -130,23 +127,9 @@ TEST(ProductsDecoder, LengthsReachingPastTheDataAreTruncated) {
 
 class InstallExchange : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // 60 logical seconds are 600 ms: ample on a loaded machine, short enough to run out in a test.
-    plat::Clock::SetTimeScale(0.01);
-    SetMessageDisplay(&m_display);
-  }
-  void TearDown() override {
-    SetMessageDisplay(nullptr);
-    CusrNasManager::SetBoardNameProvider(nullptr);
-    plat::Clock::SetTimeScale(1);
-  }
+  void TearDown() override { CusrNasManager::SetBoardNameProvider(nullptr); }
 
-  // The texts of the boxes shown so far.
-  std::vector<std::string> Shown() const {
-    std::vector<std::string> texts;
-    for (const RecordingDisplay::Box& box : m_display.Boxes()) texts.push_back(box.strText);
-    return texts;
-  }
+  std::vector<std::string> Shown() const { return m_scene.Shown(); }
 
   int Connect() {
     int sock = CusrNasManager::INVALID_SOCKET;
@@ -178,7 +161,8 @@ class InstallExchange : public ::testing::Test {
     return r;
   }
 
-  RecordingDisplay m_display;
+  // 60 logical seconds are 600 ms: ample on a loaded machine, short enough to run out in a test.
+  kelptest::ClientScene m_scene{0.01};
   CraftedAgent m_agent;
   CusrNasManager m_manager{CraftedAgent::kAddress, kMask, m_agent.Port(), 3};
 };
@@ -222,7 +206,7 @@ TEST_F(InstallExchange, EveryAgentCodeShowsItsMessageAndTheExchangeSucceeds) {
   };
   for (const InstallErrorCase& c : cases) {
     SCOPED_TRACE(c.name);
-    m_display.Clear();
+    m_scene.Display().Clear();
     m_agent.Push(agent::EncodeReply(Exchange::Install, c.code));
     std::uint32_t verdict = 0;
     EXPECT_EQ(Install(600, &verdict, c.nasOsWording), 0u);
@@ -269,7 +253,7 @@ TEST_F(InstallExchange, FrameFaultsAreProtocolErrors) {
   };
   for (const HostileCase& c : cases) {
     SCOPED_TRACE(c.name);
-    m_display.Clear();
+    m_scene.Display().Clear();
     m_agent.Push(c.data);
     std::uint32_t verdict = 0xDEAD;
     EXPECT_EQ(Install(600, &verdict), agent::kResultProtocol);
@@ -318,7 +302,7 @@ TEST_F(InstallExchange, UninstInfoWithHostileLengthsIsAProtocolError) {
   };
   for (const HostileCase& c : cases) {
     SCOPED_TRACE(c.name);
-    m_display.Clear();
+    m_scene.Display().Clear();
     m_agent.Push(agent::EncodeReply(Exchange::UninstInfo, 0, c.data));
     std::vector<ProductTexts> products;
     EXPECT_EQ(UninstInfo(&products), agent::kResultProtocol);
@@ -389,7 +373,7 @@ TEST_F(InstallExchange, SutCheckFaults) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    m_display.Clear();
+    m_scene.Display().Clear();
     m_agent.Push(c.reply);
     std::uint32_t flags = 0;
     std::uint32_t reboot = 0;

@@ -10,16 +10,11 @@
 #include <vector>
 
 #include "CraftedAgent.h"
-#include "TestEnv.h"
 #include "agent/CusrNasManager.h"
 #include "WireBytes.h"
 #include "agent/Pack.h"
 #include "agent/RecoveryCodec.h"
-#include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
-#include "common/MessageDisplay.h"
-#include "common/RecordingDisplay.h"
-#include "plat/Clock.h"
 
 namespace {
 
@@ -81,57 +76,14 @@ TEST(BackupInfoDecoder, DataShorterThanItsLayoutIsTruncated) {
 
 // ---- exchanges over loopback ----
 
-int FakeRevision(char* cRev, char* ciRev, char* cCopyright, std::uint32_t* lpErrInfo) {
-  std::snprintf(cRev, 16, "7.00");
-  std::snprintf(ciRev, 16, "20060905.01");
-  std::snprintf(cCopyright, 40, "Copyright (C) Kelpset Project");
-  if (lpErrInfo) *lpErrInfo = 0;
-  return 1;
-}
-
 class Recovery : public ::testing::Test {
  protected:
-  void SetUp() override {
-    plat::Clock::SetTimeScale(0.01);
-    SetMessageDisplay(&m_display);
-    SetTraceRevisionProvider(&FakeRevision);
-    ASSERT_EQ(m_trace.Open(m_env.systemRoot().string(), "kelpconf", 2, 2, nullptr), 0u);
-    SetTrace(&m_trace, TRC_MASK_NORMAL);
-  }
-  void TearDown() override {
-    SetTrace(nullptr, 0);
-    m_trace.Close();
-    SetTraceRevisionProvider(nullptr);
-    SetMessageDisplay(nullptr);
-    plat::Clock::SetTimeScale(1);
-  }
-
-  std::vector<std::string> Shown() const {
-    std::vector<std::string> texts;
-    for (const RecordingDisplay::Box& box : m_display.Boxes()) texts.push_back(box.strText);
-    return texts;
-  }
-
-  // Whether a trace line with this tag carries the text.
-  bool Traced(const std::string& tag, const std::string& text) const {
-    const std::string log = kelptest::ReadFile(m_env.systemRoot() / "kelpconf.log");
-    std::size_t at = 0;
-    while ((at = log.find(" " + tag + " ", at)) != std::string::npos) {
-      const std::size_t end = log.find('\n', at);
-      if (log.substr(at, end - at).find(text) != std::string::npos) return true;
-      at = end;
-    }
-    return false;
-  }
+  std::vector<std::string> Shown() const { return m_scene.Shown(); }
+  bool Traced(const std::string& tag, const std::string& text) const { return m_scene.Traced(tag, text); }
 
   // One exchange: connect, request, reply, close; returns the reply's result.
   std::uint32_t Run(const std::function<std::uint32_t(int)>& request, const std::function<std::uint32_t(int)>& reply) {
-    int sock = CusrNasManager::INVALID_SOCKET;
-    EXPECT_EQ(m_manager.InitializeSocket(&sock), 0u);
-    EXPECT_EQ(request(sock), 0u);
-    const std::uint32_t r = reply(sock);
-    m_manager.CloseSocket(sock);
-    return r;
+    return kelptest::RunExchange(m_manager, request, reply);
   }
 
   std::uint32_t OsRestoreStat(std::uint32_t* pulStatus) {
@@ -139,9 +91,7 @@ class Recovery : public ::testing::Test {
                [&](int s) { return m_manager.ReplyNasOsLuRestoreStat(s, pulStatus); });
   }
 
-  kelptest::IsolatedEnv m_env;
-  CusrTrace m_trace;
-  RecordingDisplay m_display;
+  kelptest::ClientScene m_scene{0.01};  // 60 logical seconds are 600 ms
   CraftedAgent m_agent;
   CusrNasManager m_manager{CraftedAgent::kAddress, kMask, m_agent.Port(), 3};
 };
@@ -238,7 +188,7 @@ TEST_F(Recovery, EveryPairRejectsAnotherCommandsDataTypeAndAnotherVersion) {
     m_agent.Push(agent::EncodeReply(info.protoVer, info.msgType, agent::ReplyDataType(p.id) + 1, 0, SuccessData(p.id)));
     m_agent.Push(agent::EncodeReply(info.protoVer + 1, info.msgType, agent::ReplyDataType(p.id), 0, SuccessData(p.id)));
     for (int n = 0; n < 2; ++n) {
-      m_display.Clear();
+      m_scene.Display().Clear();
       std::uint32_t status = 0xDEAD;
       EXPECT_EQ(
           Run([&](int s) { return p.request(m_manager, s); }, [&](int s) { return p.reply(m_manager, s, &status); }),
@@ -264,7 +214,7 @@ TEST_F(Recovery, OsLuRestoreStatRunningAndUnrecoverable) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    m_display.Clear();
+    m_scene.Display().Clear();
     m_agent.Push(agent::EncodeReply(Exchange::NasOsLuRestoreStat, c.result));
     std::uint32_t status = 0;
     EXPECT_EQ(OsRestoreStat(&status), c.expected);
@@ -314,7 +264,7 @@ TEST_F(Recovery, ClusterPollsStatesAndErrors) {
   const std::vector<Pair> pairs = AllPairs();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    m_display.Clear();
+    m_scene.Display().Clear();
     const Pair& p = *std::find_if(pairs.begin(), pairs.end(), [&](const Pair& x) { return x.id == c.id; });
     m_agent.Push(agent::EncodeReply(c.id, c.result));
     std::uint32_t status = 0;
@@ -404,7 +354,7 @@ TEST_F(Recovery, ShowSystemLuMessageTable) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    m_display.Clear();
+    m_scene.Display().Clear();
     EXPECT_EQ(CusrNasManager::ShowSystemLuMessage(c.code), 1u);
     const std::string code = TraceFmt("0x%08x", c.code | agent::kRestoreCodeBit);
     EXPECT_TRUE(Traced("info_", code));
@@ -429,7 +379,7 @@ TEST_F(Recovery, ShowRestoreMessageTable) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    m_display.Clear();
+    m_scene.Display().Clear();
     EXPECT_EQ(CusrNasManager::ShowRestoreMessage(c.code), 1u);
     ASSERT_EQ(Shown().size(), 1u);
     EXPECT_EQ(Shown()[0].rfind(c.identifier, 0), 0u) << Shown()[0];

@@ -48,12 +48,7 @@ class Settings : public ::testing::Test {
   std::uint32_t Run(Bytes reply, const std::function<std::uint32_t(int)>& request,
                          const std::function<std::uint32_t(int)>& replyOp) {
     m_agent.Push(std::move(reply));
-    int sock = CusrNasManager::INVALID_SOCKET;
-    EXPECT_EQ(m_manager.InitializeSocket(&sock), 0u);
-    EXPECT_EQ(request(sock), 0u);
-    const std::uint32_t result = replyOp(sock);
-    m_manager.CloseSocket(sock);
-    return result;
+    return kelptest::RunExchange(m_manager, request, replyOp);
   }
 
   kelptest::ClientScene m_scene;

@@ -374,34 +374,41 @@ std::uint32_t CusrNasManager::ReceiveReply(int nSocket, Exchange id, std::uint32
   return kResultOk;
 }
 
-std::uint32_t CusrNasManager::ReceiveWholeReply(int nSocket, Exchange id, bool bQuiet, std::vector<std::uint8_t>* pBody,
-                                                BodyPrefix* pPrefix) const {
+std::uint32_t CusrNasManager::RecvReplyHeader(int nSocket, Exchange id, std::uint32_t ulTimeoutSec, bool bQuiet,
+                                              std::uint32_t* pulMsgSize) const {
   const ExchangeInfo& info = Info(id);
-  std::uint32_t ulMsgSize = 0;
-  std::uint32_t ulResult;
-  if (info.protoVer == kOlderProtoVer)
-    ulResult = RecvCheckedHeader(nSocket, id, kReplyTimeoutSec, &ulMsgSize);
-  else if (bQuiet)
-    ulResult = RecvHeaderEx(nSocket, info.protoVer, info.msgType, &ulMsgSize);
-  else
-    ulResult = RecvHeader(nSocket, info.protoVer, info.msgType, &ulMsgSize);
-  if (ulResult != kResultOk) return ulResult;
-  return ReceiveReply(nSocket, id, ulMsgSize, pBody, pPrefix, bQuiet);
-}
-
-std::uint32_t CusrNasManager::RecvCheckedHeader(int nSocket, Exchange id, std::uint32_t ulTimeoutSec,
-                                                std::uint32_t* pulMsgSize) const {
+  if (info.protoVer != kOlderProtoVer)
+    return bQuiet ? RecvHeaderEx(nSocket, info.protoVer, info.msgType, pulMsgSize)
+                  : RecvHeader(nSocket, info.protoVer, info.msgType, pulMsgSize);
   std::uint8_t bytes[kHeaderSize];
   if (const std::uint32_t ulResult = RecvMessage(nSocket, bytes, sizeof bytes, ulTimeoutSec); ulResult != kResultOk)
     return ulResult;
   ReplyHeader header;
   DecodeHeader(bytes, &header);
-  if (const std::uint32_t ulResult = CheckProtocol(header.magic, header.protoVer, header.msgType, Info(id).msgType);
+  if (const std::uint32_t ulResult = CheckProtocol(header.magic, header.protoVer, header.msgType, info.msgType);
       ulResult != kResultOk)
     return ulResult;
   *pulMsgSize = header.msgSize;
   TraceAt(TRC_INFO, TraceFmt("MsgType = 0x%08x, MsgSize = %u", header.msgType, header.msgSize));
   return kResultOk;
+}
+
+std::uint32_t CusrNasManager::ReceiveHeaderAndPrefix(int nSocket, Exchange id, std::uint32_t ulTimeoutSec,
+                                                     std::vector<std::uint8_t>* pBody, BodyPrefix* pPrefix) const {
+  std::uint32_t ulMsgSize = 0;
+  if (const std::uint32_t ulResult = RecvReplyHeader(nSocket, id, ulTimeoutSec, false, &ulMsgSize);
+      ulResult != kResultOk)
+    return ulResult;
+  return ReceiveBodyPrefix(nSocket, ulMsgSize, pBody, pPrefix, false);
+}
+
+std::uint32_t CusrNasManager::ReceiveWholeReply(int nSocket, Exchange id, bool bQuiet, std::vector<std::uint8_t>* pBody,
+                                                BodyPrefix* pPrefix) const {
+  std::uint32_t ulMsgSize = 0;
+  if (const std::uint32_t ulResult = RecvReplyHeader(nSocket, id, kReplyTimeoutSec, bQuiet, &ulMsgSize);
+      ulResult != kResultOk)
+    return ulResult;
+  return ReceiveReply(nSocket, id, ulMsgSize, pBody, pPrefix, bQuiet);
 }
 
 std::uint32_t CusrNasManager::SendRequest(int nSocket, const std::vector<std::uint8_t>& request, bool bQuiet) const {

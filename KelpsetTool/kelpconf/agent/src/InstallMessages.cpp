@@ -67,13 +67,10 @@ std::uint32_t CusrNasManager::RequestInstall(int nSocket, std::uint32_t ulSerial
 std::uint32_t CusrNasManager::ReplyInstall(int nSocket, std::uint32_t ulTimeoutSec, std::uint32_t* pulResult,
                                            bool bNasOsWording) const {
   CusrTraceScope scope(kClass, "ReplyInstall", TRC_FUNC);
-  std::uint32_t ulMsgSize = 0;
-  if (const std::uint32_t ulResult = RecvCheckedHeader(nSocket, Exchange::Install, ulTimeoutSec, &ulMsgSize);
-      ulResult != kResultOk)
-    return ulResult;
   std::vector<std::uint8_t> body;
   BodyPrefix prefix;
-  if (const std::uint32_t ulResult = ReceiveBodyPrefix(nSocket, ulMsgSize, &body, &prefix); ulResult != kResultOk)
+  if (const std::uint32_t ulResult = ReceiveHeaderAndPrefix(nSocket, Exchange::Install, ulTimeoutSec, &body, &prefix);
+      ulResult != kResultOk)
     return ulResult;
   if (prefix.dataType != ReplyDataType(Exchange::Install))
     return ProtocolError(TraceFmt("Data type error, type = 0x%08x", prefix.dataType).c_str());
@@ -94,13 +91,9 @@ std::uint32_t CusrNasManager::RequestUninstInfo(int nSocket) const {
 
 std::uint32_t CusrNasManager::ReplyUninstInfo(int nSocket, std::vector<ProductTexts>* pProducts) const {
   CusrTraceScope scope(kClass, "ReplyUninstInfo", TRC_FUNC);
-  std::uint32_t ulMsgSize = 0;
-  if (const std::uint32_t ulResult = RecvCheckedHeader(nSocket, Exchange::UninstInfo, kReplyTimeoutSec, &ulMsgSize);
-      ulResult != kResultOk)
-    return ulResult;
   std::vector<std::uint8_t> body;
   BodyPrefix prefix;
-  if (const std::uint32_t ulResult = ReceiveReply(nSocket, Exchange::UninstInfo, ulMsgSize, &body, &prefix, false);
+  if (const std::uint32_t ulResult = ReceiveWholeReply(nSocket, Exchange::UninstInfo, false, &body, &prefix);
       ulResult != kResultOk)
     return ulResult;
   if (prefix.result != kResultOk) {
@@ -133,19 +126,15 @@ std::uint32_t CusrNasManager::RequestUninstall(int nSocket, std::uint32_t ulPPCo
 
 std::uint32_t CusrNasManager::ReplyUninstall(int nSocket) const {
   CusrTraceScope scope(kClass, "ReplyUninstall", TRC_FUNC);
-  std::uint32_t ulMsgSize = 0;
-  if (const std::uint32_t ulResult = RecvCheckedHeader(nSocket, Exchange::Uninstall, kReplyTimeoutSec, &ulMsgSize);
-      ulResult != kResultOk)
-    return ulResult;
   std::vector<std::uint8_t> body;
   BodyPrefix prefix;
-  if (const std::uint32_t ulResult = ReceiveBodyPrefix(nSocket, ulMsgSize, &body, &prefix); ulResult != kResultOk)
+  if (const std::uint32_t ulResult =
+          ReceiveHeaderAndPrefix(nSocket, Exchange::Uninstall, kReplyTimeoutSec, &body, &prefix);
+      ulResult != kResultOk)
     return ulResult;
   if (prefix.dataType != ReplyDataType(Exchange::Uninstall))
     return ProtocolError(TraceFmt("iDataType = 0x%08x", prefix.dataType).c_str());
-  if (prefix.result != kResultOk) {
-    ShowAgentError(prefix.result);
-  }
+  if (prefix.result != kResultOk) ShowAgentError(prefix.result);
   return prefix.result;
 }
 
@@ -160,14 +149,11 @@ std::uint32_t CusrNasManager::RequestSutInstallCheck(int nSocket, const std::str
 std::uint32_t CusrNasManager::ReplySutInstallCheck(int nSocket, std::uint32_t* pulFlags, std::uint32_t* pulReboot,
                                                    std::uint32_t* pulResult) const {
   CusrTraceScope scope(kClass, "ReplySutInstallCheck", TRC_FUNC);
-  const ExchangeInfo& info = Info(Exchange::SutInstallCheck);
-  std::uint32_t ulMsgSize = 0;
-  if (const std::uint32_t ulResult = RecvHeader(nSocket, info.protoVer, info.msgType, &ulMsgSize);
-      ulResult != kResultOk)
-    return ulResult;
   std::vector<std::uint8_t> body;
   BodyPrefix prefix;
-  if (const std::uint32_t ulResult = ReceiveBodyPrefix(nSocket, ulMsgSize, &body, &prefix); ulResult != kResultOk)
+  if (const std::uint32_t ulResult =
+          ReceiveHeaderAndPrefix(nSocket, Exchange::SutInstallCheck, kReplyTimeoutSec, &body, &prefix);
+      ulResult != kResultOk)
     return ulResult;
   *pulResult = prefix.result;
   if (prefix.dataType != ReplyDataType(Exchange::SutInstallCheck))

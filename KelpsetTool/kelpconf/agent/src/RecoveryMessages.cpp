@@ -79,14 +79,9 @@ std::uint32_t CusrNasManager::ShowSystemLuMessage(std::uint32_t ulCode) {
 std::uint32_t CusrNasManager::ReplyRecovery(int nSocket, Exchange id, std::uint32_t* pulStatus,
                                             std::vector<std::uint8_t>* pData) const {
   CusrTraceScope scope(kClass, "ReplyRecovery", TRC_FUNC);
-  const ExchangeInfo& info = Info(id);
-  std::uint32_t ulMsgSize = 0;
-  if (const std::uint32_t ulResult = RecvHeader(nSocket, info.protoVer, info.msgType, &ulMsgSize);
-      ulResult != kResultOk)
-    return ulResult;
   std::vector<std::uint8_t> body;
   BodyPrefix prefix;
-  if (const std::uint32_t ulResult = ReceiveReply(nSocket, id, ulMsgSize, &body, &prefix, false); ulResult != kResultOk)
+  if (const std::uint32_t ulResult = ReceiveWholeReply(nSocket, id, false, &body, &prefix); ulResult != kResultOk)
     return ulResult;
   if (pulStatus != nullptr) *pulStatus = prefix.result;
   if (prefix.result == kResultOk || IsProgressState(id, prefix.result)) {

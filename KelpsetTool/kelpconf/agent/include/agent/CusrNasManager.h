@@ -192,16 +192,16 @@ class CusrNasManager {
   // Shared steps of the Reply operations. ReceiveBody: allocates and receives MsgSize bytes
   // (kReplyTimeoutSec); a MsgSize above kMaxMsgSize is 5 before any allocation.
   std::uint32_t ReceiveBody(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody, bool bQuiet) const;
-  // Header read and CheckProtocol of the older exchanges.
-  std::uint32_t RecvCheckedHeader(int nSocket, agent::Exchange id, std::uint32_t ulTimeoutSec,
-                                  std::uint32_t* pulMsgSize) const;
+  // The reply header of id: for the older exchanges (ProtoVer 0x00010000) read with ulTimeoutSec
+  // and checked with CheckProtocol; for the others RecvHeader or, quiet, RecvHeaderEx.
+  std::uint32_t RecvReplyHeader(int nSocket, agent::Exchange id, std::uint32_t ulTimeoutSec, bool bQuiet,
+                                std::uint32_t* pulMsgSize) const;
   // Body of a reply whose header was checked: ReceiveBody, then DataType and Result (traced);
   // a body too short for them or a DataType other than the exchange's is 5. The body keeps
   // DataType and Result at its start.
   std::uint32_t ReceiveReply(int nSocket, agent::Exchange id, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
                              agent::BodyPrefix* pPrefix, bool bQuiet) const;
-  // Header and body of the reply of id: CheckProtocol for the older exchanges (ProtoVer
-  // 0x00010000), else RecvHeader or, quiet, RecvHeaderEx; then ReceiveReply.
+  // RecvReplyHeader (kReplyTimeoutSec), then ReceiveReply.
   std::uint32_t ReceiveWholeReply(int nSocket, agent::Exchange id, bool bQuiet, std::vector<std::uint8_t>* pBody,
                                   agent::BodyPrefix* pPrefix) const;
   // The board's display name (SetBoardNameProvider).
@@ -220,7 +220,11 @@ class CusrNasManager {
   // ReceiveBody, then DataType and Result (traced), for a reply that judges its DataType itself;
   // a body too short for them is 5.
   std::uint32_t ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,
-                                  agent::BodyPrefix* pPrefix, bool bQuiet = false) const;
+                                  agent::BodyPrefix* pPrefix, bool bQuiet) const;
+  // RecvReplyHeader, then ReceiveBodyPrefix: the installation replies, which trace a wrong
+  // DataType each in its own words.
+  std::uint32_t ReceiveHeaderAndPrefix(int nSocket, agent::Exchange id, std::uint32_t ulTimeoutSec,
+                                       std::vector<std::uint8_t>* pBody, agent::BodyPrefix* pPrefix) const;
   // Message and trace for an agent code of ReplyInstall or ReplySutInstallCheck (value is the
   // code ORed with kInstallErrorBit).
   void ShowInstallError(std::uint32_t ulValue, bool bNasOsWording) const;
