@@ -125,6 +125,8 @@ inline constexpr std::size_t kInstallTypeWidth = 4;
 inline constexpr std::uint32_t kSutCheckDataSize = 16;
 inline constexpr std::size_t kBackupDateWidth = 16;
 inline constexpr std::size_t kSystemLuFileWidth = 40;
+// The command line the setup tool runs on a board to see which processes are up.
+inline constexpr std::string_view kPsCommandLine = "ps -eo comm --sort cmd --no-headers";
 inline constexpr std::uint32_t kVersionRequestWord = 0x02020000;
 inline constexpr std::uint32_t kNewerAgentVersion = 0x05000001;  // an agent at least this new is newer than the tool
 inline constexpr std::uint32_t kStopClusterWord = 3;
