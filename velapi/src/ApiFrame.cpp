@@ -22,19 +22,19 @@ bool NameAlreadySet(std::uint32_t* lpErrInfo) {
 }
 
 bool svp_SetArrayUnitName_chkprm(const char* lpszUnitName, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_SetArrayUnitName_chkprm", [&] {
+  return velapi::Traced("svp_SetArrayUnitName_chkprm", [&] {
     if (IsArrayUnitNameTaken()) return NameAlreadySet(lpErrInfo);
     if (lpszUnitName == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpszUnitName=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpszUnitName=NULL");
     if (std::strlen(lpszUnitName) > kUnitNameMax)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpszUnitName length=%zu",
-                                   std::strlen(lpszUnitName));
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpszUnitName length=%zu",
+                                      std::strlen(lpszUnitName));
     return true;
   });
 }
 
 bool svp_SetArrayUnitName(const char* lpszUnitName, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_SetArrayUnitName", [&] {
+  return velapi::Traced("svp_SetArrayUnitName", [&] {
     if (!svp_SetArrayUnitName_chkprm(lpszUnitName, lpErrInfo)) return false;
     // Another thread may have claimed the name since the check.
     if (!ClaimArrayUnitName()) return NameAlreadySet(lpErrInfo);
@@ -50,17 +50,17 @@ bool svp_SetArrayUnitName(const char* lpszUnitName, std::uint32_t* lpErrInfo) {
 
 bool svp_VELAPIRevision_chkprm(const char* cRev, const char* ciRev, const char* cCopyright,
                                std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_VELAPIRevision_chkprm", [&] {
-    if (cRev == nullptr) return vel__InvalidParameter(lpErrInfo, "Invalid Parameter cRev=NULL");
-    if (ciRev == nullptr) return vel__InvalidParameter(lpErrInfo, "Invalid Parameter ciRev=NULL");
+  return velapi::Traced("svp_VELAPIRevision_chkprm", [&] {
+    if (cRev == nullptr) return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter cRev=NULL");
+    if (ciRev == nullptr) return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter ciRev=NULL");
     if (cCopyright == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter cCopyright=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter cCopyright=NULL");
     return true;
   });
 }
 
 bool svp_VELAPIRevision(char* cRev, char* ciRev, char* cCopyright, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_VELAPIRevision", [&] {
+  return velapi::Traced("svp_VELAPIRevision", [&] {
     if (!svp_VELAPIRevision_chkprm(cRev, ciRev, cCopyright, lpErrInfo)) return false;
     std::strcpy(cRev, kRevision);
     std::strcpy(ciRev, kInternalRevision);
@@ -77,14 +77,14 @@ extern "C" {
 BOOL dsvp_SetArrayUnitName(const char* lpszUnitName, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_SetArrayUnitName");
   vel__LogPut("unitname -> %s", lpszUnitName != nullptr ? lpszUnitName : "NULL");
-  return vel__Export("dsvp_SetArrayUnitName", lpErrInfo,
-                     [&] { return svp_SetArrayUnitName(lpszUnitName, lpErrInfo); });
+  return velapi::RunExport("dsvp_SetArrayUnitName", lpErrInfo,
+                           [&] { return svp_SetArrayUnitName(lpszUnitName, lpErrInfo); });
 }
 
 BOOL dsvp_VELAPIRevision(char* cRev, char* ciRev, char* cCopyright, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_VELAPIRevision");
-  return vel__Export("dsvp_VELAPIRevision", lpErrInfo,
-                     [&] { return svp_VELAPIRevision(cRev, ciRev, cCopyright, lpErrInfo); });
+  return velapi::RunExport("dsvp_VELAPIRevision", lpErrInfo,
+                           [&] { return svp_VELAPIRevision(cRev, ciRev, cCopyright, lpErrInfo); });
 }
 
 }  // extern "C"

@@ -34,9 +34,9 @@ void LogSlotWords(const char* pszHead1, const char* pszHead2, const unsigned sho
 // ---- dsvp_GetCHNEquipment ----
 
 bool svp_GetCHNEquipment_chkprm(VEL_PCBINF* lpPcbinf, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetCHNEquipment_chkprm", [&] {
+  return velapi::Traced("svp_GetCHNEquipment_chkprm", [&] {
     if (lpPcbinf == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpPcbinf=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpPcbinf=NULL");
     std::memset(lpPcbinf, 0, sizeof *lpPcbinf);
     return true;
   });
@@ -106,8 +106,8 @@ void BoardEquipment(const SensedPage& page, const Board& b, VEL_PCBINF* lpPcbinf
 
 bool svp_GetCHNEquipment_getmodeprm(const SensedPage& page, VEL_PCBINF* lpPcbinf,
                                     std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetCHNEquipment_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
+  return velapi::Traced("svp_GetCHNEquipment_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
     for (const Board& b : kBoards) BoardEquipment(page, b, lpPcbinf);
     LogSlotWords("usCHN           ", "                ", lpPcbinf->usCHN);
     const auto& t = lpPcbinf->cCHNType;
@@ -120,7 +120,7 @@ bool svp_GetCHNEquipment_getmodeprm(const SensedPage& page, VEL_PCBINF* lpPcbinf
 }
 
 bool svp_GetCHNEquipment(VEL_PCBINF* lpPcbinf, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetCHNEquipment", [&] {
+  return velapi::Traced("svp_GetCHNEquipment", [&] {
     SensedPage page;
     if (!svp_GetCHNEquipment_chkprm(lpPcbinf, lpErrInfo) ||
         !vel__PortInfomation(lpPcbinf->usCHN, lpErrInfo))
@@ -139,19 +139,19 @@ bool svp_GetCHNEquipment(VEL_PCBINF* lpPcbinf, std::uint32_t* lpErrInfo) {
 
 bool svp_GetSvpIPAddr_chkprm(const unsigned char* lpIpAddr, const unsigned char* lpSubnet,
                              std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetSvpIPAddr_chkprm", [&] {
+  return velapi::Traced("svp_GetSvpIPAddr_chkprm", [&] {
     if (lpIpAddr == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpIpAddr=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpIpAddr=NULL");
     if (lpSubnet == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpSubnet=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpSubnet=NULL");
     return true;
   });
 }
 
 bool svp_GetSvpIPAddr_getmodeprm(const SensedPage& page, unsigned char* lpIpAddr,
                                  unsigned char* lpSubnet, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetSvpIPAddr_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, a3::kEntry0, "A3", lpErrInfo)) return false;
+  return velapi::Traced("svp_GetSvpIPAddr_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, a3::kEntry0, "A3", lpErrInfo)) return false;
     getBytes(page, a3::kSvpIp, lpIpAddr, VEL_IPADDR_SIZE);
     getBytes(page, a3::kSubnet, lpSubnet, VEL_IPADDR_SIZE);
     vel__LogPut("SVP IPAddr -> %d.%d.%d.%d,Subnet -> %d.%d.%d.%d", lpIpAddr[0], lpIpAddr[1],
@@ -161,7 +161,7 @@ bool svp_GetSvpIPAddr_getmodeprm(const SensedPage& page, unsigned char* lpIpAddr
 }
 
 bool svp_GetSvpIPAddr(unsigned char* lpIpAddr, unsigned char* lpSubnet, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetSvpIPAddr", [&] {
+  return velapi::Traced("svp_GetSvpIPAddr", [&] {
     SensedPage page;
     return svp_GetSvpIPAddr_chkprm(lpIpAddr, lpSubnet, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
@@ -172,17 +172,17 @@ bool svp_GetSvpIPAddr(unsigned char* lpIpAddr, unsigned char* lpSubnet, std::uin
 // ---- dsvp_GetDkcSerialNo ----
 
 bool svp_GetDkcSerialNo_chkprm(const std::uint32_t* lpSerialNo, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDkcSerialNo_chkprm", [&] {
+  return velapi::Traced("svp_GetDkcSerialNo_chkprm", [&] {
     if (lpSerialNo == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpSerialNo=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpSerialNo=NULL");
     return true;
   });
 }
 
 bool svp_GetDkcSerialNo_getmodeprm(const SensedPage& page, std::uint32_t* lpSerialNo,
                                    std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDkcSerialNo_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, a3::kEntry0, "A3", lpErrInfo)) return false;
+  return velapi::Traced("svp_GetDkcSerialNo_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, a3::kEntry0, "A3", lpErrInfo)) return false;
     char szSerial[a3::kSerialSize + 1];
     getBytes(page, a3::kSerial, szSerial, a3::kSerialSize);
     szSerial[a3::kSerialSize] = '\n';
@@ -201,7 +201,7 @@ bool svp_GetDkcSerialNo_getmodeprm(const SensedPage& page, std::uint32_t* lpSeri
 }
 
 bool svp_GetDkcSerialNo(std::uint32_t* lpSerialNo, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDkcSerialNo", [&] {
+  return velapi::Traced("svp_GetDkcSerialNo", [&] {
     SensedPage page;
     return svp_GetDkcSerialNo_chkprm(lpSerialNo, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
@@ -212,17 +212,17 @@ bool svp_GetDkcSerialNo(std::uint32_t* lpSerialNo, std::uint32_t* lpErrInfo) {
 // ---- dsvp_GetDkcModelType ----
 
 bool svp_GetDkcModelType_chkprm(const std::uint32_t* lpModel, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDkcModelType_chkprm", [&] {
+  return velapi::Traced("svp_GetDkcModelType_chkprm", [&] {
     if (lpModel == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter *lpModel=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter *lpModel=NULL");
     return true;
   });
 }
 
 bool svp_GetDkcModelType_getmodeprm(const SensedPage& page, std::uint32_t* lpModel,
                                     std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDkcModelType_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, a3::kEntry0, "A3", lpErrInfo)) return false;
+  return velapi::Traced("svp_GetDkcModelType_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, a3::kEntry0, "A3", lpErrInfo)) return false;
     *lpModel = getShort(page, a3::kModel);
     vel__LogPut("*lpModel -> =0x%10X", *lpModel);
     return true;
@@ -230,7 +230,7 @@ bool svp_GetDkcModelType_getmodeprm(const SensedPage& page, std::uint32_t* lpMod
 }
 
 bool svp_GetDkcModelType(std::uint32_t* lpModel, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDkcModelType", [&] {
+  return velapi::Traced("svp_GetDkcModelType", [&] {
     SensedPage page;
     return svp_GetDkcModelType_chkprm(lpModel, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
@@ -241,9 +241,9 @@ bool svp_GetDkcModelType(std::uint32_t* lpModel, std::uint32_t* lpErrInfo) {
 // ---- dsvp_NasGetCurrentStatus ----
 
 bool svp_NasGetCurrentStatus_chkprm(VEL_CURENTSTATE* lpCurentState, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetCurrentStatus_chkprm", [&] {
+  return velapi::Traced("svp_NasGetCurrentStatus_chkprm", [&] {
     if (lpCurentState == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpCurentState=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpCurentState=NULL");
     std::memset(lpCurentState, 0, sizeof *lpCurentState);
     return true;
   });
@@ -251,8 +251,8 @@ bool svp_NasGetCurrentStatus_chkprm(VEL_CURENTSTATE* lpCurentState, std::uint32_
 
 bool svp_NasGetCurrentStatus_getmodeprm(const SensedPage& page, VEL_CURENTSTATE* lpCurentState,
                                         std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetCurrentStatus_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
+  return velapi::Traced("svp_NasGetCurrentStatus_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
     for (const Board& b : kBoards)
       lpCurentState->usChnStat[SlotIndex(b.sCluster, b.sPCB)] =
           static_cast<unsigned short>(getLong(page, EntryOf(b) + a3::kStatus));
@@ -262,7 +262,7 @@ bool svp_NasGetCurrentStatus_getmodeprm(const SensedPage& page, VEL_CURENTSTATE*
 }
 
 bool svp_NasGetCurrentStatus(VEL_CURENTSTATE* lpCurentState, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetCurrentStatus", [&] {
+  return velapi::Traced("svp_NasGetCurrentStatus", [&] {
     SensedPage page;
     return svp_NasGetCurrentStatus_chkprm(lpCurentState, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
@@ -273,9 +273,9 @@ bool svp_NasGetCurrentStatus(VEL_CURENTSTATE* lpCurentState, std::uint32_t* lpEr
 // ---- dsvp_GetCHNMPStatus ----
 
 bool svp_GetCHNMPStatus_chkprm(VEL_MPSTINF* lpMpStinf, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetCHNMPStatus_chkprm", [&] {
+  return velapi::Traced("svp_GetCHNMPStatus_chkprm", [&] {
     if (lpMpStinf == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpMpStinf=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpMpStinf=NULL");
     std::memset(lpMpStinf, 0, sizeof *lpMpStinf);
     return true;
   });
@@ -283,8 +283,8 @@ bool svp_GetCHNMPStatus_chkprm(VEL_MPSTINF* lpMpStinf, std::uint32_t* lpErrInfo)
 
 bool svp_GetCHNMPStatus_getmodeprm(const SensedPage& page, VEL_MPSTINF* lpMpStinf,
                                    std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetCHNMPStatus_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
+  return velapi::Traced("svp_GetCHNMPStatus_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
     for (const Board& b : kBoards)
       lpMpStinf->stMp[SlotIndex(b.sCluster, b.sPCB)].usMpST =
           getShort(page, EntryOf(b) + a3::kMpStatus);
@@ -296,7 +296,7 @@ bool svp_GetCHNMPStatus_getmodeprm(const SensedPage& page, VEL_MPSTINF* lpMpStin
 }
 
 bool svp_GetCHNMPStatus(VEL_MPSTINF* lpMpStinf, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetCHNMPStatus", [&] {
+  return velapi::Traced("svp_GetCHNMPStatus", [&] {
     SensedPage page;
     return svp_GetCHNMPStatus_chkprm(lpMpStinf, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
@@ -308,12 +308,12 @@ bool svp_GetCHNMPStatus(VEL_MPSTINF* lpMpStinf, std::uint32_t* lpErrInfo) {
 
 bool svp_GetChaLocationName_chkprm(short sCluster, short sPCB, const char* lpLocationName,
                                    short sSize, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetChaLocationName_chkprm", [&] {
-    if (!vel__CheckBoard(sCluster, sPCB, lpErrInfo)) return false;
+  return velapi::Traced("svp_GetChaLocationName_chkprm", [&] {
+    if (!velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo)) return false;
     if (lpLocationName == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpLocationName=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpLocationName=NULL");
     if (sSize <= static_cast<short>(a3::kLocationSize))
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter sSize -> %d\n", sSize);
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter sSize -> %d\n", sSize);
     return true;
   });
 }
@@ -321,8 +321,8 @@ bool svp_GetChaLocationName_chkprm(short sCluster, short sPCB, const char* lpLoc
 bool svp_GetChaLocationName_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                        char* lpLocationName, short sSize,
                                        std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetChaLocationName_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
+  return velapi::Traced("svp_GetChaLocationName_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, a3::kSize, "A3", lpErrInfo)) return false;
     // The copy never reaches past the 13-byte field; sSize > 13 leaves room for the NUL.
     char szName[a3::kLocationSize];
     getBytes(page, a3::Entry(BoardIndex(sCluster, sPCB)) + a3::kLocation, szName, sizeof szName);
@@ -336,7 +336,7 @@ bool svp_GetChaLocationName_getmodeprm(const SensedPage& page, short sCluster, s
 
 bool svp_GetChaLocationName(short sCluster, short sPCB, char* lpLocationName, short sSize,
                             std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetChaLocationName", [&] {
+  return velapi::Traced("svp_GetChaLocationName", [&] {
     SensedPage page;
     return svp_GetChaLocationName_chkprm(sCluster, sPCB, lpLocationName, sSize, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
@@ -349,13 +349,13 @@ bool svp_GetChaLocationName(short sCluster, short sPCB, char* lpLocationName, sh
 
 bool svp_NasGetShutdownStatusEx_chkprm(short sCluster, short sPCB, unsigned char* lpProgress,
                                        unsigned char* lpVELAPIProgress, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetShutdownStatusEx_chkprm", [&] {
-    if (!vel__CheckBoard(sCluster, sPCB, lpErrInfo)) return false;
+  return velapi::Traced("svp_NasGetShutdownStatusEx_chkprm", [&] {
+    if (!velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo)) return false;
     if (lpProgress == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpProgress=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpProgress=NULL");
     std::memset(lpProgress, 0, VEL_SHUTDOWN_PROGRESS_SIZE);
     if (lpVELAPIProgress == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpVELAPIProgress=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpVELAPIProgress=NULL");
     std::memset(lpVELAPIProgress, 0, VEL_SHUTDOWN_PROGRESS_SIZE);
     return true;
   });
@@ -369,8 +369,8 @@ void LogProgressBytes(const char* pszHead, const unsigned char* by) {
 bool svp_NasGetShutdownStatusEx_getmodeprm(const SensedPage& page, unsigned char* lpProgress,
                                            unsigned char* lpVELAPIProgress,
                                            std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetShutdownStatusEx_getmodeprm", [&] {
-    if (!vel__CheckPageSize(page, pages::a8::kSize, "A8", lpErrInfo)) return false;
+  return velapi::Traced("svp_NasGetShutdownStatusEx_getmodeprm", [&] {
+    if (!velapi::CheckPageSize(page, pages::a8::kSize, "A8", lpErrInfo)) return false;
     for (const Board& b : kBoards) {
       const std::uint8_t byStatus = getByte(
           page, pages::a8::kStatus0 + static_cast<std::size_t>(BoardIndex(b.sCluster, b.sPCB)));
@@ -385,7 +385,7 @@ bool svp_NasGetShutdownStatusEx_getmodeprm(const SensedPage& page, unsigned char
 
 bool svp_NasGetShutdownStatusEx(short sCluster, short sPCB, unsigned char* lpProgress,
                                 unsigned char* lpVELAPIProgress, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetShutdownStatusEx", [&] {
+  return velapi::Traced("svp_NasGetShutdownStatusEx", [&] {
     SensedPage page;
     return svp_NasGetShutdownStatusEx_chkprm(sCluster, sPCB, lpProgress, lpVELAPIProgress,
                                              lpErrInfo) &&
@@ -412,45 +412,45 @@ extern "C" {
 
 BOOL dsvp_GetCHNEquipment(VEL_PCBINF* lpPcbinf, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetCHNEquipment");
-  return vel__Export("dsvp_GetCHNEquipment", lpErrInfo,
-                     [&] { return svp_GetCHNEquipment(lpPcbinf, lpErrInfo); });
+  return velapi::RunExport("dsvp_GetCHNEquipment", lpErrInfo,
+                           [&] { return svp_GetCHNEquipment(lpPcbinf, lpErrInfo); });
 }
 
 BOOL dsvp_GetSvpIPAddr(unsigned char* lpIpAddr, unsigned char* lpSubnet, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetSvpIPAddr");
-  return vel__Export("dsvp_GetSvpIPAddr", lpErrInfo,
-                     [&] { return svp_GetSvpIPAddr(lpIpAddr, lpSubnet, lpErrInfo); });
+  return velapi::RunExport("dsvp_GetSvpIPAddr", lpErrInfo,
+                           [&] { return svp_GetSvpIPAddr(lpIpAddr, lpSubnet, lpErrInfo); });
 }
 
 BOOL dsvp_GetDkcSerialNo(std::uint32_t* lpSerialNo, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetDkcSerialNo");
-  return vel__Export("dsvp_GetDkcSerialNo", lpErrInfo,
-                     [&] { return svp_GetDkcSerialNo(lpSerialNo, lpErrInfo); });
+  return velapi::RunExport("dsvp_GetDkcSerialNo", lpErrInfo,
+                           [&] { return svp_GetDkcSerialNo(lpSerialNo, lpErrInfo); });
 }
 
 BOOL dsvp_GetDkcModelType(std::uint32_t* lpModel, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetDkcModelType");
-  return vel__Export("dsvp_GetDkcModelType", lpErrInfo,
-                     [&] { return svp_GetDkcModelType(lpModel, lpErrInfo); });
+  return velapi::RunExport("dsvp_GetDkcModelType", lpErrInfo,
+                           [&] { return svp_GetDkcModelType(lpModel, lpErrInfo); });
 }
 
 BOOL dsvp_NasGetCurrentStatus(VEL_CURENTSTATE* lpCurentState, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasGetCurrentStatus");
-  return vel__Export("dsvp_NasGetCurrentStatus", lpErrInfo,
-                     [&] { return svp_NasGetCurrentStatus(lpCurentState, lpErrInfo); });
+  return velapi::RunExport("dsvp_NasGetCurrentStatus", lpErrInfo,
+                           [&] { return svp_NasGetCurrentStatus(lpCurentState, lpErrInfo); });
 }
 
 BOOL dsvp_GetCHNMPStatus(VEL_MPSTINF* lpMpStinf, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetCHNMPStatus");
-  return vel__Export("dsvp_GetCHNMPStatus", lpErrInfo,
-                     [&] { return svp_GetCHNMPStatus(lpMpStinf, lpErrInfo); });
+  return velapi::RunExport("dsvp_GetCHNMPStatus", lpErrInfo,
+                           [&] { return svp_GetCHNMPStatus(lpMpStinf, lpErrInfo); });
 }
 
 BOOL dsvp_GetChaLocationName(short sCluster, short sPCB, char* lpLocationName, short sSize,
                              std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetChaLocationName");
   vel__LogPut(" +- sCluster=%d,sPCB=%d,sSize=%d", sCluster, sPCB, sSize);
-  return vel__Export("dsvp_GetChaLocationName", lpErrInfo, [&] {
+  return velapi::RunExport("dsvp_GetChaLocationName", lpErrInfo, [&] {
     return svp_GetChaLocationName(sCluster, sPCB, lpLocationName, sSize, lpErrInfo);
   });
 }
@@ -458,8 +458,8 @@ BOOL dsvp_GetChaLocationName(short sCluster, short sPCB, char* lpLocationName, s
 BOOL dsvp_NasGetShutdownStatusEx(short sCluster, short sPCB, unsigned char* lpProgress,
                                  unsigned char* lpVELAPIProgress, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasGetShutdownStatusEx");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_NasGetShutdownStatusEx", lpErrInfo, [&] {
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_NasGetShutdownStatusEx", lpErrInfo, [&] {
     return svp_NasGetShutdownStatusEx(sCluster, sPCB, lpProgress, lpVELAPIProgress, lpErrInfo);
   });
 }

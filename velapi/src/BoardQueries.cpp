@@ -20,28 +20,28 @@ std::size_t A3Entry(short sCluster, short sPCB) { return a3::Entry(BoardIndex(sC
 
 // The sense-and-check prologue of every A3 board read: page long enough, entry valid.
 bool CheckA3Entry(const SensedPage& page, short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
-  return vel__CheckPageSize(page, a3::kSize, "A3", lpErrInfo) &&
-         vel__CheckValid(getByte(page, A3Entry(sCluster, sPCB) + a3::kValid), "A3", sCluster, sPCB,
-                         lpErrInfo);
+  return velapi::CheckPageSize(page, a3::kSize, "A3", lpErrInfo) &&
+         velapi::CheckValidFlag(getByte(page, A3Entry(sCluster, sPCB) + a3::kValid), "A3", sCluster, sPCB,
+                                lpErrInfo);
 }
 
 bool CheckPointer(const void* p, const char* pszLine, std::uint32_t* lpErrInfo) {
-  return p != nullptr || vel__InvalidParameter(lpErrInfo, "%s", pszLine);
+  return p != nullptr || velapi::InvalidParameter(lpErrInfo, "%s", pszLine);
 }
 
 // ---- dsvp_NasGetIoPInf / dsvp_NasGetComInf ----
 
 bool svp_NasGetIoPInf_chkprm(short sCluster, short sPCB, const unsigned char* lpiop,
                              std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetIoPInf_chkprm", [&] {
-    return vel__CheckBoard(sCluster, sPCB, lpErrInfo) &&
+  return velapi::Traced("svp_NasGetIoPInf_chkprm", [&] {
+    return velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo) &&
            CheckPointer(lpiop, "Invalid Parameter lpiop=NULL", lpErrInfo);
   });
 }
 
 bool svp_NasGetIoPInf_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                  unsigned char* lpiop, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetIoPInf_getmodeprm", [&] {
+  return velapi::Traced("svp_NasGetIoPInf_getmodeprm", [&] {
     if (!CheckA3Entry(page, sCluster, sPCB, lpErrInfo)) return false;
     getBytes(page, A3Entry(sCluster, sPCB) + a3::kIoPInfo, lpiop, a3::kInfoSize);
     return true;
@@ -49,10 +49,10 @@ bool svp_NasGetIoPInf_getmodeprm(const SensedPage& page, short sCluster, short s
 }
 
 bool svp_NasGetIoPInf(short sCluster, short sPCB, unsigned char* lpiop, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetIoPInf", [&] {
+  return velapi::Traced("svp_NasGetIoPInf", [&] {
     SensedPage page;
     return svp_NasGetIoPInf_chkprm(sCluster, sPCB, lpiop, lpErrInfo) &&
-           vel__BoardGate(sCluster, sPCB, lpErrInfo) &&
+           velapi::RequireNasBoard(sCluster, sPCB, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
            svp_NasGetIoPInf_getmodeprm(page, sCluster, sPCB, lpiop, lpErrInfo);
   });
@@ -60,15 +60,15 @@ bool svp_NasGetIoPInf(short sCluster, short sPCB, unsigned char* lpiop, std::uin
 
 bool svp_NasGetComInf_chkprm(short sCluster, short sPCB, const unsigned char* lpCom,
                              std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetComInf_chkprm", [&] {
-    return vel__CheckBoard(sCluster, sPCB, lpErrInfo) &&
+  return velapi::Traced("svp_NasGetComInf_chkprm", [&] {
+    return velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo) &&
            CheckPointer(lpCom, "Invalid Parameter lpCom=NULL", lpErrInfo);
   });
 }
 
 bool svp_NasGetComInf_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                  unsigned char* lpCom, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetComInf_getmodeprm", [&] {
+  return velapi::Traced("svp_NasGetComInf_getmodeprm", [&] {
     if (!CheckA3Entry(page, sCluster, sPCB, lpErrInfo)) return false;
     getBytes(page, A3Entry(sCluster, sPCB) + a3::kComInfo, lpCom, a3::kInfoSize);
     return true;
@@ -76,10 +76,10 @@ bool svp_NasGetComInf_getmodeprm(const SensedPage& page, short sCluster, short s
 }
 
 bool svp_NasGetComInf(short sCluster, short sPCB, unsigned char* lpCom, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetComInf", [&] {
+  return velapi::Traced("svp_NasGetComInf", [&] {
     SensedPage page;
     return svp_NasGetComInf_chkprm(sCluster, sPCB, lpCom, lpErrInfo) &&
-           vel__BoardGate(sCluster, sPCB, lpErrInfo) &&
+           velapi::RequireNasBoard(sCluster, sPCB, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
            svp_NasGetComInf_getmodeprm(page, sCluster, sPCB, lpCom, lpErrInfo);
   });
@@ -89,8 +89,8 @@ bool svp_NasGetComInf(short sCluster, short sPCB, unsigned char* lpCom, std::uin
 
 bool svp_NasGetP4IPAddr_chkprm(short sCluster, short sPCB, const unsigned char* lpIpAddr,
                                const unsigned char* lpSubnet, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetP4IPAddr_chkprm", [&] {
-    return vel__CheckBoard(sCluster, sPCB, lpErrInfo) &&
+  return velapi::Traced("svp_NasGetP4IPAddr_chkprm", [&] {
+    return velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo) &&
            CheckPointer(lpIpAddr, "Invalid Parameter lpIpAddr=NULL", lpErrInfo) &&
            CheckPointer(lpSubnet, "Invalid Parameter lpSubnet=NULL", lpErrInfo);
   });
@@ -99,7 +99,7 @@ bool svp_NasGetP4IPAddr_chkprm(short sCluster, short sPCB, const unsigned char* 
 bool svp_NasGetP4IPAddr_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                    unsigned char* lpIpAddr, unsigned char* lpSubnet,
                                    std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetP4IPAddr_getmodeprm", [&] {
+  return velapi::Traced("svp_NasGetP4IPAddr_getmodeprm", [&] {
     if (!CheckA3Entry(page, sCluster, sPCB, lpErrInfo)) return false;
     getBytes(page, A3Entry(sCluster, sPCB) + a3::kIp, lpIpAddr, VEL_IPADDR_SIZE);
     getBytes(page, a3::kSubnet, lpSubnet, VEL_IPADDR_SIZE);
@@ -112,10 +112,10 @@ bool svp_NasGetP4IPAddr_getmodeprm(const SensedPage& page, short sCluster, short
 
 bool svp_NasGetP4IPAddr(short sCluster, short sPCB, unsigned char* lpIpAddr,
                         unsigned char* lpSubnet, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetP4IPAddr", [&] {
+  return velapi::Traced("svp_NasGetP4IPAddr", [&] {
     SensedPage page;
     return svp_NasGetP4IPAddr_chkprm(sCluster, sPCB, lpIpAddr, lpSubnet, lpErrInfo) &&
-           vel__BoardGate(sCluster, sPCB, lpErrInfo) &&
+           velapi::RequireNasBoard(sCluster, sPCB, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
            svp_NasGetP4IPAddr_getmodeprm(page, sCluster, sPCB, lpIpAddr, lpSubnet, lpErrInfo);
   });
@@ -125,15 +125,15 @@ bool svp_NasGetP4IPAddr(short sCluster, short sPCB, unsigned char* lpIpAddr,
 
 bool svp_NasGetTimeOutinf_chkprm(short sCluster, short sPCB, const VEL_TIMECTLE* lpTimeCtle,
                                  std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetTimeOutinf_chkprm", [&] {
-    return vel__CheckBoard(sCluster, sPCB, lpErrInfo) &&
+  return velapi::Traced("svp_NasGetTimeOutinf_chkprm", [&] {
+    return velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo) &&
            CheckPointer(lpTimeCtle, "Invalid Parameter lpTimeCtle=NULL", lpErrInfo);
   });
 }
 
 bool svp_NasGetTimeOutinf_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                      VEL_TIMECTLE* lpTimeCtle, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetTimeOutinf_getmodeprm", [&] {
+  return velapi::Traced("svp_NasGetTimeOutinf_getmodeprm", [&] {
     if (!CheckA3Entry(page, sCluster, sPCB, lpErrInfo)) return false;
     std::uint32_t* dw = lpTimeCtle->dwTimeCtle;
     for (int i = 0; i < VEL_TIMECTLE_COUNT; ++i)
@@ -149,10 +149,10 @@ bool svp_NasGetTimeOutinf_getmodeprm(const SensedPage& page, short sCluster, sho
 
 bool svp_NasGetTimeOutinf(short sCluster, short sPCB, VEL_TIMECTLE* lpTimeCtle,
                           std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetTimeOutinf", [&] {
+  return velapi::Traced("svp_NasGetTimeOutinf", [&] {
     SensedPage page;
     return svp_NasGetTimeOutinf_chkprm(sCluster, sPCB, lpTimeCtle, lpErrInfo) &&
-           vel__BoardGate(sCluster, sPCB, lpErrInfo) &&
+           velapi::RequireNasBoard(sCluster, sPCB, lpErrInfo) &&
            vel__ModeSense(pages::kA3Config, &page, lpErrInfo) &&
            svp_NasGetTimeOutinf_getmodeprm(page, sCluster, sPCB, lpTimeCtle, lpErrInfo);
   });
@@ -162,12 +162,12 @@ bool svp_NasGetTimeOutinf(short sCluster, short sPCB, VEL_TIMECTLE* lpTimeCtle,
 
 bool svp_NasGetProgress_chkprm(short sCluster, short sPCB, std::uint32_t dwOption,
                                std::uint32_t* lpProgress, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetProgress_chkprm", [&] {
-    if (!vel__CheckBoard(sCluster, sPCB, lpErrInfo)) return false;
+  return velapi::Traced("svp_NasGetProgress_chkprm", [&] {
+    if (!velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo)) return false;
     if (dwOption != VEL_PROGRESS_INSTALL && dwOption != VEL_PROGRESS_HIBDUMP)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter dwOption=0x%08X", dwOption);
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter dwOption=0x%08X", dwOption);
     if (lpProgress == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpProgress=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpProgress=NULL");
     *lpProgress = 0;
     return true;
   });
@@ -203,10 +203,10 @@ bool HibDumpProgress(const SensedPage& page, short sCluster, short sPCB, std::si
 bool svp_NasGetProgress_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                    std::uint32_t dwOption, std::uint32_t* lpProgress,
                                    std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetProgress_getmodeprm", [&] {
+  return velapi::Traced("svp_NasGetProgress_getmodeprm", [&] {
     const std::size_t nEntry = a6::Entry(BoardIndex(sCluster, sPCB));
-    if (!vel__CheckPageSize(page, a6::kSize, "A6", lpErrInfo) ||
-        !vel__CheckValid(getByte(page, nEntry + a6::kValid), "A6", sCluster, sPCB, lpErrInfo))
+    if (!velapi::CheckPageSize(page, a6::kSize, "A6", lpErrInfo) ||
+        !velapi::CheckValidFlag(getByte(page, nEntry + a6::kValid), "A6", sCluster, sPCB, lpErrInfo))
       return false;
     return dwOption == VEL_PROGRESS_INSTALL
                ? InstallProgress(page, sCluster, sPCB, nEntry, lpProgress, lpErrInfo)
@@ -216,10 +216,10 @@ bool svp_NasGetProgress_getmodeprm(const SensedPage& page, short sCluster, short
 
 bool svp_NasGetProgress(short sCluster, short sPCB, std::uint32_t dwOption,
                         std::uint32_t* lpProgress, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasGetProgress", [&] {
+  return velapi::Traced("svp_NasGetProgress", [&] {
     SensedPage page;
     return svp_NasGetProgress_chkprm(sCluster, sPCB, dwOption, lpProgress, lpErrInfo) &&
-           vel__BoardGate(sCluster, sPCB, lpErrInfo) &&
+           velapi::RequireNasBoard(sCluster, sPCB, lpErrInfo) &&
            vel__ModeSense(pages::kA6Progress, &page, lpErrInfo) &&
            svp_NasGetProgress_getmodeprm(page, sCluster, sPCB, dwOption, lpProgress, lpErrInfo);
   });
@@ -230,15 +230,15 @@ bool svp_NasGetProgress(short sCluster, short sPCB, std::uint32_t dwOption,
 bool svp_GetDumpInformation_chkprm(short sCluster, short sPCB, std::uint32_t* lpdwStatus,
                                    const char* lpszDate, std::uint32_t* lpdwSize,
                                    std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDumpInformation_chkprm", [&] {
-    if (!vel__CheckBoard(sCluster, sPCB, lpErrInfo)) return false;
+  return velapi::Traced("svp_GetDumpInformation_chkprm", [&] {
+    if (!velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo)) return false;
     if (lpdwStatus == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpdwStatus=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpdwStatus=NULL");
     *lpdwStatus = 0;
     if (lpszDate == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpszDate=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpszDate=NULL");
     if (lpdwSize == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpdwSize=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpdwSize=NULL");
     *lpdwSize = 0;
     return true;
   });
@@ -247,10 +247,10 @@ bool svp_GetDumpInformation_chkprm(short sCluster, short sPCB, std::uint32_t* lp
 bool svp_GetDumpInformation_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                        std::uint32_t* lpdwStatus, char* lpszDate,
                                        std::uint32_t* lpdwSize, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDumpInformation_getmodeprm", [&] {
+  return velapi::Traced("svp_GetDumpInformation_getmodeprm", [&] {
     const std::size_t nEntry = aa::Entry(BoardIndex(sCluster, sPCB));
-    if (!vel__CheckPageSize(page, aa::kSize, "AA", lpErrInfo) ||
-        !vel__CheckValid(getByte(page, nEntry + aa::kValid), "AA", sCluster, sPCB, lpErrInfo))
+    if (!velapi::CheckPageSize(page, aa::kSize, "AA", lpErrInfo) ||
+        !velapi::CheckValidFlag(getByte(page, nEntry + aa::kValid), "AA", sCluster, sPCB, lpErrInfo))
       return false;
     *lpdwStatus = getLong(page, nEntry + aa::kStatus);
     getBytes(page, nEntry + aa::kDate, lpszDate, aa::kDateSize);
@@ -264,11 +264,11 @@ bool svp_GetDumpInformation_getmodeprm(const SensedPage& page, short sCluster, s
 
 bool svp_GetDumpInformation(short sCluster, short sPCB, std::uint32_t* lpdwStatus, char* lpszDate,
                             std::uint32_t* lpdwSize, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDumpInformation", [&] {
+  return velapi::Traced("svp_GetDumpInformation", [&] {
     SensedPage page;
     return svp_GetDumpInformation_chkprm(sCluster, sPCB, lpdwStatus, lpszDate, lpdwSize,
                                          lpErrInfo) &&
-           vel__BoardGate(sCluster, sPCB, lpErrInfo) &&
+           velapi::RequireNasBoard(sCluster, sPCB, lpErrInfo) &&
            vel__ModeSense(pages::kAADumpInfo, &page, lpErrInfo) &&
            svp_GetDumpInformation_getmodeprm(page, sCluster, sPCB, lpdwStatus, lpszDate, lpdwSize,
                                              lpErrInfo);
@@ -280,8 +280,8 @@ bool svp_GetDumpInformation(short sCluster, short sPCB, std::uint32_t* lpdwStatu
 bool svp_GetDownloadDumpStatus_chkprm(short sCluster, short sPCB,
                                       const std::uint32_t* lpdwDwnlStatus, const char* lpszDwnlFile,
                                       std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDownloadDumpStatus_chkprm", [&] {
-    return vel__CheckBoard(sCluster, sPCB, lpErrInfo) &&
+  return velapi::Traced("svp_GetDownloadDumpStatus_chkprm", [&] {
+    return velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo) &&
            CheckPointer(lpdwDwnlStatus, "Invalid Parameter lpdwDwnlStatus=NULL", lpErrInfo) &&
            CheckPointer(lpszDwnlFile, "Invalid Parameter lpszDwnlFile=NULL", lpErrInfo);
   });
@@ -290,10 +290,10 @@ bool svp_GetDownloadDumpStatus_chkprm(short sCluster, short sPCB,
 bool svp_GetDownloadDumpStatus_getmodeprm(const SensedPage& page, short sCluster, short sPCB,
                                           std::uint32_t* lpdwDwnlStatus, char* lpszDwnlFile,
                                           std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDownloadDumpStatus_getmodeprm", [&] {
+  return velapi::Traced("svp_GetDownloadDumpStatus_getmodeprm", [&] {
     const std::size_t nEntry = ac::Entry(BoardIndex(sCluster, sPCB));
-    if (!vel__CheckPageSize(page, ac::kSize, "AC", lpErrInfo) ||
-        !vel__CheckValid(getByte(page, nEntry + ac::kValid), "AC", sCluster, sPCB, lpErrInfo))
+    if (!velapi::CheckPageSize(page, ac::kSize, "AC", lpErrInfo) ||
+        !velapi::CheckValidFlag(getByte(page, nEntry + ac::kValid), "AC", sCluster, sPCB, lpErrInfo))
       return false;
     *lpdwDwnlStatus = getLong(page, nEntry + ac::kStatus);
     // The bound is the 26-byte field: a name that fills it is not terminated.
@@ -309,11 +309,11 @@ bool svp_GetDownloadDumpStatus_getmodeprm(const SensedPage& page, short sCluster
 
 bool svp_GetDownloadDumpStatus(short sCluster, short sPCB, std::uint32_t* lpdwDwnlStatus,
                                char* lpszDwnlFile, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_GetDownloadDumpStatus", [&] {
+  return velapi::Traced("svp_GetDownloadDumpStatus", [&] {
     SensedPage page;
     return svp_GetDownloadDumpStatus_chkprm(sCluster, sPCB, lpdwDwnlStatus, lpszDwnlFile,
                                             lpErrInfo) &&
-           vel__BoardGate(sCluster, sPCB, lpErrInfo) &&
+           velapi::RequireNasBoard(sCluster, sPCB, lpErrInfo) &&
            vel__ModeSense(pages::kACDownloadStatus, &page, lpErrInfo) &&
            svp_GetDownloadDumpStatus_getmodeprm(page, sCluster, sPCB, lpdwDwnlStatus, lpszDwnlFile,
                                                 lpErrInfo);
@@ -326,23 +326,23 @@ extern "C" {
 
 BOOL dsvp_NasGetIoPInf(short sCluster, short sPCB, unsigned char* lpiop, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasGetIoPInf");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_NasGetIoPInf", lpErrInfo,
-                     [&] { return svp_NasGetIoPInf(sCluster, sPCB, lpiop, lpErrInfo); });
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_NasGetIoPInf", lpErrInfo,
+                           [&] { return svp_NasGetIoPInf(sCluster, sPCB, lpiop, lpErrInfo); });
 }
 
 BOOL dsvp_NasGetComInf(short sCluster, short sPCB, unsigned char* lpCom, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasGetComInf");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_NasGetComInf", lpErrInfo,
-                     [&] { return svp_NasGetComInf(sCluster, sPCB, lpCom, lpErrInfo); });
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_NasGetComInf", lpErrInfo,
+                           [&] { return svp_NasGetComInf(sCluster, sPCB, lpCom, lpErrInfo); });
 }
 
 BOOL dsvp_NasGetP4IPAddr(short sCluster, short sPCB, unsigned char* lpIpAddr,
                          unsigned char* lpSubnet, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasGetP4IPAddr");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_NasGetP4IPAddr", lpErrInfo, [&] {
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_NasGetP4IPAddr", lpErrInfo, [&] {
     return svp_NasGetP4IPAddr(sCluster, sPCB, lpIpAddr, lpSubnet, lpErrInfo);
   });
 }
@@ -350,16 +350,16 @@ BOOL dsvp_NasGetP4IPAddr(short sCluster, short sPCB, unsigned char* lpIpAddr,
 BOOL dsvp_NasGetTimeOutinf(short sCluster, short sPCB, VEL_TIMECTLE* lpTimeCtle,
                            std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasGetTimeOutinf");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_NasGetTimeOutinf", lpErrInfo,
-                     [&] { return svp_NasGetTimeOutinf(sCluster, sPCB, lpTimeCtle, lpErrInfo); });
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_NasGetTimeOutinf", lpErrInfo,
+                           [&] { return svp_NasGetTimeOutinf(sCluster, sPCB, lpTimeCtle, lpErrInfo); });
 }
 
 BOOL dsvp_NasGetProgress(short sCluster, short sPCB, std::uint32_t dwOption,
                          std::uint32_t* lpProgress, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasGetProgress");
   vel__LogPut(" +- sCluster=%d,sPCB=%d,dwOption=0x%08X", sCluster, sPCB, dwOption);
-  return vel__Export("dsvp_NasGetProgress", lpErrInfo, [&] {
+  return velapi::RunExport("dsvp_NasGetProgress", lpErrInfo, [&] {
     return svp_NasGetProgress(sCluster, sPCB, dwOption, lpProgress, lpErrInfo);
   });
 }
@@ -367,8 +367,8 @@ BOOL dsvp_NasGetProgress(short sCluster, short sPCB, std::uint32_t dwOption,
 BOOL dsvp_GetDumpInformation(short sCluster, short sPCB, std::uint32_t* lpdwStatus, char* lpszDate,
                              std::uint32_t* lpdwSize, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetDumpInformation");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_GetDumpInformation", lpErrInfo, [&] {
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_GetDumpInformation", lpErrInfo, [&] {
     return svp_GetDumpInformation(sCluster, sPCB, lpdwStatus, lpszDate, lpdwSize, lpErrInfo);
   });
 }
@@ -376,8 +376,8 @@ BOOL dsvp_GetDumpInformation(short sCluster, short sPCB, std::uint32_t* lpdwStat
 BOOL dsvp_GetDownloadDumpStatus(short sCluster, short sPCB, std::uint32_t* lpdwDwnlStatus,
                                 char* lpszDwnlFile, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_GetDownloadDumpStatus");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_GetDownloadDumpStatus", lpErrInfo, [&] {
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_GetDownloadDumpStatus", lpErrInfo, [&] {
     return svp_GetDownloadDumpStatus(sCluster, sPCB, lpdwDwnlStatus, lpszDwnlFile, lpErrInfo);
   });
 }

@@ -32,7 +32,7 @@ constexpr std::uint32_t kVersionChars = 31;
 template <class Check, class Store>
 bool RunCommand(const char* pszSvp, int nSubPage, std::uint32_t* lpErrInfo, Check&& chkprm,
                 Store&& setmodeprm) {
-  return vel__Traced(pszSvp, [&] {
+  return velapi::Traced(pszSvp, [&] {
     SensedPage page;
     return chkprm() && vel__ModeSense(nSubPage, &page, lpErrInfo) && setmodeprm(page) &&
            vel__ModeSelect(nSubPage, page, lpErrInfo);
@@ -42,9 +42,9 @@ bool RunCommand(const char* pszSvp, int nSubPage, std::uint32_t* lpErrInfo, Chec
 // The board address every command page starts with; the field names go into the failure line.
 bool StoreAddress(SensedPage& page, short sCluster, short sPCB, const char* pszCluster,
                   const char* pszPcb, std::uint32_t* lpErrInfo) {
-  return vel__StoreShort(page, cmd::kCluster, static_cast<std::uint32_t>(sCluster), pszCluster,
-                         lpErrInfo) &&
-         vel__StoreShort(page, cmd::kPcb, static_cast<std::uint32_t>(sPCB), pszPcb, lpErrInfo);
+  return velapi::StoreShort(page, cmd::kCluster, static_cast<std::uint32_t>(sCluster), pszCluster,
+                            lpErrInfo) &&
+         velapi::StoreShort(page, cmd::kPcb, static_cast<std::uint32_t>(sPCB), pszPcb, lpErrInfo);
 }
 
 // ---- Commands with no fields besides the address (A7 blockade/restore store one constant) ----
@@ -83,20 +83,20 @@ constexpr AddressCommand kDownloadDump = {
 bool RunAddressCommand(const AddressCommand& c, short sCluster, short sPCB,
                        std::uint32_t* lpErrInfo) {
   vel__LogPut("START %s", c.pszExport);
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export(c.pszExport, lpErrInfo, [&] {
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport(c.pszExport, lpErrInfo, [&] {
     return RunCommand(
         c.pszSvp, c.nSubPage, lpErrInfo,
         [&] {
-          return vel__Traced(c.pszChkprm,
-                             [&] { return vel__CheckBoard(sCluster, sPCB, lpErrInfo); });
+          return velapi::Traced(c.pszChkprm,
+                             [&] { return velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo); });
         },
         [&](SensedPage& page) {
-          return vel__Traced(c.pszSetmodeprm, [&] {
+          return velapi::Traced(c.pszSetmodeprm, [&] {
             return StoreAddress(page, sCluster, sPCB, c.pszClusterField, c.pszPcbField,
                                 lpErrInfo) &&
                    (c.pszOptionField == nullptr ||
-                    vel__StoreLong(page, a7::kOption, c.ulOption, c.pszOptionField, lpErrInfo));
+                    velapi::StoreLong(page, a7::kOption, c.ulOption, c.pszOptionField, lpErrInfo));
           });
         });
   });
@@ -107,16 +107,16 @@ bool RunAddressCommand(const AddressCommand& c, short sCluster, short sPCB,
 bool svp_NasInstallLinux_chkprm(short sCluster, short sPCB, std::uint32_t ulOption,
                                 std::uint32_t ulOption2, std::uint32_t ulOption3,
                                 const std::uint32_t* lpInherit, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasInstallLinux_chkprm", [&] {
-    if (!vel__CheckBoard(sCluster, sPCB, lpErrInfo)) return false;
+  return velapi::Traced("svp_NasInstallLinux_chkprm", [&] {
+    if (!velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo)) return false;
     if (ulOption > 2)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter ulOption=0x%08X", ulOption);
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter ulOption=0x%08X", ulOption);
     if (ulOption2 > 1)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter ulOption2=0x%08X", ulOption2);
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter ulOption2=0x%08X", ulOption2);
     if (ulOption != 2 && ulOption3 > 1)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter ulOption3=0x%08X", ulOption3);
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter ulOption3=0x%08X", ulOption3);
     if (lpInherit == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpInherit=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpInherit=NULL");
     return true;
   });
 }
@@ -125,21 +125,21 @@ bool svp_NasInstallLinux_setmodeprm(SensedPage& page, short sCluster, short sPCB
                                     std::uint32_t ulOption, std::uint32_t ulOption2,
                                     std::uint32_t ulOption3, std::uint32_t ulInherit,
                                     std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasInstallLinux_setmodeprm", [&] {
+  return velapi::Traced("svp_NasInstallLinux_setmodeprm", [&] {
     return StoreAddress(page, sCluster, sPCB, "A1->Cluster", "A1->Pcb", lpErrInfo) &&
-           vel__StoreLong(page, a1::kInstallType, ulOption, "A1->InstallType", lpErrInfo) &&
-           vel__StoreLong(page, a1::kComLUInit, ulOption2, "A1->ComLUInit", lpErrInfo) &&
+           velapi::StoreLong(page, a1::kInstallType, ulOption, "A1->InstallType", lpErrInfo) &&
+           velapi::StoreLong(page, a1::kComLUInit, ulOption2, "A1->ComLUInit", lpErrInfo) &&
            // Install type 2 keeps the array's own AlertLUInit.
            (ulOption == 2 ||
-            vel__StoreLong(page, a1::kAlertLUInit, ulOption3, "A1->AlertLUInit", lpErrInfo)) &&
-           vel__StoreLong(page, a1::kRetryInfo, ulInherit, "A1->RetryInfo", lpErrInfo);
+            velapi::StoreLong(page, a1::kAlertLUInit, ulOption3, "A1->AlertLUInit", lpErrInfo)) &&
+           velapi::StoreLong(page, a1::kRetryInfo, ulInherit, "A1->RetryInfo", lpErrInfo);
   });
 }
 
 bool svp_NasInstallLinux(short sCluster, short sPCB, std::uint32_t ulOption,
                          std::uint32_t ulOption2, std::uint32_t ulOption3, std::uint32_t* lpInherit,
                          std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasInstallLinux", [&] {
+  return velapi::Traced("svp_NasInstallLinux", [&] {
     SensedPage page;
     const bool bResult = svp_NasInstallLinux_chkprm(sCluster, sPCB, ulOption, ulOption2, ulOption3,
                                                     lpInherit, lpErrInfo) &&
@@ -160,8 +160,8 @@ bool svp_NasInstallLinux(short sCluster, short sPCB, std::uint32_t ulOption,
 // ---- dsvp_NasChangeInstallInf (A2) ----
 
 bool svp_NasChangeInstallInf_chkprm(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasChangeInstallInf_chkprm",
-                     [&] { return vel__CheckBoard(sCluster, sPCB, lpErrInfo); });
+  return velapi::Traced("svp_NasChangeInstallInf_chkprm",
+                     [&] { return velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo); });
 }
 
 // The NAS OS version of the medium that C:\tftp.ini points the network boot at, zero-padded;
@@ -188,14 +188,14 @@ bool ReadNasOsVersion(char (&szVersion)[a2::kNasOSVersionSize]) {
 
 bool svp_NasChangeInstallInf_setmodeprm(SensedPage& page, short sCluster, short sPCB,
                                         std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasChangeInstallInf_setmodeprm", [&] {
+  return velapi::Traced("svp_NasChangeInstallInf_setmodeprm", [&] {
     if (!StoreAddress(page, sCluster, sPCB, "A2->Cluster", "A2->Pcb", lpErrInfo)) return false;
     if (getByte(page, a2::kVersionFlag) != 1) return true;
     char szVersion[a2::kNasOSVersionSize] = {};
     if (ReadNasOsVersion(szVersion)) {
       vel__LogPut("    NAS OS Version = %.*s", static_cast<int>(sizeof szVersion), szVersion);
-      return vel__StoreBytes(page, a2::kNasOSVersion, szVersion, sizeof szVersion,
-                             "A2->NasOSVersion", lpErrInfo);
+      return velapi::StoreBytes(page, a2::kNasOSVersion, szVersion, sizeof szVersion,
+                                "A2->NasOSVersion", lpErrInfo);
     }
     vel__LogPut("Mode Param set failed [A2->NasOSVersion]");
     *lpErrInfo = VEL_ERR_MODE_PARAM;
@@ -216,17 +216,17 @@ bool svp_NasChangeInstallInf(short sCluster, short sPCB, std::uint32_t* lpErrInf
 
 bool svp_NasSetTimeOutinf_chkprm(short sCluster, short sPCB, const VEL_TIMECTLE* lpTimeCtle,
                                  std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasSetTimeOutinf_chkprm", [&] {
-    if (!vel__CheckBoard(sCluster, sPCB, lpErrInfo)) return false;
+  return velapi::Traced("svp_NasSetTimeOutinf_chkprm", [&] {
+    if (!velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo)) return false;
     if (lpTimeCtle == nullptr)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpTimeCtle=NULL");
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpTimeCtle=NULL");
     return true;
   });
 }
 
 bool svp_NasSetTimeOutinf_setmodeprm(SensedPage& page, short sCluster, short sPCB,
                                      const VEL_TIMECTLE* lpTimeCtle, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasSetTimeOutinf_setmodeprm", [&] {
+  return velapi::Traced("svp_NasSetTimeOutinf_setmodeprm", [&] {
     static constexpr const char* kFields[pages::a3::kTimeOutCount] = {
         "A4->TimeOut[0]", "A4->TimeOut[1]", "A4->TimeOut[2]",
         "A4->TimeOut[3]", "A4->TimeOut[4]", "A4->TimeOut[5]"};
@@ -235,14 +235,14 @@ bool svp_NasSetTimeOutinf_setmodeprm(SensedPage& page, short sCluster, short sPC
       // 0 means "no time-out" to the array.
       const std::uint32_t ulValue =
           lpTimeCtle->dwTimeCtle[i] == 0 ? 0xFFFFFFFFu : lpTimeCtle->dwTimeCtle[i];
-      if (!vel__StoreLong(page, a4::kTimeOut0 + 4u * static_cast<unsigned>(i), ulValue, kFields[i],
-                          lpErrInfo))
+      if (!velapi::StoreLong(page, a4::kTimeOut0 + 4u * static_cast<unsigned>(i), ulValue, kFields[i],
+                             lpErrInfo))
         return false;
     }
     unsigned char byReserved[a4::kSize - a4::kReserved];
     std::memset(byReserved, 0xFF, sizeof byReserved);
-    return vel__StoreBytes(page, a4::kReserved, byReserved, sizeof byReserved, "A4->Reserved",
-                           lpErrInfo);
+    return velapi::StoreBytes(page, a4::kReserved, byReserved, sizeof byReserved, "A4->Reserved",
+                              lpErrInfo);
   });
 }
 
@@ -260,13 +260,13 @@ bool svp_NasSetTimeOutinf(short sCluster, short sPCB, const VEL_TIMECTLE* lpTime
 
 bool svp_NasShutdown_chkprm(short sCluster, short sPCB, std::uint32_t dwOption,
                             const char* lpBootOpt, std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasShutdown_chkprm", [&] {
-    if (!vel__CheckBoard(sCluster, sPCB, lpErrInfo)) return false;
+  return velapi::Traced("svp_NasShutdown_chkprm", [&] {
+    if (!velapi::CheckBoardAddress(sCluster, sPCB, lpErrInfo)) return false;
     if (dwOption != VEL_NAS_SHUTDOWN && dwOption != VEL_NAS_REBOOT && dwOption != VEL_NAS_BOOT)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter dwOption=0x%08X", dwOption);
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter dwOption=0x%08X", dwOption);
     if (lpBootOpt != nullptr && std::strlen(lpBootOpt) > a7::kBootOptMax)
-      return vel__InvalidParameter(lpErrInfo, "Invalid Parameter lpBootOpt over max length=%d",
-                                   static_cast<int>(std::strlen(lpBootOpt)));
+      return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter lpBootOpt over max length=%d",
+                                      static_cast<int>(std::strlen(lpBootOpt)));
     return true;
   });
 }
@@ -274,13 +274,13 @@ bool svp_NasShutdown_chkprm(short sCluster, short sPCB, std::uint32_t dwOption,
 bool svp_NasShutdown_setmodeprm(SensedPage& page, short sCluster, short sPCB,
                                 std::uint32_t dwOption, const char* lpBootOpt,
                                 std::uint32_t* lpErrInfo) {
-  return vel__Traced("svp_NasShutdown_setmodeprm", [&] {
+  return velapi::Traced("svp_NasShutdown_setmodeprm", [&] {
     return StoreAddress(page, sCluster, sPCB, "A7->Cluster", "A7->Pcb", lpErrInfo) &&
-           vel__StoreLong(page, a7::kOption, dwOption, "A7->dwOption", lpErrInfo) &&
+           velapi::StoreLong(page, a7::kOption, dwOption, "A7->dwOption", lpErrInfo) &&
            // Without a boot option the array keeps the one it has.
            (lpBootOpt == nullptr ||
-            vel__StoreBytes(page, a7::kBootOpt, lpBootOpt, std::strlen(lpBootOpt) + 1,
-                            "A7->BootOpt", lpErrInfo));
+            velapi::StoreBytes(page, a7::kBootOpt, lpBootOpt, std::strlen(lpBootOpt) + 1,
+                               "A7->BootOpt", lpErrInfo));
   });
 }
 
@@ -305,7 +305,7 @@ BOOL dsvp_NasInstallLinux(short sCluster, short sPCB, std::uint32_t ulOption,
   vel__LogPut(" +- sCluster=%d,sPCB=%d,ulOption=0x%08X,ulOption2=0x%08X,ulOption3=0x%08X", sCluster,
               sPCB, ulOption, ulOption2, ulOption3);
   if (lpInherit != nullptr) vel__LogPut(" +- lpInherit=0x%08X", *lpInherit);
-  return vel__Export("dsvp_NasInstallLinux", lpErrInfo, [&] {
+  return velapi::RunExport("dsvp_NasInstallLinux", lpErrInfo, [&] {
     return svp_NasInstallLinux(sCluster, sPCB, ulOption, ulOption2, ulOption3, lpInherit,
                                lpErrInfo);
   });
@@ -313,23 +313,23 @@ BOOL dsvp_NasInstallLinux(short sCluster, short sPCB, std::uint32_t ulOption,
 
 BOOL dsvp_NasChangeInstallInf(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasChangeInstallInf");
-  vel__LogBoardParams(sCluster, sPCB);
-  return vel__Export("dsvp_NasChangeInstallInf", lpErrInfo,
-                     [&] { return svp_NasChangeInstallInf(sCluster, sPCB, lpErrInfo); });
+  velapi::LogBoardParams(sCluster, sPCB);
+  return velapi::RunExport("dsvp_NasChangeInstallInf", lpErrInfo,
+                           [&] { return svp_NasChangeInstallInf(sCluster, sPCB, lpErrInfo); });
 }
 
 BOOL dsvp_NasSetTimeOutinf(short sCluster, short sPCB, const VEL_TIMECTLE* lpTimeCtle,
                            std::uint32_t* lpErrInfo) {
   vel__LogPut("START dsvp_NasSetTimeOutinf");
-  vel__LogBoardParams(sCluster, sPCB);
+  velapi::LogBoardParams(sCluster, sPCB);
   if (lpTimeCtle != nullptr) {
     const std::uint32_t* dw = lpTimeCtle->dwTimeCtle;
     for (int i = 0; i < VEL_TIMECTLE_COUNT; i += 2)
       vel__LogPut("lpTimeCtle[%d]->%8d,lpTimeCtle[%d]->%8d", i, static_cast<int>(dw[i]), i + 1,
                   static_cast<int>(dw[i + 1]));
   }
-  return vel__Export("dsvp_NasSetTimeOutinf", lpErrInfo,
-                     [&] { return svp_NasSetTimeOutinf(sCluster, sPCB, lpTimeCtle, lpErrInfo); });
+  return velapi::RunExport("dsvp_NasSetTimeOutinf", lpErrInfo,
+                           [&] { return svp_NasSetTimeOutinf(sCluster, sPCB, lpTimeCtle, lpErrInfo); });
 }
 
 BOOL dsvp_NasGetHibDump(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
@@ -344,7 +344,7 @@ BOOL dsvp_NasShutdown(short sCluster, short sPCB, std::uint32_t dwOption, const 
     vel__LogPut(" +- lpBootOpt=%s", lpBootOpt);
   else
     vel__LogPut(" +- lpBootOpt=NULL");
-  return vel__Export("dsvp_NasShutdown", lpErrInfo, [&] {
+  return velapi::RunExport("dsvp_NasShutdown", lpErrInfo, [&] {
     return svp_NasShutdown(sCluster, sPCB, dwOption, lpBootOpt, lpErrInfo);
   });
 }

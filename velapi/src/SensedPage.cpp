@@ -17,8 +17,8 @@ bool SensedPage::Has(std::size_t nPos, std::size_t nLength) const {
   return nPos <= nSize && nLength <= nSize - nPos;
 }
 
-bool vel__CheckPageSize(const SensedPage& page, std::size_t nNeeded, const char* pszPage,
-                        std::uint32_t* lpErrInfo) {
+bool velapi::CheckPageSize(const SensedPage& page, std::size_t nNeeded, const char* pszPage,
+                           std::uint32_t* lpErrInfo) {
   if (page.Has(0, nNeeded)) return true;
   vel__LogPut("Mode Param size error [%s->size=%d]", pszPage, page.Size());
   *lpErrInfo = VEL_ERR_MODE_PARAM;
@@ -100,17 +100,17 @@ bool StoreFailed(const char* pszField, std::uint32_t* lpErrInfo) {
 
 }  // namespace
 
-bool vel__StoreShort(SensedPage& page, std::size_t nPos, std::uint32_t ulValue,
-                     const char* pszField, std::uint32_t* lpErrInfo) {
+bool velapi::StoreShort(SensedPage& page, std::size_t nPos, std::uint32_t ulValue,
+                        const char* pszField, std::uint32_t* lpErrInfo) {
   return setShort(page, nPos, ulValue) || StoreFailed(pszField, lpErrInfo);
 }
 
-bool vel__StoreLong(SensedPage& page, std::size_t nPos, std::uint32_t ulValue, const char* pszField,
-                    std::uint32_t* lpErrInfo) {
+bool velapi::StoreLong(SensedPage& page, std::size_t nPos, std::uint32_t ulValue, const char* pszField,
+                       std::uint32_t* lpErrInfo) {
   return setLong(page, nPos, ulValue) || StoreFailed(pszField, lpErrInfo);
 }
 
-bool vel__StoreBytes(SensedPage& page, std::size_t nPos, const void* pData, std::size_t nLength,
-                     const char* pszField, std::uint32_t* lpErrInfo) {
+bool velapi::StoreBytes(SensedPage& page, std::size_t nPos, const void* pData, std::size_t nLength,
+                        const char* pszField, std::uint32_t* lpErrInfo) {
   return setBytes(page, nPos, pData, nLength) || StoreFailed(pszField, lpErrInfo);
 }

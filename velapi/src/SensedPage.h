@@ -32,8 +32,9 @@ class SensedPage {
 
 // Fails with VEL_ERR_MODE_PARAM, logging "Mode Param size error [PAGE->size=N]", when the image
 // is shorter than the layout the operation reads or writes.
-bool vel__CheckPageSize(const SensedPage& page, std::size_t nNeeded, const char* pszPage,
-                        std::uint32_t* lpErrInfo);
+namespace velapi {
+bool CheckPageSize(const SensedPage& page, std::size_t nNeeded, const char* pszPage, std::uint32_t* lpErrInfo);
+}  // namespace velapi
 
 std::uint8_t getByte(const SensedPage& page, std::size_t nPos);
 std::uint16_t getShort(const SensedPage& page, std::size_t nPos);
@@ -49,9 +50,13 @@ bool setBytes(SensedPage& page, std::size_t nPos, const void* pData, std::size_t
 
 // The store steps of a setmodeprm: on failure log "Mode Param set failed [FIELD]" and set
 // VEL_ERR_MODE_PARAM.
-bool vel__StoreShort(SensedPage& page, std::size_t nPos, std::uint32_t ulValue,
-                     const char* pszField, std::uint32_t* lpErrInfo);
-bool vel__StoreLong(SensedPage& page, std::size_t nPos, std::uint32_t ulValue, const char* pszField,
-                    std::uint32_t* lpErrInfo);
-bool vel__StoreBytes(SensedPage& page, std::size_t nPos, const void* pData, std::size_t nLength,
-                     const char* pszField, std::uint32_t* lpErrInfo);
+namespace velapi {
+
+bool StoreShort(SensedPage& page, std::size_t nPos, std::uint32_t ulValue, const char* pszField,
+                std::uint32_t* lpErrInfo);
+bool StoreLong(SensedPage& page, std::size_t nPos, std::uint32_t ulValue, const char* pszField,
+               std::uint32_t* lpErrInfo);
+bool StoreBytes(SensedPage& page, std::size_t nPos, const void* pData, std::size_t nLength, const char* pszField,
+                std::uint32_t* lpErrInfo);
+
+}  // namespace velapi

@@ -29,7 +29,7 @@ constexpr Port kPorts[pages::kBoards] = {
     {"CTL0-0", 0}, {"CTL0-1", 1}, {"CTL1-0", 8}, {"CTL1-1", 9}};
 
 // Attaching the library to a process sets up the array library once.
-__attribute__((constructor)) void vel__Attach() {
+__attribute__((constructor)) void AttachLibrary() {
   ZQ_GUI_INIT stInit{};
   stInit.tarn_path[0] = '.';
   ZQ_GUIInitialize(&stInit);
@@ -102,12 +102,12 @@ bool vel__ConvertResult(int nResult, std::uint32_t* lpErrInfo) {
 }
 
 bool vel__ModeSense(int nSubPage, SensedPage* pPage, std::uint32_t* lpErrInfo) {
-  return vel__Traced("vel__ModeSense",
-                     [&] { return SensePage(pages::kNasPage, nSubPage, pPage, lpErrInfo); });
+  return velapi::Traced("vel__ModeSense",
+                        [&] { return SensePage(pages::kNasPage, nSubPage, pPage, lpErrInfo); });
 }
 
 bool vel__ModeSelect(int nSubPage, const SensedPage& page, std::uint32_t* lpErrInfo) {
-  return vel__Traced("vel__ModeSelect", [&] {
+  return velapi::Traced("vel__ModeSelect", [&] {
     return vel__ConvertResult(ZQ_ModeSelectonMemory(ArrayUnitName(), pages::kNasPage, nSubPage,
                                                     kModeOption, page.Data(), page.Size()),
                               lpErrInfo);
@@ -115,7 +115,7 @@ bool vel__ModeSelect(int nSubPage, const SensedPage& page, std::uint32_t* lpErrI
 }
 
 bool vel__FreeMemory(unsigned char* pBuf) {
-  return vel__Traced("vel__FreeMemory", [&] {
+  return velapi::Traced("vel__FreeMemory", [&] {
     if (pBuf != nullptr) {
       vel__DebugLogPut("free  memory (0x%08" PRIXPTR ")", reinterpret_cast<std::uintptr_t>(pBuf));
       ZQ_FreeMemory(pBuf);
@@ -125,18 +125,18 @@ bool vel__FreeMemory(unsigned char* pBuf) {
 }
 
 bool vel__CheckUnitName(const char* pszName, std::uint32_t* lpErrInfo) {
-  return vel__Traced("vel__CheckUnitName", [&] {
+  return velapi::Traced("vel__CheckUnitName", [&] {
     ZQ_UNIT_PARAM stParam{};
     return vel__ConvertResult(ZQ_GetUnitParam(pszName, &stParam), lpErrInfo);
   });
 }
 
 bool vel__PortInfomation(unsigned short* usSlots, std::uint32_t* lpErrInfo) {
-  return vel__Traced("vel__PortInfomation", [&] {
+  return velapi::Traced("vel__PortInfomation", [&] {
     std::fill_n(usSlots, kPortSlots, VEL_KELP_TYPE_NOTEQUIP);
     SensedPage page;
     if (!SensePage(pages::kPortInfoPage, pages::kPortInfoSubPage, &page, lpErrInfo) ||
-        !vel__CheckPageSize(page, pages::port::kSize, "33", lpErrInfo))
+        !velapi::CheckPageSize(page, pages::port::kSize, "33", lpErrInfo))
       return false;
     ReadPorts(page, usSlots);
     vel__LogPut("CTL0-0 -> 0x%04X,CTL0-1 -> 0x%04X,CTL1-0 -> 0x%04X,CTL1-1 -> 0x%04X", usSlots[0],
@@ -145,7 +145,7 @@ bool vel__PortInfomation(unsigned short* usSlots, std::uint32_t* lpErrInfo) {
   });
 }
 
-bool vel__BoardGate(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
+bool velapi::RequireNasBoard(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
   unsigned short usSlots[kPortSlots];
   if (!vel__PortInfomation(usSlots, lpErrInfo)) return false;
   if (usSlots[SlotIndex(sCluster, sPCB)] == VEL_KELP_TYPE_KELP) return true;
@@ -153,16 +153,16 @@ bool vel__BoardGate(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
   return false;
 }
 
-bool vel__CheckBoard(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
+bool velapi::CheckBoardAddress(short sCluster, short sPCB, std::uint32_t* lpErrInfo) {
   if (sCluster < 0 || sCluster > 1)
-    return vel__InvalidParameter(lpErrInfo, "Invalid Parameter sCluster=%d", sCluster);
+    return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter sCluster=%d", sCluster);
   if (sPCB < 0 || sPCB > 1)
-    return vel__InvalidParameter(lpErrInfo, "Invalid Parameter sPCB=%d", sPCB);
+    return velapi::InvalidParameter(lpErrInfo, "Invalid Parameter sPCB=%d", sPCB);
   return true;
 }
 
-bool vel__CheckValid(std::uint8_t byValid, const char* pszPage, short sCluster, short sPCB,
-                     std::uint32_t* lpErrInfo) {
+bool velapi::CheckValidFlag(std::uint8_t byValid, const char* pszPage, short sCluster, short sPCB,
+                            std::uint32_t* lpErrInfo) {
   if (byValid == 1) return true;
   if (byValid == 0)
     vel__LogPut("NNC NotEquip [%s[%d][%d]->Valid=0x%02X]", pszPage, sCluster, sPCB, byValid);
@@ -172,10 +172,10 @@ bool vel__CheckValid(std::uint8_t byValid, const char* pszPage, short sCluster, 
   return false;
 }
 
-bool vel__InvalidParameter(std::uint32_t* lpErrInfo, const char* pszFormat, ...) {
+bool velapi::InvalidParameter(std::uint32_t* lpErrInfo, const char* pszFormat, ...) {
   va_list args;
   va_start(args, pszFormat);
-  vel__VLogPut(pszFormat, args);
+  velapi::VLogPut(pszFormat, args);
   va_end(args);
   *lpErrInfo = VEL_ERR_INVALID_PARAM;
   return false;

@@ -24,17 +24,19 @@ bool vel__CheckUnitName(const char* pszName, std::uint32_t* lpErrInfo);
 // Fills usSlots (16 elements by slot) from the port information: 1 NAS board, 0 another kind
 // of board, 0xFFFF nothing known.
 bool vel__PortInfomation(unsigned short* usSlots, std::uint32_t* lpErrInfo);
-// Fails with VEL_ERR_NOT_NAS_SLOT unless the port information shows a NAS board at the slot.
-bool vel__BoardGate(short sCluster, short sPCB, std::uint32_t* lpErrInfo);
+namespace velapi {
 
+// Fails with VEL_ERR_NOT_NAS_SLOT unless the port information shows a NAS board at the slot.
+bool RequireNasBoard(short sCluster, short sPCB, std::uint32_t* lpErrInfo);
 // The sCluster/sPCB check of every argument step: only 0 and 1 pass.
-bool vel__CheckBoard(short sCluster, short sPCB, std::uint32_t* lpErrInfo);
+bool CheckBoardAddress(short sCluster, short sPCB, std::uint32_t* lpErrInfo);
 // Fails with VEL_ERR_NNC_INVALID unless byValid is 1; pszPage names the page in the line.
-bool vel__CheckValid(std::uint8_t byValid, const char* pszPage, short sCluster, short sPCB,
-                     std::uint32_t* lpErrInfo);
+bool CheckValidFlag(std::uint8_t byValid, const char* pszPage, short sCluster, short sPCB,
+                    std::uint32_t* lpErrInfo);
 // Logs the "Invalid Parameter ..." line and sets VEL_ERR_INVALID_PARAM; returns false.
-bool vel__InvalidParameter(std::uint32_t* lpErrInfo, const char* pszFormat, ...)
-    __attribute__((format(printf, 2, 3)));
+bool InvalidParameter(std::uint32_t* lpErrInfo, const char* pszFormat, ...) __attribute__((format(printf, 2, 3)));
+
+}  // namespace velapi
 
 // Board index k of the pages and slot index of the caller's arrays.
 inline int BoardIndex(short sCluster, short sPCB) { return sCluster * 2 + sPCB; }

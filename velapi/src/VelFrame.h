@@ -7,8 +7,10 @@
 
 #include "VelLog.h"
 
+namespace velapi {
+
 template <class Body>
-bool vel__Export(const char* pszExport, std::uint32_t* lpErrInfo, Body&& svp) {
+bool RunExport(const char* pszExport, std::uint32_t* lpErrInfo, Body&& svp) {
   if (lpErrInfo == nullptr) {
     vel__LogPut("lpErrInfo = NULL");
     vel__LogPut("END   %s(%d)", pszExport, false);
@@ -21,6 +23,8 @@ bool vel__Export(const char* pszExport, std::uint32_t* lpErrInfo, Body&& svp) {
 }
 
 // The parameter line of an export whose only parameters are the board address.
-inline void vel__LogBoardParams(short sCluster, short sPCB) {
+inline void LogBoardParams(short sCluster, short sPCB) {
   vel__LogPut(" +- sCluster=%d,sPCB=%d", sCluster, sPCB);
 }
+
+}  // namespace velapi

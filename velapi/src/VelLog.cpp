@@ -14,7 +14,7 @@ constexpr int kLineSize = 256;
 
 }  // namespace
 
-void vel__VLogPut(const char* pszFormat, va_list args) {
+void velapi::VLogPut(const char* pszFormat, va_list args) {
   char szLine[kLineSize];
   szLine[0] = '\0';
   std::vsnprintf(szLine, sizeof szLine, pszFormat, args);
@@ -24,7 +24,7 @@ void vel__VLogPut(const char* pszFormat, va_list args) {
 void vel__LogPut(const char* pszFormat, ...) {
   va_list args;
   va_start(args, pszFormat);
-  vel__VLogPut(pszFormat, args);
+  velapi::VLogPut(pszFormat, args);
   va_end(args);
 }
 
@@ -32,6 +32,6 @@ void vel__DebugLogPut(const char* pszFormat, ...) {
   if (::access(kDebugFlagFile, F_OK) != 0) return;
   va_list args;
   va_start(args, pszFormat);
-  vel__VLogPut(pszFormat, args);
+  velapi::VLogPut(pszFormat, args);
   va_end(args);
 }

@@ -10,16 +10,21 @@
 
 // The always channel: START/END and parameter lines, argument and store failures, value dumps.
 void vel__LogPut(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
-// The same with the arguments already collected.
-void vel__VLogPut(const char* pszFormat, va_list args);
 // The debug channel: start/end lines of the inner layers and the memory lines.
 void vel__DebugLogPut(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
 
+namespace velapi {
+
+// vel__LogPut with the arguments already collected.
+void VLogPut(const char* pszFormat, va_list args);
+
 // Runs one inner layer or step between its "start NAME" and "end   NAME(result)" debug lines.
 template <class Body>
-bool vel__Traced(const char* pszName, Body&& body) {
+bool Traced(const char* pszName, Body&& body) {
   vel__DebugLogPut("start %s", pszName);
   const bool bResult = body();
   vel__DebugLogPut("end   %s(%d)", pszName, bResult);
   return bResult;
 }
+
+}  // namespace velapi
