@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 3: agent::DecodeCHNName(bytes, &text); break;
     case 4: agent::DecodeMTUInfo(bytes, &word); break;
     case 5: {
-      std::vector<RouteTexts> routes;
+      std::vector<agent::RouteTexts> routes;
       agent::DecodeRoutingInfo(bytes, &routes, &text);
       break;
     }
@@ -68,12 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     }
     case 10: {
-      LuBackupInfo info;
+      agent::LuBackupInfo info;
       agent::DecodeLuBackupInfo(bytes, &info);
       break;
     }
     case 11: {
-      SystemLuBackupInfo info;
+      agent::SystemLuBackupInfo info;
       agent::DecodeSystemLuBackupInfo(bytes, &info);
       break;
     }

@@ -20,10 +20,10 @@ std::uint32_t ReadReply(const CusrNasManager& m, Exchange id, int s) {
   std::string a, b, c;
   std::uint32_t u1 = 0, u2 = 0, u3 = 0;
   std::vector<std::string> texts;
-  std::vector<RouteTexts> routes;
-  std::vector<ProductTexts> products;
-  LuBackupInfo lu;
-  SystemLuBackupInfo slu;
+  std::vector<agent::RouteTexts> routes;
+  std::vector<agent::ProductTexts> products;
+  agent::LuBackupInfo lu;
+  agent::SystemLuBackupInfo slu;
   switch (id) {
     case Exchange::Install: return m.ReplyInstall(s, 60, &u1);
     case Exchange::UninstInfo: return m.ReplyUninstInfo(s, &products);

@@ -17,6 +17,7 @@ namespace {
 
 using agent::Decode;
 using agent::Exchange;
+using agent::ProductTexts;
 using agent::ProductEntry;
 using kelptest::Bytes;
 using kelptest::Cat;

@@ -20,6 +20,8 @@ namespace {
 
 using agent::Decode;
 using agent::Exchange;
+using agent::LuBackupInfo;
+using agent::SystemLuBackupInfo;
 using kelptest::Bytes;
 using kelptest::WordAt;
 using kelptest::Words;

@@ -17,6 +17,8 @@
 namespace {
 
 using agent::Exchange;
+using agent::NewRoute;
+using agent::RouteTexts;
 using agent::Pack;
 using kelptest::Bytes;
 using kelptest::Cat;

@@ -7,6 +7,7 @@
 #include "common/RecordingDisplay.h"
 
 using namespace agentsimtest;
+using agent::NewRoute;
 
 namespace {
 

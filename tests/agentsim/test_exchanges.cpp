@@ -16,6 +16,10 @@
 #include "corvid/Sim.h"
 
 using namespace agentsimtest;
+using agent::LuBackupInfo;
+using agent::NewRoute;
+using agent::RouteTexts;
+using agent::SystemLuBackupInfo;
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "mkmedia/MediaWriter.h"
 
 using namespace agentsimtest;
+using agent::ProductTexts;
 
 namespace {
 

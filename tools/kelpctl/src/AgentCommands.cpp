@@ -184,17 +184,17 @@ class AgentRun {
     return 0;
   }
 
-  bool ListRoutes(std::vector<RouteTexts>* pRoutes) {
+  bool ListRoutes(std::vector<agent::RouteTexts>* pRoutes) {
     return Run(false, "RoutingInfo", [&](int s) { return m_manager.RequestRoutingInfo(s); },
                [&](int s) { return m_manager.ReplyRoutingInfo(s, pRoutes); }) == 0;
   }
 
   int Routes() {
-    std::vector<RouteTexts> routes;
+    std::vector<agent::RouteTexts> routes;
     if (!ListRoutes(&routes)) return 1;
     if (routes.empty()) std::fprintf(m_out, "slot %d: no static route\n", m_line.slot);
     for (std::size_t i = 0; i < routes.size(); ++i) {
-      const RouteTexts& r = routes[i];
+      const agent::RouteTexts& r = routes[i];
       std::fprintf(m_out, "%zu  %-9s %-16s %-16s %-16s %-7s %-6s mss %s\n", i + 1,
                    Trimmed(r[agent::kRouteInterface]).c_str(), Trimmed(r[agent::kRouteTarget]).c_str(),
                    Trimmed(r[agent::kRouteNetmask]).c_str(), Trimmed(r[agent::kRouteGateway]).c_str(),
@@ -203,16 +203,16 @@ class AgentRun {
     return 0;
   }
 
-  bool ListProducts(std::vector<ProductTexts>* pProducts) {
+  bool ListProducts(std::vector<agent::ProductTexts>* pProducts) {
     return Run(false, "UninstInfo", [&](int s) { return m_manager.RequestUninstInfo(s); },
                [&](int s) { return m_manager.ReplyUninstInfo(s, pProducts); }) == 0;
   }
 
   int Products() {
-    std::vector<ProductTexts> products;
+    std::vector<agent::ProductTexts> products;
     if (!ListProducts(&products)) return 1;
     if (products.empty()) std::fprintf(m_out, "slot %d: no program product is installed\n", m_line.slot);
-    for (const ProductTexts& p : products)
+    for (const agent::ProductTexts& p : products)
       std::fprintf(m_out, "code %-6s %-24s %-14s %-20s %s\n", p[agent::kProductCode].c_str(),
                    p[agent::kProductName].c_str(), p[agent::kProductVersion].c_str(),
                    Trimmed(p[agent::kProductDate]).c_str(), Trimmed(p[agent::kProductType]).c_str());
@@ -301,7 +301,7 @@ class AgentRun {
   }
 
   int AddRoute() {
-    NewRoute route;
+    agent::NewRoute route;
     route.ulHostFlag = m_line.hostRoute ? 1 : 0;
     route.ulRouteFlag = m_line.rejectRoute ? 1 : 0;
     route.ulMSS = m_line.ulMss;
@@ -329,11 +329,11 @@ class AgentRun {
       index = std::stoul(m_line.agentArgs[0]);
     } catch (const std::exception&) {
     }
-    std::vector<RouteTexts> routes;
+    std::vector<agent::RouteTexts> routes;
     if (!ListRoutes(&routes)) return 1;
     if (index == 0 || index > routes.size())
       return Usage("delete-route: the board has no route numbered " + m_line.agentArgs[0] + " (see: agent SLOT routes)");
-    const RouteTexts& route = routes[index - 1];
+    const agent::RouteTexts& route = routes[index - 1];
     const std::uint32_t ulResult = Run(false, "RoutingDelete", [&](int s) { return m_manager.RequestRoutingDelete(s, route); },
                                        [&](int s) { return m_manager.ReplyRoutingDelete(s); });
     if (ulResult == agent::kResultRouteNotFound)
@@ -376,14 +376,14 @@ class AgentRun {
   }
 
   int Uninstall() {
-    std::vector<ProductTexts> products;
+    std::vector<agent::ProductTexts> products;
     if (!ListProducts(&products)) return 1;
     std::uint32_t ulCode = 0;
     const std::string& code = m_line.agentArgs[0];
     const auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), ulCode);
     if (code.empty() || ec != std::errc() || end != code.data() + code.size())
       return Usage("uninstall needs a product code, not " + code);
-    for (const ProductTexts& p : products) {
+    for (const agent::ProductTexts& p : products) {
       if (p[agent::kProductCode] != std::to_string(ulCode)) continue;
       if (Run(false, "Uninstall",
               [&](int s) { return m_manager.RequestUninstall(s, ulCode, p[agent::kProductName]); },

@@ -13,43 +13,15 @@
 // seconds (plat::Clock, KELP_TIME_SCALE) and apply to each wait, not to the whole message.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "agent/AgentTypes.h"
 #include "agent/AgentWire.h"
 #include "agent/FrameCodec.h"
-
-using RouteTexts = std::array<std::string, agent::kRouteFieldCount>;
-using ProductTexts = std::array<std::string, agent::kProductFieldCount>;
-
-// A route to add; the interface is always "mng1".
-struct NewRoute {
-  std::optional<std::array<std::uint8_t, 4>> target;   // none: the default route, "default"
-  std::array<std::uint8_t, 4> netmask{};
-  std::optional<std::array<std::uint8_t, 4>> gateway;  // none: Gateway Length 0
-  std::uint32_t ulHostFlag = 0;   // 0 Network, 1 Host
-  std::uint32_t ulRouteFlag = 0;  // 0 Allow, 1 Reject
-  std::uint32_t ulMSS = 0;
-};
-
-struct LuBackupInfo {
-  std::uint32_t ulDataSize = 0;
-  std::uint32_t ulBackupStatus = 0;
-  std::string strDate;  // 16 characters
-};
-
-struct SystemLuBackupInfo {
-  std::uint32_t ulExecuteStatus = 0;
-  std::uint32_t ulUploadStatus = 0;
-  std::string strFileName;  // 40 characters
-  std::string strDate;      // 16 characters
-};
 
 class CusrNasManager {
  public:
@@ -110,12 +82,12 @@ class CusrNasManager {
   std::uint32_t ReplyMTUSetting(int nSocket) const;
   std::uint32_t RequestRoutingInfo(int nSocket) const;
   // Appends the routes in wire order.
-  std::uint32_t ReplyRoutingInfo(int nSocket, std::vector<RouteTexts>* pRoutes) const;
-  std::uint32_t RequestRoutingAdd(int nSocket, const NewRoute& route) const;
+  std::uint32_t ReplyRoutingInfo(int nSocket, std::vector<agent::RouteTexts>* pRoutes) const;
+  std::uint32_t RequestRoutingAdd(int nSocket, const agent::NewRoute& route) const;
   std::uint32_t ReplyRoutingAdd(int nSocket) const;
   // The route as listed by ReplyRoutingInfo; 1 without sending when a text is too long or a flag
   // word unknown.
-  std::uint32_t RequestRoutingDelete(int nSocket, const RouteTexts& route) const;
+  std::uint32_t RequestRoutingDelete(int nSocket, const agent::RouteTexts& route) const;
   std::uint32_t ReplyRoutingDelete(int nSocket) const;
   std::uint32_t RequestCommandIF(int nSocket, const std::string& strCommandLine) const;
   std::uint32_t ReplyCommandIF(int nSocket, std::string* pstrOutput) const;
@@ -138,7 +110,7 @@ class CusrNasManager {
                              bool bNasOsWording = false) const;
   std::uint32_t RequestUninstInfo(int nSocket) const;
   // Appends the products in wire order.
-  std::uint32_t ReplyUninstInfo(int nSocket, std::vector<ProductTexts>* pProducts) const;
+  std::uint32_t ReplyUninstInfo(int nSocket, std::vector<agent::ProductTexts>* pProducts) const;
   std::uint32_t RequestUninstall(int nSocket, std::uint32_t ulPPCode, const std::string& strName) const;
   std::uint32_t ReplyUninstall(int nSocket) const;
   std::uint32_t RequestSutInstallCheck(int nSocket, const std::string& strFileName, const std::string& strPcAddress,
@@ -150,11 +122,11 @@ class CusrNasManager {
   // LU backup, restore and cluster. The Stat replies store the agent's word in *pulStatus
   // (kStatRunning while the operation runs) before judging it.
   std::uint32_t RequestNasOsLuBackupInfo(int nSocket) const;
-  std::uint32_t ReplyNasOsLuBackupInfo(int nSocket, LuBackupInfo* pInfo) const;
+  std::uint32_t ReplyNasOsLuBackupInfo(int nSocket, agent::LuBackupInfo* pInfo) const;
   std::uint32_t RequestNasOsLuResotre(int nSocket) const;
   std::uint32_t ReplyNasOsLuRestore(int nSocket) const;
   std::uint32_t RequestNasSharedLuBackupInfo(int nSocket) const;
-  std::uint32_t ReplyNasSharedLuBackupInfo(int nSocket, LuBackupInfo* pInfo) const;
+  std::uint32_t ReplyNasSharedLuBackupInfo(int nSocket, agent::LuBackupInfo* pInfo) const;
   std::uint32_t RequestNasSharedLuResotre(int nSocket) const;
   std::uint32_t ReplyNasSharedLuRestore(int nSocket) const;
   std::uint32_t RequestInitializeCluster(int nSocket) const;
@@ -170,7 +142,7 @@ class CusrNasManager {
   std::uint32_t RequestInitializeClusterStat(int nSocket) const;
   std::uint32_t ReplyInitializeClusterStat(int nSocket, std::uint32_t* pulStatus) const;
   std::uint32_t RequestNasSystemLuBackupInfo(int nSocket) const;
-  std::uint32_t ReplyNasSystemLuBackupInfo(int nSocket, SystemLuBackupInfo* pInfo) const;
+  std::uint32_t ReplyNasSystemLuBackupInfo(int nSocket, agent::SystemLuBackupInfo* pInfo) const;
   // The name is padded with blanks (or cut) to 40 bytes.
   std::uint32_t RequestNasSystemLuExtract(int nSocket, const std::string& strFileName) const;
   std::uint32_t ReplyNasSystemLuExtract(int nSocket) const;
@@ -216,7 +188,7 @@ class CusrNasManager {
   std::uint32_t ReplyRecovery(int nSocket, agent::Exchange id, std::uint32_t* pulStatus,
                               std::vector<std::uint8_t>* pData) const;
   // The OS or shared LU backup information of a ReplyRecovery.
-  std::uint32_t ReplyLuBackupInfo(int nSocket, agent::Exchange id, LuBackupInfo* pInfo) const;
+  std::uint32_t ReplyLuBackupInfo(int nSocket, agent::Exchange id, agent::LuBackupInfo* pInfo) const;
   // ReceiveBody, then DataType and Result (traced), for a reply that judges its DataType itself;
   // a body too short for them is 5.
   std::uint32_t ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsgSize, std::vector<std::uint8_t>* pBody,

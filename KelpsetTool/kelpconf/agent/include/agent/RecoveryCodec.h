@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/CusrNasManager.h"
+#include "agent/AgentTypes.h"
 #include "agent/FrameCodec.h"
 
 namespace agent {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/CusrNasManager.h"
+#include "agent/AgentTypes.h"
 #include "agent/FrameCodec.h"
 
 namespace agent {
