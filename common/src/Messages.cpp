@@ -8,6 +8,7 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageCatalogue.h"
 #include "common/MessageDisplay.h"
+#include "common/MessageIds.h"
 
 namespace {
 
@@ -60,14 +61,28 @@ struct ApiErrorMessage {
 };
 
 constexpr ApiErrorMessage kApiErrorMessages[] = {
-    {0, 3518},          {1, 3519},          {2, 3520},          {4, 3522},          {5, 3523},
-    {6, 3524},          {7, 3525},          {8, 3526},          {9, 3527},          {0x80000001, 3527},
-    {0x83800001, 3527}, {0x83800012, 3527}, {0x83800016, 3527}, {0x83800017, 3527}, {0x84000004, 3527},
-    {0x83800006, 4039}, {0x83800013, 3564}, {0x83800014, 3565}, {0x83800015, 3529}, {0x83800018, 4016},
-    {0x8380001D, 4035},
+    {0, msg::kFinishedNormally},
+    {1, msg::kArrayInvalidParameter},
+    {2, msg::kPcInternalError},
+    {4, msg::kArrayInvalidValue},
+    {5, msg::kArrayUnsupported},
+    {6, msg::kArrayTimeout},
+    {7, msg::kNoBoardInLocation},
+    {8, msg::kArraySetFailed},
+    {9, msg::kArrayError},
+    {0x80000001, msg::kArrayError},
+    {0x83800001, msg::kArrayError},
+    {0x83800012, msg::kArrayError},
+    {0x83800016, msg::kArrayError},
+    {0x83800017, msg::kArrayError},
+    {0x84000004, msg::kArrayError},
+    {0x83800006, msg::kArrayBusy},
+    {0x83800013, msg::kArrayMaintenanceRunning},
+    {0x83800014, msg::kBoardBlocked},
+    {0x83800015, msg::kBoardStateRefused},
+    {0x83800018, msg::kArrayOperationUnsupported},
+    {0x8380001D, msg::kArrayRefused},
 };
-constexpr std::uint32_t kOtherCodeMessage = 3508;
-constexpr std::uint32_t kOtherTopBitCodeMessage = 3527;
 
 }  // namespace
 
@@ -117,5 +132,5 @@ std::string ShowCreationError(std::uint32_t id, std::uint32_t ulCode) {
 std::uint32_t GetApiErrorMessageId(std::uint32_t ulErrorCode) {
   for (const ApiErrorMessage& e : kApiErrorMessages)
     if (e.code == ulErrorCode) return e.messageId;
-  return (ulErrorCode & 0x80000000u) ? kOtherTopBitCodeMessage : kOtherCodeMessage;
+  return (ulErrorCode & 0x80000000u) ? msg::kArrayError : msg::kInternalError;
 }

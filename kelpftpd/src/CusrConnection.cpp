@@ -11,6 +11,7 @@
 #include "CusrSession.h"
 #include "SocketIo.h"
 #include "common/CusrTraceScope.h"
+#include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "kelpftp/FtpProtocol.h"
 
@@ -70,7 +71,7 @@ std::uint32_t CusrConnection::Initialize(std::uint32_t address, std::uint16_t po
 
 std::uint32_t CusrConnection::Fail(const CusrTraceScope& scope, const char* pszCall, int error) {
   scope.Error(TraceFmt("%s code=%d", pszCall, error), TRC_ERROR);
-  scope.Error(ShowMessage(3514, TraceFmt("0x%08x", static_cast<unsigned>(error))), TRC_ERROR);
+  scope.Error(ShowMessage(msg::kCommunication, TraceFmt("0x%08x", static_cast<unsigned>(error))), TRC_ERROR);
   m_session.CloseAll();
   return kSocketError;
 }

@@ -16,6 +16,7 @@
 #include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageDisplay.h"
+#include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/TraceSettings.h"
 #include "plat/Profile.h"
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
     address = address << 8 | octet;
   }
   if (!bArgsOk) {
-    ShowMessage(3501, CommandLineText(argc, argv));
+    ShowMessage(msg::kBadStartupParameter, CommandLineText(argc, argv));
     pipe.Write("NG");
     pipe.Close();
     return kExitCommandLine;
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
   std::string portMessage;
   if (port == 0) {
     port = kDefaultPort;
-    portMessage = ShowMessage(3507, settingsFile.string());
+    portMessage = ShowMessage(msg::kInvalidFile, settingsFile.string());
   }
 
   const TraceSettings traceSettings = ReadTraceSettings(settingsFile, TraceProgram::Kelpftpd);
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
 
     CusrSession session;
     if (!session.SetLimit(CusrSession::kDefaultLimit)) {
-      scope.Error(ShowMessage(3503, std::to_string(CusrSession::kDefaultLimit)), TRC_ERROR);
+      scope.Error(ShowMessage(msg::kNoMemory, std::to_string(CusrSession::kDefaultLimit)), TRC_ERROR);
       return kExitNoMemory;
     }
     CusrService service(session);

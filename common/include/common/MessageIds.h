@@ -1,0 +1,76 @@
+// Named ids of the catalogue messages that code shows or maps to (the texts live in the string
+// table). Ids without text are shown as their identifier alone and are named after their id.
+#pragma once
+
+#include <cstdint>
+
+namespace msg {
+
+// Start-up and the maintenance PC.
+inline constexpr std::uint32_t kBadStartupParameter = 3501;
+inline constexpr std::uint32_t kNoMemory = 3503;
+inline constexpr std::uint32_t kInvalidFile = 3507;
+inline constexpr std::uint32_t kInternalError = 3508;
+inline constexpr std::uint32_t kPcInternalError = 3520;
+
+// The board agent's connection.
+inline constexpr std::uint32_t kCommunication = 3514;
+inline constexpr std::uint32_t kTimeout = 3515;
+
+// The disk subsystem, as the VELAPI library reports it.
+inline constexpr std::uint32_t kFinishedNormally = 3518;
+inline constexpr std::uint32_t kArrayInvalidParameter = 3519;
+inline constexpr std::uint32_t kArrayInvalidValue = 3522;
+inline constexpr std::uint32_t kArrayUnsupported = 3523;
+inline constexpr std::uint32_t kArrayTimeout = 3524;
+inline constexpr std::uint32_t kNoBoardInLocation = 3525;
+inline constexpr std::uint32_t kArraySetFailed = 3526;
+inline constexpr std::uint32_t kArrayError = 3527;
+inline constexpr std::uint32_t kBoardStateRefused = 3529;
+inline constexpr std::uint32_t kArrayMaintenanceRunning = 3564;
+inline constexpr std::uint32_t kBoardBlocked = 3565;
+inline constexpr std::uint32_t kArrayOperationUnsupported = 4016;
+inline constexpr std::uint32_t kArrayRefused = 4035;
+inline constexpr std::uint32_t kArrayBusy = 4039;
+
+// Agent errors of the board's NAS OS.
+inline constexpr std::uint32_t kNasOsError = 3516;
+inline constexpr std::uint32_t kNasManagerError = 3556;
+inline constexpr std::uint32_t kNasOsWrongState = 3557;
+inline constexpr std::uint32_t kNasOsBusy = 3558;
+inline constexpr std::uint32_t kClusterRunning = 3559;
+inline constexpr std::uint32_t kNoText3560 = 3560;
+inline constexpr std::uint32_t kNoText3561 = 3561;
+inline constexpr std::uint32_t kNoText3562 = 3562;
+inline constexpr std::uint32_t kNoText3613 = 3613;
+inline constexpr std::uint32_t kNoText3783 = 3783;
+inline constexpr std::uint32_t kBoardSettingFailed = 3813;
+
+// Board settings.
+inline constexpr std::uint32_t kInvalidEntry = 3588;
+inline constexpr std::uint32_t kEntryNotApplied = 3592;
+inline constexpr std::uint32_t kRouteRegistered = 3819;
+inline constexpr std::uint32_t kNetworkSettingRefused = 3822;
+inline constexpr std::uint32_t kAddressConflict = 3823;
+inline constexpr std::uint32_t kRouteTableFull = 3833;
+
+// Installation.
+inline constexpr std::uint32_t kInstallFailed = 3531;
+inline constexpr std::uint32_t kInstallFileUnreadable = 3533;
+inline constexpr std::uint32_t kBoardSpaceShort = 3534;
+inline constexpr std::uint32_t kInvalidProductFile = 3535;
+inline constexpr std::uint32_t kInstallOnBoardFailed = 3536;
+inline constexpr std::uint32_t kInstallConditions = 3597;
+inline constexpr std::uint32_t kBoardInCluster = 3653;  // its argument names the board
+inline constexpr std::uint32_t kPrerequisiteMissing = 4008;
+inline constexpr std::uint32_t kNasOsSpaceShort = 4013;
+
+// LU recovery.
+inline constexpr std::uint32_t kRecoveryRunning = 3636;
+inline constexpr std::uint32_t kNoBackupData = 3637;
+inline constexpr std::uint32_t kRecoveryClusterRunning = 3650;
+inline constexpr std::uint32_t kOsLuUnrecoverable = 3828;
+inline constexpr std::uint32_t kSystemLuBackupInvalid = 4028;
+inline constexpr std::uint32_t kSystemLuBackupMismatch = 4029;
+
+}  // namespace msg
