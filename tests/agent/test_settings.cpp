@@ -249,7 +249,7 @@ TEST_F(Settings, SettingErrorsNameTheRejectedField) {
       {Exchange::NetworkSetting0301, 1, 1, "[DMEN03822", ""},
       {Exchange::NetworkSetting0301, 0xCB, 0xCB, "[DMEN03823", "0x000000cb"},
       {Exchange::NetworkSetting0301, 0xD1, 0xD1, "[DMEN03823", "0x000000d1"},
-      {Exchange::NetworkSetting0301, 0xD3, 0xD3, "", ""},
+      {Exchange::NetworkSetting0301, agent::kAgentNotChanged, agent::kAgentNotChanged, "", ""},
       {Exchange::NTPSetting, 0x200, 0x200, "[DMEN03588", "(NTP Server 1)"},
       {Exchange::NTPSetting, 0x201, 0x201, "[DMEN03588", "(NTP Server 2)"},
       {Exchange::NTPSetting, 0x202, 0x202, "[DMEN03588", "(NTP Server 3)"},

@@ -15,8 +15,10 @@
 #include <new>
 #include <utility>
 
+#include "agent/AgentCodes.h"
 #include "agent/Pack.h"
 #include "common/CusrTraceScope.h"
+#include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "plat/Clock.h"
 
@@ -26,25 +28,12 @@ namespace {
 
 constexpr const char* kClass = "CusrNasManager";
 constexpr const char* kCodeProtocol = "0x00000005";
-constexpr std::uint32_t kMsgNoMemory = 3503;
-constexpr std::uint32_t kMsgCommunication = 3514;
-constexpr std::uint32_t kMsgTimeout = 3515;
+constexpr std::uint32_t kMsgNoMemory = msg::kNoMemory;
+constexpr std::uint32_t kMsgCommunication = msg::kCommunication;
+constexpr std::uint32_t kMsgTimeout = msg::kTimeout;
 
 std::mutex g_nameMutex;
 std::function<std::string(std::uint32_t)> g_nameProvider;
-
-struct CodeMessage {
-  std::uint32_t first;
-  std::uint32_t last;
-  std::uint32_t messageId;
-};
-constexpr CodeMessage kCodeMessages[] = {
-    {6, 6, 3813},     {23, 23, 3557},   {24, 24, 3558},     {26, 26, 3557},     {27, 27, 3559},
-    {31, 32, 3557},   {34, 34, 3557},   {36, 37, 3557},     {41, 43, 3560},     {45, 47, 3561},
-    {60, 60, 3557},   {65, 65, 3562},   {69, 71, 3560},     {105, 105, 3515},   {201, 205, 3588},
-    {206, 206, 3819}, {512, 515, 3588}, {0x600, 0x600, 3592}, {0x900, 0x900, 3613}, {0x903, 0x903, 3783},
-};
-constexpr std::uint32_t kMsgOtherAgentError = 3556;
 
 const char* TagOf(std::uint32_t ulLevel) {
   switch (ulLevel) {
@@ -327,9 +316,7 @@ std::uint32_t CusrNasManager::CheckProtocol(const std::string& strMagic, std::ui
 }
 
 std::uint32_t CusrNasManager::GetMsgFormat(std::uint32_t ulCode, std::uint32_t* pulMessageId) {
-  const auto* row = std::find_if(std::begin(kCodeMessages), std::end(kCodeMessages),
-                                 [&](const CodeMessage& r) { return ulCode >= r.first && ulCode <= r.last; });
-  *pulMessageId = row == std::end(kCodeMessages) ? kMsgOtherAgentError : row->messageId;
+  *pulMessageId = AgentCodeMessage(CodeScope::AnyReply, ulCode);
   return *pulMessageId;
 }
 

@@ -1,12 +1,13 @@
 // The installation exchanges of CusrNasManager: install, list and remove program products, and
 // the check of what an installation will require.
-#include <algorithm>
 #include <new>
 
+#include "agent/AgentCodes.h"
 #include "agent/CusrNasManager.h"
 #include "agent/InstallCodec.h"
 #include "agent/Pack.h"
 #include "common/CusrTraceScope.h"
+#include "common/MessageIds.h"
 #include "common/Messages.h"
 
 using namespace agent;
@@ -14,45 +15,16 @@ using namespace agent;
 namespace {
 
 constexpr const char* kClass = "CusrNasManager";
-constexpr std::uint32_t kMsgNoMemory = 3503;
-constexpr std::uint32_t kMsgBoardOperating = 3653;  // names the board instead of the code
-constexpr std::uint32_t kMsgOtherInstallError = 3556;
-constexpr std::uint32_t kMsgNasOsError = 3516;
-
-// Agent codes of an installation, ORed with kInstallErrorBit, and the message each shows.
-struct InstallError {
-  std::uint32_t value;
-  std::uint32_t messageId;
-};
-constexpr InstallError kInstallErrors[] = {
-    {kInstallErrorBit | 0x001, 3531},
-    {kInstallErrorBit | 0x002, 3514},
-    {kInstallErrorBit | 0x003, 3533},
-    {kInstallErrorBit | 0x004, 3534},
-    {kInstallErrorBit | 0x005, 3535},
-    {kInstallErrorBit | 0x006, 3536},
-    {kInstallErrorBit | 0x017, 3557},
-    {kInstallErrorBit | 0x01A, 3557},
-    {kInstallErrorBit | 0x03C, 3557},
-    {kInstallErrorBit | 0x018, 3558},
-    {kInstallErrorBit | 0x03B, kMsgBoardOperating},
-    {kInstallErrorBit | 0x501, 3597},
-    {kInstallErrorBit | 0x700, 3597},
-    {kInstallErrorBit | 0x503, 4008},
-    {kInstallErrorBit | 0x504, 3556},
-    {kInstallErrorBit | 0x505, 4013},
-};
 
 bool IsSutCheckNotice(std::uint32_t ulResult) { return ulResult == kSutCheckNotice0 || ulResult == kSutCheckNotice2; }
 
 }  // namespace
 
 void CusrNasManager::ShowInstallError(std::uint32_t ulValue, bool bNasOsWording) const {
-  const auto* row = std::find_if(std::begin(kInstallErrors), std::end(kInstallErrors),
-                                 [&](const InstallError& r) { return r.value == ulValue; });
-  std::uint32_t ulMessageId = bNasOsWording ? kMsgNasOsError : kMsgOtherInstallError;
-  if (row != std::end(kInstallErrors)) ulMessageId = row->messageId;
-  ShowAndTrace(ulMessageId, ulMessageId == kMsgBoardOperating ? BoardName() : CodeText(ulValue), TRC_ERROR);
+  const AgentCode* row = FindAgentCode(CodeScope::Install, ulValue & ~kInstallErrorBit);
+  std::uint32_t ulMessageId = bNasOsWording ? msg::kNasOsError : msg::kNasManagerError;
+  if (row != nullptr) ulMessageId = row->messageId;
+  ShowAndTrace(ulMessageId, ulMessageId == msg::kBoardInCluster ? BoardName() : CodeText(ulValue), TRC_ERROR);
 }
 
 std::uint32_t CusrNasManager::RequestInstall(int nSocket, std::uint32_t ulSerialNo, const std::string& strFileName,
@@ -112,7 +84,7 @@ std::uint32_t CusrNasManager::ReplyUninstInfo(int nSocket, std::vector<ProductTe
                                         std::to_string(p.code)});
     }
   } catch (const std::bad_alloc&) {
-    ShowAndTrace(kMsgNoMemory, std::to_string(body.size()), TRC_ERROR);
+    ShowAndTrace(msg::kNoMemory, std::to_string(body.size()), TRC_ERROR);
     return kResultNoMemory;
   }
   return kResultOk;

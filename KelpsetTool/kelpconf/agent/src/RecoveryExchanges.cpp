@@ -1,8 +1,8 @@
 // The LU backup, restore and cluster exchanges of CusrNasManager. Every reply goes through
 // ReplyRecovery; the polling replies hand their Result over as a progress state.
-#include <algorithm>
 #include <span>
 
+#include "agent/AgentCodes.h"
 #include "agent/CusrNasManager.h"
 #include "agent/Pack.h"
 #include "agent/RecoveryCodec.h"
@@ -14,52 +14,26 @@ using namespace agent;
 namespace {
 
 constexpr const char* kClass = "CusrNasManager";
-constexpr std::uint32_t kMsgOsLuUnrecoverable = 3828;
-constexpr std::uint32_t kOsLuUnrecoverableCodes[] = {8, 0x60};
-constexpr std::uint32_t kNoMessage = 0;
 
-// Agent codes with a message of their own; any other code shows GetMsgFormat's at TRC_ERROR.
-struct CodeMessage {
-  std::uint32_t code;
-  std::uint32_t messageId;  // kNoMessage: nothing is shown
-  std::uint32_t level;      // of the message's trace line
-};
-constexpr CodeMessage kRestoreMessages[] = {
-    {3, 3636, TRC_ERROR},
-    {4, 3637, TRC_ERROR},
-    {13, 3650, TRC_ERROR},
-};
-constexpr CodeMessage kSystemLuMessages[] = {
-    {1, 3556, TRC_ERROR},  {5, 3556, TRC_ERROR},   {10, 3556, TRC_ERROR},  {14, 3556, TRC_ERROR}, {22, 3556, TRC_ERROR},
-    {99, 3556, TRC_ERROR}, {102, 3556, TRC_ERROR}, {201, 3556, TRC_ERROR}, {3, 3636, TRC_WARN},   {4, 3637, TRC_WARN},
-    {13, 3650, TRC_WARN},  {20, 4028, TRC_WARN},   {21, 4029, TRC_WARN},   {23, kNoMessage, 0},   {24, kNoMessage, 0},
-};
-
-std::uint32_t ShowCodeMessage(const CusrTraceScope& scope, std::span<const CodeMessage> table, std::uint32_t ulCode) {
+// Shows the message of an agent code in scope, with the code as a restore shows it.
+std::uint32_t ShowCodeMessage(const CusrTraceScope& scope, CodeScope codeScope, std::uint32_t ulCode) {
   const std::string shownCode = CodeText(ulCode | kRestoreCodeBit);
   scope.Info(shownCode, TRC_INFO);
-  const auto row = std::find_if(table.begin(), table.end(), [&](const CodeMessage& r) { return r.code == ulCode; });
-  std::uint32_t ulMessageId = 0;
-  std::uint32_t ulLevel = TRC_ERROR;
-  if (row != table.end()) {
-    ulMessageId = row->messageId;
-    ulLevel = row->level;
-  } else {
-    CusrNasManager::GetMsgFormat(ulCode, &ulMessageId);
-  }
+  const AgentCode* row = FindAgentCode(codeScope, ulCode);
+  const std::uint32_t ulMessageId = AgentCodeMessage(codeScope, ulCode);
   if (ulMessageId == kNoMessage) return 1;
   const std::string text = ShowMessage(ulMessageId, shownCode);
-  if (ulLevel == TRC_WARN)
+  if (row != nullptr && row->warning)
     scope.Warn(text, TRC_WARN);
   else
     scope.Error(text, TRC_ERROR);
   return 1;
 }
 
-bool IsOsLuUnrecoverable(Exchange id, std::uint32_t ulResult) {
-  return (id == Exchange::NasOsLuRestore || id == Exchange::NasOsLuRestoreStat) &&
-         std::find(std::begin(kOsLuUnrecoverableCodes), std::end(kOsLuUnrecoverableCodes), ulResult) !=
-             std::end(kOsLuUnrecoverableCodes);
+// The row of an OS LU restore's Result that means the LU cannot be recovered, or null.
+const AgentCode* OsLuUnrecoverable(Exchange id, std::uint32_t ulResult) {
+  if (id != Exchange::NasOsLuRestore && id != Exchange::NasOsLuRestoreStat) return nullptr;
+  return FindAgentCode(CodeScope::OsLuRestore, ulResult);
 }
 
 bool IsSystemLu(Exchange id) { return Info(id).protoVer == Info(Exchange::NasSystemLuBackupInfo).protoVer; }
@@ -68,12 +42,12 @@ bool IsSystemLu(Exchange id) { return Info(id).protoVer == Info(Exchange::NasSys
 
 std::uint32_t CusrNasManager::ShowRestoreMessage(std::uint32_t ulCode) {
   CusrTraceScope scope(kClass, "ShowRestoreMessage", TRC_FUNC);
-  return ShowCodeMessage(scope, kRestoreMessages, ulCode);
+  return ShowCodeMessage(scope, CodeScope::Restore, ulCode);
 }
 
 std::uint32_t CusrNasManager::ShowSystemLuMessage(std::uint32_t ulCode) {
   CusrTraceScope scope(kClass, "ShowSystemLuMessage", TRC_FUNC);
-  return ShowCodeMessage(scope, kSystemLuMessages, ulCode);
+  return ShowCodeMessage(scope, CodeScope::SystemLu, ulCode);
 }
 
 std::uint32_t CusrNasManager::ReplyRecovery(int nSocket, Exchange id, std::uint32_t* pulStatus,
@@ -92,8 +66,8 @@ std::uint32_t CusrNasManager::ReplyRecovery(int nSocket, Exchange id, std::uint3
     return kResultOk;
   }
   scope.Error("API ERROR", TRC_ERROR);
-  if (IsOsLuUnrecoverable(id, prefix.result))
-    ShowAndTrace(kMsgOsLuUnrecoverable, CodeText(prefix.result), TRC_ERROR);
+  if (const AgentCode* row = OsLuUnrecoverable(id, prefix.result))
+    ShowAndTrace(row->messageId, CodeText(prefix.result), TRC_ERROR);
   else if (IsSystemLu(id))
     ShowSystemLuMessage(prefix.result);
   else

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "agent/AgentCodes.h"
 #include "agent/Pack.h"
 
 namespace agent {
@@ -273,19 +274,19 @@ std::string SettingErrorArgument(Exchange id, std::uint32_t ulResult) {
     const char* name;
   };
   static constexpr FieldName kFieldNames[] = {
-      {Exchange::NetworkSetting0301, 0x200, "NIC Type"},
-      {Exchange::NetworkSetting0301, 0x201, "IP Address"},
-      {Exchange::NetworkSetting0301, 0x202, "Network Mask"},
-      {Exchange::NTPSetting, 0x200, "NTP Server 1"},
-      {Exchange::NTPSetting, 0x201, "NTP Server 2"},
-      {Exchange::NTPSetting, 0x202, "NTP Server 3"},
-      {Exchange::NTPSetting, 0x600, "NTP Server"},
-      {Exchange::CHNNameSetting, 0x201, "CHA Name"},
-      {Exchange::CHNNameSetting, 0x600, "CHA Name"},
-      {Exchange::RoutingAdd, 0xC9, "Interface"},
-      {Exchange::RoutingAdd, 0xCA, "Target"},
-      {Exchange::RoutingAdd, 0xCB, "NetMask"},
-      {Exchange::RoutingAdd, 0xCC, "Gateway"},
+      {Exchange::NetworkSetting0301, kAgentField0, "NIC Type"},
+      {Exchange::NetworkSetting0301, kAgentField1, "IP Address"},
+      {Exchange::NetworkSetting0301, kAgentField2, "Network Mask"},
+      {Exchange::NTPSetting, kAgentField0, "NTP Server 1"},
+      {Exchange::NTPSetting, kAgentField1, "NTP Server 2"},
+      {Exchange::NTPSetting, kAgentField2, "NTP Server 3"},
+      {Exchange::NTPSetting, kAgentTooManyValues, "NTP Server"},
+      {Exchange::CHNNameSetting, kAgentField1, "CHA Name"},
+      {Exchange::CHNNameSetting, kAgentTooManyValues, "CHA Name"},
+      {Exchange::RoutingAdd, kAgentRouteInterface, "Interface"},
+      {Exchange::RoutingAdd, kAgentRouteTarget, "Target"},
+      {Exchange::RoutingAdd, kAgentRouteNetmask, "NetMask"},
+      {Exchange::RoutingAdd, kAgentRouteGateway, "Gateway"},
   };
   for (const FieldName& row : kFieldNames)
     if (row.id == id && row.result == ulResult) return row.name;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <span>
 
+#include "agent/AgentCodes.h"
 #include "agent/CusrNasManager.h"
 #include "agent/Pack.h"
 #include "agent/SettingsCodec.h"
 #include "common/CusrTraceScope.h"
+#include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "plat/Version.h"
 
@@ -15,21 +17,6 @@ using namespace agent;
 namespace {
 
 constexpr const char* kClass = "CusrNasManager";
-constexpr std::uint32_t kMsgRouteTableFull = 3833;
-constexpr std::uint32_t kMsgNetworkSettingRefused = 3822;
-constexpr std::uint32_t kMsgAddressConflict = 3823;
-constexpr std::uint32_t kMsgOtherAgentError = 3556;
-constexpr std::uint32_t kNetworkNotChanged = 0xD3;
-constexpr std::uint32_t kNetworkSettingRefused = 1;
-constexpr std::uint32_t kNetworkAddressConflicts[] = {0xCB, 0xD1};
-constexpr std::uint32_t kRouteTableFull = 0xD4;
-// Route delete Results that mean the route was not there; the caller reports them itself.
-constexpr std::uint32_t kRouteNotFoundResults[] = {201, 202, 203, 204, 205, 207, 255};
-
-template <std::size_t N>
-bool OneOf(std::uint32_t value, const std::uint32_t (&values)[N]) {
-  return std::find(std::begin(values), std::end(values), value) != std::end(values);
-}
 
 void TraceError(const std::string& text) {
   if (TraceOn(TRC_ERROR)) WriteTraceLine(text, "error", TRC_ERROR & GetTraceMask());
@@ -50,24 +37,31 @@ std::uint32_t InfoError(std::uint32_t ulCode, const char* pszTrace) {
   return kResultAgentInfo;
 }
 
+// Where a setting reply's agent codes have their meaning.
+CodeScope ScopeOf(Exchange id) {
+  switch (id) {
+    case Exchange::NetworkSetting0301:
+      return CodeScope::NetworkSetting;
+    case Exchange::RoutingAdd:
+      return CodeScope::RoutingAdd;
+    default:
+      return CodeScope::AnyReply;
+  }
+}
+
 // A setting reply carrying an agent error: the message naming the rejected field; the Result
 // is the operation's result, except for a route that was not there to delete (10).
 std::uint32_t SettingError(Exchange id, std::uint32_t ulCode) {
-  if (id == Exchange::NetworkSetting0301 && ulCode == kNetworkNotChanged) {
+  if (id == Exchange::NetworkSetting0301 && ulCode == kAgentNotChanged) {
     TraceInfo("Network Information is not changed.");
     return ulCode;
   }
-  if (id == Exchange::RoutingDelete && OneOf(ulCode, kRouteNotFoundResults)) {
+  if (id == Exchange::RoutingDelete && FindAgentCode(CodeScope::RoutingDelete, ulCode) != nullptr) {
     TraceError("Error Code: " + CodeText(ulCode));
     return kResultRouteNotFound;
   }
-  std::uint32_t ulMessageId = 0;
-  CusrNasManager::GetMsgFormat(ulCode, &ulMessageId);
-  if (id == Exchange::NetworkSetting0301 && ulCode == kNetworkSettingRefused) ulMessageId = kMsgNetworkSettingRefused;
-  if (id == Exchange::NetworkSetting0301 && OneOf(ulCode, kNetworkAddressConflicts)) ulMessageId = kMsgAddressConflict;
-  if (id == Exchange::RoutingAdd && ulCode == kRouteTableFull) ulMessageId = kMsgRouteTableFull;
   TraceError("Error Code: " + CodeText(ulCode));
-  Show(ulMessageId, SettingErrorArgument(id, ulCode));
+  Show(AgentCodeMessage(ScopeOf(id), ulCode), SettingErrorArgument(id, ulCode));
   return ulCode;
 }
 
@@ -272,7 +266,7 @@ std::uint32_t CusrNasManager::ReplyRoutingInfo(int nSocket, std::vector<RouteTex
   }
   if (status == Decode::BadFlag) {
     TraceError(strError);
-    Show(kMsgOtherAgentError, CodeText(kResultBadRouteFlag));
+    Show(msg::kNasManagerError, CodeText(kResultBadRouteFlag));
     return kResultBadRouteFlag;
   }
   if (status != Decode::Ok) return ProtocolError(DecodeTrace(status, body.size()).c_str());

@@ -38,8 +38,6 @@ inline constexpr std::uint32_t kResultAgentInfo = 6;     // an information reply
 inline constexpr std::uint32_t kResultTimeout = 9;
 inline constexpr std::uint32_t kResultRouteNotFound = 10;  // route delete: the caller shows its own message
 inline constexpr std::uint32_t kResultBadRouteFlag = 0x15;
-// The network setting's answer when the board already has the values (no message is shown).
-inline constexpr std::uint32_t kAgentNotChanged = 0xD3;
 
 enum class Exchange {
   Install, UninstInfo, Uninstall, SutInstallCheck,

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/AgentCodes.h"
 #include "agent/AgentTypes.h"
 #include "agent/AgentWire.h"
 #include "agent/FrameCodec.h"
