@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "AgentSimHarness.h"
+#include "agent/AgentCodes.h"
 #include "common/MessageDisplay.h"
 #include "common/RecordingDisplay.h"
 #include "agent/Pack.h"
@@ -75,7 +76,7 @@ TEST_F(AgentSimExchanges, StatusWordsAndCommandOutput) {
 
   const auto ps = [&] {
     std::string output;
-    EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestCommandIF(s, "ps -eo comm --sort cmd --no-headers"); },
+    EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestCommandIF(s, std::string(agent::kPsCommandLine)); },
                        [&](int s) { return c.ReplyCommandIF(s, &output); }), 0u);
     return output;
   };
@@ -99,7 +100,7 @@ TEST_F(AgentSimExchanges, SettingsChangeAndSurviveARestart) {
                      [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), 0u);
   // The same values again change nothing.
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestNetworkSetting0301(s, 1, "10.1.2.3", "255.255.0.0"); },
-                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), 0xD3u);
+                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), agent::kAgentNotChanged);
   const std::vector<std::string> servers{"ntp1.example", "10.0.0.5"};
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestNTPSetting(s, servers); },
                      [&](int s) { return c.ReplyNTPSetting(s); }), 0u);
@@ -120,7 +121,7 @@ TEST_F(AgentSimExchanges, SettingsChangeAndSurviveARestart) {
     EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestRoutingAdd(s, r); },
                        [&](int s) { return c.ReplyRoutingAdd(s); }), 0u);
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestRoutingAdd(s, route); },
-                     [&](int s) { return c.ReplyRoutingAdd(s); }), 0xCEu);
+                     [&](int s) { return c.ReplyRoutingAdd(s); }), agent::kAgentRouteExists);
 
   const auto check = [&] {
     EXPECT_EQ(NetworkInfo(c, 1), "10.1.2.3/255.255.0.0/192.168.1.1");
@@ -157,26 +158,26 @@ TEST_F(AgentSimExchanges, SettingsChangeAndSurviveARestart) {
 TEST_F(AgentSimExchanges, SettingsRefuseBadValues) {
   const CusrNasManager c = sim.Client(0);
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestNetworkSetting0301(s, 0, "10.1.2", "255.0.0.0"); },
-                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), 0x201u);
+                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), agent::kAgentField1);
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestNetworkSetting0301(s, 0, "10.1.2.3", "255.0.255.0"); },
-                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), 0x202u);
+                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), agent::kAgentField2);
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestNetworkSetting0301(s, 0, "192.168.0.10", "255.0.0.0"); },
-                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), 0xD1u);
+                     [&](int s) { return c.ReplyNetworkSetting0301(s, 0); }), agent::kAgentAddressConflict);
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestMTUSetting(s, 0, 20); },
-                     [&](int s) { return c.ReplyMTUSetting(s); }), 0x201u);
+                     [&](int s) { return c.ReplyMTUSetting(s); }), agent::kAgentField1);
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestNTPSetting(s, {"ok.example", "bad\"name"}); },
-                     [&](int s) { return c.ReplyNTPSetting(s); }), 0x201u);
+                     [&](int s) { return c.ReplyNTPSetting(s); }), agent::kAgentField1);
   // The route table is full at 16 routes.
   for (std::uint8_t i = 0; i < 17; ++i) {
     NewRoute r;
     r.target = std::array<std::uint8_t, 4>{10, i, 0, 0};
     r.netmask = {255, 255, 0, 0};
     EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestRoutingAdd(s, r); },
-                       [&](int s) { return c.ReplyRoutingAdd(s); }), i < 16 ? 0u : 0xD4u) << int(i);
+                       [&](int s) { return c.ReplyRoutingAdd(s); }), i < 16 ? 0u : agent::kAgentRouteTableFull) << int(i);
   }
   std::uint32_t mtu = 0;
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestMTUInfo(s, 7); }, [&](int s) { return c.ReplyMTUInfo(s, &mtu); }),
-            0x200u);
+            agent::kAgentField0);
 }
 
 TEST_F(AgentSimExchanges, OperationsRunForTheConfiguredPollsThenFinish) {

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "ProductFetch.h"
+#include "agent/AgentCodes.h"
 #include "agent/Pack.h"
 #include "plat/Clock.h"
 
@@ -19,6 +22,7 @@ constexpr std::uint32_t kMinMtu = 68;
 constexpr std::uint32_t kMaxMtu = 9216;
 constexpr std::size_t kMaxNameLength = 32;
 constexpr std::size_t kMaxServerLength = 64;
+constexpr std::size_t kMaxRoutes = 16;
 
 // A text field as received: without the blanks (and zeros) that pad it.
 std::string Clean(const std::string& text) {
@@ -116,13 +120,327 @@ std::string PsOutput(bool haProcess) {
 }
 
 std::string CommandOutput(const std::string& command, const BoardOptions& options, const BoardData& data) {
-  if (command == kPsCommand) return PsOutput(options.haProcess);
+  if (command == agent::kPsCommandLine) return PsOutput(options.haProcess);
   if (command == "hostname") return data.name.value_or("nasboard") + "\n";
   if (command == "uname -r") return "5.0.1\n";
   if (command == "true" || command.empty()) return "";
   const std::string program = command.substr(0, command.find(' '));
   return "sh: " + program + ": command not found\n";
 }
+
+// One exchange's view of the board: its data (the caller holds the board's lock), the
+// scenario's options and the request's parameters.
+struct Call {
+  const Request& request;
+  const BoardOptions& options;
+  BoardData& data;
+  const std::function<void()>& save;
+  Cursor in{request.params};
+
+  bool Bare() const { return request.params.empty(); }
+  std::optional<Answer> Saved() const {
+    save();
+    return Answer{0, {}};
+  }
+};
+using Handler = std::optional<Answer> (*)(Call&);
+
+std::optional<Answer> UninstInfo(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  Bytes entries;
+  for (const InstalledProduct& p : c.data.products) {
+    agent::Pack(entries, "l", {p.code});
+    PackLengthText(entries, p.name);
+    PackLengthText(entries, p.version);
+    PackText(entries, p.date, agent::kInstallDateWidth);
+    PackText(entries, p.type, agent::kInstallTypeWidth);
+  }
+  return Answer{0, WithDataSize(entries)};
+}
+
+std::optional<Answer> Uninstall(Call& c) {
+  std::uint32_t code = 0, length = 0;
+  std::string name;
+  if (!c.in.Word(&code) || !c.in.Word(&length) || !c.in.Text(length, &name) || c.in.Left() != 0) return std::nullopt;
+  const auto found = std::find_if(c.data.products.begin(), c.data.products.end(),
+                                  [code](const InstalledProduct& p) { return p.code == code; });
+  if (found == c.data.products.end()) return Answer{agent::kAgentNoSuchProduct, {}};
+  c.data.products.erase(found);
+  return c.Saved();
+}
+
+std::optional<Answer> NetworkInfo(Call& c) {
+  const auto nic = c.data.interfaces.find(WholeText(c.request));
+  if (nic == c.data.interfaces.end()) return Answer{agent::kAgentField0, {}};
+  Bytes data;
+  PackText(data, nic->second.ip, agent::kAddressTextWidth);
+  PackText(data, nic->second.mask, agent::kAddressTextWidth);
+  PackText(data, nic->second.gateway, agent::kAddressTextWidth);
+  return Answer{0, WithDataSize(data)};
+}
+
+std::optional<Answer> NetworkSetting(Call& c) {
+  std::string name, ip, mask;
+  if (!c.in.Text(agent::kInterfaceNameWidth, &name) || !c.in.Text(agent::kAddressTextWidth, &ip) ||
+      !c.in.Text(agent::kAddressTextWidth, &mask) || c.in.Left() != 0)
+    return std::nullopt;
+  ip = Clean(ip);
+  mask = Clean(mask);
+  const auto nic = c.data.interfaces.find(Clean(name));
+  if (nic == c.data.interfaces.end()) return Answer{agent::kAgentField0, {}};
+  if (!Dotted(ip)) return Answer{agent::kAgentField1, {}};
+  if (!IsMask(mask)) return Answer{agent::kAgentField2, {}};
+  for (const auto& [other, settings] : c.data.interfaces)
+    if (other != nic->first && settings.ip == ip) return Answer{agent::kAgentAddressConflict, {}};
+  if (nic->second.ip == ip && nic->second.mask == mask) return Answer{agent::kAgentNotChanged, {}};
+  nic->second.ip = ip;
+  nic->second.mask = mask;
+  return c.Saved();
+}
+
+std::optional<Answer> NtpInfo(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  Bytes data;
+  for (const std::string& server : c.data.ntpServers) PackLengthText(data, server);
+  return Answer{0, WithDataSize(data)};
+}
+
+std::optional<Answer> NtpSetting(Call& c) {
+  std::vector<std::string> servers;
+  while (c.in.Left() > 0) {
+    std::uint32_t length = 0;
+    std::string server;
+    if (!c.in.Word(&length) || !c.in.Text(length, &server)) return std::nullopt;
+    servers.push_back(Clean(server));
+  }
+  if (servers.size() > agent::kMaxNtpServers) return Answer{agent::kAgentTooManyValues, {}};
+  for (std::size_t i = 0; i < servers.size(); ++i)
+    if (!Storable(servers[i], kMaxServerLength)) return Answer{agent::kAgentField0 + static_cast<std::uint32_t>(i), {}};
+  c.data.ntpServers = servers;
+  return c.Saved();
+}
+
+std::optional<Answer> ChnName(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  Bytes data;
+  if (c.data.name) PackLengthText(data, *c.data.name);
+  return Answer{0, WithDataSize(data)};
+}
+
+std::optional<Answer> ChnNameSetting(Call& c) {
+  std::uint32_t length = 0;
+  std::string name;
+  if (!c.in.Word(&length) || !c.in.Text(length, &name) || c.in.Left() != 0) return std::nullopt;
+  name = Clean(name);
+  if (!name.empty() && !Storable(name, kMaxNameLength)) return Answer{agent::kAgentField1, {}};
+  c.data.name = name.empty() ? std::nullopt : std::optional(name);
+  return c.Saved();
+}
+
+std::optional<Answer> MtuInfo(Call& c) {
+  const auto nic = c.data.interfaces.find(WholeText(c.request));
+  if (nic == c.data.interfaces.end()) return Answer{agent::kAgentField0, {}};
+  Bytes data;
+  agent::Pack(data, "ll", {4u, nic->second.mtu});
+  return Answer{0, data};
+}
+
+std::optional<Answer> MtuSetting(Call& c) {
+  std::string name;
+  std::uint32_t mtu = 0;
+  const std::size_t size = c.request.params.size();
+  if (size < 4 || !c.in.Text(size - 4, &name) || !c.in.Word(&mtu)) return std::nullopt;
+  const auto nic = c.data.interfaces.find(Clean(name));
+  if (nic == c.data.interfaces.end()) return Answer{agent::kAgentField0, {}};
+  if (mtu < kMinMtu || mtu > kMaxMtu) return Answer{agent::kAgentField1, {}};
+  nic->second.mtu = mtu;
+  return c.Saved();
+}
+
+std::optional<Answer> RoutingInfo(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  Bytes data;
+  for (const Route& r : c.data.routes) PackRoute(data, r);
+  return Answer{0, WithDataSize(data)};
+}
+
+std::optional<Answer> RoutingAdd(Call& c) {
+  const auto route = ParseRoute(c.in);
+  if (!route) return std::nullopt;
+  if (!c.data.interfaces.count(route->interface)) return Answer{agent::kAgentRouteInterface, {}};
+  if (route->target != agent::kDefaultRouteTarget && !Dotted(route->target))
+    return Answer{agent::kAgentRouteTarget, {}};
+  if (!Dotted(route->netmask) || route->hostFlag > 1 || route->routeFlag > 1)
+    return Answer{agent::kAgentRouteNetmask, {}};
+  if (!route->gateway.empty() && !Dotted(route->gateway)) return Answer{agent::kAgentRouteGateway, {}};
+  for (const Route& r : c.data.routes)
+    if (r.interface == route->interface && r.target == route->target && r.netmask == route->netmask)
+      return Answer{agent::kAgentRouteExists, {}};
+  if (c.data.routes.size() >= kMaxRoutes) return Answer{agent::kAgentRouteTableFull, {}};
+  c.data.routes.push_back(*route);
+  return c.Saved();
+}
+
+std::optional<Answer> RoutingDelete(Call& c) {
+  const auto route = ParseRoute(c.in);
+  if (!route) return std::nullopt;
+  const auto found = std::find_if(c.data.routes.begin(), c.data.routes.end(), [&](const Route& r) {
+    return r.interface == route->interface && r.target == route->target && r.netmask == route->netmask &&
+           r.gateway == route->gateway;
+  });
+  if (found == c.data.routes.end()) return Answer{agent::kAgentRouteNotFound, {}};
+  c.data.routes.erase(found);
+  return c.Saved();
+}
+
+std::optional<Answer> CommandIF(Call& c) {
+  const std::string output = CommandOutput(WholeText(c.request), c.options, c.data);
+  return Answer{static_cast<std::uint32_t>(output.size()), Bytes(output.begin(), output.end())};
+}
+
+std::optional<Answer> ClusterStatus(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  return Answer{c.options.clusterStatus.value_or(c.data.clusterStatus), {}};
+}
+
+std::optional<Answer> ClusterDefinedStatus(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  return Answer{c.options.clusterDefinedStatus.value_or(c.data.clusterDefinedStatus), {}};
+}
+
+std::optional<Answer> Version(Call& c) {
+  std::uint32_t constant = 0, toolVersion = 0;
+  if (!c.in.Word(&constant) || !c.in.Word(&toolVersion) || c.in.Left() != 0) return std::nullopt;
+  return Answer{c.options.agentVersion.value_or(c.data.agentVersion), {}};
+}
+
+template <LuBackup BoardData::*backup>
+std::optional<Answer> LuBackupInfo(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  const LuBackup& b = c.data.*backup;
+  Bytes data;
+  agent::Pack(data, "ll", {b.dataSize, b.status});
+  PackText(data, b.date, agent::kBackupDateWidth);
+  return Answer{0, data};
+}
+
+std::optional<Answer> SystemLuBackupInfo(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  Bytes data;
+  agent::Pack(data, "ll", {c.data.systemExecuteStatus, c.data.systemUploadStatus});
+  PackText(data, c.data.systemFile, agent::kSystemLuFileWidth);
+  PackText(data, c.data.systemDate, agent::kBackupDateWidth);
+  return Answer{0, data};
+}
+
+// Starts a long operation; its polls answer kStatRunning for the scenario's polls and time.
+std::optional<Answer> Start(Call& c, Operation op) {
+  RunningOperation run;
+  run.pollsLeft = c.options.statPolls;
+  run.startMs = plat::Clock::Now().time_since_epoch().count();
+  c.data.running[op] = run;
+  return c.Saved();
+}
+
+std::uint32_t Poll(Call& c, Operation op) {
+  const auto found = c.data.running.find(op);
+  if (found == c.data.running.end()) return agent::kStatFinished;
+  RunningOperation& run = found->second;
+  const std::int64_t elapsed = plat::Clock::Now().time_since_epoch().count() - run.startMs;
+  if (run.pollsLeft > 0 || elapsed < static_cast<std::int64_t>(c.options.statMs)) {
+    if (run.pollsLeft > 0) --run.pollsLeft;
+    c.save();
+    return agent::kStatRunning;
+  }
+  if (op == Operation::InitCluster && run.statesShown < c.options.initStates.size()) {
+    const std::uint32_t state = c.options.initStates[run.statesShown++];
+    c.save();
+    return state;
+  }
+  c.data.running.erase(found);
+  if (op == Operation::SystemLuExtract) c.data.systemDate = DateText("%Y/%m/%d %H:%M", agent::kBackupDateWidth);
+  c.save();
+  return agent::kStatFinished;
+}
+
+template <Operation op>
+std::optional<Answer> StartBare(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  return Start(c, op);
+}
+
+template <Operation op>
+std::optional<Answer> PollBare(Call& c) {
+  if (!c.Bare()) return std::nullopt;
+  return Answer{Poll(c, op), {}};
+}
+
+std::optional<Answer> StopCluster(Call& c) {
+  std::uint32_t word = 0;
+  if (!c.in.Word(&word) || c.in.Left() != 0) return std::nullopt;
+  return Start(c, Operation::StopCluster);
+}
+
+std::optional<Answer> SystemLuExtract(Call& c) {
+  std::string file;
+  if (!c.in.Text(agent::kSystemLuFileWidth, &file) || c.in.Left() != 0) return std::nullopt;
+  file = Clean(file);
+  if (!Storable(file, agent::kSystemLuFileWidth)) return Answer{agent::kAgentField0, {}};
+  c.data.systemFile = file;
+  return Start(c, Operation::SystemLuExtract);
+}
+
+// The exchanges answered under the board's lock; the two installation exchanges fetch a file
+// first and are answered by BoardAgent::Install.
+struct HandlerRow {
+  Exchange id;
+  Handler handler;
+};
+constexpr HandlerRow kHandlers[] = {
+    {Exchange::UninstInfo, UninstInfo},
+    {Exchange::Uninstall, Uninstall},
+    {Exchange::NetworkInfo, NetworkInfo},
+    {Exchange::NTPInfo, NtpInfo},
+    {Exchange::NTPSetting, NtpSetting},
+    {Exchange::CHNName, ChnName},
+    {Exchange::CHNNameSetting, ChnNameSetting},
+    {Exchange::MTUInfo, MtuInfo},
+    {Exchange::MTUSetting, MtuSetting},
+    {Exchange::RoutingInfo, RoutingInfo},
+    {Exchange::RoutingAdd, RoutingAdd},
+    {Exchange::RoutingDelete, RoutingDelete},
+    {Exchange::NetworkSetting0301, NetworkSetting},
+    {Exchange::CommandIF, CommandIF},
+    {Exchange::ClusterStatus, ClusterStatus},
+    {Exchange::ClusterDefinedStatus, ClusterDefinedStatus},
+    {Exchange::NasOsLuBackupInfo, LuBackupInfo<&BoardData::osBackup>},
+    {Exchange::NasOsLuRestore, StartBare<Operation::OsLuRestore>},
+    {Exchange::NasSharedLuBackupInfo, LuBackupInfo<&BoardData::sharedBackup>},
+    {Exchange::NasSharedLuRestore, StartBare<Operation::SharedLuRestore>},
+    {Exchange::InitializeCluster, StartBare<Operation::InitCluster>},
+    {Exchange::NasOsLuRestoreStat, PollBare<Operation::OsLuRestore>},
+    {Exchange::NasSharedLuRestoreStat, PollBare<Operation::SharedLuRestore>},
+    {Exchange::StopCluster, StopCluster},
+    {Exchange::StopClusterStat, PollBare<Operation::StopCluster>},
+    {Exchange::InitializeClusterStat, PollBare<Operation::InitCluster>},
+    {Exchange::NasSystemLuBackupInfo, SystemLuBackupInfo},
+    {Exchange::NasSystemLuExtract, SystemLuExtract},
+    {Exchange::NasSystemLuExtractStat, PollBare<Operation::SystemLuExtract>},
+    {Exchange::NasSystemLuRestore, StartBare<Operation::SystemLuRestore>},
+    {Exchange::NasSystemLuRestoreStat, PollBare<Operation::SystemLuRestore>},
+    {Exchange::Version, Version},
+};
+
+// Rows follow the exchange table, skipping only the two installation exchanges.
+constexpr bool HandlersFollowExchanges() {
+  std::size_t row = 0;
+  for (const agent::ExchangeInfo& info : agent::kExchanges) {
+    if (info.id == Exchange::Install || info.id == Exchange::SutInstallCheck) continue;
+    if (row == std::size(kHandlers) || kHandlers[row++].id != info.id) return false;
+  }
+  return row == std::size(kHandlers);
+}
+static_assert(HandlersFollowExchanges(), "kHandlers has one row per exchange, in exchange order");
 
 }  // namespace
 
@@ -139,175 +457,14 @@ void BoardAgent::Save() {
 }
 
 std::optional<Answer> BoardAgent::Handle(const Request& request, const BoardOptions& options, std::string* pNote) {
-  const std::uint32_t msgType = agent::Info(request.id).msgType;
   if (request.id == Exchange::Install || request.id == Exchange::SutInstallCheck) return Install(request, pNote);
+  const auto row = std::find_if(std::begin(kHandlers), std::end(kHandlers),
+                                [&](const HandlerRow& r) { return r.id == request.id; });
+  if (row == std::end(kHandlers)) return std::nullopt;
   const std::lock_guard lock(m_mutex);
-  if (msgType == 14) return Recovery(request, options);
-  if (request.id == Exchange::UninstInfo || request.id == Exchange::Uninstall) {
-    if (request.id == Exchange::UninstInfo) {
-      if (!request.params.empty()) return std::nullopt;
-      Bytes entries;
-      for (const InstalledProduct& p : m_data.products) {
-        agent::Pack(entries, "l", {p.code});
-        PackLengthText(entries, p.name);
-        PackLengthText(entries, p.version);
-        PackText(entries, p.date, agent::kInstallDateWidth);
-        PackText(entries, p.type, agent::kInstallTypeWidth);
-      }
-      return Answer{0, WithDataSize(entries)};
-    }
-    Cursor in(request.params);
-    std::uint32_t code = 0, length = 0;
-    std::string name;
-    if (!in.Word(&code) || !in.Word(&length) || !in.Text(length, &name) || in.Left() != 0) return std::nullopt;
-    const auto found = std::find_if(m_data.products.begin(), m_data.products.end(),
-                                    [code](const InstalledProduct& p) { return p.code == code; });
-    if (found == m_data.products.end()) return Answer{kErrNoSuchProduct, {}};
-    m_data.products.erase(found);
-    Save();
-    return Answer{0, {}};
-  }
-  return Settings(request, options);
-}
-
-std::optional<Answer> BoardAgent::Settings(const Request& request, const BoardOptions& options) {
-  Cursor in(request.params);
-  switch (request.id) {
-    case Exchange::NetworkInfo: {
-      const auto nic = m_data.interfaces.find(WholeText(request));
-      if (nic == m_data.interfaces.end()) return Answer{kErrField0, {}};
-      Bytes data;
-      PackText(data, nic->second.ip, agent::kAddressTextWidth);
-      PackText(data, nic->second.mask, agent::kAddressTextWidth);
-      PackText(data, nic->second.gateway, agent::kAddressTextWidth);
-      return Answer{0, WithDataSize(data)};
-    }
-    case Exchange::NetworkSetting0301: {
-      std::string name, ip, mask;
-      if (!in.Text(agent::kInterfaceNameWidth, &name) || !in.Text(agent::kAddressTextWidth, &ip) ||
-          !in.Text(agent::kAddressTextWidth, &mask) || in.Left() != 0)
-        return std::nullopt;
-      ip = Clean(ip);
-      mask = Clean(mask);
-      const auto nic = m_data.interfaces.find(Clean(name));
-      if (nic == m_data.interfaces.end()) return Answer{kErrField0, {}};
-      if (!Dotted(ip)) return Answer{kErrField1, {}};
-      if (!IsMask(mask)) return Answer{kErrField2, {}};
-      for (const auto& [other, settings] : m_data.interfaces)
-        if (other != nic->first && settings.ip == ip) return Answer{kErrAddressConflict, {}};
-      if (nic->second.ip == ip && nic->second.mask == mask) return Answer{kErrNotChanged, {}};
-      nic->second.ip = ip;
-      nic->second.mask = mask;
-      Save();
-      return Answer{0, {}};
-    }
-    case Exchange::NTPInfo: {
-      if (!request.params.empty()) return std::nullopt;
-      Bytes data;
-      for (const std::string& server : m_data.ntpServers) PackLengthText(data, server);
-      return Answer{0, WithDataSize(data)};
-    }
-    case Exchange::NTPSetting: {
-      std::vector<std::string> servers;
-      while (in.Left() > 0) {
-        std::uint32_t length = 0;
-        std::string server;
-        if (!in.Word(&length) || !in.Text(length, &server)) return std::nullopt;
-        servers.push_back(Clean(server));
-      }
-      if (servers.size() > agent::kMaxNtpServers) return Answer{kErrTooManyServers, {}};
-      for (std::size_t i = 0; i < servers.size(); ++i)
-        if (!Storable(servers[i], kMaxServerLength)) return Answer{kErrField0 + static_cast<std::uint32_t>(i), {}};
-      m_data.ntpServers = servers;
-      Save();
-      return Answer{0, {}};
-    }
-    case Exchange::CHNName: {
-      if (!request.params.empty()) return std::nullopt;
-      Bytes data;
-      if (m_data.name) PackLengthText(data, *m_data.name);
-      return Answer{0, WithDataSize(data)};
-    }
-    case Exchange::CHNNameSetting: {
-      std::uint32_t length = 0;
-      std::string name;
-      if (!in.Word(&length) || !in.Text(length, &name) || in.Left() != 0) return std::nullopt;
-      name = Clean(name);
-      if (!name.empty() && !Storable(name, kMaxNameLength)) return Answer{kErrField1, {}};
-      m_data.name = name.empty() ? std::nullopt : std::optional(name);
-      Save();
-      return Answer{0, {}};
-    }
-    case Exchange::MTUInfo: {
-      const auto nic = m_data.interfaces.find(WholeText(request));
-      if (nic == m_data.interfaces.end()) return Answer{kErrField0, {}};
-      Bytes data;
-      agent::Pack(data, "ll", {4u, nic->second.mtu});
-      return Answer{0, data};
-    }
-    case Exchange::MTUSetting: {
-      std::string name;
-      std::uint32_t mtu = 0;
-      if (request.params.size() < 4 || !in.Text(request.params.size() - 4, &name) || !in.Word(&mtu)) return std::nullopt;
-      const auto nic = m_data.interfaces.find(Clean(name));
-      if (nic == m_data.interfaces.end()) return Answer{kErrField0, {}};
-      if (mtu < kMinMtu || mtu > kMaxMtu) return Answer{kErrField1, {}};
-      nic->second.mtu = mtu;
-      Save();
-      return Answer{0, {}};
-    }
-    case Exchange::RoutingInfo: {
-      if (!request.params.empty()) return std::nullopt;
-      Bytes data;
-      for (const Route& r : m_data.routes) PackRoute(data, r);
-      return Answer{0, WithDataSize(data)};
-    }
-    case Exchange::RoutingAdd: {
-      const auto route = ParseRoute(in);
-      if (!route) return std::nullopt;
-      if (!m_data.interfaces.count(route->interface)) return Answer{kErrRouteInterface, {}};
-      if (route->target != agent::kDefaultRouteTarget && !Dotted(route->target)) return Answer{kErrRouteTarget, {}};
-      if (!Dotted(route->netmask) || route->hostFlag > 1 || route->routeFlag > 1) return Answer{kErrRouteNetmask, {}};
-      if (!route->gateway.empty() && !Dotted(route->gateway)) return Answer{kErrRouteGateway, {}};
-      for (const Route& r : m_data.routes)
-        if (r.interface == route->interface && r.target == route->target && r.netmask == route->netmask)
-          return Answer{kErrRouteExists, {}};
-      if (m_data.routes.size() >= kMaxRoutes) return Answer{kErrRouteTableFull, {}};
-      m_data.routes.push_back(*route);
-      Save();
-      return Answer{0, {}};
-    }
-    case Exchange::RoutingDelete: {
-      const auto route = ParseRoute(in);
-      if (!route) return std::nullopt;
-      const auto found = std::find_if(m_data.routes.begin(), m_data.routes.end(), [&](const Route& r) {
-        return r.interface == route->interface && r.target == route->target && r.netmask == route->netmask &&
-               r.gateway == route->gateway;
-      });
-      if (found == m_data.routes.end()) return Answer{kErrRouteNotFound, {}};
-      m_data.routes.erase(found);
-      Save();
-      return Answer{0, {}};
-    }
-    case Exchange::CommandIF: {
-      const std::string output = CommandOutput(WholeText(request), options, m_data);
-      return Answer{static_cast<std::uint32_t>(output.size()), Bytes(output.begin(), output.end())};
-    }
-    case Exchange::ClusterStatus:
-    case Exchange::ClusterDefinedStatus:
-    case Exchange::Version: {
-      if (request.id == Exchange::Version) {
-        std::uint32_t constant = 0, toolVersion = 0;
-        if (!in.Word(&constant) || !in.Word(&toolVersion) || in.Left() != 0) return std::nullopt;
-        return Answer{options.agentVersion.value_or(m_data.agentVersion), {}};
-      }
-      if (!request.params.empty()) return std::nullopt;
-      if (request.id == Exchange::ClusterStatus) return Answer{options.clusterStatus.value_or(m_data.clusterStatus), {}};
-      return Answer{options.clusterDefinedStatus.value_or(m_data.clusterDefinedStatus), {}};
-    }
-    default:
-      return std::nullopt;
-  }
+  const std::function<void()> save = [this] { Save(); };
+  Call call{request, options, m_data, save};
+  return row->handler(call);
 }
 
 std::optional<Answer> BoardAgent::Install(const Request& request, std::string* pNote) {
@@ -347,88 +504,6 @@ std::optional<Answer> BoardAgent::Install(const Request& request, std::string* p
                              agent::PadBlanks(type, agent::kInstallTypeWidth)});
   Save();
   return Answer{0, {}};
-}
-
-std::uint32_t BoardAgent::Poll(Operation op, const BoardOptions& options) {
-  const auto found = m_data.running.find(op);
-  if (found == m_data.running.end()) return agent::kStatFinished;
-  RunningOperation& run = found->second;
-  const std::int64_t elapsed = plat::Clock::Now().time_since_epoch().count() - run.startMs;
-  if (run.pollsLeft > 0 || elapsed < static_cast<std::int64_t>(options.statMs)) {
-    if (run.pollsLeft > 0) --run.pollsLeft;
-    Save();
-    return agent::kStatRunning;
-  }
-  if (op == Operation::InitCluster && run.statesShown < options.initStates.size()) {
-    const std::uint32_t state = options.initStates[run.statesShown++];
-    Save();
-    return state;
-  }
-  m_data.running.erase(found);
-  if (op == Operation::SystemLuExtract) m_data.systemDate = DateText("%Y/%m/%d %H:%M", agent::kBackupDateWidth);
-  Save();
-  return agent::kStatFinished;
-}
-
-std::optional<Answer> BoardAgent::Recovery(const Request& request, const BoardOptions& options) {
-  Cursor in(request.params);
-  const auto start = [&](Operation op) {
-    RunningOperation run;
-    run.pollsLeft = options.statPolls;
-    run.startMs = plat::Clock::Now().time_since_epoch().count();
-    m_data.running[op] = run;
-    Save();
-    return Answer{0, {}};
-  };
-  const bool bare = request.params.empty();
-  switch (request.id) {
-    case Exchange::NasOsLuBackupInfo:
-    case Exchange::NasSharedLuBackupInfo: {
-      if (!bare) return std::nullopt;
-      const LuBackup& b = request.id == Exchange::NasOsLuBackupInfo ? m_data.osBackup : m_data.sharedBackup;
-      Bytes data;
-      agent::Pack(data, "ll", {b.dataSize, b.status});
-      PackText(data, b.date, agent::kBackupDateWidth);
-      return Answer{0, data};
-    }
-    case Exchange::NasSystemLuBackupInfo: {
-      if (!bare) return std::nullopt;
-      Bytes data;
-      agent::Pack(data, "ll", {m_data.systemExecuteStatus, m_data.systemUploadStatus});
-      PackText(data, m_data.systemFile, agent::kSystemLuFileWidth);
-      PackText(data, m_data.systemDate, agent::kBackupDateWidth);
-      return Answer{0, data};
-    }
-    case Exchange::StopCluster: {
-      std::uint32_t word = 0;
-      if (!in.Word(&word) || in.Left() != 0) return std::nullopt;
-      return start(Operation::StopCluster);
-    }
-    case Exchange::NasSystemLuExtract: {
-      std::string file;
-      if (!in.Text(agent::kSystemLuFileWidth, &file) || in.Left() != 0) return std::nullopt;
-      file = Clean(file);
-      if (!Storable(file, agent::kSystemLuFileWidth)) return Answer{kErrField0, {}};
-      m_data.systemFile = file;
-      return start(Operation::SystemLuExtract);
-    }
-    default:
-      break;
-  }
-  if (!bare) return std::nullopt;
-  switch (request.id) {
-    case Exchange::NasOsLuRestore: return start(Operation::OsLuRestore);
-    case Exchange::NasSharedLuRestore: return start(Operation::SharedLuRestore);
-    case Exchange::NasSystemLuRestore: return start(Operation::SystemLuRestore);
-    case Exchange::InitializeCluster: return start(Operation::InitCluster);
-    case Exchange::NasOsLuRestoreStat: return Answer{Poll(Operation::OsLuRestore, options), {}};
-    case Exchange::NasSharedLuRestoreStat: return Answer{Poll(Operation::SharedLuRestore, options), {}};
-    case Exchange::NasSystemLuExtractStat: return Answer{Poll(Operation::SystemLuExtract, options), {}};
-    case Exchange::NasSystemLuRestoreStat: return Answer{Poll(Operation::SystemLuRestore, options), {}};
-    case Exchange::StopClusterStat: return Answer{Poll(Operation::StopCluster, options), {}};
-    case Exchange::InitializeClusterStat: return Answer{Poll(Operation::InitCluster, options), {}};
-    default: return std::nullopt;
-  }
 }
 
 }  // namespace agentsim

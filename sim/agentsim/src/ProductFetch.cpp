@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/AgentCodes.h"
 #include "kelpftp/FtpClient.h"
 
 namespace agentsim {
@@ -25,7 +26,7 @@ FetchResult Failure(std::uint32_t code, std::string why) {
 bool Connect(kelpftp::FtpClient& client, const std::string& address, std::uint16_t port, FetchResult* pFailure) {
   const kelpftp::ClientStatus status = client.Connect(address, port, kFetchTimeout);
   if (status == kelpftp::ClientStatus::Ok) return true;
-  *pFailure = Failure(kInstallNoAccess, std::string("cannot reach the file server: ") + kelpftp::ToText(status) +
+  *pFailure = Failure(agent::kAgentInstallNoAccess, std::string("cannot reach the file server: ") + kelpftp::ToText(status) +
                                             " " + client.Error());
   return false;
 }
@@ -40,11 +41,11 @@ FetchResult FetchProductHeader(const std::string& address, std::uint16_t port, c
   bool more = false;
   const kelpftp::ClientStatus status = client.ReadBlock(file, 0, kMaxHeaderSize, head, more);
   if (status != kelpftp::ClientStatus::Ok)
-    return Failure(kInstallNoAccess, "cannot read " + file + ": " + kelpftp::ToText(status) + " " + client.Error());
+    return Failure(agent::kAgentInstallNoAccess, "cannot read " + file + ": " + kelpftp::ToText(status) + " " + client.Error());
   client.End();
   const auto product = mkmedia::ParseProductHeader(
       std::string_view(reinterpret_cast<const char*>(head.data()), head.size()));
-  if (!product) return Failure(kInstallBadProduct, file + " is not a product file");
+  if (!product) return Failure(agent::kAgentInstallBadProduct, file + " is not a product file");
   result.product = *product;
   return result;
 }
@@ -83,12 +84,12 @@ FetchResult FetchProduct(const std::string& address, std::uint16_t port, const s
                matches(offset + taken, block.subspan(taken));
       },
       &size);
-  if (!why.empty()) return Failure(kInstallBadProduct, why);
+  if (!why.empty()) return Failure(agent::kAgentInstallBadProduct, why);
   if (status != kelpftp::ClientStatus::Ok)
-    return Failure(kInstallNoAccess, "cannot fetch " + file + ": " + kelpftp::ToText(status) + " " + client.Error());
-  if (!product) return Failure(kInstallBadProduct, file + " is not a product file");
+    return Failure(agent::kAgentInstallNoAccess, "cannot fetch " + file + ": " + kelpftp::ToText(status) + " " + client.Error());
+  if (!product) return Failure(agent::kAgentInstallBadProduct, file + " is not a product file");
   if (product->size != size)
-    return Failure(kInstallBadProduct, file + " has " + std::to_string(size) + " bytes, its header says " +
+    return Failure(agent::kAgentInstallBadProduct, file + " has " + std::to_string(size) + " bytes, its header says " +
                                            std::to_string(product->size));
   result.product = *product;
   return result;

@@ -10,13 +10,8 @@
 
 namespace agentsim {
 
-// Agent codes of a failed fetch (ReplyInstall ORs them with 0x10000000).
-inline constexpr std::uint32_t kInstallFailed = 1;
-inline constexpr std::uint32_t kInstallNoAccess = 3;    // server not reachable, file missing, transfer broken
-inline constexpr std::uint32_t kInstallBadProduct = 5;  // not a product file, or its bytes or size are wrong
-
 struct FetchResult {
-  std::uint32_t code = 0;  // 0 or one of the codes above
+  std::uint32_t code = 0;  // 0, agent::kAgentInstallNoAccess or agent::kAgentInstallBadProduct
   mkmedia::Product product;
   std::string why;         // for the simulator's stderr
 };
