@@ -8,6 +8,7 @@
 #include "agent/SettingsCodec.h"
 #include "common/CusrTraceScope.h"
 #include "common/Messages.h"
+#include "common/TraceLine.h"
 #include "plat/Version.h"
 
 using namespace agent;
@@ -31,21 +32,13 @@ bool OneOf(std::uint32_t value, const std::uint32_t (&values)[N]) {
   return std::find(std::begin(values), std::end(values), value) != std::end(values);
 }
 
-void TraceError(const std::string& text) {
-  if (TraceOn(TRC_ERROR)) WriteTraceLine(text, "error", TRC_ERROR & GetTraceMask());
-}
-
-void TraceInfo(const std::string& text) {
-  if (TraceOn(TRC_INFO)) WriteTraceLine(text, "info_", TRC_INFO & GetTraceMask());
-}
-
 void Show(std::uint32_t ulMessageId, const std::string& strArgument) {
-  TraceError(ShowMessage(ulMessageId, strArgument));
+  common::TraceLine(TRC_ERROR, ShowMessage(ulMessageId, strArgument));
 }
 
 // An information reply carrying an agent error: the code's message, result 6.
 std::uint32_t InfoError(std::uint32_t ulCode, const char* pszTrace) {
-  TraceError(pszTrace);
+  common::TraceLine(TRC_ERROR, pszTrace);
   CusrNasManager::ShowAgentError(ulCode);
   return kResultAgentInfo;
 }
@@ -54,11 +47,11 @@ std::uint32_t InfoError(std::uint32_t ulCode, const char* pszTrace) {
 // is the operation's result, except for a route that was not there to delete (10).
 std::uint32_t SettingError(Exchange id, std::uint32_t ulCode) {
   if (id == Exchange::NetworkSetting0301 && ulCode == kNetworkNotChanged) {
-    TraceInfo("Network Information is not changed.");
+    common::TraceLine(TRC_INFO, "Network Information is not changed.");
     return ulCode;
   }
   if (id == Exchange::RoutingDelete && OneOf(ulCode, kRouteNotFoundResults)) {
-    TraceError("Error Code: " + CodeText(ulCode));
+    common::TraceLine(TRC_ERROR, "Error Code: " + CodeText(ulCode));
     return kResultRouteNotFound;
   }
   std::uint32_t ulMessageId = 0;
@@ -66,7 +59,7 @@ std::uint32_t SettingError(Exchange id, std::uint32_t ulCode) {
   if (id == Exchange::NetworkSetting0301 && ulCode == kNetworkSettingRefused) ulMessageId = kMsgNetworkSettingRefused;
   if (id == Exchange::NetworkSetting0301 && OneOf(ulCode, kNetworkAddressConflicts)) ulMessageId = kMsgAddressConflict;
   if (id == Exchange::RoutingAdd && ulCode == kRouteTableFull) ulMessageId = kMsgRouteTableFull;
-  TraceError("Error Code: " + CodeText(ulCode));
+  common::TraceLine(TRC_ERROR, "Error Code: " + CodeText(ulCode));
   Show(ulMessageId, SettingErrorArgument(id, ulCode));
   return ulCode;
 }
@@ -271,7 +264,7 @@ std::uint32_t CusrNasManager::ReplyRoutingInfo(int nSocket, std::vector<RouteTex
     trace.Info("MSS = " + route[kRouteMss], TRC_INFO);
   }
   if (status == Decode::BadFlag) {
-    TraceError(strError);
+    common::TraceLine(TRC_ERROR, strError);
     Show(kMsgOtherAgentError, CodeText(kResultBadRouteFlag));
     return kResultBadRouteFlag;
   }
