@@ -154,13 +154,13 @@ ClientScene::~ClientScene() { plat::Clock::SetTimeScale(1); }
 
 std::vector<std::string> ClientScene::ShownIds() const {
   std::vector<std::string> ids;
-  for (const RecordingDisplay::Box& box : m_display.Boxes()) ids.push_back(box.strText.substr(0, 11));
+  for (const common::RecordedBox& box : m_display.Boxes()) ids.push_back(box.strText.substr(0, 11));
   return ids;
 }
 
 std::vector<std::string> ClientScene::Shown() const {
   std::vector<std::string> texts;
-  for (const RecordingDisplay::Box& box : m_display.Boxes()) texts.push_back(box.strText);
+  for (const common::RecordedBox& box : m_display.Boxes()) texts.push_back(box.strText);
   return texts;
 }
 

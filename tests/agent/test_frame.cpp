@@ -200,7 +200,7 @@ TEST_F(Frame, AgentCodesShowTheirMessages) {
     EXPECT_EQ("[DMEN0" + std::to_string(id), c.id) << c.code;
     m_scene.Display().Clear();
     EXPECT_EQ(MTUSetting(agent::EncodeReply(Exchange::MTUSetting, c.code)), c.code);
-    const std::vector<RecordingDisplay::Box> boxes = m_scene.Display().Boxes();
+    const std::vector<common::RecordedBox> boxes = m_scene.Display().Boxes();
     ASSERT_EQ(boxes.size(), 1u) << c.code;
     EXPECT_EQ(boxes[0].strText.rfind(c.id, 0), 0u) << c.code << ": " << boxes[0].strText;
   }

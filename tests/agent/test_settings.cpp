@@ -306,7 +306,7 @@ TEST_F(Settings, SettingErrorsNameTheRejectedField) {
     }
     EXPECT_EQ(Run(reply, [&](int s) { return m_manager.RequestRoutingDelete(s, route); }, replyOp), c.result)
         << name;
-    const std::vector<RecordingDisplay::Box> boxes = m_scene.Display().Boxes();
+    const std::vector<common::RecordedBox> boxes = m_scene.Display().Boxes();
     if (*c.box == 0) {
       EXPECT_TRUE(boxes.empty()) << name;
       continue;
