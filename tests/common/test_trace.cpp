@@ -14,6 +14,7 @@
 #include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
 #include "common/MemoryTraceSink.h"
+#include "common/ProcessContext.h"
 
 namespace fs = std::filesystem;
 using kelptest::IsolatedEnv;
@@ -27,15 +28,11 @@ namespace {
 
 class TraceTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetTraceRevisionProvider(&tracetest::FakeRevision); }
-  void TearDown() override {
-    SetTrace(nullptr, 0);
-    SetTraceRevisionProvider(nullptr);
-  }
   fs::path Dir() const { return m_cwd.path(); }
 
   IsolatedEnv m_env;
   tracetest::InTempCwd m_cwd;
+  common::ProcessContext m_context{{.revisionProvider = &tracetest::FakeRevision}};
 };
 
 TEST_F(TraceTest, NewFileGetsHeaderThenStartLine) {

@@ -7,8 +7,8 @@
 #include "agent/Pack.h"
 #include "agent/RecoveryCodec.h"
 #include "common/CusrTraceScope.h"
-#include "common/TraceLine.h"
 #include "common/Messages.h"
+#include "common/TraceLine.h"
 
 using namespace agent;
 
