@@ -22,7 +22,7 @@
 
 namespace {
 
-std::atomic<CusrTrace*> g_pTrace{nullptr};
+std::atomic<common::TraceSink*> g_pTrace{nullptr};
 std::atomic<TraceRevisionProvider> g_pRevisionProvider{nullptr};
 
 constexpr std::uint32_t kDefaultMaxSize = 0x200000;
@@ -55,6 +55,10 @@ std::string PadLeft(const char* text, std::size_t width, char fill) {
   std::string s(text);
   if (s.size() < width) s.insert(0, width - s.size(), fill);
   return s;
+}
+
+void RemoveIfInstalled(const common::TraceSink* pSink) {
+  if (g_pTrace.load() == pSink) SetTrace(nullptr, 0);
 }
 
 }  // namespace
@@ -107,8 +111,10 @@ void SetTraceRevisionProvider(TraceRevisionProvider provider) { g_pRevisionProvi
 CusrTrace::CusrTrace(const TraceVariant& variant)
     : m_variant(variant), m_pMutex(std::make_unique<plat::NamedMutex>(variant.mutexName)) {}
 
+common::TraceSink::~TraceSink() { RemoveIfInstalled(this); }
+
 CusrTrace::~CusrTrace() {
-  if (g_pTrace.load() == this) SetTrace(nullptr, 0);
+  RemoveIfInstalled(this);
   Close();
 }
 
@@ -297,13 +303,17 @@ std::uint32_t CusrTrace::Rotate(std::uint32_t* pulError) {
   return 0;
 }
 
-void SetTrace(CusrTrace* pTrace, std::uint32_t ulMask) {
+void CusrTrace::WriteLine(std::string_view line) {
+  std::uint32_t ulError = 0;
+  Write(line, &ulError);
+}
+
+void SetTrace(common::TraceSink* pTrace, std::uint32_t ulMask) {
   g_pTrace.store(pTrace);
   trace_detail::g_ulMask.store(pTrace ? ulMask : 0);
 }
 
-CusrTrace* GetTrace() { return g_pTrace.load(); }
-
+common::TraceSink* GetTrace() { return g_pTrace.load(); }
 
 std::string TraceLinePrefix() {
   // Formatting the local date is the dear part of a line; do it once a second per thread.
@@ -333,15 +343,14 @@ std::string TraceLinePrefix() {
 
 void WriteTraceLine(std::string_view text, std::string_view tag, std::uint32_t ulLevel) {
   if (ulLevel == 0) return;
-  CusrTrace* pTrace = g_pTrace.load(std::memory_order_acquire);
-  if (pTrace == nullptr) return;
+  common::TraceSink* pSink = g_pTrace.load(std::memory_order_acquire);
+  if (pSink == nullptr) return;
   try {
     std::string line = TraceLinePrefix();
     line.append(tag);
     line.push_back(' ');
     line.append(text);
-    std::uint32_t ulError = 0;
-    pTrace->Write(line, &ulError);
+    pSink->WriteLine(line);
   } catch (const std::bad_alloc&) {
     // A line that cannot be built is dropped; tracing never fails its caller.
   }

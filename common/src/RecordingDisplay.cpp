@@ -12,7 +12,7 @@ void RecordingDisplay::SetFailing(bool bFailing) {
   m_bFailing = bFailing;
 }
 
-std::vector<RecordingDisplay::Box> RecordingDisplay::Boxes() const {
+std::vector<common::RecordedBox> RecordingDisplay::Boxes() const {
   std::lock_guard lock(m_mutex);
   return m_boxes;
 }

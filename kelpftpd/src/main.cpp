@@ -17,6 +17,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageDisplay.h"
 #include "common/MessageIds.h"
+#include "common/ProcessContext.h"
 #include "common/Messages.h"
 #include "common/TraceSettings.h"
 #include "plat/Profile.h"
@@ -75,8 +76,8 @@ int main(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_IGN);
   // A server process has nobody to answer boxes: they go to stderr and take their default button.
   ConsoleDisplay display(stderr);
-  SetMessageDisplay(&display);
-  SetMessageProgram(TraceProgram::Kelpftpd);
+  CusrTrace trace(kKelpftpdTraceVariant);
+  common::ProcessContext context({.program = TraceProgram::Kelpftpd, .display = &display});
 
   plat::SyncPipe pipe;
   if (pipe.Connect() != plat::PipeStatus::Ok) return kExitNoPipe;
@@ -107,10 +108,9 @@ int main(int argc, char** argv) {
   std::error_code ec;
   if (std::filesystem::is_directory(traceSettings.strDirectory, ec))
     std::filesystem::create_directory(std::filesystem::path(traceSettings.strDirectory) / "log", ec);
-  CusrTrace trace(kKelpftpdTraceVariant);
   if (trace.Open(traceSettings.strDirectory, traceSettings.strBaseName, traceSettings.nSizeMB,
                  traceSettings.nGenerations, nullptr) == 0)
-    SetTrace(&trace, traceSettings.ulMask);
+    context.InstallTrace(trace, traceSettings.ulMask);
 
   int result = 0;
   {

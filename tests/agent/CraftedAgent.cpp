@@ -12,11 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <stdexcept>
 
 #include "agent/AgentWire.h"
-#include "common/MessageDisplay.h"
 #include "plat/Clock.h"
 
 namespace kelptest {
@@ -46,15 +44,6 @@ bool ReadExact(int fd, int stopFd, std::uint8_t* p, std::size_t n) {
 
 std::uint32_t Be32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
-
-// The library revision of the trace header, without the library.
-int TestRevision(char* cRev, char* ciRev, char* cCopyright, std::uint32_t* lpErrInfo) {
-  std::snprintf(cRev, 16, "test");
-  std::snprintf(ciRev, 16, "test");
-  std::snprintf(cCopyright, 40, "test");
-  if (lpErrInfo) *lpErrInfo = 0;
-  return 1;
 }
 
 }  // namespace
@@ -159,43 +148,20 @@ std::uint32_t RunExchange(const CusrNasManager& manager, const std::function<std
   return result;
 }
 
-ClientScene::ClientScene(double timeScale) {
-  plat::Clock::SetTimeScale(timeScale);
-  SetMessageDisplay(&m_display);
-  SetTraceRevisionProvider(TestRevision);
-  if (m_trace.Open(m_dir.path().string(), "agent", 10, 2, nullptr) == 0) SetTrace(&m_trace, TRC_MASK_DEBUG);
-}
+ClientScene::ClientScene(double timeScale) { plat::Clock::SetTimeScale(timeScale); }
 
-ClientScene::~ClientScene() {
-  SetTrace(nullptr, 0);
-  SetMessageDisplay(nullptr);
-  plat::Clock::SetTimeScale(1);
-}
+ClientScene::~ClientScene() { plat::Clock::SetTimeScale(1); }
 
 std::vector<std::string> ClientScene::ShownIds() const {
   std::vector<std::string> ids;
-  for (const RecordingDisplay::Box& box : m_display.Boxes()) ids.push_back(box.strText.substr(0, 11));
+  for (const common::RecordedBox& box : m_display.Boxes()) ids.push_back(box.strText.substr(0, 11));
   return ids;
 }
 
 std::vector<std::string> ClientScene::Shown() const {
   std::vector<std::string> texts;
-  for (const RecordingDisplay::Box& box : m_display.Boxes()) texts.push_back(box.strText);
+  for (const common::RecordedBox& box : m_display.Boxes()) texts.push_back(box.strText);
   return texts;
-}
-
-bool ClientScene::Traced(std::string_view text) const {
-  return ReadFile(m_dir / "agent.log").find(text) != std::string::npos;
-}
-
-bool ClientScene::Traced(std::string_view tag, std::string_view text) const {
-  const std::string log = ReadFile(m_dir / "agent.log");
-  const std::string marker = " " + std::string(tag) + " ";
-  for (std::size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
-    const std::size_t end = log.find('\n', at);
-    if (std::string_view(log).substr(at, end - at).find(text) != std::string_view::npos) return true;
-  }
-  return false;
 }
 
 }  // namespace kelptest

@@ -20,7 +20,8 @@
 
 #include "TestEnv.h"
 #include "agent/CusrNasManager.h"
-#include "common/CusrTrace.h"
+#include "common/MemoryTraceSink.h"
+#include "common/ProcessContext.h"
 #include "common/RecordingDisplay.h"
 
 namespace kelptest {
@@ -66,7 +67,7 @@ class CraftedAgent {
   std::thread m_thread;
 };
 
-// What one client test observes: installs a RecordingDisplay, a trace file at the debug mask
+// What one client test observes: installs a RecordingDisplay, a memory trace at the debug mask
 // and a small time scale (60-second waits take 60 ms at 0.001); restores all three on exit.
 // One exchange as the board operations run it: connect, request, reply, close. Connecting and
 // sending must succeed (test expectations); returns the reply's result.
@@ -85,16 +86,14 @@ class ClientScene {
   // The whole text of each box shown so far, in order.
   std::vector<std::string> Shown() const;
   RecordingDisplay& Display() { return m_display; }
-  // Whether a trace line written so far contains text.
-  bool Traced(std::string_view text) const;
-  // Whether a trace line with this tag ("error", "warn_", "info_", ...) contains text.
-  bool Traced(std::string_view tag, std::string_view text) const;
+  // The trace lines written so far, each "tag text" ("error send() code=104"), in order.
+  std::vector<std::string> TraceLines() const { return m_trace.TaggedTexts(); }
 
  private:
   IsolatedEnv m_env;
-  TempDir m_dir;
-  CusrTrace m_trace;
+  common::MemoryTraceSink m_trace;
   RecordingDisplay m_display;
+  common::ProcessContext m_context{{.display = &m_display, .traceSink = &m_trace, .traceMask = TRC_MASK_DEBUG}};
 };
 
 }  // namespace kelptest

@@ -2,6 +2,7 @@
 // test-local agent that sends crafted bytes: header and body checks, time-outs per wait, peers
 // that close early, oversized announcements, agent codes and their messages, quiet variants,
 // exchanges on several threads.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,6 +21,8 @@ using agent::Exchange;
 using Bytes = std::vector<std::uint8_t>;
 using kelptest::CraftedAgent;
 using Ids = std::vector<std::string>;
+using testing::Contains;
+using testing::HasSubstr;
 
 constexpr std::uint8_t kMask[4] = {255, 255, 255, 0};
 
@@ -69,9 +72,9 @@ TEST_F(Frame, ConstructionTracesAddressMaskAndPort) {
   const std::uint8_t address[4] = {10, 0, 1, 2};
   const CusrNasManager manager(address, kMask, 0x14F29, 4);
   EXPECT_EQ(manager.Port(), 0x4F29);
-  EXPECT_TRUE(m_scene.Traced("IP Address = 10.0.1.2"));
-  EXPECT_TRUE(m_scene.Traced("SubnetMask = 255.255.255.0"));
-  EXPECT_TRUE(m_scene.Traced("TCP port   = 85801"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("IP Address = 10.0.1.2")));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("SubnetMask = 255.255.255.0")));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("TCP port   = 85801")));
 }
 
 TEST_F(Frame, ExchangeSendsTheRequestAndDecodesTheReply) {
@@ -80,8 +83,8 @@ TEST_F(Frame, ExchangeSendsTheRequestAndDecodesTheReply) {
   EXPECT_EQ(mtu, 9000u);
   EXPECT_EQ(m_agent.Request(0), agent::EncodeBareRequest(Exchange::MTUInfo));
   EXPECT_TRUE(m_scene.ShownIds().empty());
-  EXPECT_TRUE(m_scene.Traced("MsgType = 0x00000002, MsgSize = 16"));
-  EXPECT_TRUE(m_scene.Traced("DataType = 0x00010006, Result = 0x00000000"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("MsgType = 0x00000002, MsgSize = 16")));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("DataType = 0x00010006, Result = 0x00000000")));
 }
 
 TEST_F(Frame, MalformedRepliesAreProtocolErrors) {
@@ -120,7 +123,7 @@ TEST_F(Frame, MalformedRepliesAreProtocolErrors) {
     m_manager.CloseSocket(sock);
     EXPECT_EQ(result, 5u) << c.name;
     EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03514E"}) << c.name;
-    EXPECT_TRUE(m_scene.Traced(c.trace)) << c.name;
+    EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr(c.trace))) << c.name;
   }
 }
 
@@ -132,7 +135,7 @@ TEST_F(Frame, PeerClosingMidReplyIsProtocolErrorNotTimeout) {
     EXPECT_EQ(MTUInfo({Bytes(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(cut))}, &mtu), 5u) << cut;
     EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03514E"}) << cut;
   }
-  EXPECT_TRUE(m_scene.Traced("recv() code=0"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("recv() code=0")));
 }
 
 TEST_F(Frame, TimeOutAppliesToEachWaitNotToTheWholeReply) {
@@ -162,7 +165,7 @@ TEST_F(Frame, SilenceLongerThanTheTimeOutIsResultNine) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
     EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03515E"}) << c.name;
   }
-  EXPECT_TRUE(m_scene.Traced("select() timeout"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("select() timeout")));
 }
 
 TEST_F(Frame, OversizedMsgSizeIsRefusedBeforeAnyAllocation) {
@@ -197,7 +200,7 @@ TEST_F(Frame, AgentCodesShowTheirMessages) {
     EXPECT_EQ("[DMEN0" + std::to_string(id), c.id) << c.code;
     m_scene.Display().Clear();
     EXPECT_EQ(MTUSetting(agent::EncodeReply(Exchange::MTUSetting, c.code)), c.code);
-    const std::vector<RecordingDisplay::Box> boxes = m_scene.Display().Boxes();
+    const std::vector<common::RecordedBox> boxes = m_scene.Display().Boxes();
     ASSERT_EQ(boxes.size(), 1u) << c.code;
     EXPECT_EQ(boxes[0].strText.rfind(c.id, 0), 0u) << c.code << ": " << boxes[0].strText;
   }
@@ -243,7 +246,7 @@ TEST_F(Frame, QuietVariantsTraceButShowNothing) {
     EXPECT_EQ(result, c.result) << c.name;
   }
   EXPECT_TRUE(m_scene.ShownIds().empty());
-  EXPECT_TRUE(m_scene.Traced("Invalid Data type = 0x00010001"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Invalid Data type = 0x00010001")));
 }
 
 TEST_F(Frame, ConnectionRefusedIsProtocolError) {
@@ -260,13 +263,13 @@ TEST_F(Frame, ConnectionRefusedIsProtocolError) {
   EXPECT_TRUE(m_scene.ShownIds().empty());
   EXPECT_EQ(manager.InitializeSocket(&sock), 5u);
   EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03514E"});
-  EXPECT_TRUE(m_scene.Traced("connect() error, WSAGetLastError() = 111"));
-  EXPECT_TRUE(m_scene.Traced("Manager IP(127.0.0.1), Port(" + std::to_string(port) + ")"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("connect() error, WSAGetLastError() = 111")));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Manager IP(127.0.0.1), Port(" + std::to_string(port) + ")")));
 }
 
 TEST_F(Frame, CloseOfABadSocketFailsWithoutMessage) {
   EXPECT_EQ(m_manager.CloseSocket(-1), 5u);
-  EXPECT_TRUE(m_scene.Traced("shotdown() : WSAGetLastError = 9"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("shotdown() : WSAGetLastError = 9")));
   EXPECT_TRUE(m_scene.ShownIds().empty());
 }
 

@@ -1,6 +1,7 @@
 // The LU backup, restore and cluster exchanges: the two requests with a parameter, the backup
 // information decoders, then every request/reply pair over a real loopback socket against a
 // test-local agent (progress states, agent codes and their messages and trace levels).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,8 +27,14 @@ using kelptest::Bytes;
 using kelptest::WordAt;
 using kelptest::Words;
 using kelptest::CraftedAgent;
+using testing::Contains;
 
 constexpr std::uint8_t kMask[4] = {255, 255, 255, 0};
+
+// A trace line of this tag ("error", "info_", ...) whose text contains text.
+testing::Matcher<const std::string&> TaggedLine(const std::string& tag, const std::string& text) {
+  return testing::AllOf(testing::StartsWith(tag + " "), testing::HasSubstr(text));
+}
 
 // ---- pure codecs ----
 
@@ -81,7 +88,7 @@ TEST(BackupInfoDecoder, DataShorterThanItsLayoutIsTruncated) {
 class Recovery : public ::testing::Test {
  protected:
   std::vector<std::string> Shown() const { return m_scene.Shown(); }
-  bool Traced(const std::string& tag, const std::string& text) const { return m_scene.Traced(tag, text); }
+  std::vector<std::string> TraceLines() const { return m_scene.TraceLines(); }
 
   // One exchange: connect, request, reply, close; returns the reply's result.
   std::uint32_t Run(const std::function<std::uint32_t(int)>& request, const std::function<std::uint32_t(int)>& reply) {
@@ -228,7 +235,7 @@ TEST_F(Recovery, OsLuRestoreStatRunningAndUnrecoverable) {
     ASSERT_EQ(Shown().size(), 1u);
     EXPECT_EQ(Shown()[0].rfind(c.identifier, 0), 0u) << Shown()[0];
   }
-  EXPECT_TRUE(Traced("error", "API ERROR"));
+  EXPECT_THAT(TraceLines(), Contains(TaggedLine("error", "API ERROR")));
   EXPECT_NE(Shown()[0].find("0x01000004"), std::string::npos);
 }
 
@@ -319,7 +326,8 @@ TEST_F(Recovery, BackupInformationReachesTheCaller) {
   EXPECT_EQ(system.ulUploadStatus, 2u);
   EXPECT_EQ(system.strFileName, "sys_20061226.tgz" + std::string(24, ' '));
   EXPECT_EQ(system.strDate, "2006/12/26 06:45");
-  EXPECT_TRUE(Traced("info_", "Data Size = 0x00004000, Backup Status = 0x00000002, Date = 2006122606452812"));
+  EXPECT_THAT(TraceLines(),
+              Contains(TaggedLine("info_", "Data Size = 0x00004000, Backup Status = 0x00000002, Date = 2006122606452812")));
 }
 
 TEST_F(Recovery, BackupInformationShorterThanItsLayoutIsAProtocolError) {
@@ -359,7 +367,7 @@ TEST_F(Recovery, ShowSystemLuMessageTable) {
     m_scene.Display().Clear();
     EXPECT_EQ(CusrNasManager::ShowSystemLuMessage(c.code), 1u);
     const std::string code = TraceFmt("0x%08x", c.code | agent::kRestoreCodeBit);
-    EXPECT_TRUE(Traced("info_", code));
+    EXPECT_THAT(TraceLines(), Contains(TaggedLine("info_", code)));
     if (c.identifier == nullptr) {
       EXPECT_TRUE(Shown().empty());
       continue;
@@ -367,7 +375,7 @@ TEST_F(Recovery, ShowSystemLuMessageTable) {
     ASSERT_EQ(Shown().size(), 1u);
     EXPECT_EQ(Shown()[0].rfind(c.identifier, 0), 0u) << Shown()[0];
     EXPECT_NE(Shown()[0].find(code), std::string::npos);
-    EXPECT_TRUE(Traced(c.tag, c.identifier)) << c.tag;
+    EXPECT_THAT(TraceLines(), Contains(TaggedLine(c.tag, c.identifier))) << c.tag;
   }
 }
 
@@ -388,7 +396,7 @@ TEST_F(Recovery, ShowRestoreMessageTable) {
     EXPECT_NE(Shown()[0].find(TraceFmt("0x%08x", c.code | agent::kRestoreCodeBit)), std::string::npos);
   }
   EXPECT_NE(Shown()[0].find("(code = 0x0100003c)"), std::string::npos) << Shown()[0];
-  EXPECT_TRUE(Traced("error", "[DMEN03557"));
+  EXPECT_THAT(TraceLines(), Contains(TaggedLine("error", "[DMEN03557")));
 }
 
 }  // namespace

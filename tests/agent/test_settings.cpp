@@ -1,6 +1,7 @@
 // The board-settings and status exchanges: request bytes as the agent receives them, reply
 // decoding, agent errors with the rejected field's name, and every length field of a reply
 // that reaches past the bytes received.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,6 +25,8 @@ using kelptest::Bytes;
 using kelptest::Cat;
 using kelptest::CraftedAgent;
 using Ids = std::vector<std::string>;
+using testing::Contains;
+using testing::HasSubstr;
 
 constexpr std::uint8_t kMask[4] = {255, 255, 255, 0};
 
@@ -146,7 +149,7 @@ TEST_F(Settings, RoutingDeleteRefusesBeforeSendingAnything) {
     EXPECT_EQ(m_manager.RequestRoutingDelete(sock, route), 1u) << c.name;
     m_manager.CloseSocket(sock);
     EXPECT_EQ(m_agent.Request(n++), Bytes{}) << c.name << ": nothing may reach the agent";
-    EXPECT_TRUE(m_scene.Traced(c.trace)) << c.name;
+    EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr(c.trace))) << c.name;
   }
   EXPECT_TRUE(m_scene.ShownIds().empty());
 }
@@ -179,7 +182,7 @@ TEST_F(Settings, RepliesAreDecoded) {
                      [&](int s) { return m_manager.ReplyCHNName(s, &name); }),
             0u);
   EXPECT_EQ(name, "") << "DataSize 0: no name set";
-  EXPECT_TRUE(m_scene.Traced("No setting CHN name"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("No setting CHN name")));
 
   std::vector<RouteTexts> routes;
   const Bytes routeData = Sized(Cat({RouteRecord("mng1     ", "default ", "0.0.0.0         ", "", 0, 0, 0),
@@ -192,7 +195,7 @@ TEST_F(Settings, RepliesAreDecoded) {
   EXPECT_EQ(routes[0], (RouteTexts{"mng1     ", "default ", "0.0.0.0         ", "*", "Allow", "0", "Network"}));
   EXPECT_EQ(routes[1],
             (RouteTexts{"mng1     ", "10.1.0.0", "255.255.0.0     ", "10.0.0.254  ", "Reject", "1460", "Host"}));
-  EXPECT_TRUE(m_scene.Traced("Gateway = |10.0.0.254  |"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Gateway = |10.0.0.254  |")));
 
   std::string output;
   EXPECT_EQ(Run(agent::EncodeReply(Exchange::CommandIF, 9, Packed("S(9)", {"init\nsshd"})),
@@ -231,7 +234,8 @@ TEST_F(Settings, ClusterStatusChecksMagicAndTypeButNotProtoVer) {
                      [&](int s) { return m_manager.ReplyClusterStatus(s, &status); }),
             5u);
   EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03514E"});
-  EXPECT_TRUE(m_scene.Traced("Invalid Message, Hesder(KELPAGENTMESSAGE), ReqType(0x0000000d), RepType(0x00000002)"));
+  EXPECT_THAT(m_scene.TraceLines(),
+              Contains(HasSubstr("Invalid Message, Hesder(KELPAGENTMESSAGE), ReqType(0x0000000d), RepType(0x00000002)")));
 }
 
 TEST_F(Settings, SettingErrorsNameTheRejectedField) {
@@ -304,7 +308,7 @@ TEST_F(Settings, SettingErrorsNameTheRejectedField) {
     }
     EXPECT_EQ(Run(reply, [&](int s) { return m_manager.RequestRoutingDelete(s, route); }, replyOp), c.result)
         << name;
-    const std::vector<RecordingDisplay::Box> boxes = m_scene.Display().Boxes();
+    const std::vector<common::RecordedBox> boxes = m_scene.Display().Boxes();
     if (*c.box == 0) {
       EXPECT_TRUE(boxes.empty()) << name;
       continue;
@@ -313,8 +317,8 @@ TEST_F(Settings, SettingErrorsNameTheRejectedField) {
     EXPECT_EQ(boxes[0].strText.rfind(c.box, 0), 0u) << name << ": " << boxes[0].strText;
     EXPECT_NE(boxes[0].strText.find(c.argument), std::string::npos) << name << ": " << boxes[0].strText;
   }
-  EXPECT_TRUE(m_scene.Traced("Network Information is not changed."));
-  EXPECT_TRUE(m_scene.Traced("Error Code: 0x000000c9"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Network Information is not changed.")));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Error Code: 0x000000c9")));
 }
 
 TEST_F(Settings, InformationRepliesWithAnAgentErrorGiveSix) {
@@ -338,7 +342,7 @@ TEST_F(Settings, InformationRepliesWithAnAgentErrorGiveSix) {
     EXPECT_EQ(Run(agent::EncodeReply(c.id, 24), [&](int s) { return m_manager.RequestNTPInfo(s); }, c.reply), 6u)
         << c.trace;
     EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03558W"}) << c.trace;
-    EXPECT_TRUE(m_scene.Traced(c.trace));
+    EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr(c.trace)));
   }
 }
 
@@ -349,7 +353,7 @@ TEST_F(Settings, NetworkInfoOfAnotherDataSizeIsProtocolError) {
                      [&](int s) { return m_manager.ReplyNetworkInfo(s, &ip, &mask, &gateway); }),
             5u);
   EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03514E"});
-  EXPECT_TRUE(m_scene.Traced("Invalid Data size : 47"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Invalid Data size : 47")));
 }
 
 TEST_F(Settings, RouteFlagOutsideItsValuesEndsTheListWithTwentyOne) {
@@ -367,8 +371,8 @@ TEST_F(Settings, RouteFlagOutsideItsValuesEndsTheListWithTwentyOne) {
     EXPECT_NE(m_scene.Display().Boxes()[0].strText.find("0x00000015"), std::string::npos);
     EXPECT_EQ(routes.size(), 1u);
   }
-  EXPECT_TRUE(m_scene.Traced("Invalid Host Flag: 0x00000002"));
-  EXPECT_TRUE(m_scene.Traced("Invalid Route Flag: 0x00000002"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Invalid Host Flag: 0x00000002")));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Invalid Route Flag: 0x00000002")));
 }
 
 TEST_F(Settings, NetworkSettingWaitsLongOnlyWhenAsked) {
@@ -382,8 +386,8 @@ TEST_F(Settings, NetworkSettingWaitsLongOnlyWhenAsked) {
     EXPECT_EQ(m_manager.ReplyNetworkSetting0301(sock, flag), flag == 1 ? 0u : 9u) << flag;
     m_manager.CloseSocket(sock);
   }
-  EXPECT_TRUE(m_scene.Traced("Recv Size:36"));
-  EXPECT_TRUE(m_scene.Traced("Result Code        : 0x00000000"));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Recv Size:36")));
+  EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("Result Code        : 0x00000000")));
 }
 
 TEST_F(Settings, NetworkSettingChecksItsOnePieceReply) {
@@ -412,7 +416,7 @@ TEST_F(Settings, NetworkSettingChecksItsOnePieceReply) {
               5u)
         << c.trace;
     EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03514E"}) << c.trace;
-    EXPECT_TRUE(m_scene.Traced(c.trace)) << c.trace;
+    EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr(c.trace))) << c.trace;
   }
 }
 

@@ -3,7 +3,7 @@
 
 #include "AgentSimHarness.h"
 #include "FtpdHarness.h"
-#include "common/MessageDisplay.h"
+#include "common/ProcessContext.h"
 #include "common/RecordingDisplay.h"
 
 using namespace agentsimtest;
@@ -20,10 +20,9 @@ struct BehaviourCase {
 
 class AgentSimBehaviour : public testing::TestWithParam<BehaviourCase> {
  protected:
-  void SetUp() override { SetMessageDisplay(&display); }
-  void TearDown() override { SetMessageDisplay(nullptr); }
   kelptest::IsolatedEnv env;
   RecordingDisplay display;
+  common::ProcessContext context{{.display = &display}};
   AgentSim sim;
 };
 
@@ -67,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AgentSimBehaviourCount, AppliesToTheGivenNumberOfExchanges) {
   kelptest::IsolatedEnv env;
   RecordingDisplay display;
-  SetMessageDisplay(&display);
+  common::ProcessContext context({.display = &display});
   AgentSim sim;
   ASSERT_EQ(ArraySim({"agent", kUnit, "behave", "1", "RoutingAdd", "Result=0xD4", "Count=2"}), 0);
   ASSERT_TRUE(sim.Start());
@@ -81,7 +80,6 @@ TEST(AgentSimBehaviourCount, AppliesToTheGivenNumberOfExchanges) {
   EXPECT_EQ(results, (std::vector<std::uint32_t>{0xD4, 0xD4, 0}));
   ASSERT_FALSE(display.Boxes().empty());
   EXPECT_NE(display.Boxes()[0].strText.find("[DMEN03833"), std::string::npos) << display.Boxes()[0].strText;
-  SetMessageDisplay(nullptr);
 }
 
 TEST(AgentSimRequests, MalformedRequestClosesTheConnection) {

@@ -12,6 +12,7 @@
 #include "AgentSimHarness.h"
 #include "agent/AgentCodes.h"
 #include "common/MessageDisplay.h"
+#include "common/ProcessContext.h"
 #include "common/RecordingDisplay.h"
 #include "agent/Pack.h"
 #include "corvid/Sim.h"
@@ -26,11 +27,7 @@ namespace {
 
 class AgentSimExchanges : public testing::Test {
  protected:
-  void SetUp() override {
-    SetMessageDisplay(&display);
-    ASSERT_TRUE(sim.Start());
-  }
-  void TearDown() override { SetMessageDisplay(nullptr); }
+  void SetUp() override { ASSERT_TRUE(sim.Start()); }
 
   std::string NetworkInfo(const CusrNasManager& c, std::uint32_t nic) {
     std::string ip, mask, gateway;
@@ -49,6 +46,7 @@ class AgentSimExchanges : public testing::Test {
 
   kelptest::IsolatedEnv env;
   RecordingDisplay display;
+  common::ProcessContext context{{.display = &display}};
   AgentSim sim;
 };
 

@@ -4,7 +4,7 @@
 
 #include "AgentSimHarness.h"
 #include "FtpdHarness.h"
-#include "common/MessageDisplay.h"
+#include "common/ProcessContext.h"
 #include "common/RecordingDisplay.h"
 #include "mkmedia/MediaWriter.h"
 
@@ -16,7 +16,6 @@ namespace {
 class AgentSimInstall : public testing::Test {
  protected:
   void SetUp() override {
-    SetMessageDisplay(&display);
     media = mkmedia::DefaultMedia(300000);
     media.products[1].clusterStop = true;
     media.products[1].reboot = true;
@@ -25,7 +24,6 @@ class AgentSimInstall : public testing::Test {
     ASSERT_EQ(ftpd.Start(), "KELPFTPD OK");
     ASSERT_TRUE(sim.Start());
   }
-  void TearDown() override { SetMessageDisplay(nullptr); }
 
   std::uint32_t Install(const std::string& file, std::uint32_t* pVerdict) {
     return Exchange(client, [&](int s) { return client.RequestInstall(s, 1234, file, ftpd.address(), ftpd.port()); },
@@ -41,6 +39,7 @@ class AgentSimInstall : public testing::Test {
 
   ftptest::FtpdHarness ftpd;
   RecordingDisplay display;
+  common::ProcessContext context{{.display = &display}};
   AgentSim sim;
   CusrNasManager client = sim.Client(8);
   mkmedia::Media media;

@@ -7,21 +7,15 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageCatalogue.h"
 #include "common/Messages.h"
+#include "common/ProcessContext.h"
 #include "common/RecordingDisplay.h"
 
 namespace {
 
 class MessagesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetMessageProgram(TraceProgram::Kelpconf);
-    SetMessageDisplay(&m_display);
-  }
-  void TearDown() override {
-    SetMessageDisplay(nullptr);
-    SetMessageProgram(TraceProgram::Kelpconf);
-  }
   RecordingDisplay m_display;
+  common::ProcessContext m_context{{.program = TraceProgram::Kelpconf, .display = &m_display}};
 };
 
 TEST_F(MessagesTest, CommunicationErrorShowsIdentifierBlankLineAndCode) {

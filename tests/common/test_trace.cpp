@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -12,26 +13,26 @@
 #include "TraceTestUtil.h"
 #include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
+#include "common/MemoryTraceSink.h"
+#include "common/ProcessContext.h"
 
 namespace fs = std::filesystem;
 using kelptest::IsolatedEnv;
 using kelptest::ReadFile;
 using kelptest::WriteFile;
+using testing::ElementsAre;
+using testing::IsEmpty;
 using tracetest::Lines;
 
 namespace {
 
 class TraceTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetTraceRevisionProvider(&tracetest::FakeRevision); }
-  void TearDown() override {
-    SetTrace(nullptr, 0);
-    SetTraceRevisionProvider(nullptr);
-  }
   fs::path Dir() const { return m_cwd.path(); }
 
   IsolatedEnv m_env;
   tracetest::InTempCwd m_cwd;
+  common::ProcessContext m_context{{.revisionProvider = &tracetest::FakeRevision}};
 };
 
 TEST_F(TraceTest, NewFileGetsHeaderThenStartLine) {
@@ -265,9 +266,8 @@ TEST(TraceMask, LevelNamesAreCaseSensitivePerProgram) {
 }
 
 TEST_F(TraceTest, ScopeWritesEnterExitAndTaggedLinesThroughTheMask) {
-  CusrTrace trace;
-  ASSERT_EQ(trace.Open(Dir().string(), "scope", 2, 2, nullptr), 0u);
-  SetTrace(&trace, TRC_MASK_NORMAL);
+  common::MemoryTraceSink sink;
+  SetTrace(&sink, TRC_MASK_NORMAL);
   {
     CusrTraceScope scope("CusrCHN", "StartShutdown", TRC_FUNC);
     scope.Call("dsvp_NasShutdown()", TRC_FUNC);
@@ -284,32 +284,22 @@ TEST_F(TraceTest, ScopeWritesEnterExitAndTaggedLinesThroughTheMask) {
   { CusrTraceScope nothing2("Class", nullptr, TRC_FUNC); }
   { CusrTraceScope rejected("Class", "Hidden", TRC_DEBUG); }
 
-  auto lines = Lines(Dir() / "scope.log");
-  lines.erase(lines.begin(), lines.begin() + 4);  // header and start line
-  std::vector<std::string> tails;
-  for (const auto& line : lines) {
-    ASSERT_TRUE(std::regex_match(line, tracetest::LineShape())) << line;
-    tails.push_back(line.substr(42));
-  }
-  const std::vector<std::string> expected = {
-      "enter CusrCHN::StartShutdown", "call_ dsvp_NasShutdown()", "retrn dsvp_NasShutdown(): 0x00000000",
-      "info_ Request retry",          "warn_ Unknown Status",     "error send() code=104",
-      "fatal never",                  "exit_ CusrCHN::StartShutdown", "enter FreeFunction",
-      "exit_ FreeFunction",
-  };
-  EXPECT_EQ(tails, expected);
+  for (const auto& line : sink.Lines()) ASSERT_TRUE(std::regex_match(line, tracetest::LineShape())) << line;
+  EXPECT_THAT(sink.TaggedTexts(),
+              ElementsAre("enter CusrCHN::StartShutdown", "call_ dsvp_NasShutdown()",
+                          "retrn dsvp_NasShutdown(): 0x00000000", "info_ Request retry", "warn_ Unknown Status",
+                          "error send() code=104", "fatal never", "exit_ CusrCHN::StartShutdown",
+                          "enter FreeFunction", "exit_ FreeFunction"));
 }
 
 TEST_F(TraceTest, NothingIsWrittenBeforeSetTrace) {
-  CusrTrace trace;
-  ASSERT_EQ(trace.Open(Dir().string(), "quiet", 2, 2, nullptr), 0u);
-  const auto before = fs::file_size(Dir() / "quiet.log");
+  common::MemoryTraceSink sink;
   { CusrTraceScope scope("C", "M", TRC_FUNC); }
   WriteTraceLine("direct", "info_", TRC_INFO);
-  EXPECT_EQ(fs::file_size(Dir() / "quiet.log"), before);
-  SetTrace(&trace, TRC_MASK_NONE);
+  EXPECT_THAT(sink.Lines(), IsEmpty());
+  SetTrace(&sink, TRC_MASK_NONE);
   { CusrTraceScope scope("C", "M", TRC_FUNC); }
-  EXPECT_EQ(fs::file_size(Dir() / "quiet.log"), before);
+  EXPECT_THAT(sink.Lines(), IsEmpty());
 }
 
 // Four threads write 1 KB lines through 1 MB rotation: every line arrives whole, exactly once.

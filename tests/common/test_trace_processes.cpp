@@ -11,6 +11,7 @@
 #include "TraceTestUtil.h"
 #include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
+#include "common/ProcessContext.h"
 
 namespace fs = std::filesystem;
 
@@ -21,19 +22,17 @@ constexpr int kLines = 1500;
 constexpr std::size_t kFill = 700;
 
 [[noreturn]] void Child(const fs::path& dir, int index) {
-  SetTraceRevisionProvider(&tracetest::FakeRevision);
-  CusrTrace trace;
-  if (trace.Open(dir.string(), "shared", 1, 10, nullptr) != 0) _exit(2);
-  SetTrace(&trace, TRC_MASK_NORMAL);
   {
+    CusrTrace trace;
+    common::ProcessContext context({.revisionProvider = &tracetest::FakeRevision});
+    if (trace.Open(dir.string(), "shared", 1, 10, nullptr) != 0) _exit(2);
+    context.InstallTrace(trace, TRC_MASK_NORMAL);
     CusrTraceScope scope("Child", "Run", TRC_FUNC);
     for (int i = 0; i < kLines; ++i)
       scope.Info("p" + std::to_string(index) + " n" + std::to_string(i) + " " +
                      std::string(kFill, static_cast<char>('a' + index)),
                  TRC_INFO);
   }
-  SetTrace(nullptr, 0);
-  trace.Close();
   _exit(0);
 }
 

@@ -1,5 +1,6 @@
 // No request reads outside the install-files folder: names are resolved through ".." and
 // symbolic links and must end inside it, as a regular file.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +10,7 @@
 namespace fs = std::filesystem;
 using kelpftp::ClientStatus;
 using namespace ftptest;
+using testing::HasSubstr;
 
 namespace {
 
@@ -102,7 +104,7 @@ TEST_F(FtpdConfinement, OutsideNamesAreTracedAsNotFound) {
   ASSERT_EQ(client.RequestSize("../secret.txt", size), ClientStatus::ErrorReply);
   const std::string line = "Install file not found. PATH = " + (s_server->mp() / "../secret.txt").string() +
                            ". FindFile error = Permission denied";
-  EXPECT_NE(s_server->TraceText().find(line), std::string::npos) << line;
+  EXPECT_THAT(s_server->TraceText(), HasSubstr(line)) << line;
 }
 
 TEST_F(FtpdConfinement, NameFieldIsReadAsAtMost1023Characters) {

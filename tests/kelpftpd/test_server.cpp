@@ -1,5 +1,6 @@
 // A real kelpftpd process driven over loopback: the pipe handshake, the replies byte by byte,
 // protocol faults, the slot limit, time-outs, the block size limit and the end of the server.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -15,6 +16,7 @@ namespace fs = std::filesystem;
 using kelpftp::ClientStatus;
 using kelpftp::FtpClient;
 using namespace ftptest;
+using testing::HasSubstr;
 
 namespace {
 
@@ -38,10 +40,10 @@ TEST(FtpdHandshake, AnswersOkOnThePipeAndGreetsWithStatusOne) {
   ConnectRaw(server, raw);
   EXPECT_EQ(server.Stop(), 0);
   const std::string trace = server.TraceText();
-  EXPECT_NE(trace.find("info_ CusrTrace Start ver.5, 0, 1, 0"), std::string::npos);
-  EXPECT_NE(trace.find("SVP IP:127.0.0.1, Port: " + std::to_string(server.port())), std::string::npos);
-  EXPECT_NE(trace.find("accept() ok: client IP address is 127.0.0.1"), std::string::npos);
-  EXPECT_NE(trace.find("SendMess: Status  = |0x00000001|"), std::string::npos);
+  EXPECT_THAT(trace, HasSubstr("info_ CusrTrace Start ver.5, 0, 1, 0"));
+  EXPECT_THAT(trace, HasSubstr("SVP IP:127.0.0.1, Port: " + std::to_string(server.port())));
+  EXPECT_THAT(trace, HasSubstr("accept() ok: client IP address is 127.0.0.1"));
+  EXPECT_THAT(trace, HasSubstr("SendMess: Status  = |0x00000001|"));
 }
 
 struct BadCommandLine {
@@ -58,10 +60,10 @@ TEST_P(FtpdBadCommandLine, AnswersNgAndShowsMessage3501) {
   EXPECT_EQ(server.StartWith(args), "NG");
   EXPECT_EQ(server.Stop(), 2);
   const std::string err = server.StderrText();
-  EXPECT_NE(err.find("[DMEN03501E]"), std::string::npos) << err;
+  EXPECT_THAT(err, HasSubstr("[DMEN03501E]")) << err;
   std::string commandLine = "\"" KELPFTPD_PATH "\"";
   for (const std::string& a : args) commandLine += " \"" + a + "\"";
-  EXPECT_NE(err.find("Command line: " + commandLine), std::string::npos) << err;
+  EXPECT_THAT(err, HasSubstr("Command line: " + commandLine)) << err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,7 +88,7 @@ TEST(FtpdHandshake, SaysNothingWhenItCannotBind) {
   EXPECT_EQ(server.Start(), "");
   EXPECT_EQ(server.Stop(), 8);
   ::close(fd);
-  EXPECT_NE(server.TraceText().find("bint cond=98"), std::string::npos);
+  EXPECT_THAT(server.TraceText(), HasSubstr("bint cond=98"));
 }
 
 TEST(FtpdHandshake, EndsSilentlyWithoutThePipe) {
@@ -107,9 +109,9 @@ TEST(FtpdHandshake, PortZeroMeans20266AndShowsMessage3507) {
   FtpClient client;
   EXPECT_EQ(client.Connect(options.address, 20266, plat::Millis(10000)), ClientStatus::Ok) << client.Error();
   const std::string err = server.StderrText();
-  EXPECT_NE(err.find("[DMEN03507E]"), std::string::npos) << err;
-  EXPECT_NE(err.find(server.settingsFile().string()), std::string::npos) << err;
-  EXPECT_NE(server.TraceText().find("[DMEN03507E]"), std::string::npos);
+  EXPECT_THAT(err, HasSubstr("[DMEN03507E]")) << err;
+  EXPECT_THAT(err, HasSubstr(server.settingsFile().string())) << err;
+  EXPECT_THAT(server.TraceText(), HasSubstr("[DMEN03507E]"));
 }
 
 class FtpdReplies : public testing::Test {
@@ -209,7 +211,7 @@ TEST_P(FtpdProtocolFault, ClosesTheConnectionWithoutReply) {
   FtpClient client = server.Connect();
   std::uint32_t size = 0;
   EXPECT_EQ(client.RequestSize("sixteen.bin", size), ClientStatus::Ok) << client.Error();
-  EXPECT_NE(server.TraceText().find(GetParam().trace), std::string::npos) << GetParam().trace;
+  EXPECT_THAT(server.TraceText(), HasSubstr(GetParam().trace)) << GetParam().trace;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -234,7 +236,7 @@ TEST_F(FtpdReplies, EndRequestClosesOnlyItsOwnConnection) {
   bool more = true;
   EXPECT_EQ(other.ReadBlock("sixteen.bin", 0, 16, data, more), ClientStatus::Ok) << other.Error();
   EXPECT_EQ(data, Bytes(kSixteen));
-  EXPECT_NE(server.TraceText().find("Request shutdown"), std::string::npos);
+  EXPECT_THAT(server.TraceText(), HasSubstr("Request shutdown"));
 }
 
 TEST_F(FtpdReplies, MissingFileGetsErrorReply3AfterThreeAttempts) {
@@ -248,7 +250,7 @@ TEST_F(FtpdReplies, MissingFileGetsErrorReply3AfterThreeAttempts) {
        at = trace.find("Install file not found", at + 1))
     ++attempts;
   EXPECT_EQ(attempts, 3u);
-  EXPECT_NE(trace.find("IsExistFile() : missing.bin"), std::string::npos);
+  EXPECT_THAT(trace, HasSubstr("IsExistFile() : missing.bin"));
 }
 
 struct BlockLimitCase {
@@ -270,7 +272,7 @@ TEST_P(FtpdBlockLimit, AboveSixtyFourMebibytesIsErrorReply10) {
   } else {
     EXPECT_EQ(status, ClientStatus::ErrorReply);
     EXPECT_EQ(client.ErrorStatus(), 10u);
-    EXPECT_NE(server.TraceText().find("malloc() : size = 67108865"), std::string::npos);
+    EXPECT_THAT(server.TraceText(), HasSubstr("malloc() : size = 67108865"));
   }
 }
 
@@ -300,7 +302,7 @@ TEST_P(FtpdLargeFile, SizeReplyOnlyForSizesThe32BitFieldHolds) {
   } else {
     EXPECT_EQ(status, ClientStatus::ErrorReply);
     EXPECT_EQ(client.ErrorStatus(), 3u);
-    EXPECT_NE(server.TraceText().find("does not fit the size field"), std::string::npos);
+    EXPECT_THAT(server.TraceText(), HasSubstr("does not fit the size field"));
   }
 }
 
@@ -343,8 +345,8 @@ TEST(FtpdSlots, SeventeenthConnectionIsRefusedWhileTheOthersWork) {
   }
   EXPECT_EQ(status, ClientStatus::Ok);
   const std::string trace = server.TraceText();
-  EXPECT_NE(trace.find("SessionLimit Over : 16"), std::string::npos);
-  EXPECT_NE(trace.find("Can't get CusrClient object"), std::string::npos);
+  EXPECT_THAT(trace, HasSubstr("SessionLimit Over : 16"));
+  EXPECT_THAT(trace, HasSubstr("Can't get CusrClient object"));
 }
 
 TEST(FtpdTimeout, ClientStoppingMidHeaderIsDroppedAfterTheHeaderWait) {
@@ -364,8 +366,8 @@ TEST(FtpdTimeout, ClientStoppingMidHeaderIsDroppedAfterTheHeaderWait) {
   EXPECT_TRUE(rest->empty());
   EXPECT_GE(waited, std::chrono::milliseconds(500));
   const std::string trace = server.TraceText();
-  EXPECT_NE(trace.find("select() timeout"), std::string::npos);
-  EXPECT_NE(trace.find("RecvHeader() : code = 0x00000006"), std::string::npos);
+  EXPECT_THAT(trace, HasSubstr("select() timeout"));
+  EXPECT_THAT(trace, HasSubstr("RecvHeader() : code = 0x00000006"));
 }
 
 TEST(FtpdTimeout, BoardThatStopsReadingIsDroppedAfterTheSendWait) {
@@ -387,8 +389,8 @@ TEST(FtpdTimeout, BoardThatStopsReadingIsDroppedAfterTheSendWait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     trace = server.TraceText();
   }
-  EXPECT_NE(trace.find("ReplyFileData() : code = 0x00000008"), std::string::npos);
-  EXPECT_NE(trace.find("sendfile() code=11"), std::string::npos);
+  EXPECT_THAT(trace, HasSubstr("ReplyFileData() : code = 0x00000008"));
+  EXPECT_THAT(trace, HasSubstr("sendfile() code=11"));
 }
 
 TEST(FtpdLifetime, RunsWhileTheSetupToolHoldsItsMutexAndEndsOnceItIsFree) {
@@ -420,7 +422,7 @@ TEST(FtpdInstallFolder, NothingIsServedWithoutARecordedTftpRoot) {
     EXPECT_EQ(client.RequestSize(name, size), ClientStatus::ErrorReply) << name;
     EXPECT_EQ(client.ErrorStatus(), 3u);
   }
-  EXPECT_NE(server.TraceText().find("Cannot Get Install File Path"), std::string::npos);
+  EXPECT_THAT(server.TraceText(), HasSubstr("Cannot Get Install File Path"));
 }
 
 }  // namespace

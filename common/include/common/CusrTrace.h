@@ -15,12 +15,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "common/TraceLevels.h"
+#include "common/TraceSink.h"
 
 namespace plat {
 class NamedMutex;
@@ -52,10 +54,11 @@ extern const TraceVariant kKelpconfTraceVariant;
 extern const TraceVariant kKelpftpdTraceVariant;
 const TraceVariant& TraceVariantOf(TraceProgram program);
 
-class CusrTrace {
+// The file sink: WriteLine is Write with the result dropped.
+class CusrTrace : public common::TraceSink {
  public:
   explicit CusrTrace(const TraceVariant& variant = kKelpconfTraceVariant);
-  ~CusrTrace();
+  ~CusrTrace() override;
   CusrTrace(const CusrTrace&) = delete;
   CusrTrace& operator=(const CusrTrace&) = delete;
 
@@ -73,6 +76,8 @@ class CusrTrace {
   // Shifts the generations: B.0 deleted, B.i renamed to B.(i-1), B.log to B.(generations-1),
   // new B.log opened. After a failure no file is open and later lines are dropped.
   std::uint32_t Rotate(std::uint32_t* pulError);
+
+  void WriteLine(std::string_view line) override;
 
   const TraceVariant& Variant() const { return m_variant; }
   const std::string& Directory() const { return m_strDirectory; }
@@ -102,10 +107,11 @@ class CusrTrace {
   std::unique_ptr<plat::NamedMutex> m_pMutex;  // kept for the object's life: opened once, not per line
 };
 
-// Process-wide: installs the active trace and the level mask (written once at start-up, before
-// other threads exist; SetTrace(nullptr, 0) removes it again).
-void SetTrace(CusrTrace* pTrace, std::uint32_t ulMask);
-CusrTrace* GetTrace();
+// Process-wide: installs the active trace sink and the level mask (written once at start-up,
+// before other threads exist; SetTrace(nullptr, 0) removes it again). common::ProcessContext
+// does both for a program or a test.
+void SetTrace(common::TraceSink* pTrace, std::uint32_t ulMask);
+common::TraceSink* GetTrace();
 
 namespace trace_detail {
 extern std::atomic<std::uint32_t> g_ulMask;
@@ -117,13 +123,15 @@ inline std::uint32_t GetTraceMask() { return trace_detail::g_ulMask.load(std::me
 // True when a line of this level would be written; lets callers skip building texts.
 inline bool TraceOn(std::uint32_t ulLevel) { return (ulLevel & GetTraceMask()) != 0; }
 
-// The line formatter: "date time pid tid tag text". Does nothing when level is 0; the result
-// of Write is dropped, tracing never fails its caller. The level is not ANDed with the mask
-// here; CusrTraceScope does that.
+// The line formatter: "date time pid tid tag text", handed to the installed sink. Does nothing
+// when level is 0; tracing never fails its caller. The level is not ANDed with the mask here;
+// CusrTraceScope and common::TraceLine do that.
 void WriteTraceLine(std::string_view text, std::string_view tag, std::uint32_t ulLevel);
 
-// The line prefix "yyyy/mm/dd hh:mm:ss.mmm pppppppp tttttttt " for the current moment.
+// The line prefix "yyyy/mm/dd hh:mm:ss.mmm pppppppp tttttttt " for the current moment; always
+// this many characters.
 std::string TraceLinePrefix();
+inline constexpr std::size_t kTraceLinePrefixSize = 42;
 
 // The program's version text, "5, 0, 1, 0", copied into a buffer of 256 bytes.
 void GetModuleVersion(char* pszBuffer);

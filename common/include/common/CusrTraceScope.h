@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/CusrTrace.h"
+#include "common/TraceLine.h"
 
 class CusrTraceScope {
  public:
@@ -29,7 +30,7 @@ class CusrTraceScope {
 
  private:
   static void Emit(std::string_view text, std::string_view tag, std::uint32_t ulLevel) {
-    if (const std::uint32_t ulPass = ulLevel & GetTraceMask()) WriteTraceLine(text, tag, ulPass);
+    common::TraceLine(ulLevel, tag, text);
   }
   std::string Text() const;
 

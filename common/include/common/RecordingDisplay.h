@@ -9,21 +9,26 @@
 
 #include "common/MessageDisplay.h"
 
+namespace common {
+
+// One box a RecordingDisplay was asked to show, and the button it answered with.
+struct RecordedBox {
+  std::string strTitle;
+  std::string strText;
+  std::uint32_t ulStyle;
+  int nAnswer;
+};
+
+}  // namespace common
+
 class RecordingDisplay : public MessageDisplay {
  public:
-  struct Box {
-    std::string strTitle;
-    std::string strText;
-    std::uint32_t ulStyle;
-    int nAnswer;
-  };
-
   // Answers the next boxes with these buttons, in order; when the script is used up, each box
   // gets its default button.
   void Script(std::vector<int> answers);
   // While set, boxes cannot be shown (ShowBox returns 0) and are not recorded.
   void SetFailing(bool bFailing);
-  std::vector<Box> Boxes() const;
+  std::vector<common::RecordedBox> Boxes() const;
   void Clear();
 
   int ShowBox(const std::string& strTitle, const std::string& strText, std::uint32_t ulStyle) override;
@@ -31,6 +36,6 @@ class RecordingDisplay : public MessageDisplay {
  private:
   mutable std::mutex m_mutex;
   std::deque<int> m_answers;
-  std::vector<Box> m_boxes;
+  std::vector<common::RecordedBox> m_boxes;
   bool m_bFailing = false;
 };

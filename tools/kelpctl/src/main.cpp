@@ -12,7 +12,7 @@
 #include "FtpdHost.h"
 #include "common/ConsoleDisplay.h"
 #include "common/CusrTrace.h"
-#include "common/Messages.h"
+#include "common/ProcessContext.h"
 #include "common/TraceSettings.h"
 #include "velapi.h"
 
@@ -29,17 +29,16 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  SetMessageProgram(TraceProgram::Kelpconf);
   // Message boxes of the agent client are printed; without input each takes its default button.
   ConsoleDisplay display(stderr);
-  SetMessageDisplay(&display);
-  SetTraceRevisionProvider(&dsvp_VELAPIRevision);
-  const TraceSettings settings = ReadTraceSettings(line->settingsFile, TraceProgram::Kelpconf);
   CusrTrace trace(kKelpconfTraceVariant);
+  common::ProcessContext context(
+      {.program = TraceProgram::Kelpconf, .display = &display, .revisionProvider = &dsvp_VELAPIRevision});
+  const TraceSettings settings = ReadTraceSettings(line->settingsFile, TraceProgram::Kelpconf);
   std::uint32_t ulTraceError = 0;
   if (trace.Open(settings.strDirectory, settings.strBaseName, settings.nSizeMB, settings.nGenerations,
                  &ulTraceError) == 0)
-    SetTrace(&trace, settings.ulMask);
+    context.InstallTrace(trace, settings.ulMask);
   else
     std::fprintf(stderr, "kelpctl: the trace could not be opened in %s: 0x%08x (going on without it)\n",
                  settings.strDirectory.c_str(), ulTraceError);
@@ -63,8 +62,5 @@ int main(int argc, char** argv) {
       case Command::Help: break;
     }
   }
-  SetTrace(nullptr, 0);
-  SetMessageDisplay(nullptr);
-  trace.Close();
   return status;
 }

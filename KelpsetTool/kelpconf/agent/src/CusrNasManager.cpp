@@ -20,6 +20,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TraceLine.h"
 #include "plat/Clock.h"
 
 using namespace agent;
@@ -35,28 +36,10 @@ constexpr std::uint32_t kMsgTimeout = msg::kTimeout;
 std::mutex g_nameMutex;
 std::function<std::string(std::uint32_t)> g_nameProvider;
 
-const char* TagOf(std::uint32_t ulLevel) {
-  switch (ulLevel) {
-    case TRC_FATAL:
-      return "fatal";
-    case TRC_ERROR:
-      return "error";
-    case TRC_WARN:
-      return "warn_";
-    case TRC_INFO:
-      return "info_";
-    default:
-      return "debug";
-  }
-}
-
-void TraceAt(std::uint32_t ulLevel, const std::string& text) {
-  if (const std::uint32_t pass = ulLevel & GetTraceMask()) WriteTraceLine(text, TagOf(ulLevel), pass);
-}
 
 void Fail(bool bQuiet, const std::string& text, std::uint32_t ulMessageId, const std::string& argument) {
-  TraceAt(TRC_ERROR, text);
-  if (!bQuiet) TraceAt(TRC_ERROR, ShowMessage(ulMessageId, argument));
+  common::TraceLine(TRC_ERROR, text);
+  if (!bQuiet) common::TraceLine(TRC_ERROR, ShowMessage(ulMessageId, argument));
 }
 
 // A socket closed on scope exit unless released.
@@ -345,7 +328,7 @@ std::uint32_t CusrNasManager::ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsg
     Fail(bQuiet, TraceFmt("Invalid Data size : %zu", pBody->size()), kMsgCommunication, kCodeProtocol);
     return kResultProtocol;
   }
-  TraceAt(TRC_INFO, TraceFmt("DataType = 0x%08x, Result = 0x%08x", pPrefix->dataType, pPrefix->result));
+  common::TraceLineFmt(TRC_INFO, "DataType = 0x%08x, Result = 0x%08x", pPrefix->dataType, pPrefix->result);
   return kResultOk;
 }
 
@@ -376,7 +359,7 @@ std::uint32_t CusrNasManager::RecvReplyHeader(int nSocket, Exchange id, std::uin
       ulResult != kResultOk)
     return ulResult;
   *pulMsgSize = header.msgSize;
-  TraceAt(TRC_INFO, TraceFmt("MsgType = 0x%08x, MsgSize = %u", header.msgType, header.msgSize));
+  common::TraceLineFmt(TRC_INFO, "MsgType = 0x%08x, MsgSize = %u", header.msgType, header.msgSize);
   return kResultOk;
 }
 
@@ -407,17 +390,17 @@ std::uint32_t CusrNasManager::SendRequest(int nSocket, const std::vector<std::ui
   if (TraceOn(TRC_DEBUG)) {
     ReplyHeader header;
     DecodeHeader(request, &header);
-    if (header.msgSize >= 8) TraceAt(TRC_DEBUG, TraceFmt("DataSize = %u", header.msgSize - 8));
-    TraceAt(TRC_DEBUG, TraceFmt("MsgSize = %u", header.msgSize));
-    TraceAt(TRC_DEBUG, TraceFmt("SendSize = %zu", request.size()));
+    if (header.msgSize >= 8) common::TraceLineFmt(TRC_DEBUG, "DataSize = %u", header.msgSize - 8);
+    common::TraceLineFmt(TRC_DEBUG, "MsgSize = %u", header.msgSize);
+    common::TraceLineFmt(TRC_DEBUG, "SendSize = %zu", request.size());
   }
   return bQuiet ? SendMessageEx(nSocket, request.data(), request.size())
                 : SendMessage(nSocket, request.data(), request.size());
 }
 
 std::uint32_t CusrNasManager::ProtocolError(const char* pszTrace) {
-  if (pszTrace != nullptr) TraceAt(TRC_ERROR, pszTrace);
-  TraceAt(TRC_ERROR, ShowMessage(kMsgCommunication, kCodeProtocol));
+  if (pszTrace != nullptr) common::TraceLine(TRC_ERROR, pszTrace);
+  common::TraceLine(TRC_ERROR, ShowMessage(kMsgCommunication, kCodeProtocol));
   return kResultProtocol;
 }
 
@@ -428,5 +411,5 @@ void CusrNasManager::ShowAgentError(std::uint32_t ulCode) {
 }
 
 void CusrNasManager::ShowAndTrace(std::uint32_t ulMessageId, const std::string& strArgument, std::uint32_t ulLevel) {
-  TraceAt(ulLevel, ShowMessage(ulMessageId, strArgument));
+  common::TraceLine(ulLevel, ShowMessage(ulMessageId, strArgument));
 }

@@ -8,6 +8,7 @@
 
 #include "agent/AgentWire.h"
 #include "common/CusrTraceScope.h"
+#include "common/TraceLine.h"
 #include "common/VFormat.h"
 
 namespace agent {
@@ -51,16 +52,14 @@ std::optional<Item> ParseItem(std::string_view format, std::size_t pos) {
 }
 
 void TraceItem(const Item& item, std::size_t offset) {
-  if (!TraceOn(TRC_DEBUG)) return;
-  const std::string text = item.width ? TraceFmt("S(%zu) at %zu", *item.width, offset)
-                                      : TraceFmt("%c at %zu", item.letter, offset);
-  WriteTraceLine(text, "debug", TRC_DEBUG & GetTraceMask());
+  if (item.width)
+    common::TraceLineFmt(TRC_DEBUG, "S(%zu) at %zu", *item.width, offset);
+  else
+    common::TraceLineFmt(TRC_DEBUG, "%c at %zu", item.letter, offset);
 }
 
 void TraceUnknown(std::string_view format) {
-  if (TraceOn(TRC_ERROR))
-    WriteTraceLine(TraceFmt("Unknown format : %.*s", static_cast<int>(format.size()), format.data()), "error",
-                   TRC_ERROR & GetTraceMask());
+  common::TraceLineFmt(TRC_ERROR, "Unknown format : %.*s", static_cast<int>(format.size()), format.data());
 }
 
 void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value, std::size_t width) {
@@ -125,7 +124,7 @@ std::size_t Pack(std::vector<std::uint8_t>& out, std::string_view format, std::i
     pos = item->next;
   }
   const std::size_t produced = out.size() - start;
-  if (TraceOn(TRC_DETAIL)) WriteTraceLine(TraceFmt("%zu byte is packed", produced), "debug", TRC_DETAIL & GetTraceMask());
+  common::TraceLineFmt(TRC_DETAIL, "%zu byte is packed", produced);
   return produced;
 }
 

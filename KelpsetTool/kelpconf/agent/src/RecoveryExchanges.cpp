@@ -8,6 +8,7 @@
 #include "agent/RecoveryCodec.h"
 #include "common/CusrTraceScope.h"
 #include "common/Messages.h"
+#include "common/TraceLine.h"
 
 using namespace agent;
 
@@ -81,9 +82,8 @@ std::uint32_t CusrNasManager::ReplyLuBackupInfo(int nSocket, Exchange id, LuBack
     return ulResult;
   if (const Decode status = DecodeLuBackupInfo(data, pInfo); status != Decode::Ok)
     return ProtocolError(TraceFmt("Invalid backup information : %s", ToText(status)).c_str());
-  WriteTraceLine(TraceFmt("Data Size = 0x%08x, Backup Status = 0x%08x, Date = %s", pInfo->ulDataSize,
-                          pInfo->ulBackupStatus, pInfo->strDate.c_str()),
-                 "info_", TRC_INFO & GetTraceMask());
+  common::TraceLineFmt(TRC_INFO, "Data Size = 0x%08x, Backup Status = 0x%08x, Date = %s", pInfo->ulDataSize,
+                       pInfo->ulBackupStatus, pInfo->strDate.c_str());
   return kResultOk;
 }
 

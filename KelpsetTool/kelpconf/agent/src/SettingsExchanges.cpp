@@ -10,6 +10,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TraceLine.h"
 #include "plat/Version.h"
 
 using namespace agent;
@@ -18,21 +19,13 @@ namespace {
 
 constexpr const char* kClass = "CusrNasManager";
 
-void TraceError(const std::string& text) {
-  if (TraceOn(TRC_ERROR)) WriteTraceLine(text, "error", TRC_ERROR & GetTraceMask());
-}
-
-void TraceInfo(const std::string& text) {
-  if (TraceOn(TRC_INFO)) WriteTraceLine(text, "info_", TRC_INFO & GetTraceMask());
-}
-
 void Show(std::uint32_t ulMessageId, const std::string& strArgument) {
-  TraceError(ShowMessage(ulMessageId, strArgument));
+  common::TraceLine(TRC_ERROR, ShowMessage(ulMessageId, strArgument));
 }
 
 // An information reply carrying an agent error: the code's message, result 6.
 std::uint32_t InfoError(std::uint32_t ulCode, const char* pszTrace) {
-  TraceError(pszTrace);
+  common::TraceLine(TRC_ERROR, pszTrace);
   CusrNasManager::ShowAgentError(ulCode);
   return kResultAgentInfo;
 }
@@ -53,14 +46,14 @@ CodeScope ScopeOf(Exchange id) {
 // is the operation's result, except for a route that was not there to delete (10).
 std::uint32_t SettingError(Exchange id, std::uint32_t ulCode) {
   if (id == Exchange::NetworkSetting0301 && ulCode == kAgentNotChanged) {
-    TraceInfo("Network Information is not changed.");
+    common::TraceLine(TRC_INFO, "Network Information is not changed.");
     return ulCode;
   }
   if (id == Exchange::RoutingDelete && FindAgentCode(CodeScope::RoutingDelete, ulCode) != nullptr) {
-    TraceError("Error Code: " + CodeText(ulCode));
+    common::TraceLine(TRC_ERROR, "Error Code: " + CodeText(ulCode));
     return kResultRouteNotFound;
   }
-  TraceError("Error Code: " + CodeText(ulCode));
+  common::TraceLine(TRC_ERROR, "Error Code: " + CodeText(ulCode));
   Show(AgentCodeMessage(ScopeOf(id), ulCode), SettingErrorArgument(id, ulCode));
   return ulCode;
 }
@@ -265,7 +258,7 @@ std::uint32_t CusrNasManager::ReplyRoutingInfo(int nSocket, std::vector<RouteTex
     trace.Info("MSS = " + route[kRouteMss], TRC_INFO);
   }
   if (status == Decode::BadFlag) {
-    TraceError(strError);
+    common::TraceLine(TRC_ERROR, strError);
     Show(msg::kNasManagerError, CodeText(kResultBadRouteFlag));
     return kResultBadRouteFlag;
   }
