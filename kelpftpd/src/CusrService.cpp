@@ -11,11 +11,11 @@
 
 #include "CusrClient.h"
 #include "CusrSession.h"
-#include "UniqueFd.h"
 #include "common/CusrTraceScope.h"
 #include "kelpftp/FtpProtocol.h"
 #include "plat/Paths.h"
 #include "plat/Profile.h"
+#include "plat/Socket.h"
 
 namespace fs = std::filesystem;
 using namespace kelpftp;
@@ -122,7 +122,7 @@ std::optional<fs::path> CusrService::IsExistFile(std::string_view name) {
 
 std::uint32_t CusrService::GetFileSize(const fs::path& path, std::uint32_t& size) {
   CusrTraceScope scope("CusrService", "GetFileSize", TRC_FUNC);
-  const UniqueFd fd(OpenForReading(path));
+  const plat::UniqueFd fd(OpenForReading(path));
   struct stat st {};
   if (!fd || ::fstat(fd.Get(), &st) != 0) return FileError(scope, errno, path, false);
   if (!S_ISREG(st.st_mode)) return FileError(scope, EISDIR, path, false);
@@ -145,7 +145,7 @@ std::uint32_t CusrService::GetFileData(const fs::path& path, std::uint32_t offse
     scope.Error(TraceFmt("malloc() : size = %d", static_cast<int>(size)), TRC_ERROR);
     return kNoMemory;
   }
-  UniqueFd fd(OpenForReading(path));
+  plat::UniqueFd fd(OpenForReading(path));
   struct stat st {};
   if (!fd || ::fstat(fd.Get(), &st) != 0) return FileError(scope, errno, path, true);
   if (!S_ISREG(st.st_mode)) return FileError(scope, EISDIR, path, true);
