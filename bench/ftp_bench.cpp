@@ -3,9 +3,6 @@
 // reading the whole file once. Baseline: the loopback limit measured with iperf3 in the same run
 // (1 MiB writes, 16 streams in two processes). Prints aggregate MB/s, the server's CPU-seconds
 // per GB, its peak memory, and each ratio to the limit.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,6 +22,7 @@
 #include "mkmedia/MediaWriter.h"
 #include "plat/NamedMutex.h"
 #include "plat/Process.h"
+#include "plat/Socket.h"
 #include "plat/SyncPipe.h"
 
 namespace fs = std::filesystem;
@@ -48,20 +46,6 @@ double Seconds(WallClock::time_point start) { return std::chrono::duration<doubl
 
 std::string BlockText(std::uint32_t block) {
   return block >= (1u << 20) ? std::to_string(block >> 20) + " MiB" : std::to_string(block >> 10) + " KiB";
-}
-
-std::uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  std::uint16_t port = 0;
-  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
-    port = ntohs(sa.sin_port);
-  if (fd >= 0) ::close(fd);
-  return port;
 }
 
 // utime + stime of a process, in seconds.
@@ -111,7 +95,7 @@ double IperfMBps(const std::string& json) {
 
 // The loopback limit: two iperf3 client processes of 8 streams each, 1 MiB writes.
 std::optional<double> LoopbackLimit() {
-  std::uint16_t ports[2] = {FreePort(), FreePort()};
+  std::uint16_t ports[2] = {plat::FreeLoopbackPort(), plat::FreeLoopbackPort()};
   if (ports[1] == ports[0]) ports[1] = static_cast<std::uint16_t>(ports[0] + 1);
   plat::Process servers[2];
   for (int i = 0; i < 2; ++i)
@@ -173,7 +157,7 @@ class Bench {
 
   Result Run(int clients, std::uint32_t block) {
     Result result{clients, block};
-    const std::uint16_t port = FreePort();
+    const std::uint16_t port = plat::FreeLoopbackPort();
     const fs::path settings = m_work / "kelpconf.ini";
     std::ofstream(settings) << "[FtpService]\nPort=" << port << "\nTraceDir=" << (m_work / "trace").string()
                             << "\nTraceLevel=normal\n";

@@ -21,6 +21,7 @@
 #include "plat/Clock.h"
 #include "plat/NamedMutex.h"
 #include "plat/Paths.h"
+#include "plat/Socket.h"
 
 namespace corvid::detail {
 namespace {
@@ -31,29 +32,6 @@ constexpr const char* kSpecFile = "unit.ini";
 constexpr const char* kStateFile = "state.ini";
 constexpr std::size_t kDumpFileSize = 64 * 1024;
 constexpr std::size_t kCacheLimit = 64;
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_fd = other.m_fd;
-      other.m_fd = -1;
-    }
-    return *this;
-  }
-  int get() const { return m_fd; }
-  void Reset() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-  }
-
- private:
-  int m_fd;
-};
 
 struct FileStamp {
   dev_t dev = 0;
@@ -70,7 +48,7 @@ FileStamp StampOf(const struct stat& st) {
 
 // A file as last read or written by this process, held open so that its inode stays its own.
 struct PinnedFile {
-  UniqueFd fd;
+  plat::UniqueFd fd;
   std::optional<FileStamp> stamp;
   void Drop() {
     fd.Reset();
@@ -98,9 +76,9 @@ bool WriteAll(int fd, std::string_view data) {
 // new file (open) and its stamp when given.
 bool WriteAtomically(const fs::path& file, std::string_view content, PinnedFile* pinned = nullptr) {
   const fs::path temp = file.string() + ".tmp";
-  UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  plat::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   struct stat st {};
-  if (fd.get() < 0 || !WriteAll(fd.get(), content) || ::fstat(fd.get(), &st) != 0 ||
+  if (!fd || !WriteAll(fd.Get(), content) || ::fstat(fd.Get(), &st) != 0 ||
       ::rename(temp.c_str(), file.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
@@ -114,13 +92,13 @@ bool WriteAtomically(const fs::path& file, std::string_view content, PinnedFile*
 
 // Reads a whole file into *pText; the open file and its stamp go to *pinned.
 bool ReadPinned(const fs::path& file, std::string* pText, PinnedFile* pinned) {
-  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  plat::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return false;
+  if (!fd || ::fstat(fd.Get(), &st) != 0) return false;
   std::string text(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t got = 0;
   while (got < text.size()) {
-    const ssize_t n = ::pread(fd.get(), text.data() + got, text.size() - got, static_cast<off_t>(got));
+    const ssize_t n = ::pread(fd.Get(), text.data() + got, text.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     got += static_cast<std::size_t>(n);

@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <span>
 #include <system_error>
 #include <utility>
 
 #include "SocketIo.h"
 #include "common/CusrTraceScope.h"
+#include "plat/Socket.h"
 
 using namespace kelpftp;
 
@@ -54,12 +56,13 @@ std::uint32_t CusrClient::RecvMessage(std::uint8_t* pBuffer, std::size_t length,
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      const kelpftpd::Wait wait = kelpftpd::WaitReadable(m_fd, plat::Millis(nTimeoutSeconds * 1000LL));
-      if (wait == kelpftpd::Wait::Timeout) {
+      const plat::WaitResult wait =
+          plat::WaitReadable(m_fd, plat::Clock::Now() + plat::Millis(nTimeoutSeconds * 1000LL));
+      if (wait == plat::WaitResult::Timeout) {
         scope.Error("select() timeout", TRC_ERROR);
         return kTimeout;
       }
-      if (wait == kelpftpd::Wait::Failed) {
+      if (wait == plat::WaitResult::Failed) {
         scope.Error(TraceFmt("select() code=%d", errno), TRC_ERROR);
         return kError;
       }
@@ -73,8 +76,7 @@ std::uint32_t CusrClient::RecvMessage(std::uint8_t* pBuffer, std::size_t length,
 
 std::uint32_t CusrClient::SendMessage(const std::uint8_t* pData, std::size_t length) {
   CusrTraceScope scope("CusrClient", "SendMessage", TRC_DEBUG);
-  iovec iov{const_cast<std::uint8_t*>(pData), length};
-  if (kelpftpd::SendAll(m_fd, &iov, 1)) return kOk;
+  if (plat::SendAll(m_fd, std::span(pData, length))) return kOk;
   scope.Error(TraceFmt("send() code=%d", errno), TRC_ERROR);
   return kError;
 }
@@ -121,9 +123,7 @@ std::uint32_t CusrClient::ReplyFileData(const FileBlock& block) {
   const auto head = EncodeLengthReply(block.length);
   const Trailer trailer = EncodeDataTrailer(block.length, block.more);
   const kelpftpd::Cork cork(m_fd);
-  iovec headIov{const_cast<std::uint8_t*>(head.data()), head.size()};
-  iovec trailerIov{const_cast<std::uint8_t*>(trailer.bytes.data()), trailer.size};
-  if (!kelpftpd::SendAll(m_fd, &headIov, 1)) {
+  if (!plat::SendAll(m_fd, head)) {
     scope.Error(TraceFmt("send() code=%d", errno), TRC_ERROR);
     return kError;
   }
@@ -131,7 +131,7 @@ std::uint32_t CusrClient::ReplyFileData(const FileBlock& block) {
     scope.Error(TraceFmt("sendfile() code=%d", errno), TRC_ERROR);
     return kError;
   }
-  if (!kelpftpd::SendAll(m_fd, &trailerIov, 1)) {
+  if (!plat::SendAll(m_fd, std::span(trailer.bytes.data(), trailer.size))) {
     scope.Error(TraceFmt("send() code=%d", errno), TRC_ERROR);
     return kError;
   }

@@ -9,11 +9,11 @@
 
 #include "CusrService.h"
 #include "CusrSession.h"
-#include "SocketIo.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "kelpftp/FtpProtocol.h"
+#include "plat/Socket.h"
 
 using namespace kelpftp;
 
@@ -36,7 +36,7 @@ CusrConnection::CusrConnection(CusrSession& session, CusrService& service)
 
 std::uint32_t CusrConnection::Initialize(std::uint32_t address, std::uint16_t port) {
   CusrTraceScope scope("CusrConnection", "Initialize", TRC_FUNC);
-  m_listen = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  m_listen.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!m_listen) {
     scope.Error(TraceFmt("socket code=%d", errno), TRC_ERROR);
     return kSocketError;
@@ -89,9 +89,9 @@ std::uint32_t CusrConnection::Run() {
   CusrTraceScope scope("CusrConnection", "Run", TRC_FUNC);
   if (!m_listen) return Fail(scope, "listen()", EBADF);
   for (;;) {
-    const kelpftpd::Wait wait = kelpftpd::WaitReadable(m_listen.Get(), kAcceptWait);
-    if (wait == kelpftpd::Wait::Failed) return Fail(scope, "select()", errno);
-    if (wait == kelpftpd::Wait::Timeout) {
+    const plat::WaitResult wait = plat::WaitReadable(m_listen.Get(), plat::Clock::Now() + kAcceptWait);
+    if (wait == plat::WaitResult::Failed) return Fail(scope, "select()", errno);
+    if (wait == plat::WaitResult::Timeout) {
       if (SetupToolEnded()) {
         scope.Info("kelpconf has ended", TRC_INFO);
         m_session.CloseAll();
@@ -109,7 +109,7 @@ std::uint32_t CusrConnection::Run() {
     }
     sockaddr_in peer{};
     socklen_t peerLen = sizeof peer;
-    UniqueFd fd(::accept4(m_listen.Get(), reinterpret_cast<sockaddr*>(&peer), &peerLen, SOCK_CLOEXEC));
+    plat::UniqueFd fd(::accept4(m_listen.Get(), reinterpret_cast<sockaddr*>(&peer), &peerLen, SOCK_CLOEXEC));
     if (!fd) {
       const int error = errno;
       m_session.Decrement(pClient);
@@ -123,7 +123,7 @@ std::uint32_t CusrConnection::Run() {
     // Replies are coalesced into one send each, so nothing is gained by delaying small segments.
     const int on = 1;
     ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    kelpftpd::SetSendTimeout(fd.Get(), kSendTimeout);
+    plat::SetSendTimeout(fd.Get(), kSendTimeout);
 
     const auto greeting = EncodeReply(kTypeGreeting, pClient != nullptr ? kGreetingServed : kGreetingRefused);
     if (TraceOn(TRC_DETAIL)) {
@@ -133,8 +133,7 @@ std::uint32_t CusrConnection::Run() {
       scope.Call("SendMess: Type    = " + WordText(greeting.data() + 20), TRC_DETAIL);
       scope.Call("SendMess: Status  = " + WordText(greeting.data() + 24), TRC_DETAIL);
     }
-    iovec iov{const_cast<std::uint8_t*>(greeting.data()), greeting.size()};
-    if (!kelpftpd::SendAll(fd.Get(), &iov, 1)) {
+    if (!plat::SendAll(fd.Get(), greeting)) {
       // The board is gone before its greeting: only this connection ends.
       scope.Error(TraceFmt("send() code=%d", errno), TRC_ERROR);
       m_session.Decrement(pClient);

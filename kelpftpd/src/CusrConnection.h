@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "UniqueFd.h"
 #include "plat/Clock.h"
 #include "plat/NamedMutex.h"
+#include "plat/Socket.h"
 
 class CusrService;
 class CusrSession;
@@ -41,6 +41,6 @@ class CusrConnection {
 
   CusrSession& m_session;
   CusrService& m_service;
-  UniqueFd m_listen;
+  plat::UniqueFd m_listen;
   plat::NamedMutex m_setupTool{"kelpconf"};
 };

@@ -5,17 +5,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "CusrClient.h"
 #include "CusrSession.h"
-#include "UniqueFd.h"
 #include "common/CusrTraceScope.h"
 #include "kelpftp/FtpProtocol.h"
 #include "plat/Paths.h"
 #include "plat/Profile.h"
+#include "plat/Socket.h"
 
 namespace fs = std::filesystem;
 using namespace kelpftp;
@@ -43,6 +44,15 @@ int OpenForReading(const fs::path& path) {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   } while (fd < 0 && errno == EINTR);
   return fd;
+}
+
+// Calls attempt until it succeeds, at most attempts times, pausing between tries; whether it did.
+bool Retry(int attempts, plat::Millis pause, const std::function<bool()>& attempt) {
+  for (int tried = 1;; ++tried) {
+    if (attempt()) return true;
+    if (tried == attempts) return false;
+    plat::Clock::Sleep(pause);
+  }
 }
 
 // The trace of a file error; returns kFileError.
@@ -122,7 +132,7 @@ std::optional<fs::path> CusrService::IsExistFile(std::string_view name) {
 
 std::uint32_t CusrService::GetFileSize(const fs::path& path, std::uint32_t& size) {
   CusrTraceScope scope("CusrService", "GetFileSize", TRC_FUNC);
-  const UniqueFd fd(OpenForReading(path));
+  const plat::UniqueFd fd(OpenForReading(path));
   struct stat st {};
   if (!fd || ::fstat(fd.Get(), &st) != 0) return FileError(scope, errno, path, false);
   if (!S_ISREG(st.st_mode)) return FileError(scope, EISDIR, path, false);
@@ -145,7 +155,7 @@ std::uint32_t CusrService::GetFileData(const fs::path& path, std::uint32_t offse
     scope.Error(TraceFmt("malloc() : size = %d", static_cast<int>(size)), TRC_ERROR);
     return kNoMemory;
   }
-  UniqueFd fd(OpenForReading(path));
+  plat::UniqueFd fd(OpenForReading(path));
   struct stat st {};
   if (!fd || ::fstat(fd.Get(), &st) != 0) return FileError(scope, errno, path, true);
   if (!S_ISREG(st.st_mode)) return FileError(scope, EISDIR, path, true);
@@ -184,12 +194,7 @@ void CusrService::StartService(CusrClient& client) {
       scope.Error(TraceFmt("RecvBody() : code = 0x%08x", r), TRC_ERROR);
       break;
     }
-    for (int attempt = 1; !file; ++attempt) {
-      file = IsExistFile(request.name);
-      if (file || attempt == kAttempts) break;
-      plat::Clock::Sleep(kAttemptPause);
-    }
-    if (!file) {
+    if (!file && !Retry(kAttempts, kAttemptPause, [&] { return (file = IsExistFile(request.name)).has_value(); })) {
       scope.Error(TraceFmt("IsExistFile() : %s", Printable(request.name).c_str()), TRC_ERROR);
       client.ReplyError(kTypeFileReply, kErrorFile);
       break;
@@ -199,12 +204,8 @@ void CusrService::StartService(CusrClient& client) {
     if (request.offset != kSizeRequestOffset) {
       scope.Debug("Request FTP file data", TRC_DEBUG);
       FileBlock block;
-      for (int attempt = 1;; ++attempt) {
-        r = GetFileData(*file, request.offset, request.size, block);
-        if (r == kOk || attempt == kAttempts) break;
-        plat::Clock::Sleep(kAttemptPause);
-      }
-      if (r != kOk) {
+      if (!Retry(kAttempts, kAttemptPause,
+                 [&] { return (r = GetFileData(*file, request.offset, request.size, block)) == kOk; })) {
         scope.Error(TraceFmt("GetFileData() : code = 0x%08x", r), TRC_ERROR);
         client.ReplyError(kTypeFileReply, r);
         break;
@@ -216,12 +217,7 @@ void CusrService::StartService(CusrClient& client) {
     } else {
       scope.Info("Request FTP file size", TRC_INFO);
       std::uint32_t size = 0;
-      for (int attempt = 1;; ++attempt) {
-        r = GetFileSize(*file, size);
-        if (r == kOk || attempt == kAttempts) break;
-        plat::Clock::Sleep(kAttemptPause);
-      }
-      if (r != kOk) {
+      if (!Retry(kAttempts, kAttemptPause, [&] { return (r = GetFileSize(*file, size)) == kOk; })) {
         scope.Error(TraceFmt("GetFileSize() : code = 0x%08x", r), TRC_ERROR);
         client.ReplyError(kTypeFileReply, r);
         break;

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "UniqueFd.h"
+#include "plat/Socket.h"
 
 struct FileBlock {
-  UniqueFd file;
+  plat::UniqueFd file;
   std::uint64_t offset = 0;
   std::uint32_t length = 0;
   bool more = false;  // the end flag: at least one more byte follows the block

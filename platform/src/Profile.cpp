@@ -16,34 +16,12 @@
 #include <set>
 #include <string_view>
 
+#include "plat/Socket.h"
+
 namespace plat {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-  ~UniqueFd() { Reset(-1); }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return m_fd; }
-  bool valid() const { return m_fd >= 0; }
-  void Reset(int fd) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
-  }
-  // Closes now and says whether the close succeeded (a failed close can lose written data).
-  bool Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int m_fd;
-};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -289,10 +267,10 @@ enum class ReadStatus { Ok, Missing, Failed };
 ReadStatus ReadWhole(const std::filesystem::path& file, std::string& out) {
   out.clear();
   UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+  if (!fd) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
   char chunk[8192];
   for (;;) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
     if (n == 0) return ReadStatus::Ok;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -329,18 +307,18 @@ bool ReplaceAtomically(const std::filesystem::path& file, std::string_view conte
 
   std::filesystem::path temp;
   UniqueFd fd;
-  for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+  for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
     temp = dir / (stem + std::to_string(sequence++) + ".tmp");
     fd.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.valid() && errno != EEXIST) return false;
+    if (!fd && errno != EEXIST) return false;
   }
-  if (!fd.valid()) return false;
+  if (!fd) return false;
 
   struct stat st {};
   bool ok = true;
-  if (::stat(file.c_str(), &st) == 0) ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd.get(), content) && ::fsync(fd.get()) == 0;
-  ok = fd.Close() && ok;
+  if (::stat(file.c_str(), &st) == 0) ok = ::fchmod(fd.Get(), st.st_mode & 07777) == 0;
+  ok = ok && WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0;
+  ok = ::close(fd.Release()) == 0 && ok;  // a failed close can lose written data
   ok = ok && ::rename(temp.c_str(), file.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
@@ -348,7 +326,7 @@ bool ReplaceAtomically(const std::filesystem::path& file, std::string_view conte
   }
   // Makes the rename itself durable; the new content is in place either way.
   UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd.valid()) ::fsync(dirFd.get());
+  if (dirFd) ::fsync(dirFd.Get());
   return true;
 }
 
@@ -372,8 +350,8 @@ bool Modify(const std::filesystem::path& file, Edit edit) {
   std::lock_guard<std::mutex> threadLock(InProcessLock(file));
   const std::string lockPath = file.string() + ".lock";
   UniqueFd lockFd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (!lockFd.valid()) return false;
-  while (::flock(lockFd.get(), LOCK_EX) != 0)
+  if (!lockFd) return false;
+  while (::flock(lockFd.Get(), LOCK_EX) != 0)
     if (errno != EINTR) return false;
 
   std::string content;

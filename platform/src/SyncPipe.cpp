@@ -18,11 +18,6 @@ namespace {
 
 constexpr int kBacklog = 4;
 
-void CloseFd(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
-
 bool Readable(int fd) {
   pollfd entry{fd, POLLIN, 0};
   return ::poll(&entry, 1, 0) > 0;
@@ -72,7 +67,7 @@ PipeStatus SyncPipe::Fail(PipeStatus status, std::string what, int error) {
 }
 
 PipeStatus SyncPipe::Locate(std::string_view name) {
-  if (m_peerFd >= 0 || m_listenFd >= 0)
+  if (m_peerFd || m_listenFd)
     return Fail(PipeStatus::Failed, "pipe '" + m_path.string() + "' is already open");
   std::error_code ec;
   const std::filesystem::path dir = RuntimeDir(ec);
@@ -87,11 +82,11 @@ PipeStatus SyncPipe::Locate(std::string_view name) {
 PipeStatus SyncPipe::Create(std::string_view name) {
   if (const PipeStatus located = Locate(name); located != PipeStatus::Ok) return located;
   const std::string lockFile = m_path.string() + ".pipelock";
-  m_lockFd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (m_lockFd < 0) return Fail(PipeStatus::Failed, "cannot open '" + lockFile + "'", errno);
-  if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+  m_lockFd.Reset(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!m_lockFd) return Fail(PipeStatus::Failed, "cannot open '" + lockFile + "'", errno);
+  if (::flock(m_lockFd.Get(), LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
-    CloseFd(m_lockFd);
+    m_lockFd.Reset();
     if (error == EWOULDBLOCK)
       return Fail(PipeStatus::InUse, "another server holds pipe '" + m_path.string() + "'");
     return Fail(PipeStatus::Failed, "cannot lock '" + lockFile + "'", error);
@@ -99,14 +94,14 @@ PipeStatus SyncPipe::Create(std::string_view name) {
   // Holding the name, any socket file left here belongs to a server that died.
   if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
     const int error = errno;
-    CloseFd(m_lockFd);
+    m_lockFd.Reset();
     return Fail(PipeStatus::Failed, "cannot remove stale '" + m_path.string() + "'", error);
   }
-  m_listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  m_listenFd.Reset(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
   const sockaddr_un address = AddressOf(m_path);
-  if (m_listenFd < 0 ||
-      ::bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(m_listenFd, kBacklog) != 0) {
+  if (!m_listenFd ||
+      ::bind(m_listenFd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(m_listenFd.Get(), kBacklog) != 0) {
     const int error = errno;
     Close();
     return Fail(PipeStatus::Failed, "cannot create pipe '" + m_path.string() + "'", error);
@@ -115,30 +110,30 @@ PipeStatus SyncPipe::Create(std::string_view name) {
 }
 
 PipeStatus SyncPipe::Accept(std::optional<Millis> timeout) {
-  if (m_listenFd < 0) return Fail(PipeStatus::Failed, "pipe not created");
-  CloseFd(m_peerFd);
-  if (!WaitReadable(m_listenFd, timeout))
+  if (!m_listenFd) return Fail(PipeStatus::Failed, "pipe not created");
+  m_peerFd.Reset();
+  if (!WaitReadable(m_listenFd.Get(), timeout))
     return Fail(PipeStatus::Timeout, "no client connected in time");
   do {
-    m_peerFd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-  } while (m_peerFd < 0 && errno == EINTR);
-  if (m_peerFd < 0)
+    m_peerFd.Reset(::accept4(m_listenFd.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+  } while (!m_peerFd && errno == EINTR);
+  if (!m_peerFd)
     return Fail(PipeStatus::Failed, "accept on '" + m_path.string() + "' failed", errno);
   return PipeStatus::Ok;
 }
 
 PipeStatus SyncPipe::Connect(std::string_view name) {
   if (const PipeStatus located = Locate(name); located != PipeStatus::Ok) return located;
-  m_peerFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (m_peerFd < 0) return Fail(PipeStatus::Failed, "cannot create socket", errno);
+  m_peerFd.Reset(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+  if (!m_peerFd) return Fail(PipeStatus::Failed, "cannot create socket", errno);
   const sockaddr_un address = AddressOf(m_path);
   int rc;
   do {
-    rc = ::connect(m_peerFd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    rc = ::connect(m_peerFd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) {
     const int error = errno;
-    CloseFd(m_peerFd);
+    m_peerFd.Reset();
     const bool absent = error == ENOENT || error == ECONNREFUSED;
     return Fail(absent ? PipeStatus::NoServer : PipeStatus::Failed,
                 "cannot connect to '" + m_path.string() + "'", error);
@@ -147,12 +142,12 @@ PipeStatus SyncPipe::Connect(std::string_view name) {
 }
 
 PipeStatus SyncPipe::Write(std::string_view message) {
-  if (m_peerFd < 0) return Fail(PipeStatus::Failed, "pipe not connected");
+  if (!m_peerFd) return Fail(PipeStatus::Failed, "pipe not connected");
   // A zero-length message would read as the peer closing.
   if (message.empty()) return Fail(PipeStatus::Failed, "empty message");
   ssize_t n;
   do {
-    n = ::send(m_peerFd, message.data(), message.size(), MSG_NOSIGNAL);
+    n = ::send(m_peerFd.Get(), message.data(), message.size(), MSG_NOSIGNAL);
   } while (n < 0 && errno == EINTR);
   if (n < 0) {
     const int error = errno;
@@ -166,8 +161,8 @@ PipeStatus SyncPipe::Write(std::string_view message) {
 PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes,
                           std::optional<Millis> timeout) {
   message.clear();
-  if (m_peerFd < 0) return Fail(PipeStatus::Failed, "pipe not connected");
-  if (!WaitReadable(m_peerFd, timeout)) return Fail(PipeStatus::Timeout, "no message in time");
+  if (!m_peerFd) return Fail(PipeStatus::Failed, "pipe not connected");
+  if (!WaitReadable(m_peerFd.Get(), timeout)) return Fail(PipeStatus::Timeout, "no message in time");
   std::string buffer(maxBytes, '\0');
   iovec part{buffer.data(), buffer.size()};
   msghdr header{};
@@ -175,7 +170,7 @@ PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes,
   header.msg_iovlen = 1;
   ssize_t n;
   do {
-    n = ::recvmsg(m_peerFd, &header, 0);
+    n = ::recvmsg(m_peerFd.Get(), &header, 0);
   } while (n < 0 && errno == EINTR);
   if (n < 0) {
     const int error = errno;
@@ -191,13 +186,13 @@ PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes,
 }
 
 void SyncPipe::Close() {
-  CloseFd(m_peerFd);
-  if (m_listenFd >= 0) {
+  m_peerFd.Reset();
+  if (m_listenFd) {
     // Remove the file while still holding the name, so a new server never sees it half gone.
     ::unlink(m_path.c_str());
-    CloseFd(m_listenFd);
+    m_listenFd.Reset();
   }
-  CloseFd(m_lockFd);
+  m_lockFd.Reset();
 }
 
 }  // namespace plat

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <span>
 #include <stdexcept>
 
 #include "agent/AgentWire.h"
@@ -21,25 +23,10 @@ namespace kelptest {
 namespace {
 
 // Waits until fd is readable or the stop pipe fires; false on stop.
-bool WaitReadable(int fd, int stopFd) {
-  pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-  for (;;) {
-    const int n = ::poll(fds, 2, -1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 || (fds[1].revents != 0)) return false;
-    if (fds[0].revents != 0) return true;
-  }
-}
+bool WaitReadable(int fd, int stopFd) { return plat::WaitReadable(fd, plat::kNoDeadline, stopFd) == plat::WaitResult::Ready; }
 
-bool ReadExact(int fd, int stopFd, std::uint8_t* p, std::size_t n) {
-  while (n > 0) {
-    if (!WaitReadable(fd, stopFd)) return false;
-    const ssize_t got = ::recv(fd, p, n, 0);
-    if (got <= 0) return false;
-    p += got;
-    n -= static_cast<std::size_t>(got);
-  }
-  return true;
+bool ReadExact(int fd, int stopFd, std::span<std::uint8_t> out) {
+  return plat::ReadExactly(fd, out, plat::kNoDeadline, stopFd) == plat::ReadResult::Complete;
 }
 
 std::uint32_t Be32(const std::uint8_t* p) {
@@ -48,27 +35,26 @@ std::uint32_t Be32(const std::uint8_t* p) {
 
 }  // namespace
 
-CraftedAgent::CraftedAgent() {
-  m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+CraftedAgent::CraftedAgent() : m_listen(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof addr;
-  if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(m_listenFd, 16) != 0 || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-      ::pipe2(m_wakeFd, O_CLOEXEC) != 0)
+  int stop[2] = {-1, -1};
+  if (!m_listen || ::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(m_listen.Get(), 16) != 0 ||
+      ::getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0 || ::pipe2(stop, O_CLOEXEC) != 0)
     throw std::runtime_error("CraftedAgent: cannot listen on 127.0.0.1");
+  m_stopRead.Reset(stop[0]);
+  m_stopWrite.Reset(stop[1]);
   m_port = ntohs(addr.sin_port);
   m_thread = std::thread([this] { Serve(); });
 }
 
 CraftedAgent::~CraftedAgent() {
   const char stop = 1;
-  (void)!::write(m_wakeFd[1], &stop, 1);
+  (void)!::write(m_stopWrite.Get(), &stop, 1);
   m_thread.join();
-  ::close(m_listenFd);
-  ::close(m_wakeFd[0]);
-  ::close(m_wakeFd[1]);
 }
 
 void CraftedAgent::Push(Reply reply) {
@@ -89,9 +75,9 @@ std::size_t CraftedAgent::Connections() const {
 
 void CraftedAgent::Serve() {
   for (;;) {
-    if (!WaitReadable(m_listenFd, m_wakeFd[0])) return;
-    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    if (!WaitReadable(m_listen.Get(), m_stopRead.Get())) return;
+    const plat::UniqueFd fd(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!fd) continue;
     Reply reply;
     {
       std::lock_guard lock(m_mutex);
@@ -101,20 +87,19 @@ void CraftedAgent::Serve() {
         m_replies.pop_front();
       }
     }
-    Answer(fd, reply);
-    ::close(fd);
+    Answer(fd.Get(), reply);
   }
 }
 
 void CraftedAgent::Answer(int fd, const Reply& reply) {
   if (reply.readRequest) {
     std::vector<std::uint8_t> request(agent::kHeaderSize);
-    bool ok = ReadExact(fd, m_wakeFd[0], request.data(), request.size());
+    bool ok = ReadExact(fd, m_stopRead.Get(), request);
     if (ok) {
       const std::uint32_t msgSize = Be32(request.data() + 24);
       if (msgSize <= (1u << 20)) {
         request.resize(agent::kHeaderSize + msgSize);
-        ok = ReadExact(fd, m_wakeFd[0], request.data() + agent::kHeaderSize, msgSize);
+        ok = ReadExact(fd, m_stopRead.Get(), std::span(request).subspan(agent::kHeaderSize));
       }
     }
     if (!ok) request.clear();
@@ -125,15 +110,15 @@ void CraftedAgent::Answer(int fd, const Reply& reply) {
   const std::size_t chunk = reply.chunkSize == 0 ? reply.bytes.size() : reply.chunkSize;
   for (std::size_t off = 0; off < reply.bytes.size(); off += chunk) {
     if (reply.gap.count() > 0) {
-      pollfd stop{m_wakeFd[0], POLLIN, 0};
+      pollfd stop{m_stopRead.Get(), POLLIN, 0};
       if (::poll(&stop, 1, static_cast<int>(reply.gap.count())) != 0) return;
     }
     const std::size_t n = std::min(chunk, reply.bytes.size() - off);
-    if (::send(fd, reply.bytes.data() + off, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) return;
+    if (!plat::SendAll(fd, std::span(reply.bytes).subspan(off, n))) return;
   }
   if (reply.hangAfter) {
     std::uint8_t sink[256];
-    while (WaitReadable(fd, m_wakeFd[0]) && ::recv(fd, sink, sizeof sink, 0) > 0) {
+    while (WaitReadable(fd, m_stopRead.Get()) && ::recv(fd, sink, sizeof sink, 0) > 0) {
     }
   }
 }

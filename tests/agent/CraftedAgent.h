@@ -23,6 +23,7 @@
 #include "common/MemoryTraceSink.h"
 #include "common/ProcessContext.h"
 #include "common/RecordingDisplay.h"
+#include "plat/Socket.h"
 
 namespace kelptest {
 
@@ -56,8 +57,9 @@ class CraftedAgent {
   void Serve();
   void Answer(int fd, const Reply& reply);
 
-  int m_listenFd = -1;
-  int m_wakeFd[2] = {-1, -1};
+  plat::UniqueFd m_listen;
+  plat::UniqueFd m_stopRead;  // readable once the destructor asks the thread to end
+  plat::UniqueFd m_stopWrite;
   std::uint16_t m_port = 0;
   mutable std::mutex m_mutex;
   std::condition_variable m_cv;

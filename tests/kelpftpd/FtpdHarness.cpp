@@ -3,9 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -13,6 +11,7 @@
 
 #include "plat/Paths.h"
 #include "plat/Profile.h"
+#include "plat/Socket.h"
 #include "plat/SyncPipe.h"
 
 namespace fs = std::filesystem;
@@ -30,9 +29,10 @@ std::vector<std::string> Octets(const std::string& address) {
   return octets;
 }
 
-int RemainingMs(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+// The harness bounds its waits in real time; the socket toolkit waits on logical time, which a
+// test may have scaled.
+plat::TimePoint RealDeadline(int timeoutMs) {
+  return plat::Clock::Now() + plat::Millis(static_cast<plat::Millis::rep>(timeoutMs / plat::Clock::TimeScale()));
 }
 
 }  // namespace
@@ -116,66 +116,36 @@ std::string FtpdHarness::TraceText() const {
 std::string FtpdHarness::StderrText() const { return kelptest::ReadFile(m_work.path() / "stderr.txt"); }
 
 std::uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  std::uint16_t port = 0;
-  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
-    port = ntohs(sa.sin_port);
-  if (fd >= 0) ::close(fd);
+  const std::uint16_t port = plat::FreeLoopbackPort();
   EXPECT_NE(port, 0);
   return port;
 }
 
 RawConnection::RawConnection() : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
 
-RawConnection::~RawConnection() {
-  if (m_fd >= 0) ::close(m_fd);
-}
-
 bool RawConnection::Connect(const std::string& address, std::uint16_t port) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(port);
-  return m_fd >= 0 && ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr) == 1 &&
-         ::connect(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+  return m_fd && ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr) == 1 &&
+         ::connect(m_fd.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
-bool RawConnection::Send(const std::vector<std::uint8_t>& bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    sent += static_cast<std::size_t>(n);
-  }
-  return true;
-}
+bool RawConnection::Send(const std::vector<std::uint8_t>& bytes) { return plat::SendAll(m_fd.Get(), bytes); }
 
 std::optional<std::vector<std::uint8_t>> RawConnection::Read(std::size_t n, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   std::vector<std::uint8_t> bytes(n);
-  std::size_t got = 0;
-  while (got < n) {
-    pollfd pfd{m_fd, POLLIN, 0};
-    if (::poll(&pfd, 1, RemainingMs(deadline)) <= 0) return std::nullopt;
-    const ssize_t r = ::recv(m_fd, bytes.data() + got, n - got, 0);
-    if (r <= 0) return std::nullopt;
-    got += static_cast<std::size_t>(r);
-  }
+  if (plat::ReadExactly(m_fd.Get(), bytes, RealDeadline(timeoutMs)) != plat::ReadResult::Complete) return std::nullopt;
   return bytes;
 }
 
 std::optional<std::vector<std::uint8_t>> RawConnection::ReadToClose(int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const plat::TimePoint deadline = RealDeadline(timeoutMs);
   std::vector<std::uint8_t> bytes;
   for (;;) {
-    pollfd pfd{m_fd, POLLIN, 0};
-    if (::poll(&pfd, 1, RemainingMs(deadline)) <= 0) return std::nullopt;
+    if (plat::WaitReadable(m_fd.Get(), deadline) != plat::WaitResult::Ready) return std::nullopt;
     std::uint8_t chunk[4096];
-    const ssize_t r = ::recv(m_fd, chunk, sizeof chunk, 0);
+    const ssize_t r = ::recv(m_fd.Get(), chunk, sizeof chunk, 0);
     if (r < 0 && errno == ECONNRESET) return bytes;
     if (r < 0) return std::nullopt;
     if (r == 0) return bytes;

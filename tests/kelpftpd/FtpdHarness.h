@@ -15,6 +15,7 @@
 #include "kelpftp/FtpClient.h"
 #include "plat/NamedMutex.h"
 #include "plat/Process.h"
+#include "plat/Socket.h"
 
 namespace ftptest {
 
@@ -84,10 +85,6 @@ std::uint16_t FreePort();
 // socket exists from construction, so options can be set before Connect.
 class RawConnection {
  public:
-  ~RawConnection();
-  RawConnection(const RawConnection&) = delete;
-  RawConnection& operator=(const RawConnection&) = delete;
-
   RawConnection();
   bool Connect(const std::string& address, std::uint16_t port);
   bool Send(const std::vector<std::uint8_t>& bytes);
@@ -95,10 +92,10 @@ class RawConnection {
   std::optional<std::vector<std::uint8_t>> Read(std::size_t n, int timeoutMs = 10000);
   // Everything until the peer closes; nothing when it stays open for timeoutMs.
   std::optional<std::vector<std::uint8_t>> ReadToClose(int timeoutMs = 10000);
-  int fd() const { return m_fd; }
+  int fd() const { return m_fd.Get(); }
 
  private:
-  int m_fd = -1;
+  plat::UniqueFd m_fd;
 };
 
 // Wire building blocks, written out by hand so that the tests do not rely on the encoders.

@@ -6,32 +6,15 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <climits>
 #include <cstdio>
 #include <system_error>
 #include <utility>
 
 namespace kelpftp {
 namespace {
-
-timeval RealTimeval(plat::Millis logical) {
-  const auto real = std::chrono::ceil<std::chrono::microseconds>(plat::Clock::ToReal(logical));
-  timeval tv{};
-  tv.tv_sec = static_cast<time_t>(real.count() / 1000000);
-  tv.tv_usec = static_cast<suseconds_t>(real.count() % 1000000);
-  return tv;
-}
-
-int RealPollMillis(plat::Millis logical) {
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(plat::Clock::ToReal(logical)).count();
-  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
 
 // strerror is not safe from several threads; clients run on many.
 std::string ErrorText(int error) { return std::generic_category().message(error); }
@@ -63,7 +46,7 @@ const char* ToText(ClientStatus status) {
 FtpClient::~FtpClient() { Close(); }
 
 FtpClient::FtpClient(FtpClient&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
+    : m_fd(std::move(other.m_fd)),
       m_timeout(other.m_timeout),
       m_errorStatus(other.m_errorStatus),
       m_error(std::move(other.m_error)) {}
@@ -71,7 +54,7 @@ FtpClient::FtpClient(FtpClient&& other) noexcept
 FtpClient& FtpClient::operator=(FtpClient&& other) noexcept {
   if (this != &other) {
     Close();
-    m_fd = std::exchange(other.m_fd, -1);
+    m_fd = std::move(other.m_fd);
     m_timeout = other.m_timeout;
     m_errorStatus = other.m_errorStatus;
     m_error = std::move(other.m_error);
@@ -79,10 +62,7 @@ FtpClient& FtpClient::operator=(FtpClient&& other) noexcept {
   return *this;
 }
 
-void FtpClient::Close() {
-  if (m_fd >= 0) ::close(m_fd);
-  m_fd = -1;
-}
+void FtpClient::Close() { m_fd.Reset(); }
 
 ClientStatus FtpClient::Fail(ClientStatus status, std::string what) {
   m_error = std::move(what);
@@ -100,28 +80,23 @@ ClientStatus FtpClient::Connect(const std::string& address, std::uint16_t port, 
   if (::inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1)
     return Fail(ClientStatus::ConnectFailed, "not an IPv4 address: " + address);
 
-  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (m_fd < 0) return Fail(ClientStatus::IoError, std::string("socket: ") + ErrorText(errno));
-  if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+  m_fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!m_fd) return Fail(ClientStatus::IoError, std::string("socket: ") + ErrorText(errno));
+  if (::connect(m_fd.Get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
     if (errno != EINPROGRESS) return Fail(ClientStatus::ConnectFailed, std::string("connect: ") + ErrorText(errno));
-    pollfd pfd{m_fd, POLLOUT, 0};
-    int n;
-    do {
-      n = ::poll(&pfd, 1, RealPollMillis(timeout));
-    } while (n < 0 && errno == EINTR);
-    if (n == 0) return Fail(ClientStatus::Timeout, "connect: no answer");
+    const plat::WaitResult wait = plat::WaitEvents(m_fd.Get(), POLLOUT, plat::Clock::Now() + timeout);
+    if (wait == plat::WaitResult::Timeout) return Fail(ClientStatus::Timeout, "connect: no answer");
     int error = 0;
     socklen_t len = sizeof error;
-    if (n < 0 || ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
+    if (wait != plat::WaitResult::Ready || ::getsockopt(m_fd.Get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+      error = errno;
     if (error != 0) return Fail(ClientStatus::ConnectFailed, std::string("connect: ") + ErrorText(error));
   }
   // Back to blocking calls, each bounded by the time-out.
-  ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
-  const timeval tv = RealTimeval(timeout);
+  ::fcntl(m_fd.Get(), F_SETFL, ::fcntl(m_fd.Get(), F_GETFL) & ~O_NONBLOCK);
   const int on = 1;
-  if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0 ||
-      ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0 ||
-      ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0)
+  if (!plat::SetReceiveTimeout(m_fd.Get(), timeout) || !plat::SetSendTimeout(m_fd.Get(), timeout) ||
+      ::setsockopt(m_fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0)
     return Fail(ClientStatus::IoError, std::string("setsockopt: ") + ErrorText(errno));
 
   std::uint32_t status = 0;
@@ -132,30 +107,18 @@ ClientStatus FtpClient::Connect(const std::string& address, std::uint16_t port, 
 }
 
 ClientStatus FtpClient::SendRequest(std::span<const std::uint8_t> bytes) {
-  if (m_fd < 0) return ClientStatus::NotConnected;
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n > 0) {
-      sent += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      return Fail(ClientStatus::Timeout, "send: the server takes nothing");
-    } else if (n < 0 && (errno == EPIPE || errno == ECONNRESET)) {
-      return Fail(ClientStatus::Closed, std::string("send: ") + ErrorText(errno));
-    } else {
-      return Fail(ClientStatus::IoError, std::string("send: ") + ErrorText(errno));
-    }
-  }
-  return ClientStatus::Ok;
+  if (!m_fd) return ClientStatus::NotConnected;
+  if (plat::SendAll(m_fd.Get(), bytes)) return ClientStatus::Ok;
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return Fail(ClientStatus::Timeout, "send: the server takes nothing");
+  if (errno == EPIPE || errno == ECONNRESET) return Fail(ClientStatus::Closed, std::string("send: ") + ErrorText(errno));
+  return Fail(ClientStatus::IoError, std::string("send: ") + ErrorText(errno));
 }
 
 ClientStatus FtpClient::Receive(std::uint8_t* p, std::size_t length) {
-  if (m_fd < 0) return ClientStatus::NotConnected;
+  if (!m_fd) return ClientStatus::NotConnected;
   std::size_t got = 0;
   while (got < length) {
-    const ssize_t n = ::recv(m_fd, p + got, length - got, MSG_WAITALL);
+    const ssize_t n = ::recv(m_fd.Get(), p + got, length - got, MSG_WAITALL);
     if (n > 0) {
       got += static_cast<std::size_t>(n);
     } else if (n == 0) {

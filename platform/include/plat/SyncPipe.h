@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "plat/Clock.h"
+#include "plat/Socket.h"
 
 namespace plat {
 
@@ -68,9 +69,9 @@ class SyncPipe {
 
   std::filesystem::path m_path;
   std::string m_error;
-  int m_lockFd = -1;    // server: flock held for the life of the socket file
-  int m_listenFd = -1;  // server
-  int m_peerFd = -1;    // the connection
+  UniqueFd m_lockFd;    // server: flock held for the life of the socket file
+  UniqueFd m_listenFd;  // server
+  UniqueFd m_peerFd;    // the connection
 };
 
 }  // namespace plat

@@ -4,7 +4,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +15,7 @@
 #include "corvid/NasPages.h"
 #include "corvid/Sim.h"
 #include "plat/Clock.h"
+#include "plat/Socket.h"
 
 namespace agentsim {
 namespace {
@@ -25,52 +25,16 @@ constexpr int kStatusCheckMs = 200;
 
 int Slot(int k) { return (k / 2) * 8 + k % 2; }
 
-int RealMs(plat::Millis logical) {
-  const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(plat::Clock::ToReal(logical));
-  return static_cast<int>(std::min<std::int64_t>(real.count(), INT32_MAX));
-}
-
-enum class Wait { Ready, TimedOut, Stopped };
-
-// Waits for fd to become readable (or the peer to close), at most timeoutMs of real time (-1:
-// no limit), or until stopFd is readable.
-Wait WaitReadable(int fd, int stopFd, int timeoutMs) {
-  pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-  for (;;) {
-    const int n = ::poll(fds, 2, timeoutMs);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 || fds[1].revents != 0) return Wait::Stopped;
-    return n == 0 ? Wait::TimedOut : Wait::Ready;
-  }
-}
-
-// Reads exactly out.size() bytes, each wait at most the reply time-out a client uses.
-bool ReadExactly(int fd, int stopFd, std::span<std::uint8_t> out) {
-  for (std::size_t got = 0; got < out.size();) {
-    if (WaitReadable(fd, stopFd, RealMs(std::chrono::seconds(agent::kReplyTimeoutSec))) != Wait::Ready)
-      return false;
-    const ssize_t n = ::recv(fd, out.data() + got, out.size() - got, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    got += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool SendAll(int fd, std::span<const std::uint8_t> bytes) {
-  for (std::size_t sent = 0; sent < bytes.size();) {
-    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    sent += static_cast<std::size_t>(n);
-  }
-  return true;
+// Reads exactly out.size() bytes within the reply time-out a client uses.
+bool ReadPart(int fd, int stopFd, std::span<std::uint8_t> out) {
+  const plat::TimePoint deadline = plat::Clock::Now() + std::chrono::seconds(agent::kReplyTimeoutSec);
+  return plat::ReadExactly(fd, out, deadline, stopFd) == plat::ReadResult::Complete;
 }
 
 // A logical pause that ends early when the client goes away or the server stops: false then.
 bool Pause(int fd, int stopFd, std::uint32_t logicalMs) {
   if (logicalMs == 0) return true;
-  return WaitReadable(fd, stopFd, RealMs(plat::Millis(logicalMs))) == Wait::TimedOut;
+  return plat::WaitReadable(fd, plat::Clock::Now() + plat::Millis(logicalMs), stopFd) == plat::WaitResult::Timeout;
 }
 
 std::vector<std::uint8_t> ReplyBytes(const Request& request, const Answer& answer, const Behaviour& b) {
@@ -128,9 +92,10 @@ std::vector<std::string> AgentServer::Endpoints() const {
 }
 
 bool AgentServer::Open(Board& board, std::string* pError) {
-  if (board.listenFd >= 0) return true;
+  if (board.listener) return true;
   const std::string where = board.agent->Address() + ":" + std::to_string(board.port);
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  plat::UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const int fd = listener.Get();
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(board.port);
@@ -141,18 +106,13 @@ bool AgentServer::Open(Board& board, std::string* pError) {
   if (!ok) {
     *pError = "slot " + std::to_string(board.agent->Slot()) + ": cannot listen on " + where + ": " +
               std::strerror(errno);
-    if (fd >= 0) ::close(fd);
     return false;
   }
-  board.listenFd = fd;
+  board.listener = std::move(listener);
   return true;
 }
 
-void AgentServer::Close(Board& board) {
-  if (board.listenFd < 0) return;
-  ::close(board.listenFd);
-  board.listenFd = -1;
-}
+void AgentServer::Close(Board& board) { board.listener.Reset(); }
 
 std::optional<std::vector<bool>> AgentServer::UpBoards() const {
   std::vector<corvid::sim::BoardState> states;
@@ -170,7 +130,7 @@ void AgentServer::ApplyStatus() {
   for (Board& board : m_boards) {
     if (ignore || (*up)[static_cast<std::size_t>(board.k)]) {
       std::string error;
-      if (board.listenFd < 0 && !Open(board, &error)) std::fprintf(stderr, "kelp-agentsim: %s\n", error.c_str());
+      if (!board.listener && !Open(board, &error)) std::fprintf(stderr, "kelp-agentsim: %s\n", error.c_str());
     } else {
       Close(board);
     }
@@ -184,8 +144,8 @@ void AgentServer::Run(int stopFd) {
     std::vector<pollfd> fds{{stopFd, POLLIN, 0}};
     std::vector<Board*> polled;
     for (Board& board : m_boards) {
-      if (board.listenFd < 0) continue;
-      fds.push_back({board.listenFd, POLLIN, 0});
+      if (!board.listener) continue;
+      fds.push_back({board.listener.Get(), POLLIN, 0});
       polled.push_back(&board);
     }
     const int n = ::poll(fds.data(), fds.size(), kStatusCheckMs);
@@ -204,25 +164,23 @@ void AgentServer::Run(int stopFd) {
 }
 
 void AgentServer::Accept(Board& board) {
-  const int fd = ::accept4(board.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return;
+  plat::UniqueFd fd(::accept4(board.listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+  if (!fd) return;
   if (!IgnoresStatus()) {
     const auto up = UpBoards();
     if (up && !(*up)[static_cast<std::size_t>(board.k)]) {
-      ::close(fd);
       Close(board);
       return;
     }
   }
   if (m_connections.size() >= kMaxConnections) {
     std::fprintf(stderr, "kelp-agentsim: slot %d: too many connections, one refused\n", board.agent->Slot());
-    ::close(fd);
     return;
   }
   Connection& connection = m_connections.emplace_back();
-  connection.thread = std::thread([this, fd, &board, &connection] {
-    Serve(fd, board);
-    ::close(fd);
+  connection.thread = std::thread([this, fd = std::move(fd), &board, &connection]() mutable {
+    Serve(fd.Get(), board);
+    fd.Reset();
     connection.done = true;
   });
 }
@@ -246,11 +204,11 @@ void AgentServer::Serve(int fd, Board& board) {
   std::uint8_t headerBytes[agent::kHeaderSize];
   RequestHeader header;
   std::string why;
-  if (!ReadExactly(fd, m_stopFd, headerBytes)) return;
+  if (!ReadPart(fd, m_stopFd, headerBytes)) return;
   if (!ParseRequestHeader(headerBytes, &header, &why)) return note("request refused: " + why);
   std::vector<std::uint8_t> body(header.msgSize);
   Request request;
-  if (!ReadExactly(fd, m_stopFd, body)) return;
+  if (!ReadPart(fd, m_stopFd, body)) return;
   if (!ParseRequestBody(header, body, &request, &why)) return note("request refused: " + why);
 
   const BoardOptions options = ReadBoardOptions(m_scenario, slot);
@@ -267,7 +225,7 @@ void AgentServer::Serve(int fd, Board& board) {
 
   if (!Pause(fd, m_stopFd, behaviour.delayMs)) return;
   if (behaviour.stall) {
-    WaitReadable(fd, m_stopFd, -1);
+    plat::WaitReadable(fd, plat::kNoDeadline, m_stopFd);
     return;
   }
   std::vector<std::uint8_t> reply = ReplyBytes(request, *answer, behaviour);
@@ -275,7 +233,7 @@ void AgentServer::Serve(int fd, Board& board) {
   const std::size_t chunk = behaviour.chunkSize ? behaviour.chunkSize : reply.size();
   for (std::size_t sent = 0; sent < reply.size(); sent += chunk) {
     if (sent > 0 && !Pause(fd, m_stopFd, behaviour.chunkGapMs)) return;
-    if (!SendAll(fd, std::span(reply).subspan(sent, std::min(chunk, reply.size() - sent)))) return;
+    if (!plat::SendAll(fd, std::span<const std::uint8_t>(reply).subspan(sent, std::min(chunk, reply.size() - sent)))) return;
   }
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BoardAgent.h"
+#include "plat/Socket.h"
 
 namespace agentsim {
 
@@ -45,7 +46,7 @@ class AgentServer {
     std::unique_ptr<BoardAgent> agent;
     int k = 0;
     std::uint16_t port = 0;
-    int listenFd = -1;
+    plat::UniqueFd listener;
   };
   struct Connection {
     std::thread thread;

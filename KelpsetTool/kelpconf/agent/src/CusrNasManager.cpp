@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -22,6 +21,7 @@
 #include "common/Messages.h"
 #include "common/TraceLine.h"
 #include "plat/Clock.h"
+#include "plat/Socket.h"
 
 using namespace agent;
 
@@ -42,35 +42,18 @@ void Fail(bool bQuiet, const std::string& text, std::uint32_t ulMessageId, const
   if (!bQuiet) common::TraceLine(TRC_ERROR, ShowMessage(ulMessageId, argument));
 }
 
-// A socket closed on scope exit unless released.
-class SocketGuard {
- public:
-  explicit SocketGuard(int fd) : m_fd(fd) {}
-  ~SocketGuard() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  SocketGuard(const SocketGuard&) = delete;
-  SocketGuard& operator=(const SocketGuard&) = delete;
-  int Release() { return std::exchange(m_fd, -1); }
-
- private:
-  int m_fd;
-};
-
-// Real milliseconds until a logical deadline, for poll().
-int PollMillis(plat::TimePoint deadline) {
-  const plat::Millis left = deadline - plat::Clock::Now();
-  if (left.count() <= 0) return 0;
-  const auto real = std::chrono::ceil<std::chrono::milliseconds>(plat::Clock::ToReal(left));
-  return static_cast<int>(std::min<std::chrono::milliseconds::rep>(real.count(), INT_MAX));
+// What poll() returned for a wait on one socket, as the trace shows it.
+int PollCount(plat::WaitResult wait) {
+  if (wait == plat::WaitResult::Ready) return 1;
+  return wait == plat::WaitResult::Timeout ? 0 : -1;
 }
 
 std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) {
   CusrTraceScope trace(kClass, bQuiet ? "InitializeSocketEx" : "InitializeSocket", TRC_FUNC);
   *pSocket = CusrNasManager::INVALID_SOCKET;
   trace.Call("socket()", TRC_DETAIL);
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  SocketGuard guard(fd);
+  plat::UniqueFd guard(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const int fd = guard.Get();
   trace.Return(TraceFmt("socket() = %d", fd), TRC_DETAIL);
   if (fd < 0) {
     Fail(bQuiet, TraceFmt("Error socket(): %d", errno), kMsgCommunication, kCodeProtocol);
@@ -135,24 +118,21 @@ std::uint32_t RecvAll(int nSocket, std::uint8_t* pBuffer, std::size_t nLength, s
   std::size_t got = 0;
   while (got < nLength) {
     const plat::TimePoint deadline = plat::Clock::Now() + std::chrono::seconds(ulTimeoutSec);
-    pollfd pfd{nSocket, events, 0};
-    int ready;
+    short revents = 0;
     trace.Call("select()", TRC_DETAIL);
-    do {
-      ready = ::poll(&pfd, 1, PollMillis(deadline));
-    } while (ready < 0 && errno == EINTR);
+    const plat::WaitResult wait = plat::WaitEvents(nSocket, events, deadline, -1, &revents);
     const int pollError = errno;
-    trace.Return(TraceFmt("select() = %d", ready), TRC_DETAIL);
-    if (ready < 0) {
+    trace.Return(TraceFmt("select() = %d", PollCount(wait)), TRC_DETAIL);
+    if (wait == plat::WaitResult::Failed) {
       Fail(bQuiet, TraceFmt("select() code=%d", pollError), kMsgCommunication, kCodeProtocol);
       return kResultProtocol;
     }
-    if (ready == 0) {
+    if (wait == plat::WaitResult::Timeout) {
       Fail(bQuiet, "select() timeout", kMsgTimeout, {});
       return kResultTimeout;
     }
-    if (!bQuiet && (pfd.revents & (POLLIN | POLLHUP)) == 0) {
-      Fail(bQuiet, TraceFmt("select() exception, revents=0x%x", pfd.revents), kMsgCommunication, kCodeProtocol);
+    if (!bQuiet && (revents & (POLLIN | POLLHUP)) == 0) {
+      Fail(bQuiet, TraceFmt("select() exception, revents=0x%x", revents), kMsgCommunication, kCodeProtocol);
       return kResultProtocol;
     }
     trace.Call(TraceFmt("recv(%zu)", nLength - got), TRC_DETAIL);

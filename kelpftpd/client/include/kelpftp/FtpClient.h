@@ -18,6 +18,7 @@
 
 #include "kelpftp/FtpProtocol.h"
 #include "plat/Clock.h"
+#include "plat/Socket.h"
 
 namespace kelpftp {
 
@@ -49,7 +50,7 @@ class FtpClient {
 
   // Connects to an IPv4 address ("127.0.0.1") and reads the greeting.
   ClientStatus Connect(const std::string& address, std::uint16_t port, plat::Millis timeout = kDefaultTimeout);
-  bool IsConnected() const { return m_fd >= 0; }
+  bool IsConnected() const { return static_cast<bool>(m_fd); }
 
   // Size request (offset 0xFFFFFFFF).
   ClientStatus RequestSize(std::string_view name, std::uint32_t& size);
@@ -85,7 +86,7 @@ class FtpClient {
   ClientStatus ReceiveReply(std::uint32_t type, std::uint32_t& status);
   ClientStatus ReceiveFileReplyLength(std::uint32_t& value);
 
-  int m_fd = -1;
+  plat::UniqueFd m_fd;
   plat::Millis m_timeout = kDefaultTimeout;
   std::uint32_t m_errorStatus = 0;
   std::string m_error;

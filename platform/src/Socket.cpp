@@ -1,0 +1,134 @@
+#include "plat/Socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+
+namespace plat {
+namespace {
+
+bool SetTimeout(int fd, int option, Millis timeout) {
+  const auto real = std::chrono::ceil<std::chrono::microseconds>(Clock::ToReal(timeout));
+  timeval tv{};
+  tv.tv_sec = static_cast<time_t>(real.count() / 1000000);
+  tv.tv_usec = static_cast<suseconds_t>(real.count() % 1000000);
+  return ::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv) == 0;
+}
+
+}  // namespace
+
+void UniqueFd::Reset(int fd) noexcept {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = fd;
+}
+
+int PollMillis(Millis logical) {
+  if (logical <= Millis::zero()) return 0;
+  // Checked before converting: a real duration this long does not fit in nanoseconds.
+  if (std::chrono::duration<double, std::milli>(logical).count() * Clock::TimeScale() >= INT_MAX) return INT_MAX;
+  const auto real = std::chrono::ceil<std::chrono::milliseconds>(Clock::ToReal(logical)).count();
+  return real >= INT_MAX ? INT_MAX : static_cast<int>(real);
+}
+
+int PollMillis(TimePoint deadline) {
+  if (deadline == kNoDeadline) return -1;
+  return PollMillis(deadline - Clock::Now());
+}
+
+WaitResult WaitEvents(int fd, short events, TimePoint deadline, int stopFd, short* revents) {
+  pollfd fds[2] = {{fd, events, 0}, {stopFd, POLLIN, 0}};
+  const nfds_t count = stopFd >= 0 ? 2 : 1;
+  for (;;) {
+    const int millis = PollMillis(deadline);
+    const int n = ::poll(fds, count, millis);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return WaitResult::Failed;
+    // A wait longer than poll() can take goes on until the deadline.
+    if (n == 0 && millis == INT_MAX) continue;
+    if (n == 0) return WaitResult::Timeout;
+    if (count == 2 && fds[1].revents != 0) return WaitResult::Stopped;
+    if (revents != nullptr) *revents = fds[0].revents;
+    return WaitResult::Ready;
+  }
+}
+
+WaitResult WaitReadable(int fd, TimePoint deadline, int stopFd) {
+  return WaitEvents(fd, POLLIN, deadline, stopFd);
+}
+
+ReadResult ReadExactly(int fd, std::span<std::uint8_t> out, TimePoint deadline, int stopFd) {
+  for (std::size_t got = 0; got < out.size();) {
+    switch (WaitReadable(fd, deadline, stopFd)) {
+      case WaitResult::Ready:
+        break;
+      case WaitResult::Timeout:
+        return ReadResult::Timeout;
+      case WaitResult::Stopped:
+        return ReadResult::Stopped;
+      case WaitResult::Failed:
+        return ReadResult::Failed;
+    }
+    const ssize_t n = ::recv(fd, out.data() + got, out.size() - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ReadResult::Failed;
+    if (n == 0) return ReadResult::Closed;
+    got += static_cast<std::size_t>(n);
+  }
+  return ReadResult::Complete;
+}
+
+bool SendAll(int fd, std::span<const std::uint8_t> bytes) {
+  iovec piece{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
+  return SendAll(fd, std::span(&piece, 1));
+}
+
+bool SendAll(int fd, std::span<iovec> pieces) {
+  iovec* iov = pieces.data();
+  std::size_t count = pieces.size();
+  while (count > 0) {
+    msghdr msg{};
+    msg.msg_iov = iov;
+    msg.msg_iovlen = count;
+    const ssize_t sent = ::sendmsg(fd, &msg, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    auto left = static_cast<std::size_t>(sent);
+    while (count > 0 && left >= iov->iov_len) {
+      left -= iov->iov_len;
+      ++iov;
+      --count;
+    }
+    if (count > 0) {
+      iov->iov_base = static_cast<char*>(iov->iov_base) + left;
+      iov->iov_len -= left;
+    }
+  }
+  return true;
+}
+
+bool SetSendTimeout(int fd, Millis timeout) { return SetTimeout(fd, SO_SNDTIMEO, timeout); }
+
+bool SetReceiveTimeout(int fd, Millis timeout) { return SetTimeout(fd, SO_RCVTIMEO, timeout); }
+
+std::uint16_t FreeLoopbackPort() {
+  const UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  if (!fd || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+      ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+    return 0;
+  return ntohs(sa.sin_port);
+}
+
+}  // namespace plat
