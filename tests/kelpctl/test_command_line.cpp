@@ -89,24 +89,24 @@ TEST(KelpctlCommandLine, AgentOperationsTakeTheirArgumentsAndOptions) {
   EXPECT_EQ(line->command, Command::Agent);
   EXPECT_EQ(line->slot, 9);
   EXPECT_EQ(line->agentOp, kelpctl::AgentOp::AddRoute);
-  EXPECT_EQ(line->agentArgs, (std::vector<std::string>{"default", "0.0.0.0", "10.0.0.1"}));
+  EXPECT_EQ(line->arguments, (std::vector<std::string>{"default", "0.0.0.0", "10.0.0.1"}));
   EXPECT_TRUE(line->hostRoute);
   EXPECT_TRUE(line->rejectRoute);
-  EXPECT_EQ(line->ulMss, 1400u);
+  EXPECT_EQ(line->mss, 1400u);
 
   line = ParseCommandLine({"-h", "U", "agent", "1", "mtu", "--interface", "2"}, &error);
   ASSERT_TRUE(line) << error;
   EXPECT_EQ(line->agentOp, kelpctl::AgentOp::Mtu);
-  EXPECT_EQ(line->ulInterface, 2u);
+  EXPECT_EQ(line->interfaceNumber, 2u);
 
   line = ParseCommandLine({"-h", "U", "agent", "0", "set-ntp"}, &error);
   ASSERT_TRUE(line) << error;
-  EXPECT_TRUE(line->agentArgs.empty());
+  EXPECT_TRUE(line->arguments.empty());
 
   line = ParseCommandLine({"-h", "U", "agent", "0", "install", "pp.bin", "--timeout", "5"}, &error);
   ASSERT_TRUE(line) << error;
   EXPECT_EQ(line->agentOp, kelpctl::AgentOp::Install);
-  EXPECT_EQ(line->ulTimeoutMinutes, 5u);
+  EXPECT_EQ(line->timeoutMinutes, 5u);
 }
 
 }  // namespace
