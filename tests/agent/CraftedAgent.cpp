@@ -1,5 +1,6 @@
 #include "CraftedAgent.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -17,6 +18,8 @@
 #include <stdexcept>
 
 #include "agent/AgentWire.h"
+#include "board/AgentExchange.h"
+#include "common/MessageDisplay.h"
 #include "plat/Clock.h"
 
 namespace kelptest {
@@ -125,12 +128,9 @@ void CraftedAgent::Answer(int fd, const Reply& reply) {
 
 std::uint32_t RunExchange(const CusrNasManager& manager, const std::function<std::uint32_t(int)>& request,
                           const std::function<std::uint32_t(int)>& reply) {
-  int sock = CusrNasManager::INVALID_SOCKET;
-  EXPECT_EQ(manager.InitializeSocket(&sock), 0u);
-  EXPECT_EQ(request(sock), 0u);
-  const std::uint32_t result = reply(sock);
-  manager.CloseSocket(sock);
-  return result;
+  const board::ExchangeResult result = board::RunExchange(manager, board::Connect::Plain, "", request, reply);
+  EXPECT_THAT(result.failedStep, ::testing::AnyOf(::testing::IsEmpty(), ::testing::Eq("Reply"))) << "connecting and sending succeed";
+  return result.code;
 }
 
 ClientScene::ClientScene(double timeScale) { plat::Clock::SetTimeScale(timeScale); }

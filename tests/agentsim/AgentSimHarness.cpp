@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "FtpdHarness.h"
+#include "board/AgentExchange.h"
 #include "corvid/Sim.h"
 #include "plat/Clock.h"
 
@@ -82,12 +83,7 @@ CusrNasManager AgentSim::Client(int slot) const {
 
 std::uint32_t Exchange(const CusrNasManager& client, const std::function<std::uint32_t(int)>& request,
                        const std::function<std::uint32_t(int)>& reply) {
-  int socket = CusrNasManager::INVALID_SOCKET;
-  if (const std::uint32_t r = client.InitializeSocketEx(&socket)) return r;
-  std::uint32_t result = request(socket);
-  if (result == 0) result = reply(socket);
-  client.CloseSocket(socket);
-  return result;
+  return board::RunExchange(client, board::Connect::Quiet, "", request, reply).code;
 }
 
 int ArraySim(const std::vector<std::string>& args) {

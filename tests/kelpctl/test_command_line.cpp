@@ -1,9 +1,11 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
 
 namespace {
 
+using ::testing::ElementsAre;
 using kelpctl::Command;
 using kelpctl::ParseCommandLine;
 
@@ -50,33 +52,39 @@ TEST(KelpctlCommandLine, HelpWinsOverEverythingElse) {
   EXPECT_EQ(line->command, Command::Help);
 }
 
+struct Rejected {
+  std::vector<std::string> args;
+  const char* reason;
+};
+
 TEST(KelpctlCommandLine, RejectsWithAReason) {
-  const std::vector<std::vector<std::string>> cases = {
-      {},                                        // no command
-      {"boards"},                                // no unit
-      {"-h"},                                    // option without value
-      {"-h", "U", "frobnicate"},                 // unknown command
-      {"-h", "U", "progress"},                   // missing slot
-      {"-h", "U", "progress", "2"},              // not a board slot
-      {"-h", "U", "progress", "8x"},             // trailing garbage
-      {"-h", "U", "progress", "-1"},             // negative
-      {"-h", "U", "boards", "0"},                // extra argument
-      {"-h", "U", "shutdown", "0", "--option", "x"},  // option of another command
-      {"-h", "U", "boards", "--watch"},          // watch of a query
-      {"-h", "U", "--verbose", "boards"},        // unknown option
-      {"-h", "U", "agent", "0"},                 // no agent operation
-      {"-h", "U", "agent", "0", "reset"},        // unknown agent operation
-      {"-h", "U", "agent", "2", "version"},      // not a board slot
-      {"-h", "U", "agent", "0", "version", "x"}, // extra argument
-      {"-h", "U", "agent", "0", "set-network", "10.0.0.1"},  // mask missing
-      {"-h", "U", "agent", "0", "set-ntp", "a", "b", "c", "d"},  // four NTP servers
-      {"-h", "U", "agent", "0", "mtu", "--interface", "x"},      // not a number
-      {"-h", "U", "boards", "--host"},           // agent option of another command
+  const Rejected cases[] = {
+      {{}, "no command given"},
+      {{"boards"}, "the unit name (-h UNIT) is missing"},
+      {{"-h"}, "option -h needs a value"},
+      {{"-h", "U", "frobnicate"}, "unknown command frobnicate"},
+      {{"-h", "U", "progress"}, "progress needs exactly one SLOT"},
+      {{"-h", "U", "progress", "2"}, "SLOT must be 0, 1, 8 or 9, not 2"},
+      {{"-h", "U", "progress", "8x"}, "SLOT must be 0, 1, 8 or 9, not 8x"},
+      {{"-h", "U", "progress", "-1"}, "unknown option -1"},  // a negative slot reads as an option
+      {{"-h", "U", "boards", "0"}, "boards takes no argument"},
+      {{"-h", "U", "shutdown", "0", "--option", "x"}, "--option belongs to the boot command"},
+      {{"-h", "U", "boards", "--watch"}, "--watch belongs to the boot, shutdown and reboot commands"},
+      {{"-h", "U", "--verbose", "boards"}, "unknown option --verbose"},
+      {{"-h", "U", "agent", "0"}, "agent needs a SLOT and an operation"},
+      {{"-h", "U", "agent", "0", "reset"}, "unknown agent operation reset"},
+      {{"-h", "U", "agent", "2", "version"}, "SLOT must be 0, 1, 8 or 9, not 2"},
+      {{"-h", "U", "agent", "0", "version", "x"}, "agent SLOT version takes no argument"},
+      {{"-h", "U", "agent", "0", "set-network", "10.0.0.1"}, "agent SLOT set-network takes ADDRESS MASK"},
+      {{"-h", "U", "agent", "0", "set-ntp", "a", "b", "c", "d"}, "agent SLOT set-ntp takes [SERVER...] (at most three)"},
+      {{"-h", "U", "agent", "0", "mtu", "--interface", "x"}, "option --interface needs a number, not x"},
+      {{"-h", "U", "boards", "--host"}, "--host belongs to the agent command"},
+      {{"ftpd"}, "ftpd needs exactly one ADDRESS"},
   };
-  for (const auto& args : cases) {
+  for (const Rejected& c : cases) {
     std::string error;
-    EXPECT_FALSE(ParseCommandLine(args, &error)) << ::testing::PrintToString(args);
-    EXPECT_FALSE(error.empty()) << ::testing::PrintToString(args);
+    EXPECT_FALSE(ParseCommandLine(c.args, &error)) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(error, c.reason) << ::testing::PrintToString(c.args);
   }
 }
 
@@ -89,24 +97,24 @@ TEST(KelpctlCommandLine, AgentOperationsTakeTheirArgumentsAndOptions) {
   EXPECT_EQ(line->command, Command::Agent);
   EXPECT_EQ(line->slot, 9);
   EXPECT_EQ(line->agentOp, kelpctl::AgentOp::AddRoute);
-  EXPECT_EQ(line->agentArgs, (std::vector<std::string>{"default", "0.0.0.0", "10.0.0.1"}));
+  EXPECT_THAT(line->arguments, ElementsAre("default", "0.0.0.0", "10.0.0.1"));
   EXPECT_TRUE(line->hostRoute);
   EXPECT_TRUE(line->rejectRoute);
-  EXPECT_EQ(line->ulMss, 1400u);
+  EXPECT_EQ(line->mss, 1400u);
 
   line = ParseCommandLine({"-h", "U", "agent", "1", "mtu", "--interface", "2"}, &error);
   ASSERT_TRUE(line) << error;
   EXPECT_EQ(line->agentOp, kelpctl::AgentOp::Mtu);
-  EXPECT_EQ(line->ulInterface, 2u);
+  EXPECT_EQ(line->interfaceNumber, 2u);
 
   line = ParseCommandLine({"-h", "U", "agent", "0", "set-ntp"}, &error);
   ASSERT_TRUE(line) << error;
-  EXPECT_TRUE(line->agentArgs.empty());
+  EXPECT_TRUE(line->arguments.empty());
 
   line = ParseCommandLine({"-h", "U", "agent", "0", "install", "pp.bin", "--timeout", "5"}, &error);
   ASSERT_TRUE(line) << error;
   EXPECT_EQ(line->agentOp, kelpctl::AgentOp::Install);
-  EXPECT_EQ(line->ulTimeoutMinutes, 5u);
+  EXPECT_EQ(line->timeoutMinutes, 5u);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // kelpctl as a user runs it: the real program against a simulated unit in a private system root.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -15,6 +16,8 @@
 namespace {
 
 namespace sim = corvid::sim;
+
+using ::testing::HasSubstr;
 
 using Result = kelptest::KelpctlResult;
 
@@ -41,8 +44,8 @@ TEST_F(KelpctlTest, BoardsListsEverySlotOfTheModel) {
   const Result four = Kelpctl("-h FOUR boards");
   EXPECT_EQ(four.status, 0) << four.output;
   EXPECT_EQ(CountLinesStartingWithDigit(four.output), 4) << four.output;
-  EXPECT_NE(four.output.find("model ZQH"), std::string::npos) << four.output;
-  EXPECT_NE(four.output.find("127.0.0.19"), std::string::npos) << four.output;
+  EXPECT_THAT(four.output, HasSubstr("model ZQH"));
+  EXPECT_THAT(four.output, HasSubstr("127.0.0.19"));
 
   const Result two = Kelpctl("-h TWO boards");
   EXPECT_EQ(two.status, 0) << two.output;
@@ -52,14 +55,14 @@ TEST_F(KelpctlTest, BoardsListsEverySlotOfTheModel) {
 TEST_F(KelpctlTest, FailuresShowTheCodeAndTheCatalogueMessage) {
   const Result unknown = Kelpctl("-h NOSUCH boards");
   EXPECT_EQ(unknown.status, 1);
-  EXPECT_NE(unknown.output.find("dsvp_SetArrayUnitName failed: 0x8"), std::string::npos) << unknown.output;
-  EXPECT_NE(unknown.output.find("[DMEN0"), std::string::npos) << unknown.output;
+  EXPECT_THAT(unknown.output, HasSubstr("dsvp_SetArrayUnitName failed: 0x8"));
+  EXPECT_THAT(unknown.output, HasSubstr("[DMEN0"));
 
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
   ASSERT_TRUE(sim::InjectCallFault("U", "ModeSense", 62, 0xA3, 1, 0x01000005));
   const Result failing = Kelpctl("-h U boards");
   EXPECT_EQ(failing.status, 1);
-  EXPECT_NE(failing.output.find("failed: 0x83000005"), std::string::npos) << failing.output;
+  EXPECT_THAT(failing.output, HasSubstr("failed: 0x83000005"));
 
   EXPECT_EQ(Kelpctl("-h U progress 3").status, 2);
 }
@@ -68,8 +71,8 @@ TEST_F(KelpctlTest, BootWatchFollowsTheBoardUntilItRuns) {
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
   const Result boot = Kelpctl("-h U boot 8 --option demo --watch");
   EXPECT_EQ(boot.status, 0) << boot.output;
-  EXPECT_NE(boot.output.find("BOOTING"), std::string::npos) << boot.output;
-  EXPECT_NE(boot.output.find("boot of slot 8 finished"), std::string::npos) << boot.output;
+  EXPECT_THAT(boot.output, HasSubstr("BOOTING"));
+  EXPECT_THAT(boot.output, HasSubstr("boot of slot 8 finished"));
 
   std::vector<sim::BoardState> states;
   ASSERT_TRUE(sim::GetBoardStates("U", &states));
@@ -80,7 +83,7 @@ TEST_F(KelpctlTest, BootWatchFollowsTheBoardUntilItRuns) {
 
   const Result progress = Kelpctl("-h U progress 8");
   EXPECT_EQ(progress.status, 0) << progress.output;
-  EXPECT_NE(progress.output.find("OS UP"), std::string::npos) << progress.output;
+  EXPECT_THAT(progress.output, HasSubstr("OS UP"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // kelpctl agent as a user runs it: the real program against kelp-agentsim on a simulated unit,
 // and an installation through a real kelpftpd.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -14,6 +15,11 @@
 
 namespace {
 
+using ::testing::AllOf;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 using Result = kelptest::KelpctlResult;
 
 class KelpctlAgent : public ::testing::Test {
@@ -46,33 +52,28 @@ class KelpctlAgent : public ::testing::Test {
 
 TEST_F(KelpctlAgent, ReadsAndChangesEverySettingOfABoard) {
   ASSERT_TRUE(sim.Start()) << sim.Stderr();
-  EXPECT_NE(Ok("agent 0 version").find("agent version 0x"), std::string::npos);
-  EXPECT_NE(Ok("agent 0 cluster").find("cluster status 0x"), std::string::npos);
-  EXPECT_FALSE(Ok("agent 0 ps").empty());
+  EXPECT_THAT(Ok("agent 0 version"), HasSubstr("slot 0: agent version 0x05000000 (supported; this tool 0x05000100)\n"));
+  EXPECT_THAT(Ok("agent 0 cluster"), HasSubstr("slot 0: cluster status 0x00000001, cluster definition state 0x00000001\n"));
+  // The board's process names, one a line, as the agent ran the setup tool's ps command line.
+  EXPECT_THAT(Ok("agent 0 ps"), AllOf(StartsWith("init\n"), HasSubstr("\nha_monitor\n"), EndsWith("\nnfsd\n")));
 
   Ok("agent 0 set-network 192.168.10.5 255.255.255.0");
-  EXPECT_NE(Ok("agent 0 network").find("mng0 address 192.168.10.5 mask 255.255.255.0"), std::string::npos);
+  EXPECT_THAT(Ok("agent 0 network"), HasSubstr("mng0 address 192.168.10.5 mask 255.255.255.0"));
   Ok("agent 0 set-name nas-node-a");
-  EXPECT_NE(Ok("agent 0 name").find("name nas-node-a"), std::string::npos);
+  EXPECT_THAT(Ok("agent 0 name"), HasSubstr("name nas-node-a"));
   Ok("agent 0 set-mtu 9000 --interface 1");
-  EXPECT_NE(Ok("agent 0 mtu --interface 1").find("mng1 MTU 9000"), std::string::npos);
+  EXPECT_THAT(Ok("agent 0 mtu --interface 1"), HasSubstr("mng1 MTU 9000"));
   Ok("agent 0 set-ntp ntp1.example 10.0.0.7");
-  const std::string ntp = Ok("agent 0 ntp");
-  EXPECT_NE(ntp.find("NTP server 1: ntp1.example"), std::string::npos) << ntp;
-  EXPECT_NE(ntp.find("NTP server 2: 10.0.0.7"), std::string::npos) << ntp;
+  EXPECT_THAT(Ok("agent 0 ntp"), AllOf(HasSubstr("NTP server 1: ntp1.example"), HasSubstr("NTP server 2: 10.0.0.7")));
 
   Ok("agent 0 add-route 10.20.0.0 255.255.0.0 192.168.10.1 --mss 1400");
   Ok("agent 0 add-route default 0.0.0.0 192.168.10.254");
-  std::string routes = Ok("agent 0 routes");
-  EXPECT_NE(routes.find("10.20.0.0"), std::string::npos) << routes;
-  EXPECT_NE(routes.find("default"), std::string::npos) << routes;
+  EXPECT_THAT(Ok("agent 0 routes"), AllOf(HasSubstr("10.20.0.0"), HasSubstr("default")));
   Ok("agent 0 delete-route 1");
-  routes = Ok("agent 0 routes");
-  EXPECT_EQ(routes.find("10.20.0.0"), std::string::npos) << routes;
-  EXPECT_NE(routes.find("default"), std::string::npos) << routes;
+  EXPECT_THAT(Ok("agent 0 routes"), AllOf(Not(HasSubstr("10.20.0.0")), HasSubstr("default")));
 
   // Another board keeps its own settings.
-  EXPECT_EQ(Ok("agent 8 name").find("nas-node-a"), std::string::npos);
+  EXPECT_THAT(Ok("agent 8 name"), Not(HasSubstr("nas-node-a")));
 }
 
 TEST_F(KelpctlAgent, InstallsAndRemovesAProductThroughKelpftpd) {
@@ -83,17 +84,17 @@ TEST_F(KelpctlAgent, InstallsAndRemovesAProductThroughKelpftpd) {
   ASSERT_TRUE(sim.Start()) << sim.Stderr();
 
   const std::string& file = media.products[3].file;
-  EXPECT_NE(Ok("agent 9 install " + file).find(file + " installed"), std::string::npos);
+  EXPECT_THAT(Ok("agent 9 install " + file), HasSubstr(file + " installed"));
   const std::string products = Ok("agent 9 products");
   std::smatch match;
   ASSERT_TRUE(std::regex_search(products, match, std::regex("code (\\d+) +" + media.products[3].name)))
       << products;
   Ok("agent 9 uninstall " + match[1].str());
-  EXPECT_EQ(Ok("agent 9 products").find(media.products[3].name), std::string::npos);
+  EXPECT_THAT(Ok("agent 9 products"), Not(HasSubstr(media.products[3].name)));
 
   const Result missing = Kelpctl("agent 9 install no-such-file.img");
   EXPECT_EQ(missing.status, 1) << missing.output;
-  EXPECT_NE(missing.output.find("refused the installation: 0x1"), std::string::npos) << missing.output;
+  EXPECT_THAT(missing.output, HasSubstr("refused the installation: 0x1"));
 }
 
 // Agents that follow the array status: the preset's boards are stopped.
@@ -106,8 +107,7 @@ TEST_F(KelpctlAgentStrict, AStoppedBoardsAgentIsUnreachable) {
   ASSERT_TRUE(sim.Start()) << sim.Stderr();
   const Result run = Kelpctl("agent 1 name");
   EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("[DMEN03514E]"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("InitializeSocket(), code = 0x00000005"), std::string::npos) << run.output;
+  EXPECT_THAT(run.output, AllOf(HasSubstr("[DMEN03514E]"), HasSubstr("InitializeSocket(), code = 0x00000005")));
 }
 
 }  // namespace

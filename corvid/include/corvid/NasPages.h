@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/BoardStatus.h"
+#include "board/PowerProgress.h"
+
 namespace corvid::pages {
 
 inline constexpr int kNasPage = 62;        // 0x3E
@@ -156,45 +159,18 @@ inline constexpr std::uint32_t kBlockade = 0x40000000;
 inline constexpr std::uint32_t kRestore = 0x20000000;
 }  // namespace a7
 
-// Status words of a board (A3 entry status, low 16 bits).
-enum StatusWord : std::uint16_t {
-  kStatusNew = 0,
-  kStatusInstalling = 1,
-  kStatusOsUp = 2,
-  kStatusStopped = 3,
-  kStatusDown = 4,
-  kStatusBooting = 5,
-  kStatusStopping = 6,
-  kStatusPanic = 7,
-  kStatusDump = 8,
-  kStatusDumpSkipped = 9,
-  kStatusHungUp = 10,
-  kStatusDisused = 11,
-};
-
-// The name of a status word, as tools print it; "?" for words the array does not define.
-constexpr const char* StatusWordName(std::uint16_t word) {
-  constexpr const char* kNames[] = {"NEW",  "INSTALLING", "OS UP", "STOPPED",
-                                    "DOWN", "BOOTING",    "STOPPING", "PANIC",
-                                    "DUMP", "DUMP SKIPPED", "HUNG UP", "DISUSED"};
-  return word < sizeof kNames / sizeof kNames[0] ? kNames[word] : "?";
-}
+// Status words of a board (A3 entry status, low 16 bits): the product's vocabulary.
+using board::StatusWord;
+using enum board::StatusWord;
+using board::StatusWordName;
 
 // MP status of a board (A3 entry).
 inline constexpr std::uint16_t kMpNormal = 0x1000;
 inline constexpr std::uint16_t kMpBlockade = 0x1001;
 
-// A8 progress codes (low four bits of a board's byte).
-enum ShutdownProgress : std::uint8_t {
-  kProgressDone = 0,
-  kProgressShutdownRunning = 1,
-  kProgressShutdownTimeout = 3,
-  kProgressBootRunning = 4,
-  kProgressRebootShutdownRunning = 5,
-  kProgressRebootShutdownTimeout = 7,
-  kProgressBootTimeout = 12,
-  kProgressBootTimeoutNoDump = 14,
-};
+// A8 progress codes (low four bits of a board's byte): the product's vocabulary.
+using board::ShutdownProgress;
+using enum board::ShutdownProgress;
 
 // AA dump status words.
 inline constexpr std::uint32_t kDumpPresent = 0x0000FFFE;

@@ -5,50 +5,21 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "ApiCall.h"
 #include "agent/CusrNasManager.h"
 #include "agent/Pack.h"
+#include "board/AgentExchange.h"
+#include "board/BoardPorts.h"
 #include "common/CusrTraceScope.h"
-#include "plat/Profile.h"
 #include "velapi.h"
 
 namespace kelpctl {
 namespace {
 
-constexpr int kDefaultFtpPort = 20266;
-constexpr const char* kPsCommandLine = "ps -eo comm --sort cmd --no-headers";
-
-using Step = std::function<std::uint32_t(int nSocket)>;
-
-// One exchange as the setup tool runs it: connect, request, reply, close. Prints the failing
-// step and its code to err; the message box (if any) already went through the display.
-std::uint32_t Exchange(const CusrNasManager& manager, bool bQuiet, const char* pszName, const Step& request,
-                       const Step& reply, std::FILE* err) {
-  int nSocket = CusrNasManager::INVALID_SOCKET;
-  std::uint32_t ulResult = bQuiet ? manager.InitializeSocketEx(&nSocket) : manager.InitializeSocket(&nSocket);
-  const char* pszStep = "InitializeSocket";
-  std::string step;
-  if (ulResult == 0) {
-    ulResult = request(nSocket);
-    step = std::string("Request") + pszName;
-    if (ulResult == 0) {
-      ulResult = reply(nSocket);
-      step = std::string("Reply") + pszName;
-    }
-    pszStep = step.c_str();
-    if (manager.CloseSocket(nSocket) != 0) WriteTraceLine("CloseSocket()", "error", TRC_ERROR);
-  }
-  if (ulResult != 0) {
-    std::fprintf(err, "kelpctl: %s(), code = 0x%08x\n", pszStep, ulResult);
-    WriteTraceLine(TraceFmt("%s(), code = 0x%08x", pszStep, ulResult), "error", TRC_ERROR);
-  }
-  return ulResult;
-}
+using Step = board::ExchangeStep;
 
 bool ParseAddress(const std::string& text, std::array<std::uint8_t, 4>* pAddress) {
   in_addr addr{};
@@ -62,31 +33,31 @@ struct Board {
   std::array<std::uint8_t, 4> ip{};
   std::array<std::uint8_t, 4> mask{};
   std::string location;
-  std::uint32_t ulPort = agent::kDefaultAgentPort;
+  std::uint32_t port = agent::kDefaultAgentPort;
 };
 
-bool ResolveBoard(const CommandLine& line, Board* pBoard, std::FILE* err) {
+bool ResolveBoard(const Invocation& invocation, Board* pBoard, std::FILE* err) {
+  const short sCluster = board::ClusterOf(invocation.slot);
+  const short sPCB = board::PcbOf(invocation.slot);
   ApiFailure failure;
   std::array<char, VEL_LOCATION_MIN_SIZE> location{};
-  if (!CallApi("dsvp_NasGetP4IPAddr",
-               [&](std::uint32_t* e) {
-                 return dsvp_NasGetP4IPAddr(ClusterOf(line.slot), PcbOf(line.slot), pBoard->ip.data(),
-                                            pBoard->mask.data(), e);
-               },
-               &failure) ||
-      !CallApi("dsvp_GetChaLocationName",
-               [&](std::uint32_t* e) {
-                 return dsvp_GetChaLocationName(ClusterOf(line.slot), PcbOf(line.slot), location.data(),
-                                                static_cast<short>(location.size()), e);
-               },
-               &failure)) {
+  if (!CallApi(
+          "dsvp_NasGetP4IPAddr",
+          [&](std::uint32_t* e) {
+            return dsvp_NasGetP4IPAddr(sCluster, sPCB, pBoard->ip.data(), pBoard->mask.data(), e);
+          },
+          &failure) ||
+      !CallApi(
+          "dsvp_GetChaLocationName",
+          [&](std::uint32_t* e) {
+            return dsvp_GetChaLocationName(sCluster, sPCB, location.data(), static_cast<short>(location.size()), e);
+          },
+          &failure)) {
     ReportFailure(err, failure);
     return false;
   }
   pBoard->location.assign(location.data(), strnlen(location.data(), location.size()));
-  const int nMainPort =
-      static_cast<int>(plat::GetPrivateProfileInt("MainService", "Port", agent::kDefaultAgentPort, line.settingsFile));
-  pBoard->ulPort = plat::GetPrivateProfileInt(pBoard->location.c_str(), "Port", nMainPort, line.settingsFile);
+  pBoard->port = board::ResolveAgentPort(pBoard->location, invocation.settingsFile);
   return true;
 }
 
@@ -94,11 +65,14 @@ std::string Trimmed(const std::string& text) { return agent::TrimTrailingBlanks(
 
 class AgentRun {
  public:
-  AgentRun(const CommandLine& line, const Board& board, std::FILE* out, std::FILE* err)
-      : m_line(line), m_manager(board.ip.data(), board.mask.data(), board.ulPort, line.slot), m_out(out), m_err(err) {}
+  AgentRun(const Invocation& invocation, const Board& link, std::FILE* out, std::FILE* err)
+      : m_invocation(invocation),
+        m_manager(link.ip.data(), link.mask.data(), link.port, static_cast<std::uint32_t>(invocation.slot)),
+        m_out(out),
+        m_err(err) {}
 
   int Run() {
-    switch (m_line.agentOp) {
+    switch (m_invocation.agentOp) {
       case AgentOp::Version: return Version();
       case AgentOp::Network: return Network();
       case AgentOp::Ntp: return Ntp();
@@ -121,8 +95,11 @@ class AgentRun {
   }
 
  private:
-  std::uint32_t Run(bool bQuiet, const char* pszName, const Step& request, const Step& reply) {
-    return Exchange(m_manager, bQuiet, pszName, request, reply, m_err);
+  // One exchange; a failure is printed with its step and code.
+  std::uint32_t Run(board::Connect connect, const char* name, const Step& request, const Step& reply) {
+    const board::ExchangeResult result = board::RunExchange(m_manager, connect, name, request, reply);
+    if (result.code != 0) std::fprintf(m_err, "kelpctl: %s(), code = 0x%08x\n", result.failedStep.c_str(), result.code);
+    return result.code;
   }
   int Usage(const std::string& text) {
     std::fprintf(m_err, "kelpctl: %s\n", text.c_str());
@@ -131,68 +108,76 @@ class AgentRun {
 
   int Version() {
     std::uint32_t ulVersion = 0;
-    if (Run(true, "Version", [&](int s) { return m_manager.RequestVersion(s); },
+    if (Run(
+            board::Connect::Quiet, "Version", [&](int s) { return m_manager.RequestVersion(s); },
             [&](int s) { return m_manager.ReplyVersion(s, &ulVersion); }) != 0)
       return 1;
     // The setup tool refuses to work with an agent newer than it knows (0x05000001 or more).
-    std::fprintf(m_out, "slot %d: agent version 0x%08x (%s; this tool 0x%08x)\n", m_line.slot, ulVersion,
-                 CusrNasManager::IsNewerAgent(ulVersion) ? "newer agent: the setup tool would lock itself"
-                                                         : "supported",
-                 CusrNasManager::ToolVersionWord());
+    std::fprintf(
+        m_out, "slot %d: agent version 0x%08x (%s; this tool 0x%08x)\n", m_invocation.slot, ulVersion,
+        CusrNasManager::IsNewerAgent(ulVersion) ? "newer agent: the setup tool would lock itself" : "supported",
+        CusrNasManager::ToolVersionWord());
     return 0;
   }
 
   int Network() {
     std::string ip, mask, gateway;
-    if (Run(false, "NetworkInfo", [&](int s) { return m_manager.RequestNetworkInfo(s, m_line.ulInterface); },
+    if (Run(
+            board::Connect::Plain, "NetworkInfo",
+            [&](int s) { return m_manager.RequestNetworkInfo(s, m_invocation.interfaceNumber); },
             [&](int s) { return m_manager.ReplyNetworkInfo(s, &ip, &mask, &gateway); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: mng%u address %s mask %s gateway %s\n", m_line.slot, m_line.ulInterface,
-                 Trimmed(ip).c_str(), Trimmed(mask).c_str(), Trimmed(gateway).c_str());
+    std::fprintf(m_out, "slot %d: mng%u address %s mask %s gateway %s\n", m_invocation.slot,
+                 m_invocation.interfaceNumber, Trimmed(ip).c_str(), Trimmed(mask).c_str(), Trimmed(gateway).c_str());
     return 0;
   }
 
   int Ntp() {
     std::vector<std::string> servers;
-    if (Run(false, "NTPInfo", [&](int s) { return m_manager.RequestNTPInfo(s); },
+    if (Run(
+            board::Connect::Plain, "NTPInfo", [&](int s) { return m_manager.RequestNTPInfo(s); },
             [&](int s) { return m_manager.ReplyNTPInfo(s, &servers); }) != 0)
       return 1;
-    if (servers.empty()) std::fprintf(m_out, "slot %d: no NTP server is set\n", m_line.slot);
+    if (servers.empty()) std::fprintf(m_out, "slot %d: no NTP server is set\n", m_invocation.slot);
     for (std::size_t i = 0; i < servers.size(); ++i)
-      std::fprintf(m_out, "slot %d: NTP server %zu: %s\n", m_line.slot, i + 1, servers[i].c_str());
+      std::fprintf(m_out, "slot %d: NTP server %zu: %s\n", m_invocation.slot, i + 1, servers[i].c_str());
     return 0;
   }
 
   int Name() {
     std::string name;
-    if (Run(false, "CHNName", [&](int s) { return m_manager.RequestCHNName(s); },
+    if (Run(
+            board::Connect::Plain, "CHNName", [&](int s) { return m_manager.RequestCHNName(s); },
             [&](int s) { return m_manager.ReplyCHNName(s, &name); }) != 0)
       return 1;
     if (name.empty())
-      std::fprintf(m_out, "slot %d: no board name is set\n", m_line.slot);
+      std::fprintf(m_out, "slot %d: no board name is set\n", m_invocation.slot);
     else
-      std::fprintf(m_out, "slot %d: name %s\n", m_line.slot, name.c_str());
+      std::fprintf(m_out, "slot %d: name %s\n", m_invocation.slot, name.c_str());
     return 0;
   }
 
   int Mtu() {
     std::uint32_t ulMtu = 0;
-    if (Run(false, "MTUInfo", [&](int s) { return m_manager.RequestMTUInfo(s, m_line.ulInterface); },
+    if (Run(
+            board::Connect::Plain, "MTUInfo",
+            [&](int s) { return m_manager.RequestMTUInfo(s, m_invocation.interfaceNumber); },
             [&](int s) { return m_manager.ReplyMTUInfo(s, &ulMtu); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: mng%u MTU %u\n", m_line.slot, m_line.ulInterface, ulMtu);
+    std::fprintf(m_out, "slot %d: mng%u MTU %u\n", m_invocation.slot, m_invocation.interfaceNumber, ulMtu);
     return 0;
   }
 
   bool ListRoutes(std::vector<agent::RouteTexts>* pRoutes) {
-    return Run(false, "RoutingInfo", [&](int s) { return m_manager.RequestRoutingInfo(s); },
+    return Run(
+               board::Connect::Plain, "RoutingInfo", [&](int s) { return m_manager.RequestRoutingInfo(s); },
                [&](int s) { return m_manager.ReplyRoutingInfo(s, pRoutes); }) == 0;
   }
 
   int Routes() {
     std::vector<agent::RouteTexts> routes;
     if (!ListRoutes(&routes)) return 1;
-    if (routes.empty()) std::fprintf(m_out, "slot %d: no static route\n", m_line.slot);
+    if (routes.empty()) std::fprintf(m_out, "slot %d: no static route\n", m_invocation.slot);
     for (std::size_t i = 0; i < routes.size(); ++i) {
       const agent::RouteTexts& r = routes[i];
       std::fprintf(m_out, "%zu  %-9s %-16s %-16s %-16s %-7s %-6s mss %s\n", i + 1,
@@ -204,14 +189,15 @@ class AgentRun {
   }
 
   bool ListProducts(std::vector<agent::ProductTexts>* pProducts) {
-    return Run(false, "UninstInfo", [&](int s) { return m_manager.RequestUninstInfo(s); },
+    return Run(
+               board::Connect::Plain, "UninstInfo", [&](int s) { return m_manager.RequestUninstInfo(s); },
                [&](int s) { return m_manager.ReplyUninstInfo(s, pProducts); }) == 0;
   }
 
   int Products() {
     std::vector<agent::ProductTexts> products;
     if (!ListProducts(&products)) return 1;
-    if (products.empty()) std::fprintf(m_out, "slot %d: no program product is installed\n", m_line.slot);
+    if (products.empty()) std::fprintf(m_out, "slot %d: no program product is installed\n", m_invocation.slot);
     for (const agent::ProductTexts& p : products)
       std::fprintf(m_out, "code %-6s %-24s %-14s %-20s %s\n", p[agent::kProductCode].c_str(),
                    p[agent::kProductName].c_str(), p[agent::kProductVersion].c_str(),
@@ -221,19 +207,24 @@ class AgentRun {
 
   int Cluster() {
     std::uint32_t ulStatus = 0, ulDefined = 0;
-    if (Run(false, "ClusterStatus", [&](int s) { return m_manager.RequestClusterStatus(s); },
+    if (Run(
+            board::Connect::Plain, "ClusterStatus", [&](int s) { return m_manager.RequestClusterStatus(s); },
             [&](int s) { return m_manager.ReplyClusterStatus(s, &ulStatus); }) != 0 ||
-        Run(false, "ClusterDefinedStatus", [&](int s) { return m_manager.RequestClusterDefinedStatus(s); },
+        Run(
+            board::Connect::Plain, "ClusterDefinedStatus",
+            [&](int s) { return m_manager.RequestClusterDefinedStatus(s); },
             [&](int s) { return m_manager.ReplyClusterDefinedStatus(s, &ulDefined); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: cluster status 0x%08x, cluster definition state 0x%08x\n", m_line.slot, ulStatus,
-                 ulDefined);
+    std::fprintf(m_out, "slot %d: cluster status 0x%08x, cluster definition state 0x%08x\n", m_invocation.slot,
+                 ulStatus, ulDefined);
     return 0;
   }
 
   int Ps() {
     std::string output;
-    if (Run(true, "CommandIF", [&](int s) { return m_manager.RequestCommandIF(s, kPsCommandLine); },
+    if (Run(
+            board::Connect::Quiet, "CommandIF",
+            [&](int s) { return m_manager.RequestCommandIF(s, std::string(agent::kPsCommandLine)); },
             [&](int s) { return m_manager.ReplyCommandIF(s, &output); }) != 0)
       return 1;
     std::fputs(output.c_str(), m_out);
@@ -242,70 +233,75 @@ class AgentRun {
   }
 
   int SetName() {
-    const std::string& name = m_line.agentArgs[0];
-    if (Run(false, "CHNNameSetting", [&](int s) { return m_manager.RequestCHNNameSetting(s, name); },
+    const std::string& name = m_invocation.arguments[0];
+    if (Run(
+            board::Connect::Plain, "CHNNameSetting", [&](int s) { return m_manager.RequestCHNNameSetting(s, name); },
             [&](int s) { return m_manager.ReplyCHNNameSetting(s); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: name set to %s\n", m_line.slot, name.c_str());
+    std::fprintf(m_out, "slot %d: name set to %s\n", m_invocation.slot, name.c_str());
     return 0;
   }
 
   int SetNetwork() {
     std::array<std::uint8_t, 4> ip{}, mask{};
-    if (!ParseAddress(m_line.agentArgs[0], &ip) || !ParseAddress(m_line.agentArgs[1], &mask))
+    if (!ParseAddress(m_invocation.arguments[0], &ip) || !ParseAddress(m_invocation.arguments[1], &mask))
       return Usage("set-network needs an IPv4 address and mask such as 192.168.0.5 255.255.255.0");
     const std::string ipText = agent::AddressText(ip.data());
     const std::string maskText = agent::AddressText(mask.data());
-    int nSocket = CusrNasManager::INVALID_SOCKET;
-    std::uint32_t ulResult = m_manager.InitializeSocket(&nSocket);
-    if (ulResult == 0) {
-      ulResult = m_manager.RequestNetworkSetting0301(nSocket, m_line.ulInterface, ipText, maskText);
-      if (ulResult == 0) ulResult = m_manager.ReplyNetworkSetting0301(nSocket, 0);
-      m_manager.CloseSocket(nSocket);
-    }
+    const std::uint32_t ulResult =
+        board::RunExchange(
+            m_manager, board::Connect::Plain, "NetworkSetting0301",
+            [&](int s) {
+              return m_manager.RequestNetworkSetting0301(s, m_invocation.interfaceNumber, ipText, maskText);
+            },
+            [&](int s) { return m_manager.ReplyNetworkSetting0301(s, 0); })
+            .code;
     if (ulResult == agent::kAgentNotChanged) {
-      std::fprintf(m_out, "slot %d: mng%u already has address %s mask %s\n", m_line.slot, m_line.ulInterface,
-                   ipText.c_str(), maskText.c_str());
+      std::fprintf(m_out, "slot %d: mng%u already has address %s mask %s\n", m_invocation.slot,
+                   m_invocation.interfaceNumber, ipText.c_str(), maskText.c_str());
       return 0;
     }
     if (ulResult != 0) {
       std::fprintf(m_err, "kelpctl: NetworkSetting0301, code = 0x%08x\n", ulResult);
       return 1;
     }
-    std::fprintf(m_out, "slot %d: mng%u set to address %s mask %s\n", m_line.slot, m_line.ulInterface, ipText.c_str(),
-                 maskText.c_str());
+    std::fprintf(m_out, "slot %d: mng%u set to address %s mask %s\n", m_invocation.slot, m_invocation.interfaceNumber,
+                 ipText.c_str(), maskText.c_str());
     return 0;
   }
 
   int SetMtu() {
     std::uint32_t ulMtu = 0;
     try {
-      ulMtu = static_cast<std::uint32_t>(std::stoul(m_line.agentArgs[0]));
+      ulMtu = static_cast<std::uint32_t>(std::stoul(m_invocation.arguments[0]));
     } catch (const std::exception&) {
-      return Usage("set-mtu needs a number, not " + m_line.agentArgs[0]);
+      return Usage("set-mtu needs a number, not " + m_invocation.arguments[0]);
     }
-    if (Run(false, "MTUSetting", [&](int s) { return m_manager.RequestMTUSetting(s, m_line.ulInterface, ulMtu); },
+    if (Run(
+            board::Connect::Plain, "MTUSetting",
+            [&](int s) { return m_manager.RequestMTUSetting(s, m_invocation.interfaceNumber, ulMtu); },
             [&](int s) { return m_manager.ReplyMTUSetting(s); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: mng%u MTU set to %u\n", m_line.slot, m_line.ulInterface, ulMtu);
+    std::fprintf(m_out, "slot %d: mng%u MTU set to %u\n", m_invocation.slot, m_invocation.interfaceNumber, ulMtu);
     return 0;
   }
 
   int SetNtp() {
-    const std::vector<std::string>& servers = m_line.agentArgs;
-    if (Run(false, "NTPSetting", [&](int s) { return m_manager.RequestNTPSetting(s, servers); },
+    const std::vector<std::string>& servers = m_invocation.arguments;
+    if (Run(
+            board::Connect::Plain, "NTPSetting", [&](int s) { return m_manager.RequestNTPSetting(s, servers); },
             [&](int s) { return m_manager.ReplyNTPSetting(s); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: %zu NTP server(s) set\n", m_line.slot, servers.size());
+    std::fprintf(m_out, "slot %d: %zu NTP server(s) set\n", m_invocation.slot, servers.size());
     return 0;
   }
 
   int AddRoute() {
     agent::NewRoute route;
-    route.ulHostFlag = m_line.hostRoute ? 1 : 0;
-    route.ulRouteFlag = m_line.rejectRoute ? 1 : 0;
-    route.ulMSS = m_line.ulMss;
-    const std::vector<std::string>& a = m_line.agentArgs;
+    route.ulHostFlag = m_invocation.hostRoute ? 1 : 0;
+    route.ulRouteFlag = m_invocation.rejectRoute ? 1 : 0;
+    route.ulMSS = m_invocation.mss;
+    const std::vector<std::string>& a = m_invocation.arguments;
     std::array<std::uint8_t, 4> address{};
     if (a[0] != "default") {
       if (!ParseAddress(a[0], &address)) return Usage("add-route: the target must be default or an IPv4 address");
@@ -316,32 +312,36 @@ class AgentRun {
       if (!ParseAddress(a[2], &address)) return Usage("add-route: the gateway must be an IPv4 address");
       route.gateway = address;
     }
-    if (Run(false, "RoutingAdd", [&](int s) { return m_manager.RequestRoutingAdd(s, route); },
+    if (Run(
+            board::Connect::Plain, "RoutingAdd", [&](int s) { return m_manager.RequestRoutingAdd(s, route); },
             [&](int s) { return m_manager.ReplyRoutingAdd(s); }) != 0)
       return 1;
-    std::fprintf(m_out, "slot %d: route to %s added\n", m_line.slot, a[0].c_str());
+    std::fprintf(m_out, "slot %d: route to %s added\n", m_invocation.slot, a[0].c_str());
     return 0;
   }
 
   int DeleteRoute() {
     std::size_t index = 0;
     try {
-      index = std::stoul(m_line.agentArgs[0]);
+      index = std::stoul(m_invocation.arguments[0]);
     } catch (const std::exception&) {
     }
     std::vector<agent::RouteTexts> routes;
     if (!ListRoutes(&routes)) return 1;
     if (index == 0 || index > routes.size())
-      return Usage("delete-route: the board has no route numbered " + m_line.agentArgs[0] + " (see: agent SLOT routes)");
+      return Usage("delete-route: the board has no route numbered " + m_invocation.arguments[0] +
+                   " (see: agent SLOT routes)");
     const agent::RouteTexts& route = routes[index - 1];
-    const std::uint32_t ulResult = Run(false, "RoutingDelete", [&](int s) { return m_manager.RequestRoutingDelete(s, route); },
-                                       [&](int s) { return m_manager.ReplyRoutingDelete(s); });
+    const std::uint32_t ulResult = Run(
+        board::Connect::Plain, "RoutingDelete", [&](int s) { return m_manager.RequestRoutingDelete(s, route); },
+        [&](int s) { return m_manager.ReplyRoutingDelete(s); });
     if (ulResult == agent::kResultRouteNotFound)
       std::fprintf(m_err, "kelpctl: the board could not delete the route to %s mask %s gateway %s\n",
                    Trimmed(route[agent::kRouteTarget]).c_str(), Trimmed(route[agent::kRouteNetmask]).c_str(),
                    Trimmed(route[agent::kRouteGateway]).c_str());
     if (ulResult != 0) return 1;
-    std::fprintf(m_out, "slot %d: route %zu to %s deleted\n", m_line.slot, index, Trimmed(route[agent::kRouteTarget]).c_str());
+    std::fprintf(m_out, "slot %d: route %zu to %s deleted\n", m_invocation.slot, index,
+                 Trimmed(route[agent::kRouteTarget]).c_str());
     return 0;
   }
 
@@ -349,29 +349,33 @@ class AgentRun {
     ApiFailure failure;
     std::uint32_t ulSerial = 0;
     std::array<std::uint8_t, 4> pc{}, pcMask{};
-    if (!CallApi("dsvp_GetDkcSerialNo", [&](std::uint32_t* e) { return dsvp_GetDkcSerialNo(&ulSerial, e); }, &failure) ||
-        !CallApi("dsvp_GetSvpIPAddr", [&](std::uint32_t* e) { return dsvp_GetSvpIPAddr(pc.data(), pcMask.data(), e); },
-                 &failure)) {
+    if (!CallApi(
+            "dsvp_GetDkcSerialNo", [&](std::uint32_t* e) { return dsvp_GetDkcSerialNo(&ulSerial, e); }, &failure) ||
+        !CallApi(
+            "dsvp_GetSvpIPAddr", [&](std::uint32_t* e) { return dsvp_GetSvpIPAddr(pc.data(), pcMask.data(), e); },
+            &failure)) {
       ReportFailure(m_err, failure);
       return 1;
     }
-    int nFtpPort = static_cast<int>(plat::GetPrivateProfileInt("FtpService", "Port", kDefaultFtpPort, m_line.settingsFile));
-    if (nFtpPort == 0) nFtpPort = kDefaultFtpPort;
-    const std::string& file = m_line.agentArgs[0];
+    const int nFtpPort = board::ResolveFileServerPort(m_invocation.settingsFile);
+    const std::string& file = m_invocation.arguments[0];
     const std::string pcText = agent::AddressText(pc.data());
     std::uint32_t ulVerdict = 0;
-    std::fprintf(m_out, "slot %d: installing %s from kelpftpd at %s:%d\n", m_line.slot, file.c_str(), pcText.c_str(),
-                 nFtpPort);
+    std::fprintf(m_out, "slot %d: installing %s from kelpftpd at %s:%d\n", m_invocation.slot, file.c_str(),
+                 pcText.c_str(), nFtpPort);
     std::fflush(m_out);
-    if (Run(false, "Install",
-            [&](int s) { return m_manager.RequestInstall(s, ulSerial, file, pcText, static_cast<std::uint32_t>(nFtpPort)); },
-            [&](int s) { return m_manager.ReplyInstall(s, m_line.ulTimeoutMinutes * 60, &ulVerdict); }) != 0)
+    if (Run(
+            board::Connect::Plain, "Install",
+            [&](int s) {
+              return m_manager.RequestInstall(s, ulSerial, file, pcText, static_cast<std::uint32_t>(nFtpPort));
+            },
+            [&](int s) { return m_manager.ReplyInstall(s, m_invocation.timeoutMinutes * 60, &ulVerdict); }) != 0)
       return 1;
     if (ulVerdict != 0) {
       std::fprintf(m_err, "kelpctl: the agent refused the installation: 0x%08x\n", ulVerdict);
       return 1;
     }
-    std::fprintf(m_out, "slot %d: %s installed\n", m_line.slot, file.c_str());
+    std::fprintf(m_out, "slot %d: %s installed\n", m_invocation.slot, file.c_str());
     return 0;
   }
 
@@ -379,24 +383,25 @@ class AgentRun {
     std::vector<agent::ProductTexts> products;
     if (!ListProducts(&products)) return 1;
     std::uint32_t ulCode = 0;
-    const std::string& code = m_line.agentArgs[0];
+    const std::string& code = m_invocation.arguments[0];
     const auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), ulCode);
     if (code.empty() || ec != std::errc() || end != code.data() + code.size())
       return Usage("uninstall needs a product code, not " + code);
     for (const agent::ProductTexts& p : products) {
       if (p[agent::kProductCode] != std::to_string(ulCode)) continue;
-      if (Run(false, "Uninstall",
+      if (Run(
+              board::Connect::Plain, "Uninstall",
               [&](int s) { return m_manager.RequestUninstall(s, ulCode, p[agent::kProductName]); },
               [&](int s) { return m_manager.ReplyUninstall(s); }) != 0)
         return 1;
-      std::fprintf(m_out, "slot %d: %s (code %s) uninstalled\n", m_line.slot, p[agent::kProductName].c_str(),
+      std::fprintf(m_out, "slot %d: %s (code %s) uninstalled\n", m_invocation.slot, p[agent::kProductName].c_str(),
                    code.c_str());
       return 0;
     }
     return Usage("no installed product has the code " + code + " (see: agent SLOT products)");
   }
 
-  const CommandLine& m_line;
+  const Invocation& m_invocation;
   CusrNasManager m_manager;
   std::FILE* m_out;
   std::FILE* m_err;
@@ -404,14 +409,13 @@ class AgentRun {
 
 }  // namespace
 
-int RunAgent(const CommandLine& line, std::FILE* out, std::FILE* err) {
+int RunAgent(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   CusrTraceScope scope("kelpctl", "RunAgent", TRC_FUNC);
-  Board board;
-  if (!ResolveBoard(line, &board, err)) return 1;
+  Board link;
+  if (!ResolveBoard(invocation, &link, err)) return 1;
   // Message 3653 names the board by its location.
-  CusrNasManager::SetBoardNameProvider(
-      [location = board.location](std::uint32_t) { return location; });
-  return AgentRun(line, board, out, err).Run();
+  CusrNasManager::SetBoardNameProvider([location = link.location](std::uint32_t) { return location; });
+  return AgentRun(invocation, link, out, err).Run();
 }
 
 }  // namespace kelpctl

@@ -11,6 +11,6 @@
 namespace kelpctl {
 
 // Returns the exit status: 0 success, 1 a VELAPI call or an agent exchange failed.
-int RunAgent(const CommandLine& line, std::FILE* out, std::FILE* err);
+int RunAgent(const Invocation& invocation, std::FILE* out, std::FILE* err);
 
 }  // namespace kelpctl

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "CommandLine.h"
-#include "corvid/NasPages.h"
+#include "board/BoardStatus.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -26,8 +25,8 @@ std::string IpText(const std::optional<Ip4>& ip) {
 }
 
 void ReadNasBoard(BoardRow* pRow) {
-  const short sCluster = ClusterOf(pRow->slot);
-  const short sPCB = PcbOf(pRow->slot);
+  const short sCluster = board::ClusterOf(pRow->slot);
+  const short sPCB = board::PcbOf(pRow->slot);
   ApiFailure failure;
   Ip4 ip{}, mask{};
   if (CallApi("dsvp_NasGetP4IPAddr",
@@ -54,7 +53,7 @@ void ReadLocation(BoardRow* pRow) {
   ApiFailure failure;
   if (CallApi("dsvp_GetChaLocationName",
               [&](std::uint32_t* e) {
-                return dsvp_GetChaLocationName(ClusterOf(pRow->slot), PcbOf(pRow->slot), name.data(),
+                return dsvp_GetChaLocationName(board::ClusterOf(pRow->slot), board::PcbOf(pRow->slot), name.data(),
                                                static_cast<short>(name.size()), e);
               },
               &failure)) {
@@ -120,7 +119,7 @@ void PrintArrayView(std::FILE* out, const std::string& unit, const ArrayView& vi
     char board[32], equip[16], status[32], mpText[16], mac[24] = "-";
     std::snprintf(board, sizeof board, "CTL%d-%d", row.slot / 8, row.slot % 8);
     std::snprintf(equip, sizeof equip, "0x%04X", row.usCHN);
-    std::snprintf(status, sizeof status, "%u %s", row.status, corvid::pages::StatusWordName(row.status));
+    std::snprintf(status, sizeof status, "%u %s", row.status, board::StatusWordName(row.status));
     std::snprintf(mpText, sizeof mpText, "0x%04X", row.mpStatus);
     if (row.mac) {
       const auto& m = *row.mac;

@@ -1,22 +1,79 @@
 #include "CommandLine.h"
 
 #include <charconv>
+#include <string_view>
+#include <utility>
 
 namespace kelpctl {
 namespace {
 
-struct CommandName {
-  const char* name;
-  Command command;
-  bool takesSlot;
+bool Fail(std::string* pError, std::string reason) {
+  *pError = std::move(reason);
+  return false;
+}
+
+std::nullopt_t Reject(std::string* pError, std::string reason) {
+  *pError = std::move(reason);
+  return std::nullopt;
+}
+
+bool ParseNumber(const std::string& text, std::uint32_t* pValue) {
+  std::uint32_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return false;
+  *pValue = value;
+  return true;
+}
+
+bool ParseSlot(const std::string& text, int* pSlot) {
+  int value = -1;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return false;
+  // A board is sCluster 0..1 and sPCB 0..1: slots 0, 1, 8 and 9.
+  if (value != 0 && value != 1 && value != 8 && value != 9) return false;
+  *pSlot = value;
+  return true;
+}
+
+enum class ValueKind { Flag, Text, Number };
+
+struct OptionRule {
+  std::string_view name;
+  ValueKind kind;
+  void (*store)(Invocation& invocation, const std::string& text, std::uint32_t number);
+  bool (*fits)(Command command);  // null: every command takes it
+  const char* owners;             // for the error text when it does not fit
 };
 
-constexpr CommandName kCommands[] = {
-    {"boards", Command::Boards, false},   {"progress", Command::Progress, true},
-    {"boot", Command::Boot, true},        {"shutdown", Command::Shutdown, true},
-    {"reboot", Command::Reboot, true},    {"agent", Command::Agent, true},
-    {"ftpd", Command::Ftpd, false},
+constexpr bool IsBoot(Command c) { return c == Command::Boot; }
+constexpr bool IsPower(Command c) { return c == Command::Boot || c == Command::Shutdown || c == Command::Reboot; }
+constexpr bool IsAgent(Command c) { return c == Command::Agent; }
+
+constexpr OptionRule kOptions[] = {
+    {"-h", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.unit = t; }, nullptr, nullptr},
+    {"-s", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.settingsFile = t; }, nullptr,
+     nullptr},
+    {"--option", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.bootOption = t; }, IsBoot,
+     "the boot command"},
+    {"--watch", ValueKind::Flag, [](Invocation& v, const std::string&, std::uint32_t) { v.watch = true; }, IsPower,
+     "the boot, shutdown and reboot commands"},
+    {"--interface", ValueKind::Number,
+     [](Invocation& v, const std::string&, std::uint32_t n) { v.interfaceNumber = n; }, IsAgent, "the agent command"},
+    {"--timeout", ValueKind::Number, [](Invocation& v, const std::string&, std::uint32_t n) { v.timeoutMinutes = n; },
+     IsAgent, "the agent command"},
+    {"--mss", ValueKind::Number, [](Invocation& v, const std::string&, std::uint32_t n) { v.mss = n; }, IsAgent,
+     "the agent command"},
+    {"--host", ValueKind::Flag, [](Invocation& v, const std::string&, std::uint32_t) { v.hostRoute = true; }, IsAgent,
+     "the agent command"},
+    {"--reject", ValueKind::Flag, [](Invocation& v, const std::string&, std::uint32_t) { v.rejectRoute = true; },
+     IsAgent, "the agent command"},
 };
+
+const OptionRule* FindOption(std::string_view name) {
+  for (const OptionRule& rule : kOptions)
+    if (rule.name == name) return &rule;
+  return nullptr;
+}
 
 struct AgentOpName {
   const char* name;
@@ -46,131 +103,106 @@ constexpr AgentOpName kAgentOps[] = {
     {"uninstall", AgentOp::Uninstall, 1, 1, "CODE"},
 };
 
-bool ParseNumber(const std::string& text, std::uint32_t* pValue) {
-  std::uint32_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return false;
-  *pValue = value;
+// "agent SLOT OP [ARGS]": takes OP and its arguments, leaving "agent SLOT" in words.
+bool ReadAgentOperation(std::vector<std::string>* pWords, Invocation* pInvocation, std::string* pError) {
+  std::vector<std::string>& words = *pWords;
+  if (words.size() < 3) return Fail(pError, "agent needs a SLOT and an operation");
+  const AgentOpName* op = nullptr;
+  for (const AgentOpName& o : kAgentOps)
+    if (words[2] == o.name) op = &o;
+  if (!op) return Fail(pError, "unknown agent operation " + words[2]);
+  pInvocation->agentOp = op->op;
+  pInvocation->arguments.assign(words.begin() + 3, words.end());
+  if (pInvocation->arguments.size() < op->minArgs || pInvocation->arguments.size() > op->maxArgs)
+    return Fail(pError, std::string("agent SLOT ") + op->name +
+                            (op->maxArgs == 0 ? " takes no argument" : " takes " + std::string(op->args)));
+  words.resize(2);
   return true;
 }
 
-bool ParseSlot(const std::string& text, int* pSlot) {
-  int value = -1;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return false;
-  // A board is sCluster 0..1 and sPCB 0..1: slots 0, 1, 8 and 9.
-  if (value != 0 && value != 1 && value != 8 && value != 9) return false;
-  *pSlot = value;
+// "ftpd ADDRESS": takes the address, leaving "ftpd" in words.
+bool ReadFtpdAddress(std::vector<std::string>* pWords, Invocation* pInvocation, std::string* pError) {
+  if (pWords->size() != 2) return Fail(pError, "ftpd needs exactly one ADDRESS");
+  pInvocation->arguments.assign(pWords->begin() + 1, pWords->end());
+  pWords->resize(1);
   return true;
+}
+
+struct CommandRule {
+  const char* name;
+  Command command;
+  bool takesSlot;
+  bool needsUnit;
+  // Takes the command's operands beyond its SLOT; null when it has none.
+  bool (*readOperands)(std::vector<std::string>* pWords, Invocation* pInvocation, std::string* pError);
+};
+
+constexpr CommandRule kCommands[] = {
+    {"boards", Command::Boards, false, true, nullptr},      {"progress", Command::Progress, true, true, nullptr},
+    {"boot", Command::Boot, true, true, nullptr},           {"shutdown", Command::Shutdown, true, true, nullptr},
+    {"reboot", Command::Reboot, true, true, nullptr},       {"agent", Command::Agent, true, true, ReadAgentOperation},
+    {"ftpd", Command::Ftpd, false, false, ReadFtpdAddress},
+};
+
+enum class OptionsRead { Failed, Help, Done };
+
+// Reads the options into *pInvocation and the other words into *pWords, in order; stops at --help.
+OptionsRead ReadOptions(const std::vector<std::string>& args, Invocation* pInvocation, std::vector<std::string>* pWords,
+                        std::vector<const OptionRule*>* pUsed, std::string* pError) {
+  const auto fail = [pError](std::string reason) {
+    *pError = std::move(reason);
+    return OptionsRead::Failed;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help") return OptionsRead::Help;
+    const OptionRule* rule = FindOption(arg);
+    if (!rule) {
+      if (!arg.empty() && arg[0] == '-') return fail("unknown option " + arg);
+      pWords->push_back(arg);
+      continue;
+    }
+    std::string text;
+    std::uint32_t number = 0;
+    if (rule->kind != ValueKind::Flag) {
+      if (i + 1 >= args.size()) return fail("option " + arg + " needs a value");
+      text = args[++i];
+    }
+    if (rule->kind == ValueKind::Number && !ParseNumber(text, &number))
+      return fail("option " + arg + " needs a number, not " + text);
+    rule->store(*pInvocation, text, number);
+    pUsed->push_back(rule);
+  }
+  return OptionsRead::Done;
 }
 
 }  // namespace
 
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* pError) {
-  CommandLine line;
+std::optional<Invocation> ParseCommandLine(const std::vector<std::string>& args, std::string* pError) {
+  Invocation invocation;
   std::vector<std::string> words;
-  std::vector<std::string> agentOptions;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help") return line;
-    const bool takesValue =
-        arg == "-h" || arg == "-s" || arg == "--option" || arg == "--interface" || arg == "--timeout" || arg == "--mss";
-    if (takesValue && i + 1 >= args.size()) {
-      *pError = "option " + arg + " needs a value";
-      return std::nullopt;
-    }
-    if (arg == "-h") {
-      line.unit = args[++i];
-    } else if (arg == "-s") {
-      line.settingsFile = args[++i];
-    } else if (arg == "--option") {
-      line.bootOption = args[++i];
-    } else if (arg == "--watch") {
-      line.watch = true;
-    } else if (arg == "--interface" || arg == "--timeout" || arg == "--mss") {
-      std::uint32_t value = 0;
-      if (!ParseNumber(args[++i], &value)) {
-        *pError = "option " + arg + " needs a number, not " + args[i];
-        return std::nullopt;
-      }
-      (arg == "--interface" ? line.ulInterface : arg == "--timeout" ? line.ulTimeoutMinutes : line.ulMss) = value;
-      agentOptions.push_back(arg);
-    } else if (arg == "--host" || arg == "--reject") {
-      (arg == "--host" ? line.hostRoute : line.rejectRoute) = true;
-      agentOptions.push_back(arg);
-    } else if (!arg.empty() && arg[0] == '-') {
-      *pError = "unknown option " + arg;
-      return std::nullopt;
-    } else {
-      words.push_back(arg);
-    }
+  std::vector<const OptionRule*> used;
+  switch (ReadOptions(args, &invocation, &words, &used, pError)) {
+    case OptionsRead::Failed: return std::nullopt;
+    case OptionsRead::Help: return invocation;
+    case OptionsRead::Done: break;
   }
-  if (words.empty()) {
-    *pError = "no command given";
-    return std::nullopt;
-  }
-  const CommandName* found = nullptr;
-  for (const CommandName& c : kCommands)
+  if (words.empty()) return Reject(pError, "no command given");
+  const CommandRule* found = nullptr;
+  for (const CommandRule& c : kCommands)
     if (words[0] == c.name) found = &c;
-  if (!found) {
-    *pError = "unknown command " + words[0];
-    return std::nullopt;
-  }
-  line.command = found->command;
-  const std::size_t wanted = found->takesSlot ? 2 : 1;
-  if (found->command == Command::Agent) {
-    if (words.size() < 3) {
-      *pError = "agent needs a SLOT and an operation";
-      return std::nullopt;
-    }
-    const AgentOpName* op = nullptr;
-    for (const AgentOpName& o : kAgentOps)
-      if (words[2] == o.name) op = &o;
-    if (!op) {
-      *pError = "unknown agent operation " + words[2];
-      return std::nullopt;
-    }
-    line.agentOp = op->op;
-    line.agentArgs.assign(words.begin() + 3, words.end());
-    if (line.agentArgs.size() < op->minArgs || line.agentArgs.size() > op->maxArgs) {
-      *pError = std::string("agent SLOT ") + op->name + (op->maxArgs == 0 ? " takes no argument" : " takes " + std::string(op->args));
-      return std::nullopt;
-    }
-    words.resize(2);
-  } else if (found->command == Command::Ftpd) {
-    if (words.size() != 2) {
-      *pError = "ftpd needs exactly one ADDRESS";
-      return std::nullopt;
-    }
-    line.agentArgs.assign(words.begin() + 1, words.end());
-    words.resize(1);
-  }
-  if (found->command != Command::Agent && !agentOptions.empty()) {
-    *pError = agentOptions.front() + " belongs to the agent command";
-    return std::nullopt;
-  }
-  if (words.size() != wanted) {
-    *pError = found->takesSlot ? words[0] + " needs exactly one SLOT" : words[0] + " takes no argument";
-    return std::nullopt;
-  }
-  if (found->takesSlot && !ParseSlot(words[1], &line.slot)) {
-    *pError = "SLOT must be 0, 1, 8 or 9, not " + words[1];
-    return std::nullopt;
-  }
-  if (line.bootOption && line.command != Command::Boot) {
-    *pError = "--option belongs to the boot command";
-    return std::nullopt;
-  }
-  if (line.watch && line.command != Command::Boot && line.command != Command::Shutdown &&
-      line.command != Command::Reboot) {
-    *pError = "--watch belongs to the boot, shutdown and reboot commands";
-    return std::nullopt;
-  }
-  if (line.unit.empty() && line.command != Command::Ftpd) {
-    *pError = "the unit name (-h UNIT) is missing";
-    return std::nullopt;
-  }
-  return line;
+  if (!found) return Reject(pError, "unknown command " + words[0]);
+  invocation.command = found->command;
+  if (found->readOperands && !found->readOperands(&words, &invocation, pError)) return std::nullopt;
+  for (const OptionRule* rule : used)
+    if (rule->fits && !rule->fits(found->command))
+      return Reject(pError, std::string(rule->name) + " belongs to " + rule->owners);
+  if (words.size() != (found->takesSlot ? 2u : 1u))
+    return Reject(pError, words[0] + (found->takesSlot ? " needs exactly one SLOT" : " takes no argument"));
+  if (found->takesSlot && !ParseSlot(words[1], &invocation.slot))
+    return Reject(pError, "SLOT must be 0, 1, 8 or 9, not " + words[1]);
+  if (found->needsUnit && invocation.unit.empty()) return Reject(pError, "the unit name (-h UNIT) is missing");
+  return invocation;
 }
 
 const char* UsageText() {

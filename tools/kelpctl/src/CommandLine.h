@@ -17,28 +17,25 @@ enum class AgentOp {
   SetName, SetNetwork, SetMtu, SetNtp, AddRoute, DeleteRoute, Install, Uninstall,
 };
 
-struct CommandLine {
+// What one run of kelpctl was asked to do.
+struct Invocation {
   Command command = Command::Help;
   std::string unit;
   std::string settingsFile = "./kelpconf.ini";
-  int slot = -1;             // progress and power commands: 0, 1, 8 or 9
+  int slot = -1;             // progress, power and agent commands: 0, 1, 8 or 9
   std::optional<std::string> bootOption;  // boot --option TEXT
   bool watch = false;        // power commands: follow the board until the command ends
   AgentOp agentOp = AgentOp::Version;
-  std::vector<std::string> agentArgs;  // the agent operation's own arguments; ftpd: the address
-  std::uint32_t ulInterface = 0;       // --interface N: mngN for network and mtu
-  std::uint32_t ulTimeoutMinutes = 30; // --timeout MIN: how long install waits for the agent
+  std::vector<std::string> arguments;  // the agent operation's own arguments; ftpd: the address
+  std::uint32_t interfaceNumber = 0;   // --interface N: mngN for network and mtu
+  std::uint32_t timeoutMinutes = 30;   // --timeout MIN: how long install waits for the agent
   bool hostRoute = false;              // add-route --host
   bool rejectRoute = false;            // add-route --reject
-  std::uint32_t ulMss = 0;             // add-route --mss N
+  std::uint32_t mss = 0;               // add-route --mss N
 };
 
-// The array address of a board slot.
-inline short ClusterOf(int slot) { return static_cast<short>(slot / 8); }
-inline short PcbOf(int slot) { return static_cast<short>(slot % 8); }
-
 // Parses argv[1..]; on failure returns nullopt and a one-line reason in *pError.
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* pError);
+std::optional<Invocation> ParseCommandLine(const std::vector<std::string>& args, std::string* pError);
 
 // The --help text.
 const char* UsageText();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "board/BoardPorts.h"
 #include "common/CusrTraceScope.h"
 #include "plat/NamedMutex.h"
 #include "plat/Paths.h"
@@ -24,9 +25,9 @@ constexpr plat::Millis kEndWait{30'000};
 
 }  // namespace
 
-int RunFtpd(const CommandLine& line, std::FILE* out, std::FILE* err) {
+int RunFtpd(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   CusrTraceScope scope("kelpctl", "RunFtpd", TRC_FUNC);
-  const std::string& address = line.agentArgs[0];
+  const std::string& address = invocation.arguments[0];
   in_addr parsed{};
   if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
     std::fprintf(err, "kelpctl: ftpd needs an IPv4 address, not %s\n", address.c_str());
@@ -54,8 +55,8 @@ int RunFtpd(const CommandLine& line, std::FILE* out, std::FILE* err) {
   std::array<char, 260> program{};
   const std::string defaultProgram = (plat::ProgramDir() / "kelpftpd").string();
   plat::GetPrivateProfileString("MainService", "kelpftpd_path", defaultProgram.c_str(), program.data(),
-                                program.size(), line.settingsFile);
-  std::vector<std::string> args{line.settingsFile};
+                                program.size(), invocation.settingsFile);
+  std::vector<std::string> args{invocation.settingsFile};
   for (int i = 0; i < 4; ++i) args.push_back(std::to_string(octet[i]));
 
   plat::Process server;
@@ -72,9 +73,8 @@ int RunFtpd(const CommandLine& line, std::FILE* out, std::FILE* err) {
     server.Terminate(-1);
     return 1;
   }
-  const int nPort = static_cast<int>(plat::GetPrivateProfileInt("FtpService", "Port", 20266, line.settingsFile));
   std::fprintf(out, "kelpftpd ready on %s:%d (pid %d); stop with SIGINT or SIGTERM\n", address.c_str(),
-               nPort == 0 ? 20266 : nPort, static_cast<int>(server.Pid()));
+               board::ResolveFileServerPort(invocation.settingsFile), static_cast<int>(server.Pid()));
   std::fflush(out);
 
   int signal = 0;

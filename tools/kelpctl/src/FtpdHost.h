@@ -12,6 +12,6 @@
 namespace kelpctl {
 
 // 0 after a clean run, 1 when kelpftpd could not be started or did not answer OK.
-int RunFtpd(const CommandLine& line, std::FILE* out, std::FILE* err);
+int RunFtpd(const Invocation& invocation, std::FILE* out, std::FILE* err);
 
 }  // namespace kelpctl
