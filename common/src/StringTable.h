@@ -12,8 +12,8 @@ struct StringEntry {
   const char* text;
 };
 
-// English strings of kelpconf: message texts, trace header lines (2000, 2002) and the box
-// title (20206). Ids whose message has no text are absent.
+// English strings of kelpconf: message texts, trace header lines (2000, 2002), the box title
+// (20206) and the main window's texts. Ids whose message has no text are absent.
 std::span<const StringEntry> KelpconfStringsEn();
 
 // English strings that only kelpftpd carries (its trace header lines 105 and 106). Its message

@@ -1,0 +1,42 @@
+// Template and control ids of the setup tool's dialogs: the numbers the dialogs, the hosts and
+// scripts address them by.
+#pragma once
+
+namespace kelp::res {
+
+// Dialog templates.
+inline constexpr int kTemplateAbout = 100;
+inline constexpr int kTemplateMain = 102;
+inline constexpr int kTemplateSplash = 229;
+
+// Main window (template 102). Board button of slot i is kBoardButtonFirst + i.
+inline constexpr int kBoardSlots = 16;
+inline constexpr int kBoardButtonFirst = 1500;
+inline constexpr int kBoardButtonLast = kBoardButtonFirst + kBoardSlots - 1;
+inline constexpr int kBoardFrame1 = 1136;
+inline constexpr int kBoardFrame2 = 1137;
+inline constexpr int kNodeFunctionFrame = 1138;
+inline constexpr int kPublicFunctionFrame = 1139;
+inline constexpr int kProgramInstall = 1008;
+inline constexpr int kRouting = 1009;
+inline constexpr int kNncReset = 1064;
+inline constexpr int kNasDump = 1011;
+inline constexpr int kRestoreOsLu = 1106;
+inline constexpr int kDownloadDump = 1117;
+inline constexpr int kRestoreCmLu = 1107;
+inline constexpr int kConfiguration = 1095;
+inline constexpr int kRestoreSystemLu = 1109;
+inline constexpr int kInheritInstall = 1096;
+inline constexpr int kMainClose = 1081;
+inline constexpr int kReferConfig = 1094;
+inline constexpr int kLuInitialize = 1013;
+inline constexpr int kInstallDevice = 1108;
+
+// About box (template 100); its OK button is IDOK.
+inline constexpr int kAboutVersionText = 1200;
+inline constexpr int kAboutBuildText = 1201;
+
+// Start-up splash (template 229).
+inline constexpr int kSplashText = 1210;
+
+}  // namespace kelp::res

@@ -1,0 +1,12 @@
+// The templates, one per source file; FindDialogTemplate lists them.
+#pragma once
+
+#include "resources/DialogTemplate.h"
+
+namespace kelp::res {
+
+const DialogTemplate& AboutTemplate();
+const DialogTemplate& MainWindowTemplate();
+const DialogTemplate& SplashTemplate();
+
+}  // namespace kelp::res

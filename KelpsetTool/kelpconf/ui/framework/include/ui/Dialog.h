@@ -1,0 +1,143 @@
+// A dialog built from a template: every control's state by id, the title, size and visibility,
+// the modal and modeless life cycle, command handlers by control id, keys, timers on logical
+// time, posted calls and worker threads.
+//
+// Threads: everything runs on the UI thread (the host's) except Post and PostMessage, which
+// any thread may call. Workers never touch control state: they Post.
+// Every change of state goes through the dialog, which tells its host (transcript, widgets).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plat/Clock.h"
+#include "resources/DialogTemplate.h"
+#include "ui/Control.h"
+#include "ui/ControlState.h"
+#include "ui/KeyChord.h"
+
+namespace kelp::ui {
+
+class Host;
+
+class Dialog {
+ public:
+  // Builds the control state from the template; without a template the dialog has no controls
+  // and DoModal/Create fail.
+  Dialog(Host& host, int templateId);
+  // From a template held elsewhere, which must outlive the dialog.
+  Dialog(Host& host, const res::DialogTemplate& dialogTemplate);
+  // Kills the timers and joins the workers (processing events meanwhile). A derived dialog
+  // whose workers use its own members calls JoinWorkers in its destructor.
+  virtual ~Dialog();
+  Dialog(const Dialog&) = delete;
+  Dialog& operator=(const Dialog&) = delete;
+
+  // Modal: OnInitDialog, show, process events until EndDialog, hide, join the workers. Returns
+  // the EndDialog result, or -1 without template. When OnInitDialog ends the dialog it is
+  // never shown.
+  int DoModal();
+  // Modeless: OnInitDialog once; the dialog stays hidden until ShowWindow. False without
+  // template.
+  bool Create();
+  void ShowWindow(bool show);
+  bool IsWindowVisible() const { return m_visible; }
+  void BringToForeground();
+  // Ends a modal loop with result; a modeless dialog is hidden.
+  void EndDialog(int result);
+  bool IsModal() const { return m_modal; }
+
+  int TemplateId() const { return m_templateId; }
+  const res::DialogTemplate* Template() const { return m_template; }
+  void SetWindowText(const std::string& title);
+  const std::string& GetWindowText() const { return m_title; }
+  void SetWindowSize(int w, int h);
+  int Width() const { return m_w; }
+  int Height() const { return m_h; }
+
+  Control GetDlgItem(int id) { return Control(*this, id); }
+  // Controls in template order (hosts render them).
+  const std::vector<ControlState>& Controls() const { return m_controls; }
+  const ControlState* FindControlState(int id) const;
+  int GetFocus() const { return m_focus; }  // focused control id, 0 none
+
+  // Timers on logical time (KELP_TIME_SCALE): OnTimer(id) every period until KillTimer.
+  void SetTimer(int id, plat::Millis period);
+  void KillTimer(int id);
+
+  // Any thread: queues OnUserMessage on the UI thread (dropped once the dialog is gone).
+  void PostMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+  // Any thread: queues call on the UI thread (dropped once the dialog is gone).
+  void Post(std::function<void()> call);
+  // UI thread: runs work on a new thread the host counts (wait-idle); work must not touch
+  // control state.
+  void StartWorker(std::function<void()> work);
+  // Processes events until every worker of this dialog has finished, then joins them.
+  void JoinWorkers();
+
+  // User input, from a host or the script runner.
+  // A click: a check box toggles, a radio button is checked and the others of its group
+  // unchecked; then the command handler runs (IDOK/IDCANCEL without handler: OnOK/OnCancel).
+  void Click(int id);
+  // Text typed into a control, then its command handler.
+  void UserSetText(int id, const std::string& text);
+  // A list row's check box or the selected row set by the user, then the command handler.
+  void UserCheckRow(int id, int row, bool checked);
+  void UserSelectRow(int id, int row);
+  // OnKey; unconsumed, Escape calls OnCancel and Enter clicks the default button (else OnOK).
+  // True when the key was used.
+  bool Key(const KeyChord& key);
+  // Called by the host when a timer elapses.
+  void TimerElapsed(int id) { OnTimer(id); }
+
+ protected:
+  // Before the dialog is shown. The return value is kept for the MFC idiom (false: the dialog
+  // set the focus itself).
+  virtual bool OnInitDialog() { return true; }
+  virtual void OnOK();
+  virtual void OnCancel();
+  virtual void OnTimer(int /*id*/) {}
+  virtual void OnUserMessage(unsigned /*msg*/, std::uintptr_t /*wParam*/, std::intptr_t /*lParam*/) {}
+  // True when the key is consumed.
+  virtual bool OnKey(const KeyChord& /*key*/) { return false; }
+
+  // Registers the handler of a control: called when the user acts on it (click, text, row).
+  void OnCommand(int id, std::function<void()> handler);
+  Host& GetHost() { return m_host; }
+
+ private:
+  friend class Control;
+  Dialog(Host& host, int templateId, const res::DialogTemplate* dialogTemplate);
+  ControlState* MutableState(int id);
+  // Applies change to control id and tells the host when it returns true (state differs).
+  void Change(int id, ControlAspect aspect, const std::function<bool(ControlState&)>& change);
+  void CheckRadio(const ControlState& clicked);
+  void RunCommand(int id);
+
+  Host& m_host;
+  const int m_templateId;
+  const res::DialogTemplate* m_template;
+  std::vector<ControlState> m_controls;
+  std::map<int, std::function<void()>> m_commands;
+  std::string m_title;
+  int m_w = 0;
+  int m_h = 0;
+  int m_focus = 0;
+  bool m_visible = false;
+  bool m_shownOnce = false;
+  bool m_modal = false;
+  bool m_ended = false;
+  int m_result = 0;
+  std::vector<int> m_timers;
+  std::vector<std::thread> m_workers;
+  std::atomic<int> m_runningWorkers{0};
+  std::shared_ptr<int> m_alive = std::make_shared<int>(0);  // posted calls hold a weak reference
+};
+
+}  // namespace kelp::ui
