@@ -29,9 +29,6 @@ namespace {
 
 constexpr const char* kClass = "CusrNasManager";
 constexpr const char* kCodeProtocol = "0x00000005";
-constexpr std::uint32_t kMsgNoMemory = msg::kNoMemory;
-constexpr std::uint32_t kMsgCommunication = msg::kCommunication;
-constexpr std::uint32_t kMsgTimeout = msg::kTimeout;
 
 std::mutex g_nameMutex;
 std::function<std::string(std::uint32_t)> g_nameProvider;
@@ -56,7 +53,7 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   const int fd = guard.Get();
   trace.Return(TraceFmt("socket() = %d", fd), TRC_DETAIL);
   if (fd < 0) {
-    Fail(bQuiet, TraceFmt("Error socket(): %d", errno), kMsgCommunication, kCodeProtocol);
+    Fail(bQuiet, TraceFmt("Error socket(): %d", errno), msg::kCommunication, kCodeProtocol);
     return kResultProtocol;
   }
   sockaddr_in local{};
@@ -67,7 +64,7 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   const int bindError = errno;
   trace.Return(TraceFmt("bind() = %d", bound), TRC_DETAIL);
   if (bound != 0) {
-    Fail(bQuiet, TraceFmt("bind error, WSAGetLastError() = %d", bindError), kMsgCommunication, kCodeProtocol);
+    Fail(bQuiet, TraceFmt("bind error, WSAGetLastError() = %d", bindError), msg::kCommunication, kCodeProtocol);
     return kResultProtocol;
   }
   sockaddr_in remote{};
@@ -84,7 +81,7 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   const int connectError = errno;
   trace.Return(TraceFmt("connect() = %d", connected), TRC_DETAIL);
   if (connected != 0) {
-    Fail(bQuiet, TraceFmt("connect() error, WSAGetLastError() = %d", connectError), kMsgCommunication,
+    Fail(bQuiet, TraceFmt("connect() error, WSAGetLastError() = %d", connectError), msg::kCommunication,
          kCodeProtocol);
     return kResultProtocol;
   }
@@ -102,7 +99,7 @@ std::uint32_t SendAll(int nSocket, const std::uint8_t* pBuffer, std::size_t nLen
     trace.Return(TraceFmt("send() = %zd", n), TRC_DETAIL);
     if (n < 0 && error == EINTR) continue;
     if (n <= 0) {
-      Fail(bQuiet, TraceFmt("send() code=%d", n < 0 ? error : 0), kMsgCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("send() code=%d", n < 0 ? error : 0), msg::kCommunication, kCodeProtocol);
       return kResultProtocol;
     }
     sent += static_cast<std::size_t>(n);
@@ -124,15 +121,15 @@ std::uint32_t RecvAll(int nSocket, std::uint8_t* pBuffer, std::size_t nLength, s
     const int pollError = errno;
     trace.Return(TraceFmt("select() = %d", PollCount(wait)), TRC_DETAIL);
     if (wait == plat::WaitResult::Failed) {
-      Fail(bQuiet, TraceFmt("select() code=%d", pollError), kMsgCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("select() code=%d", pollError), msg::kCommunication, kCodeProtocol);
       return kResultProtocol;
     }
     if (wait == plat::WaitResult::Timeout) {
-      Fail(bQuiet, "select() timeout", kMsgTimeout, {});
+      Fail(bQuiet, "select() timeout", msg::kTimeout, {});
       return kResultTimeout;
     }
     if (!bQuiet && (revents & (POLLIN | POLLHUP)) == 0) {
-      Fail(bQuiet, TraceFmt("select() exception, revents=0x%x", revents), kMsgCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("select() exception, revents=0x%x", revents), msg::kCommunication, kCodeProtocol);
       return kResultProtocol;
     }
     trace.Call(TraceFmt("recv(%zu)", nLength - got), TRC_DETAIL);
@@ -141,7 +138,7 @@ std::uint32_t RecvAll(int nSocket, std::uint8_t* pBuffer, std::size_t nLength, s
     trace.Return(TraceFmt("recv() = %zd", n), TRC_DETAIL);
     if (n < 0 && recvError == EINTR) continue;
     if (n <= 0) {
-      Fail(bQuiet, TraceFmt("recv() code=%d", n < 0 ? recvError : 0), kMsgCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("recv() code=%d", n < 0 ? recvError : 0), msg::kCommunication, kCodeProtocol);
       return kResultProtocol;
     }
     got += static_cast<std::size_t>(n);
@@ -162,7 +159,7 @@ std::uint32_t ReceiveHeader(const CusrNasManager& manager, int nSocket, std::uin
     Fail(bQuiet,
          TraceFmt("Invalid Message, Hesder(%s), ProtoVer(0x%08x), MsgType(0x%08x)", header.magic.c_str(),
                   header.protoVer, header.msgType),
-         kMsgCommunication, kCodeProtocol);
+         msg::kCommunication, kCodeProtocol);
     return kResultProtocol;
   }
   *pulMsgSize = header.msgSize;
@@ -249,7 +246,7 @@ std::uint32_t CusrNasManager::SendHeader(int nSocket, std::uint32_t ulProtoVer, 
   try {
     header.reserve(kHeaderSize + 4);
   } catch (const std::bad_alloc&) {
-    Fail(false, TraceFmt("Can't allocate memory : %zu", kHeaderSize + 4), kMsgNoMemory, std::to_string(kHeaderSize + 4));
+    Fail(false, TraceFmt("Can't allocate memory : %zu", kHeaderSize + 4), msg::kNoMemory, std::to_string(kHeaderSize + 4));
     return kResultNoMemory;
   }
   Pack(header, "S(16)llll", {kMagic, ulProtoVer, ulMsgType, ulMsgSize, ulCommand});
@@ -287,13 +284,13 @@ std::uint32_t CusrNasManager::ReceiveBody(int nSocket, std::uint32_t ulMsgSize, 
                                           bool bQuiet) const {
   CusrTraceScope trace(kClass, "ReceiveBody", TRC_FUNC);
   if (ulMsgSize > kMaxMsgSize) {
-    Fail(bQuiet, TraceFmt("Invalid MsgSize = %u", ulMsgSize), kMsgCommunication, kCodeProtocol);
+    Fail(bQuiet, TraceFmt("Invalid MsgSize = %u", ulMsgSize), msg::kCommunication, kCodeProtocol);
     return kResultProtocol;
   }
   try {
     pBody->assign(ulMsgSize, 0);
   } catch (const std::bad_alloc&) {
-    Fail(bQuiet, TraceFmt("memory error size of %u", ulMsgSize), kMsgNoMemory, std::to_string(ulMsgSize));
+    Fail(bQuiet, TraceFmt("memory error size of %u", ulMsgSize), msg::kNoMemory, std::to_string(ulMsgSize));
     return kResultNoMemory;
   }
   return bQuiet ? RecvMessageEx(nSocket, pBody->data(), pBody->size(), kReplyTimeoutSec)
@@ -305,7 +302,7 @@ std::uint32_t CusrNasManager::ReceiveBodyPrefix(int nSocket, std::uint32_t ulMsg
   if (const std::uint32_t ulResult = ReceiveBody(nSocket, ulMsgSize, pBody, bQuiet); ulResult != kResultOk)
     return ulResult;
   if (DecodeBodyPrefix(*pBody, pPrefix) != Decode::Ok) {
-    Fail(bQuiet, TraceFmt("Invalid Data size : %zu", pBody->size()), kMsgCommunication, kCodeProtocol);
+    Fail(bQuiet, TraceFmt("Invalid Data size : %zu", pBody->size()), msg::kCommunication, kCodeProtocol);
     return kResultProtocol;
   }
   common::TraceLineFmt(TRC_INFO, "DataType = 0x%08x, Result = 0x%08x", pPrefix->dataType, pPrefix->result);
@@ -318,7 +315,7 @@ std::uint32_t CusrNasManager::ReceiveReply(int nSocket, Exchange id, std::uint32
       ulResult != kResultOk)
     return ulResult;
   if (pPrefix->dataType != ReplyDataType(id)) {
-    Fail(bQuiet, "Invalid Data Type", kMsgCommunication, kCodeProtocol);
+    Fail(bQuiet, "Invalid Data Type", msg::kCommunication, kCodeProtocol);
     return kResultProtocol;
   }
   return kResultOk;
@@ -363,7 +360,7 @@ std::uint32_t CusrNasManager::ReceiveWholeReply(int nSocket, Exchange id, bool b
 
 std::uint32_t CusrNasManager::SendRequest(int nSocket, const std::vector<std::uint8_t>& request, bool bQuiet) const {
   if (request.size() < kHeaderSize + 4) {
-    Fail(bQuiet, TraceFmt("Can't allocate memory : %zu", request.size()), kMsgNoMemory,
+    Fail(bQuiet, TraceFmt("Can't allocate memory : %zu", request.size()), msg::kNoMemory,
          std::to_string(request.size()));
     return kResultNoMemory;
   }
@@ -380,7 +377,7 @@ std::uint32_t CusrNasManager::SendRequest(int nSocket, const std::vector<std::ui
 
 std::uint32_t CusrNasManager::ProtocolError(const char* pszTrace) {
   if (pszTrace != nullptr) common::TraceLine(TRC_ERROR, pszTrace);
-  common::TraceLine(TRC_ERROR, ShowMessage(kMsgCommunication, kCodeProtocol));
+  common::TraceLine(TRC_ERROR, ShowMessage(msg::kCommunication, kCodeProtocol));
   return kResultProtocol;
 }
 

@@ -1,6 +1,7 @@
 #include "board/AgentExchange.h"
 
 #include "common/CusrTraceScope.h"
+#include "common/TraceLine.h"
 
 namespace board {
 
@@ -18,14 +19,13 @@ ExchangeResult RunExchange(const CusrNasManager& manager, Connect connect, std::
       result.failedStep = "Reply";
     }
     result.failedStep += name;
-    if (manager.CloseSocket(nSocket) != 0 && TraceOn(TRC_ERROR)) WriteTraceLine("CloseSocket()", "error", TRC_ERROR);
+    if (manager.CloseSocket(nSocket) != 0) common::TraceLine(TRC_ERROR, "CloseSocket()");
   }
   if (result.code == 0) {
     result.failedStep.clear();
     return result;
   }
-  if (TraceOn(TRC_ERROR))
-    WriteTraceLine(TraceFmt("%s(), code = 0x%08x", result.failedStep.c_str(), result.code), "error", TRC_ERROR);
+  common::TraceLineFmt(TRC_ERROR, "%s(), code = 0x%08x", result.failedStep.c_str(), result.code);
   return result;
 }
 
