@@ -12,6 +12,18 @@ inline constexpr std::uint32_t kNoMemory = 3503;
 inline constexpr std::uint32_t kInvalidFile = 3507;
 inline constexpr std::uint32_t kInternalError = 3508;
 inline constexpr std::uint32_t kPcInternalError = 3520;
+inline constexpr std::uint32_t kNotStartedByArrayProgram = 4002;
+inline constexpr std::uint32_t kInitializeFailed = 4003;
+inline constexpr std::uint32_t kSystemUnsupported = 4005;
+inline constexpr std::uint32_t kOtherDeviceRunning = 4006;
+inline constexpr std::uint32_t kServiceNotStarted = 3554;  // its argument names the program
+
+// The array and its boards at start-up, and the close.
+inline constexpr std::uint32_t kNoBoardFitted = 3509;
+inline constexpr std::uint32_t kToolWillFinish = 3530;
+inline constexpr std::uint32_t kUnsupportedDevice = 4004;
+inline constexpr std::uint32_t kAgentNewerThanTool = 3801;
+inline constexpr std::uint32_t kAgentNewerStopTool = 3802;
 
 // The board agent's connection.
 inline constexpr std::uint32_t kCommunication = 3514;

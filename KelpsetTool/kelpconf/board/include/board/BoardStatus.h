@@ -33,9 +33,10 @@ constexpr const char* StatusWordName(std::uint16_t word) {
   return word < sizeof kNames / sizeof kNames[0] ? kNames[word] : "?";
 }
 
-// The setup tool's board status (CusrCHN). 16 is only the value of a board object before its
-// first status; 17 only appears in the array status table (the NAS OS runs, the node check
-// decides between 4, 5 and 7).
+// The setup tool's board status (CusrCHN). Statuses 0..15 have a plain word and a bracketed
+// word for the board button (string resources 300 + s and 250 + s). 16 is only the value of a
+// board object before its first status; 17 only appears in the array status table (the NAS OS
+// runs, the node check decides between 4, 5 and 7).
 enum ChnStatus : int {
   CHN_STATUS_DIE = -1,
   CHN_STATUS_NEW = 0,
@@ -54,52 +55,49 @@ enum ChnStatus : int {
   CHN_STATUS_UNKN = 13,
   CHN_STATUS_FATAL = 14,
   CHN_STATUS_DISUSE = 15,
+  CHN_STATUS_CREATED = 16,
   CHN_STATUS_EX_OS_UP = 17,
 };
-inline constexpr int kChnStatusInitial = 16;
 
-struct ChnStatusWords {
-  ChnStatus status;
-  const char* traceName;  // the trace text of the status
-  const char* plain;      // the status word of the board dialogs; null when the status has none
-  const char* bracketed;  // the board button's status; null when the status has none
+// Trace names of -1..17, in order; null for 16, which has none.
+inline constexpr const char* kChnStatusNames[] = {
+    "CHN_STATUS_DIE",      "CHN_STATUS_NEW",   "CHN_STATUS_INST",     "CHN_STATUS_STOP",
+    "CHN_STATUS_BOOTING",  "CHN_STATUS_INACTIVE", "CHN_STATUS_UP",    "CHN_STATUS_STOPPING",
+    "CHN_STATUS_WARN",     "CHN_STATUS_DOWN",  "CHN_STATUS_PANIC",    "CHN_STATUS_DUMP",
+    "CHN_STATUS_DUMPSKIP", "CHN_STATUS_HUNGUP", "CHN_STATUS_UNKN",    "CHN_STATUS_FATAL",
+    "CHN_STATUS_DISUSE",   nullptr,            "CHN_STATUS_EX_OS_UP",
 };
+static_assert(std::size(kChnStatusNames) == CHN_STATUS_EX_OS_UP + 2, "a name for each of -1..17");
 
-inline constexpr ChnStatusWords kChnStatusWords[] = {
-    {CHN_STATUS_DIE, "CHN_STATUS_DIE", nullptr, nullptr},
-    {CHN_STATUS_NEW, "CHN_STATUS_NEW", "NEW", "(NEW)"},
-    {CHN_STATUS_INST, "CHN_STATUS_INST", "INST", "(INST)"},
-    {CHN_STATUS_STOP, "CHN_STATUS_STOP", "STOP", "(STOP)"},
-    {CHN_STATUS_BOOTING, "CHN_STATUS_BOOTING", "BOOT", "(BOOT)"},
-    {CHN_STATUS_INACTIVE, "CHN_STATUS_INACTIVE", "INACTIVE", "(INACTIVE)"},
-    {CHN_STATUS_UP, "CHN_STATUS_UP", "ACTIVE", "(ACTIVE)"},
-    {CHN_STATUS_STOPPING, "CHN_STATUS_STOPPING", "SHUTDOWN", "(SHUTDOWN)"},
-    {CHN_STATUS_WARN, "CHN_STATUS_WARN", "WARN", "(WARN)"},
-    {CHN_STATUS_DOWN, "CHN_STATUS_DOWN", "DOWN", "(DOWN)"},
-    {CHN_STATUS_PANIC, "CHN_STATUS_PANIC", "PANIC", "(PANIC)"},
-    {CHN_STATUS_DUMP, "CHN_STATUS_DUMP", "DUMP", "(DUMP)"},
-    {CHN_STATUS_DUMPSKIP, "CHN_STATUS_DUMPSKIP", "DUMPSKIP", "(DUMPSKIP)"},
-    {CHN_STATUS_HUNGUP, "CHN_STATUS_HUNGUP", "HUNGUP", "(HUNGUP)"},
-    {CHN_STATUS_UNKN, "CHN_STATUS_UNKN", "UNKNOWN", "(UNKNOWN)"},
-    {CHN_STATUS_FATAL, "CHN_STATUS_FATAL", "FATAL", "(FATAL)"},
-    {CHN_STATUS_DISUSE, "CHN_STATUS_DISUSE", "DISUSE", "(DISUSE)"},
-    {CHN_STATUS_EX_OS_UP, "CHN_STATUS_EX_OS_UP", nullptr, nullptr},
-};
-
-// The words of a status; null for a value that is not a status (16 and anything out of range).
-constexpr const ChnStatusWords* FindChnStatusWords(int status) {
-  for (const ChnStatusWords& words : kChnStatusWords)
-    if (words.status == status) return &words;
-  return nullptr;
+// The trace name of a status, or null for a value that has none.
+constexpr const char* ChnStatusName(int status) {
+  return status >= CHN_STATUS_DIE && status <= CHN_STATUS_EX_OS_UP ? kChnStatusNames[status + 1] : nullptr;
 }
 
-static_assert(
-    [] {
-      for (std::size_t i = 0; i + 1 < std::size(kChnStatusWords); ++i)
-        if (kChnStatusWords[i].status != static_cast<int>(i) - 1) return false;
-      return kChnStatusWords[std::size(kChnStatusWords) - 1].status == CHN_STATUS_EX_OS_UP;
-    }(),
-    "kChnStatusWords lists -1..15 in order, then 17");
-static_assert(FindChnStatusWords(kChnStatusInitial) == nullptr);
+// The board status an array status word stands for; unknown words give CHN_STATUS_UNKN.
+constexpr int ChnStatusOfWord(std::uint16_t word, bool* pbKnown) {
+  constexpr int kByWord[] = {CHN_STATUS_NEW,  CHN_STATUS_INST,     CHN_STATUS_EX_OS_UP, CHN_STATUS_STOP,
+                             CHN_STATUS_DOWN, CHN_STATUS_BOOTING,  CHN_STATUS_STOPPING, CHN_STATUS_PANIC,
+                             CHN_STATUS_DUMP, CHN_STATUS_DUMPSKIP, CHN_STATUS_HUNGUP,   CHN_STATUS_DISUSE};
+  static_assert(std::size(kByWord) == kStatusDisused + 1, "a status for each array word");
+  *pbKnown = word < std::size(kByWord);
+  return *pbKnown ? kByWord[word] : CHN_STATUS_UNKN;
+}
+
+// 0..15: the statuses with a plain and a bracketed word.
+constexpr bool HasWord(int status) { return status >= CHN_STATUS_NEW && status <= CHN_STATUS_DISUSE; }
+// The NAS OS runs: 4, 5 or 7.
+constexpr bool IsOsRunning(int status) {
+  return status == CHN_STATUS_INACTIVE || status == CHN_STATUS_UP || status == CHN_STATUS_WARN;
+}
+// A NAS OS is installed: 2, 4, 5, 7 or 8.
+constexpr bool IsOsInstalled(int status) {
+  return status == CHN_STATUS_STOP || IsOsRunning(status) || status == CHN_STATUS_DOWN;
+}
+// Stopped, new or no board: -1, 0, 2 or 8.
+constexpr bool IsStoppedOrEmptyStatus(int status) {
+  return status == CHN_STATUS_DIE || status == CHN_STATUS_NEW || status == CHN_STATUS_STOP ||
+         status == CHN_STATUS_DOWN;
+}
 
 }  // namespace board

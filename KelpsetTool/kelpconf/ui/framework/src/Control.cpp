@@ -75,6 +75,15 @@ void Control::SetFocus() {
   m_dialog->Change(m_id, ControlAspect::Focus, [](ControlState&) { return true; });
 }
 
+void Control::SetToolTip(const std::string& text) {
+  m_dialog->Change(m_id, ControlAspect::ToolTip, [&](ControlState& c) { return std::exchange(c.toolTip, text) != text; });
+}
+
+std::string Control::GetToolTip() const {
+  const ControlState* c = State();
+  return c ? c->toolTip : std::string();
+}
+
 int Control::AddRow(std::vector<std::string> columns) {
   int index = -1;
   m_dialog->Change(m_id, ControlAspect::Rows, [&](ControlState& c) {

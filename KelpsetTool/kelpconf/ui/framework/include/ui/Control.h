@@ -31,6 +31,8 @@ class Control {
   void MoveWindow(int x, int y, int w, int h);
   Rect GetWindowRect() const;
   void SetFocus();
+  void SetToolTip(const std::string& text);
+  std::string GetToolTip() const;
 
   // List views. Row indexes out of range are ignored.
   int AddRow(std::vector<std::string> columns);  // the new row's index, -1 when no control

@@ -23,7 +23,7 @@ struct ListRow {
 };
 
 // What changed on a control; the host is told each change.
-enum class ControlAspect { Text, Enabled, Visible, Checked, Rows, Selection, Geometry, Focus };
+enum class ControlAspect { Text, Enabled, Visible, Checked, Rows, Selection, Geometry, Focus, ToolTip };
 
 struct ControlState {
   const res::ControlTemplate* tmpl = nullptr;  // kind, id, style and columns
@@ -34,6 +34,7 @@ struct ControlState {
   std::vector<ListRow> rows;
   int selection = -1;  // selected list row, -1 none
   Rect rect;
+  std::string toolTip;  // shown while the pointer rests on the control
 };
 
 // A row's text as scripts match it: the columns joined by tabs.

@@ -93,6 +93,8 @@ class Dialog {
   // OnKey; unconsumed, Escape calls OnCancel and Enter clicks the default button (else OnOK).
   // True when the key was used.
   bool Key(const KeyChord& key);
+  // A command of the window's system menu (the main window's About box).
+  void SysCommand(unsigned id) { OnSysCommand(id); }
   // Called by the host when a timer elapses.
   void TimerElapsed(int id) { OnTimer(id); }
 
@@ -103,6 +105,7 @@ class Dialog {
   virtual void OnOK();
   virtual void OnCancel();
   virtual void OnTimer(int /*id*/) {}
+  virtual void OnSysCommand(unsigned /*id*/) {}
   virtual void OnUserMessage(unsigned /*msg*/, std::uintptr_t /*wParam*/, std::intptr_t /*lParam*/) {}
   // True when the key is consumed.
   virtual bool OnKey(const KeyChord& /*key*/) { return false; }

@@ -1,0 +1,134 @@
+#include "app/CKelpconfApp.h"
+
+#include "app/FtpdLauncher.h"
+#include "app/InstanceGuard.h"
+#include "app/LaunchArguments.h"
+#include "app/MainSettings.h"
+#include "app/SystemCheck.h"
+#include "board/CusrCHN.h"
+#include "common/CusrTrace.h"
+#include "common/CusrTraceScope.h"
+#include "common/MessageIds.h"
+#include "common/Messages.h"
+#include "common/ProcessContext.h"
+#include "common/Strings.h"
+#include "common/TraceSettings.h"
+#include "dialogs/CdlgMain.h"
+#include "ui/Host.h"
+#include "velapi.h"
+
+namespace {
+
+constexpr const char* kClass = "CKelpconfApp";
+constexpr std::uint32_t kStringTitle = 200;
+constexpr int kTraceGenerations = 2;
+
+std::string Code(std::uint32_t ulCode) { return TraceFmt("0x%08x", ulCode); }
+
+void ShowApiError(std::uint32_t ulError) { ShowMessage(GetApiErrorMessageId(ulError), Code(ulError)); }
+
+}  // namespace
+
+CKelpconfApp::CKelpconfApp(kelp::ui::Host& host) : m_host(host) {}
+
+CKelpconfApp::~CKelpconfApp() {
+  if (m_bFtpdStarted) m_cFtpd.Terminate(0);
+}
+
+bool CKelpconfApp::IsSupportOS() {
+  const app::SystemCheck check = app::CheckSystem();
+  if (!check.queried) {
+    ShowMessage(msg::kPcInternalError, Code(check.error));
+    return false;
+  }
+  if (!check.supported) {
+    ShowMessage(msg::kSystemUnsupported);
+    return false;
+  }
+  return true;
+}
+
+void CKelpconfApp::RequestClose() {
+  if (m_pMain != nullptr && !m_pMain->IsExiting()) m_pMain->OnMainClose();
+}
+
+int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
+  common::ProcessContext context({TraceProgram::Kelpconf, &m_host, dsvp_VELAPIRevision, nullptr, TRC_MASK_NONE});
+  if (!IsSupportOS()) return kExitStartupEnded;
+
+  app::LaunchArguments arguments;
+  if (const app::LaunchRefusal refusal = app::ParseLaunchArguments(words, &arguments); refusal.messageId != 0) {
+    ShowMessage(refusal.messageId, refusal.argument);
+    return kExitStartupEnded;
+  }
+  const std::string strTitle = LoadString(kStringTitle) + " ( " + arguments.unitName + " )";
+  app::InstanceGuard instance;
+  switch (instance.Acquire(strTitle)) {
+    case app::InstanceGuard::Outcome::First:
+      break;
+    case app::InstanceGuard::Outcome::RaisedOther:
+      return kExitStartupEnded;
+    case app::InstanceGuard::Outcome::OtherUnit:
+      ShowMessage(msg::kOtherDeviceRunning);
+      return kExitStartupEnded;
+  }
+
+  const app::MainSettings settings = app::ReadMainSettings(arguments.settingsFile);
+  const TraceSettings traceSettings = ReadTraceSettings(arguments.settingsFile, TraceProgram::Kelpconf);
+  CusrTrace trace(kKelpconfTraceVariant);
+  std::uint32_t ulError = 0;
+  if (trace.Open(traceSettings.strDirectory, "kelpconf", traceSettings.nSizeMB, kTraceGenerations, &ulError) != 0) {
+    ShowMessage(msg::kInitializeFailed);
+    return kExitStartupEnded;
+  }
+  context.InstallTrace(trace, traceSettings.ulMask);
+  CusrTraceScope scope(kClass, "InitInstance", TRC_FUNC);
+  if (settings.targetOutOfRange) scope.Warn("Target is out of range: -1 is used", TRC_WARN);
+
+  scope.Info(TraceFmt("Unit Name      = %s", arguments.unitName.c_str()), TRC_INFO);
+  if (!dsvp_SetArrayUnitName(arguments.unitName.c_str(), &ulError)) {
+    scope.Error(TraceFmt("dsvp_SetArrayUnitName is failed : 0x%08x", ulError), TRC_ERROR);
+    ShowApiError(ulError);
+    return kExitStartupEnded;
+  }
+  std::uint8_t ucIp[4] = {};
+  std::uint8_t ucMask[4] = {};
+  if (!dsvp_GetSvpIPAddr(ucIp, ucMask, &ulError)) {
+    scope.Error(TraceFmt("dsvp_GetSvpIPAdrr() : 0x%08x", ulError), TRC_ERROR);
+    ShowApiError(ulError);
+    return kExitStartupEnded;
+  }
+  CusrCHN::SetSvpAddress(ucIp, ucMask);
+
+  CdlgMain main(m_host, {arguments.settingsFile, settings.ftpdPath, settings.agentPort, arguments.unitName});
+
+  if (settings.ftpdPathTooLong) {
+    scope.Error("kelpftpd_path is longer than 259 characters", TRC_ERROR);
+    ShowMessage(msg::kServiceNotStarted, settings.ftpdPath.substr(0, app::kMaxFtpdPathSize));
+    return kExitStartupEnded;
+  }
+  const app::FtpdStart ftpd =
+      app::StartFtpd(settings.ftpdPath, arguments.settingsFile, {ucIp[0], ucIp[1], ucIp[2], ucIp[3]}, &m_cFtpd);
+  m_bFtpdStarted = m_cFtpd.Pid() != 0;
+  if (!ftpd.ok) {
+    scope.Error(TraceFmt("%s: %s", ftpd.failedStep.c_str(), ftpd.detail.c_str()), TRC_ERROR);
+    ShowMessage(msg::kServiceNotStarted, settings.ftpdPath);
+    return kExitStartupEnded;
+  }
+
+  instance.Publish(strTitle, [this, &main] { m_host.Post([&main] { main.BringToForeground(); }); });
+  m_pMain = &main;
+  m_host.Post([this] {
+    if (m_pMain != nullptr && !m_pMain->IsExiting() && m_ready) m_ready();
+  });
+  const int nResult = main.DoModal();
+  m_pMain = nullptr;
+  if (nResult == -1 || nResult == 3)
+    scope.Error(TraceFmt("Main dialog created failed. code = 0x%08x", static_cast<unsigned>(nResult)), TRC_ERROR);
+
+  if (m_bFtpdStarted) {
+    m_cFtpd.Terminate(0);
+    m_bFtpdStarted = false;
+  }
+  return main.StartedUp() ? kExitNormal : kExitStartupEnded;
+}

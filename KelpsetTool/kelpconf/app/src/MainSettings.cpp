@@ -1,0 +1,46 @@
+#include "app/MainSettings.h"
+
+#include <charconv>
+
+#include "agent/AgentWire.h"
+#include "kelpftp/FtpProtocol.h"
+#include "plat/Paths.h"
+#include "plat/Profile.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kMain = "MainService";
+constexpr const char* kFtp = "FtpService";
+constexpr std::uint32_t kProgramVersionBuffer = 10;
+
+int ReadInt(const char* section, const char* key, int defaultValue, const std::filesystem::path& file) {
+  return static_cast<int>(plat::GetPrivateProfileInt(section, key, defaultValue, file));
+}
+
+}  // namespace
+
+MainSettings ReadMainSettings(const std::filesystem::path& settingsFile) {
+  MainSettings settings;
+  const std::string defaultFtpd = (plat::ProgramDir() / "kelpftpd").string();
+  settings.ftpdPath = plat::GetProfileString(kMain, "kelpftpd_path", defaultFtpd, settingsFile);
+  settings.ftpdPathTooLong = settings.ftpdPath.size() > kMaxFtpdPathSize;
+  settings.agentPort = ReadInt(kMain, "Port", agent::kDefaultAgentPort, settingsFile);
+  settings.ftpPort = ReadInt(kFtp, "Port", kelpftp::kDefaultPort, settingsFile);
+  if (settings.ftpPort == 0) settings.ftpPort = kelpftp::kDefaultPort;
+  settings.detailedVersions =
+      plat::GetProfileString(kMain, "ProgramVersion", "Normal", settingsFile, kProgramVersionBuffer) == "Detail";
+
+  const int nRefresh = ReadInt(kMain, "RefreshTime", kDefaultRefreshSeconds, settingsFile);
+  settings.refreshSeconds = nRefresh < 0 ? kDefaultRefreshSeconds : std::min(nRefresh, kMaxRefreshSeconds);
+
+  const int nTarget = ReadInt(kMain, "Target", -1, settingsFile);
+  settings.targetOutOfRange = nTarget != -1 && (nTarget < 0 || nTarget > 15);
+  settings.target = settings.targetOutOfRange ? -1 : nTarget;
+
+  settings.dhcpStartAddress = ReadInt(kMain, "DHCP_StartAddress", 240, settingsFile);
+  settings.installFiles = plat::GetProfileString(kFtp, "Install_files", "", settingsFile);
+  return settings;
+}
+
+}  // namespace app

@@ -1,0 +1,214 @@
+// The setup tool's object for one NAS board slot (0..15), and the process-wide tables of the
+// array's boards.
+//
+// The main dialog creates all sixteen objects before the status poller starts and deletes them
+// when the tool ends. A board object knows its slot, MAC address, agent port and agent client,
+// and its status; it offers the board's operations: status, agent exchanges (one connection per
+// exchange: connect, request, reply, close) and array queries through VELAPI.
+//
+// Thread safety: status, flags and agent version are atomics; the process-wide tables are
+// arrays of atomics (the status poller writes them while workers and the UI thread read). Agent
+// operations keep no connection state and may run on any thread. The product list is touched
+// only by the thread that drives the board's installation.
+//
+// Agent operations return 0, or the failing step's code (traced "<step>(), code = 0x%08x"); a
+// board without an agent connection (InitManager failed or never ran) gives 5 at once.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "agent/CusrNasManager.h"
+#include "board/BoardLock.h"
+#include "agent/AgentTypes.h"
+#include "board/BoardStatus.h"
+#include "board/MainDialogLink.h"
+#include "plat/Clock.h"
+
+class CusrCHN {
+ public:
+  static constexpr std::uint32_t kSlots = 16;
+  static constexpr std::uint32_t kUnknownAgentVersion = 0x01000000;
+  static constexpr std::uint32_t kOldNasOsAgentVersion = 0x02000000;  // below: an old NAS OS
+  // Array model codes of the process-wide model field.
+  static constexpr std::uint16_t kModelZQS = 4, kModelZQXS = 5, kModelZQM = 6, kModelZQH = 7;
+  // Node states of GetNodeStatus: status 4, 5 or 7.
+  using NodeState = std::int32_t;
+  // One ExecCommList result: echo, return code, output length, output.
+  using CommandResult = std::array<std::string, 4>;
+
+  // Registers the object in the board table under its slot; status 16, agent version unknown.
+  explicit CusrCHN(std::uint32_t ulIndex);
+  ~CusrCHN();
+  CusrCHN(const CusrCHN&) = delete;
+  CusrCHN& operator=(const CusrCHN&) = delete;
+
+  // ---- Array discovery and process-wide tables (class-wide) ----
+  // Remembers the main dialog, reads model, location names, equipment and serial number; shows
+  // the message of a failure itself. *pulError: the failing call's error (7: no board fitted).
+  static bool Initialize(board::MainDialogLink* pMain, int nFtpPort, std::uint32_t* pulError);
+  // Reads the equipment words into the location and NNC type tables; *pnCount gets the number
+  // of fitted boards.
+  static bool SetNNCLocation(int* pnCount, std::uint32_t* pulError);
+  // Forgets every process-wide value (tests, and a second start in one process).
+  static void ResetProcessTables();
+
+  static CusrCHN* GetCHN(std::uint32_t ulIndex);
+  static board::MainDialogLink* MainDialog();
+  static std::uint16_t ModelCode();
+  // The slots the array model has: ZQH 0, 1, 8, 9; the others 0 and 8.
+  static std::vector<std::uint32_t> ModelSlots();
+  static bool ModelHasSlot(std::uint32_t ulIndex);
+  static std::array<std::uint8_t, 4> SvpIPAddress();
+  static std::array<std::uint8_t, 4> SvpSubnetMask();
+  static void SetSvpAddress(const std::uint8_t* pucIPAddress, const std::uint8_t* pucSubnetMask);
+  static int FtpPort();
+  static std::uint32_t SerialNo();
+  static std::string LocationName(std::uint32_t ulIndex);
+  static bool IsCHN(std::uint32_t ulIndex);
+  static std::uint16_t NNCType(std::uint32_t ulIndex);
+  static std::int32_t ArrayStatus(std::uint32_t ulIndex);
+  static void SetArrayStatus(std::uint32_t ulIndex, std::int32_t nStatus);
+  // True when every created board object has status -1 or 0.
+  static bool IsAllNew();
+
+  // ---- Status refresh (class-wide) ----
+  // Refreshes the array status table from dsvp_NasGetCurrentStatus. Mode 0 (start-up) retries
+  // a time-out once after 20 s; mode 1 (poller) leaves the table as it is on a time-out.
+  static void GetChnStatusKestrel(int nMode);
+  // Marks slots whose processor is blocked or in an unknown state fatal.
+  static void GetMPStatus();
+  static void SetChnStatusUpdateTime();
+  static std::uint64_t GetChnStatusUpdateTime();
+  // The poller announces each check so that UpdateMyStatus waits for one that began after it
+  // was called. StopStatusChecks releases every waiter (the poller ended).
+  static void BeginStatusCheck();
+  static void EndStatusCheck();
+  static void StopStatusChecks();
+  // How long UpdateMyStatus waits at most; set by the poller from its period.
+  static void SetStatusWaitLimit(plat::Millis limit);
+  static void AddInitStatus(std::uint32_t ulBits);
+  static void SubInitStatus(std::uint32_t ulBits);
+  static std::uint32_t GetInitStatus();
+  // True when the maintenance PC runs on AC power.
+  static bool GetBatteryStatus();
+
+  // ---- This board's status ----
+  std::uint32_t GetIndex() const { return m_ulIndex; }
+  std::int32_t GetStatus() const { return m_nStatus.load(); }
+  // Stores the status and has the main window refresh this board.
+  void SetStatus(std::int32_t nStatus);
+  std::string GetStatusText() const { return StatusText(GetStatus()); }
+  // The trace text of a status: its name, or "Invalid status : %d".
+  static std::string StatusText(std::int32_t nStatus);
+  bool IsExistLinux() const;
+  bool IsOsRunning() const { return board::IsOsRunning(GetStatus()); }
+  // Copies this slot's array status into the object (17 asks the board's node state).
+  void SetChnStatusKestrel();
+  // The same, only when the board lock can be taken at once.
+  void SetChnStatusKestrelEX();
+  // Waits for a status check that began after the call (bounded; released when the poller
+  // stops), then copies the status and refreshes the main window. False when the wait ran out.
+  bool UpdateMyStatus();
+  NodeState GetNodeStatus() const;
+  NodeState GetNodeStatusByPs() const;
+  // The node state a process list gives: 5 with a line starting "ha_", else 4.
+  static NodeState NodeStateOfPs(const std::string& strOutput);
+
+  // Time of the last successful status read (wall clock; 0 never) and the stage text of the
+  // operation that drives the board (empty when none); the main window shows both.
+  std::uint64_t LastSeenMs() const { return m_ullLastSeenMs.load(); }
+  std::string StageText() const;
+  void SetStageText(std::string strStage);
+
+  // ---- Identity, lock and agent connection ----
+  board::BoardLock& TimerMutex() { return m_cTimerMutex; }
+  int GetAgentPort() const { return m_nAgentPort; }
+  void SetAgentPort(int nPort) { m_nAgentPort = nPort; }
+  const CusrNasManager* NasManager() const { return m_pcNasManager.get(); }
+  std::array<std::uint8_t, 6> MacAddress() const { return m_ucMacAddress; }
+  bool InitManager(std::uint32_t* pulError);
+  bool GetMacAddress(std::uint32_t* pulError);
+  std::uint32_t StoredAgentVersion() const { return m_ulAgentVersion.load(); }
+  void ResetAgentVersion() { m_ulAgentVersion.store(kUnknownAgentVersion); }
+  bool IsNasAgentNewer();
+  std::uint32_t MpBlockadeFlag() const { return m_ulMpBlockadeFlag.load(); }
+
+  // ---- Agent operations ----
+  std::uint32_t GetAgentVersion() const;
+  std::uint32_t GetCHNName(std::string* pstrName) const;
+  std::uint32_t SetCHNName(const std::string& strName) const;
+  std::uint32_t GetNetworkSetting(std::uint32_t ulInterface, std::string* pstrIPAddress, std::string* pstrNetmask,
+                                  std::string* pstrGateway) const;
+  std::uint32_t SetNetworkSetting0301(std::uint32_t ulInterface, const std::string& strIPAddress,
+                                      const std::string& strNetmask, std::uint32_t ulWaitFlag) const;
+  std::uint32_t GetNTPSetting(std::vector<std::string>* pServers) const;
+  std::uint32_t SetNTPSetting(const std::vector<std::string>& servers) const;
+  std::uint32_t GetMTUInfo(std::uint32_t ulInterface, std::uint32_t* pulMTU) const;
+  std::uint32_t SetMTUInfo(std::uint32_t ulInterface, std::uint32_t ulMTU) const;
+  std::uint32_t GetRoutingList(std::vector<agent::RouteTexts>* pRoutes) const;
+  std::uint32_t SetNewRoute(const agent::NewRoute& route) const;
+  std::uint32_t DeleteRoutingInfo(const agent::RouteTexts& route) const;
+  std::uint32_t GetClusterStatus(std::uint32_t* pulStatus) const;
+  std::uint32_t GetClusterStatusEx(std::uint32_t* pulStatus) const;
+  std::uint32_t GetClusterDefinedStatus(std::uint32_t* pulStatus) const;
+  // Empties and refills the product list; an empty list without an exchange when the NAS OS is
+  // not running. Null, with *pulError set, when a step fails.
+  const std::vector<agent::ProductTexts>* GetInstPPInfo(std::uint32_t* pulError);
+  std::uint32_t InstallCommonPP(const std::string& strFileName, std::uint32_t ulTimeoutSec, std::uint32_t* pulResult,
+                                bool bNasOsWording = false) const;
+  std::uint32_t UninstallPP(std::uint32_t ulPPCode, const std::string& strName) const;
+  std::uint32_t SutInstallCheck(const std::string& strFileName, std::uint32_t* pulFlags, std::uint32_t* pulReboot,
+                                std::uint32_t* pulResult) const;
+  // 1 when the product needs a restart, 0 when not, -1 when the check failed.
+  int IsRebootNecessary(const std::string& strFileName) const;
+  std::uint32_t GetOsLuBackupInfo(agent::LuBackupInfo* pInfo) const;
+  std::uint32_t GetSharedLuBackupInfo(agent::LuBackupInfo* pInfo) const;
+  std::uint32_t GetSystemLuBackupInfo(agent::SystemLuBackupInfo* pInfo) const;
+  std::uint32_t RestoreNasOsLU() const;
+  std::uint32_t RestoreNasSharedLU() const;
+  std::uint32_t RestoreNasSystemLU() const;
+  std::uint32_t ExtractNasSystemLU(const std::string& strFileName) const;
+  std::uint32_t GetNasOsLuRestoreStatus(std::uint32_t* pulStatus) const;
+  std::uint32_t GetNasSharedLuRestoreStatus(std::uint32_t* pulStatus) const;
+  std::uint32_t GetNasSystemLuRestoreStatus(std::uint32_t* pulStatus) const;
+  std::uint32_t GetNasSystemLuExtractStatus(std::uint32_t* pulStatus) const;
+  std::uint32_t StopCluster() const;
+  std::uint32_t GetClusterStopStatus(std::uint32_t* pulStatus) const;
+  std::uint32_t InitClusterConfig() const;
+  std::uint32_t GetClusterInitStatus(std::uint32_t* pulStatus) const;
+  std::uint32_t ExecCommList(const std::vector<std::string>& commands, std::vector<CommandResult>* pResults) const;
+
+  // Installation hooks: media version against installed version, product type against board.
+  static bool CompareProductVersion(const std::string& strMediaVersion, const std::string& strInstalledVersion);
+  bool CheckNNCType(std::uint16_t usProductType) const;
+
+ private:
+  using Step = std::function<std::uint32_t(const CusrNasManager&, int nSocket)>;
+  // One exchange through the board's agent connection (board::RunExchange); 5 without one.
+  std::uint32_t Exchange(bool bQuiet, const char* pszName, const Step& request, const Step& reply) const;
+  // A Stat reply with its progress traces ("Processing <what>" / "Finish <what>").
+  std::uint32_t ProgressExchange(const char* pszName, const char* pszWhat,
+                                 std::uint32_t (CusrNasManager::*request)(int) const,
+                                 std::uint32_t (CusrNasManager::*reply)(int, std::uint32_t*) const,
+                                 std::uint32_t* pulStatus) const;
+
+  std::atomic<std::uint32_t> m_ulAgentVersion{kUnknownAgentVersion};
+  int m_nAgentPort;
+  std::unique_ptr<CusrNasManager> m_pcNasManager;
+  board::BoardLock m_cTimerMutex;
+  std::array<std::uint8_t, 6> m_ucMacAddress{};
+  std::atomic<std::uint32_t> m_ulChaResetFlag{0};
+  std::atomic<std::uint32_t> m_ulNasDumpFlag{0};
+  std::atomic<std::uint32_t> m_ulMpBlockadeFlag{0};
+  std::uint32_t m_ulIndex;
+  std::atomic<std::int32_t> m_nStatus{board::CHN_STATUS_CREATED};
+  std::vector<agent::ProductTexts> m_lstPPInfo;
+  std::atomic<std::uint64_t> m_ullLastSeenMs{0};
+  mutable std::mutex m_stageMutex;
+  std::string m_strStage;
+};

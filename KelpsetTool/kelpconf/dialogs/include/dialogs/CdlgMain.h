@@ -1,0 +1,135 @@
+// The main window and controller of the setup tool: it discovers the array, owns the sixteen
+// board objects and the status poller, lays the window out for the array model, keeps the board
+// captions and the function buttons up to date and closes the tool in order.
+//
+// UI thread only, except the board::MainDialogLink calls, which the poller and the operation
+// workers make: they only post to the UI thread. While the tool closes (exiting flag) nothing
+// re-enables a button.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "board/CusrCHN.h"
+#include "board/CusrStatusAgent.h"
+#include "board/MainDialogLink.h"
+#include "ui/Dialog.h"
+
+class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
+ public:
+  static constexpr std::uint32_t kNoBoard = 16;       // selected board: none
+  static constexpr unsigned kAgentFinished = 0x0400;  // the poller's end message (WM_USER)
+  static constexpr unsigned kAboutCommand = 0x10;     // system menu item of the About box
+
+  struct StartInfo {
+    std::filesystem::path settingsFile;
+    std::string ftpdPath;
+    int agentPort = 0;
+    std::string unitName;
+  };
+
+  CdlgMain(kelp::ui::Host& host, StartInfo info);
+  ~CdlgMain() override;
+
+  // ---- board::MainDialogLink (any thread) ----
+  bool OnInitDialogW(std::uint32_t ulModel) override;
+  void RefreshBoard(std::uint32_t ulSlot) override;
+  bool MarkNewerAgent() override;
+  bool PostAgentFinished() override;
+  bool WaitPumping(const std::function<bool()>& done, plat::Millis timeout) override;
+
+  // ---- start-up and close ----
+  void LoadCHNCaption();
+  bool CreateChnObject();
+  void CreateAllDialog();
+  std::uint32_t StartAgent();
+  // Message 3530, then the orderly close.
+  void ExitSVP();
+  void OnMainClose();
+  void IsEnableCloseBtn();
+
+  // ---- board buttons and function buttons ----
+  void SetCHNCaption(std::uint32_t ulSlot);
+  void OnCHNButtonClicked(int nId);
+  void SetEnableButton(std::uint32_t ulSlot);
+  void SetPublicFunctionButton();
+  void SetDisableALLButton();
+  bool IsAnyWindowDisplayed() const;
+  bool IsFunctionDisable();
+  CusrCHN* GetRunningCHN() const;
+  CusrCHN* GetLatestCHN() const;
+
+  // Busy codes of a board slot or of the array; 0 is idle.
+  int BoardBusy(std::uint32_t ulSlot) const { return ulSlot < CusrCHN::kSlots ? m_nBusy[ulSlot] : 0; }
+  void SetBoardBusy(std::uint32_t ulSlot, int nCode);
+  int PublicBusy() const { return m_nPublicBusy; }
+  void SetPublicBusy(int nCode);
+
+  std::uint32_t Selected() const { return m_uSelected; }
+  bool IsExiting() const { return m_bExiting.load(); }
+  bool IsNewerAgent() const { return m_bNewerAgent.load(); }
+  bool InstallDeviceFailed() const { return m_bInstallDeviceFailed; }
+  CusrCHN* Board(std::uint32_t ulSlot) const { return ulSlot < CusrCHN::kSlots ? m_pcCHNs[ulSlot].get() : nullptr; }
+  const CusrStatusAgent* StatusAgent() const { return m_pcStatusAgent.get(); }
+  // The caption of a board button for a status, and the status word of the board dialogs.
+  const std::string& Caption(std::uint32_t ulSlot, std::int32_t nStatus) const;
+  const std::string& StatusWord(std::int32_t nStatus) const;
+  // The tooltip of a board button: last successful status read and the operation's stage.
+  std::string BoardTooltip(std::uint32_t ulSlot) const;
+  const StartInfo& Info() const { return m_info; }
+  // True once OnInitDialog completed: the main window runs.
+  bool StartedUp() const { return m_bStartedUp; }
+
+ protected:
+  bool OnInitDialog() override;
+  void OnOK() override;
+  // Esc never closes the main window.
+  void OnCancel() override {}
+  bool OnKey(const kelp::ui::KeyChord& key) override;
+  void OnUserMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  // 0x10 (low four bits ignored) opens the About box.
+  void OnSysCommand(unsigned nId) override;
+
+ private:
+  // The installation medium and the network-boot services (not set up yet: traced, and the
+  // functions that need them stay refused).
+  void SetUpInstallDevice();
+  // The enabled state each rule wants, applied at once so that a button changes only when its
+  // state really does.
+  using ButtonPlan = std::map<int, bool>;
+  void PlanNodeButtons(ButtonPlan& plan, std::int32_t nStatus) const;
+  // False for a busy code the rules do not know.
+  bool PlanBusyCode(ButtonPlan& plan, int nCode) const;
+  void PlanPublicButtons(ButtonPlan& plan) const;
+  void ApplyPlan(const ButtonPlan& plan);
+  void SetFunctionButtonsEnabled(bool bEnable);
+  void ShowSplash(bool bShow);
+
+  StartInfo m_info;
+  std::array<std::unique_ptr<CusrCHN>, CusrCHN::kSlots> m_pcCHNs;
+  std::unique_ptr<CusrStatusAgent> m_pcStatusAgent;
+  std::unique_ptr<kelp::ui::Dialog> m_pdlgSplash;
+  int m_nFtpPort = 0;
+  bool m_bDetailVersion = false;
+  std::array<std::string, 16> m_strStatusWords;
+  std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
+  std::array<int, CusrCHN::kSlots> m_nBusy{};
+  int m_nPublicBusy = 0;
+  std::uint32_t m_uSelected = kNoBoard;
+  bool m_bReferConfig = false;
+  bool m_bRestoreCmLu = false;
+  bool m_bRestoreSystemLu = false;
+  std::string m_strMediaRoot;
+  bool m_bMediaRootIsMP = false;
+  bool m_bInstallDeviceFailed = false;
+  std::atomic<bool> m_bExiting{false};
+  std::atomic<bool> m_bNewerAgent{false};
+  bool m_bAgentFinished = false;
+  bool m_bStartedUp = false;
+  int m_nTarget = -1;
+};

@@ -1,0 +1,565 @@
+#include "dialogs/CdlgMain.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "app/MainSettings.h"
+#include "common/CusrTraceScope.h"
+#include "common/MessageBoxStyle.h"
+#include "common/MessageIds.h"
+#include "common/Messages.h"
+#include "common/Strings.h"
+#include "plat/Profile.h"
+#include "dialogs/CdlgAbout.h"
+#include "resources/ControlIds.h"
+#include "ui/Host.h"
+
+namespace res = kelp::res;
+using namespace board;
+
+namespace {
+
+constexpr const char* kClass = "CdlgMain";
+constexpr std::uint32_t kStringTitle = 200;
+constexpr std::uint32_t kStringCaptionFirst = 250;
+constexpr std::uint32_t kStringStatusFirst = 300;
+constexpr const char* kCaptionIndent = "                    ";  // twenty blanks before the location
+constexpr int kPumpTimer = 0x7F01;
+constexpr plat::Millis kPumpTick{100};
+
+// In the order of the window's two button grids.
+constexpr int kNodeButtons[] = {res::kProgramInstall, res::kRouting,      res::kNncReset,
+                                res::kNasDump,        res::kRestoreOsLu,  res::kDownloadDump};
+constexpr int kPublicButtons[] = {res::kRestoreCmLu, res::kConfiguration, res::kRestoreSystemLu,
+                                  res::kInheritInstall};
+// Every function button but Close.
+constexpr int kFunctionButtons[] = {res::kProgramInstall, res::kRouting,         res::kNncReset,
+                                    res::kNasDump,        res::kRestoreOsLu,     res::kDownloadDump,
+                                    res::kRestoreCmLu,    res::kConfiguration,   res::kRestoreSystemLu,
+                                    res::kInheritInstall, res::kReferConfig,     res::kLuInitialize,
+                                    res::kInstallDevice};
+
+struct BoardLayout {
+  std::uint16_t usModel;
+  int nBoardsPerGroup;
+};
+constexpr BoardLayout kLayouts[] = {{0x1700, 1}, {0x1701, 1}, {0x1702, 1}, {0x1703, 2}};
+
+// Board busy codes and the node buttons each forces off (Close: code 3 also disables Close).
+struct BusyRule {
+  int nCode;
+  bool bProgramInstall, bRouting, bReset, bDump, bClose, bLuInitialize;
+};
+constexpr BusyRule kBusyRules[] = {
+    {1, false, true, true, true, false, true},  {2, true, false, true, true, false, true},
+    {3, true, true, true, false, true, true},   {4, true, true, true, false, false, true},
+    {6, true, true, true, true, false, false},
+};
+
+bool IsRunningPairMember(std::int32_t nStatus) { return nStatus == CHN_STATUS_INACTIVE || nStatus == CHN_STATUS_UP; }
+
+// The pair rule of the array-wide recoveries: every position's two nodes both running (as
+// running() says) or both stopped or empty, and at least one pair running.
+template <class Running>
+bool PairsAllow(const std::array<std::int32_t, CusrCHN::kSlots>& status, const Running& running) {
+  bool bAnyRunning = false;
+  for (std::uint32_t p = 0; p < 8; ++p) {
+    const std::int32_t a = status[p];
+    const std::int32_t b = status[p + 8];
+    if (running(a) && running(b)) {
+      bAnyRunning = true;
+    } else if (!(IsStoppedOrEmptyStatus(a) && IsStoppedOrEmptyStatus(b))) {
+      return false;
+    }
+  }
+  return bAnyRunning;
+}
+
+}  // namespace
+
+CdlgMain::CdlgMain(kelp::ui::Host& host, StartInfo info) : Dialog(host, res::kTemplateMain), m_info(std::move(info)) {
+  for (int i = 0; i < res::kBoardSlots; ++i)
+    OnCommand(res::kBoardButtonFirst + i, [this, i] { OnCHNButtonClicked(res::kBoardButtonFirst + i); });
+  OnCommand(res::kMainClose, [this] { OnMainClose(); });
+}
+
+CdlgMain::~CdlgMain() {
+  if (m_pcStatusAgent && m_pcStatusAgent->Abandoned()) {
+    // The poller's thread still runs inside a call and uses the agent and the boards: they stay
+    // until the process ends.
+    static_cast<void>(m_pcStatusAgent.release());
+    for (auto& board : m_pcCHNs) static_cast<void>(board.release());
+  }
+}
+
+// ---------------------------------------------------------------- start-up
+
+bool CdlgMain::OnInitDialog() {
+  CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
+  SetWindowText(LoadString(kStringTitle) + " ( " + m_info.unitName + " )");
+  ShowSplash(true);
+
+  const app::MainSettings settings = app::ReadMainSettings(m_info.settingsFile);
+  m_nFtpPort = settings.ftpPort;
+  m_bDetailVersion = settings.detailedVersions;
+  m_nTarget = settings.target;
+  if (settings.targetOutOfRange) trace.Warn("Target is out of range: -1 is used", TRC_WARN);
+
+  std::uint32_t ulError = 0;
+  if (!CusrCHN::Initialize(this, m_nFtpPort, &ulError)) {
+    trace.Error(TraceFmt("CusrCHN::GetEquipment() : %u", ulError), TRC_ERROR);
+    ExitSVP();
+    return false;
+  }
+  LoadCHNCaption();
+  if (!CreateChnObject()) {
+    trace.Error("cannot create chn object", TRC_ERROR);
+    ExitSVP();
+    return false;
+  }
+  bool bNewer = false;
+  for (const auto& board : m_pcCHNs) bNewer = board->IsNasAgentNewer() || bNewer;
+  if (bNewer) {
+    trace.Error(ShowMessage(msg::kAgentNewerThanTool), TRC_ERROR);
+    ExitSVP();
+    return false;
+  }
+  CreateAllDialog();
+  m_strMediaRoot.clear();
+  if (StartAgent() != 0) {
+    trace.Error("status agent cannot run", TRC_ERROR);
+    ExitSVP();
+    return false;
+  }
+  SetUpInstallDevice();
+
+  GetDlgItem(res::kMainClose).SetFocus();
+  GetDlgItem(res::kLuInitialize).ShowWindow(false);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
+  ShowSplash(false);
+  m_bStartedUp = true;
+  return false;
+}
+
+void CdlgMain::ShowSplash(bool bShow) {
+  if (bShow && !m_pdlgSplash) {
+    m_pdlgSplash = std::make_unique<kelp::ui::Dialog>(GetHost(), res::kTemplateSplash);
+    if (m_pdlgSplash->Create()) m_pdlgSplash->ShowWindow(true);
+  } else if (!bShow && m_pdlgSplash) {
+    m_pdlgSplash->ShowWindow(false);
+    m_pdlgSplash.reset();
+  }
+}
+
+bool CdlgMain::OnInitDialogW(std::uint32_t ulModel) {
+  CusrTraceScope trace(kClass, "OnInitDialogW", TRC_FUNC);
+  const auto* pLayout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
+                                     [&](const BoardLayout& l) { return l.usModel == (ulModel & 0xFFFF); });
+  if (pLayout == std::end(kLayouts)) {
+    trace.Error(ShowMessage(msg::kArrayInvalidValue, TraceFmt("0x%08x", ulModel)), TRC_ERROR);
+    return false;
+  }
+  const int nPerGroup = pLayout->nBoardsPerGroup;
+  for (int i = 0; i < res::kBoardSlots; ++i) {
+    kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + i);
+    button.SetWindowText(CusrCHN::LocationName(static_cast<std::uint32_t>(i)));
+    const int p = i % 8;
+    if (p >= nPerGroup) {
+      button.ShowWindow(false);
+      continue;
+    }
+    button.MoveWindow(25, p * 116 + (i < 8 ? 20 : 63), 450, 33);
+    button.ShowWindow(true);
+  }
+  int y = 0;
+  GetDlgItem(res::kBoardFrame1).MoveWindow(15, y, 470, 106);
+  y += 116;
+  const int nSecondFrame = nPerGroup == 1 ? 0 : 106;
+  GetDlgItem(res::kBoardFrame2).MoveWindow(15, y, 470, nSecondFrame);
+  y += nSecondFrame + 10;
+  const auto placeGrid = [&](const int* pIds, std::size_t n, int top) {
+    for (std::size_t k = 0; k < n; ++k)
+      GetDlgItem(pIds[k]).MoveWindow(k % 2 == 0 ? 25 : 255, top + static_cast<int>(k / 2) * 40 + 20, 220, 30);
+  };
+  GetDlgItem(res::kNodeFunctionFrame).MoveWindow(15, y, 470, 140);
+  placeGrid(kNodeButtons, std::size(kNodeButtons), y);
+  y += 150;
+  GetDlgItem(res::kPublicFunctionFrame).MoveWindow(15, y, 470, 100);
+  placeGrid(kPublicButtons, std::size(kPublicButtons), y);
+  y += 110;
+  GetDlgItem(res::kMainClose).MoveWindow(255, y + 10, 220, 30);
+  SetWindowSize(500, y + 85);
+  GetDlgItem(res::kInheritInstall).ShowWindow(false);
+  return true;
+}
+
+void CdlgMain::LoadCHNCaption() {
+  for (std::uint32_t s = 0; s < m_strStatusWords.size(); ++s) {
+    m_strStatusWords[s] = LoadString(kStringStatusFirst + s);
+    const std::string strBracketed = LoadString(kStringCaptionFirst + s);
+    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
+      m_strCaptions[i][s] = kCaptionIndent + CusrCHN::LocationName(i) + strBracketed;
+  }
+}
+
+bool CdlgMain::CreateChnObject() {
+  CusrTraceScope trace(kClass, "CreateChnObject", TRC_FUNC);
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    m_pcCHNs[i] = std::make_unique<CusrCHN>(i);
+    if (!CusrCHN::IsCHN(i)) continue;
+    std::uint32_t ulError = 0;
+    if (!m_pcCHNs[i]->GetMacAddress(&ulError)) {
+      trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", i, ulError), TRC_ERROR);
+      continue;
+    }
+    m_pcCHNs[i]->SetAgentPort(static_cast<int>(
+        plat::GetPrivateProfileInt(CusrCHN::LocationName(i).c_str(), "Port", m_info.agentPort, m_info.settingsFile)));
+    if (!m_pcCHNs[i]->InitManager(&ulError))
+      trace.Error(TraceFmt("m_pcCHNs[%u]->InitManager() : 0x%08x", i, ulError), TRC_ERROR);
+  }
+  CusrCHN::GetChnStatusKestrel(0);
+  CusrCHN::SetChnStatusUpdateTime();
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    m_pcCHNs[i]->SetChnStatusKestrel();
+    GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i)).SetWindowText(kCaptionIndent + CusrCHN::LocationName(i));
+    SetCHNCaption(i);
+  }
+  return true;
+}
+
+void CdlgMain::CreateAllDialog() {
+  // The per-board operation dialogs join the main window as their operations are built.
+  CusrTraceScope trace(kClass, "CreateAllDialog", TRC_FUNC);
+}
+
+std::uint32_t CdlgMain::StartAgent() {
+  CusrTraceScope trace(kClass, "StartAgent", TRC_FUNC);
+  const app::MainSettings settings = app::ReadMainSettings(m_info.settingsFile);
+  m_pcStatusAgent = std::make_unique<CusrStatusAgent>();
+  m_pcStatusAgent->Create(this, static_cast<std::uint32_t>(settings.refreshSeconds) * 1000);
+  return m_pcStatusAgent->Start();
+}
+
+void CdlgMain::SetUpInstallDevice() {
+  CusrTraceScope trace(kClass, "SetUpInstallDevice", TRC_FUNC);
+  m_bInstallDeviceFailed = true;
+  trace.Warn("TFTP and DHCP Service not start", TRC_WARN);
+}
+
+void CdlgMain::ExitSVP() {
+  CusrTraceScope trace(kClass, "ExitSVP", TRC_FUNC);
+  trace.Info(ShowMessage(msg::kToolWillFinish), TRC_INFO);
+  OnOK();
+}
+
+void CdlgMain::OnOK() {
+  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
+  m_bExiting = true;
+  m_bNewerAgent = false;
+  SetFunctionButtonsEnabled(false);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  if (m_pcStatusAgent) {
+    GetHost().SetWaitCursor(true);
+    m_pcStatusAgent->Stop();
+    GetHost().SetWaitCursor(false);
+  }
+  EndDialog(IDOK);
+}
+
+void CdlgMain::OnMainClose() { OnOK(); }
+
+void CdlgMain::IsEnableCloseBtn() {
+  CusrTraceScope trace(kClass, "IsEnableCloseBtn", TRC_FUNC);
+  if (IsExiting()) return;
+  const bool bIdle = m_nPublicBusy == 0 && std::all_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c == 0; });
+  trace.Info(bIdle ? "can close main dialog" : "cannot close main dialog", TRC_INFO);
+  GetDlgItem(res::kMainClose).EnableWindow(bIdle);
+}
+
+// ---------------------------------------------------------------- links from the board layer
+
+void CdlgMain::RefreshBoard(std::uint32_t ulSlot) {
+  Post([this, ulSlot] {
+    SetCHNCaption(ulSlot);
+    SetEnableButton(m_uSelected);
+  });
+}
+
+bool CdlgMain::MarkNewerAgent() {
+  if (m_bNewerAgent.exchange(true)) return false;
+  Post([this] { SetDisableALLButton(); });
+  return true;
+}
+
+bool CdlgMain::PostAgentFinished() {
+  PostMessage(kAgentFinished, 0, 0);
+  return true;
+}
+
+bool CdlgMain::WaitPumping(const std::function<bool()>& done, plat::Millis timeout) {
+  const plat::TimePoint deadline = plat::Clock::Now() + timeout;
+  SetTimer(kPumpTimer, kPumpTick);
+  GetHost().RunUntil([&] { return done() || plat::Clock::Now() >= deadline; });
+  KillTimer(kPumpTimer);
+  return done();
+}
+
+void CdlgMain::OnUserMessage(unsigned msg, std::uintptr_t, std::intptr_t) {
+  if (msg == kAgentFinished) m_bAgentFinished = true;
+}
+
+// ---------------------------------------------------------------- board buttons
+
+const std::string& CdlgMain::Caption(std::uint32_t ulSlot, std::int32_t nStatus) const {
+  static const std::string kNone;
+  return ulSlot < CusrCHN::kSlots && HasWord(nStatus) ? m_strCaptions[ulSlot][static_cast<std::size_t>(nStatus)]
+                                                      : kNone;
+}
+
+const std::string& CdlgMain::StatusWord(std::int32_t nStatus) const {
+  static const std::string kNone;
+  return HasWord(nStatus) ? m_strStatusWords[static_cast<std::size_t>(nStatus)] : kNone;
+}
+
+std::string CdlgMain::BoardTooltip(std::uint32_t ulSlot) const {
+  const CusrCHN* pBoard = Board(ulSlot);
+  if (pBoard == nullptr) return {};
+  std::string text = "Last status read: ";
+  if (const std::uint64_t ms = pBoard->LastSeenMs(); ms == 0) {
+    text += "never";
+  } else {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y/%m/%d %H:%M:%S", &local);
+    text += buffer;
+  }
+  const std::string stage = pBoard->StageText();
+  if (!stage.empty()) text += "\n" + stage;
+  return text;
+}
+
+void CdlgMain::SetCHNCaption(std::uint32_t ulSlot) {
+  CusrTraceScope trace(kClass, "SetCHNCaption", TRC_DEBUG);
+  const CusrCHN* pBoard = Board(ulSlot);
+  if (pBoard == nullptr) return;
+  const std::int32_t nStatus = pBoard->GetStatus();
+  trace.Debug(TraceFmt("Status CHN[%u] = %d", ulSlot, nStatus), TRC_DEBUG);
+  kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot));
+  if (HasWord(nStatus) && button.GetWindowText() != Caption(ulSlot, nStatus))
+    button.SetWindowText(Caption(ulSlot, nStatus));
+  button.SetToolTip(BoardTooltip(ulSlot));
+  if (nStatus == CHN_STATUS_DIE || nStatus == CHN_STATUS_FATAL) button.EnableWindow(false);
+}
+
+void CdlgMain::OnCHNButtonClicked(int nId) {
+  CusrTraceScope trace(kClass, "OnCHNButtonClicked", TRC_FUNC);
+  if (IsExiting() || m_bReferConfig) return;
+  if (GetDlgItem(nId).GetCheck() == 0) return;
+  m_uSelected = static_cast<std::uint32_t>(nId - res::kBoardButtonFirst);
+  trace.Info(TraceFmt("CHN[%u] Selected", m_uSelected), TRC_INFO);
+  SetEnableButton(m_uSelected);
+}
+
+// ---------------------------------------------------------------- function buttons
+
+void CdlgMain::SetFunctionButtonsEnabled(bool bEnable) {
+  for (const int id : kFunctionButtons) GetDlgItem(id).EnableWindow(bEnable);
+}
+
+void CdlgMain::SetDisableALLButton() {
+  SetFunctionButtonsEnabled(false);
+  for (int i = 0; i < res::kBoardSlots; ++i) GetDlgItem(res::kBoardButtonFirst + i).EnableWindow(false);
+}
+
+void CdlgMain::ApplyPlan(const ButtonPlan& plan) {
+  for (const auto& [id, bEnable] : plan) GetDlgItem(id).EnableWindow(bEnable);
+}
+
+void CdlgMain::PlanNodeButtons(ButtonPlan& plan, std::int32_t nStatus) const {
+  struct NodeRule {
+    bool bProgramInstall, bRouting, bReset, bDump, bDownload;
+  };
+  NodeRule rule{false, false, false, false, false};
+  switch (nStatus) {
+    case CHN_STATUS_NEW:
+    case CHN_STATUS_INST:
+      rule = {true, false, false, false, false};
+      break;
+    case CHN_STATUS_STOP:
+    case CHN_STATUS_DOWN:
+      rule = {true, false, true, false, false};
+      break;
+    case CHN_STATUS_BOOTING:
+    case CHN_STATUS_STOPPING:
+    case CHN_STATUS_PANIC:
+    case CHN_STATUS_HUNGUP:
+      rule = {false, false, true, true, false};
+      break;
+    case CHN_STATUS_INACTIVE:
+    case CHN_STATUS_UP:
+    case CHN_STATUS_WARN:
+      rule = {true, true, true, true, !IsAnyWindowDisplayed()};
+      plan[res::kLuInitialize] = true;
+      break;
+    case CHN_STATUS_DUMP:
+    case CHN_STATUS_DUMPSKIP:
+      rule = {false, false, false, true, false};
+      break;
+    default:
+      break;
+  }
+  plan[res::kProgramInstall] = rule.bProgramInstall && !m_bInstallDeviceFailed;
+  plan[res::kRouting] = rule.bRouting;
+  plan[res::kNncReset] = rule.bReset;
+  plan[res::kNasDump] = rule.bDump;
+  plan[res::kDownloadDump] = rule.bDownload;
+}
+
+bool CdlgMain::PlanBusyCode(ButtonPlan& plan, int nCode) const {
+  if (nCode == 0) return true;
+  const auto* pRule = std::find_if(std::begin(kBusyRules), std::end(kBusyRules),
+                                   [&](const BusyRule& rule) { return rule.nCode == nCode; });
+  if (pRule == std::end(kBusyRules)) return false;
+  const std::pair<int, bool> offs[] = {{res::kProgramInstall, pRule->bProgramInstall}, {res::kRouting, pRule->bRouting},
+                                       {res::kNncReset, pRule->bReset},                {res::kNasDump, pRule->bDump},
+                                       {res::kMainClose, pRule->bClose},               {res::kLuInitialize, pRule->bLuInitialize}};
+  for (const auto& [id, off] : offs)
+    if (off) plan[id] = false;
+  return true;
+}
+
+void CdlgMain::SetEnableButton(std::uint32_t ulSlot) {
+  CusrTraceScope trace(kClass, "SetEnableButton", TRC_FUNC);
+  if (IsExiting()) return;
+  if (ulSlot > kNoBoard) {
+    trace.Error(TraceFmt("CdlgMain::SetEnableButton uNumber = [%u]", ulSlot), TRC_ERROR);
+    return;
+  }
+  if (m_bNewerAgent) {
+    SetDisableALLButton();
+    return;
+  }
+  ButtonPlan plan;
+  for (const int id : kFunctionButtons) plan[id] = false;
+  if (m_bReferConfig) {
+    PlanPublicButtons(plan);
+  } else if (m_bRestoreCmLu || m_bRestoreSystemLu) {
+    plan[m_bRestoreCmLu ? res::kRestoreCmLu : res::kRestoreSystemLu] = true;
+    plan[res::kMainClose] = false;
+  } else if (ulSlot == kNoBoard) {
+    PlanPublicButtons(plan);
+  } else {
+    const std::int32_t nStatus = m_pcCHNs[ulSlot] ? m_pcCHNs[ulSlot]->GetStatus() : CHN_STATUS_DIE;
+    PlanNodeButtons(plan, nStatus);
+    const std::uint32_t ulPartner = ulSlot < 8 ? ulSlot + 8 : ulSlot - 8;
+    const bool bPartnerRunning = m_pcCHNs[ulPartner] && IsRunningPairMember(m_pcCHNs[ulPartner]->GetStatus());
+    plan[res::kRestoreOsLu] = !IsAnyWindowDisplayed() && IsRunningPairMember(nStatus) && bPartnerRunning;
+    if (!PlanBusyCode(plan, m_nBusy[ulSlot])) {
+      ShowMessage(msg::kInternalError, TraceFmt("0x%08x", static_cast<unsigned>(m_nBusy[ulSlot])));
+      ExitSVP();
+      return;
+    }
+    PlanPublicButtons(plan);
+  }
+  ApplyPlan(plan);
+}
+
+void CdlgMain::SetPublicFunctionButton() {
+  CusrTraceScope trace(kClass, "SetPublicFunctionButton", TRC_FUNC);
+  if (IsExiting()) return;
+  if (m_bNewerAgent) {
+    SetDisableALLButton();
+    return;
+  }
+  ButtonPlan plan;
+  PlanPublicButtons(plan);
+  ApplyPlan(plan);
+}
+
+void CdlgMain::PlanPublicButtons(ButtonPlan& plan) const {
+  std::array<std::int32_t, CusrCHN::kSlots> status{};
+  bool bAnyRunning = false;
+  bool bAllStopped = true;
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    status[i] = m_pcCHNs[i] ? m_pcCHNs[i]->GetStatus() : CHN_STATUS_DIE;
+    bAnyRunning = bAnyRunning || IsOsRunning(status[i]);
+    if (CusrCHN::IsCHN(i) && !IsStoppedOrEmptyStatus(status[i])) bAllStopped = false;
+  }
+  const bool bBoardBusy = std::any_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c != 0; });
+  const bool bWindows = IsAnyWindowDisplayed();
+  plan[res::kReferConfig] = bAnyRunning && m_nPublicBusy != 5 && !(bBoardBusy && !m_bReferConfig);
+  plan[res::kRestoreCmLu] = !bWindows && PairsAllow(status, IsRunningPairMember);
+  plan[res::kRestoreSystemLu] =
+      !bWindows && PairsAllow(status, [](std::int32_t s) { return s == CHN_STATUS_INACTIVE; });
+  plan[res::kConfiguration] = !m_bInstallDeviceFailed && !m_bMediaRootIsMP && !bWindows;
+  plan[res::kInheritInstall] = !bWindows && !m_bInstallDeviceFailed && bAllStopped;
+}
+
+bool CdlgMain::IsAnyWindowDisplayed() const {
+  const bool bAny =
+      m_nPublicBusy != 0 || std::any_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c != 0; });
+  WriteTraceLine(bAny ? "Any Windows are displayed" : "Main Window Only", "debug", TRC_DEBUG & GetTraceMask());
+  return bAny;
+}
+
+bool CdlgMain::IsFunctionDisable() {
+  if (!m_bNewerAgent) return false;
+  ShowMessage(msg::kAgentNewerStopTool);
+  WriteTraceLine("This Button cannot start the Function.", "info_", TRC_INFO & GetTraceMask());
+  return true;
+}
+
+void CdlgMain::SetBoardBusy(std::uint32_t ulSlot, int nCode) {
+  if (ulSlot >= CusrCHN::kSlots) return;
+  m_nBusy[ulSlot] = nCode;
+  GetHost().SetBusy(static_cast<int>(ulSlot), nCode);
+}
+
+void CdlgMain::SetPublicBusy(int nCode) {
+  m_nPublicBusy = nCode;
+  GetHost().SetBusy(kelp::ui::kPublicBusySlot, nCode);
+}
+
+CusrCHN* CdlgMain::GetRunningCHN() const {
+  for (const auto& board : m_pcCHNs)
+    if (board && board->IsOsRunning()) return board.get();
+  return nullptr;
+}
+
+CusrCHN* CdlgMain::GetLatestCHN() const {
+  CusrTraceScope trace(kClass, "GetLatestCHN", TRC_FUNC);
+  if (m_nTarget != -1) return Board(static_cast<std::uint32_t>(m_nTarget));
+  CusrCHN* pLatest = nullptr;
+  std::uint32_t ulLatest = 0;
+  for (const auto& board : m_pcCHNs) {
+    if (!board || !board->IsOsRunning()) continue;
+    const std::uint32_t ulVersion = board->GetAgentVersion();
+    if (pLatest == nullptr || ulVersion > ulLatest) {
+      pLatest = board.get();
+      ulLatest = ulVersion;
+    }
+  }
+  if (pLatest != nullptr)
+    trace.Info(TraceFmt("Latest CHN = %u, Version = 0x%08x", pLatest->GetIndex(), ulLatest), TRC_INFO);
+  return pLatest;
+}
+
+void CdlgMain::OnSysCommand(unsigned nId) {
+  if ((nId & 0xFFF0) != kAboutCommand) return;
+  CdlgAbout about(GetHost());
+  const int nResult = about.DoModal();
+  if (nResult == -1 || nResult == 3)
+    WriteTraceLine(TraceFmt("About dialog created failed. code = 0x%08x", static_cast<unsigned>(nResult)), "error",
+                   TRC_ERROR & GetTraceMask());
+}
+
+bool CdlgMain::OnKey(const kelp::ui::KeyChord& key) {
+  if (key.shift && key.ctrl && !key.alt && key.key == "e") {
+    GetDlgItem(res::kInheritInstall).ShowWindow(true);
+    return true;
+  }
+  return false;
+}

@@ -1,0 +1,87 @@
+// kelpconf: the Kelpset Tool. The command line is the array-management program's:
+//   kelpconf -h UNIT [-s SETTINGS-FILE]
+// KELP_UI_SCRIPT=FILE runs FILE against the dialogs and writes the transcript to standard
+// output; KELP_UI=headless runs without any toolkit (no Qt is loaded).
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/CKelpconfApp.h"
+#include "qtui/QtHost.h"
+#include "ui/ScriptHost.h"
+#include "ui/ScriptRunner.h"
+#include "ui/Transcript.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kelpconf -h UNIT [-s SETTINGS-FILE]\n"
+    "  The Kelpset Tool for the array UNIT. SETTINGS-FILE defaults to ./kelpconf.ini.\n"
+    "Environment:\n"
+    "  KELP_UI_SCRIPT=FILE  run the script FILE against the dialogs; the transcript goes to\n"
+    "                       standard output (see the README for the script lines)\n"
+    "  KELP_UI=headless     no window: the dialogs run without a toolkit (scripts, tests)\n"
+    "  KELP_TIME_SCALE=X    shrink every wait and time-out by X (simulated arrays)\n"
+    "Exit status: 0 closed normally, 1 start-up ended by a message, 3 script error.\n";
+
+std::optional<std::string> ReadScript(const char* pszPath) {
+  std::ifstream in(pszPath);
+  if (!in) return std::nullopt;
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs the tool on a host, with the script when there is one.
+int Run(kelp::ui::Host& host, kelp::ui::Transcript* pTranscript, const std::optional<std::string>& script,
+        const std::vector<std::string>& words) {
+  CKelpconfApp app(host);
+  std::unique_ptr<kelp::ui::ScriptRunner> runner;
+  if (script) {
+    runner = std::make_unique<kelp::ui::ScriptRunner>(host, *pTranscript, *script, [&app] { app.RequestClose(); });
+    app.OnReady([pTranscript] { pTranscript->Ready(); });
+    runner->Start();
+  }
+  int nCode = app.InitInstance(words);
+  if (runner) {
+    runner->Stop();
+    if (runner->Failed()) nCode = kelp::ui::kExitScriptError;
+    pTranscript->Exit(nCode);
+  }
+  return nCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> words(argv + 1, argv + argc);
+  if (words.size() == 1 && (words[0] == "--help" || words[0] == "-?")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  std::optional<std::string> script;
+  if (const char* pszScript = std::getenv("KELP_UI_SCRIPT"); pszScript != nullptr && *pszScript != '\0') {
+    script = ReadScript(pszScript);
+    if (!script) {
+      std::fprintf(stderr, "kelpconf: cannot read the script %s\n", pszScript);
+      return kelp::ui::kExitScriptError;
+    }
+  }
+  std::unique_ptr<kelp::ui::Transcript> transcript;
+  if (script) transcript = std::make_unique<kelp::ui::Transcript>(stdout);
+
+  const char* pszUi = std::getenv("KELP_UI");
+  if (pszUi != nullptr && std::string(pszUi) == "headless") {
+    kelp::ui::ScriptHost host(transcript.get());
+    return Run(host, transcript.get(), script, words);
+  }
+  QApplication application(argc, argv);
+  kelp::qtui::QtHost host(transcript.get(), script.has_value());
+  return Run(host, transcript.get(), script, words);
+}
