@@ -154,6 +154,15 @@ TEST_F(BoardStatus, StartUpRetriesATimeOutOnceAfterTwentySeconds) {
   EXPECT_EQ(CusrCHN::ArrayStatus(0), CHN_STATUS_STOP);
 }
 
+TEST_F(BoardStatus, AgentOperationsWithoutAnAgentConnectionAreCommunicationErrors) {
+  std::string name;
+  std::uint32_t ulStatus = 0;
+  EXPECT_EQ(m_boards[0]->GetCHNName(&name), 5u);
+  EXPECT_EQ(m_boards[0]->GetClusterStatus(&ulStatus), 5u);
+  EXPECT_EQ(m_boards[0]->GetAgentVersion(), CusrCHN::kUnknownAgentVersion);
+  EXPECT_EQ(m_boards[0]->GetNodeStatus(), CHN_STATUS_WARN);
+}
+
 TEST_F(BoardStatus, BoardLockPacesCommandsToOneBoardOnly) {
   BoardLock& lock0 = m_boards[0]->TimerMutex();
   BoardLock& lock1 = m_boards[1]->TimerMutex();
