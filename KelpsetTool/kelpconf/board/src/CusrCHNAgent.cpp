@@ -136,31 +136,31 @@ std::uint32_t CusrCHN::DeleteRoutingInfo(const agent::RouteTexts& route) const {
       [](const Manager& m, int s) { return m.ReplyRoutingDelete(s); });
 }
 
-std::uint32_t CusrCHN::GetClusterStatus(std::uint32_t* pulStatus) const {
-  CusrTraceScope trace(kClass, "GetClusterStatus", TRC_FUNC);
-  const std::uint32_t ulResult = Exchange(
-      false, "ClusterStatus", [](const Manager& m, int s) { return m.RequestClusterStatus(s); },
-      [&](const Manager& m, int s) { return m.ReplyClusterStatus(s, pulStatus); });
+std::uint32_t CusrCHN::ClusterExchange(const char* pszMethod, bool bQuiet, bool bDefined,
+                                       std::uint32_t* pulStatus) const {
+  CusrTraceScope trace(kClass, pszMethod, TRC_FUNC);
+  const std::uint32_t ulResult =
+      bDefined ? Exchange(
+                     bQuiet, "ClusterDefinedStatus",
+                     [](const Manager& m, int s) { return m.RequestClusterDefinedStatus(s); },
+                     [&](const Manager& m, int s) { return m.ReplyClusterDefinedStatus(s, pulStatus); })
+               : Exchange(
+                     bQuiet, "ClusterStatus", [](const Manager& m, int s) { return m.RequestClusterStatus(s); },
+                     [&](const Manager& m, int s) { return m.ReplyClusterStatus(s, pulStatus); });
   if (ulResult == 0) trace.Info(TraceFmt("Cluster Status CHN[%u] = 0x%08x", m_ulIndex, *pulStatus), TRC_INFO);
   return ulResult;
+}
+
+std::uint32_t CusrCHN::GetClusterStatus(std::uint32_t* pulStatus) const {
+  return ClusterExchange("GetClusterStatus", false, false, pulStatus);
 }
 
 std::uint32_t CusrCHN::GetClusterStatusEx(std::uint32_t* pulStatus) const {
-  CusrTraceScope trace(kClass, "GetClusterStatusEx", TRC_FUNC);
-  const std::uint32_t ulResult = Exchange(
-      true, "ClusterStatus", [](const Manager& m, int s) { return m.RequestClusterStatus(s); },
-      [&](const Manager& m, int s) { return m.ReplyClusterStatus(s, pulStatus); });
-  if (ulResult == 0) trace.Info(TraceFmt("Cluster Status CHN[%u] = 0x%08x", m_ulIndex, *pulStatus), TRC_INFO);
-  return ulResult;
+  return ClusterExchange("GetClusterStatusEx", true, false, pulStatus);
 }
 
 std::uint32_t CusrCHN::GetClusterDefinedStatus(std::uint32_t* pulStatus) const {
-  CusrTraceScope trace(kClass, "GetClusterDefinedStatus", TRC_FUNC);
-  const std::uint32_t ulResult = Exchange(
-      false, "ClusterDefinedStatus", [](const Manager& m, int s) { return m.RequestClusterDefinedStatus(s); },
-      [&](const Manager& m, int s) { return m.ReplyClusterDefinedStatus(s, pulStatus); });
-  if (ulResult == 0) trace.Info(TraceFmt("Cluster Status CHN[%u] = 0x%08x", m_ulIndex, *pulStatus), TRC_INFO);
-  return ulResult;
+  return ClusterExchange("GetClusterDefinedStatus", false, true, pulStatus);
 }
 
 const std::vector<agent::ProductTexts>* CusrCHN::GetInstPPInfo(std::uint32_t* pulError) {

@@ -191,6 +191,8 @@ class CusrCHN {
   using Step = std::function<std::uint32_t(const CusrNasManager&, int nSocket)>;
   // One exchange through the board's agent connection (board::RunExchange); 5 without one.
   std::uint32_t Exchange(bool bQuiet, const char* pszName, const Step& request, const Step& reply) const;
+  // The cluster status or the cluster's defined status, traced "Cluster Status CHN[%d] = 0x%08x".
+  std::uint32_t ClusterExchange(const char* pszMethod, bool bQuiet, bool bDefined, std::uint32_t* pulStatus) const;
   // A Stat reply with its progress traces ("Processing <what>" / "Finish <what>").
   std::uint32_t ProgressExchange(const char* pszName, const char* pszWhat,
                                  std::uint32_t (CusrNasManager::*request)(int) const,
