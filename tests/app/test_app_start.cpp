@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchCase{"MissingSettingsFile", {"-h", "U1", "-s", "/nonexistent/k.ini"}, msg::kBadStartupParameter, ""},
         LaunchCase{"UnitOf64Bytes", {"-h", std::string(64, 'u')}, 0, "uuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuuu"},
         LaunchCase{"UnitOver64Bytes", {"-h", std::string(65, 'u')}, msg::kBadStartupParameter, ""}),
-    [](const auto& info) { return std::string(info.param.pszName); });
+    [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 struct SettingsCase {
   const char* pszName;
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
                      "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n",
                      [](const app::MainSettings& s) { EXPECT_TRUE(s.ftpdPathTooLong); }}),
-    [](const auto& info) { return std::string(info.param.pszName); });
+    [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 TEST(SystemCheck, KernelReleasesAgainstTheMinimum) {
   for (const char* pszRelease : {"3.10.0", "4.19.0-26-amd64", "6.1.0-18-amd64", "10.0"})
@@ -144,6 +144,6 @@ TEST_P(FtpdHandshakeFailure, EndsAtTheFailingStep) {
 INSTANTIATE_TEST_SUITE_P(Cases, FtpdHandshakeFailure,
                          ::testing::Values(FtpdCase{"Missing", "/nonexistent/kelpftpd", "CreateProcess"},
                                            FtpdCase{"EndsWithoutConnecting", "/bin/false", "ConnectNamedPipe"}),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 }  // namespace
