@@ -87,6 +87,7 @@ ToolBench::ToolBench(corvid::sim::UnitSpec spec) : m_settingsFile(m_work / "kelp
   std::string error;
   EXPECT_TRUE(corvid::sim::CreateUnit(spec, true, &error)) << error;
   m_agentPort = plat::FreeLoopbackPort();
+  std::filesystem::create_directory(m_work / "log");  // else the trace would go to the current folder
   const std::string log = (m_work / "log").string();
   settings["MainService"] = {{"TraceDir", log},
                              {"TraceLevel", "debug"},
