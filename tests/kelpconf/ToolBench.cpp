@@ -1,0 +1,163 @@
+#include "ToolBench.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "plat/Socket.h"
+
+namespace kctest {
+namespace {
+
+using Seconds = std::chrono::seconds;
+constexpr auto kPoll = std::chrono::milliseconds(10);
+
+// The child's plat::Clock runs at the default scale; these bound real waits.
+plat::Millis Real(int seconds) { return std::chrono::duration_cast<plat::Millis>(Seconds(seconds)); }
+
+std::vector<std::string> ReadLines(const std::filesystem::path& file) {
+  std::vector<std::string> lines;
+  std::istringstream in(kelptest::ReadFile(file));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string ScaleText() {
+  std::ostringstream text;
+  text << kTimeScale;
+  return text.str();
+}
+
+}  // namespace
+
+std::optional<std::size_t> FindLine(const std::vector<std::string>& lines, const std::string& pattern,
+                                    std::size_t from) {
+  const std::regex re(pattern);
+  for (std::size_t i = from; i < lines.size(); ++i)
+    if (std::regex_match(lines[i], re)) return i;
+  return std::nullopt;
+}
+
+std::string Dump(const std::vector<std::string>& lines) {
+  std::string text = "transcript:\n";
+  for (const std::string& line : lines) text += "  " + line + "\n";
+  return text;
+}
+
+ToolRun::ToolRun(plat::Process process, std::filesystem::path out, std::filesystem::path err)
+    : m_process(std::move(process)), m_out(std::move(out)), m_err(std::move(err)) {}
+
+ToolRun::~ToolRun() {
+  if (m_process.Pid() != 0 && m_process.IsRunning()) m_process.Terminate(-1, plat::Millis(500));
+}
+
+bool ToolRun::WaitForLine(const std::string& pattern, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + Seconds(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (FindLine(Lines(), pattern)) return true;
+    if (!m_process.IsRunning()) return FindLine(Lines(), pattern).has_value();
+    std::this_thread::sleep_for(kPoll);
+  }
+  return false;
+}
+
+std::vector<std::string> ToolRun::Lines() const { return ReadLines(m_out); }
+
+Outcome ToolRun::Finish(int seconds) {
+  Outcome outcome;
+  if (const std::optional<int> code = m_process.Wait(Real(seconds))) {
+    outcome.exitCode = *code;
+  } else {
+    ADD_FAILURE() << "kelpconf did not end within " << seconds << " s";
+    m_process.Terminate(-1, plat::Millis(500));
+  }
+  outcome.lines = Lines();
+  outcome.errors = kelptest::ReadFile(m_err);
+  return outcome;
+}
+
+ToolBench::ToolBench(corvid::sim::UnitSpec spec) : m_settingsFile(m_work / "kelpconf.ini") {
+  corvid::sim::SetTimeScale(kTimeScale);
+  for (corvid::sim::BoardSpec& board : spec.boards) board.status = 2;  // up
+  std::string error;
+  EXPECT_TRUE(corvid::sim::CreateUnit(spec, true, &error)) << error;
+  m_agentPort = plat::FreeLoopbackPort();
+  std::filesystem::create_directory(m_work / "log");  // else the trace would go to the current folder
+  const std::string log = (m_work / "log").string();
+  settings["MainService"] = {{"TraceDir", log},
+                             {"TraceLevel", "debug"},
+                             {"Port", std::to_string(m_agentPort)},
+                             {"kelpftpd_path", KELPFTPD_PATH},
+                             {"RefreshTime", "1"}};
+  settings["FtpService"] = {{"Port", std::to_string(plat::FreeLoopbackPort())}, {"TraceDir", log}};
+}
+
+ToolBench::ToolBench(corvid::sim::Model model, int boards)
+    : ToolBench(corvid::sim::PresetUnit(kUnit, model, boards)) {}
+
+ToolBench::~ToolBench() {
+  if (m_agents.Pid() != 0 && m_agents.IsRunning()) {
+    ::kill(m_agents.Pid(), SIGTERM);
+    if (!m_agents.Wait(Real(10))) m_agents.Terminate(-1, plat::Millis(500));
+  }
+}
+
+int ToolBench::ArraySim(const std::vector<std::string>& args) const {
+  plat::Process process;
+  if (!process.Start(KELP_ARRAYSIM_PATH, args, {"KELP_TIME_SCALE=" + ScaleText()})) return -1;
+  return process.Wait(Real(30)).value_or(-1);
+}
+
+bool ToolBench::StartAgents(bool ignoreArrayStatus) {
+  const std::filesystem::path ready = m_work / "agents.ready";
+  std::vector<std::string> args{"-c",   "exec \"$0\" \"$@\" >\"$KCT_OUT\" 2>&1", KELP_AGENTSIM_PATH, "-u",
+                                kUnit, "--port", std::to_string(m_agentPort), "--ready-file", ready.string()};
+  if (ignoreArrayStatus) args.push_back("--ignore-array-status");
+  if (!m_agents.Start("/bin/sh", args,
+                      {"KELP_TIME_SCALE=" + ScaleText(), "KCT_OUT=" + (m_work / "agents.out").string()})) {
+    ADD_FAILURE() << m_agents.Error();
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + Seconds(20);
+  while (std::chrono::steady_clock::now() < deadline && m_agents.IsRunning()) {
+    if (std::filesystem::exists(ready)) return true;
+    std::this_thread::sleep_for(kPoll);
+  }
+  ADD_FAILURE() << "kelp-agentsim did not get ready: " << kelptest::ReadFile(m_work / "agents.out");
+  return false;
+}
+
+std::vector<std::string> ToolBench::Words() const { return {"-h", kUnit, "-s", m_settingsFile.string()}; }
+
+void ToolBench::WriteSettings() const {
+  std::ostringstream text;
+  for (const auto& [section, keys] : settings) {
+    text << "[" << section << "]\n";
+    for (const auto& [key, value] : keys) text << key << "=" << value << "\n";
+  }
+  kelptest::WriteFile(m_settingsFile, text.str());
+}
+
+ToolRun ToolBench::Launch(const std::string& script, const std::vector<std::string>& words) {
+  WriteSettings();
+  const std::string run = "run" + std::to_string(++m_runs);
+  const std::filesystem::path scriptFile = m_work / (run + ".script");
+  const std::filesystem::path out = m_work / (run + ".out");
+  const std::filesystem::path err = m_work / (run + ".err");
+  kelptest::WriteFile(scriptFile, script);
+  std::vector<std::string> args{"-c", "exec \"$0\" \"$@\" >\"$KCT_OUT\" 2>\"$KCT_ERR\"", KELPCONF_PATH};
+  args.insert(args.end(), words.begin(), words.end());
+  plat::Process process;
+  EXPECT_TRUE(process.Start("/bin/sh", args,
+                            {"KELP_UI=headless", "KELP_UI_SCRIPT=" + scriptFile.string(),
+                             "KELP_TIME_SCALE=" + ScaleText(), "KCT_OUT=" + out.string(), "KCT_ERR=" + err.string()}))
+      << process.Error();
+  return ToolRun(std::move(process), out, err);
+}
+
+}  // namespace kctest

@@ -1,0 +1,96 @@
+// Runs the real kelpconf program headless against a simulated unit of the test's own system
+// root, with the real kelp-agentsim and kelpftpd on free loopback ports, and reads its
+// transcript.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TestEnv.h"
+#include "corvid/Sim.h"
+#include "plat/Process.h"
+
+namespace kctest {
+
+inline constexpr const char* kUnit = "KC1";
+inline constexpr double kTimeScale = 0.01;
+
+// What one run of kelpconf left behind.
+struct Outcome {
+  int exitCode = -1;
+  std::vector<std::string> lines;  // the transcript
+  std::string errors;              // standard error
+};
+
+// Index of the first transcript line at or after from that matches pattern (ECMAScript, whole
+// line); nullopt when none does.
+std::optional<std::size_t> FindLine(const std::vector<std::string>& lines, const std::string& pattern,
+                                    std::size_t from = 0);
+// The transcript for a failure message.
+std::string Dump(const std::vector<std::string>& lines);
+
+// kelpconf started in the background; its transcript can be read while it runs.
+class ToolRun {
+ public:
+  ToolRun(plat::Process process, std::filesystem::path out, std::filesystem::path err);
+  ToolRun(ToolRun&&) = default;
+  ~ToolRun();
+  // Waits (real seconds) until a transcript line matches pattern; false when the time ran out or
+  // the program ended first.
+  bool WaitForLine(const std::string& pattern, int seconds = 30);
+  std::vector<std::string> Lines() const;
+  // Waits for the end (real seconds; killed past it).
+  Outcome Finish(int seconds = 30);
+
+ private:
+  plat::Process m_process;
+  std::filesystem::path m_out;
+  std::filesystem::path m_err;
+};
+
+// One test's unit, settings file, agents and kelpconf runs, in a private system root and
+// runtime dir (inherited by every child).
+class ToolBench {
+ public:
+  // Boards rest up, so that their agents serve them.
+  explicit ToolBench(corvid::sim::UnitSpec spec);
+  ToolBench(corvid::sim::Model model = corvid::sim::Model::ZQH, int boards = 4);
+  ~ToolBench();
+  ToolBench(const ToolBench&) = delete;
+  ToolBench& operator=(const ToolBench&) = delete;
+
+  // The settings file's keys by section; written at each launch.
+  std::map<std::string, std::map<std::string, std::string>> settings;
+  const std::filesystem::path& settingsFile() const { return m_settingsFile; }
+  std::filesystem::path work(const std::string& name) const { return m_work / name; }
+
+  // kelp-arraysim with arguments; its exit code.
+  int ArraySim(const std::vector<std::string>& args) const;
+  // kelp-agentsim for the unit on the agent port; false when it did not get ready.
+  bool StartAgents(bool ignoreArrayStatus = false);
+
+  // The standard command line: -h UNIT -s SETTINGS.
+  std::vector<std::string> Words() const;
+  ToolRun Launch(const std::string& script, const std::vector<std::string>& words);
+  ToolRun Launch(const std::string& script) { return Launch(script, Words()); }
+  Outcome Run(const std::string& script, const std::vector<std::string>& words) {
+    return Launch(script, words).Finish();
+  }
+  Outcome Run(const std::string& script) { return Run(script, Words()); }
+
+ private:
+  void WriteSettings() const;
+
+  kelptest::IsolatedEnv m_env;
+  kelptest::TempDir m_work;
+  std::filesystem::path m_settingsFile;
+  std::uint16_t m_agentPort = 0;
+  plat::Process m_agents;
+  int m_runs = 0;
+};
+
+}  // namespace kctest
