@@ -111,3 +111,28 @@ INSTANTIATE_TEST_SUITE_P(BoardStates, Polling, ::testing::ValuesIn(kPolling),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
 }  // namespace
+
+namespace {
+
+// Two boards whose NAS OS comes up with an agent newer than the tool, while the tool runs: the
+// poller reads their versions, locks the functions and tells the user once.
+TEST(BoardStates, NewerAgentsSeenByThePollerAreToldOnce) {
+  ToolBench bench;
+  for (const char* pszK : {"0", "1", "2", "3"})
+    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, pszK, "status", "stopped"}), 0);
+  for (const char* pszSlot : {"0", "1"})
+    ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", pszSlot, "AgentVersion", "0x05000001"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  kctest::ToolRun run = bench.Launch("wait-transcript \"^ready$\" 30\nwait-message 3802 60\nsleep 5\nclose\n");
+  ASSERT_TRUE(run.WaitForLine("ready")) << Dump(run.Lines());
+  for (const char* pszK : {"0", "1"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, pszK, "status", "up"}), 0);
+  const kctest::Outcome end = run.Finish(60);
+  ASSERT_EQ(end.exitCode, 0) << Dump(end.lines) << end.errors;
+  const auto first = FindLine(end.lines, "message 3802 .*");
+  ASSERT_TRUE(first) << Dump(end.lines);
+  EXPECT_FALSE(FindLine(end.lines, "message 3802 .*", *first + 1)) << Dump(end.lines);
+  // The lock is posted to the UI thread while the box is asked on the poller's: either comes first.
+  EXPECT_TRUE(FindLine(end.lines, "enable 1500 0", *FindLine(end.lines, "ready"))) << "board buttons are locked";
+}
+
+}  // namespace
