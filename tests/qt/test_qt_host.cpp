@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <thread>
 
 #include "TestEnv.h"
