@@ -43,6 +43,13 @@ TEST(KelpctlCommandLine, OptionValuesLandInTheirFields) {
   EXPECT_EQ(line->unit, "U");
   EXPECT_EQ(line->settingsFile, "x.ini");
   EXPECT_EQ(line->bootOption.value_or(""), "single");
+
+  const auto watch = ParseCommandLine({"-h", "U", "watch", "--interval", "5", "--count", "3"}, &error);
+  ASSERT_TRUE(watch) << error;
+  EXPECT_EQ(watch->command, Command::Watch);
+  EXPECT_EQ(watch->intervalSeconds, 5u);
+  EXPECT_EQ(watch->rounds, 3u);
+  EXPECT_EQ(ParseCommandLine({"-h", "U", "watch"}, &error)->intervalSeconds, 20u);
 }
 
 TEST(KelpctlCommandLine, HelpWinsOverEverythingElse) {
@@ -80,6 +87,9 @@ TEST(KelpctlCommandLine, RejectsWithAReason) {
       {{"-h", "U", "agent", "0", "mtu", "--interface", "x"}, "option --interface needs a number, not x"},
       {{"-h", "U", "boards", "--host"}, "--host belongs to the agent command"},
       {{"ftpd"}, "ftpd needs exactly one ADDRESS"},
+      {{"-h", "U", "boards", "--interval", "5"}, "--interval belongs to the watch command"},
+      {{"-h", "U", "watch", "0"}, "watch takes no argument"},
+      {{"watch"}, "the unit name (-h UNIT) is missing"},
   };
   for (const Rejected& c : cases) {
     std::string error;

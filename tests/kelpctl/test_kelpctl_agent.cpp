@@ -110,4 +110,25 @@ TEST_F(KelpctlAgentStrict, AStoppedBoardsAgentIsUnreachable) {
   EXPECT_THAT(run.output, AllOf(HasSubstr("[DMEN03514E]"), HasSubstr("InitializeSocket(), code = 0x00000005")));
 }
 
+// watch: the setup tool's board model round by round; a running board's node state comes from its
+// agent, a blocked processor makes the board fatal.
+TEST_F(KelpctlAgentStrict, WatchPrintsEveryBoardEachRound) {
+  ASSERT_EQ(agentsimtest::ArraySim({"set", agentsimtest::kUnit, "0", "status", "up"}), 0);
+  ASSERT_EQ(agentsimtest::ArraySim({"fault", agentsimtest::kUnit, "board", "3", "mpstatus", "0x1001"}), 0);
+  ASSERT_TRUE(sim.Start()) << sim.Stderr();
+  const std::string output = Ok("watch --count 2 --interval 1");
+  // Slot, location, status, MP state, time of the last status read (a fatal board is no longer
+  // read), stage.
+  const std::string time = "\\d\\d:\\d\\d:\\d\\d";
+  for (const std::string row :
+       {"0 +CTL0-0 +CHN_STATUS_UP +normal +" + time, "1 +CTL0-1 +CHN_STATUS_STOP +normal +" + time,
+        "8 +CTL1-0 +CHN_STATUS_STOP +normal +" + time, std::string("9 +CTL1-1 +CHN_STATUS_FATAL +blocked +never")}) {
+    const std::regex line("\n" + row + " +-\n");
+    EXPECT_EQ(std::distance(std::sregex_iterator(output.begin(), output.end(), line), std::sregex_iterator()), 2)
+        << row << "\n" << output;
+  }
+  EXPECT_THAT(output, AllOf(HasSubstr("round 1 at"), HasSubstr("round 2 at"), Not(HasSubstr("round 3"))));
+  EXPECT_THAT(Kelpctl("watch --count").output, HasSubstr("option --count needs a value"));
+}
+
 }  // namespace

@@ -48,6 +48,7 @@ struct OptionRule {
 constexpr bool IsBoot(Command c) { return c == Command::Boot; }
 constexpr bool IsPower(Command c) { return c == Command::Boot || c == Command::Shutdown || c == Command::Reboot; }
 constexpr bool IsAgent(Command c) { return c == Command::Agent; }
+constexpr bool IsWatch(Command c) { return c == Command::Watch; }
 
 constexpr OptionRule kOptions[] = {
     {"-h", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.unit = t; }, nullptr, nullptr},
@@ -67,6 +68,10 @@ constexpr OptionRule kOptions[] = {
      "the agent command"},
     {"--reject", ValueKind::Flag, [](Invocation& v, const std::string&, std::uint32_t) { v.rejectRoute = true; },
      IsAgent, "the agent command"},
+    {"--interval", ValueKind::Number,
+     [](Invocation& v, const std::string&, std::uint32_t n) { v.intervalSeconds = n; }, IsWatch, "the watch command"},
+    {"--count", ValueKind::Number, [](Invocation& v, const std::string&, std::uint32_t n) { v.rounds = n; }, IsWatch,
+     "the watch command"},
 };
 
 const OptionRule* FindOption(std::string_view name) {
@@ -142,6 +147,7 @@ constexpr CommandRule kCommands[] = {
     {"boot", Command::Boot, true, true, nullptr},           {"shutdown", Command::Shutdown, true, true, nullptr},
     {"reboot", Command::Reboot, true, true, nullptr},       {"agent", Command::Agent, true, true, ReadAgentOperation},
     {"ftpd", Command::Ftpd, false, false, ReadFtpdAddress},
+    {"watch", Command::Watch, false, true, nullptr},
 };
 
 enum class OptionsRead { Failed, Help, Done };
@@ -242,6 +248,11 @@ const char* UsageText() {
          "                          array and the port of [FtpService] Port; waits MIN minutes\n"
          "                          (30) for the agent's verdict\n"
          "      uninstall CODE      removes the installed product with this code\n"
+         "  watch [--interval S] [--count N]\n"
+         "                          the setup tool's view of every board slot, refreshed every S\n"
+         "                          seconds (20) until SIGINT or SIGTERM, or N rounds: slot,\n"
+         "                          location, status, MP state (normal or blocked), time of the\n"
+         "                          last successful status read, stage of a running operation\n"
          "  ftpd ADDRESS            hosts kelpftpd as the setup tool does (sync pipe, mutex\n"
          "                          kelpconf, [MainService] kelpftpd_path, default kelpftpd\n"
          "                          beside kelpctl) on ADDRESS until SIGINT or SIGTERM\n"

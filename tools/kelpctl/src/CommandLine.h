@@ -9,7 +9,7 @@
 
 namespace kelpctl {
 
-enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd };
+enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd, Watch };
 
 // What "agent SLOT OP" does on the board's agent.
 enum class AgentOp {
@@ -32,6 +32,8 @@ struct Invocation {
   bool hostRoute = false;              // add-route --host
   bool rejectRoute = false;            // add-route --reject
   std::uint32_t mss = 0;               // add-route --mss N
+  std::uint32_t intervalSeconds = 20;  // watch --interval S: logical seconds between rounds
+  std::uint32_t rounds = 0;            // watch --count N: stop after N rounds (0: until a signal)
 };
 
 // Parses argv[1..]; on failure returns nullopt and a one-line reason in *pError.

@@ -10,6 +10,7 @@
 #include "AgentCommands.h"
 #include "Commands.h"
 #include "FtpdHost.h"
+#include "Watch.h"
 #include "common/ConsoleDisplay.h"
 #include "common/CusrTrace.h"
 #include "common/ProcessContext.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
       case Command::Shutdown:
       case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
       case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
+      case Command::Watch: status = RunWatch(*line, stdout, stderr); break;
       case Command::Ftpd:
       case Command::Help: break;
     }

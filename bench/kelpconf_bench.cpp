@@ -1,0 +1,251 @@
+// kelpconf start-up and status check on a simulated ZQH unit with its four boards OS UP and their
+// agents (kelp-agentsim) up, on loopback, each figure the median of a bounded number of runs:
+//  - exec of kelpconf (headless, a script that waits for "ready" and closes) to its "ready"
+//    line, against exec to exit of "kelpconf --help" (the cost of starting the program);
+//  - one status check in-process (MP status, array status, each board's status with the node
+//    state from its agent), against one bare dsvp_NasGetCurrentStatus.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "board/BoardStatus.h"
+#include "board/CusrCHN.h"
+#include "corvid/Sim.h"
+#include "velapi.h"
+
+namespace fs = std::filesystem;
+using SteadyClock = std::chrono::steady_clock;
+using Ms = std::chrono::duration<double, std::milli>;
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kUnit = "BENCH";
+constexpr int kStartRuns = 9;
+constexpr int kCheckRuns = 50;
+constexpr double kStartAimMs = 1000;
+constexpr double kCheckAimMs = 50;
+constexpr auto kRunLimit = std::chrono::seconds(30);  // one kelpconf run, or the agents getting ready
+
+[[noreturn]] void Die(const std::string& reason) {
+  std::fprintf(stderr, "kelpconf_bench: %s\n", reason.c_str());
+  std::exit(1);
+}
+
+std::uint16_t FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    Die("no free loopback port");
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+// A child process whose standard output comes through a pipe; stderr is discarded.
+class Child {
+ public:
+  explicit Child(const std::vector<std::string>& argv) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) Die("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const int rc = posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    m_out = fds[0];
+    if (rc != 0) Die("cannot start " + argv[0]);
+  }
+  ~Child() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    close(m_out);
+  }
+
+  // Reads output until a whole line equals line (true), or until the end of the output or the
+  // deadline (false).
+  bool ReadUntil(const std::string& line, SteadyClock::time_point deadline) {
+    for (;;) {
+      for (std::size_t end; (end = m_buffer.find('\n')) != std::string::npos;) {
+        const bool found = m_buffer.compare(0, end, line) == 0 && end == line.size();
+        m_buffer.erase(0, end + 1);
+        if (found) return true;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+      pollfd p{m_out, POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+      char chunk[4096];
+      const ssize_t n = read(m_out, chunk, sizeof chunk);
+      if (n <= 0) return false;
+      m_buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  // Waits for the exit within the deadline; its status, or nullopt (then killed).
+  std::optional<int> Wait(SteadyClock::time_point deadline) {
+    while (SteadyClock::now() < deadline) {
+      int status = 0;
+      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_pid = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return std::nullopt;
+  }
+  void Terminate() {
+    if (m_pid > 0) kill(m_pid, SIGTERM);
+  }
+
+ private:
+  pid_t m_pid = 0;
+  int m_out = -1;
+  std::string m_buffer;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double MedianOf(int runs, const std::function<double()>& one) {
+  std::vector<double> values;
+  for (int i = 0; i < runs; ++i) values.push_back(one());
+  return Median(values);
+}
+
+// Exec of kelpconf to its "ready" line; the run must then close with exit 0.
+double StartUpMs(const std::vector<std::string>& argv) {
+  const auto start = SteadyClock::now();
+  Child kelpconf(argv);
+  if (!kelpconf.ReadUntil("ready", start + kRunLimit)) Die("kelpconf never wrote ready");
+  const double ms = Ms(SteadyClock::now() - start).count();
+  if (kelpconf.Wait(start + kRunLimit) != 0) Die("kelpconf did not close cleanly");
+  return ms;
+}
+
+double ExecToExitMs(const std::vector<std::string>& argv) {
+  const auto start = SteadyClock::now();
+  Child child(argv);
+  if (child.Wait(start + kRunLimit) != 0) Die("kelpconf --help failed");
+  return Ms(SteadyClock::now() - start).count();
+}
+
+double TimedMs(const std::function<void()>& body) {
+  const auto start = SteadyClock::now();
+  body();
+  return Ms(SteadyClock::now() - start).count();
+}
+
+// The four boards of the unit as the main window makes them, with their agent connections.
+std::vector<std::unique_ptr<CusrCHN>> CreateBoards(int agentPort) {
+  std::uint32_t ulError = 0;
+  if (!dsvp_SetArrayUnitName(kUnit, &ulError)) Die("dsvp_SetArrayUnitName failed");
+  if (!CusrCHN::Initialize(nullptr, 0, &ulError)) Die("CusrCHN::Initialize failed");
+  std::vector<std::unique_ptr<CusrCHN>> boards;
+  for (const std::uint32_t slot : CusrCHN::ModelSlots()) {
+    auto& board = boards.emplace_back(std::make_unique<CusrCHN>(slot));
+    board->SetAgentPort(agentPort);
+    if (!board->GetMacAddress(&ulError) || !board->InitManager(&ulError)) Die("a board could not be set up");
+  }
+  return boards;
+}
+
+void Row(const char* label, double ms, double aimMs, const char* baselineLabel, double baselineMs) {
+  std::printf("%-30s %9.2f ms  (aim < %4.0f ms: %s)   %-34s %8.2f ms  ratio %6.1f\n", label, ms, aimMs,
+              ms < aimMs ? "met" : "MISSED", baselineLabel, baselineMs, ms / baselineMs);
+}
+
+}  // namespace
+
+int main() {
+  const fs::path root = fs::temp_directory_path() / ("kelpconf_bench." + std::to_string(getpid()));
+  fs::create_directories(root / "run");
+  fs::create_directories(root / "log");
+  setenv("KELP_SYSTEM_ROOT", root.c_str(), 1);
+  setenv("KELP_RUNTIME_DIR", (root / "run").c_str(), 1);
+  unsetenv("KELP_TIME_SCALE");
+
+  std::string error;
+  if (!corvid::sim::CreateUnit(corvid::sim::PresetUnit(kUnit, corvid::sim::Model::ZQH, 4), true, &error))
+    Die("cannot create the unit: " + error);
+  for (int k = 0; k < 4; ++k)
+    if (!corvid::sim::SetBoardStatus(kUnit, k, board::kStatusOsUp, &error)) Die("cannot start a board: " + error);
+
+  const std::uint16_t agentPort = FreePort();
+  const fs::path settings = root / "kelpconf.ini";
+  std::ofstream(settings) << "[MainService]\nTraceDir=" << (root / "log").string() << "\nPort=" << agentPort
+                          << "\nkelpftpd_path=" << KELPFTPD_PATH << "\n[FtpService]\nPort=" << FreePort()
+                          << "\nTraceDir=" << (root / "log").string() << "\n";
+  const fs::path script = root / "script.txt";
+  std::ofstream(script) << "wait-transcript \"^ready$\" 30\nclose\n";
+
+  Child agents({KELP_AGENTSIM_PATH, "-u", kUnit, "--port", std::to_string(agentPort)});
+  if (!agents.ReadUntil("ready", SteadyClock::now() + kRunLimit)) Die("kelp-agentsim did not get ready");
+
+  std::printf("kelpconf on a simulated ZQH unit, 4 boards OS UP with their agents, loopback, unscaled time\n");
+  std::printf("start-up: median of %d runs; status check: median of %d checks\n", kStartRuns, kCheckRuns);
+
+  const double helpMs = MedianOf(kStartRuns, [] { return ExecToExitMs({KELPCONF_PATH, "--help"}); });
+  setenv("KELP_UI", "headless", 1);
+  setenv("KELP_UI_SCRIPT", script.c_str(), 1);
+  const double startMs = MedianOf(kStartRuns, [&] {
+    return StartUpMs({KELPCONF_PATH, "-h", kUnit, "-s", settings.string()});
+  });
+  unsetenv("KELP_UI_SCRIPT");
+
+  const std::vector<std::unique_ptr<CusrCHN>> boards = CreateBoards(agentPort);
+  const double checkMs = MedianOf(kCheckRuns, [&] {
+    return TimedMs([&] {
+      CusrCHN::GetMPStatus();
+      CusrCHN::GetChnStatusKestrel(1);
+      for (const auto& b : boards) b->SetChnStatusKestrel();
+    });
+  });
+  for (const auto& b : boards)
+    if (b->GetStatus() != board::CHN_STATUS_UP) Die("board " + std::to_string(b->GetIndex()) + " is not ACTIVE");
+  const double bareMs = MedianOf(kCheckRuns, [] {
+    return TimedMs([] {
+      VEL_CURENTSTATE state{};
+      std::uint32_t ulError = 0;
+      dsvp_NasGetCurrentStatus(&state, &ulError);
+    });
+  });
+
+  Row("exec to \"ready\" (headless)", startMs, kStartAimMs, "baseline: exec to exit of --help", helpMs);
+  Row("one status check, 4 boards", checkMs, kCheckAimMs, "baseline: dsvp_NasGetCurrentStatus", bareMs);
+
+  agents.Terminate();
+  agents.Wait(SteadyClock::now() + kRunLimit);
+  fs::remove_all(root);
+  return 0;
+}

@@ -1,0 +1,163 @@
+// The Qt host offscreen: the main window laid out for a simulated ZQS and ZQH unit, every widget
+// where the dialog's control state puts it, a PNG of each window kept in the build tree; a click
+// reaching the dialog, and a box asked from a worker answered by the script's answers.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QImage>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "TestEnv.h"
+#include "board/CusrCHN.h"
+#include "common/MessageBoxStyle.h"
+#include "corvid/Sim.h"
+#include "dialogs/CdlgMain.h"
+#include "qtui/QtHost.h"
+#include "resources/ControlIds.h"
+#include "ui/Transcript.h"
+#include "velapi.h"
+
+namespace {
+
+namespace res = kelp::res;
+namespace sim = corvid::sim;
+using ::testing::ElementsAreArray;
+
+constexpr const char* kUnit = "qt1";
+
+struct LayoutCase {
+  sim::Model model;
+  const char* name;
+  std::vector<int> boardSlots;  // the board buttons shown
+  int height;                   // the window is 500 wide
+};
+
+const LayoutCase kLayouts[] = {
+    {sim::Model::ZQS, "ZQS", {0, 8}, 471},
+    {sim::Model::ZQH, "ZQH", {0, 1, 8, 9}, 577},
+};
+
+// One QApplication and one unit name for the process (VELAPI keeps the unit it selected).
+class QtHostTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "qt_host";
+    static char* argv[] = {name, nullptr};
+    app = new QApplication(argc, argv);
+    env = new kelptest::IsolatedEnv;
+    ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
+    std::uint32_t ulError = 0;
+    ASSERT_TRUE(dsvp_SetArrayUnitName(kUnit, &ulError)) << ulError;
+  }
+  static void TearDownTestSuite() {
+    delete env;
+    delete app;
+  }
+  void TearDown() override { CusrCHN::ResetProcessTables(); }
+
+  static QApplication* app;
+  static kelptest::IsolatedEnv* env;
+};
+QApplication* QtHostTest::app = nullptr;
+kelptest::IsolatedEnv* QtHostTest::env = nullptr;
+
+// The window's widgets, made in the order of the dialog's controls.
+QList<QWidget*> Widgets(QWidget* window) { return window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly); }
+
+TEST_F(QtHostTest, MainWindowWidgetsFollowTheLayoutOfEachModel) {
+  for (const LayoutCase& c : kLayouts) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, c.model, static_cast<int>(c.boardSlots.size())), true));
+    kelp::qtui::QtHost host(nullptr, false);
+    CdlgMain main(host, {});
+    // Array discovery lays the window out for the model; the board objects give the captions.
+    std::uint32_t ulError = 0;
+    ASSERT_TRUE(CusrCHN::Initialize(&main, 0, &ulError)) << ulError;
+    main.LoadCHNCaption();
+    ASSERT_TRUE(main.CreateChnObject());
+    main.ShowWindow(true);
+    QApplication::processEvents();
+
+    QWidget* window = host.WindowOf(main);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->size(), QSize(500, c.height));
+    EXPECT_EQ(main.Height(), c.height);
+    const QList<QWidget*> widgets = Widgets(window);
+    ASSERT_EQ(widgets.size(), static_cast<qsizetype>(main.Controls().size()));
+    std::vector<int> shownBoards;
+    for (std::size_t i = 0; i < main.Controls().size(); ++i) {
+      const kelp::ui::ControlState& state = main.Controls()[i];
+      QWidget* widget = widgets[static_cast<qsizetype>(i)];
+      SCOPED_TRACE(state.tmpl->id);
+      EXPECT_EQ(widget->isVisible(), state.visible);
+      if (!state.visible) continue;
+      EXPECT_EQ(widget->geometry(), QRect(state.rect.x, state.rect.y, state.rect.w, state.rect.h));
+      EXPECT_TRUE(window->rect().contains(widget->geometry()));
+      if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        EXPECT_EQ(button->text().toStdString(), state.text);
+      }
+      if (state.tmpl->id >= res::kBoardButtonFirst && state.tmpl->id <= res::kBoardButtonLast)
+        shownBoards.push_back(state.tmpl->id - res::kBoardButtonFirst);
+    }
+    EXPECT_THAT(shownBoards, ElementsAreArray(c.boardSlots));
+
+    const std::filesystem::path png =
+        std::filesystem::path(KELP_ARTEFACT_DIR) / (std::string("main-") + c.name + ".png");
+    std::filesystem::create_directories(png.parent_path());
+    EXPECT_EQ(host.Screenshot(main, png.string()), "");
+    EXPECT_EQ(QImage(QString::fromStdString(png.string())).size(), QSize(500, c.height));
+    std::printf("screenshot of the %s main window: %s\n", c.name, png.c_str());
+  }
+}
+
+// The main window's template with a handler on Close.
+class CloseCounter : public kelp::ui::Dialog {
+ public:
+  explicit CloseCounter(kelp::ui::Host& host) : Dialog(host, res::kTemplateMain) {
+    OnCommand(res::kMainClose, [this] { ++clicks; });
+  }
+  int clicks = 0;
+};
+
+TEST_F(QtHostTest, AClickOnAWidgetReachesTheDialog) {
+  kelp::qtui::QtHost host(nullptr, false);
+  CloseCounter dialog(host);
+  dialog.ShowWindow(true);
+  const QList<QWidget*> widgets = Widgets(host.WindowOf(dialog));
+  for (std::size_t i = 0; i < dialog.Controls().size(); ++i) {
+    auto* button = qobject_cast<QAbstractButton*>(widgets[static_cast<qsizetype>(i)]);
+    const int id = dialog.Controls()[i].tmpl->id;
+    if (id == res::kMainClose || id == res::kBoardButtonFirst) button->click();
+  }
+  EXPECT_EQ(dialog.clicks, 1);
+  EXPECT_EQ(dialog.GetDlgItem(res::kBoardButtonFirst).GetCheck(), 1);
+}
+
+TEST_F(QtHostTest, ABoxFromAWorkerIsAnsweredInScriptModeWithoutBlocking) {
+  kelp::ui::Transcript transcript;
+  kelp::qtui::QtHost host(&transcript, true);
+  host.Answers().Queue(3530, IDNO);
+  std::atomic<int> first{0};
+  std::atomic<int> second{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    first = host.ShowBox("Kelpset Tool", "[DMEN03530I] first", MB_YESNO);
+    second = host.ShowBox("Kelpset Tool", "[DMEN03530I] second", MB_YESNO | MB_DEFBUTTON2);
+    host.Post([&] { done = true; });
+  });
+  host.RunUntil([&] { return done.load(); });
+  worker.join();
+  EXPECT_EQ(first, IDNO);
+  EXPECT_EQ(second, IDNO);
+  EXPECT_THAT(transcript.Lines(), ElementsAreArray({"message 3530 no \"[DMEN03530I] first\"",
+                                                    "message 3530 no \"[DMEN03530I] second\" default"}));
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+#include "Watch.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/BoardPorts.h"
+#include "board/CusrCHN.h"
+#include "plat/Clock.h"
+
+namespace kelpctl {
+namespace {
+
+// "HH:MM:SS" of a wall-clock time in milliseconds, "never" for 0.
+std::string ClockText(std::uint64_t ullMs) {
+  if (ullMs == 0) return "never";
+  const std::time_t seconds = static_cast<std::time_t>(ullMs / 1000);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%H:%M:%S", &local);
+  return text;
+}
+
+// The board objects of the model's slots, each with its agent connection as the main window
+// makes them.
+std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const Invocation& invocation, std::FILE* err) {
+  std::vector<std::unique_ptr<CusrCHN>> boards;
+  for (const std::uint32_t slot : CusrCHN::ModelSlots()) {
+    auto& board = boards.emplace_back(std::make_unique<CusrCHN>(slot));
+    if (!CusrCHN::IsCHN(slot)) continue;
+    std::uint32_t ulError = 0;
+    if (!board->GetMacAddress(&ulError)) {
+      std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", slot, ulError);
+      continue;
+    }
+    const std::uint32_t port = board::ResolveAgentPort(CusrCHN::LocationName(slot), invocation.settingsFile);
+    board->SetAgentPort(static_cast<int>(port));
+    if (!board->InitManager(&ulError))
+      std::fprintf(err, "kelpctl: slot %u: no agent connection (0x%08x)\n", slot, ulError);
+  }
+  return boards;
+}
+
+void PrintRound(std::FILE* out, const Invocation& invocation, unsigned round,
+                const std::vector<std::unique_ptr<CusrCHN>>& boards) {
+  // On a terminal each round replaces the last one.
+  if (isatty(fileno(out))) std::fputs("\033[H\033[2J", out);
+  const std::uint64_t ullNow =
+      static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     plat::Clock::WallNow().time_since_epoch()).count());
+  std::fprintf(out, "Unit %s, round %u at %s\n", invocation.unit.c_str(), round, ClockText(ullNow).c_str());
+  std::fprintf(out, "%-4s  %-10s  %-22s  %-7s  %-9s  %s\n", "SLOT", "LOCATION", "STATUS", "MP", "LAST SEEN", "STAGE");
+  for (const auto& board : boards) {
+    const std::string stage = board->StageText();
+    std::fprintf(out, "%-4u  %-10s  %-22s  %-7s  %-9s  %s\n", board->GetIndex(),
+                 CusrCHN::LocationName(board->GetIndex()).c_str(), board->GetStatusText().c_str(),
+                 board->MpBlockadeFlag() != 0 ? "blocked" : "normal", ClockText(board->LastSeenMs()).c_str(),
+                 stage.empty() ? "-" : stage.c_str());
+  }
+  std::fflush(out);
+}
+
+}  // namespace
+
+int RunWatch(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+  // SIGINT and SIGTERM end the wait between rounds (sigtimedwait), from every thread.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  std::uint32_t ulError = 0;
+  if (!CusrCHN::Initialize(nullptr, board::ResolveFileServerPort(invocation.settingsFile), &ulError)) {
+    std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
+    return 1;
+  }
+  const std::vector<std::unique_ptr<CusrCHN>> boards = CreateBoards(invocation, err);
+  const auto realInterval = plat::Clock::ToReal(std::chrono::seconds(invocation.intervalSeconds));
+  for (unsigned round = 1; invocation.rounds == 0 || round <= invocation.rounds; ++round) {
+    CusrCHN::GetMPStatus();
+    CusrCHN::GetChnStatusKestrel(1);
+    for (const auto& board : boards) board->SetChnStatusKestrel();
+    PrintRound(out, invocation, round, boards);
+    if (round == invocation.rounds) break;
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(realInterval);
+    const timespec wait{static_cast<std::time_t>(whole.count()),
+                        static_cast<long>((realInterval - whole).count())};
+    if (sigtimedwait(&stopSignals, nullptr, &wait) >= 0) break;
+  }
+  return 0;
+}
+
+}  // namespace kelpctl
