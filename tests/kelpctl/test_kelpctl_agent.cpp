@@ -121,8 +121,8 @@ TEST_F(KelpctlAgentStrict, WatchPrintsEveryBoardEachRound) {
   // read), stage.
   const std::string time = "\\d\\d:\\d\\d:\\d\\d";
   for (const std::string row :
-       {"0 +CTL0-0 +CHN_STATUS_UP +normal +" + time, "1 +CTL0-1 +CHN_STATUS_STOP +normal +" + time,
-        "8 +CTL1-0 +CHN_STATUS_STOP +normal +" + time, std::string("9 +CTL1-1 +CHN_STATUS_FATAL +blocked +never")}) {
+       {"0 +CTL0-0 +ACTIVE +normal +" + time, "1 +CTL0-1 +STOP +normal +" + time,
+        "8 +CTL1-0 +STOP +normal +" + time, std::string("9 +CTL1-1 +FATAL +blocked +never")}) {
     const std::regex line("\n" + row + " +-\n");
     EXPECT_EQ(std::distance(std::sregex_iterator(output.begin(), output.end(), line), std::sregex_iterator()), 2)
         << row << "\n" << output;

@@ -55,11 +55,11 @@ void PrintRound(std::FILE* out, const Invocation& invocation, unsigned round,
       static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      plat::Clock::WallNow().time_since_epoch()).count());
   std::fprintf(out, "Unit %s, round %u at %s\n", invocation.unit.c_str(), round, ClockText(ullNow).c_str());
-  std::fprintf(out, "%-4s  %-10s  %-22s  %-7s  %-9s  %s\n", "SLOT", "LOCATION", "STATUS", "MP", "LAST SEEN", "STAGE");
+  std::fprintf(out, "%-4s  %-10s  %-10s  %-7s  %-9s  %s\n", "SLOT", "LOCATION", "STATUS", "MP", "LAST SEEN", "STAGE");
   for (const auto& board : boards) {
     const std::string stage = board->StageText();
-    std::fprintf(out, "%-4u  %-10s  %-22s  %-7s  %-9s  %s\n", board->GetIndex(),
-                 CusrCHN::LocationName(board->GetIndex()).c_str(), board->GetStatusText().c_str(),
+    std::fprintf(out, "%-4u  %-10s  %-10s  %-7s  %-9s  %s\n", board->GetIndex(),
+                 CusrCHN::LocationName(board->GetIndex()).c_str(), CusrCHN::StatusWord(board->GetStatus()).c_str(),
                  board->MpBlockadeFlag() != 0 ? "blocked" : "normal", ClockText(board->LastSeenMs()).c_str(),
                  stage.empty() ? "-" : stage.c_str());
   }

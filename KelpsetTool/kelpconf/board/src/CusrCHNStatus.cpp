@@ -11,6 +11,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/Strings.h"
 #include "plat/NamedMutex.h"
 #include "plat/Power.h"
 #include "velapi.h"
@@ -417,6 +418,10 @@ bool CusrCHN::UpdateMyStatus() {
 std::string CusrCHN::StatusText(std::int32_t nStatus) {
   const char* pszName = ChnStatusName(nStatus);
   return pszName != nullptr ? pszName : TraceFmt("Invalid status : %d", nStatus);
+}
+
+std::string CusrCHN::StatusWord(std::int32_t nStatus) {
+  return HasWord(nStatus) ? LoadString(kStatusWordString + static_cast<std::uint32_t>(nStatus)) : "-";
 }
 
 CusrCHN::NodeState CusrCHN::GetNodeStatus() const { return GetNodeStatusByPs(); }

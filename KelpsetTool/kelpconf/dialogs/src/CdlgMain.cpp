@@ -21,8 +21,6 @@ namespace {
 
 constexpr const char* kClass = "CdlgMain";
 constexpr std::uint32_t kStringTitle = 200;
-constexpr std::uint32_t kStringCaptionFirst = 250;
-constexpr std::uint32_t kStringStatusFirst = 300;
 constexpr const char* kCaptionIndent = "                    ";  // twenty blanks before the location
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
@@ -196,8 +194,8 @@ bool CdlgMain::OnInitDialogW(std::uint32_t ulModel) {
 
 void CdlgMain::LoadCHNCaption() {
   for (std::uint32_t s = 0; s < m_strStatusWords.size(); ++s) {
-    m_strStatusWords[s] = LoadString(kStringStatusFirst + s);
-    const std::string strBracketed = LoadString(kStringCaptionFirst + s);
+    m_strStatusWords[s] = LoadString(kStatusWordString + s);
+    const std::string strBracketed = LoadString(kStatusCaptionString + s);
     for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
       m_strCaptions[i][s] = kCaptionIndent + CusrCHN::LocationName(i) + strBracketed;
   }

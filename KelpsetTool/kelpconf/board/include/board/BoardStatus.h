@@ -59,6 +59,11 @@ enum ChnStatus : int {
   CHN_STATUS_EX_OS_UP = 17,
 };
 
+// The string resources of a status's words: plain (board dialogs, tools) and bracketed (the
+// board button's caption), at these bases plus the status.
+inline constexpr std::uint32_t kStatusWordString = 300;
+inline constexpr std::uint32_t kStatusCaptionString = 250;
+
 // Trace names of -1..17, in order; null for 16, which has none.
 inline constexpr const char* kChnStatusNames[] = {
     "CHN_STATUS_DIE",      "CHN_STATUS_NEW",   "CHN_STATUS_INST",     "CHN_STATUS_STOP",

@@ -105,6 +105,8 @@ class CusrCHN {
   std::string GetStatusText() const { return StatusText(GetStatus()); }
   // The trace text of a status: its name, or "Invalid status : %d".
   static std::string StatusText(std::int32_t nStatus);
+  // The plain word of a status ("ACTIVE"); "-" for a status without one (no board, 16, 17).
+  static std::string StatusWord(std::int32_t nStatus);
   bool IsExistLinux() const;
   bool IsOsRunning() const { return board::IsOsRunning(GetStatus()); }
   // Copies this slot's array status into the object (17 asks the board's node state).
