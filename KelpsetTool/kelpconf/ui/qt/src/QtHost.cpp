@@ -21,21 +21,6 @@ int RealMillis(plat::Millis logical) {
   return static_cast<int>(std::clamp<long long>(real, 1, 24LL * 3600 * 1000));
 }
 
-// The default button of a box style: IDOK/IDYES, or the one MB_DEFBUTTON names.
-int DefaultButton(std::uint32_t ulStyle) {
-  const int nDefault = static_cast<int>((ulStyle & MB_DEFMASK) >> 8);
-  switch (ulStyle & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-      return nDefault == 1 ? IDCANCEL : IDOK;
-    case MB_YESNO:
-      return nDefault == 1 ? IDNO : IDYES;
-    case MB_YESNOCANCEL:
-      return nDefault == 2 ? IDCANCEL : nDefault == 1 ? IDNO : IDYES;
-    default:
-      return IDOK;
-  }
-}
-
 struct ButtonMap {
   QMessageBox::StandardButton qt;
   int id;
@@ -45,17 +30,12 @@ constexpr ButtonMap kButtons[] = {{QMessageBox::Ok, IDOK},
                                   {QMessageBox::Yes, IDYES},
                                   {QMessageBox::No, IDNO}};
 
-QMessageBox::StandardButtons ButtonsOf(std::uint32_t ulStyle) {
-  switch (ulStyle & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-      return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_YESNO:
-      return QMessageBox::Yes | QMessageBox::No;
-    case MB_YESNOCANCEL:
-      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    default:
-      return QMessageBox::Ok;
-  }
+QMessageBox::StandardButtons ButtonsOf(const MessageButtons& buttons) {
+  QMessageBox::StandardButtons result;
+  for (int i = 0; i < buttons.nCount; ++i)
+    for (const ButtonMap& map : kButtons)
+      if (map.id == buttons.aButtons[i]) result |= map.qt;
+  return result;
 }
 
 QMessageBox::Icon IconOf(std::uint32_t ulStyle) {
@@ -134,14 +114,15 @@ int QtHost::ShowBox(const std::string& strTitle, const std::string& strText, std
 int QtHost::ShowBoxOnGuiThread(const std::string& strTitle, const std::string& strText, std::uint32_t ulStyle) {
   if (m_scripted) {
     const std::optional<int> answer = Answers().Take(ui::MessageIdOfText(strText), ulStyle);
-    const int nButton = answer.value_or(DefaultButton(ulStyle));
+    const int nButton = answer.value_or(ButtonsOfStyle(ulStyle).nDefault);
     RecordBox(strText, nButton, !answer.has_value());
     return nButton;
   }
+  const MessageButtons buttons = ButtonsOfStyle(ulStyle);
   QMessageBox box(IconOf(ulStyle), QString::fromStdString(strTitle), QString::fromStdString(strText),
-                  ButtonsOf(ulStyle), QApplication::activeWindow());
+                  ButtonsOf(buttons), QApplication::activeWindow());
   for (const ButtonMap& map : kButtons)
-    if (map.id == DefaultButton(ulStyle) && (ButtonsOf(ulStyle) & map.qt)) box.setDefaultButton(map.qt);
+    if (map.id == buttons.nDefault) box.setDefaultButton(map.qt);
   const auto clicked = static_cast<QMessageBox::StandardButton>(box.exec());
   int nButton = IDCANCEL;
   for (const ButtonMap& map : kButtons)
