@@ -33,7 +33,9 @@ TEST_P(LaunchArgumentsTest, AcceptsOnlyTheTwoForms) {
   app::LaunchArguments arguments;
   const app::LaunchRefusal refusal = app::ParseLaunchArguments(words, &arguments);
   EXPECT_EQ(refusal.messageId, GetParam().messageId);
-  if (refusal.messageId == msg::kBadStartupParameter) EXPECT_THAT(refusal.argument, HasSubstr(words[0]));
+  if (refusal.messageId == msg::kBadStartupParameter) {
+    EXPECT_THAT(refusal.argument, HasSubstr(words[0]));
+  }
   if (refusal.messageId == 0) {
     EXPECT_EQ(arguments.unitName, GetParam().pszUnit);
     EXPECT_TRUE(words.size() == 2 ? arguments.settingsFile == app::kDefaultSettingsFile

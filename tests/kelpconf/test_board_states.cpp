@@ -108,7 +108,7 @@ TEST_P(Polling, StatusReadFailure) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BoardStates, Polling, ::testing::ValuesIn(kPolling),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 }  // namespace
 

@@ -92,7 +92,7 @@ TEST_P(MainLayout, PlacesEveryControl) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kelpconf, MainLayout, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 TEST_F(MainLayout, ModelWordOutsideTheTableIsRefused) {
   RecordingDisplay display;

@@ -63,7 +63,9 @@ class ScriptMode : public ::testing::TestWithParam<ScriptCase> {};
 TEST_P(ScriptMode, Transcript) {
   const ScriptCase& c = GetParam();
   ToolBench bench;
-  if (c.bNewerAgent) ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "AgentVersion", "0x06000000"}), 0);
+  if (c.bNewerAgent) {
+    ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "AgentVersion", "0x06000000"}), 0);
+  }
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(c.pszScript);
   EXPECT_EQ(run.exitCode, c.nExit) << Dump(run.lines) << run.errors;
@@ -78,6 +80,6 @@ TEST_P(ScriptMode, Transcript) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kelpconf, ScriptMode, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 }  // namespace

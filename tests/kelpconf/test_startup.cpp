@@ -169,7 +169,7 @@ TEST_P(Refusal, ShowsItsMessageAndEndsWithOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Startup, Refusal, ::testing::ValuesIn(kRefusals),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 // A first instance that runs until board 0 goes down, then closes.
 constexpr const char* kRunUntilBoard0Down =
@@ -250,7 +250,7 @@ TEST_P(Layout, BoardButtonsOfTheModel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Startup, Layout, ::testing::ValuesIn(kLayouts),
-                         [](const auto& info) { return std::string(info.param.pszName); });
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 // The agent version check of start-up: newer only above 0x05000000.
 TEST(AgentVersion, TheToolsOwnVersionIsNotNewer) {

@@ -120,7 +120,7 @@ TEST_F(KelpctlAgentStrict, WatchPrintsEveryBoardEachRound) {
   // Slot, location, status, MP state, time of the last status read (a fatal board is no longer
   // read), stage.
   const std::string time = "\\d\\d:\\d\\d:\\d\\d";
-  for (const std::string row :
+  for (const std::string& row :
        {"0 +CTL0-0 +ACTIVE +normal +" + time, "1 +CTL0-1 +STOP +normal +" + time,
         "8 +CTL1-0 +STOP +normal +" + time, std::string("9 +CTL1-1 +FATAL +blocked +never")}) {
     const std::regex line("\n" + row + " +-\n");
