@@ -3,23 +3,19 @@
 #include <arpa/inet.h>
 #include <signal.h>
 
-#include <array>
-#include <chrono>
 #include <string>
-#include <vector>
 
+#include "app/FtpdLauncher.h"
+#include "app/InstanceGuard.h"
+#include "app/MainSettings.h"
 #include "board/BoardPorts.h"
 #include "common/CusrTraceScope.h"
 #include "plat/NamedMutex.h"
-#include "plat/Paths.h"
 #include "plat/Process.h"
-#include "plat/Profile.h"
-#include "plat/SyncPipe.h"
 
 namespace kelpctl {
 namespace {
 
-constexpr plat::Millis kAnswerWait{60'000};
 // kelpftpd looks at the mutex after 5 seconds without a connection.
 constexpr plat::Millis kEndWait{30'000};
 
@@ -42,35 +38,26 @@ int RunFtpd(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  plat::NamedMutex setupTool("kelpconf");
+  plat::NamedMutex setupTool(app::kInstanceMutexName);
   if (!setupTool.TryLock()) {
     std::fprintf(err, "kelpctl: the setup tool (or another kelpctl ftpd) is running: mutex kelpconf is taken\n");
     return 1;
   }
-  plat::SyncPipe pipe;
-  if (pipe.Create() != plat::PipeStatus::Ok) {
-    std::fprintf(err, "kelpctl: cannot create the sync pipe: %s\n", pipe.Error().c_str());
-    return 1;
-  }
-  std::array<char, 260> program{};
-  const std::string defaultProgram = (plat::ProgramDir() / "kelpftpd").string();
-  plat::GetPrivateProfileString("MainService", "kelpftpd_path", defaultProgram.c_str(), program.data(),
-                                program.size(), invocation.settingsFile);
-  std::vector<std::string> args{invocation.settingsFile};
-  for (int i = 0; i < 4; ++i) args.push_back(std::to_string(octet[i]));
-
-  plat::Process server;
-  if (!server.Start(program.data(), args)) {
-    std::fprintf(err, "kelpctl: cannot start %s: %s\n", program.data(), server.Error().c_str());
-    return 1;
-  }
-  std::string answer;
-  if (pipe.Accept(kAnswerWait) != plat::PipeStatus::Ok || pipe.Read(answer, 63, kAnswerWait) != plat::PipeStatus::Ok ||
-      answer != "KELPFTPD OK") {
-    std::fprintf(err, "kelpctl: %s did not answer KELPFTPD OK (%s)\n", program.data(),
-                 answer.empty() ? "no answer" : answer.c_str());
+  const app::MainSettings settings = app::ReadMainSettings(invocation.settingsFile);
+  if (settings.ftpdPathTooLong) {
+    std::fprintf(err, "kelpctl: kelpftpd_path is longer than %zu characters\n", app::kMaxFtpdPathSize);
     setupTool.Unlock();
-    server.Terminate(-1);
+    return 1;
+  }
+  // The setup tool's own handshake: the pipe first, then the child, each wait bounded.
+  plat::Process server;
+  const app::FtpdStart started =
+      app::StartFtpd(settings.ftpdPath, invocation.settingsFile, {octet[0], octet[1], octet[2], octet[3]}, &server);
+  if (!started.ok) {
+    std::fprintf(err, "kelpctl: %s did not answer KELPFTPD OK (%s: %s)\n", settings.ftpdPath.c_str(),
+                 started.failedStep.c_str(), started.detail.empty() ? "no answer" : started.detail.c_str());
+    setupTool.Unlock();
+    if (server.Pid() != 0 && server.IsRunning()) server.Terminate(-1);
     return 1;
   }
   std::fprintf(out, "kelpftpd ready on %s:%d (pid %d); stop with SIGINT or SIGTERM\n", address.c_str(),
