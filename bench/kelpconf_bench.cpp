@@ -4,13 +4,10 @@
 //    line, against exec to exit of "kelpconf --help" (the cost of starting the program);
 //  - one status check in-process (MP status, array status, each board's status with the node
 //    state from its agent), against one bare dsvp_NasGetCurrentStatus.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +27,7 @@
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "corvid/Sim.h"
+#include "plat/Socket.h"
 #include "velapi.h"
 
 namespace fs = std::filesystem;
@@ -50,19 +48,6 @@ constexpr auto kRunLimit = std::chrono::seconds(30);  // one kelpconf run, or th
 [[noreturn]] void Die(const std::string& reason) {
   std::fprintf(stderr, "kelpconf_bench: %s\n", reason.c_str());
   std::exit(1);
-}
-
-std::uint16_t FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    Die("no free loopback port");
-  close(fd);
-  return ntohs(address.sin_port);
 }
 
 // A child process whose standard output comes through a pipe; stderr is discarded.
@@ -167,15 +152,14 @@ double TimedMs(const std::function<void()>& body) {
 }
 
 // The four boards of the unit as the main window makes them, with their agent connections.
-std::vector<std::unique_ptr<CusrCHN>> CreateBoards(int agentPort) {
+std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const fs::path& settings) {
   std::uint32_t ulError = 0;
   if (!dsvp_SetArrayUnitName(kUnit, &ulError)) Die("dsvp_SetArrayUnitName failed");
   if (!CusrCHN::Initialize(nullptr, 0, &ulError)) Die("CusrCHN::Initialize failed");
   std::vector<std::unique_ptr<CusrCHN>> boards;
   for (const std::uint32_t slot : CusrCHN::ModelSlots()) {
     auto& board = boards.emplace_back(std::make_unique<CusrCHN>(slot));
-    board->SetAgentPort(agentPort);
-    if (!board->GetMacAddress(&ulError) || !board->InitManager(&ulError)) Die("a board could not be set up");
+    if (board->PrepareAgentAccess(settings, &ulError) != CusrCHN::AgentAccess::Ready) Die("a board could not be set up");
   }
   return boards;
 }
@@ -201,10 +185,10 @@ int main() {
   for (int k = 0; k < 4; ++k)
     if (!corvid::sim::SetBoardStatus(kUnit, k, board::kStatusOsUp, &error)) Die("cannot start a board: " + error);
 
-  const std::uint16_t agentPort = FreePort();
+  const std::uint16_t agentPort = plat::FreeLoopbackPort();
   const fs::path settings = root / "kelpconf.ini";
   std::ofstream(settings) << "[MainService]\nTraceDir=" << (root / "log").string() << "\nPort=" << agentPort
-                          << "\nkelpftpd_path=" << KELPFTPD_PATH << "\n[FtpService]\nPort=" << FreePort()
+                          << "\nkelpftpd_path=" << KELPFTPD_PATH << "\n[FtpService]\nPort=" << plat::FreeLoopbackPort()
                           << "\nTraceDir=" << (root / "log").string() << "\n";
   const fs::path script = root / "script.txt";
   std::ofstream(script) << "wait-transcript \"^ready$\" 30\nclose\n";
@@ -223,7 +207,7 @@ int main() {
   });
   unsetenv("KELP_UI_SCRIPT");
 
-  const std::vector<std::unique_ptr<CusrCHN>> boards = CreateBoards(agentPort);
+  const std::vector<std::unique_ptr<CusrCHN>> boards = CreateBoards(settings);
   const double checkMs = MedianOf(kCheckRuns, [&] {
     return TimedMs([&] {
       CusrCHN::GetMPStatus();

@@ -81,11 +81,11 @@ Outcome ToolRun::Finish(int seconds) {
   return outcome;
 }
 
-ToolBench::ToolBench(corvid::sim::UnitSpec spec) : m_settingsFile(m_work / "kelpconf.ini") {
+ToolBench::ToolBench(corvid::sim::UnitSpec scenario) : m_settingsFile(m_work / "kelpconf.ini") {
   corvid::sim::SetTimeScale(kTimeScale);
-  for (corvid::sim::BoardSpec& board : spec.boards) board.status = 2;  // up
+  for (corvid::sim::BoardSpec& board : scenario.boards) board.status = 2;  // up
   std::string error;
-  EXPECT_TRUE(corvid::sim::CreateUnit(spec, true, &error)) << error;
+  EXPECT_TRUE(corvid::sim::CreateUnit(scenario, true, &error)) << error;
   m_agentPort = plat::FreeLoopbackPort();
   std::filesystem::create_directory(m_work / "log");  // else the trace would go to the current folder
   const std::string log = (m_work / "log").string();

@@ -57,7 +57,7 @@ class ToolRun {
 class ToolBench {
  public:
   // Boards rest up, so that their agents serve them.
-  explicit ToolBench(corvid::sim::UnitSpec spec);
+  explicit ToolBench(corvid::sim::UnitSpec scenario);
   ToolBench(corvid::sim::Model model = corvid::sim::Model::ZQH, int boards = 4);
   ~ToolBench();
   ToolBench(const ToolBench&) = delete;

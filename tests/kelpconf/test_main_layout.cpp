@@ -73,7 +73,7 @@ class MainLayout : public ::testing::TestWithParam<LayoutCase> {
  protected:
   void SetUp() override { CusrCHN::ResetProcessTables(); }
   kelp::ui::ScriptHost m_host{nullptr};
-  CdlgMain m_main{m_host, {"kelpconf.ini", "kelpftpd", 20265, "KC1"}};
+  CdlgMain m_main{m_host, {"kelpconf.ini", "KC1", {}}};
 };
 
 TEST_P(MainLayout, PlacesEveryControl) {

@@ -25,11 +25,11 @@ constexpr const char* kCloseWhenReady = "wait-transcript \"^ready$\" 300\nclose\
 std::string MessageLine(std::uint32_t id) { return "message " + std::to_string(id) + " ok \".*\"( default)?"; }
 
 corvid::sim::UnitSpec WithBoardKinds(Model model, int boards, const std::vector<int>& notNasBoards) {
-  corvid::sim::UnitSpec spec = corvid::sim::PresetUnit(kctest::kUnit, model, boards);
+  corvid::sim::UnitSpec scenario = corvid::sim::PresetUnit(kctest::kUnit, model, boards);
   for (const int k : notNasBoards)
-    for (corvid::sim::BoardSpec& b : spec.boards)
+    for (corvid::sim::BoardSpec& b : scenario.boards)
       if (b.k == k) b.portKind = 1;
-  return spec;
+  return scenario;
 }
 
 struct RefusalCase {

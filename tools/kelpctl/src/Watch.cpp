@@ -35,14 +35,16 @@ std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const Invocation& invocation,
     auto& board = boards.emplace_back(std::make_unique<CusrCHN>(slot));
     if (!CusrCHN::IsCHN(slot)) continue;
     std::uint32_t ulError = 0;
-    if (!board->GetMacAddress(&ulError)) {
-      std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", slot, ulError);
-      continue;
+    switch (board->PrepareAgentAccess(invocation.settingsFile, &ulError)) {
+      case CusrCHN::AgentAccess::Ready:
+        break;
+      case CusrCHN::AgentAccess::NoMacAddress:
+        std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", slot, ulError);
+        break;
+      case CusrCHN::AgentAccess::NoConnection:
+        std::fprintf(err, "kelpctl: slot %u: no agent connection (0x%08x)\n", slot, ulError);
+        break;
     }
-    const std::uint32_t port = board::ResolveAgentPort(CusrCHN::LocationName(slot), invocation.settingsFile);
-    board->SetAgentPort(static_cast<int>(port));
-    if (!board->InitManager(&ulError))
-      std::fprintf(err, "kelpctl: slot %u: no agent connection (0x%08x)\n", slot, ulError);
   }
   return boards;
 }

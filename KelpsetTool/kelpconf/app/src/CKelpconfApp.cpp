@@ -100,7 +100,7 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
   }
   CusrCHN::SetSvpAddress(ucIp, ucMask);
 
-  CdlgMain main(m_host, {arguments.settingsFile, settings.ftpdPath, settings.agentPort, arguments.unitName});
+  CdlgMain main(m_host, {arguments.settingsFile, arguments.unitName, settings});
 
   if (settings.ftpdPathTooLong) {
     scope.Error("kelpftpd_path is longer than 259 characters", TRC_ERROR);

@@ -1,6 +1,7 @@
 // CusrCHN: array calls that address one board through VELAPI.
 #include <array>
 
+#include "board/BoardPorts.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "velapi.h"
@@ -46,4 +47,10 @@ bool CusrCHN::GetMacAddress(std::uint32_t* pulError) {
   trace.Info(TraceFmt("CHN[%u] = %02X-%02X-%02X-%02X-%02X-%02X", m_ulIndex, m[0], m[1], m[2], m[3], m[4], m[5]),
              TRC_INFO);
   return true;
+}
+
+CusrCHN::AgentAccess CusrCHN::PrepareAgentAccess(const std::filesystem::path& settingsFile, std::uint32_t* pulError) {
+  if (!GetMacAddress(pulError)) return AgentAccess::NoMacAddress;
+  m_nAgentPort = static_cast<int>(board::ResolveAgentPort(LocationName(m_ulIndex), settingsFile));
+  return InitManager(pulError) ? AgentAccess::Ready : AgentAccess::NoConnection;
 }

@@ -321,15 +321,19 @@ void CusrCHN::GetMPStatus() {
   }
 }
 
+// The named mutex that guards the status update time, opened once.
+static plat::NamedMutex& UpdateTimeMutex() {
+  static plat::NamedMutex mutex("_usr_chn_status_time_");
+  return mutex;
+}
+
 void CusrCHN::SetChnStatusUpdateTime() {
-  plat::NamedMutex mutex("_usr_chn_status_time_");
-  plat::NamedMutexLock lock(mutex);
+  plat::NamedMutexLock lock(UpdateTimeMutex());
   g_updateTimeMs = WallMs();
 }
 
 std::uint64_t CusrCHN::GetChnStatusUpdateTime() {
-  plat::NamedMutex mutex("_usr_chn_status_time_");
-  plat::NamedMutexLock lock(mutex);
+  plat::NamedMutexLock lock(UpdateTimeMutex());
   return g_updateTimeMs.load();
 }
 

@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <ctime>
 
-#include "app/MainSettings.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
-#include "plat/Profile.h"
 #include "dialogs/CdlgAbout.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
@@ -97,14 +95,8 @@ bool CdlgMain::OnInitDialog() {
   SetWindowText(LoadString(kStringTitle) + " ( " + m_info.unitName + " )");
   ShowSplash(true);
 
-  const app::MainSettings settings = app::ReadMainSettings(m_info.settingsFile);
-  m_nFtpPort = settings.ftpPort;
-  m_bDetailVersion = settings.detailedVersions;
-  m_nTarget = settings.target;
-  if (settings.targetOutOfRange) trace.Warn("Target is out of range: -1 is used", TRC_WARN);
-
   std::uint32_t ulError = 0;
-  if (!CusrCHN::Initialize(this, m_nFtpPort, &ulError)) {
+  if (!CusrCHN::Initialize(this, m_info.settings.ftpPort, &ulError)) {
     trace.Error(TraceFmt("CusrCHN::GetEquipment() : %u", ulError), TRC_ERROR);
     ExitSVP();
     return false;
@@ -207,14 +199,16 @@ bool CdlgMain::CreateChnObject() {
     m_pcCHNs[i] = std::make_unique<CusrCHN>(i);
     if (!CusrCHN::IsCHN(i)) continue;
     std::uint32_t ulError = 0;
-    if (!m_pcCHNs[i]->GetMacAddress(&ulError)) {
-      trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", i, ulError), TRC_ERROR);
-      continue;
+    switch (m_pcCHNs[i]->PrepareAgentAccess(m_info.settingsFile, &ulError)) {
+      case CusrCHN::AgentAccess::Ready:
+        break;
+      case CusrCHN::AgentAccess::NoMacAddress:
+        trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", i, ulError), TRC_ERROR);
+        break;
+      case CusrCHN::AgentAccess::NoConnection:
+        trace.Error(TraceFmt("m_pcCHNs[%u]->InitManager() : 0x%08x", i, ulError), TRC_ERROR);
+        break;
     }
-    m_pcCHNs[i]->SetAgentPort(static_cast<int>(
-        plat::GetPrivateProfileInt(CusrCHN::LocationName(i).c_str(), "Port", m_info.agentPort, m_info.settingsFile)));
-    if (!m_pcCHNs[i]->InitManager(&ulError))
-      trace.Error(TraceFmt("m_pcCHNs[%u]->InitManager() : 0x%08x", i, ulError), TRC_ERROR);
   }
   CusrCHN::GetChnStatusKestrel(0);
   CusrCHN::SetChnStatusUpdateTime();
@@ -233,9 +227,8 @@ void CdlgMain::CreateAllDialog() {
 
 std::uint32_t CdlgMain::StartAgent() {
   CusrTraceScope trace(kClass, "StartAgent", TRC_FUNC);
-  const app::MainSettings settings = app::ReadMainSettings(m_info.settingsFile);
   m_pcStatusAgent = std::make_unique<CusrStatusAgent>();
-  m_pcStatusAgent->Create(this, static_cast<std::uint32_t>(settings.refreshSeconds) * 1000);
+  m_pcStatusAgent->Create(this, static_cast<std::uint32_t>(m_info.settings.refreshSeconds) * 1000);
   return m_pcStatusAgent->Start();
 }
 
@@ -529,7 +522,7 @@ CusrCHN* CdlgMain::GetRunningCHN() const {
 
 CusrCHN* CdlgMain::GetLatestCHN() const {
   CusrTraceScope trace(kClass, "GetLatestCHN", TRC_FUNC);
-  if (m_nTarget != -1) return Board(static_cast<std::uint32_t>(m_nTarget));
+  if (m_info.settings.target != -1) return Board(static_cast<std::uint32_t>(m_info.settings.target));
   CusrCHN* pLatest = nullptr;
   std::uint32_t ulLatest = 0;
   for (const auto& board : m_pcCHNs) {

@@ -18,6 +18,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -134,6 +135,12 @@ class CusrCHN {
   const CusrNasManager* NasManager() const { return m_pcNasManager.get(); }
   std::array<std::uint8_t, 6> MacAddress() const { return m_ucMacAddress; }
   bool InitManager(std::uint32_t* pulError);
+  // What stopped a board's agent access from being prepared.
+  enum class AgentAccess { Ready, NoMacAddress, NoConnection };
+  // A fitted board's access as the main window prepares it: the MAC address, the agent port
+  // from the settings (the board's location-name section, else [MainService] Port) and the
+  // agent connection. *pulError gets the failing call's error.
+  AgentAccess PrepareAgentAccess(const std::filesystem::path& settingsFile, std::uint32_t* pulError);
   bool GetMacAddress(std::uint32_t* pulError);
   std::uint32_t StoredAgentVersion() const { return m_ulAgentVersion.load(); }
   void ResetAgentVersion() { m_ulAgentVersion.store(kUnknownAgentVersion); }

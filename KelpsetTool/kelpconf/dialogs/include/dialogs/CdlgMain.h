@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "app/MainSettings.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
 #include "board/MainDialogLink.h"
@@ -28,9 +29,8 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
 
   struct StartInfo {
     std::filesystem::path settingsFile;
-    std::string ftpdPath;
-    int agentPort = 0;
     std::string unitName;
+    app::MainSettings settings;  // read once by the application
   };
 
   CdlgMain(kelp::ui::Host& host, StartInfo info);
@@ -114,8 +114,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::array<std::unique_ptr<CusrCHN>, CusrCHN::kSlots> m_pcCHNs;
   std::unique_ptr<CusrStatusAgent> m_pcStatusAgent;
   std::unique_ptr<kelp::ui::Dialog> m_pdlgSplash;
-  int m_nFtpPort = 0;
-  bool m_bDetailVersion = false;
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};
@@ -131,5 +129,4 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::atomic<bool> m_bNewerAgent{false};
   bool m_bAgentFinished = false;
   bool m_bStartedUp = false;
-  int m_nTarget = -1;
 };

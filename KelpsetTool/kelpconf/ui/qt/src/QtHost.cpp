@@ -82,8 +82,10 @@ void QtHost::StartTimer(ui::Dialog& dialog, int id, plat::Millis period) {
 void QtHost::StopTimer(ui::Dialog& dialog, int id) {
   const auto it = m_timers.find({&dialog, id});
   if (it == m_timers.end()) return;
-  if (it->second) it->second->deleteLater();
-  if (it->second) it->second->stop();
+  if (it->second) {
+    it->second->stop();
+    it->second->deleteLater();
+  }
   m_timers.erase(it);
 }
 
