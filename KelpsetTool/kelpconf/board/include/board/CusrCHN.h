@@ -28,6 +28,7 @@
 #include "agent/AgentTypes.h"
 #include "board/BoardStatus.h"
 #include "board/MainDialogLink.h"
+#include "board/PowerDialog.h"
 #include "plat/Clock.h"
 
 class CusrCHN {
@@ -191,6 +192,17 @@ class CusrCHN {
   std::uint32_t InitClusterConfig() const;
   std::uint32_t GetClusterInitStatus(std::uint32_t* pulStatus) const;
   std::uint32_t ExecCommList(const std::vector<std::string>& commands, std::vector<CommandResult>* pResults) const;
+
+  // ---- Power operations through the array (worker threads) ----
+  // Each sends its command for this board and, except where noted, watches the board until it
+  // reports the end; pDialog (may be null) shows the interim status word. True on success;
+  // *pulError gets the array's error or the operation's own code (22 MP blockade, 23 a CHA
+  // reset or NAS dump runs on the board).
+  bool StartShutdown(board::PowerDialog* pDialog, std::uint32_t* pulError);
+  bool StartReboot(board::PowerDialog* pDialog, std::uint32_t* pulError);
+  bool StartBoot(board::PowerDialog* pDialog, const std::string& strBootOpt, std::uint32_t* pulError);
+  // The NNC reset: forced blockade, then forced restore, then the settle time.
+  bool StartP4Reset(board::PowerDialog* pDialog, std::uint32_t* pulError);
 
   // Installation hooks: media version against installed version, product type against board.
   static bool CompareProductVersion(const std::string& strMediaVersion, const std::string& strInstalledVersion);
