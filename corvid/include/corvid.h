@@ -28,11 +28,12 @@ extern "C" {
 #define ZQ_ERR_STATE 0x01000013          /* the unit's files could not be read or saved */
 #define ZQ_ERR_NO_MEMORY 0x01000014
 #define ZQ_ERR_INHERIT_RETRY 0x01800000  /* install refused: call again with a new RetryInfo */
+#define ZQ_ERR_NO_SESSION 0x01000015     /* the session is not one the unit handed out */
 
-/* ZQ_GUIInitialize's record: one text field. */
-typedef struct ZQ_GUI_INIT {
-  char tarn_path[250];
-} ZQ_GUI_INIT;
+/* The records (ZQ_GUI_INIT among them) and the functions of the JNI family, generated from the
+ * schema: each get returns what the matching set stored or a default, text results are released
+ * with ZQ_FreeMemory. */
+#include "corvid_records.h"
 
 /* ZQ_GetUnitParam's record; its content is the library's own. */
 typedef struct ZQ_UNIT_PARAM {

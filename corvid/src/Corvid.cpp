@@ -15,6 +15,7 @@
 #include "Export.h"
 #include "LogFiles.h"
 #include "PageImage.h"
+#include "RecordStore.h"
 #include "TextCodec.h"
 #include "UnitSession.h"
 #include "plat/Paths.h"
@@ -22,13 +23,6 @@
 namespace {
 
 using namespace corvid::detail;
-
-// A name argument: null or malformed is a bad argument.
-bool NameOk(const char* name) {
-  if (name == nullptr) return false;
-  const std::size_t length = ::strnlen(name, ZQ_UNIT_NAME_MAX + 1);
-  return IsValidName(std::string_view(name, length));
-}
 
 int ToResult(std::uint32_t code) { return static_cast<int>(code); }
 
@@ -47,7 +41,7 @@ CORVID_API int ZQ_GUIInitialize(ZQ_GUI_INIT* pInit) {
 }
 
 CORVID_API int ZQ_LogPut(const char* pszLogName, const char* pszLine) {
-  if (!NameOk(pszLogName) || pszLine == nullptr) return ZQ_ERR_BAD_ARGUMENT;
+  if (!NameArgOk(pszLogName) || pszLine == nullptr) return ZQ_ERR_BAD_ARGUMENT;
   return AppendLogLine(pszLogName, pszLine) ? 0 : ZQ_ERR_STATE;
 }
 
@@ -55,7 +49,7 @@ CORVID_API int ZQ_LogPut(const char* pszLogName, const char* pszLine) {
 // (big-endian), 66..73 the serial number, 74 the device type, 75 the number of boards, 76..79 the
 // SVP address, 80..83 the subnet mask; the rest zero.
 CORVID_API int ZQ_GetUnitParam(const char* pszUnitName, ZQ_UNIT_PARAM* pParam) {
-  if (pParam == nullptr || !NameOk(pszUnitName)) return ZQ_ERR_BAD_ARGUMENT;
+  if (pParam == nullptr || !NameArgOk(pszUnitName)) return ZQ_ERR_BAD_ARGUMENT;
   UnitSession session(pszUnitName);
   if (!session.ok()) return ToResult(session.code());
   if (const std::uint32_t fault = TakeCallFault(session, "GetUnitParam", -1, -1)) return Finish(session, fault);
@@ -79,7 +73,7 @@ CORVID_API int ZQ_ModeSenseonMemory(const char* pszUnitName, int nPage, int nSub
   if (ppBuf == nullptr || pSize == nullptr) return ZQ_ERR_BAD_ARGUMENT;
   *ppBuf = nullptr;
   *pSize = 0;
-  if (!NameOk(pszUnitName) || nOption != -1) return ZQ_ERR_BAD_ARGUMENT;
+  if (!NameArgOk(pszUnitName) || nOption != -1) return ZQ_ERR_BAD_ARGUMENT;
   UnitSession session(pszUnitName);
   if (!session.ok()) return ToResult(session.code());
   if (const std::uint32_t fault = TakeCallFault(session, "ModeSense", nPage, nSubPage))
@@ -101,7 +95,7 @@ CORVID_API int ZQ_ModeSenseonMemory(const char* pszUnitName, int nPage, int nSub
 
 CORVID_API int ZQ_ModeSelectonMemory(const char* pszUnitName, int nPage, int nSubPage, int nOption,
                                      const unsigned char* pBuf, int nSize) {
-  if (pBuf == nullptr || nSize < 0 || !NameOk(pszUnitName) || nOption != -1) return ZQ_ERR_BAD_ARGUMENT;
+  if (pBuf == nullptr || nSize < 0 || !NameArgOk(pszUnitName) || nOption != -1) return ZQ_ERR_BAD_ARGUMENT;
   UnitSession session(pszUnitName);
   if (!session.ok()) return ToResult(session.code());
   if (const std::uint32_t fault = TakeCallFault(session, "ModeSelect", nPage, nSubPage))

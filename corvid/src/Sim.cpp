@@ -14,6 +14,7 @@
 #include "UnitSession.h"
 #include "UnitSpecFile.h"
 #include "corvid.h"
+#include "corvid/Schema.h"
 #include "plat/Clock.h"
 #include "plat/Paths.h"
 
@@ -217,8 +218,8 @@ CORVID_API bool AdvanceTime(const std::string& unit, std::int64_t logicalMs, std
 
 CORVID_API bool InjectCallFault(const std::string& unit, const std::string& op, int page, int subPage,
                                 int count, std::uint32_t code, std::string* pError) {
-  if (std::find(std::begin(kCallOps), std::end(kCallOps), op) == std::end(kCallOps))
-    return Fail(pError, "unknown operation \"" + op + "\" (GetUnitParam, ModeSense, ModeSelect)");
+  if (std::find(std::begin(kCallOps), std::end(kCallOps), op) == std::end(kCallOps) && schema::FindMethod(op) < 0)
+    return Fail(pError, "unknown operation \"" + op + "\" (GetUnitParam, ModeSense, ModeSelect or a ZQ_ name)");
   if (count < 1) return Fail(pError, "the count must be at least 1");
   if (code == 0) return Fail(pError, "a fault needs a non-zero code");
   if (page < -1 || page > 0xFF || subPage < -1 || subPage > 0xFF) return Fail(pError, "page out of range");

@@ -120,7 +120,8 @@ void SetTimeScale(double scale);
 // Moves the simulated time of one unit forward (deterministic tests at any time scale).
 bool AdvanceTime(const std::string& unit, std::int64_t logicalMs, std::string* pError = nullptr);
 
-// Injected faults. `op` names a ZQ_ function ("GetUnitParam", "ModeSense", "ModeSelect");
+// Injected faults. `op` names a ZQ_ function without the prefix ("GetUnitParam", "ModeSense",
+// "ModeSelect", or any function of the JNI family such as "GetLANInformation");
 // subPage -1 matches any page; the next `count` matching calls return `code`.
 bool InjectCallFault(const std::string& unit, const std::string& op, int page, int subPage,
                      int count, std::uint32_t code, std::string* pError = nullptr);
