@@ -110,7 +110,13 @@ bool Converter::CopyText(jstring text, char* out, std::size_t size) {
     m_keepPending = true;
     return false;
   }
-  std::memcpy(out, chars, CutUtf8(chars, static_cast<std::size_t>(length), size - 1));
+  const auto n = static_cast<std::size_t>(length);
+  if (std::memchr(chars, 0xED, n) == nullptr) {
+    std::memcpy(out, chars, CutUtf8(chars, n, size - 1));
+  } else {
+    const std::string standard = StandardUtf8(chars, n);
+    std::memcpy(out, standard.data(), CutUtf8(standard.data(), standard.size(), size - 1));
+  }
   m_env->ReleaseStringUTFChars(text, chars);
   return true;
 }

@@ -30,8 +30,8 @@ class Converter {
 
   // Text to Java: the first strnlen(size) bytes, ASCII as is, anything else decoded from UTF-8.
   jstring NewText(const char* text, std::size_t size);
-  // A Java String into a char field of `size` bytes: at most size - 1 bytes, never half a
-  // character, NUL-terminated. A null String gives an empty text.
+  // A Java String into a char field of `size` bytes, as UTF-8: at most size - 1 bytes, never
+  // half a character, NUL-terminated. A null String gives an empty text.
   bool CopyText(jstring text, char* out, std::size_t size);
 
   jclass StringClass() { return Class("java/lang/String"); }

@@ -33,6 +33,28 @@ std::size_t CutUtf8(const char* text, std::size_t length, std::size_t max) {
   return n;
 }
 
+std::string StandardUtf8(const char* text, std::size_t length) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  std::string out;
+  out.reserve(length);
+  for (std::size_t i = 0; i < length;) {
+    const bool pair = i + 6 <= length && IsHighSurrogate(p + i) && p[i + 3] == 0xED && (p[i + 4] & 0xF0) == 0xB0;
+    if (!pair) {
+      out += text[i++];
+      continue;
+    }
+    const std::uint32_t high = 0xD800 | (p[i + 1] & 0x0F) << 6 | (p[i + 2] & 0x3F);
+    const std::uint32_t low = 0xDC00 | (p[i + 4] & 0x0F) << 6 | (p[i + 5] & 0x3F);
+    const std::uint32_t cp = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+    out += static_cast<char>(0xF0 | cp >> 18);
+    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+    i += 6;
+  }
+  return out;
+}
+
 bool IsAscii(const char* text, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i)
     if (static_cast<unsigned char>(text[i]) >= 0x80) return false;

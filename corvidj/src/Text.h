@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace corvidj {
@@ -17,6 +18,10 @@ double FromHundredths(std::int16_t hundredths);
 // The longest prefix of (modified) UTF-8 text of at most max bytes that ends on a character
 // boundary (a surrogate pair counts as one character).
 std::size_t CutUtf8(const char* text, std::size_t length, std::size_t max);
+
+// Java's modified UTF-8 as standard UTF-8: each surrogate pair (two three-byte sequences)
+// becomes one four-byte sequence.
+std::string StandardUtf8(const char* text, std::size_t length);
 
 bool IsAscii(const char* text, std::size_t length);
 
