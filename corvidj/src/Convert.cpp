@@ -133,6 +133,10 @@ jobject Converter::ToJava(int record, const unsigned char* data) {
       return nullptr;
     }
   }
+  if (m_env->ExceptionCheck()) {
+    m_env->DeleteLocalRef(object);
+    return nullptr;
+  }
   return object;
 }
 
@@ -142,8 +146,10 @@ bool Converter::SetField(jobject object, const Field& f, jfieldID id, const unsi
     value = MakeArray(f, 0, p);
   } else {
     switch (f.kind) {
-      case Kind::Int: m_env->SetIntField(object, id, ReadInt(f, p)); return !m_env->ExceptionCheck();
-      case Kind::Hundredths: m_env->SetShortField(object, id, ToHundredths(ReadDouble(p))); return !m_env->ExceptionCheck();
+      // A primitive store through an id of the object's own class cannot raise; ToJava checks
+      // once the object is complete.
+      case Kind::Int: m_env->SetIntField(object, id, ReadInt(f, p)); return true;
+      case Kind::Hundredths: m_env->SetShortField(object, id, ToHundredths(ReadDouble(p))); return true;
       case Kind::Text: value = NewText(reinterpret_cast<const char*>(p), f.size); break;
       case Kind::PlatformText: value = PlatformText(reinterpret_cast<const char*>(p), f.size); break;
       case Kind::Record: value = ToJava(f.record, p); break;
