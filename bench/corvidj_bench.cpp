@@ -125,8 +125,13 @@ int main() {
   }
   std::string classPath = "-Djava.class.path=" CORVIDJ_JAR ":" CORVIDJ_BENCH_JAR;
   std::string libraryPath = "-Djava.library.path=" CORVIDJ_LIB_DIR;
-  JavaVMOption options[] = {{classPath.data(), nullptr}, {libraryPath.data(), nullptr}};
-  JavaVMInitArgs args{JNI_VERSION_10, 2, options, JNI_FALSE};
+  // A fixed, touched heap: no page faults or heap growth inside the timed calls.
+  JavaVMOption options[] = {{classPath.data(), nullptr},
+                            {libraryPath.data(), nullptr},
+                            {const_cast<char*>("-Xms512m"), nullptr},
+                            {const_cast<char*>("-Xmx512m"), nullptr},
+                            {const_cast<char*>("-XX:+AlwaysPreTouch"), nullptr}};
+  JavaVMInitArgs args{JNI_VERSION_10, 5, options, JNI_FALSE};
   JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
   if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&env), &args) != JNI_OK) {

@@ -22,17 +22,25 @@ public final class CorvidjBench {
     Object run() throws Exception;
   }
 
-  // Median of `rounds` timed runs after a warm-up, in microseconds.
-  static double time(int rounds, Step step) throws Exception {
-    for (int i = 0; i < 5; ++i) step.run();
-    long[] ns = new long[rounds];
+  // Medians of `rounds` timed runs of each step, in microseconds. The steps take turns call by
+  // call after a warm-up, so that each sees the same JIT, heap and machine load.
+  static double[] time(int rounds, Step... steps) throws Exception {
+    for (int i = 0; i < 5; ++i)
+      for (Step step : steps) step.run();
+    long[][] ns = new long[steps.length][rounds];
     for (int i = 0; i < rounds; ++i) {
-      long start = System.nanoTime();
-      if (step.run() == null) throw new IllegalStateException("no result");
-      ns[i] = System.nanoTime() - start;
+      for (int k = 0; k < steps.length; ++k) {
+        long start = System.nanoTime();
+        if (steps[k].run() == null) throw new IllegalStateException("no result");
+        ns[k][i] = System.nanoTime() - start;
+      }
     }
-    Arrays.sort(ns);
-    return ns[rounds / 2] / 1000.0;
+    double[] medians = new double[steps.length];
+    for (int k = 0; k < steps.length; ++k) {
+      Arrays.sort(ns[k]);
+      medians[k] = ns[k][rounds / 2] / 1000.0;
+    }
+    return medians;
   }
 
   // offsets: record size, then lun, rg_no, capacity, ctl, status, stripe, label, label size.
@@ -61,16 +69,11 @@ public final class CorvidjBench {
     ZQAccountBaseInfo account = new ZQAccountBaseInfo();
     account.user_id = "bench";
     ZQSessionInfo s = DiskArrayUtilityJNI.ZQ_LoginZQAccount(unit, account);
-    final int rounds = 31;
-    // Interleaved rounds, so that neither side runs on a colder JIT or heap.
-    double bridge = 0, hand = 0;
-    for (int pass = 0; pass < 3; ++pass) {
-      bridge += time(rounds, () -> DiskArrayUtilityJNI.ZQ_GetLogicalUnit(unit, s)) / 3;
-      hand += time(rounds, () -> handLogicalUnits(unit, s)) / 3;
-    }
-    double raw = time(rounds, () -> rawLogicalUnits(unit, s));
+    final int rounds = 101;
     byte[] bytes = rawLogicalUnits(unit, s);
-    double java = time(rounds, () -> fromBuffer(bytes, offsets));
+    double[] t = time(rounds, () -> DiskArrayUtilityJNI.ZQ_GetLogicalUnit(unit, s), () -> handLogicalUnits(unit, s),
+        () -> rawLogicalUnits(unit, s), () -> fromBuffer(bytes, offsets));
+    double bridge = t[0], hand = t[1], raw = t[2], java = t[3];
     System.out.printf("LogicalUnit[4096], median of %d calls:%n", rounds);
     System.out.printf("  library call alone            %9.0f us%n", raw);
     System.out.printf("  bridge (call + conversion)    %9.0f us%n", bridge);
@@ -79,10 +82,9 @@ public final class CorvidjBench {
     System.out.printf("  bridge / hand-written         %9.2f  (conversion alone %.2f)%n", bridge / hand,
         (bridge - raw) / Math.max(1.0, hand - raw));
     System.out.printf("  bridge conversion / pure Java %9.2f%n", (bridge - raw) / java);
-    double all = time(11, () -> DiskArrayUtilityJNI.ZQ_GetAllInformation(unit, s));
-    double allRaw = time(11, () -> rawAllInformation(unit, s));
-    System.out.printf("ArrayAllInformation (11,447,804 bytes), median of 11 calls:%n");
-    System.out.printf("  library call alone            %9.0f us%n", allRaw);
-    System.out.printf("  bridge (call + conversion)    %9.0f us%n", all);
+    double[] a = time(21, () -> DiskArrayUtilityJNI.ZQ_GetAllInformation(unit, s), () -> rawAllInformation(unit, s));
+    System.out.printf("ArrayAllInformation (11,447,804 bytes), median of 21 calls:%n");
+    System.out.printf("  library call alone            %9.0f us%n", a[1]);
+    System.out.printf("  bridge (call + conversion)    %9.0f us%n", a[0]);
   }
 }
