@@ -19,6 +19,20 @@ std::size_t Span(const Field& f, int level) {
 }
 
 std::int32_t ReadInt(const Field& f, const unsigned char* p) {
+  // The common little-endian widths load directly; the loop covers big-endian and odd widths.
+  if (!f.bigEndian) {
+    if (f.size == 4) {
+      std::int32_t v;
+      std::memcpy(&v, p, sizeof v);
+      return v;
+    }
+    if (f.size == 2) {
+      std::uint16_t v;
+      std::memcpy(&v, p, sizeof v);
+      return f.isSigned ? std::int32_t{static_cast<std::int16_t>(v)} : std::int32_t{v};
+    }
+    if (f.size == 1) return f.isSigned ? std::int32_t{static_cast<std::int8_t>(*p)} : std::int32_t{*p};
+  }
   std::uint32_t v = 0;
   for (std::uint32_t b = 0; b < f.size; ++b) v |= std::uint32_t{p[f.bigEndian ? f.size - 1 - b : b]} << (8 * b);
   if (f.isSigned && f.size < 4 && (v >> (8 * f.size - 1)) != 0) v |= ~0u << (8 * f.size);
@@ -133,10 +147,6 @@ jobject Converter::ToJava(int record, const unsigned char* data) {
       return nullptr;
     }
   }
-  if (m_env->ExceptionCheck()) {
-    m_env->DeleteLocalRef(object);
-    return nullptr;
-  }
   return object;
 }
 
@@ -146,8 +156,9 @@ bool Converter::SetField(jobject object, const Field& f, jfieldID id, const unsi
     value = MakeArray(f, 0, p);
   } else {
     switch (f.kind) {
-      // A primitive store through an id of the object's own class cannot raise; ToJava checks
-      // once the object is complete.
+      // Stores through an id of the object's own class, of a value of the field's own type
+      // (the id was looked up with the signature the value is made for), cannot raise: only the
+      // allocations can, and each is checked by its null result.
       case Kind::Int: m_env->SetIntField(object, id, ReadInt(f, p)); return true;
       case Kind::Hundredths: m_env->SetShortField(object, id, ToHundredths(ReadDouble(p))); return true;
       case Kind::Text: value = NewText(reinterpret_cast<const char*>(p), f.size); break;
@@ -159,7 +170,7 @@ bool Converter::SetField(jobject object, const Field& f, jfieldID id, const unsi
   if (value == nullptr) return false;
   m_env->SetObjectField(object, id, value);
   m_env->DeleteLocalRef(value);
-  return !m_env->ExceptionCheck();
+  return true;
 }
 
 jobject Converter::MakeArray(const Field& f, int level, const unsigned char* p) {
