@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -48,40 +49,160 @@ std::unique_ptr<ZQR_LogicalUnit, Free> FetchLogicalUnits(JNIEnv* env, jstring un
   return result == 0 ? std::move(lus) : nullptr;
 }
 
-jobjectArray JNICALL HandLogicalUnits(JNIEnv* env, jclass, jstring unit, jobject session) {
-  const auto lus = FetchLogicalUnits(env, unit, session);
-  if (!lus) return nullptr;
-  jclass cls = env->FindClass("quarn/str/diskarray/LogicalUnit");
-  if (cls == nullptr) return nullptr;
-  jmethodID ctor = env->GetMethodID(cls, "<init>", "()V");
-  jfieldID lun = env->GetFieldID(cls, "lun", "I"), rg = env->GetFieldID(cls, "rg_no", "I"),
-           capacity = env->GetFieldID(cls, "capacity", "I"), ctl = env->GetFieldID(cls, "ctl", "I"),
-           status = env->GetFieldID(cls, "status", "I"), stripe = env->GetFieldID(cls, "stripe", "I"),
-           label = env->GetFieldID(cls, "label", "Ljava/lang/String;");
-  if (!ctor || !lun || !rg || !capacity || !ctl || !status || !stripe || !label) return nullptr;
-  jobjectArray array = env->NewObjectArray(4096, cls, nullptr);
-  for (jsize i = 0; array != nullptr && i < 4096; ++i) {
-    const ZQR_LogicalUnit& r = lus.get()[i];
-    jobject o = env->NewObject(cls, ctor);
-    if (o == nullptr) return nullptr;
+// A char field as a careful converter makes it: never more than the field, and never bytes
+// outside ASCII through NewStringUTF (here they become U+FFFD; the labels are ASCII).
+jstring HandText(JNIEnv* env, const char* field, std::size_t size) {
+  const std::size_t n = strnlen(field, size);
+  jchar wide[256];
+  char text[256];
+  bool ascii = true;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(field[i]);
+    ascii = ascii && c < 0x80;
+    text[i] = field[i];
+    wide[i] = c < 0x80 ? c : 0xFFFD;
+  }
+  text[n] = 0;
+  return ascii ? env->NewStringUTF(text) : env->NewString(wide, static_cast<jsize>(n));
+}
+
+// Per record class, what the hand-written converter looks up once per call.
+struct Class {
+  jclass cls = nullptr;
+  jmethodID ctor = nullptr;
+};
+
+bool Find(JNIEnv* env, const char* name, Class* c) {
+  c->cls = env->FindClass(name);
+  c->ctor = c->cls != nullptr ? env->GetMethodID(c->cls, "<init>", "()V") : nullptr;
+  return c->ctor != nullptr;
+}
+
+struct LuIds : Class {
+  static constexpr char kClass[] = "quarn/str/diskarray/LogicalUnit";
+  jfieldID lun, rg, capacity, ctl, status, stripe, label;
+  bool Find(JNIEnv* env) {
+    if (!::Find(env, kClass, this)) return false;
+    lun = env->GetFieldID(cls, "lun", "I"), rg = env->GetFieldID(cls, "rg_no", "I"),
+    capacity = env->GetFieldID(cls, "capacity", "I"), ctl = env->GetFieldID(cls, "ctl", "I"),
+    status = env->GetFieldID(cls, "status", "I"), stripe = env->GetFieldID(cls, "stripe", "I"),
+    label = env->GetFieldID(cls, "label", "Ljava/lang/String;");
+    return lun && rg && capacity && ctl && status && stripe && label;
+  }
+  bool Fill(JNIEnv* env, jobject o, const ZQR_LogicalUnit& r) const {
     env->SetIntField(o, lun, r.lun);
     env->SetIntField(o, rg, r.rg_no);
     env->SetIntField(o, capacity, static_cast<jint>(r.capacity));
     env->SetIntField(o, ctl, r.ctl);
     env->SetIntField(o, status, r.status);
     env->SetIntField(o, stripe, r.stripe);
-    char text[sizeof r.label + 1];
-    const std::size_t n = strnlen(r.label, sizeof r.label);
-    std::memcpy(text, r.label, n);
-    text[n] = 0;
-    jstring s = env->NewStringUTF(text);
-    if (s == nullptr) return nullptr;
-    env->SetObjectField(o, label, s);
+    return SetText(env, o, label, r.label, sizeof r.label);
+  }
+  static bool SetText(JNIEnv* env, jobject o, jfieldID id, const char* field, std::size_t size) {
+    jstring s = HandText(env, field, size);
+    if (s == nullptr) return false;
+    env->SetObjectField(o, id, s);
     env->DeleteLocalRef(s);
+    return true;
+  }
+};
+
+struct DriveIds : Class {
+  static constexpr char kClass[] = "quarn/str/diskarray/DiskDrive";
+  jfieldID unit, hdu, status, kind;
+  bool Find(JNIEnv* env) {
+    if (!::Find(env, kClass, this)) return false;
+    unit = env->GetFieldID(cls, "unit", "I"), hdu = env->GetFieldID(cls, "hdu", "I"),
+    status = env->GetFieldID(cls, "status", "I"), kind = env->GetFieldID(cls, "kind", "I");
+    return unit && hdu && status && kind;
+  }
+  bool Fill(JNIEnv* env, jobject o, const ZQR_DiskDrive& r) const {
+    env->SetIntField(o, unit, r.unit);
+    env->SetIntField(o, hdu, r.hdu);
+    env->SetIntField(o, status, r.status);
+    env->SetIntField(o, kind, r.kind);
+    return true;
+  }
+};
+
+struct DriveInfoIds : Class {
+  static constexpr char kClass[] = "quarn/str/diskarray/DiskDriveInformation";
+  jfieldID unit, hdu, rpm, capacity, vendor, product, revision, serial;
+  bool Find(JNIEnv* env) {
+    if (!::Find(env, kClass, this)) return false;
+    const char* text = "Ljava/lang/String;";
+    unit = env->GetFieldID(cls, "unit", "I"), hdu = env->GetFieldID(cls, "hdu", "I"),
+    rpm = env->GetFieldID(cls, "rpm", "I"), capacity = env->GetFieldID(cls, "capacity", "I"),
+    vendor = env->GetFieldID(cls, "vendor", text), product = env->GetFieldID(cls, "product", text),
+    revision = env->GetFieldID(cls, "revision", text), serial = env->GetFieldID(cls, "serial", text);
+    return unit && hdu && rpm && capacity && vendor && product && revision && serial;
+  }
+  bool Fill(JNIEnv* env, jobject o, const ZQR_DiskDriveInformation& r) const {
+    env->SetIntField(o, unit, r.unit);
+    env->SetIntField(o, hdu, r.hdu);
+    env->SetIntField(o, rpm, r.rpm);
+    env->SetIntField(o, capacity, static_cast<jint>(r.capacity));
+    return LuIds::SetText(env, o, vendor, r.vendor, sizeof r.vendor) &&
+           LuIds::SetText(env, o, product, r.product, sizeof r.product) &&
+           LuIds::SetText(env, o, revision, r.revision, sizeof r.revision) &&
+           LuIds::SetText(env, o, serial, r.serial, sizeof r.serial);
+  }
+};
+
+struct RaidIds : Class {
+  static constexpr char kClass[] = "quarn/str/diskarray/RaidGroup";
+  jfieldID rg, level, combination, drives, status;
+  bool Find(JNIEnv* env) {
+    if (!::Find(env, kClass, this)) return false;
+    rg = env->GetFieldID(cls, "rg_no", "I"), level = env->GetFieldID(cls, "level", "I"),
+    combination = env->GetFieldID(cls, "combination", "I"), drives = env->GetFieldID(cls, "drives", "I"),
+    status = env->GetFieldID(cls, "status", "I");
+    return rg && level && combination && drives && status;
+  }
+  bool Fill(JNIEnv* env, jobject o, const ZQR_RaidGroup& r) const {
+    env->SetIntField(o, rg, r.rg_no);
+    env->SetIntField(o, level, r.level);
+    env->SetIntField(o, combination, r.combination);
+    env->SetIntField(o, drives, r.drives);
+    env->SetIntField(o, status, r.status);
+    return true;
+  }
+};
+
+// An array of `n` records, each element's reference released once stored.
+template <class Ids, class Record>
+jobjectArray HandArray(JNIEnv* env, const Ids& ids, const Record* records, jsize n) {
+  jobjectArray array = env->NewObjectArray(n, ids.cls, nullptr);
+  for (jsize i = 0; array != nullptr && i < n; ++i) {
+    jobject o = env->NewObject(ids.cls, ids.ctor);
+    if (o == nullptr || !ids.Fill(env, o, records[i])) return nullptr;
     env->SetObjectArrayElement(array, i, o);
     env->DeleteLocalRef(o);
   }
   return array;
+}
+
+jobjectArray JNICALL HandLogicalUnits(JNIEnv* env, jclass, jstring unit, jobject session) {
+  const auto lus = FetchLogicalUnits(env, unit, session);
+  LuIds ids;
+  if (!lus || !ids.Find(env)) return nullptr;
+  return HandArray(env, ids, lus.get(), 4096);
+}
+
+// Sets array field `name` of `all`; false when anything failed.
+template <class Ids, class Record, std::size_t N>
+bool HandMember(JNIEnv* env, jobject all, jclass allClass, const char* name, const Record (&records)[N]) {
+  Ids ids;
+  if (!ids.Find(env)) return false;
+  const std::string signature = std::string("[L") + Ids::kClass + ";";
+  jfieldID id = env->GetFieldID(allClass, name, signature.c_str());
+  if (id == nullptr) return false;
+  jobjectArray array = HandArray(env, ids, records, static_cast<jsize>(N));
+  if (array == nullptr) return false;
+  env->SetObjectField(all, id, array);
+  env->DeleteLocalRef(array);
+  env->DeleteLocalRef(ids.cls);
+  return true;
 }
 
 jbyteArray JNICALL RawLogicalUnits(JNIEnv* env, jclass, jstring unit, jobject session) {
@@ -91,6 +212,29 @@ jbyteArray JNICALL RawLogicalUnits(JNIEnv* env, jclass, jstring unit, jobject se
   jbyteArray bytes = env->NewByteArray(size);
   if (bytes != nullptr) env->SetByteArrayRegion(bytes, 0, size, reinterpret_cast<const jbyte*>(lus.get()));
   return bytes;
+}
+
+// ZQ_GetAllInformation written out by hand for its four record arrays (lu, drive_status,
+// drive_info, raid: 5,086 of its objects); the other members are left null.
+jobject JNICALL HandAllInformation(JNIEnv* env, jclass, jstring unit, jobject session) {
+  std::unique_ptr<ZQR_ArrayAllInformation, Free> all(
+      static_cast<ZQR_ArrayAllInformation*>(std::calloc(1, sizeof(ZQR_ArrayAllInformation))));
+  ZQR_ZQSessionInfo s{};
+  if (!all || !SessionOf(env, session, &s)) return nullptr;
+  const char* name = env->GetStringUTFChars(unit, nullptr);
+  if (name == nullptr) return nullptr;
+  const int result = ZQ_GetAllInformation(name, &s, all.get());
+  env->ReleaseStringUTFChars(unit, name);
+  Class allClass;
+  if (result != 0 || !Find(env, "quarn/str/diskarray/ArrayAllInformation", &allClass)) return nullptr;
+  jobject o = env->NewObject(allClass.cls, allClass.ctor);
+  const ZQR_ArrayAllInformation& r = *all;
+  if (o == nullptr || !HandMember<LuIds>(env, o, allClass.cls, "lu", r.lu) ||
+      !HandMember<DriveIds>(env, o, allClass.cls, "drive_status", r.drive_status) ||
+      !HandMember<DriveInfoIds>(env, o, allClass.cls, "drive_info", r.drive_info) ||
+      !HandMember<RaidIds>(env, o, allClass.cls, "raid", r.raid))
+    return nullptr;
+  return o;
 }
 
 jint JNICALL RawAllInformation(JNIEnv* env, jclass, jstring unit, jobject session) {
@@ -146,10 +290,13 @@ int main() {
        reinterpret_cast<void*>(HandLogicalUnits)},
       {const_cast<char*>("rawLogicalUnits"), const_cast<char*>("(Ljava/lang/String;Lquarn/str/diskarray/ZQSessionInfo;)[B"),
        reinterpret_cast<void*>(RawLogicalUnits)},
+      {const_cast<char*>("handAllInformation"),
+       const_cast<char*>("(Ljava/lang/String;Lquarn/str/diskarray/ZQSessionInfo;)Lquarn/str/diskarray/ArrayAllInformation;"),
+       reinterpret_cast<void*>(HandAllInformation)},
       {const_cast<char*>("rawAllInformation"), const_cast<char*>("(Ljava/lang/String;Lquarn/str/diskarray/ZQSessionInfo;)I"),
        reinterpret_cast<void*>(RawAllInformation)},
   };
-  if (bench != nullptr && env->RegisterNatives(bench, natives, 3) == 0) {
+  if (bench != nullptr && env->RegisterNatives(bench, natives, std::size(natives)) == 0) {
     const int offsets[] = {sizeof(ZQR_LogicalUnit), offsetof(ZQR_LogicalUnit, lun), offsetof(ZQR_LogicalUnit, rg_no),
                            offsetof(ZQR_LogicalUnit, capacity), offsetof(ZQR_LogicalUnit, ctl),
                            offsetof(ZQR_LogicalUnit, status), offsetof(ZQR_LogicalUnit, stripe),
