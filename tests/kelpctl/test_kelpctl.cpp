@@ -12,6 +12,7 @@
 #include "KelpctlRun.h"
 #include "TestEnv.h"
 #include "corvid/Sim.h"
+#include "mkmedia/MediaWriter.h"
 
 namespace {
 
@@ -84,6 +85,30 @@ TEST_F(KelpctlTest, BootWatchFollowsTheBoardUntilItRuns) {
   const Result progress = Kelpctl("-h U progress 8");
   EXPECT_EQ(progress.status, 0) << progress.output;
   EXPECT_THAT(progress.output, HasSubstr("OS UP"));
+}
+
+TEST_F(KelpctlTest, MediaListsTheCatalogueOfTheRegisteredMedium) {
+  const Result none = Kelpctl("-h U media");
+  EXPECT_EQ(none.status, 1) << none.output;
+  EXPECT_THAT(none.output, HasSubstr("no medium is registered"));
+
+  kelptest::TempDir root;
+  mkmedia::Media media = mkmedia::DefaultMedia(64);
+  media.products.push_back({mkmedia::ProductKind::Os, "NAS OS Base", "05-00-00-00", "0500", "base.img", 64, "45"});
+  media.products.push_back({mkmedia::ProductKind::Opt, "Hotfix", "-", "-", "fix.img", 64, ""});
+  media.rawDescriptions.push_back({"broken.sut", *mkmedia::RawDescriptionText("Name=Broken;Version=05;File=x.img")});
+  std::string error;
+  ASSERT_TRUE(mkmedia::WriteMedia(root.path(), media, error) && mkmedia::RegisterTftpRoot(root.path(), error)) << error;
+
+  const Result listed = Kelpctl("-h U media");
+  EXPECT_EQ(listed.status, 0) << listed.output;
+  const std::string::size_type base = listed.output.find("os   NAS OS Base");
+  const std::string::size_type os = listed.output.find("os   NAS OS   ");
+  EXPECT_LT(base, os) << listed.output;  // base.os sorts before nasos.os
+  EXPECT_THAT(listed.output, HasSubstr("05-00-00-00 0500              45  base.img"));
+  EXPECT_THAT(listed.output, HasSubstr("opt  Hotfix                           -           -                  1  fix.img"));
+  EXPECT_THAT(listed.output, ::testing::Not(HasSubstr("Broken")));
+  EXPECT_THAT(listed.output, HasSubstr("6 product(s)"));
 }
 
 }  // namespace

@@ -172,11 +172,35 @@ TEST(MkMediaProgram, BuildsTheMediumFromTheCommandLine) {
             (root.path() / "netboot").string());
 }
 
+TEST(MkMedia, RawDescriptionsHoldExactlyTheKeysGiven) {
+  EXPECT_EQ(RawDescriptionText("Name=X;File=../x.img;Timeout=10m;Version="),
+            "[Product]\nName=X\nFile=../x.img\nVersion=\n\n[Install]\nTimeout=10m\n");
+  EXPECT_EQ(RawDescriptionText(""), "[Product]\n\n[Install]\n");
+  EXPECT_FALSE(RawDescriptionText("Name=X;Colour=blue"));
+  EXPECT_FALSE(RawDescriptionText("Name"));
+}
+
+TEST(MkMediaProgram, WritesSeveralProductsOfAKindPatchesAndRawDescriptions) {
+  kelptest::TempDir root;
+  plat::Process process;
+  ASSERT_TRUE(process.Start(KELP_MKMEDIA_PATH,
+                            {"--product", "os,NAS OS,05-00-02-00,b.img,1K", "--product", "os,NAS OS Lite,05-00-01-00,a.img,1K",
+                             "--product", "opt,Hotfix,-,fix.img,10", "--envfile", "bad.sut", "Name=Bad;File=/etc/hostname",
+                             root.path().string()}));
+  ASSERT_EQ(process.Wait(plat::Millis(60000)), 0);
+  EXPECT_EQ(plat::GetProfileString("Product", "Name", "", root.path() / "MP" / "a.os"), "NAS OS Lite");
+  EXPECT_EQ(plat::GetProfileString("Product", "Name", "", root.path() / "MP" / "b.os"), "NAS OS");
+  EXPECT_EQ(plat::GetProfileString("Product", "Version", "", root.path() / "MP" / "fix.opt"), "-");
+  EXPECT_EQ(kelptest::ReadFile(root.path() / "MP" / "bad.sut"), "[Product]\nName=Bad\nFile=/etc/hostname\n\n[Install]\n");
+  EXPECT_EQ(plat::GetProfileString("Product", "Version", "", root.path() / "netboot" / "MediaInfo.ini"),
+            "05-00-02-00");
+}
+
 TEST(MkMediaProgram, RejectsBadArguments) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {}, {"--size", "lots", "x"}, {"--product", "dvd,A,1,a.img,1", "x"}, {"--product", "os,A,1,a.img", "x"},
            {"--product", "os,A,1,a.img,1,30,reboot+nap", "x"}, {"--product", "os,A,1,a.img,1,30,none,x", "x"},
-           {"--bogus", "x"}, {"a", "b"}}) {
+           {"--bogus", "x"}, {"a", "b"}, {"--envfile", "x.os", "Colour=blue", "x"}, {"--envfile", "x.os"}}) {
     plat::Process process;
     ASSERT_TRUE(process.Start(KELP_MKMEDIA_PATH, args));
     EXPECT_EQ(process.Wait(plat::Millis(60000)), 2) << (args.empty() ? "" : args[0]);

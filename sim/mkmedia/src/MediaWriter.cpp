@@ -219,6 +219,25 @@ std::string DescriptionText(const Product& product) {
          "\nFile=" + product.file + "\n\n[Install]\nTimeout=" + product.timeout + "\n";
 }
 
+std::optional<std::string> RawDescriptionText(std::string_view items) {
+  std::string product = "[Product]\n";
+  std::string install = "[Install]\n";
+  for (std::size_t start = 0; start <= items.size();) {
+    const std::size_t end = std::min(items.find(';', start), items.size());
+    const std::string_view item = items.substr(start, end - start);
+    start = end + 1;
+    if (item.empty()) continue;
+    const std::size_t eq = item.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    const std::string_view key = item.substr(0, eq);
+    const std::string line = std::string(item) + "\n";
+    if (key == "Name" || key == "Version" || key == "Build" || key == "File") product += line;
+    else if (key == "Timeout") install += line;
+    else return std::nullopt;
+  }
+  return product + "\n" + install;
+}
+
 bool WriteMedia(const std::filesystem::path& root, const Media& media, std::string& error) {
   const std::filesystem::path mp = root / "MP";
   const std::filesystem::path netboot = root / "netboot";
@@ -236,6 +255,13 @@ bool WriteMedia(const std::filesystem::path& root, const Media& media, std::stri
     }
     if (!WriteProductFile(mp / product.file, product, error)) return false;
     if (!WriteText(mp / DescriptionFileName(product), DescriptionText(product), error)) return false;
+  }
+  for (const RawDescription& raw : media.rawDescriptions) {
+    if (raw.name.empty() || std::filesystem::path(raw.name).has_parent_path()) {
+      error = "description file name must be a plain name: \"" + raw.name + "\"";
+      return false;
+    }
+    if (!WriteText(mp / raw.name, raw.text, error)) return false;
   }
   return WriteText(netboot / "MediaInfo.ini", "[Product]\nVersion=" + media.osVersion + "\n", error);
 }

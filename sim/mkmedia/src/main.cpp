@@ -21,6 +21,12 @@ const char kUsage[] =
     "                     default) or what installing it requires, words joined by '+':\n"
     "                     node-stop, cluster-stop, service-stop, reboot (written into the\n"
     "                     product file's header, where the simulated agents read it)\n"
+    "                     several products of one kind need different FILE names;\n"
+    "                     VERSION - makes a patch\n"
+    "  --envfile NAME KEY=VALUE[;KEY=VALUE...]\n"
+    "                     also writes MP/NAME as a description file holding exactly these\n"
+    "                     keys (Name, Version, Build, File; Timeout), values unchecked, so\n"
+    "                     that broken entries can be tried (repeatable)\n"
     "  --os-version V     NAS OS version in MediaInfo.ini (default: the first os product's)\n"
     "  --register         record ROOT/netboot as the TFTP root in C:\\tftp.ini\n"
     "                     (under $KELP_SYSTEM_ROOT), where kelpftpd finds the medium\n"
@@ -63,6 +69,7 @@ int Usage(const char* problem) {
 int main(int argc, char** argv) {
   std::uint64_t size = 1 << 20;
   std::vector<mkmedia::Product> products;
+  std::vector<mkmedia::RawDescription> rawDescriptions;
   std::string osVersion;
   std::string root;
   bool bRegister = false;
@@ -80,6 +87,11 @@ int main(int argc, char** argv) {
       mkmedia::Product product;
       if (!ParseProduct(argv[++i], product)) return Usage("bad --product");
       products.push_back(product);
+    } else if (arg == "--envfile" && i + 2 < argc) {
+      const std::string name = argv[++i];
+      const auto text = mkmedia::RawDescriptionText(argv[++i]);
+      if (!text) return Usage("bad --envfile");
+      rawDescriptions.push_back({name, *text});
     } else if (arg == "--os-version" && hasValue) {
       osVersion = argv[++i];
     } else if (arg == "--register") {
@@ -103,6 +115,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!osVersion.empty()) media.osVersion = osVersion;
+  media.rawDescriptions = rawDescriptions;
 
   std::string error;
   if (!mkmedia::WriteMedia(root, media, error) || (bRegister && !mkmedia::RegisterTftpRoot(root, error))) {
@@ -112,5 +125,7 @@ int main(int argc, char** argv) {
   for (const mkmedia::Product& p : media.products)
     std::printf("%s/MP/%s  %s %s (%llu bytes), %s\n", root.c_str(), p.file.c_str(), p.name.c_str(), p.version.c_str(),
                 static_cast<unsigned long long>(p.size), mkmedia::DescriptionFileName(p).c_str());
+  for (const mkmedia::RawDescription& raw : media.rawDescriptions)
+    std::printf("%s/MP/%s  (description only)\n", root.c_str(), raw.name.c_str());
   return 0;
 }

@@ -148,6 +148,7 @@ constexpr CommandRule kCommands[] = {
     {"reboot", Command::Reboot, true, true, nullptr},       {"agent", Command::Agent, true, true, ReadAgentOperation},
     {"ftpd", Command::Ftpd, false, false, ReadFtpdAddress},
     {"watch", Command::Watch, false, true, nullptr},
+    {"media", Command::Media, false, false, nullptr},
 };
 
 enum class OptionsRead { Failed, Help, Done };
@@ -253,6 +254,11 @@ const char* UsageText() {
          "                          seconds (20) until SIGINT or SIGTERM, or N rounds: slot,\n"
          "                          location, status, MP state (normal or blocked), time of the\n"
          "                          last successful status read, stage of a running operation\n"
+         "  media                   the product catalogue of the medium registered in\n"
+         "                          C:\\tftp.ini (the parent of its netboot folder, as kelpftpd\n"
+         "                          serves it): kind, name, version, build, time-out in\n"
+         "                          minutes and file of each valid product, kinds in the order\n"
+         "                          os, sut, req, opt; invalid description files are traced\n"
          "  ftpd ADDRESS            hosts kelpftpd as the setup tool does (sync pipe, mutex\n"
          "                          kelpconf, [MainService] kelpftpd_path, default kelpftpd\n"
          "                          beside kelpctl) on ADDRESS until SIGINT or SIGTERM\n"

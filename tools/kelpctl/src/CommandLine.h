@@ -9,7 +9,7 @@
 
 namespace kelpctl {
 
-enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd, Watch };
+enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd, Watch, Media };
 
 // What "agent SLOT OP" does on the board's agent.
 enum class AgentOp {

@@ -10,6 +10,7 @@
 #include "AgentCommands.h"
 #include "Commands.h"
 #include "FtpdHost.h"
+#include "MediaCommand.h"
 #include "Watch.h"
 #include "common/ConsoleDisplay.h"
 #include "common/CusrTrace.h"
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
   ApiFailure failure;
   if (line->command == Command::Ftpd) {
     status = RunFtpd(*line, stdout, stderr);
+  } else if (line->command == Command::Media) {
+    status = RunMedia(*line, stdout, stderr);
   } else if (!CallApi("dsvp_SetArrayUnitName",
                [&](std::uint32_t* e) { return dsvp_SetArrayUnitName(line->unit.c_str(), e); }, &failure)) {
     ReportFailure(stderr, failure);
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
       case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
       case Command::Watch: status = RunWatch(*line, stdout, stderr); break;
       case Command::Ftpd:
+      case Command::Media:
       case Command::Help: break;
     }
   }

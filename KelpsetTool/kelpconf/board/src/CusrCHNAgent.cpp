@@ -331,12 +331,3 @@ std::uint32_t CusrCHN::ExecCommList(const std::vector<std::string>& commands,
   }
   return 0;
 }
-
-bool CusrCHN::CompareProductVersion(const std::string& strMediaVersion, const std::string& strInstalledVersion) {
-  CusrTraceScope trace(kClass, "CompareProductVersion", TRC_FUNC);
-  const bool bUp = strMediaVersion > strInstalledVersion;
-  trace.Info(bUp ? "Version UP" : "Down or Same Version", TRC_INFO);
-  return bUp;
-}
-
-bool CusrCHN::CheckNNCType(std::uint16_t usProductType) const { return usProductType == NNCType(m_ulIndex); }

@@ -8,5 +8,6 @@ namespace kelp::res {
 const DialogTemplate& AboutTemplate();
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& SplashTemplate();
+const DialogTemplate& ConfigurationTemplate();
 
 }  // namespace kelp::res

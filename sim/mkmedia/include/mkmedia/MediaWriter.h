@@ -37,8 +37,15 @@ struct Product {
   bool reboot = false;
 };
 
+// A description file written as given, for media with broken or unusual entries.
+struct RawDescription {
+  std::string name;  // file name in MP, e.g. "broken.os"
+  std::string text;
+};
+
 struct Media {
   std::vector<Product> products;
+  std::vector<RawDescription> rawDescriptions;
   std::string osVersion;  // netboot/MediaInfo.ini [Product] Version
 };
 
@@ -64,6 +71,11 @@ void ProductBytes(const Product& product, std::uint64_t offset, std::span<std::u
 std::string DescriptionFileName(const Product& product);
 // The description file's text.
 std::string DescriptionText(const Product& product);
+
+// A description file's text from "KEY=VALUE;KEY=VALUE...": Name, Version, Build and File go to
+// [Product], Timeout to [Install], in the order given; values may be empty or anything else
+// (such as "../x" or "10m"). Empty for an unknown key or an item without '='.
+std::optional<std::string> RawDescriptionText(std::string_view items);
 
 // Writes root/MP (product and description files) and root/netboot/MediaInfo.ini, creating the
 // folders; existing files of the same names are replaced. False with error set on failure.

@@ -204,9 +204,11 @@ class CusrCHN {
   // The NNC reset: forced blockade, then forced restore, then the settle time.
   bool StartP4Reset(board::PowerDialog* pDialog, std::uint32_t* pulError);
 
-  // Installation hooks: media version against installed version, product type against board.
-  static bool CompareProductVersion(const std::string& strMediaVersion, const std::string& strInstalledVersion);
-  bool CheckNNCType(std::uint16_t usProductType) const;
+  // Installation hooks over the product list of the last GetInstPPInfo and the board's NNC type:
+  // 1 when the media product may be installed, 0 for a downgrade or the same version; 1 when
+  // every (name, version) suits this board, else 0.
+  int CompareProductVersion(const std::string& strName, const std::string& strVersion) const;
+  int CheckNNCType(const std::vector<std::pair<std::string, std::string>>& products) const;
 
  private:
   using Step = std::function<std::uint32_t(const CusrNasManager&, int nSocket)>;

@@ -8,6 +8,7 @@ namespace kelp::res {
 inline constexpr int kTemplateAbout = 100;
 inline constexpr int kTemplateMain = 102;
 inline constexpr int kTemplateSplash = 229;
+inline constexpr int kTemplateConfiguration = 240;
 
 // Main window (template 102). Board button of slot i is kBoardButtonFirst + i.
 inline constexpr int kBoardSlots = 16;
@@ -38,5 +39,11 @@ inline constexpr int kAboutBuildText = 1201;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;
+
+// Configuration (template 240); its buttons are IDOK and IDCANCEL.
+inline constexpr int kConfigGroup = 1240;
+inline constexpr int kConfigFolderLabel = 1241;
+inline constexpr int kConfigFolder = 1242;  // the installation folder, read-only
+inline constexpr int kConfigBrowse = 1243;
 
 }  // namespace kelp::res

@@ -28,6 +28,7 @@ inline constexpr std::uint32_t kStyleDisabled = 0x2;       // not enabled at cre
 inline constexpr std::uint32_t kStyleGroup = 0x4;          // starts a new group of radio buttons
 inline constexpr std::uint32_t kStyleDefaultButton = 0x8;  // the button Enter presses
 inline constexpr std::uint32_t kStyleCheckBoxes = 0x10;    // list view rows carry a check box
+inline constexpr std::uint32_t kStyleReadOnly = 0x20;      // an edit the user cannot type into
 
 struct ListColumn {
   std::string_view header;

@@ -11,6 +11,11 @@ Host::Host(Transcript* transcript) : m_transcript(transcript) {}
 
 Host::~Host() = default;
 
+std::optional<std::string> Host::BrowseForFolder(Dialog&, const std::string&, const std::string&,
+                                                 const std::function<bool(const std::string&)>&) {
+  return std::nullopt;
+}
+
 void Host::DialogShown(Dialog& dialog, bool shown) {
   Unlist(dialog);
   if (shown) {

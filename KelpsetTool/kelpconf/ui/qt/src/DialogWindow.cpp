@@ -96,6 +96,7 @@ QWidget* DialogWindow::Make(const ui::ControlState& state) {
     case ControlKind::IpAddress: {
       auto* edit = new QLineEdit(this);
       if (state.tmpl->kind == ControlKind::IpAddress) edit->setPlaceholderText("0.0.0.0");
+      edit->setReadOnly((state.tmpl->style & res::kStyleReadOnly) != 0);
       connect(edit, &QLineEdit::textEdited, this,
               [this, id](const QString& text) { m_dialog.UserSetText(id, text.toStdString()); });
       return edit;

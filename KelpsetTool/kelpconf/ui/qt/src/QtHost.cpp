@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QThread>
@@ -52,6 +53,32 @@ QMessageBox::Icon IconOf(std::uint32_t ulStyle) {
       return QMessageBox::NoIcon;
   }
 }
+
+// A directory chooser that stays open until the chosen folder passes the check.
+class CheckedFolderDialog : public QFileDialog {
+ public:
+  CheckedFolderDialog(QWidget* parent, const std::string& prompt, const std::string& start,
+                      const std::function<bool(const std::string&)>& accept)
+      : QFileDialog(parent, QString::fromStdString(prompt), QString::fromStdString(start)),
+        m_prompt(QString::fromStdString(prompt)),
+        m_accept(accept) {
+    setFileMode(QFileDialog::Directory);
+    setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  }
+
+  void accept() override {
+    const QStringList chosen = selectedFiles();
+    if (chosen.isEmpty() || !m_accept(chosen.front().toStdString())) {
+      QMessageBox::warning(this, windowTitle(), m_prompt);
+      return;
+    }
+    QFileDialog::accept();
+  }
+
+ private:
+  QString m_prompt;
+  const std::function<bool(const std::string&)>& m_accept;
+};
 
 }  // namespace
 
@@ -131,6 +158,15 @@ int QtHost::ShowBoxOnGuiThread(const std::string& strTitle, const std::string& s
     if (map.qt == clicked) nButton = map.id;
   RecordBox(strText, nButton, false);
   return nButton;
+}
+
+std::optional<std::string> QtHost::BrowseForFolder(ui::Dialog& owner, const std::string& prompt,
+                                                   const std::string& start,
+                                                   const std::function<bool(const std::string&)>& accept) {
+  if (m_scripted) return Host::BrowseForFolder(owner, prompt, start, accept);
+  CheckedFolderDialog dialog(WindowOf(owner), prompt, start, accept);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
 }
 
 QWidget* QtHost::WindowOf(const ui::Dialog& dialog) const {

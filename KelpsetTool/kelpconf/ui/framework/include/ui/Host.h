@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,14 @@ class Host : public MessageDisplay {
   // Saves the dialog as a PNG image; "" on success, else the reason.
   virtual std::string Screenshot(Dialog& dialog, const std::string& path) = 0;
   // ShowBox (MessageDisplay): any thread; blocks that thread until the box is answered.
+  // UI thread: lets the user choose a folder, starting at start, with prompt as the
+  // instruction. accept checks a choice: a refused folder is not taken and the user chooses
+  // again. Returns the folder, or nothing when the user cancelled. This base shows no browser
+  // (script mode): there the folder comes from a `set` on the dialog's folder control, which
+  // the dialog checks with the same accept.
+  virtual std::optional<std::string> BrowseForFolder(Dialog& owner, const std::string& prompt,
+                                                     const std::string& start,
+                                                     const std::function<bool(const std::string&)>& accept);
 
   // --- told by Dialog ---
   void DialogShown(Dialog& dialog, bool shown);

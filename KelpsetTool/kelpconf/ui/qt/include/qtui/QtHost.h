@@ -35,6 +35,10 @@ class QtHost : public QObject, public ui::Host {
   void SetWaitCursor(bool on) override;
   std::string Screenshot(ui::Dialog& dialog, const std::string& path) override;
   int ShowBox(const std::string& strTitle, const std::string& strText, std::uint32_t ulStyle) override;
+  // A directory chooser whose choice must pass accept; a refused folder gets the prompt as a
+  // warning and the chooser stays open. Scripted: as the base, no browser.
+  std::optional<std::string> BrowseForFolder(ui::Dialog& owner, const std::string& prompt, const std::string& start,
+                                             const std::function<bool(const std::string&)>& accept) override;
 
   // The window of a shown dialog, or null (tests read widget geometry through it).
   QWidget* WindowOf(const ui::Dialog& dialog) const;
