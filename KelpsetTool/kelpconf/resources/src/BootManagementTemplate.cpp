@@ -8,13 +8,13 @@ namespace {
 
 constexpr int kLeft = 20;
 constexpr int kValueX = 120;
-constexpr int kValueW = 250;
+constexpr int kValueW = 270;
 constexpr int kButtonW = 110;
 constexpr int kButtonH = 30;
 constexpr int kButtonPitch = 130;
 
 constexpr ControlTemplate kControls[] = {
-    {kBootBoardLabel, ControlKind::Static, "", kLeft, 18, 350, 20},
+    {kBootBoardLabel, ControlKind::Static, "", kLeft, 18, 370, 20},
     {kBootStatusLabel, ControlKind::Static, "Status", kLeft, 50, 90, 20},
     {kBootStatusText, ControlKind::ProgressText, "", kValueX, 50, kValueW, 20},
     {kBootOptionLabel, ControlKind::Static, "Boot Option", kLeft, 84, 90, 20},
@@ -26,7 +26,7 @@ constexpr ControlTemplate kControls[] = {
     {kBootClose, ControlKind::PushButton, "Close", kLeft + 2 * kButtonPitch, 178, kButtonW, kButtonH},
 };
 
-constexpr DialogTemplate kBootManagement{kTemplateBootManagement, "Kelpset Tool ( Boot Management )", 390, 228,
+constexpr DialogTemplate kBootManagement{kTemplateBootManagement, "Kelpset Tool ( Boot Management )", 410, 228,
                                          kControls};
 
 }  // namespace
