@@ -51,6 +51,10 @@ constexpr StringEntry kKelpconfEn[] = {
 
     {2000, "Kelpset Tool Version 05-00-01"},
     {2002, "kelpconf.exe ver.%s"},
+    {2052, "02-00"},
+    {2053, "05-00"},
+    // A main-window function whose dialog this version does not have yet.
+    {2100, "%s is not available in this version of the Kelpset Tool."},
 
     // LU initialisation and installation questions.
     {3490, "Another task is initializing the error information LU."},

@@ -81,9 +81,10 @@ class ToolBench {
     return Launch(script, words).Finish();
   }
   Outcome Run(const std::string& script) { return Run(script, Words()); }
+  // Writes the settings file (each launch does; in-process tests call it themselves).
+  void WriteSettings() const;
 
  private:
-  void WriteSettings() const;
 
   kelptest::IsolatedEnv m_env;
   kelptest::TempDir m_work;

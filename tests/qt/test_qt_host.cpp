@@ -16,6 +16,7 @@
 #include "board/CusrCHN.h"
 #include "common/MessageBoxStyle.h"
 #include "corvid/Sim.h"
+#include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgMain.h"
 #include "qtui/QtHost.h"
 #include "resources/ControlIds.h"
@@ -115,6 +116,53 @@ TEST_F(QtHostTest, MainWindowWidgetsFollowTheLayoutOfEachModel) {
     EXPECT_EQ(QImage(QString::fromStdString(png.string())).size(), QSize(500, c.height));
     std::printf("screenshot of the %s main window: %s\n", c.name, png.c_str());
   }
+}
+
+// The boot management dialog of a board, opened by a double-click on the board's button: its
+// widgets at the template geometry, and a PNG of it.
+TEST_F(QtHostTest, BootManagementDialogAtItsTemplateGeometry) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
+  kelp::qtui::QtHost host(nullptr, false);
+  CdlgMain main(host, {});
+  std::uint32_t ulError = 0;
+  ASSERT_TRUE(CusrCHN::Initialize(&main, 0, &ulError)) << ulError;
+  main.LoadCHNCaption();
+  ASSERT_TRUE(main.CreateChnObject());
+  main.CreateAllDialog();
+  main.ShowWindow(true);
+  main.Board(0)->SetStatus(2);  // stopped: Boot and the option are offered
+  main.GetDlgItem(res::kBoardButtonFirst).SetCheck(1);
+  main.DoubleClick(res::kBoardButtonFirst);
+  CdlgBootManagement& boot = *main.BootManagement(0);
+  ASSERT_TRUE(boot.IsWindowVisible());
+  QApplication::processEvents();
+
+  QWidget* window = host.WindowOf(boot);
+  ASSERT_NE(window, nullptr);
+  const kelp::res::DialogTemplate& tmpl = *boot.Template();
+  EXPECT_EQ(window->size(), QSize(tmpl.w, tmpl.h));
+  EXPECT_EQ(window->windowTitle().toStdString(), "Kelpset Tool ( Boot Management )");
+  const QList<QWidget*> widgets = Widgets(window);
+  ASSERT_EQ(widgets.size(), static_cast<qsizetype>(tmpl.controls.size()));
+  for (std::size_t i = 0; i < tmpl.controls.size(); ++i) {
+    const kelp::res::ControlTemplate& c = tmpl.controls[i];
+    QWidget* widget = widgets[static_cast<qsizetype>(i)];
+    SCOPED_TRACE(c.id);
+    EXPECT_TRUE(widget->isVisible());
+    EXPECT_EQ(widget->geometry(), QRect(c.x, c.y, c.w, c.h));
+    EXPECT_TRUE(window->rect().contains(widget->geometry()));
+    EXPECT_EQ(widget->isEnabled(), boot.GetDlgItem(c.id).IsWindowEnabled());
+  }
+  EXPECT_EQ(boot.GetDlgItem(res::kBootBoardLabel).GetWindowText(), "CTL0-0");
+  EXPECT_EQ(boot.GetDlgItem(res::kBootStatusText).GetWindowText(), "STOP");
+
+  const std::filesystem::path png = std::filesystem::path(KELP_ARTEFACT_DIR) / "boot-management.png";
+  std::filesystem::create_directories(png.parent_path());
+  EXPECT_EQ(host.Screenshot(boot, png.string()), "");
+  EXPECT_EQ(QImage(QString::fromStdString(png.string())).size(), QSize(tmpl.w, tmpl.h));
+  std::printf("screenshot of the boot management dialog: %s\n", png.c_str());
+  boot.Click(res::kBootClose);
+  EXPECT_EQ(main.BoardBusy(0), 0);
 }
 
 // The main window's template with a handler on Close.

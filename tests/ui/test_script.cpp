@@ -47,6 +47,7 @@ class TestDialog : public Dialog {
  public:
   explicit TestDialog(Host& host) : Dialog(host, kTestTemplate) {
     OnCommand(kGo, [this] { Out("clicked " + std::to_string(++m_clicks)); });
+    OnDoubleClick(kGo, [this] { Out("double-clicked after " + std::to_string(m_clicks)); });
     OnCommand(kModal, [this] {
       Dialog inner(GetHost(), kInnerTemplate);
       Out("modal " + std::to_string(inner.DoModal()));
@@ -134,6 +135,13 @@ TEST_F(ScriptModeTest, ClickRunsTheHandlerAndTheTranscriptShowsIt) {
   for (const char* line : {R"(window 9000 "Test")", R"(text 20 "clicked 1")", R"(text 20 "clicked 2")"}) {
     EXPECT_THAT(Lines(), Contains(line));
   }
+}
+
+TEST_F(ScriptModeTest, DoubleClickClicksFirstThenRunsTheDoubleClickHandler) {
+  TestDialog dlg(host);
+  EXPECT_EQ(Run(dlg, "double-click 10\nwait-text 20 \"^double-clicked after 1$\"\ndouble-click 13\nclick \"Close\"\n"), IDOK);
+  EXPECT_FALSE(failed);
+  EXPECT_THAT(Lines(), Contains(R"(text 20 "clicked 1")"));
 }
 
 TEST_F(ScriptModeTest, ModalDialogInsideAHandlerRunsOnWhileTheScriptGoesOn) {

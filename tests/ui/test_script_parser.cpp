@@ -30,6 +30,7 @@ TEST(ScriptParser, GoodLinesGiveTheirCommand) {
          EXPECT_TRUE(c.target.byCaption);
          EXPECT_EQ(c.target.caption, "Install");
        }},
+      {"double-click 1500", ScriptVerb::DoubleClick, [](const ScriptCommand& c) { EXPECT_EQ(c.target.controlId, 1500); }},
       {R"(set 16 "a \"b\" \\ c\nd")", ScriptVerb::Set, [](const ScriptCommand& c) { EXPECT_EQ(c.text, "a \"b\" \\ c\nd"); }},
       {"check 14 0", ScriptVerb::Check, [](const ScriptCommand& c) { EXPECT_EQ(c.flag, 0); }},
       {R"(check-row "^a\tb")", ScriptVerb::CheckRow, [](const ScriptCommand& c) {

@@ -78,7 +78,27 @@ inline constexpr std::uint32_t kBoardInCluster = 3653;  // its argument names th
 inline constexpr std::uint32_t kPrerequisiteMissing = 4008;
 inline constexpr std::uint32_t kNasOsSpaceShort = 4013;
 
+// Board power operations: questions and failures.
+inline constexpr std::uint32_t kBootFailed = 3540;
+inline constexpr std::uint32_t kRebootFailed = 3541;
+inline constexpr std::uint32_t kShutdownFailed = 3542;
+inline constexpr std::uint32_t kBootQuestion = 3566;
+inline constexpr std::uint32_t kShutdownQuestion = 3567;
+inline constexpr std::uint32_t kRebootQuestion = 3568;
+inline constexpr std::uint32_t kNncResetQuestion = 3571;
+inline constexpr std::uint32_t kForcedStopQuestion = 3598;
+inline constexpr std::uint32_t kOldNasOsQuestion = 3599;
+inline constexpr std::uint32_t kClusterStatusUnknown = 3609;
+inline constexpr std::uint32_t kNodeInCluster = 3610;
+inline constexpr std::uint32_t kSwitchServices = 3611;
+inline constexpr std::uint32_t kFatalDamage = 3690;
+inline constexpr std::uint32_t kServicesAffected = 3742;
+
 // LU recovery.
+inline constexpr std::uint32_t kNoRunningNasOs = 3617;  // its argument is the version needed
+inline constexpr std::uint32_t kOsLuVersionOld = 3618;  // its argument names the board
+inline constexpr std::uint32_t kNoOsLuBackup = 3633;    // its argument names the board
+inline constexpr std::uint32_t kNoCmLuBackup = 3634;
 inline constexpr std::uint32_t kRecoveryRunning = 3636;
 inline constexpr std::uint32_t kNoBackupData = 3637;
 inline constexpr std::uint32_t kRecoveryClusterRunning = 3650;

@@ -9,6 +9,7 @@
 #include "common/Messages.h"
 #include "common/Strings.h"
 #include "dialogs/CdlgAbout.h"
+#include "dialogs/CdlgBootManagement.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -40,6 +41,66 @@ struct BoardLayout {
   int nBoardsPerGroup;
 };
 constexpr BoardLayout kLayouts[] = {{0x1700, 1}, {0x1701, 1}, {0x1702, 1}, {0x1703, 2}};
+
+// The node buttons by the selected board's status; a status not listed turns them all off.
+enum NodeAllow : std::uint8_t {
+  kOff,
+  kOn,
+  kInstall,    // on unless install-device-failed
+  kNoWindows,  // on unless any window is displayed
+};
+struct NodeRule {
+  std::int32_t nStatus;
+  NodeAllow programInstall, routing, reset, dump, download;
+  bool bLuInitialize;
+};
+constexpr NodeRule kNodeRules[] = {
+    {CHN_STATUS_NEW, kInstall, kOff, kOff, kOff, kOff, false},
+    {CHN_STATUS_INST, kInstall, kOff, kOff, kOff, kOff, false},
+    {CHN_STATUS_STOP, kInstall, kOff, kOn, kOff, kOff, false},
+    {CHN_STATUS_DOWN, kInstall, kOff, kOn, kOff, kOff, false},
+    {CHN_STATUS_BOOTING, kOff, kOff, kOn, kOn, kOff, false},
+    {CHN_STATUS_STOPPING, kOff, kOff, kOn, kOn, kOff, false},
+    {CHN_STATUS_INACTIVE, kInstall, kOn, kOn, kOn, kNoWindows, true},
+    {CHN_STATUS_UP, kInstall, kOn, kOn, kOn, kNoWindows, true},
+    {CHN_STATUS_WARN, kInstall, kOn, kOn, kOn, kNoWindows, true},
+    {CHN_STATUS_PANIC, kOff, kOff, kOn, kOn, kOff, false},
+    {CHN_STATUS_HUNGUP, kOff, kOff, kOn, kOn, kOff, false},
+    {CHN_STATUS_DUMP, kOff, kOff, kOff, kOn, kOff, false},
+    {CHN_STATUS_DUMPSKIP, kOff, kOff, kOff, kOn, kOff, false},
+};
+
+const NodeRule* FindNodeRule(std::int32_t nStatus) {
+  const auto* pRule = std::find_if(std::begin(kNodeRules), std::end(kNodeRules),
+                                   [&](const NodeRule& rule) { return rule.nStatus == nStatus; });
+  return pRule != std::end(kNodeRules) ? pRule : nullptr;
+}
+
+constexpr const char* kNoBackupDate = "----/--/-- --:--";  // a backup that does not exist
+constexpr std::uint32_t kStringNeedVersion2 = 2052;      // "02-00"
+constexpr std::uint32_t kStringNeedVersion5 = 2053;      // "05-00"
+constexpr std::uint32_t kStringNotAvailable = 2100;
+constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
+constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
+constexpr const char* kBootManagementHint = "Double-click: Boot Management";
+
+// Shows the wait cursor while the handler asks the boards.
+class WaitCursor {
+ public:
+  explicit WaitCursor(kelp::ui::Host& host) : m_host(host) { m_host.SetWaitCursor(true); }
+  ~WaitCursor() { m_host.SetWaitCursor(false); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  kelp::ui::Host& m_host;
+};
+
+bool Confirmed(std::uint32_t ulQuestion) {
+  int nButton = IDCANCEL;
+  ShowMessage(ulQuestion, {}, {}, &nButton);
+  return nButton == IDOK;
+}
 
 // Board busy codes and the node buttons each forces off (Close: code 3 also disables Close).
 struct BusyRule {
@@ -76,10 +137,24 @@ bool PairsAllow(const std::array<std::int32_t, CusrCHN::kSlots>& status, const R
 CdlgMain::CdlgMain(kelp::ui::Host& host, StartInfo info) : Dialog(host, res::kTemplateMain), m_info(std::move(info)) {
   for (int i = 0; i < res::kBoardSlots; ++i)
     OnCommand(res::kBoardButtonFirst + i, [this, i] { OnCHNButtonClicked(res::kBoardButtonFirst + i); });
+  for (int i = 0; i < res::kBoardSlots; ++i)
+    OnDoubleClick(res::kBoardButtonFirst + i, [this, i] { OnBootManagement(static_cast<std::uint32_t>(i)); });
   OnCommand(res::kMainClose, [this] { OnMainClose(); });
+  const std::pair<int, void (CdlgMain::*)()> handlers[] = {
+      {res::kProgramInstall, &CdlgMain::OnProgramInstall}, {res::kRouting, &CdlgMain::OnSetting},
+      {res::kNncReset, &CdlgMain::OnP4Reset},              {res::kNasDump, &CdlgMain::OnHibernationDump},
+      {res::kRestoreOsLu, &CdlgMain::OnRestoreOsLu},       {res::kDownloadDump, &CdlgMain::OnDownloadDump},
+      {res::kRestoreCmLu, &CdlgMain::OnRestoreCmLu},       {res::kConfiguration, &CdlgMain::OnConfiguration},
+      {res::kRestoreSystemLu, &CdlgMain::OnRestoreSystemLu}, {res::kInheritInstall, &CdlgMain::OnInheritInstall},
+      {res::kReferConfig, &CdlgMain::OnReferConfig},
+  };
+  for (const auto& [id, handler] : handlers) OnCommand(id, [this, handler] { (this->*handler)(); });
 }
 
 CdlgMain::~CdlgMain() {
+  // The reset worker and the boot dialogs' workers use the boards.
+  JoinWorkers();
+  for (auto& dialog : m_pdlgBoot) dialog.reset();
   if (m_pcStatusAgent && m_pcStatusAgent->Abandoned()) {
     // The poller's thread still runs inside a call and uses the agent and the boards: they stay
     // until the process ends.
@@ -221,8 +296,11 @@ bool CdlgMain::CreateChnObject() {
 }
 
 void CdlgMain::CreateAllDialog() {
-  // The per-board operation dialogs join the main window as their operations are built.
   CusrTraceScope trace(kClass, "CreateAllDialog", TRC_FUNC);
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    m_pdlgBoot[i] = std::make_unique<CdlgBootManagement>(GetHost(), *this, i);
+    m_pdlgBoot[i]->Create();
+  }
 }
 
 std::uint32_t CdlgMain::StartAgent() {
@@ -274,6 +352,7 @@ void CdlgMain::RefreshBoard(std::uint32_t ulSlot) {
   Post([this, ulSlot] {
     SetCHNCaption(ulSlot);
     SetEnableButton(m_uSelected);
+    if (CdlgBootManagement* pBoot = BootManagement(ulSlot); pBoot && pBoot->IsWindowVisible()) pBoot->SetLinuxStatus();
   });
 }
 
@@ -329,7 +408,7 @@ std::string CdlgMain::BoardTooltip(std::uint32_t ulSlot) const {
   }
   const std::string stage = pBoard->StageText();
   if (!stage.empty()) text += "\n" + stage;
-  return text;
+  return text + "\n" + kBootManagementHint;
 }
 
 void CdlgMain::SetCHNCaption(std::uint32_t ulSlot) {
@@ -348,7 +427,7 @@ void CdlgMain::SetCHNCaption(std::uint32_t ulSlot) {
 void CdlgMain::OnCHNButtonClicked(int nId) {
   CusrTraceScope trace(kClass, "OnCHNButtonClicked", TRC_FUNC);
   if (IsExiting() || m_bReferConfig) return;
-  if (GetDlgItem(nId).GetCheck() == 0) return;
+  if (nId < res::kBoardButtonFirst || nId > res::kBoardButtonLast || GetDlgItem(nId).GetCheck() == 0) return;
   m_uSelected = static_cast<std::uint32_t>(nId - res::kBoardButtonFirst);
   trace.Info(TraceFmt("CHN[%u] Selected", m_uSelected), TRC_INFO);
   SetEnableButton(m_uSelected);
@@ -370,43 +449,27 @@ void CdlgMain::ApplyPlan(const ButtonPlan& plan) {
 }
 
 void CdlgMain::PlanNodeButtons(ButtonPlan& plan, std::int32_t nStatus) const {
-  struct NodeRule {
-    bool bProgramInstall, bRouting, bReset, bDump, bDownload;
+  const NodeRule* pRule = FindNodeRule(nStatus);
+  const auto allowed = [&](NodeAllow NodeRule::*column) {
+    if (pRule == nullptr) return false;
+    switch (pRule->*column) {
+      case kOn: return true;
+      case kInstall: return !m_bInstallDeviceFailed;
+      case kNoWindows: return !IsAnyWindowDisplayed();
+      default: return false;
+    }
   };
-  NodeRule rule{false, false, false, false, false};
-  switch (nStatus) {
-    case CHN_STATUS_NEW:
-    case CHN_STATUS_INST:
-      rule = {true, false, false, false, false};
-      break;
-    case CHN_STATUS_STOP:
-    case CHN_STATUS_DOWN:
-      rule = {true, false, true, false, false};
-      break;
-    case CHN_STATUS_BOOTING:
-    case CHN_STATUS_STOPPING:
-    case CHN_STATUS_PANIC:
-    case CHN_STATUS_HUNGUP:
-      rule = {false, false, true, true, false};
-      break;
-    case CHN_STATUS_INACTIVE:
-    case CHN_STATUS_UP:
-    case CHN_STATUS_WARN:
-      rule = {true, true, true, true, !IsAnyWindowDisplayed()};
-      plan[res::kLuInitialize] = true;
-      break;
-    case CHN_STATUS_DUMP:
-    case CHN_STATUS_DUMPSKIP:
-      rule = {false, false, false, true, false};
-      break;
-    default:
-      break;
-  }
-  plan[res::kProgramInstall] = rule.bProgramInstall && !m_bInstallDeviceFailed;
-  plan[res::kRouting] = rule.bRouting;
-  plan[res::kNncReset] = rule.bReset;
-  plan[res::kNasDump] = rule.bDump;
-  plan[res::kDownloadDump] = rule.bDownload;
+  plan[res::kProgramInstall] = allowed(&NodeRule::programInstall);
+  plan[res::kRouting] = allowed(&NodeRule::routing);
+  plan[res::kNncReset] = allowed(&NodeRule::reset);
+  plan[res::kNasDump] = allowed(&NodeRule::dump);
+  plan[res::kDownloadDump] = allowed(&NodeRule::download);
+  if (pRule != nullptr && pRule->bLuInitialize) plan[res::kLuInitialize] = true;
+}
+
+bool CdlgMain::IsResetAllowed(std::int32_t nStatus) {
+  const NodeRule* pRule = FindNodeRule(nStatus);
+  return pRule != nullptr && pRule->reset == kOn;
 }
 
 bool CdlgMain::PlanBusyCode(ButtonPlan& plan, int nCode) const {
@@ -522,6 +585,7 @@ CusrCHN* CdlgMain::GetRunningCHN() const {
 
 CusrCHN* CdlgMain::GetLatestCHN() const {
   CusrTraceScope trace(kClass, "GetLatestCHN", TRC_FUNC);
+  if (m_info.settings.targetOutOfRange) trace.Warn("Target is out of range: the latest board is chosen", TRC_WARN);
   if (m_info.settings.target != -1) return Board(static_cast<std::uint32_t>(m_info.settings.target));
   CusrCHN* pLatest = nullptr;
   std::uint32_t ulLatest = 0;
@@ -553,4 +617,247 @@ bool CdlgMain::OnKey(const kelp::ui::KeyChord& key) {
     return true;
   }
   return false;
+}
+
+void CdlgMain::SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP) {
+  m_bInstallDeviceFailed = bFailed;
+  m_bMediaRootIsMP = bMediaRootIsMP;
+  SetEnableButton(m_uSelected);
+}
+
+// ---------------------------------------------------------------- refer-configuration mode
+
+void CdlgMain::OnReferConfig() {
+  CusrTraceScope trace(kClass, "OnReferConfig", TRC_FUNC);
+  if (IsFunctionDisable()) return;
+  if (m_bReferConfig) {
+    LeaveReferConfig();
+    return;
+  }
+  m_bReferConfig = true;
+  for (int i = 0; i < res::kBoardSlots; ++i) GetDlgItem(res::kBoardButtonFirst + i).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+}
+
+void CdlgMain::LeaveReferConfig() {
+  CusrTraceScope trace(kClass, "LeaveReferConfig", TRC_FUNC);
+  m_bReferConfig = false;
+  m_uSelected = kNoBoard;
+  SetPublicBusy(0);
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i));
+    const std::int32_t nStatus = m_pcCHNs[i] ? m_pcCHNs[i]->GetStatus() : CHN_STATUS_DIE;
+    if (nStatus == CHN_STATUS_DIE || nStatus == CHN_STATUS_FATAL) continue;
+    button.EnableWindow(true);
+    button.SetCheck(0);
+  }
+  SetPublicFunctionButton();
+}
+
+// ---------------------------------------------------------------- node functions
+
+void CdlgMain::ShowNotAvailable(int nButtonId) {
+  std::string strText = LoadString(kStringNotAvailable);
+  if (const std::size_t at = strText.find("%s"); at != std::string::npos)
+    strText.replace(at, 2, "\"" + GetDlgItem(nButtonId).GetWindowText() + "\"");
+  WriteTraceLine(strText, "info_", TRC_INFO & GetTraceMask());
+  GetHost().ShowBox(LoadString(kStringTitle), strText, MB_TOPMOST | MB_TASKMODAL | MB_OK | MB_ICONASTERISK);
+}
+
+void CdlgMain::RunNodePlaceholder(int nBusyCode, int nButtonId) {
+  const std::uint32_t ulSlot = m_uSelected;
+  if (ulSlot >= CusrCHN::kSlots || m_nBusy[ulSlot] != 0) return;
+  SetBoardBusy(ulSlot, nBusyCode);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+  ShowNotAvailable(nButtonId);
+  SetBoardBusy(ulSlot, 0);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
+}
+
+void CdlgMain::OnProgramInstall() {
+  CusrTraceScope trace(kClass, "OnProgramInstall", TRC_FUNC);
+  if (!IsFunctionDisable()) RunNodePlaceholder(kBusyProgramInstall, res::kProgramInstall);
+}
+
+void CdlgMain::OnSetting() {
+  CusrTraceScope trace(kClass, "OnSetting", TRC_FUNC);
+  if (!IsFunctionDisable()) RunNodePlaceholder(kBusyRouting, res::kRouting);
+}
+
+void CdlgMain::OnHibernationDump() {
+  CusrTraceScope trace(kClass, "OnHibernationDump", TRC_FUNC);
+  if (!IsFunctionDisable()) RunNodePlaceholder(kBusyNasDump, res::kNasDump);
+}
+
+void CdlgMain::OnDownloadDump() {
+  CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
+  if (!IsFunctionDisable()) ShowNotAvailable(res::kDownloadDump);
+}
+
+void CdlgMain::OnInheritInstall() {
+  CusrTraceScope trace(kClass, "OnInheritInstall", TRC_FUNC);
+  if (!IsFunctionDisable()) ShowNotAvailable(res::kInheritInstall);
+}
+
+void CdlgMain::OnConfiguration() {
+  CusrTraceScope trace(kClass, "OnConfiguration", TRC_FUNC);
+  if (!IsFunctionDisable()) RunConfiguration();
+}
+
+void CdlgMain::RunConfiguration() {
+  CusrTraceScope trace(kClass, "RunConfiguration", TRC_FUNC);
+  trace.Info("the configuration dialog is not built in", TRC_INFO);
+}
+
+void CdlgMain::OnBootManagement(std::uint32_t ulSlot) {
+  CusrTraceScope trace(kClass, "OnBootManagement", TRC_FUNC);
+  CdlgBootManagement* pBoot = BootManagement(ulSlot);
+  if (pBoot == nullptr || IsExiting() || m_bReferConfig || m_bRestoreCmLu || m_bRestoreSystemLu) return;
+  if (!GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot)).IsWindowEnabled() || IsFunctionDisable()) return;
+  if (m_nBusy[ulSlot] == kBusyBootManagement) {
+    // Its own dialog, perhaps hidden while its operation runs.
+    pBoot->ShowWindow(true);
+    pBoot->BringToForeground();
+    return;
+  }
+  if (m_nBusy[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+    return;
+  }
+  SetBoardBusy(ulSlot, kBusyBootManagement);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+  pBoot->Prepare();
+  pBoot->ShowWindow(true);
+  pBoot->BringToForeground();
+}
+
+void CdlgMain::BootManagementClosed(std::uint32_t ulSlot) {
+  CdlgBootManagement* pBoot = BootManagement(ulSlot);
+  if (pBoot == nullptr || pBoot->IsWorking() || m_nBusy[ulSlot] != kBusyBootManagement) return;
+  SetBoardBusy(ulSlot, 0);
+  SetCHNCaption(ulSlot);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
+}
+
+void CdlgMain::OnP4Reset() {
+  if (!IsFunctionDisable()) ResetBoard(m_uSelected, 0);
+}
+
+void CdlgMain::ResetBoard(std::uint32_t ulSlot, int nOwnerCode) {
+  CusrTraceScope trace(kClass, "OnP4Reset", TRC_FUNC);
+  if (ulSlot >= CusrCHN::kSlots || IsExiting()) return;
+  if (m_nBusy[ulSlot] != nOwnerCode) {
+    // Another operation holds the board: its mark stays.
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+    return;
+  }
+  SetBoardBusy(ulSlot, kBusyReset);
+  SetEnableButton(m_uSelected);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  for (const std::uint32_t ulQuestion : {msg::kNncResetQuestion, msg::kForcedStopQuestion, msg::kFatalDamage}) {
+    if (!Confirmed(ulQuestion)) {
+      SetBoardBusy(ulSlot, nOwnerCode);
+      SetEnableButton(m_uSelected);
+      IsEnableCloseBtn();
+      return;
+    }
+  }
+  CusrCHN* pBoard = m_pcCHNs[ulSlot].get();
+  StartWorker([this, pBoard, ulSlot, nOwnerCode] {
+    CusrTraceScope worker(kClass, "P4ResetThread", TRC_FUNC);
+    std::uint32_t ulError = 0;
+    if (pBoard->StartP4Reset(nullptr, &ulError)) ShowMessage(msg::kFinishedNormally);
+    else worker.Error(TraceFmt("function failed, code = 0x%08x", ulError), TRC_ERROR);
+    Post([this, ulSlot, nOwnerCode] { FinishReset(ulSlot, nOwnerCode); });
+  });
+}
+
+void CdlgMain::FinishReset(std::uint32_t ulSlot, int nOwnerCode) {
+  CdlgBootManagement* pBoot = BootManagement(ulSlot);
+  // The boot dialog that asked for the reset gets its board back only while it is open.
+  const bool bOwnerOpen = nOwnerCode == kBusyBootManagement && pBoot && pBoot->IsWindowVisible();
+  SetBoardBusy(ulSlot, bOwnerOpen ? nOwnerCode : 0);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
+  if (bOwnerOpen) pBoot->SetLinuxStatus();
+}
+
+// ---------------------------------------------------------------- LU recovery
+
+void CdlgMain::OnRestoreOsLu() {
+  CusrTraceScope trace(kClass, "OnRestoreOsLu", TRC_FUNC);
+  if (IsFunctionDisable() || m_uSelected >= CusrCHN::kSlots) return;
+  CusrCHN& board = *m_pcCHNs[m_uSelected];
+  const std::string strName = CusrCHN::LocationName(m_uSelected);
+  {
+    WaitCursor cursor(GetHost());
+    if (board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
+      trace.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
+    } else if (agent::LuBackupInfo info; const std::uint32_t ulResult = board.GetOsLuBackupInfo(&info)) {
+      trace.Error(TraceFmt("GetOsLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+    } else if (info.strDate == kNoBackupDate) {
+      trace.Warn(ShowMessage(msg::kNoOsLuBackup, strName), TRC_WARN);
+    } else {
+      ShowNotAvailable(res::kRestoreOsLu);
+    }
+  }
+  SetEnableButton(m_uSelected);
+  GetDlgItem(res::kRestoreOsLu).SetFocus();
+}
+
+void CdlgMain::OnRestoreCmLu() {
+  CusrTraceScope trace(kClass, "OnRestoreCmLu", TRC_FUNC);
+  if (IsFunctionDisable() || m_bRestoreCmLu) return;
+  WaitCursor cursor(GetHost());
+  const CusrCHN* pBoard = GetLatestCHN();
+  if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
+    trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion2)), TRC_WARN);
+    return;
+  }
+  agent::LuBackupInfo info;
+  if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&info)) {
+    trace.Error(TraceFmt("GetSharedLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+    return;
+  }
+  trace.Info(TraceFmt("Status : 0x%08x, Date : %s", info.ulBackupStatus, info.strDate.c_str()), TRC_INFO);
+  if (info.strDate == kNoBackupDate) {
+    trace.Warn(ShowMessage(msg::kNoCmLuBackup), TRC_WARN);
+    return;
+  }
+  ShowNotAvailable(res::kRestoreCmLu);
+}
+
+void CdlgMain::OnRestoreSystemLu() {
+  CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
+  if (IsFunctionDisable() || m_bRestoreSystemLu) return;
+  WaitCursor cursor(GetHost());
+  const CusrCHN* pBoard = GetLatestCHN();
+  if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
+    trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion5)), TRC_WARN);
+    return;
+  }
+  agent::SystemLuBackupInfo info;
+  if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&info)) {
+    trace.Error(TraceFmt("GetSystemLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+    return;
+  }
+  trace.Info(TraceFmt("Execute Status = 0x%08x, Upload Status = 0x%08x, File Name = %s, Download Date = %s",
+                      info.ulExecuteStatus, info.ulUploadStatus, info.strFileName.c_str(), info.strDate.c_str()),
+             TRC_INFO);
+  if (const std::uint32_t u = info.ulUploadStatus; u != 0) {
+    // The board that uploaded the data: 1-4 are slots 0-3, 5-8 slots 8-11.
+    const bool bNamesSlot = u <= 8;
+    const std::uint32_t ulSlot = u <= 4 ? u - 1 : u + 3;
+    if (!bNamesSlot || !CusrCHN::IsCHN(ulSlot)) {
+      trace.Error(TraceFmt(bNamesSlot ? "Update Data is amusing: 0x%08x" : "Upload data is illegal: 0x%08x", u),
+                  TRC_ERROR);
+      ShowMessage(msg::kNasManagerError, TraceFmt("0x%08x", kBadUploadCode));
+      return;
+    }
+  }
+  ShowNotAvailable(res::kRestoreSystemLu);
 }

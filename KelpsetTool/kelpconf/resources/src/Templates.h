@@ -6,6 +6,7 @@
 namespace kelp::res {
 
 const DialogTemplate& AboutTemplate();
+const DialogTemplate& BootManagementTemplate();
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& SplashTemplate();
 const DialogTemplate& ConfigurationTemplate();

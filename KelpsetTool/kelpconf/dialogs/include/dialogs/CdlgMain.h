@@ -21,11 +21,21 @@
 #include "board/MainDialogLink.h"
 #include "ui/Dialog.h"
 
+class CdlgBootManagement;
+
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
  public:
   static constexpr std::uint32_t kNoBoard = 16;       // selected board: none
   static constexpr unsigned kAgentFinished = 0x0400;  // the poller's end message (WM_USER)
   static constexpr unsigned kAboutCommand = 0x10;     // system menu item of the About box
+  // Board busy codes of the node functions.
+  static constexpr int kBusyProgramInstall = 1;
+  static constexpr int kBusyRouting = 2;
+  static constexpr int kBusyReset = 3;  // the NNC reset, and the NAS dump dialog while it runs
+  static constexpr int kBusyNasDump = 4;
+  static constexpr int kBusyBootManagement = 6;
+  // Public busy code of the refer-configuration mode.
+  static constexpr int kPublicBusyReferConfig = 5;
 
   struct StartInfo {
     std::filesystem::path settingsFile;
@@ -62,7 +72,40 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   bool IsAnyWindowDisplayed() const;
   bool IsFunctionDisable();
   CusrCHN* GetRunningCHN() const;
+  // The board of [MainService] Target; with -1 (also for a value outside 0..15, which start-up
+  // read as -1 and which is traced here) the running board with the greatest agent version.
   CusrCHN* GetLatestCHN() const;
+  // NNC Reset of the main window's node table for a status (the boot dialog offers the same).
+  static bool IsResetAllowed(std::int32_t nStatus);
+
+  // ---- function handlers ----
+  void OnProgramInstall();
+  void OnSetting();
+  void OnP4Reset();
+  void OnHibernationDump();
+  void OnRestoreOsLu();
+  void OnDownloadDump();
+  void OnRestoreCmLu();
+  void OnConfiguration();
+  void OnRestoreSystemLu();
+  void OnInheritInstall();
+  // The hidden "Refer Configuration" button: enters the mode, or leaves it when on.
+  void OnReferConfig();
+  void LeaveReferConfig();
+  bool IsReferConfig() const { return m_bReferConfig; }
+  // A double-click on a board button: the board's boot management dialog (busy code 6).
+  void OnBootManagement(std::uint32_t ulSlot);
+  // The NNC reset of a board: three questions, then a worker. nOwnerCode is the busy code the
+  // board carries when the reset is asked for (0 from the main window, 6 from the boot dialog);
+  // the reset never starts over another code and gives the board back to its owner when done.
+  void ResetBoard(std::uint32_t ulSlot, int nOwnerCode);
+  // The boot dialog of a board was closed: its busy code is released unless its worker runs.
+  void BootManagementClosed(std::uint32_t ulSlot);
+  CdlgBootManagement* BootManagement(std::uint32_t ulSlot) const {
+    return ulSlot < CusrCHN::kSlots ? m_pdlgBoot[ulSlot].get() : nullptr;
+  }
+  // The installation medium's state as the media catalogue leaves it.
+  void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
 
   // Busy codes of a board slot or of the array; 0 is idle.
   int BoardBusy(std::uint32_t ulSlot) const { return ulSlot < CusrCHN::kSlots ? m_nBusy[ulSlot] : 0; }
@@ -99,6 +142,14 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The installation medium and the network-boot services (not set up yet: traced, and the
   // functions that need them stay refused).
   void SetUpInstallDevice();
+  // The configuration dialog, the install device and the services' restart.
+  void RunConfiguration();
+  // A function whose dialog this version lacks: a box that says so.
+  void ShowNotAvailable(int nButtonId);
+  // A node function of the selected board whose dialog this version lacks: its busy code is
+  // held while the box is shown. Another code of the board leaves everything as it is.
+  void RunNodePlaceholder(int nBusyCode, int nButtonId);
+  void FinishReset(std::uint32_t ulSlot, int nOwnerCode);
   // The enabled state each rule wants, applied at once so that a button changes only when its
   // state really does.
   using ButtonPlan = std::map<int, bool>;
@@ -114,6 +165,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::array<std::unique_ptr<CusrCHN>, CusrCHN::kSlots> m_pcCHNs;
   std::unique_ptr<CusrStatusAgent> m_pcStatusAgent;
   std::unique_ptr<kelp::ui::Dialog> m_pdlgSplash;
+  std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};

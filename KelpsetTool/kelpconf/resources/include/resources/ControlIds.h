@@ -7,6 +7,7 @@ namespace kelp::res {
 // Dialog templates.
 inline constexpr int kTemplateAbout = 100;
 inline constexpr int kTemplateMain = 102;
+inline constexpr int kTemplateBootManagement = 209;
 inline constexpr int kTemplateSplash = 229;
 inline constexpr int kTemplateConfiguration = 240;
 
@@ -36,6 +37,18 @@ inline constexpr int kInstallDevice = 1108;
 // About box (template 100); its OK button is IDOK.
 inline constexpr int kAboutVersionText = 1200;
 inline constexpr int kAboutBuildText = 1201;
+
+// Boot management of one board (template 209).
+inline constexpr int kBootBoardLabel = 1300;
+inline constexpr int kBootStatusLabel = 1301;
+inline constexpr int kBootStatusText = 1302;
+inline constexpr int kBootOptionLabel = 1303;
+inline constexpr int kBootOption = 1304;
+inline constexpr int kBootBoot = 1305;
+inline constexpr int kBootReboot = 1306;
+inline constexpr int kBootShutdown = 1307;
+inline constexpr int kBootNncReset = 1308;
+inline constexpr int kBootClose = 1309;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;

@@ -151,6 +151,8 @@ void Dialog::JoinWorkers() {
 
 void Dialog::OnCommand(int id, std::function<void()> handler) { m_commands[id] = std::move(handler); }
 
+void Dialog::OnDoubleClick(int id, std::function<void()> handler) { m_doubleClicks[id] = std::move(handler); }
+
 void Dialog::OnOK() { EndDialog(IDOK); }
 
 void Dialog::OnCancel() { EndDialog(IDCANCEL); }
@@ -188,6 +190,13 @@ void Dialog::Click(int id) {
   if (c->tmpl->kind == res::ControlKind::CheckBox) GetDlgItem(id).SetCheck(c->check ? 0 : 1);
   else if (IsRadio(c->tmpl->kind)) CheckRadio(*c);
   RunCommand(id);
+}
+
+void Dialog::DoubleClick(int id) {
+  const auto it = m_doubleClicks.find(id);
+  if (it == m_doubleClicks.end() || FindControlState(id) == nullptr) return;
+  const std::function<void()> handler = it->second;
+  handler();
 }
 
 void Dialog::UserSetText(int id, const std::string& text) {

@@ -102,6 +102,12 @@ Probe MakeProbe(Host& host, const ScriptCommand& command) {
   switch (command.verb) {
     case ScriptVerb::Click:
       return ControlAction(host, command.target, [](Dialog& d, const ControlState& c) { d.Click(c.tmpl->id); });
+    case ScriptVerb::DoubleClick:
+      // The mouse's order: the first press clicks, the second double-clicks.
+      return ControlAction(host, command.target, [](Dialog& d, const ControlState& c) {
+        d.Click(c.tmpl->id);
+        d.DoubleClick(c.tmpl->id);
+      });
     case ScriptVerb::Close: {
       ScriptTarget close{res::kTemplateMain, res::kMainClose, false, "", "102:1081"};
       return ControlAction(host, close, [](Dialog& d, const ControlState& c) { d.Click(c.tmpl->id); });

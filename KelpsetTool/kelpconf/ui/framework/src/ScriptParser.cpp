@@ -25,6 +25,7 @@ struct VerbRule {
 
 constexpr VerbRule kVerbs[] = {
     {"click", ScriptVerb::Click, "T"},
+    {"double-click", ScriptVerb::DoubleClick, "T"},
     {"set", ScriptVerb::Set, "TS"},
     {"check", ScriptVerb::Check, "TB"},
     {"check-row", ScriptVerb::CheckRow, "RB?"},

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "common/Strings.h"
 #include "resources/ControlIds.h"
@@ -66,6 +67,7 @@ QWidget* DialogWindow::Make(const ui::ControlState& state) {
       auto* button = new QPushButton(this);
       button->setDefault((state.tmpl->style & res::kStyleDefaultButton) != 0);
       connect(button, &QPushButton::clicked, this, [this, id] { m_dialog.Click(id); });
+      button->installEventFilter(this);
       return button;
     }
     case ControlKind::PushRadio: {
@@ -75,6 +77,7 @@ QWidget* DialogWindow::Make(const ui::ControlState& state) {
       connect(button, &QPushButton::clicked, this, [this, id] {
         if (!m_syncing) m_dialog.Click(id);
       });
+      button->installEventFilter(this);
       return button;
     }
     case ControlKind::CheckBox: {
@@ -214,6 +217,14 @@ void DialogWindow::closeEvent(QCloseEvent* event) {
   // The window's close box is the dialog's Cancel: the dialog decides (the main window ignores it).
   event->ignore();
   m_dialog.Key(ui::KeyChord{false, false, false, "escape"});
+}
+
+bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::MouseButtonDblClick) return QWidget::eventFilter(watched, event);
+  const auto it = std::find_if(m_widgets.begin(), m_widgets.end(), [watched](const auto& w) { return w.second == watched; });
+  if (it == m_widgets.end() || !it->second->isEnabled()) return false;
+  m_dialog.DoubleClick(it->first);
+  return true;  // the second press is not another click
 }
 
 void DialogWindow::contextMenuEvent(QContextMenuEvent* event) {

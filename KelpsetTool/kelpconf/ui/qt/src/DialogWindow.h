@@ -25,6 +25,8 @@ class DialogWindow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // A double-click on a button goes to the dialog (its first click has been delivered already).
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* Make(const ui::ControlState& state);

@@ -85,6 +85,9 @@ class Dialog {
   // A click: a check box toggles, a radio button is checked and the others of its group
   // unchecked; then the command handler runs (IDOK/IDCANCEL without handler: OnOK/OnCancel).
   void Click(int id);
+  // A double-click: the control's double-click handler, if it has one. The click that precedes
+  // it is the caller's (hosts and scripts give both, as the mouse does).
+  void DoubleClick(int id);
   // Text typed into a control, then its command handler.
   void UserSetText(int id, const std::string& text);
   // A list row's check box or the selected row set by the user, then the command handler.
@@ -112,6 +115,8 @@ class Dialog {
 
   // Registers the handler of a control: called when the user acts on it (click, text, row).
   void OnCommand(int id, std::function<void()> handler);
+  // Registers the handler of a double-click on a control.
+  void OnDoubleClick(int id, std::function<void()> handler);
   Host& GetHost() { return m_host; }
 
  private:
@@ -128,6 +133,7 @@ class Dialog {
   const res::DialogTemplate* m_template;
   std::vector<ControlState> m_controls;
   std::map<int, std::function<void()>> m_commands;
+  std::map<int, std::function<void()>> m_doubleClicks;
   std::string m_title;
   int m_w = 0;
   int m_h = 0;

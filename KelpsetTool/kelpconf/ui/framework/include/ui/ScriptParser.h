@@ -2,7 +2,8 @@
 // lines and lines starting with '#' are skipped. Words are separated by blanks; a word in double
 // quotes may hold blanks and the escapes \" \\ \n (other backslashes stay as written).
 //
-//   click TARGET             set TARGET TEXT            check TARGET 0|1
+//   click TARGET             double-click TARGET        set TARGET TEXT
+//   check TARGET 0|1
 //   check-row REGEX [0|1]    select-row REGEX           answer MSGID|* ok|cancel|yes|no
 //   key CHORD                wait-message MSGID [S]     wait-text TARGET REGEX [S]
 //   wait-transcript REGEX [S]  wait-idle [S]            sleep S
@@ -24,7 +25,7 @@
 namespace kelp::ui {
 
 enum class ScriptVerb {
-  Click, Set, Check, CheckRow, SelectRow, Answer, Key,
+  Click, DoubleClick, Set, Check, CheckRow, SelectRow, Answer, Key,
   WaitMessage, WaitText, WaitTranscript, WaitIdle, Sleep, Screenshot, Close,
 };
 

@@ -1,0 +1,502 @@
+// The main window's enabling rules, its handlers and the boot management dialog, in-process on
+// the headless host against a simulated ZQH unit (boards 0, 1, 8, 9) with its agents. Board
+// statuses and busy codes are set directly; the tables below are the rules as the engineer
+// knows them, checked over every status and code.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "ToolBench.h"
+#include "board/CusrCHN.h"
+#include "common/MessageBoxStyle.h"
+#include "common/MessageDisplay.h"
+#include "dialogs/CdlgBootManagement.h"
+#include "dialogs/CdlgMain.h"
+#include "dialogs/ShutdownCheck.h"
+#include "resources/ControlIds.h"
+#include "ui/ScriptHost.h"
+#include "ui/Transcript.h"
+#include "velapi.h"
+
+namespace {
+
+namespace res = kelp::res;
+using kctest::ToolBench;
+using ::testing::ElementsAreArray;
+
+constexpr std::uint32_t kSlots[] = {0, 1, 8, 9};
+constexpr plat::Millis kPumpLimit{60'000};  // logical
+
+class MainRules : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    plat::Clock::SetTimeScale(kctest::kTimeScale);
+    bench = new ToolBench;
+    ASSERT_TRUE(bench->StartAgents());
+    bench->WriteSettings();
+    std::uint32_t ulError = 0;
+    ASSERT_TRUE(dsvp_SetArrayUnitName(kctest::kUnit, &ulError)) << ulError;
+  }
+  static void TearDownTestSuite() {
+    delete bench;
+    plat::Clock::SetTimeScale(1);
+  }
+  void SetUp() override {
+    SetMessageDisplay(&host);
+    Start();
+  }
+  void TearDown() override {
+    main.reset();
+    SetMessageDisplay(nullptr);
+    CusrCHN::ResetProcessTables();
+  }
+
+  void Start(int nTarget = -1, bool bTargetOutOfRange = false) {
+    main.reset();
+    CusrCHN::ResetProcessTables();
+    app::MainSettings settings;
+    settings.target = nTarget;
+    settings.targetOutOfRange = bTargetOutOfRange;
+    main = std::make_unique<CdlgMain>(host, CdlgMain::StartInfo{bench->settingsFile(), kctest::kUnit, settings});
+    std::uint32_t ulError = 0;
+    ASSERT_TRUE(CusrCHN::Initialize(main.get(), 0, &ulError)) << ulError;
+    main->LoadCHNCaption();
+    ASSERT_TRUE(main->CreateChnObject());
+    main->CreateAllDialog();
+    main->SetInstallDeviceState(false, false);
+  }
+  // Statuses of slots 0, 1, 8, 9.
+  void SetStatuses(std::array<std::int32_t, 4> statuses) {
+    for (std::size_t k = 0; k < 4; ++k) main->Board(kSlots[k])->SetStatus(statuses[k]);
+  }
+  void Select(std::uint32_t ulSlot) {
+    main->Click(res::kBoardButtonFirst + static_cast<int>(ulSlot));
+    main->SetEnableButton(ulSlot);
+  }
+  std::string Enabled(kelp::ui::Dialog& dialog, std::initializer_list<int> ids) {
+    std::string bits;
+    for (const int id : ids) bits += dialog.GetDlgItem(id).IsWindowEnabled() ? '1' : '0';
+    return bits;
+  }
+  // The message ids of the boxes shown since transcript line from.
+  std::vector<std::uint32_t> Boxes(std::size_t from) const {
+    std::vector<std::uint32_t> ids;
+    const auto lines = transcript.Lines();
+    for (std::size_t i = from; i < lines.size(); ++i)
+      if (lines[i].rfind("message ", 0) == 0) ids.push_back(static_cast<std::uint32_t>(std::stoul(lines[i].substr(8))));
+    return ids;
+  }
+  std::vector<std::string> LinesFrom(std::size_t from) const {
+    const auto lines = transcript.Lines();
+    return {lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end()};
+  }
+  bool Pump(const std::function<bool()>& done) { return main->WaitPumping(done, kPumpLimit); }
+  static void Agent(const std::string& slot, const std::string& key, const std::string& value) {
+    ASSERT_EQ(bench->ArraySim({"agent", kctest::kUnit, "board", slot, key, value}), 0);
+  }
+
+  static ToolBench* bench;
+  kelp::ui::Transcript transcript;
+  kelp::ui::ScriptHost host{&transcript};
+  std::unique_ptr<CdlgMain> main;
+};
+ToolBench* MainRules::bench = nullptr;
+
+// Node buttons by status: Program Install, Routing, NNC Reset, NAS Dump, Download Dump, LU
+// Initialize. 'I' on unless install-device-failed.
+constexpr std::pair<std::int32_t, const char*> kNodeTable[] = {
+    {-1, "000000"}, {0, "I00000"}, {1, "I00000"},  {2, "I01000"},  {3, "001100"},  {4, "I11111"},
+    {5, "I11111"},  {6, "001100"}, {7, "I11111"},  {8, "I01000"},  {9, "001100"},  {10, "000100"},
+    {11, "000100"}, {12, "001100"}, {13, "000000"}, {14, "000000"}, {15, "000000"},
+};
+
+TEST_F(MainRules, NodeButtonsFollowTheSelectedBoardsStatus) {
+  for (const bool bInstallFailed : {false, true}) {
+    main->SetInstallDeviceState(bInstallFailed, false);
+    for (const auto& [nStatus, pszRule] : kNodeTable) {
+      SCOPED_TRACE(testing::Message() << "status " << nStatus << " install failed " << bInstallFailed);
+      main->Board(0)->SetStatus(nStatus);
+      Select(0);
+      std::string expected(pszRule);
+      expected[0] = expected[0] == 'I' ? (bInstallFailed ? '0' : '1') : expected[0];
+      EXPECT_EQ(Enabled(*main, {res::kProgramInstall, res::kRouting, res::kNncReset, res::kNasDump,
+                                res::kDownloadDump, res::kLuInitialize}),
+                expected);
+    }
+  }
+}
+
+TEST_F(MainRules, RestoreNasOsLuNeedsBothNodesOfThePairRunning) {
+  const struct {
+    std::uint32_t ulSelected;
+    std::int32_t nSelf, nPartner;
+    bool bEnabled;
+  } kCases[] = {{0, 5, 5, true}, {0, 4, 5, true}, {8, 4, 4, true},   {0, 7, 5, false},
+                {0, 5, 2, false}, {8, 5, -1, false}, {0, 2, 2, false}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.ulSelected << ": " << c.nSelf << "/" << c.nPartner);
+    main->Board(c.ulSelected)->SetStatus(c.nSelf);
+    main->Board(c.ulSelected ^ 8)->SetStatus(c.nPartner);
+    Select(c.ulSelected);
+    EXPECT_EQ(main->GetDlgItem(res::kRestoreOsLu).IsWindowEnabled(), c.bEnabled);
+  }
+}
+
+TEST_F(MainRules, BusyCodesForceTheirButtonsOff) {
+  // Program Install, Routing, NNC Reset, NAS Dump, LU Initialize; Close.
+  const struct {
+    int nCode;
+    const char* pszNode;
+    bool bClose;
+  } kCases[] = {{0, "11111", true}, {1, "10000", true}, {2, "01000", true},
+                {3, "00010", false}, {4, "00010", true}, {6, "00001", true}};
+  SetStatuses({5, 5, 5, 5});
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.nCode);
+    main->GetDlgItem(res::kMainClose).EnableWindow(true);
+    main->SetBoardBusy(0, c.nCode);
+    Select(0);
+    EXPECT_EQ(Enabled(*main, {res::kProgramInstall, res::kRouting, res::kNncReset, res::kNasDump, res::kLuInitialize}),
+              c.pszNode);
+    EXPECT_EQ(main->GetDlgItem(res::kMainClose).IsWindowEnabled(), c.bClose);
+    // Any busy board is a displayed window.
+    EXPECT_EQ(Enabled(*main, {res::kDownloadDump, res::kRestoreOsLu}), c.nCode == 0 ? "11" : "00");
+  }
+  const std::size_t from = transcript.Lines().size();
+  main->SetBoardBusy(0, 5);  // no rule knows it
+  main->SetEnableButton(0);
+  EXPECT_THAT(Boxes(from), ElementsAreArray({3508u, 3530u}));
+  EXPECT_TRUE(main->IsExiting());
+}
+
+TEST_F(MainRules, PublicButtonsFollowThePairsAndTheWindows) {
+  // Statuses of slots 0, 1, 8, 9; busy board slot 1 code 2; public busy; install failed; medium
+  // in the settings. Expected: CM LU, System LU, Configuration, Inherit and Install, Refer.
+  const struct {
+    std::array<std::int32_t, 4> statuses;
+    bool bBoardBusy;
+    int nPublicBusy;
+    bool bInstallFailed, bMediaRootIsMP;
+    const char* pszExpected;
+  } kCases[] = {
+      {{5, 5, 5, 5}, false, 0, false, false, "10101"}, {{4, 4, 4, 4}, false, 0, false, false, "11101"},
+      {{4, 2, 4, 2}, false, 0, false, false, "11101"}, {{4, 2, 2, 2}, false, 0, false, false, "00101"},
+      {{2, 2, 8, 0}, false, 0, false, false, "00110"}, {{4, 2, 5, 2}, false, 0, false, false, "10101"},
+      {{7, 5, 7, 5}, false, 0, false, false, "00101"}, {{5, 5, 5, 5}, true, 0, false, false, "00000"},
+      {{2, 2, 2, 2}, false, 0, true, false, "00000"},  {{5, 5, 5, 5}, false, 0, false, true, "10001"},
+      {{5, 5, 5, 5}, false, 5, false, false, "00000"}, {{3, 2, 3, 2}, false, 0, false, false, "00100"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.statuses[0] << c.statuses[1] << c.statuses[2] << c.statuses[3] << " "
+                                    << c.bBoardBusy << c.nPublicBusy << c.bInstallFailed << c.bMediaRootIsMP);
+    SetStatuses(c.statuses);
+    main->SetBoardBusy(1, c.bBoardBusy ? 2 : 0);
+    main->SetPublicBusy(c.nPublicBusy);
+    main->SetInstallDeviceState(c.bInstallFailed, c.bMediaRootIsMP);
+    main->SetEnableButton(CdlgMain::kNoBoard);
+    main->GetDlgItem(res::kInheritInstall).ShowWindow(true);
+    EXPECT_EQ(Enabled(*main, {res::kRestoreCmLu, res::kRestoreSystemLu, res::kConfiguration, res::kInheritInstall,
+                              res::kReferConfig}),
+              c.pszExpected);
+    EXPECT_EQ(Enabled(*main, {res::kProgramInstall, res::kRouting, res::kNncReset, res::kNasDump,
+                              res::kRestoreOsLu, res::kDownloadDump}),
+              "000000");
+  }
+}
+
+TEST_F(MainRules, ANewerAgentLocksEveryButtonAndEveryHandler) {
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
+  ASSERT_TRUE(main->MarkNewerAgent());
+  main->SetEnableButton(0);
+  EXPECT_EQ(Enabled(*main, {res::kProgramInstall, res::kNncReset, res::kRestoreCmLu, res::kConfiguration, 1500, 1508}),
+            "000000");
+  const std::size_t from = transcript.Lines().size();
+  main->Click(res::kNncReset);
+  main->DoubleClick(1500);  // a disabled board button opens nothing
+  EXPECT_THAT(Boxes(from), ElementsAreArray({3802u}));
+  EXPECT_EQ(main->BoardBusy(0), 0);
+}
+
+TEST_F(MainRules, LatestBoardIsTheTargetOrTheRunningOneWithTheGreatestAgent) {
+  const std::pair<const char*, const char*> kVersions[] = {
+      {"0", "0x04000000"}, {"1", "0x05000000"}, {"8", "0x05000000"}, {"9", "0x03000000"}};
+  for (const auto& [slot, version] : kVersions) Agent(slot, "AgentVersion", version);
+  const struct {
+    int nTarget;
+    bool bOutOfRange;
+    std::array<std::int32_t, 4> statuses;
+    int nLatest;  // -1: none
+  } kCases[] = {{-1, false, {5, 4, 7, 5}, 1}, {-1, false, {5, 2, 7, 5}, 8}, {-1, false, {2, 2, 8, 0}, -1},
+                {9, false, {2, 2, 2, 2}, 9},  {-1, true, {5, 4, 7, 5}, 1}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.nTarget);
+    Start(c.nTarget, c.bOutOfRange);
+    SetStatuses(c.statuses);
+    const CusrCHN* pLatest = main->GetLatestCHN();
+    EXPECT_EQ(pLatest ? static_cast<int>(pLatest->GetIndex()) : -1, c.nLatest);
+  }
+  for (const auto& [slot, version] : kVersions) Agent(slot, "AgentVersion", "-");
+}
+
+TEST_F(MainRules, NncResetAsksThreeTimesAndACancelLeavesAllAsBefore) {
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
+  main->IsEnableCloseBtn();
+  const std::initializer_list<int> kAll = {res::kProgramInstall, res::kRouting, res::kNncReset, res::kNasDump,
+                                           res::kRestoreOsLu, res::kDownloadDump, res::kRestoreCmLu,
+                                           res::kConfiguration, res::kMainClose, 1500};
+  const std::string before = Enabled(*main, kAll);
+  const std::uint32_t kQuestions[] = {3571, 3598, 3690};
+  for (std::size_t cancelAt = 0; cancelAt < 3; ++cancelAt) {
+    SCOPED_TRACE(cancelAt);
+    const std::size_t from = transcript.Lines().size();
+    for (std::size_t k = 0; k < cancelAt; ++k) host.Answers().Queue(kQuestions[k], IDOK);
+    host.Answers().Queue(kQuestions[cancelAt], IDCANCEL);
+    main->Click(res::kNncReset);
+    EXPECT_THAT(Boxes(from), ElementsAreArray(kQuestions, cancelAt + 1));
+    EXPECT_THAT(LinesFrom(from), testing::Contains("busy 0 3"));
+    EXPECT_EQ(main->BoardBusy(0), 0);
+    EXPECT_EQ(Enabled(*main, kAll), before);
+  }
+  // All three answered: the worker runs the reset and gives the board and Close back.
+  const std::size_t from = transcript.Lines().size();
+  for (const std::uint32_t q : kQuestions) host.Answers().Queue(q, IDOK);
+  main->Click(res::kNncReset);
+  EXPECT_EQ(main->BoardBusy(0), CdlgMain::kBusyReset);
+  EXPECT_FALSE(main->GetDlgItem(res::kMainClose).IsWindowEnabled());
+  ASSERT_TRUE(Pump([&] { return host.IsIdle(); }));
+  EXPECT_THAT(Boxes(from), testing::IsSupersetOf(kQuestions));
+  EXPECT_TRUE(main->GetDlgItem(res::kMainClose).IsWindowEnabled());
+}
+
+TEST_F(MainRules, ANodeHandlerNeverOverwritesAnotherBusyCode) {
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
+  main->SetBoardBusy(0, CdlgMain::kBusyReset);
+  const std::size_t from = transcript.Lines().size();
+  for (const int id : {res::kNasDump, res::kProgramInstall, res::kRouting, res::kNncReset}) main->Click(id);
+  main->DoubleClick(1500);
+  EXPECT_EQ(main->BoardBusy(0), CdlgMain::kBusyReset);
+  EXPECT_THAT(LinesFrom(from), testing::Not(testing::Contains(testing::StartsWith("busy 0"))));
+  EXPECT_TRUE(Boxes(from).empty());
+  EXPECT_FALSE(main->BootManagement(0)->IsWindowVisible());
+}
+
+TEST_F(MainRules, FunctionsWithoutTheirDialogSayHoldingTheirBusyCode) {
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
+  const struct {
+    int nButton;
+    int nBusy;  // 0: none
+  } kCases[] = {{res::kProgramInstall, 1}, {res::kRouting, 2}, {res::kNasDump, 4}, {res::kDownloadDump, 0},
+                {res::kInheritInstall, 0}, {res::kRestoreOsLu, 0}, {res::kRestoreCmLu, 0}, {res::kRestoreSystemLu, 0}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.nButton);
+    const std::size_t from = transcript.Lines().size();
+    main->Click(c.nButton);
+    std::vector<std::string> expected;
+    if (c.nBusy != 0) expected.push_back("busy 0 " + std::to_string(c.nBusy));
+    expected.push_back("message 0 ok \"\\\"" + main->GetDlgItem(c.nButton).GetWindowText() +
+                       "\\\" is not available in this version of the Kelpset Tool.\" default");
+    if (c.nBusy != 0) expected.push_back("busy 0 0");
+    std::vector<std::string> seen;
+    for (const std::string& line : LinesFrom(from))
+      if (line.rfind("busy", 0) == 0 || line.rfind("message", 0) == 0) seen.push_back(line);
+    EXPECT_THAT(seen, ElementsAreArray(expected));
+    EXPECT_EQ(main->BoardBusy(0), 0);
+  }
+}
+
+TEST_F(MainRules, RecoveryChecksRefuseOldAgents) {
+  // Agent versions of every board; the boxes of CM LU, OS LU (slot 0) and System LU.
+  const struct {
+    const char* pszVersion;
+    std::vector<std::string> boxes;
+  } kCases[] = {
+      {"0x01500000", {"message 3617 .*02-00.*", "message 3618 .*CTL0-0.*", "message 3617 .*05-00.*"}},
+      {"0x04000000", {"message 0 .*Restore NAS CM LU.*", "message 0 .*Restore NAS OS LU.*", "message 3617 .*05-00.*"}},
+  };
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.pszVersion);
+    for (const std::uint32_t ulSlot : kSlots) Agent(std::to_string(ulSlot), "AgentVersion", c.pszVersion);
+    const std::size_t from = transcript.Lines().size();
+    for (const int id : {res::kRestoreCmLu, res::kRestoreOsLu, res::kRestoreSystemLu}) main->Click(id);
+    std::vector<std::string> seen;
+    for (const std::string& line : LinesFrom(from))
+      if (line.rfind("message", 0) == 0) seen.push_back(line);
+    ASSERT_EQ(seen.size(), c.boxes.size()) << testing::PrintToString(seen);
+    for (std::size_t k = 0; k < seen.size(); ++k) EXPECT_THAT(seen[k], testing::MatchesRegex(c.boxes[k]));
+    EXPECT_FALSE(host.WaitCursor());
+  }
+  for (const std::uint32_t ulSlot : kSlots) Agent(std::to_string(ulSlot), "AgentVersion", "-");
+}
+
+// ---------------------------------------------------------------- boot management
+
+TEST_F(MainRules, BootDialogButtonsFollowTheBoardsStatus) {
+  // Boot, Boot Option, Reboot, Shutdown, NNC Reset, Close.
+  const std::pair<std::int32_t, const char*> kTable[] = {
+      {-1, "000001"}, {0, "000001"},  {1, "000001"},  {2, "110011"},  {3, "000011"},  {4, "001111"},
+      {5, "001111"},  {6, "000011"},  {7, "001111"},  {8, "110011"},  {9, "000011"},  {10, "000001"},
+      {11, "000001"}, {12, "000011"}, {13, "000001"}, {14, "000001"}, {15, "000001"},
+  };
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
+  main->DoubleClick(1500);
+  CdlgBootManagement& boot = *main->BootManagement(0);
+  ASSERT_TRUE(boot.IsWindowVisible());
+  EXPECT_EQ(main->BoardBusy(0), CdlgMain::kBusyBootManagement);
+  EXPECT_EQ(boot.GetDlgItem(res::kBootBoardLabel).GetWindowText(), "CTL0-0");
+  const std::initializer_list<int> kButtons = {res::kBootBoot,     res::kBootOption,    res::kBootReboot,
+                                               res::kBootShutdown, res::kBootNncReset,  res::kBootClose};
+  for (const auto& [nStatus, pszRule] : kTable) {
+    SCOPED_TRACE(nStatus);
+    main->Board(0)->SetStatus(nStatus);
+    boot.SetLinuxStatus();
+    EXPECT_EQ(Enabled(boot, kButtons), pszRule);
+  }
+  // A reset asked from the dialog holds the board: only Close; a cancel gives the board back.
+  main->Board(0)->SetStatus(5);
+  host.Answers().Queue(3571, IDOK);
+  host.Answers().Queue(3598, IDCANCEL);
+  boot.Click(res::kBootNncReset);
+  EXPECT_EQ(main->BoardBusy(0), CdlgMain::kBusyBootManagement);
+  EXPECT_EQ(Enabled(boot, kButtons), "001111");
+  main->SetBoardBusy(0, CdlgMain::kBusyReset);
+  boot.SetLinuxStatus();
+  EXPECT_EQ(Enabled(boot, kButtons), "000001");
+  main->SetBoardBusy(0, CdlgMain::kBusyBootManagement);
+  boot.Click(res::kBootClose);
+  EXPECT_FALSE(boot.IsWindowVisible());
+  EXPECT_EQ(main->BoardBusy(0), 0);
+  EXPECT_TRUE(main->GetDlgItem(res::kMainClose).IsWindowEnabled());
+}
+
+TEST_F(MainRules, CheckShutdownAsksWhenTheNodeServesItsCluster) {
+  // Cluster status word ("fail": the exchange breaks), answers, outcome, questions asked.
+  const struct {
+    const char* pszCluster;
+    std::vector<std::pair<std::uint32_t, int>> answers;
+    dialogs::ShutdownCheck result;
+    std::vector<std::uint32_t> questions;
+  } kCases[] = {
+      {"0", {}, dialogs::ShutdownCheck::GoOn, {}},
+      {"1", {{3610, IDOK}, {3611, IDOK}, {3742, IDOK}}, dialogs::ShutdownCheck::GoOn, {3610, 3611, 3742}},
+      {"1", {{3610, IDCANCEL}}, dialogs::ShutdownCheck::Stop, {3610}},
+      {"1", {{3610, IDOK}, {3611, IDCANCEL}}, dialogs::ShutdownCheck::Stop, {3610, 3611}},
+      {"1", {{3610, IDOK}, {3611, IDOK}, {3742, IDCANCEL}}, dialogs::ShutdownCheck::Stop, {3610, 3611, 3742}},
+      {"fail", {{3609, IDOK}, {3611, IDOK}, {3742, IDOK}}, dialogs::ShutdownCheck::GoOn, {3609, 3611, 3742}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.pszCluster);
+    if (std::string(c.pszCluster) == "fail") {
+      ASSERT_EQ(bench->ArraySim({"agent", kctest::kUnit, "behave", "0", "ClusterStatus", "Magic=BROKEN", "Count=1"}), 0);
+    } else {
+      Agent("0", "ClusterStatus", c.pszCluster);
+    }
+    for (const auto& [id, button] : c.answers) host.Answers().Queue(id, button);
+    const std::size_t from = transcript.Lines().size();
+    EXPECT_EQ(dialogs::CheckShutdown(*main->Board(0), 3742), c.result);
+    std::vector<std::uint32_t> asked;
+    for (const std::uint32_t id : Boxes(from))
+      if (id == 3609 || id == 3610 || id == 3611 || id == 3742) asked.push_back(id);
+    EXPECT_THAT(asked, ElementsAreArray(c.questions));
+  }
+  Agent("0", "ClusterStatus", "-");
+}
+
+TEST_F(MainRules, AnOldAgentIsAskedAboutItsServicesInsteadOfTheClusterCheck) {
+  Agent("1", "AgentVersion", "0x01020000");
+  SetStatuses({5, 5, 5, 5});
+  Select(1);
+  main->DoubleClick(1501);
+  CdlgBootManagement& boot = *main->BootManagement(1);
+  const std::size_t from = transcript.Lines().size();
+  host.Answers().Queue(3568, IDOK);
+  host.Answers().Queue(3599, IDCANCEL);
+  boot.Click(res::kBootReboot);
+  EXPECT_THAT(Boxes(from), ElementsAreArray({3568u, 3599u}));
+  EXPECT_FALSE(boot.IsWorking());
+  Agent("1", "AgentVersion", "-");
+}
+
+TEST_F(MainRules, BootOptionIsShortPrintableAscii) {
+  const std::pair<std::string, bool> kOptions[] = {
+      {"", true},           {std::string(84, 'a'), true}, {std::string(85, 'a'), false},
+      {"ro\tquiet", false}, {"caf\xc3\xa9", false},        {"console=ttyS0,9600 root=/dev/sda1 ~", true}};
+  for (const auto& [option, bValid] : kOptions) EXPECT_EQ(CdlgBootManagement::IsValidBootOption(option), bValid) << option;
+
+  SetStatuses({2, 5, 5, 5});
+  Select(0);
+  main->DoubleClick(1500);
+  CdlgBootManagement& boot = *main->BootManagement(0);
+  boot.UserSetText(res::kBootOption, std::string(85, 'x'));
+  const std::size_t from = transcript.Lines().size();
+  boot.Click(res::kBootBoot);
+  EXPECT_THAT(Boxes(from), ElementsAreArray({3588u}));
+  EXPECT_FALSE(boot.IsWorking());
+}
+
+// Holds every box asked on a thread other than the test's until released.
+class GateDisplay : public MessageDisplay {
+ public:
+  explicit GateDisplay(MessageDisplay& inner) : m_inner(inner) {}
+  int ShowBox(const std::string& strTitle, const std::string& strText, std::uint32_t ulStyle) override {
+    if (std::this_thread::get_id() != m_ui) {
+      std::unique_lock lock(m_mutex);
+      ++m_waiting;
+      m_cv.notify_all();
+      m_cv.wait(lock, [this] { return m_open; });
+    }
+    return m_inner.ShowBox(strTitle, strText, ulStyle);
+  }
+  bool WaitForWorkerBox() {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::seconds(30), [this] { return m_waiting > 0; });
+  }
+  void Open() {
+    std::lock_guard lock(m_mutex);
+    m_open = true;
+    m_cv.notify_all();
+  }
+
+ private:
+  MessageDisplay& m_inner;
+  const std::thread::id m_ui = std::this_thread::get_id();
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  int m_waiting = 0;
+  bool m_open = false;
+};
+
+TEST_F(MainRules, EscAndTheCloseControlAreIgnoredWhileTheWorkerRuns) {
+  GateDisplay gate(host);
+  SetMessageDisplay(&gate);
+  SetStatuses({2, 5, 5, 5});
+  Select(0);
+  main->DoubleClick(1500);
+  CdlgBootManagement& boot = *main->BootManagement(0);
+  host.Answers().Queue(3566, IDOK);
+  boot.Click(res::kBootBoot);
+  ASSERT_TRUE(boot.IsWorking());
+  const bool bHeld = gate.WaitForWorkerBox();
+  boot.Key(kelp::ui::KeyChord{false, false, false, "escape"});
+  EXPECT_TRUE(boot.IsWindowVisible());
+  EXPECT_EQ(Enabled(boot, {res::kBootBoot, res::kBootOption, res::kBootReboot, res::kBootShutdown, res::kBootClose}),
+            "00001");
+  gate.Open();
+  ASSERT_TRUE(Pump([&] { return !boot.IsWorking(); }));
+  EXPECT_TRUE(bHeld) << "the worker asked no box";
+  boot.Key(kelp::ui::KeyChord{false, false, false, "escape"});
+  EXPECT_FALSE(boot.IsWindowVisible());
+  EXPECT_EQ(main->BoardBusy(0), 0);
+  SetMessageDisplay(&host);
+}
+
+}  // namespace

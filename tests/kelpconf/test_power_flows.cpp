@@ -1,0 +1,86 @@
+// The power flows of the real program in script mode: the NNC reset from the main window, and
+// the boot management dialog opened by a double-click on a board button. The operations' own
+// outcome is not looked at here: only the questions, the busy marks and the buttons around them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ToolBench.h"
+
+namespace {
+
+using kctest::Dump;
+using kctest::FindLine;
+using kctest::ToolBench;
+
+// Patterns that must appear in this order.
+void ExpectInOrder(const kctest::Outcome& run, const std::vector<std::string>& patterns) {
+  std::size_t from = 0;
+  for (const std::string& pattern : patterns) {
+    const auto at = FindLine(run.lines, pattern, from);
+    ASSERT_TRUE(at) << pattern << "\n" << Dump(run.lines);
+    from = *at + 1;
+  }
+}
+
+TEST(PowerFlows, NncResetCancelledThenConfirmed) {
+  ToolBench bench;
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(
+      "wait-transcript \"^ready$\" 30\n"
+      "click 1500\n"
+      "answer 3571 ok\nanswer 3598 ok\nanswer 3690 cancel\n"
+      "click \"NNC Reset\"\n"
+      "wait-transcript \"^busy 0 0$\" 30\n"
+      "answer 3571 ok\nanswer 3598 ok\nanswer 3690 ok\n"
+      "click \"NNC Reset\"\n"
+      "wait-transcript \"^busy 0 3$\" 30\n"
+      "wait-idle 600\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"busy 0 3", "message 3571 ok .*", "message 3598 ok .*", "message 3690 cancel .*", "busy 0 0",
+                      "enable 1081 1", "busy 0 3", "message 3690 ok .*", "busy 0 0", "enable 1081 1", "exit 0"});
+}
+
+TEST(PowerFlows, BootManagementDialogQuestions) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, "3", "status", "stopped"}), 0);  // slot 9
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "1", "AgentVersion", "0x01020000"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const std::string tooLong(85, 'x');
+  const kctest::Outcome run = bench.Run(
+      "wait-transcript \"^ready$\" 30\n"
+      // a stopped board: a boot option too long is refused before the question
+      "wait-text 1509 \"\\(STOP\\)\" 30\n"
+      "double-click 1509\n"
+      "set 209:1304 " + tooLong + "\n"
+      "click 209:1305\n"
+      "wait-message 3588 30\n"
+      "click 209:1309\n"
+      "wait-transcript \"^busy 9 0$\" 30\n"
+      // an old agent: 3599 instead of the cluster check
+      "wait-text 1501 \"ACTIVE\" 30\n"
+      "double-click 1501\n"
+      "answer 3568 ok\nanswer 3599 cancel\n"
+      "click 209:1306\n"
+      "wait-message 3599 30\n"
+      "click 209:1309\n"
+      "wait-transcript \"^busy 1 0$\" 30\n"
+      // a node its cluster counts on: three questions, then the worker
+      "double-click 1500\n"
+      "answer 3567 ok\nanswer 3610 ok\nanswer 3611 ok\nanswer 3742 ok\n"
+      "click 209:1307\n"
+      "wait-message 3742 30\n"
+      "click 209:1309\n"
+      "wait-idle 600\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"busy 9 6", "text 1300 \"CTL1-1\"", "window 209 \"Kelpset Tool \\( Boot Management \\)\"",
+                      "message 3588 ok .*", "busy 9 0", "busy 1 6", "message 3568 ok .*", "message 3599 cancel .*",
+                      "busy 1 0", "busy 0 6", "message 3567 ok .*", "message 3610 ok .*", "message 3611 ok .*",
+                      "message 3742 ok .*", "busy 0 0", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message 3566 .*")) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "message 36(09|10) .*", *FindLine(run.lines, "busy 1 6"))
+                   .value_or(SIZE_MAX) < *FindLine(run.lines, "busy 1 0"));
+}
+
+}  // namespace
