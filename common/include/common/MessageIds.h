@@ -9,6 +9,7 @@ namespace msg {
 // Start-up and the maintenance PC.
 inline constexpr std::uint32_t kBadStartupParameter = 3501;
 inline constexpr std::uint32_t kNoMemory = 3503;
+inline constexpr std::uint32_t kFileIoError = 3506;
 inline constexpr std::uint32_t kInvalidFile = 3507;
 inline constexpr std::uint32_t kInternalError = 3508;
 inline constexpr std::uint32_t kPcInternalError = 3520;
