@@ -83,7 +83,7 @@ class NetbootServicesTest : public ::testing::Test {
   void UseExec(const std::string& startTail = "touch dhcp.run", const std::string& stopTail = "rm -f dhcp.run") {
     const std::string d = m_dir.path().string();
     kelptest::WriteFile(m_settings,
-                        "[Services]\nBackend=exec\n"
+                        "[Services]\nBackend=exec\nCommandTimeout=3600\n"
                         "DHCP Server.Start=cd " + d + " && echo start >> commands.log && " + startTail + "\n"
                         "DHCP Server.Stop=cd " + d + " && echo stop >> commands.log && " + stopTail + "\n"
                         "DHCP Server.Status=test -f " + d + "/dhcp.run\n"
