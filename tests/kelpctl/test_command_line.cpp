@@ -25,6 +25,7 @@ TEST(KelpctlCommandLine, AcceptsEveryCommandForm) {
       {"boot with option and watch", {"-h", "U", "boot", "8", "--option", "a b", "--watch"}, Command::Boot, 8, true},
       {"shutdown", {"-h", "U", "-s", "x.ini", "shutdown", "1"}, Command::Shutdown, 1, false},
       {"reboot", {"-h", "U", "reboot", "0", "--watch"}, Command::Reboot, 0, true},
+      {"services", {"-h", "U", "services", "stop"}, Command::Services, -1, false},
   };
   for (const Accepted& c : cases) {
     std::string error;
@@ -90,6 +91,10 @@ TEST(KelpctlCommandLine, RejectsWithAReason) {
       {{"-h", "U", "boards", "--interval", "5"}, "--interval belongs to the watch command"},
       {{"-h", "U", "watch", "0"}, "watch takes no argument"},
       {{"watch"}, "the unit name (-h UNIT) is missing"},
+      {{"-h", "U", "services"}, "services needs one of start, stop, status"},
+      {{"-h", "U", "services", "restart"}, "services needs one of start, stop, status"},
+      {{"-h", "U", "services", "start", "now"}, "services needs one of start, stop, status"},
+      {{"services", "status"}, "the unit name (-h UNIT) is missing"},
   };
   for (const Rejected& c : cases) {
     std::string error;

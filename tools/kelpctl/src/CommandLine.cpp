@@ -133,6 +133,16 @@ bool ReadFtpdAddress(std::vector<std::string>* pWords, Invocation* pInvocation, 
   return true;
 }
 
+// "services start|stop|status": takes the operation, leaving "services" in words.
+bool ReadServicesOperation(std::vector<std::string>* pWords, Invocation* pInvocation, std::string* pError) {
+  const std::vector<std::string>& words = *pWords;
+  if (words.size() != 2 || (words[1] != "start" && words[1] != "stop" && words[1] != "status"))
+    return Fail(pError, "services needs one of start, stop, status");
+  pInvocation->arguments.assign(words.begin() + 1, words.end());
+  pWords->resize(1);
+  return true;
+}
+
 struct CommandRule {
   const char* name;
   Command command;
@@ -148,6 +158,7 @@ constexpr CommandRule kCommands[] = {
     {"reboot", Command::Reboot, true, true, nullptr},       {"agent", Command::Agent, true, true, ReadAgentOperation},
     {"ftpd", Command::Ftpd, false, false, ReadFtpdAddress},
     {"watch", Command::Watch, false, true, nullptr},
+    {"services", Command::Services, false, true, ReadServicesOperation},
 };
 
 enum class OptionsRead { Failed, Help, Done };
@@ -253,6 +264,13 @@ const char* UsageText() {
          "                          seconds (20) until SIGINT or SIGTERM, or N rounds: slot,\n"
          "                          location, status, MP state (normal or blocked), time of the\n"
          "                          last successful status read, stage of a running operation\n"
+         "  services start|stop|status\n"
+         "                          the network-boot services (backend: [Services] Backend of\n"
+         "                          SETTINGS, default sim): start rewrites c:\\dhcp.ini from the\n"
+         "                          array's boards when it exists and (re)starts DHCP Server and\n"
+         "                          TFTP Server as the setup tool does; stop stops those that run;\n"
+         "                          status prints the backend and each service's state. The\n"
+         "                          services outlive kelpctl; sim only records the state.\n"
          "  ftpd ADDRESS            hosts kelpftpd as the setup tool does (sync pipe, mutex\n"
          "                          kelpconf, [MainService] kelpftpd_path, default kelpftpd\n"
          "                          beside kelpctl) on ADDRESS until SIGINT or SIGTERM\n"
