@@ -481,6 +481,31 @@ bool WritePrivateProfileSection(const char* section, const std::vector<std::stri
   return Modify(file, [&](Document& doc) { doc.ReplaceSection(name, kept); });
 }
 
+bool WritePrivateProfileChanges(const std::vector<ProfileChange>& changes,
+                                const std::filesystem::path& file) {
+  for (const ProfileChange& change : changes) {
+    if (!ValidSection(Trim(change.section))) return false;
+    if (change.key.empty()) {
+      for (const std::string& entry : change.entries)
+        if (HasLineBreak(entry)) return false;
+    } else if (!ValidKey(Trim(change.key)) || HasLineBreak(change.value)) {
+      return false;
+    }
+  }
+  return Modify(file, [&](Document& doc) {
+    for (const ProfileChange& change : changes) {
+      if (!change.key.empty()) {
+        doc.SetValue(Trim(change.section), Trim(change.key), change.value);
+        continue;
+      }
+      std::vector<std::string> kept;
+      for (const std::string& entry : change.entries)
+        if (!entry.empty()) kept.push_back(entry);
+      doc.ReplaceSection(Trim(change.section), kept);
+    }
+  });
+}
+
 std::string GetProfileString(const std::string& section, const std::string& key,
                              const std::string& defaultValue, const std::filesystem::path& file,
                              std::uint32_t maxChars) {

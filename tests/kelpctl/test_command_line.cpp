@@ -27,6 +27,7 @@ TEST(KelpctlCommandLine, AcceptsEveryCommandForm) {
       {"reboot", {"-h", "U", "reboot", "0", "--watch"}, Command::Reboot, 0, true},
       {"media", {"-h", "U", "media"}, Command::Media, -1, false},
       {"media without unit", {"media"}, Command::Media, -1, false},
+      {"services", {"-h", "U", "services", "stop"}, Command::Services, -1, false},
   };
   for (const Accepted& c : cases) {
     std::string error;
@@ -93,6 +94,10 @@ TEST(KelpctlCommandLine, RejectsWithAReason) {
       {{"-h", "U", "watch", "0"}, "watch takes no argument"},
       {{"watch"}, "the unit name (-h UNIT) is missing"},
       {{"-h", "U", "media", "os"}, "media takes no argument"},
+      {{"-h", "U", "services"}, "services needs one of start, stop, status"},
+      {{"-h", "U", "services", "restart"}, "services needs one of start, stop, status"},
+      {{"-h", "U", "services", "start", "now"}, "services needs one of start, stop, status"},
+      {{"services", "status"}, "the unit name (-h UNIT) is missing"},
   };
   for (const Rejected& c : cases) {
     std::string error;

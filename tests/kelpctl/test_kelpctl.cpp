@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -109,6 +110,32 @@ TEST_F(KelpctlTest, MediaListsTheCatalogueOfTheRegisteredMedium) {
   EXPECT_THAT(listed.output, HasSubstr("opt  Hotfix                           -           -                  1  fix.img"));
   EXPECT_THAT(listed.output, ::testing::Not(HasSubstr("Broken")));
   EXPECT_THAT(listed.output, HasSubstr("6 product(s)"));
+}
+
+// The services across kelpctl runs on the default sim backend: start writes c:\dhcp.ini from the
+// array's boards and records both services running; status and stop, in later runs, see that.
+TEST_F(KelpctlTest, ServicesStartStatusStopAcrossRuns) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("NET", sim::Model::ZQH, 4), false));
+  const Result before = Kelpctl("-h NET services status");
+  EXPECT_EQ(before.status, 0) << before.output;
+  EXPECT_THAT(before.output, HasSubstr("backend sim (simulated: no DHCP or TFTP server runs)\n"
+                                       "DHCP Server: stopped\nTFTP Server: stopped\n"));
+
+  const std::filesystem::path dhcp = env.systemRoot() / "dhcp.ini";
+  kelptest::WriteFile(dhcp, "");
+  const Result start = Kelpctl("-h NET services start");
+  EXPECT_EQ(start.status, 0) << start.output;
+  EXPECT_THAT(start.output, HasSubstr("DHCP Server: running\nTFTP Server: running\n"));
+  const std::string written = kelptest::ReadFile(dhcp);
+  EXPECT_THAT(written, HasSubstr("Start Address=127.0.0.240\nEnd Address=127.0.0.243\n")) << written;
+  EXPECT_THAT(written, HasSubstr("[mac id address]\n02-4B-")) << written;
+
+  const Result again = Kelpctl("-h NET services start");
+  EXPECT_EQ(again.status, 0) << again.output;
+  const Result stop = Kelpctl("-h NET services stop");
+  EXPECT_EQ(stop.status, 0) << stop.output;
+  EXPECT_THAT(stop.output, HasSubstr("DHCP Server: stopped\nTFTP Server: stopped\n"));
+  EXPECT_THAT(Kelpctl("-h NET services status").output, HasSubstr("DHCP Server: stopped\n"));
 }
 
 }  // namespace

@@ -53,6 +53,21 @@ bool WritePrivateProfileSection(const char* section, const char* entries,
 bool WritePrivateProfileSection(const char* section, const std::vector<std::string>& entries,
                                 const std::filesystem::path& file);
 
+// One change of WritePrivateProfileChanges: with a key, section/key set to value (as
+// WritePrivateProfileString); without one, the section's keys replaced by entries (as
+// WritePrivateProfileSection).
+struct ProfileChange {
+  std::string section;
+  std::string key;
+  std::string value;
+  std::vector<std::string> entries;
+};
+
+// Applies the changes in order and replaces the file once: afterwards it holds all of them or,
+// on a false return, is as it was. False for the same reasons as the single writes.
+bool WritePrivateProfileChanges(const std::vector<ProfileChange>& changes,
+                                const std::filesystem::path& file);
+
 // GetPrivateProfileString into a string, with a buffer of maxChars characters (NUL included).
 std::string GetProfileString(const std::string& section, const std::string& key,
                              const std::string& defaultValue, const std::filesystem::path& file,

@@ -133,6 +133,16 @@ bool ReadFtpdAddress(std::vector<std::string>* pWords, Invocation* pInvocation, 
   return true;
 }
 
+// "services start|stop|status": takes the operation, leaving "services" in words.
+bool ReadServicesOperation(std::vector<std::string>* pWords, Invocation* pInvocation, std::string* pError) {
+  const std::vector<std::string>& words = *pWords;
+  if (words.size() != 2 || (words[1] != "start" && words[1] != "stop" && words[1] != "status"))
+    return Fail(pError, "services needs one of start, stop, status");
+  pInvocation->arguments.assign(words.begin() + 1, words.end());
+  pWords->resize(1);
+  return true;
+}
+
 struct CommandRule {
   const char* name;
   Command command;
@@ -149,6 +159,7 @@ constexpr CommandRule kCommands[] = {
     {"ftpd", Command::Ftpd, false, false, ReadFtpdAddress},
     {"watch", Command::Watch, false, true, nullptr},
     {"media", Command::Media, false, false, nullptr},
+    {"services", Command::Services, false, true, ReadServicesOperation},
 };
 
 enum class OptionsRead { Failed, Help, Done };
@@ -259,6 +270,14 @@ const char* UsageText() {
          "                          serves it): kind, name, version, build, time-out in\n"
          "                          minutes and file of each valid product, kinds in the order\n"
          "                          os, sut, req, opt; invalid description files are traced\n"
+         "                          and skipped\n"
+         "  services start|stop|status\n"
+         "                          the network-boot services (backend: [Services] Backend of\n"
+         "                          SETTINGS, default sim): start rewrites c:\\dhcp.ini from the\n"
+         "                          array's boards when it exists and (re)starts DHCP Server and\n"
+         "                          TFTP Server as the setup tool does; stop stops those that run;\n"
+         "                          status prints the backend and each service's state. The\n"
+         "                          services outlive kelpctl; sim only records the state.\n"
          "  ftpd ADDRESS            hosts kelpftpd as the setup tool does (sync pipe, mutex\n"
          "                          kelpconf, [MainService] kelpftpd_path, default kelpftpd\n"
          "                          beside kelpctl) on ADDRESS until SIGINT or SIGTERM\n"

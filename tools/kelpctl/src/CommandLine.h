@@ -9,7 +9,7 @@
 
 namespace kelpctl {
 
-enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd, Watch, Media };
+enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd, Watch, Media, Services };
 
 // What "agent SLOT OP" does on the board's agent.
 enum class AgentOp {
@@ -26,7 +26,8 @@ struct Invocation {
   std::optional<std::string> bootOption;  // boot --option TEXT
   bool watch = false;        // power commands: follow the board until the command ends
   AgentOp agentOp = AgentOp::Version;
-  std::vector<std::string> arguments;  // the agent operation's own arguments; ftpd: the address
+  std::vector<std::string> arguments;  // the agent operation's own arguments; ftpd: the address;
+                                       // services: start, stop or status
   std::uint32_t interfaceNumber = 0;   // --interface N: mngN for network and mtu
   std::uint32_t timeoutMinutes = 30;   // --timeout MIN: how long install waits for the agent
   bool hostRoute = false;              // add-route --host

@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "FtpdHost.h"
 #include "MediaCommand.h"
+#include "ServiceCommands.h"
 #include "Watch.h"
 #include "common/ConsoleDisplay.h"
 #include "common/CusrTrace.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
       case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
       case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
       case Command::Watch: status = RunWatch(*line, stdout, stderr); break;
+      case Command::Services: status = RunServices(*line, stdout, stderr); break;
       case Command::Ftpd:
       case Command::Media:
       case Command::Help: break;

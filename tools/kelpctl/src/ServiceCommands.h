@@ -1,0 +1,14 @@
+// kelpctl services start|stop|status: the network-boot services as the setup tool drives them.
+// The services outlive the kelpctl run; what start, stop and status mean for each backend is in
+// the README ("Network-boot services").
+#pragma once
+
+#include <cstdio>
+
+#include "CommandLine.h"
+
+namespace kelpctl {
+
+int RunServices(const Invocation& invocation, std::FILE* out, std::FILE* err);
+
+}  // namespace kelpctl
