@@ -25,6 +25,7 @@ TEST(KelpctlCommandLine, AcceptsEveryCommandForm) {
       {"boot with option and watch", {"-h", "U", "boot", "8", "--option", "a b", "--watch"}, Command::Boot, 8, true},
       {"shutdown", {"-h", "U", "-s", "x.ini", "shutdown", "1"}, Command::Shutdown, 1, false},
       {"reboot", {"-h", "U", "reboot", "0", "--watch"}, Command::Reboot, 0, true},
+      {"reset", {"-h", "U", "reset", "9"}, Command::Reset, 9, false},
   };
   for (const Accepted& c : cases) {
     std::string error;
@@ -77,6 +78,7 @@ TEST(KelpctlCommandLine, RejectsWithAReason) {
       {{"-h", "U", "boards", "0"}, "boards takes no argument"},
       {{"-h", "U", "shutdown", "0", "--option", "x"}, "--option belongs to the boot command"},
       {{"-h", "U", "boards", "--watch"}, "--watch belongs to the boot, shutdown and reboot commands"},
+      {{"-h", "U", "reset", "8", "--watch"}, "--watch belongs to the boot, shutdown and reboot commands"},
       {{"-h", "U", "--verbose", "boards"}, "unknown option --verbose"},
       {{"-h", "U", "agent", "0"}, "agent needs a SLOT and an operation"},
       {{"-h", "U", "agent", "0", "reset"}, "unknown agent operation reset"},
