@@ -97,7 +97,7 @@ class CusrCHN {
   static void AddInitStatus(std::uint32_t ulBits);
   static void SubInitStatus(std::uint32_t ulBits);
   static std::uint32_t GetInitStatus();
-  // True when the maintenance PC runs on AC power.
+  // True unless the maintenance PC runs on a discharging battery (no power data means AC).
   static bool GetBatteryStatus();
 
   // ---- This board's status ----
