@@ -20,7 +20,6 @@ using namespace board;
 namespace {
 
 constexpr const char* kClass = "CusrCHN";
-constexpr plat::Millis kPaceTrace{20'000};
 constexpr plat::Millis kResetSettle{60'000};
 constexpr plat::Millis kResetGap{1'000};
 constexpr int kBootRebootBootMode = 1;
@@ -174,7 +173,7 @@ bool PowerWatch::Watch(PowerDialog* pDialog, std::int64_t llTimeout, plat::TimeP
       if (m_bMulti) *pulError = kPowerErrorTimeout;
       return false;
     }
-    if (!m_bMulti) m_trace.Debug(TraceFmt("Sleep( %d )", static_cast<int>(kPaceTrace.count())), TRC_DEBUG);
+    if (!m_bMulti) m_trace.Debug(TraceFmt("Sleep( %d )", static_cast<int>(BoardLock::kPace.count())), TRC_DEBUG);
     lock.Pace();
     std::uint32_t ulError = 0;
     const bool bRead = ReadShutdownByte(nSlot, &byProgress, &ulError);
