@@ -37,29 +37,37 @@ const char* ToText(AcLineStatus status) {
 
 PowerStatus GetSystemPowerStatus(const std::filesystem::path& root) {
   bool mainsOnline = false;
-  bool mainsUnreadable = false;
   bool batteryPresent = false;
+  bool discharging = false;
+  bool batteryStatusKnown = false;
 
   std::error_code ec;
   for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
     const std::filesystem::path& supply = it->path();
     const std::string type = ReadAttribute(supply / "type").value_or("");
     if (IsMains(type)) {
-      const std::optional<std::string> online = ReadAttribute(supply / "online");
-      mainsUnreadable = mainsUnreadable || !online;
-      mainsOnline = mainsOnline || online == "1";
+      mainsOnline = mainsOnline || ReadAttribute(supply / "online") == "1";
     } else if (type == "Battery" && ReadAttribute(supply / "scope").value_or("") != "Device") {
       // Drivers without a "present" attribute only list batteries that are there.
-      if (ReadAttribute(supply / "present").value_or("1") == "1") batteryPresent = true;
+      if (ReadAttribute(supply / "present").value_or("1") != "1") continue;
+      batteryPresent = true;
+      const std::string state = ReadAttribute(supply / "status").value_or("Unknown");
+      discharging = discharging || state == "Discharging";
+      batteryStatusKnown = batteryStatusKnown || state != "Unknown";
     }
   }
 
+  // Only a battery that says it is discharging means the machine runs on it.
   PowerStatus status;
   status.batteryPresent = batteryPresent;
-  if (mainsOnline || !batteryPresent) {
+  if (mainsOnline) {
     status.acLine = AcLineStatus::Online;
+  } else if (discharging) {
+    status.acLine = AcLineStatus::Offline;
+  } else if (batteryPresent && !batteryStatusKnown) {
+    status.acLine = AcLineStatus::Unknown;
   } else {
-    status.acLine = mainsUnreadable ? AcLineStatus::Unknown : AcLineStatus::Offline;
+    status.acLine = AcLineStatus::Online;
   }
   return status;
 }

@@ -1,10 +1,10 @@
-// The power watch against a simulated unit, on manual time: the array is read once per 20-second
-// pace and only then, every change reaches the caller at the poll that saw it, and the
-// operation's time limit ends the watch of a board that never finishes.
+// The watched power operations against a simulated unit, on manual time: the array is read once
+// per 20-second pace and only then, each interim status reaches the dialog at the poll that saw
+// it, and the operation's time limit ends the watch of a board that never finishes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <ostream>
@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "PowerTestSupport.h"
 #include "TestEnv.h"
-#include "board/BoardStatus.h"
-#include "board/PowerOperation.h"
-#include "board/PowerProgress.h"
+#include "board/CusrCHN.h"
+#include "common/ProcessContext.h"
 #include "corvid/Sim.h"
 #include "plat/Clock.h"
 #include "velapi.h"
@@ -28,41 +28,59 @@ using ::testing::ElementsAreArray;
 constexpr char kUnit[] = "WATCH";
 constexpr int kSlot = 0;  // board k = 0
 constexpr std::int64_t kPaceSeconds = 20;
+constexpr int kWordBoot = 303, kWordShutdown = 306;
 
-// What the caller saw change: when, and the board's status word and progress code.
+// What the dialog was shown: when, and the status word.
 struct Change {
   std::int64_t seconds;
-  std::uint16_t statusWord;
-  std::uint8_t progressCode;
+  int wordId;
   bool operator==(const Change&) const = default;
 };
 
-void PrintTo(const Change& c, std::ostream* os) {
-  *os << "+" << c.seconds << "s status " << c.statusWord << " code " << static_cast<int>(c.progressCode);
-}
+void PrintTo(const Change& c, std::ostream* os) { *os << "+" << c.seconds << "s word " << c.wordId; }
+
+class TimedDialog : public board::PowerDialog {
+ public:
+  explicit TimedDialog(plat::TimePoint start) : m_start(start) {}
+  void ShowPowerStatus(std::int32_t, int nStatusWordId) override {
+    const std::lock_guard lock(m_mutex);
+    if (!m_changes.empty() && m_changes.back().wordId == nStatusWordId) return;
+    m_changes.push_back(
+        {std::chrono::duration_cast<std::chrono::seconds>(plat::Clock::Now() - m_start).count(), nStatusWordId});
+  }
+  std::vector<Change> Changes() {
+    const std::lock_guard lock(m_mutex);
+    return m_changes;
+  }
+
+ private:
+  const plat::TimePoint m_start;
+  std::mutex m_mutex;
+  std::vector<Change> m_changes;
+};
+
+enum class Operation { Boot, Reboot };
 
 struct WatchCase {
   const char* name;
-  board::PowerCommand command;
+  Operation operation;
   std::uint16_t restingStatus;
-  bool stall;  // the board stops progressing right after the command
+  bool stall;  // the board never progresses after the command
   std::vector<Change> changes;
-  board::WatchEnd end;
+  bool finished;
   std::int64_t polls;
 };
 
 const WatchCase kCases[] = {
-    {"BootShowsEachChangeAtThePollThatSawIt", board::PowerCommand::Boot, board::kStatusStopped, false,
-     {{20, board::kStatusBooting, board::kProgressBootRunning}, {100, board::kStatusOsUp, board::kProgressDone}},
-     board::WatchEnd::Finished, 5},
-    {"RebootRunsThroughShutdownAndBoot", board::PowerCommand::Reboot, board::kStatusOsUp, false,
-     {{20, board::kStatusStopping, board::kProgressRebootShutdownRunning},
-      {60, board::kStatusBooting, board::kProgressBootRunning},
-      {160, board::kStatusOsUp, board::kProgressDone}},
-     board::WatchEnd::Finished, 8},
-    {"AStalledBootEndsAtTheFirstPollPastItsLimit", board::PowerCommand::Boot, board::kStatusStopped, true,
-     {{20, board::kStatusBooting, board::kProgressBootRunning}}, board::WatchEnd::TimedOut, 1940 / kPaceSeconds},
+    {"BootShowsEachChangeAtThePollThatSawIt", Operation::Boot, board::kStatusStopped, false,
+     {{20, kWordBoot}}, true, 5},
+    {"RebootRunsThroughShutdownAndBoot", Operation::Reboot, board::kStatusOsUp, false,
+     {{20, kWordShutdown}, {60, kWordBoot}}, true, 8},
+    {"AStalledBootEndsAtTheFirstPollPastItsLimit", Operation::Boot, board::kStatusStopped, true,
+     {{20, kWordBoot}}, false, 1940 / kPaceSeconds},
 };
+
+constexpr char kPollLine[] = "CHN[0] = dsvp_NasGetShutdownStatusEx";
 
 // One private system root per process: VELAPI keeps the unit it selected for the process's life.
 class PowerWatch : public ::testing::TestWithParam<WatchCase> {
@@ -82,6 +100,7 @@ class PowerWatch : public ::testing::TestWithParam<WatchCase> {
   void SetUp() override {
     ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
     ASSERT_TRUE(sim::SetBoardStatus(kUnit, 0, GetParam().restingStatus));
+    CusrCHN::ResetProcessTables();
   }
 
   static kelptest::IsolatedEnv* env;
@@ -91,52 +110,44 @@ kelptest::IsolatedEnv* PowerWatch::env = nullptr;
 
 TEST_P(PowerWatch, PollsOncePerPaceUntilTheBoardEnds) {
   const WatchCase& c = GetParam();
-  const board::PowerOperation& op = board::PowerOperationOf(c.command);
   plat::ManualClock clock;
-  board::ApiFailure failure;
-  ASSERT_TRUE(board::SendPowerCommand(op, kSlot, nullptr, &failure)) << failure.call << " " << failure.code;
+  RecordingDisplay display;
+  powertest::TimedTraceSink sink;
+  common::ProcessContext context({.display = &display, .traceSink = &sink, .traceMask = TRC_MASK_DEBUG});
   if (c.stall) {
     ASSERT_TRUE(sim::InjectBoardFault(kUnit, 0, sim::BoardFault::Stall, 1));
   }
-
-  std::mutex mutex;
-  std::condition_variable readingDone;
-  std::int64_t readings = 0;
-  bool ended = false;
-  std::vector<Change> changes;
-  board::WatchResult result;
+  CusrCHN board(kSlot);
+  const plat::TimePoint start = plat::Clock::Now();
+  TimedDialog dialog(start);
+  std::atomic<bool> ended{false};
+  bool result = false;
   std::thread watcher([&] {
-    const board::WatchResult r = board::WatchPowerOperation(op, kSlot, [&](const board::WatchStep& step) {
-      const std::lock_guard lock(mutex);
-      ++readings;
-      EXPECT_EQ(step.elapsedSeconds, readings * kPaceSeconds) << "one reading per pace, none in between";
-      if (step.changed) changes.push_back({step.elapsedSeconds, step.state.statusWord, step.state.progressCode});
-      readingDone.notify_all();
-    });
-    const std::lock_guard lock(mutex);
-    result = r;
+    std::uint32_t ulError = 0;
+    result = c.operation == Operation::Boot ? board.StartBoot(&dialog, "", &ulError)
+                                            : board.StartReboot(&dialog, &ulError);
     ended = true;
-    readingDone.notify_all();
   });
 
   // Each turn: the watcher sleeps out its pace, both clocks move one pace, the watcher reads once.
-  const auto hasEnded = [&] {
-    const std::lock_guard lock(mutex);
-    return ended;
-  };
-  for (std::int64_t turns = 0; turns <= c.polls && !hasEnded();) {
+  const auto polls = [&] { return static_cast<std::int64_t>(sink.TimesOf(kPollLine).size()); };
+  for (std::int64_t turns = 0; turns <= c.polls && !ended;) {
     if (!clock.WaitForWaiters(1, std::chrono::milliseconds(20))) continue;  // reading or ending
     ASSERT_TRUE(sim::AdvanceTime(kUnit, kPaceSeconds * 1000));
     clock.Advance(std::chrono::seconds(kPaceSeconds));
     ++turns;
-    std::unique_lock lock(mutex);
-    readingDone.wait(lock, [&] { return readings == turns || ended; });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (polls() < turns && !ended && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
   }
   watcher.join();
 
-  EXPECT_EQ(result.end, c.end);
-  EXPECT_EQ(readings, c.polls);
-  EXPECT_THAT(changes, ElementsAreArray(c.changes));
+  EXPECT_EQ(result, c.finished);
+  const std::vector<plat::TimePoint> readings = sink.TimesOf(kPollLine);
+  EXPECT_EQ(static_cast<std::int64_t>(readings.size()), c.polls);
+  for (std::size_t i = 0; i < readings.size(); ++i)
+    EXPECT_EQ(readings[i] - start, std::chrono::seconds(kPaceSeconds * static_cast<std::int64_t>(i + 1)))
+        << "one reading per pace, none in between";
+  EXPECT_THAT(dialog.Changes(), ElementsAreArray(c.changes));
 }
 
 std::string CaseName(const ::testing::TestParamInfo<WatchCase>& param) { return param.param.name; }

@@ -28,6 +28,7 @@ TEST(KelpctlCommandLine, AcceptsEveryCommandForm) {
       {"media", {"-h", "U", "media"}, Command::Media, -1, false},
       {"media without unit", {"media"}, Command::Media, -1, false},
       {"services", {"-h", "U", "services", "stop"}, Command::Services, -1, false},
+      {"reset", {"-h", "U", "reset", "9"}, Command::Reset, 9, false},
   };
   for (const Accepted& c : cases) {
     std::string error;
@@ -80,6 +81,7 @@ TEST(KelpctlCommandLine, RejectsWithAReason) {
       {{"-h", "U", "boards", "0"}, "boards takes no argument"},
       {{"-h", "U", "shutdown", "0", "--option", "x"}, "--option belongs to the boot command"},
       {{"-h", "U", "boards", "--watch"}, "--watch belongs to the boot, shutdown and reboot commands"},
+      {{"-h", "U", "reset", "8", "--watch"}, "--watch belongs to the boot, shutdown and reboot commands"},
       {{"-h", "U", "--verbose", "boards"}, "unknown option --verbose"},
       {{"-h", "U", "agent", "0"}, "agent needs a SLOT and an operation"},
       {{"-h", "U", "agent", "0", "reset"}, "unknown agent operation reset"},

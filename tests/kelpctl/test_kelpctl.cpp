@@ -73,7 +73,7 @@ TEST_F(KelpctlTest, BootWatchFollowsTheBoardUntilItRuns) {
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
   const Result boot = Kelpctl("-h U boot 8 --option demo --watch");
   EXPECT_EQ(boot.status, 0) << boot.output;
-  EXPECT_THAT(boot.output, HasSubstr("BOOTING"));
+  EXPECT_THAT(boot.output, HasSubstr("status BOOT"));
   EXPECT_THAT(boot.output, HasSubstr("boot of slot 8 finished"));
 
   std::vector<sim::BoardState> states;
@@ -136,6 +136,24 @@ TEST_F(KelpctlTest, ServicesStartStatusStopAcrossRuns) {
   EXPECT_EQ(stop.status, 0) << stop.output;
   EXPECT_THAT(stop.output, HasSubstr("DHCP Server: stopped\nTFTP Server: stopped\n"));
   EXPECT_THAT(Kelpctl("-h NET services status").output, HasSubstr("DHCP Server: stopped\n"));
+}
+
+TEST_F(KelpctlTest, ResetBlocksAndRestoresTheBoardAndReportsTheResult) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
+  ASSERT_TRUE(sim::SetBoardStatus("U", 2, 2));  // slot 8 runs its NAS OS
+  const Result reset = Kelpctl("-h U reset 8");
+  EXPECT_EQ(reset.status, 0) << reset.output;
+  EXPECT_THAT(reset.output, HasSubstr("board DOWN"));
+  EXPECT_THAT(reset.output, HasSubstr("reset of slot 8 finished"));
+  std::vector<std::uint8_t> image;
+  ASSERT_TRUE(sim::LastSelected("U", 62, 0xA7, &image));
+  EXPECT_EQ(image[12], 0x20) << "the restore was the last command";
+
+  ASSERT_TRUE(sim::InjectCallFault("U", "ModeSelect", 62, 0xA7, 1, 0x01000005));
+  const Result refused = Kelpctl("-h U reset 8");
+  EXPECT_EQ(refused.status, 1) << refused.output;
+  EXPECT_THAT(refused.output, HasSubstr("kelpctl: reset of slot 8 failed: 0x83000005"));
+  EXPECT_THAT(refused.output, HasSubstr("[DMEN0"));
 }
 
 }  // namespace

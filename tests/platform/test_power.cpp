@@ -23,22 +23,29 @@ TEST(PowerStatus, FollowsSupplies) {
     AcLineStatus acLine;
     bool batteryPresent;
   };
-  const Supply battery{"BAT0", {{"type", "Battery\n"}, {"present", "1\n"}}};
+  const Supply battery{"BAT0", {{"type", "Battery\n"}, {"present", "1\n"}, {"status", "Discharging\n"}}};
+  const Supply charging{"BAT0", {{"type", "Battery\n"}, {"present", "1\n"}, {"status", "Charging\n"}}};
+  const Supply full{"BAT0", {{"type", "Battery\n"}, {"status", "Full\n"}}};
+  const Supply silentBattery{"BAT0", {{"type", "Battery\n"}, {"present", "1\n"}}};
   const Supply mainsOn{"AC", {{"type", "Mains\n"}, {"online", "1\n"}}};
   const Supply mainsOff{"AC", {{"type", "Mains\n"}, {"online", "0\n"}}};
   const Supply usbOn{"usb", {{"type", "USB\n"}, {"online", "1\n"}}};
   const Supply mainsSilent{"AC", {{"type", "Mains\n"}}};
-  const Supply noBattery{"BAT1", {{"type", "Battery\n"}, {"present", "0\n"}}};
-  const Supply mouse{"hid", {{"type", "Battery\n"}, {"scope", "Device\n"}, {"present", "1\n"}}};
+  const Supply noBattery{"BAT1", {{"type", "Battery\n"}, {"present", "0\n"}, {"status", "Discharging\n"}}};
+  const Supply mouse{"hid", {{"type", "Battery\n"}, {"scope", "Device\n"}, {"present", "1\n"}, {"status", "Discharging\n"}}};
   const Case cases[] = {
       {"MainsOnlineMeansOnline", {battery, mainsOn}, AcLineStatus::Online, true},
       {"UsbOnlineMeansOnline", {battery, mainsOff, usbOn}, AcLineStatus::Online, true},
-      {"BatteryWithMainsOfflineMeansOffline", {battery, mainsOff}, AcLineStatus::Offline, true},
-      {"BatteryWithoutMainsMeansOffline", {battery}, AcLineStatus::Offline, true},
-      {"BatteryWithSilentMainsIsUnknown", {battery, mainsSilent}, AcLineStatus::Unknown, true},
+      {"DischargingWithMainsOfflineMeansOffline", {battery, mainsOff}, AcLineStatus::Offline, true},
+      {"DischargingWithoutMainsMeansOffline", {battery}, AcLineStatus::Offline, true},
+      {"DischargingWithSilentMainsMeansOffline", {battery, mainsSilent}, AcLineStatus::Offline, true},
+      {"ChargingBatteryMeansAc", {charging, mainsSilent}, AcLineStatus::Online, true},
+      {"FullBatteryWithoutMainsMeansAc", {full}, AcLineStatus::Online, true},
+      {"BatteryWithoutStatusIsUnknown", {silentBattery, mainsOff}, AcLineStatus::Unknown, true},
       {"NoBatteryMeansAc", {mainsOff}, AcLineStatus::Online, false},
       {"AbsentBatteryIgnored", {mainsOff, noBattery}, AcLineStatus::Online, false},
       {"PeripheralBatteryIgnored", {mouse}, AcLineStatus::Online, false},
+      {"NoSupplyDataMeansAc", {}, AcLineStatus::Online, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

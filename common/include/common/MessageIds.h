@@ -106,4 +106,10 @@ inline constexpr std::uint32_t kOsLuUnrecoverable = 3828;
 inline constexpr std::uint32_t kSystemLuBackupInvalid = 4028;
 inline constexpr std::uint32_t kSystemLuBackupMismatch = 4029;
 
+// Board power operations.
+inline constexpr std::uint32_t kPowerProgressTimeout = 3596;  // the board's own time limit ran out
+inline constexpr std::uint32_t kPowerTimeout = 3807;
+inline constexpr std::uint32_t kPowerCanceledByDump = 3847;
+inline constexpr std::uint32_t kPowerHardwareError = 3850;
+
 }  // namespace msg

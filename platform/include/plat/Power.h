@@ -1,10 +1,10 @@
 // Whether the machine runs on AC power (the GetSystemPowerStatus answer), from the power supply
 // class of sysfs.
 //
-// A "Mains" or "USB" supply reporting online=1 means AC online. Otherwise, with a system battery
-// present, AC is offline, or unknown when a mains supply could not say whether it is online.
-// With no system battery at all (desktops, servers), or when the folder cannot be read, the
-// machine is taken to be on AC. Batteries of peripherals (scope "Device") do not count.
+// A "Mains" or "USB" supply reporting online=1 means AC online. Otherwise a system battery whose
+// status is "Discharging" means AC offline; a present battery that gives no status (or
+// "Unknown") leaves it unknown; anything else (charging, full, no battery at all, a folder that
+// cannot be read) means AC. Batteries of peripherals (scope "Device") do not count.
 #pragma once
 
 #include <cstdint>

@@ -155,7 +155,8 @@ struct CommandRule {
 constexpr CommandRule kCommands[] = {
     {"boards", Command::Boards, false, true, nullptr},      {"progress", Command::Progress, true, true, nullptr},
     {"boot", Command::Boot, true, true, nullptr},           {"shutdown", Command::Shutdown, true, true, nullptr},
-    {"reboot", Command::Reboot, true, true, nullptr},       {"agent", Command::Agent, true, true, ReadAgentOperation},
+    {"reboot", Command::Reboot, true, true, nullptr},       {"reset", Command::Reset, true, true, nullptr},
+    {"agent", Command::Agent, true, true, ReadAgentOperation},
     {"ftpd", Command::Ftpd, false, false, ReadFtpdAddress},
     {"watch", Command::Watch, false, true, nullptr},
     {"media", Command::Media, false, false, nullptr},
@@ -238,6 +239,9 @@ const char* UsageText() {
          "                          boots a board, with an optional boot option text\n"
          "  shutdown SLOT [--watch] shuts a board down\n"
          "  reboot SLOT [--watch]   reboots a board\n"
+         "  reset SLOT              resets a board (NNC reset: forced blockade and restore,\n"
+         "                          then a 60-second settle time); prints each status the\n"
+         "                          board shows meanwhile and the result\n"
          "  agent SLOT OP [ARGS]    talks to the board's NAS agent (the board must be OS UP):\n"
          "      version             the agent's version word\n"
          "      network [--interface N]   address, mask and gateway of interface mngN (mng0)\n"
@@ -283,8 +287,10 @@ const char* UsageText() {
          "                          beside kelpctl) on ADDRESS until SIGINT or SIGTERM\n"
          "\n"
          "SLOT is the board slot: 0 (CTL0-0), 1 (CTL0-1), 8 (CTL1-0) or 9 (CTL1-1).\n"
-         "--watch follows the board, printing each change of its status word and progress\n"
-         "code, until the command ends or its time limit passes.\n"
+         "--watch runs the command as the setup tool does: it follows the board every 20 seconds,\n"
+         "printing each interim status (BOOT, SHUTDOWN), until the board reports the end, a\n"
+         "failure, or the time limit (shutdown 62 minutes, 12 when the NAS OS runs inactive;\n"
+         "reboot 92, or 42; boot 32) passes.\n"
          "\n"
          "Options:\n"
          "  -h UNIT       the array unit name (required)\n"

@@ -9,7 +9,7 @@
 
 namespace kelpctl {
 
-enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Agent, Ftpd, Watch, Media, Services };
+enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Reset, Agent, Ftpd, Watch, Media, Services };
 
 // What "agent SLOT OP" does on the board's agent.
 enum class AgentOp {
@@ -22,7 +22,7 @@ struct Invocation {
   Command command = Command::Help;
   std::string unit;
   std::string settingsFile = "./kelpconf.ini";
-  int slot = -1;             // progress, power and agent commands: 0, 1, 8 or 9
+  int slot = -1;             // progress, power, reset and agent commands: 0, 1, 8 or 9
   std::optional<std::string> bootOption;  // boot --option TEXT
   bool watch = false;        // power commands: follow the board until the command ends
   AgentOp agentOp = AgentOp::Version;

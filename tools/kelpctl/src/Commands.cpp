@@ -5,7 +5,7 @@
 #include "ApiCall.h"
 #include "ArrayView.h"
 #include "board/BoardStatus.h"
-#include "board/PowerOperation.h"
+#include "board/PowerCommands.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -14,35 +14,6 @@ namespace {
 int Fail(std::FILE* err, const ApiFailure& failure) {
   ReportFailure(err, failure);
   return 1;
-}
-
-board::PowerCommand PowerCommandOf(Command command) {
-  switch (command) {
-    case Command::Shutdown: return board::PowerCommand::Shutdown;
-    case Command::Reboot: return board::PowerCommand::Reboot;
-    default: return board::PowerCommand::Boot;
-  }
-}
-
-int Watch(const board::PowerOperation& op, int slot, std::FILE* out, std::FILE* err) {
-  const board::WatchResult result = board::WatchPowerOperation(op, slot, [out](const board::WatchStep& step) {
-    if (!step.changed) return;
-    std::fprintf(out, "  +%5llds  status %u %s, progress code %u\n", static_cast<long long>(step.elapsedSeconds),
-                 step.state.statusWord, board::StatusWordName(step.state.statusWord), step.state.progressCode);
-    std::fflush(out);
-  });
-  switch (result.end) {
-    case board::WatchEnd::Finished: std::fprintf(out, "%s of slot %d finished\n", op.name, slot); return 0;
-    case board::WatchEnd::Failed:
-      std::fprintf(err, "kelpctl: %s of slot %d ended with progress code %u\n", op.name, slot, result.progressCode);
-      return 1;
-    case board::WatchEnd::TimedOut:
-      std::fprintf(err, "kelpctl: %s of slot %d did not end within %lld seconds\n", op.name, slot,
-                   static_cast<long long>(op.limitSeconds));
-      return 1;
-    case board::WatchEnd::ReadFailed: break;
-  }
-  return Fail(err, result.failure);
 }
 
 }  // namespace
@@ -82,26 +53,23 @@ int RunProgress(const Invocation& invocation, std::FILE* out, std::FILE* err) {
       status = Fail(err, failure);
     }
   }
-  board::PowerState state;
+  VEL_CURENTSTATE state{};
+  std::uint8_t byProgress = 0;
   ApiFailure failure;
-  if (board::ReadPowerState(invocation.slot, &state, &failure)) {
-    std::fprintf(out, "%-18s: %u %s\n", "Status word", state.statusWord, board::StatusWordName(state.statusWord));
-    std::fprintf(out, "%-18s: %u\n", "Shutdown progress", state.progressCode);
+  if (CallApi(
+          "dsvp_NasGetCurrentStatus", [&](std::uint32_t* e) { return dsvp_NasGetCurrentStatus(&state, e); },
+          &failure) &&
+      CallApi(
+          "dsvp_NasGetShutdownStatusEx",
+          [&](std::uint32_t* e) { return board::ReadShutdownByte(invocation.slot, &byProgress, e) ? 1 : 0; },
+          &failure)) {
+    const std::uint16_t usWord = state.usChnStat[invocation.slot];
+    std::fprintf(out, "%-18s: %u %s\n", "Status word", usWord, board::StatusWordName(usWord));
+    std::fprintf(out, "%-18s: %u\n", "Shutdown progress", byProgress & board::kProgressCodeMask);
   } else {
     status = Fail(err, failure);
   }
   return status;
-}
-
-int RunPower(const Invocation& invocation, std::FILE* out, std::FILE* err) {
-  const board::PowerOperation& op = board::PowerOperationOf(PowerCommandOf(invocation.command));
-  ApiFailure failure;
-  if (!board::SendPowerCommand(op, invocation.slot, invocation.bootOption ? invocation.bootOption->c_str() : nullptr,
-                               &failure))
-    return Fail(err, failure);
-  std::fprintf(out, "%s of slot %d accepted\n", op.name, invocation.slot);
-  std::fflush(out);
-  return invocation.watch ? Watch(op, invocation.slot, out, err) : 0;
 }
 
 }  // namespace kelpctl

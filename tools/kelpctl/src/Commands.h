@@ -10,7 +10,5 @@ namespace kelpctl {
 
 int RunBoards(const Invocation& invocation, std::FILE* out, std::FILE* err);
 int RunProgress(const Invocation& invocation, std::FILE* out, std::FILE* err);
-// boot, shutdown and reboot: sends the command and, with --watch, follows the board.
-int RunPower(const Invocation& invocation, std::FILE* out, std::FILE* err);
 
 }  // namespace kelpctl

@@ -27,8 +27,8 @@ std::string ClockText(std::uint64_t ullMs) {
   return text;
 }
 
-// The board objects of the model's slots, each with its agent connection as the main window
-// makes them.
+}  // namespace
+
 std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const Invocation& invocation, std::FILE* err) {
   std::vector<std::unique_ptr<CusrCHN>> boards;
   for (const std::uint32_t slot : CusrCHN::ModelSlots()) {
@@ -48,6 +48,8 @@ std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const Invocation& invocation,
   }
   return boards;
 }
+
+namespace {
 
 void PrintRound(std::FILE* out, const Invocation& invocation, unsigned round,
                 const std::vector<std::unique_ptr<CusrCHN>>& boards) {

@@ -8,6 +8,7 @@
 #include "ApiCall.h"
 #include "CommandLine.h"
 #include "AgentCommands.h"
+#include "BoardPower.h"
 #include "Commands.h"
 #include "FtpdHost.h"
 #include "MediaCommand.h"
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
       case Command::Boot:
       case Command::Shutdown:
       case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
+      case Command::Reset: status = RunReset(*line, stdout, stderr); break;
       case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
       case Command::Watch: status = RunWatch(*line, stdout, stderr); break;
       case Command::Services: status = RunServices(*line, stdout, stderr); break;

@@ -181,7 +181,10 @@ std::uint32_t CusrCHN::GetInitStatus() { return g_tables.initStatus.load(); }
 
 bool CusrCHN::GetBatteryStatus() {
   CusrTraceScope trace(kClass, "GetBatteryStatus", TRC_FUNC);
-  return plat::GetSystemPowerStatus().acLine == plat::AcLineStatus::Online;
+  // Only a battery that reports discharging stops the tool; a machine that says nothing is on AC.
+  const plat::AcLineStatus acLine = plat::GetSystemPowerStatus().acLine;
+  if (acLine != plat::AcLineStatus::Online) trace.Info(TraceFmt("AC line : %s", plat::ToText(acLine)), TRC_INFO);
+  return acLine != plat::AcLineStatus::Offline;
 }
 
 // ---------------------------------------------------------------- discovery

@@ -29,6 +29,7 @@
 #include "board/BoardStatus.h"
 #include "board/MainDialogLink.h"
 #include "board/PowerDialog.h"
+#include "board/ProductRecord.h"
 #include "plat/Clock.h"
 
 class CusrCHN {
@@ -96,7 +97,7 @@ class CusrCHN {
   static void AddInitStatus(std::uint32_t ulBits);
   static void SubInitStatus(std::uint32_t ulBits);
   static std::uint32_t GetInitStatus();
-  // True when the maintenance PC runs on AC power.
+  // True unless the maintenance PC runs on a discharging battery (no power data means AC).
   static bool GetBatteryStatus();
 
   // ---- This board's status ----
@@ -203,6 +204,31 @@ class CusrCHN {
   bool StartBoot(board::PowerDialog* pDialog, const std::string& strBootOpt, std::uint32_t* pulError);
   // The NNC reset: forced blockade, then forced restore, then the settle time.
   bool StartP4Reset(board::PowerDialog* pDialog, std::uint32_t* pulError);
+  // Boot (nMode 1) or reboot (any other mode) for the reboot of several boards: no dialog, no
+  // messages; *pulError also gets 9 (time-out, or the board's own time-out) or 21 (a progress
+  // code that does not fit the mode).
+  bool StartBootReboot(int nMode, std::uint32_t* pulError);
+  // Has the board boot from the network for an installation (install information, then the boot
+  // command). Paced, without the board lock; not watched. True when both were accepted.
+  bool StartInstallBoot(std::uint32_t* pulError);
+  // Cancels a running hibernation dump: StartP4Reset without a dialog.
+  bool CancelHibernationDump(std::uint32_t* pulError);
+  // Starts a hibernation dump; true when the array accepted it.
+  bool StartDump(std::uint32_t* pulError);
+  // The NAS OS installation command. ulInstallType 0 or 2 is sent as it is, any other value as
+  // 1; ulInitStatus must be 0, 1, 0x10 or 0x11 (else error 4). A request for a new inherit value
+  // is repeated at most kInheritRetryLimit times, then the call fails with 0xFFFFFFFF.
+  bool InstallOS(const board::ProductRecord& record, std::uint32_t ulInstallType, std::uint32_t ulInitStatus,
+                 std::uint32_t* pulError);
+  static constexpr int kInheritRetryLimit = 30;
+  // One reading of the installation progress: *pstrProgress gets the text ("  5%", "Failed(..)").
+  // True when the installation reached an end state (*pbFailed tells how), false while it runs.
+  // A time-out of the array is a running state unless bTimeoutFatal. *pulCode gets the array's
+  // error, or the progress word of a failed installation.
+  bool GetOSInstallStatus(std::string* pstrProgress, bool bTimeoutFatal, bool* pbFailed, std::uint32_t* pulCode);
+  // 1 while StartP4Reset, or StartDump, runs on the board.
+  std::uint32_t ChaResetFlag() const { return m_ulChaResetFlag.load(); }
+  std::uint32_t NasDumpFlag() const { return m_ulNasDumpFlag.load(); }
 
   // Installation hooks over the product list of the last GetInstPPInfo and the board's NNC type:
   // 1 when the media product may be installed, 0 for a downgrade or the same version; 1 when
