@@ -1,6 +1,7 @@
 #include "dialogs/CdlgMain.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 
 #include "common/CusrTraceScope.h"
@@ -10,6 +11,8 @@
 #include "common/Strings.h"
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
+#include "dialogs/CdlgConfiguration.h"
+#include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -312,8 +315,33 @@ std::uint32_t CdlgMain::StartAgent() {
 
 void CdlgMain::SetUpInstallDevice() {
   CusrTraceScope trace(kClass, "SetUpInstallDevice", TRC_FUNC);
-  m_bInstallDeviceFailed = true;
-  trace.Warn("TFTP and DHCP Service not start", TRC_WARN);
+  m_pcServices = std::make_unique<services::NetbootServices>(m_info.settingsFile, m_info.settings.dhcpStartAddress,
+                                                             [this] { m_bInstallDeviceFailed = true; });
+  if (m_pcServices->IsSimulated()) {
+    trace.Info("network-boot services simulated: no DHCP or TFTP server runs", TRC_INFO);
+    GetDlgItem(res::kConfiguration).SetToolTip("Network-boot services: simulated (no DHCP or TFTP server runs)");
+  }
+  CusrMedia media(m_info.settingsFile);
+  const media::LocateResult located = media.LocateInstallMedia();
+  m_strMediaRoot = located.location.strRoot;
+  m_bMediaRootIsMP = located.location.bRootIsMP;
+  if (located.ulError != 0) {
+    m_bInstallDeviceFailed = true;
+    trace.Error(TraceFmt("SetInstallDevice() : code = 0x%08x", located.ulError), TRC_ERROR);
+    return;
+  }
+  if (!m_pcServices->RunService(1)) trace.Error("cannot start service", TRC_ERROR);
+}
+
+void CdlgMain::StopServices() {
+  CusrTraceScope trace(kClass, "StopServices", TRC_FUNC);
+  if (!m_pcServices) return;
+  for (plat::ServiceHandle* pService : {m_pcServices->DhcpService(), m_pcServices->TftpService()}) {
+    if (pService == nullptr) continue;
+    GetHost().SetWaitCursor(true);
+    m_pcServices->StopService(pService);
+    GetHost().SetWaitCursor(false);
+  }
 }
 
 void CdlgMain::ExitSVP() {
@@ -328,6 +356,7 @@ void CdlgMain::OnOK() {
   m_bNewerAgent = false;
   SetFunctionButtonsEnabled(false);
   GetDlgItem(res::kMainClose).EnableWindow(false);
+  StopServices();
   if (m_pcStatusAgent) {
     GetHost().SetWaitCursor(true);
     m_pcStatusAgent->Stop();
@@ -708,7 +737,22 @@ void CdlgMain::OnConfiguration() {
 
 void CdlgMain::RunConfiguration() {
   CusrTraceScope trace(kClass, "RunConfiguration", TRC_FUNC);
-  trace.Info("the configuration dialog is not built in", TRC_INFO);
+  CdlgConfiguration dlg(GetHost(), m_strMediaRoot, [this] { return IsFunctionDisable(); });
+  const int nResult = dlg.DoModal();
+  if (nResult != IDOK && nResult != IDCANCEL) {
+    trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+    return;
+  }
+  if (nResult != IDOK) return;
+  m_strMediaRoot = dlg.GetMediaRoot();
+  CusrMedia media(m_info.settingsFile);
+  if (const std::uint32_t ulError = media.SetInstallDevice(m_strMediaRoot); ulError != 0) {
+    m_bInstallDeviceFailed = true;
+    trace.Error(TraceFmt("SetInstallDevice() : code = 0x%08x", ulError), TRC_ERROR);
+  } else if (!m_pcServices || !m_pcServices->RunService(1)) {
+    trace.Error("TFTP/DHCP service restart error", TRC_ERROR);
+  }
+  SetEnableButton(m_uSelected);
 }
 
 void CdlgMain::OnBootManagement(std::uint32_t ulSlot) {

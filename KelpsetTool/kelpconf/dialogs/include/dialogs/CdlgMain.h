@@ -19,6 +19,7 @@
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
 #include "board/MainDialogLink.h"
+#include "services/NetbootServices.h"
 #include "ui/Dialog.h"
 
 class CdlgBootManagement;
@@ -142,6 +143,8 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The installation medium and the network-boot services (not set up yet: traced, and the
   // functions that need them stay refused).
   void SetUpInstallDevice();
+  // The stop operation for each service handle held (Close), with the wait cursor.
+  void StopServices();
   // The configuration dialog, the install device and the services' restart.
   void RunConfiguration();
   // A function whose dialog this version lacks: a box that says so.
@@ -165,6 +168,8 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::array<std::unique_ptr<CusrCHN>, CusrCHN::kSlots> m_pcCHNs;
   std::unique_ptr<CusrStatusAgent> m_pcStatusAgent;
   std::unique_ptr<kelp::ui::Dialog> m_pdlgSplash;
+  // The DHCP and TFTP services of the network boot, held for the whole run.
+  std::unique_ptr<services::NetbootServices> m_pcServices;
   std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
