@@ -11,6 +11,7 @@
 #include "common/Strings.h"
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
+#include "dialogs/CdlgProgramInstall.h"
 #include "dialogs/CdlgConfiguration.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
@@ -303,6 +304,8 @@ void CdlgMain::CreateAllDialog() {
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
     m_pdlgBoot[i] = std::make_unique<CdlgBootManagement>(GetHost(), *this, i);
     m_pdlgBoot[i]->Create();
+    m_pdlgInstall[i] = std::make_unique<CdlgProgramInstall>(GetHost(), *this, i);
+    m_pdlgInstall[i]->Create();
   }
 }
 
@@ -707,7 +710,28 @@ void CdlgMain::RunNodePlaceholder(int nBusyCode, int nButtonId) {
 
 void CdlgMain::OnProgramInstall() {
   CusrTraceScope trace(kClass, "OnProgramInstall", TRC_FUNC);
-  if (!IsFunctionDisable()) RunNodePlaceholder(kBusyProgramInstall, res::kProgramInstall);
+  const std::uint32_t ulSlot = m_uSelected;
+  if (ulSlot >= CusrCHN::kSlots || !m_pdlgInstall[ulSlot] || IsFunctionDisable()) return;
+  if (m_nBusy[ulSlot] == kBusyProgramInstall) {
+    m_pdlgInstall[ulSlot]->BringForward();
+    return;
+  }
+  if (m_nBusy[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+    return;
+  }
+  SetBoardBusy(ulSlot, kBusyProgramInstall);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+  m_pdlgInstall[ulSlot]->Open({m_strMediaRoot, m_bMediaRootIsMP});
+}
+
+void CdlgMain::ProgramInstallClosed(std::uint32_t ulSlot) {
+  if (ulSlot >= CusrCHN::kSlots || m_nBusy[ulSlot] != kBusyProgramInstall) return;
+  SetBoardBusy(ulSlot, 0);
+  SetCHNCaption(ulSlot);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
 }
 
 void CdlgMain::OnSetting() {

@@ -10,5 +10,8 @@ const DialogTemplate& BootManagementTemplate();
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& SplashTemplate();
 const DialogTemplate& ConfigurationTemplate();
+const DialogTemplate& ProgramInstallTemplate();
+const DialogTemplate& ConfirmInstallTemplate();
+const DialogTemplate& InstallProgressTemplate();
 
 }  // namespace kelp::res
