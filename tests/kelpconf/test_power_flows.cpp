@@ -93,8 +93,8 @@ TEST(PowerFlows, ABoardThroughAWholePowerCycle) {
   // The dialog keeps its busy mark while open, so the end of each operation is read from its
   // buttons coming back.
   const kctest::Outcome run = bench.Run(
-      "wait-transcript \"^ready$\" 30\n"
-      "wait-text 1500 \"ACTIVE\" 30\n"
+      "wait-transcript \"^ready$\" 600\n"
+      "wait-text 1500 \"ACTIVE\" 600\n"
       "double-click 1500\n"
       "answer 3567 ok\n"
       "click 209:1307\n"
@@ -106,10 +106,10 @@ TEST(PowerFlows, ABoardThroughAWholePowerCycle) {
       "wait-text 102:1500 \"\\(ACTIVE\\)\" 600\n"  // the node state comes from the agent, which is up then
       "answer 3568 ok\n"
       "click 209:1306\n"
-      "wait-transcript \"^enable 1306 0$\" 30\n"
+      "wait-transcript \"^enable 1306 0$\" 600\n"
       "wait-transcript \"^enable 1306 1$\" 900\n"
       "click 209:1309\n"
-      "wait-transcript \"^busy 0 0$\" 30\n"
+      "wait-transcript \"^busy 0 0$\" 600\n"
       "answer 3571 ok\nanswer 3598 ok\nanswer 3690 ok\n"
       "click \"NNC Reset\"\n"
       "wait-message 3518 900\n"
