@@ -27,14 +27,14 @@ TEST(PowerFlows, NncResetCancelledThenConfirmed) {
   ToolBench bench;
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(
-      "wait-transcript \"^ready$\" 30\n"
+      "wait-transcript \"^ready$\" 300\n"
       "click 1500\n"
       "answer 3571 ok\nanswer 3598 ok\nanswer 3690 cancel\n"
       "click \"NNC Reset\"\n"
-      "wait-transcript \"^busy 0 0$\" 30\n"
+      "wait-transcript \"^busy 0 0$\" 300\n"
       "answer 3571 ok\nanswer 3598 ok\nanswer 3690 ok\n"
       "click \"NNC Reset\"\n"
-      "wait-transcript \"^busy 0 3$\" 30\n"
+      "wait-transcript \"^busy 0 3$\" 300\n"
       "wait-idle 600\n"
       "close\n");
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
@@ -49,28 +49,28 @@ TEST(PowerFlows, BootManagementDialogQuestions) {
   ASSERT_TRUE(bench.StartAgents());
   const std::string tooLong(85, 'x');
   const kctest::Outcome run = bench.Run(
-      "wait-transcript \"^ready$\" 30\n"
+      "wait-transcript \"^ready$\" 300\n"
       // a stopped board: a boot option too long is refused before the question
-      "wait-text 1509 \"\\(STOP\\)\" 30\n"
+      "wait-text 1509 \"\\(STOP\\)\" 300\n"
       "double-click 1509\n"
       "set 209:1304 " + tooLong + "\n"
       "click 209:1305\n"
-      "wait-message 3588 30\n"
+      "wait-message 3588 300\n"
       "click 209:1309\n"
-      "wait-transcript \"^busy 9 0$\" 30\n"
+      "wait-transcript \"^busy 9 0$\" 300\n"
       // an old agent: 3599 instead of the cluster check
-      "wait-text 1501 \"ACTIVE\" 30\n"
+      "wait-text 1501 \"ACTIVE\" 300\n"
       "double-click 1501\n"
       "answer 3568 ok\nanswer 3599 cancel\n"
       "click 209:1306\n"
-      "wait-message 3599 30\n"
+      "wait-message 3599 300\n"
       "click 209:1309\n"
-      "wait-transcript \"^busy 1 0$\" 30\n"
+      "wait-transcript \"^busy 1 0$\" 300\n"
       // a node its cluster counts on: three questions, then the worker
       "double-click 1500\n"
       "answer 3567 ok\nanswer 3610 ok\nanswer 3611 ok\nanswer 3742 ok\n"
       "click 209:1307\n"
-      "wait-message 3742 30\n"
+      "wait-message 3742 300\n"
       "click 209:1309\n"
       "wait-idle 600\n"
       "close\n");
