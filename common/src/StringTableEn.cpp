@@ -237,6 +237,12 @@ constexpr StringEntry kKelpconfEn[] = {
            "Center."},
     {3537, "Setup has finished."},
     {3538, "Deletion has finished."},
+    {3540, "The NAS OS could not be booted. (code = %s)\n"
+           "Check the status of the NNC, and then try again."},
+    {3541, "The NAS OS could not be rebooted. (code = %s)\n"
+           "Check the status of the NNC, and then try again."},
+    {3542, "The NAS OS could not be shut down. (code = %s)\n"
+           "Check the status of the NNC, and then try again."},
 
     {3554, "The service (%s) could not be started.\n"
            "The following functions cannot be used:\n"
@@ -262,6 +268,12 @@ constexpr StringEntry kKelpconfEn[] = {
     {3565, "The request could not be accepted because the NNC is being blocked or "
            "restored. (code = %s)\n"
            "Check the status of the NNC, and then try again."},
+    {3566, "The NAS OS will be booted. \n"
+           "Is this OK?"},
+    {3567, "The NAS OS will be shut down. \n"
+           "Is this OK?"},
+    {3568, "The NAS OS will be rebooted. \n"
+           "Is this OK?"},
     {3569, "It takes a maximum of %s minutes to acquire a NAS dump. \n"
            "Do you want to acquire it?"},
     {3570, "The NAS dump acquisition will now be stopped. \n"

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -129,13 +130,20 @@ void Layout(Record& r) {
   }
 }
 
-void ReadRecords(const std::string& path) {
+// Calls take with the words of every non-empty line of a schema file and its line number.
+void ForEachSchemaLine(const std::string& path,
+                       const std::function<void(const std::vector<std::string>&, int)>& take) {
   std::ifstream in(path);
   if (!in) Die("cannot read " + path);
   std::string line;
   for (int n = 1; std::getline(in, line); ++n) {
     const auto w = Words(line);
-    if (w.empty()) continue;
+    if (!w.empty()) take(w, n);
+  }
+}
+
+void ReadRecords(const std::string& path) {
+  ForEachSchemaLine(path, [](const std::vector<std::string>& w, int n) {
     if (w[0] == "rec") {
       if (!records.empty()) Layout(records.back());
       Record r;
@@ -150,7 +158,7 @@ void ReadRecords(const std::string& path) {
     } else {
       ParseField(records.back(), w, n);
     }
-  }
+  });
   if (!records.empty()) Layout(records.back());
 }
 
@@ -161,12 +169,7 @@ int RecordOf(const std::string& name) {
 }
 
 void ReadMethods(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) Die("cannot read " + path);
-  std::string line;
-  for (int n = 1; std::getline(in, line); ++n) {
-    const auto w = Words(line);
-    if (w.empty()) continue;
+  ForEachSchemaLine(path, [](const std::vector<std::string>& w, int n) {
     if (w[0] != "fn" || w.size() < 2) Die("line " + std::to_string(n) + ": expected fn");
     Method m;
     m.name = w[1];
@@ -203,7 +206,7 @@ void ReadMethods(const std::string& path) {
       m.output = RecordOf(r);
     }
     methods.push_back(m);
-  }
+  });
 }
 
 // ---- C side ----

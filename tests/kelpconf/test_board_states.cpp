@@ -36,14 +36,14 @@ const NodeCase kNodes[] = {
 
 TEST(BoardStates, CaptionOfEachBoardsArrayAndNodeState) {
   ToolBench bench;
-  std::string script = "wait-transcript \"^ready$\" 30\n";
+  std::string script = "wait-transcript \"^ready$\" 600\n";
   for (const NodeCase& c : kNodes) {
     std::vector<std::string> args = c.arraySim;
     if (!args.empty()) {
       args.insert(args.begin() + 1, kctest::kUnit);
       ASSERT_EQ(bench.ArraySim(args), 0) << args[0];
     }
-    script += "wait-text " + std::to_string(1500 + c.slot) + " \"\\(" + c.pszWord + "\\)\" 30\n";
+    script += "wait-text " + std::to_string(1500 + c.slot) + " \"\\(" + c.pszWord + "\\)\" 600\n";
   }
   script += "close\n";
   ASSERT_TRUE(bench.StartAgents());
@@ -59,7 +59,7 @@ TEST(BoardStates, ProcessorBlockadeIsStickyFatal) {
   ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "mpstatus", "0x1001"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   kctest::ToolRun run = bench.Launch(
-      "wait-text 1500 \"\\(FATAL\\)\" 30\nwait-text 1508 \"\\(DOWN\\)\" 30\nsleep 5\nclose\n");
+      "wait-text 1500 \"\\(FATAL\\)\" 600\nwait-text 1508 \"\\(DOWN\\)\" 600\nsleep 5\nclose\n");
   ASSERT_TRUE(run.WaitForLine(Caption(0, "FATAL"))) << Dump(run.Lines());
   ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "clear"}), 0);
   ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, "2", "status", "down"}), 0);
@@ -83,7 +83,7 @@ struct PollingCase {
 
 const PollingCase kPolling[] = {
     {"TimeOutKeepsCaptions", kArrayTimeout, "sleep 30\nclose\n", true},
-    {"FailureGivesUnknown", kArrayFailure, "wait-text 1501 \"\\(UNKNOWN\\)\" 30\nclose\n", false},
+    {"FailureGivesUnknown", kArrayFailure, "wait-text 1501 \"\\(UNKNOWN\\)\" 600\nclose\n", false},
 };
 
 class Polling : public ::testing::TestWithParam<PollingCase> {};
@@ -92,7 +92,7 @@ TEST_P(Polling, StatusReadFailure) {
   const PollingCase& c = GetParam();
   ToolBench bench;
   ASSERT_TRUE(bench.StartAgents(true));
-  kctest::ToolRun run = bench.Launch(std::string("wait-text 1501 \"\\(ACTIVE\\)\" 30\n") + c.pszScriptEnd);
+  kctest::ToolRun run = bench.Launch(std::string("wait-text 1501 \"\\(ACTIVE\\)\" 600\n") + c.pszScriptEnd);
   for (const int slot : {0, 1, 8, 9}) ASSERT_TRUE(run.WaitForLine(Caption(slot, "ACTIVE"))) << Dump(run.Lines());
   std::string error;
   ASSERT_TRUE(corvid::sim::InjectCallFault(kctest::kUnit, "ModeSense", corvid::pages::kNasPage,
@@ -123,7 +123,7 @@ TEST(BoardStates, NewerAgentsSeenByThePollerAreToldOnce) {
   for (const char* pszSlot : {"0", "1"})
     ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", pszSlot, "AgentVersion", "0x05000001"}), 0);
   ASSERT_TRUE(bench.StartAgents());
-  kctest::ToolRun run = bench.Launch("wait-transcript \"^ready$\" 30\nwait-message 3802 60\nsleep 5\nclose\n");
+  kctest::ToolRun run = bench.Launch("wait-transcript \"^ready$\" 600\nwait-message 3802 600\nsleep 5\nclose\n");
   ASSERT_TRUE(run.WaitForLine("ready")) << Dump(run.Lines());
   for (const char* pszK : {"0", "1"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, pszK, "status", "up"}), 0);
   const kctest::Outcome end = run.Finish(60);

@@ -1,6 +1,7 @@
 // The power flows of the real program in script mode: the NNC reset from the main window, and
-// the boot management dialog opened by a double-click on a board button. The operations' own
-// outcome is not looked at here: only the questions, the busy marks and the buttons around them.
+// the boot management dialog opened by a double-click on a board button: the questions, the busy
+// marks and the buttons around them, and a board taken through a whole power cycle against the
+// simulated array, read from the captions the engineer sees.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -26,14 +27,14 @@ TEST(PowerFlows, NncResetCancelledThenConfirmed) {
   ToolBench bench;
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(
-      "wait-transcript \"^ready$\" 30\n"
+      "wait-transcript \"^ready$\" 300\n"
       "click 1500\n"
       "answer 3571 ok\nanswer 3598 ok\nanswer 3690 cancel\n"
       "click \"NNC Reset\"\n"
-      "wait-transcript \"^busy 0 0$\" 30\n"
+      "wait-transcript \"^busy 0 0$\" 300\n"
       "answer 3571 ok\nanswer 3598 ok\nanswer 3690 ok\n"
       "click \"NNC Reset\"\n"
-      "wait-transcript \"^busy 0 3$\" 30\n"
+      "wait-transcript \"^busy 0 3$\" 300\n"
       "wait-idle 600\n"
       "close\n");
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
@@ -48,28 +49,28 @@ TEST(PowerFlows, BootManagementDialogQuestions) {
   ASSERT_TRUE(bench.StartAgents());
   const std::string tooLong(85, 'x');
   const kctest::Outcome run = bench.Run(
-      "wait-transcript \"^ready$\" 30\n"
+      "wait-transcript \"^ready$\" 300\n"
       // a stopped board: a boot option too long is refused before the question
-      "wait-text 1509 \"\\(STOP\\)\" 30\n"
+      "wait-text 1509 \"\\(STOP\\)\" 300\n"
       "double-click 1509\n"
       "set 209:1304 " + tooLong + "\n"
       "click 209:1305\n"
-      "wait-message 3588 30\n"
+      "wait-message 3588 300\n"
       "click 209:1309\n"
-      "wait-transcript \"^busy 9 0$\" 30\n"
+      "wait-transcript \"^busy 9 0$\" 300\n"
       // an old agent: 3599 instead of the cluster check
-      "wait-text 1501 \"ACTIVE\" 30\n"
+      "wait-text 1501 \"ACTIVE\" 300\n"
       "double-click 1501\n"
       "answer 3568 ok\nanswer 3599 cancel\n"
       "click 209:1306\n"
-      "wait-message 3599 30\n"
+      "wait-message 3599 300\n"
       "click 209:1309\n"
-      "wait-transcript \"^busy 1 0$\" 30\n"
+      "wait-transcript \"^busy 1 0$\" 300\n"
       // a node its cluster counts on: three questions, then the worker
       "double-click 1500\n"
       "answer 3567 ok\nanswer 3610 ok\nanswer 3611 ok\nanswer 3742 ok\n"
       "click 209:1307\n"
-      "wait-message 3742 30\n"
+      "wait-message 3742 300\n"
       "click 209:1309\n"
       "wait-idle 600\n"
       "close\n");
@@ -81,6 +82,45 @@ TEST(PowerFlows, BootManagementDialogQuestions) {
   EXPECT_FALSE(FindLine(run.lines, "message 3566 .*")) << Dump(run.lines);
   EXPECT_FALSE(FindLine(run.lines, "message 36(09|10) .*", *FindLine(run.lines, "busy 1 6"))
                    .value_or(SIZE_MAX) < *FindLine(run.lines, "busy 1 0"));
+}
+
+// Shut down, boot, reboot and reset one board as an engineer would, through the main window and
+// the board's boot dialog; the board caption follows every step.
+TEST(PowerFlows, ABoardThroughAWholePowerCycle) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "ClusterStatus", "0"}), 0);  // may be stopped
+  ASSERT_TRUE(bench.StartAgents());
+  // The dialog keeps its busy mark while open, so the end of each operation is read from its
+  // buttons coming back.
+  const kctest::Outcome run = bench.Run(
+      "wait-transcript \"^ready$\" 600\n"
+      "wait-text 1500 \"ACTIVE\" 600\n"
+      "double-click 1500\n"
+      "answer 3567 ok\n"
+      "click 209:1307\n"
+      "wait-text 102:1500 \"\\(STOP\\)\" 600\n"
+      "wait-transcript \"^enable 1305 1$\" 600\n"
+      "answer 3566 ok\n"
+      "click 209:1305\n"
+      "wait-transcript \"^enable 1306 1$\" 900\n"
+      "wait-text 102:1500 \"\\(ACTIVE\\)\" 600\n"  // the node state comes from the agent, which is up then
+      "answer 3568 ok\n"
+      "click 209:1306\n"
+      "wait-transcript \"^enable 1306 0$\" 600\n"
+      "wait-transcript \"^enable 1306 1$\" 900\n"
+      "click 209:1309\n"
+      "wait-transcript \"^busy 0 0$\" 600\n"
+      "answer 3571 ok\nanswer 3598 ok\nanswer 3690 ok\n"
+      "click \"NNC Reset\"\n"
+      "wait-message 3518 900\n"
+      "wait-idle 600\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"busy 0 6", "message 3567 ok .*", "text 1302 \"SHUTDOWN\"", "text 1500 .*\\(STOP\\).*",
+                      "message 3566 ok .*", "text 1302 \"BOOT\"", "text 1500 .*ACTIVE.*", "message 3568 ok .*",
+                      "text 1302 \"SHUTDOWN\"", "text 1302 \"BOOT\"", "busy 0 0", "busy 0 3",
+                      "message 3518 ok .*", "busy 0 0", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message 354[012] .*")) << Dump(run.lines);
 }
 
 }  // namespace

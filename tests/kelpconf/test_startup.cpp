@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(Startup, Refusal, ::testing::ValuesIn(kRefusals),
 
 // A first instance that runs until board 0 goes down, then closes.
 constexpr const char* kRunUntilBoard0Down =
-    "wait-transcript \"^ready$\" 30\nwait-text 1500 \"DOWN\" 300\nclose\n";
+    "wait-transcript \"^ready$\" 600\nwait-text 1500 \"DOWN\" 300\nclose\n";
 
 TEST(SecondInstance, SameUnitEndsSilentlyOtherUnitIsTold) {
   ToolBench bench(Model::ZQS, 2);
@@ -219,7 +219,7 @@ TEST_P(Layout, BoardButtonsOfTheModel) {
   const LayoutCase& c = GetParam();
   ToolBench bench(WithBoardKinds(c.model, c.boards, c.notNasBoards));
   ASSERT_TRUE(bench.StartAgents());
-  const kctest::Outcome run = bench.Run("wait-transcript \"^ready$\" 30\nkey shift+ctrl+e\nclose\n");
+  const kctest::Outcome run = bench.Run("wait-transcript \"^ready$\" 600\nkey shift+ctrl+e\nclose\n");
   ASSERT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   const std::size_t ready = FindLine(run.lines, "ready").value_or(run.lines.size());
   const auto window = FindLine(run.lines, "window 102 \"Kelpset Tool \\( KC1 \\)\"");

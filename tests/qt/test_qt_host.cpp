@@ -17,6 +17,7 @@
 #include "common/MessageBoxStyle.h"
 #include "corvid/Sim.h"
 #include "dialogs/CdlgBootManagement.h"
+#include "dialogs/CdlgConfiguration.h"
 #include "dialogs/CdlgMain.h"
 #include "qtui/QtHost.h"
 #include "resources/ControlIds.h"
@@ -163,6 +164,26 @@ TEST_F(QtHostTest, BootManagementDialogAtItsTemplateGeometry) {
   std::printf("screenshot of the boot management dialog: %s\n", png.c_str());
   boot.Click(res::kBootClose);
   EXPECT_EQ(main.BoardBusy(0), 0);
+}
+
+// The configuration dialog at its template geometry, with the current medium shown, and a PNG.
+TEST_F(QtHostTest, ConfigurationDialogAtItsTemplateGeometry) {
+  kelp::qtui::QtHost host(nullptr, false);
+  CdlgConfiguration configuration(host, "/srv/kelpset/medium", [] { return false; });
+  ASSERT_TRUE(configuration.Create());
+  configuration.ShowWindow(true);
+  QApplication::processEvents();
+  QWidget* window = host.WindowOf(configuration);
+  ASSERT_NE(window, nullptr);
+  const kelp::res::DialogTemplate& tmpl = *configuration.Template();
+  EXPECT_EQ(window->size(), QSize(tmpl.w, tmpl.h));
+  EXPECT_EQ(window->windowTitle().toStdString(), "Kelpset Tool ( Configuration )");
+  for (QWidget* widget : Widgets(window)) EXPECT_TRUE(window->rect().contains(widget->geometry()));
+  const std::filesystem::path png = std::filesystem::path(KELP_ARTEFACT_DIR) / "configuration.png";
+  std::filesystem::create_directories(png.parent_path());
+  EXPECT_EQ(host.Screenshot(configuration, png.string()), "");
+  std::printf("screenshot of the configuration dialog: %s\n", png.c_str());
+  configuration.ShowWindow(false);
 }
 
 // The main window's template with a handler on Close.
