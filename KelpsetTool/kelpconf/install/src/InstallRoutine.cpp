@@ -146,6 +146,16 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
   // A board that had no NAS OS at start-up has no agent connection yet.
   if (board.NasManager() == nullptr && !board.InitManager(&ulError))
     trace.Error(TraceFmt("InitManager() : 0x%08x", ulError), TRC_ERROR);
+  // The array reports the NAS OS running a little before its agent listens; the products need
+  // the agent, so wait for its first answer within the same limit.
+  std::string strName;
+  while (board.GetCHNName(&strName) != 0) {
+    if (plat::Clock::Now() - start > limit) {
+      trace.Warn("the agent does not answer yet", TRC_WARN);
+      break;
+    }
+    plat::Clock::Sleep(kRunningPoll);
+  }
   sink.RowStatus(0, LoadString(kStringCompleted));
   sink.Label(LoadString(kStringOsCompleted), false);
   registration.Release();
