@@ -166,9 +166,6 @@ TEST_F(Catalogue, ListsOutliveTheObjectThatBuiltThem) {
 
 class Locate : public Catalogue {
  protected:
-  void Settings(const std::string& installFiles) {
-    kelptest::WriteFile(m_root / "kelpconf.ini", "[FtpService]\nInstall_files=" + installFiles + "\n");
-  }
   std::string TftpRoot() const {
     return plat::GetProfileString("Parameters", "File Path", "", m_env.systemRoot() / "tftp.ini");
   }
@@ -177,9 +174,8 @@ class Locate : public Catalogue {
 TEST_F(Locate, ConfiguredProductFolderIsTakenAsIs) {
   kelptest::TempDir medium;
   fs::create_directories(medium / "MP");
-  Settings((medium / "MP").string() + "/");
   CusrMedia cMedia(m_root / "kelpconf.ini");
-  const media::LocateResult r = cMedia.LocateInstallMedia();
+  const media::LocateResult r = cMedia.LocateInstallMedia((medium / "MP").string() + "/");
   EXPECT_EQ(r.ulError, 0u);
   EXPECT_EQ(r.location.strRoot, (medium / "MP").string());
   EXPECT_TRUE(r.location.bRootIsMP);
@@ -193,9 +189,8 @@ TEST_F(Locate, MissingFolderFallsBackToTheFirstCdRomThenToDriveC) {
   kelptest::WriteFile(m_root / "mounts",
                       "/dev/sda1 / ext4 rw 0 0\n/dev/sr1 /media/first\\040disc iso9660 ro 0 0\n"
                       "/dev/sr0 /media/second udf ro 0 0\n");
-  Settings("/no/such/media/MP");
   CusrMedia cMedia(m_root / "kelpconf.ini", {}, m_root / "mounts");
-  media::LocateResult r = cMedia.LocateInstallMedia();
+  media::LocateResult r = cMedia.LocateInstallMedia("/no/such/media/MP");
   EXPECT_EQ(r.location.strRoot, "/media/first disc");
   EXPECT_FALSE(r.location.bRootIsMP);
   EXPECT_EQ(TftpRoot(), "/media/first disc/netboot");
@@ -205,7 +200,7 @@ TEST_F(Locate, MissingFolderFallsBackToTheFirstCdRomThenToDriveC) {
   CusrMedia cNoCd(m_root / "kelpconf.ini", {}, m_root / "mounts");
   std::string strDrive;
   EXPECT_EQ(cNoCd.SearchCDROM(&strDrive), CusrMedia::kErrNoCdRom);
-  r = cNoCd.LocateInstallMedia();
+  r = cNoCd.LocateInstallMedia("/no/such/media/MP");
   EXPECT_EQ(r.location.strRoot, m_env.systemRoot().string());
   EXPECT_EQ(TftpRoot(), (m_env.systemRoot() / "netboot").string());
   EXPECT_TRUE(Traced(m_trace, "CD-ROM drive cannot be found"));

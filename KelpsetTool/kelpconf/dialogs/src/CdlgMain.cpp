@@ -322,7 +322,7 @@ void CdlgMain::SetUpInstallDevice() {
     GetDlgItem(res::kConfiguration).SetToolTip("Network-boot services: simulated (no DHCP or TFTP server runs)");
   }
   CusrMedia media(m_info.settingsFile);
-  const media::LocateResult located = media.LocateInstallMedia();
+  const media::LocateResult located = media.LocateInstallMedia(m_info.settings.installFiles);
   m_strMediaRoot = located.location.strRoot;
   m_bMediaRootIsMP = located.location.bRootIsMP;
   if (located.ulError != 0) {
@@ -749,7 +749,7 @@ void CdlgMain::RunConfiguration() {
   if (const std::uint32_t ulError = media.SetInstallDevice(m_strMediaRoot); ulError != 0) {
     m_bInstallDeviceFailed = true;
     trace.Error(TraceFmt("SetInstallDevice() : code = 0x%08x", ulError), TRC_ERROR);
-  } else if (!m_pcServices || !m_pcServices->RunService(1)) {
+  } else if (!m_pcServices->RunService(1)) {
     trace.Error("TFTP/DHCP service restart error", TRC_ERROR);
   }
   SetEnableButton(m_uSelected);

@@ -55,10 +55,10 @@ class CusrMedia {
   explicit CusrMedia(std::filesystem::path settingsFile, media::MediaLocation location = {},
                      std::filesystem::path mountsFile = media::kProcMounts);
 
-  // Finds the medium at start-up from [FtpService] Install_files of the settings file, else the
-  // first CD-ROM, else drive C:, and records its netboot folder with SetInstallDevice. The
-  // object then uses the location found.
-  media::LocateResult LocateInstallMedia();
+  // Finds the medium at start-up from strInstallFiles ([FtpService] Install_files as the
+  // application read it; at most 259 characters count), else the first CD-ROM, else drive C:,
+  // and records its netboot folder with SetInstallDevice. The object then uses the location found.
+  media::LocateResult LocateInstallMedia(std::string strInstallFiles);
 
   // The first mounted CD-ROM (iso9660 or udf, in mount order): 0, or 6 when there is none.
   std::uint32_t SearchCDROM(std::string* pstrDrive) const;
