@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "common/CusrTraceScope.h"
+#include "common/MessageCatalogue.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
@@ -686,9 +687,8 @@ void CdlgMain::LeaveReferConfig() {
 // ---------------------------------------------------------------- node functions
 
 void CdlgMain::ShowNotAvailable(int nButtonId) {
-  std::string strText = LoadString(kStringNotAvailable);
-  if (const std::size_t at = strText.find("%s"); at != std::string::npos)
-    strText.replace(at, 2, "\"" + GetDlgItem(nButtonId).GetWindowText() + "\"");
+  const std::string strText =
+      FormatWithTextArgs(LoadString(kStringNotAvailable), {"\"" + GetDlgItem(nButtonId).GetWindowText() + "\""});
   WriteTraceLine(strText, "info_", TRC_INFO & GetTraceMask());
   GetHost().ShowBox(LoadString(kStringTitle), strText, MB_TOPMOST | MB_TASKMODAL | MB_OK | MB_ICONASTERISK);
 }
