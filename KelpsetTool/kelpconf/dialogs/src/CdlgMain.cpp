@@ -322,7 +322,7 @@ void CdlgMain::SetUpInstallDevice() {
     trace.Info("network-boot services simulated: no DHCP or TFTP server runs", TRC_INFO);
     GetDlgItem(res::kConfiguration).SetToolTip("Network-boot services: simulated (no DHCP or TFTP server runs)");
   }
-  CusrMedia media(m_info.settingsFile);
+  CusrMedia media;
   const media::LocateResult located = media.LocateInstallMedia(m_info.settings.installFiles);
   m_strMediaRoot = located.location.strRoot;
   m_bMediaRootIsMP = located.location.bRootIsMP;
@@ -745,7 +745,7 @@ void CdlgMain::RunConfiguration() {
   }
   if (nResult != IDOK) return;
   m_strMediaRoot = dlg.GetMediaRoot();
-  CusrMedia media(m_info.settingsFile);
+  CusrMedia media;
   if (const std::uint32_t ulError = media.SetInstallDevice(m_strMediaRoot); ulError != 0) {
     m_bInstallDeviceFailed = true;
     trace.Error(TraceFmt("SetInstallDevice() : code = 0x%08x", ulError), TRC_ERROR);

@@ -64,8 +64,8 @@ fs::path FindIgnoringCase(const fs::path& folder, const std::string& strName) {
 
 }  // namespace
 
-CusrMedia::CusrMedia(fs::path settingsFile, media::MediaLocation location, fs::path mountsFile)
-    : m_settingsFile(std::move(settingsFile)), m_location(std::move(location)), m_mountsFile(std::move(mountsFile)) {}
+CusrMedia::CusrMedia(media::MediaLocation location, fs::path mountsFile)
+    : m_location(std::move(location)), m_mountsFile(std::move(mountsFile)) {}
 
 media::LocateResult CusrMedia::LocateInstallMedia(std::string strPath) {
   CusrTraceScope trace(kClass, "LocateInstallMedia", TRC_FUNC);

@@ -52,8 +52,7 @@ class CusrMedia {
 
   // An empty catalogue and media folder. location: the medium's root (from the main dialog);
   // mountsFile: the mounts table the CD-ROM search reads.
-  explicit CusrMedia(std::filesystem::path settingsFile, media::MediaLocation location = {},
-                     std::filesystem::path mountsFile = media::kProcMounts);
+  explicit CusrMedia(media::MediaLocation location = {}, std::filesystem::path mountsFile = media::kProcMounts);
 
   // Finds the medium at start-up from strInstallFiles ([FtpService] Install_files as the
   // application read it; at most 259 characters count), else the first CD-ROM, else drive C:,
@@ -92,7 +91,6 @@ class CusrMedia {
   const media::MediaLocation& Location() const { return m_location; }
 
  private:
-  std::filesystem::path m_settingsFile;
   media::MediaLocation m_location;
   std::filesystem::path m_mountsFile;
   std::string m_strMediaFolder;
