@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "board/MainDialogLink.h"
 #include "board/PowerDialog.h"
 #include "common/RecordingDisplay.h"
 #include "common/TraceSink.h"
@@ -87,13 +86,6 @@ class RecordingDialog : public board::PowerDialog {
   std::vector<std::int32_t> m_statuses;
 };
 
-class QuietMain : public board::MainDialogLink {
- public:
-  bool OnInitDialogW(std::uint32_t) override { return true; }
-  void RefreshBoard(std::uint32_t) override {}
-  bool MarkNewerAgent() override { return false; }
-  bool PostAgentFinished() override { return true; }
-};
 
 // The catalogue ids of the boxes shown, in order ("[DMEN03596E]" gives 3596).
 inline std::vector<std::uint32_t> MessageIds(const RecordingDisplay& display) {

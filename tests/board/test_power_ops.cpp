@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "PowerTestSupport.h"
+#include "QuietMainDialog.h"
 #include "VelapiTestUnit.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
@@ -49,8 +50,8 @@ std::int64_t Seconds(plat::TimePoint from) {
 class PowerOps : public ::testing::Test {
  protected:
   void SetUp() override { Start(veltest::DefaultSpec()); }
-  void Start(const sim::UnitSpec& spec) {
-    veltest::ResetUnit(spec);
+  void Start(const sim::UnitSpec& scenario) {
+    veltest::ResetUnit(scenario);
     plat::Clock::SetTimeScale(kScale);
     sim::SetTimeScale(kScale);
     CusrCHN::ResetProcessTables();
@@ -86,7 +87,7 @@ class PowerOps : public ::testing::Test {
 
   RecordingDisplay m_display;
   powertest::TimedTraceSink m_sink;
-  powertest::QuietMain m_main;
+  kelptest::QuietMainDialog m_main;
   std::optional<common::ProcessContext> m_context;
   std::vector<std::unique_ptr<CusrCHN>> m_boards;
 };
@@ -97,9 +98,9 @@ TEST_F(PowerOps, CommandsRunToTheirEndShowingEachInterimWordAndKeepingTwentySeco
     std::vector<int> words;
   };
   // Long phases, so that each shows at several polls however slow the calls are.
-  sim::UnitSpec spec = veltest::DefaultSpec();
-  spec.durations.shutdownMs = spec.durations.bootMs = 1'200'000;
-  Start(spec);
+  sim::UnitSpec scenario = veltest::DefaultSpec();
+  scenario.durations.shutdownMs = scenario.durations.bootMs = 1'200'000;
+  Start(scenario);
   for (const Case& c : {Case{PowerCommand::Shutdown, {kWordShutdown}}, Case{PowerCommand::Boot, {kWordBoot}},
                         Case{PowerCommand::Reboot, {kWordShutdown, kWordBoot}}}) {
     Rest(0, RestingFor(c.command));
@@ -323,9 +324,9 @@ TEST_F(PowerOps, InstallCommandMapsItsOptionsAndCapsTheInheritRepeats) {
   EXPECT_EQ(ulError, 4u);
 
   for (const int nRefusals : {CusrCHN::kInheritRetryLimit, CusrCHN::kInheritRetryLimit + 1}) {
-    sim::UnitSpec spec = veltest::DefaultSpec();
-    spec.installRefusals = nRefusals;
-    Start(spec);
+    sim::UnitSpec scenario = veltest::DefaultSpec();
+    scenario.installRefusals = nRefusals;
+    Start(scenario);
     const std::size_t nBefore = m_sink.TimesOf("CHN[0] = dsvp_NasInstallLinux").size();
     const bool bOk = m_boards[0]->InstallOS(record, 1, 0, &ulError);
     EXPECT_EQ(bOk, nRefusals == CusrCHN::kInheritRetryLimit) << nRefusals;

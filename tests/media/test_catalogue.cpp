@@ -119,7 +119,7 @@ TEST_F(Catalogue, KindsOrderAndEveryKindOfBrokenDescription) {
   Raw(m, "upper.opt", "Name=Upper;Version=04-02-00-00;File=A.IMG");
   Write(m);
 
-  CusrMedia cMedia(m_root.path() / "kelpconf.ini", {m_root.path().string(), false});
+  CusrMedia cMedia({m_root.path().string(), false});
   ASSERT_EQ(cMedia.CreateProductArrayInMedia(), 0u);
   EXPECT_EQ(cMedia.MediaFolder(), (m_root.path() / "MP").string());
   const CusrMedia::ProductArray a = cMedia.GetProductArrayInMedia();
@@ -155,7 +155,7 @@ TEST_F(Catalogue, ListsOutliveTheObjectThatBuiltThem) {
   Write(m);
   CusrMedia::ProductArray held;
   {
-    auto pMedia = std::make_unique<CusrMedia>("kelpconf.ini", media::MediaLocation{m_root.path().string(), false});
+    auto pMedia = std::make_unique<CusrMedia>(media::MediaLocation{m_root.path().string(), false});
     ASSERT_EQ(pMedia->CreateProductArrayInMedia(), 0u);
     held = pMedia->GetProductArrayInMedia();
   }
@@ -166,9 +166,6 @@ TEST_F(Catalogue, ListsOutliveTheObjectThatBuiltThem) {
 
 class Locate : public Catalogue {
  protected:
-  void Settings(const std::string& installFiles) {
-    kelptest::WriteFile(m_root / "kelpconf.ini", "[FtpService]\nInstall_files=" + installFiles + "\n");
-  }
   std::string TftpRoot() const {
     return plat::GetProfileString("Parameters", "File Path", "", m_env.systemRoot() / "tftp.ini");
   }
@@ -177,9 +174,8 @@ class Locate : public Catalogue {
 TEST_F(Locate, ConfiguredProductFolderIsTakenAsIs) {
   kelptest::TempDir medium;
   fs::create_directories(medium / "MP");
-  Settings((medium / "MP").string() + "/");
-  CusrMedia cMedia(m_root / "kelpconf.ini");
-  const media::LocateResult r = cMedia.LocateInstallMedia();
+  CusrMedia cMedia;
+  const media::LocateResult r = cMedia.LocateInstallMedia((medium / "MP").string() + "/");
   EXPECT_EQ(r.ulError, 0u);
   EXPECT_EQ(r.location.strRoot, (medium / "MP").string());
   EXPECT_TRUE(r.location.bRootIsMP);
@@ -193,19 +189,18 @@ TEST_F(Locate, MissingFolderFallsBackToTheFirstCdRomThenToDriveC) {
   kelptest::WriteFile(m_root / "mounts",
                       "/dev/sda1 / ext4 rw 0 0\n/dev/sr1 /media/first\\040disc iso9660 ro 0 0\n"
                       "/dev/sr0 /media/second udf ro 0 0\n");
-  Settings("/no/such/media/MP");
-  CusrMedia cMedia(m_root / "kelpconf.ini", {}, m_root / "mounts");
-  media::LocateResult r = cMedia.LocateInstallMedia();
+  CusrMedia cMedia({}, m_root / "mounts");
+  media::LocateResult r = cMedia.LocateInstallMedia("/no/such/media/MP");
   EXPECT_EQ(r.location.strRoot, "/media/first disc");
   EXPECT_FALSE(r.location.bRootIsMP);
   EXPECT_EQ(TftpRoot(), "/media/first disc/netboot");
   EXPECT_TRUE(Traced(m_trace, "File not found (default path): error path = /no/such/media/MP, error code = 0x00000002"));
 
   kelptest::WriteFile(m_root / "mounts", "/dev/sda1 / ext4 rw 0 0\n");
-  CusrMedia cNoCd(m_root / "kelpconf.ini", {}, m_root / "mounts");
+  CusrMedia cNoCd({}, m_root / "mounts");
   std::string strDrive;
   EXPECT_EQ(cNoCd.SearchCDROM(&strDrive), CusrMedia::kErrNoCdRom);
-  r = cNoCd.LocateInstallMedia();
+  r = cNoCd.LocateInstallMedia("/no/such/media/MP");
   EXPECT_EQ(r.location.strRoot, m_env.systemRoot().string());
   EXPECT_EQ(TftpRoot(), (m_env.systemRoot() / "netboot").string());
   EXPECT_TRUE(Traced(m_trace, "CD-ROM drive cannot be found"));
@@ -215,7 +210,7 @@ TEST_F(Locate, MissingFolderFallsBackToTheFirstCdRomThenToDriveC) {
 TEST_F(Locate, UnwritableTftpSettingsGiveTwentyFour) {
   kelptest::WriteFile(m_root / "plainfile", "");
   kelptest::ScopedEnv root("KELP_SYSTEM_ROOT", (m_root / "plainfile" / "sys").string());
-  CusrMedia cMedia(m_root / "none.ini", {}, m_root / "none");
+  CusrMedia cMedia({}, m_root / "none");
   EXPECT_EQ(cMedia.SetInstallDevice(m_root.path().string()), CusrMedia::kErrTftpIni);
   EXPECT_TRUE(Traced(m_trace, "[DMEN03506E]A file I/O error occurred in SVP."));
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "QuietMainDialog.h"
 #include "VelapiTestUnit.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTrace.h"
@@ -80,18 +81,11 @@ TEST_F(Checks, NncTypeTraces) {
                          "CTL1-0 Incorrect Type. NNC Type = 0x0002 | PP Name = Mid | PP Version = 04-05-00-00"}));
 }
 
-class NoMain : public board::MainDialogLink {
- public:
-  bool OnInitDialogW(std::uint32_t) override { return true; }
-  void RefreshBoard(std::uint32_t) override {}
-  bool MarkNewerAgent() override { return false; }
-  bool PostAgentFinished() override { return true; }
-};
 
 TEST_F(Checks, BoardSuppliesItsNameTypeAndInstalledList) {
   veltest::ResetUnit(veltest::DefaultSpec());
   CusrCHN::ResetProcessTables();
-  NoMain main;
+  kelptest::QuietMainDialog main;
   std::uint32_t ulError = 0;
   ASSERT_TRUE(CusrCHN::Initialize(&main, 20266, &ulError)) << ulError;
   CusrCHN board(0);

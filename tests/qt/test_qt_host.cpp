@@ -73,17 +73,22 @@ kelptest::IsolatedEnv* QtHostTest::env = nullptr;
 // The window's widgets, made in the order of the dialog's controls.
 QList<QWidget*> Widgets(QWidget* window) { return window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly); }
 
+// Array discovery lays the main window out for the model; the board objects give the captions.
+::testing::AssertionResult DiscoverArray(CdlgMain& main) {
+  std::uint32_t ulError = 0;
+  if (!CusrCHN::Initialize(&main, 0, &ulError)) return ::testing::AssertionFailure() << "Initialize: " << ulError;
+  main.LoadCHNCaption();
+  if (!main.CreateChnObject()) return ::testing::AssertionFailure() << "CreateChnObject";
+  return ::testing::AssertionSuccess();
+}
+
 TEST_F(QtHostTest, MainWindowWidgetsFollowTheLayoutOfEachModel) {
   for (const LayoutCase& c : kLayouts) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, c.model, static_cast<int>(c.boardSlots.size())), true));
     kelp::qtui::QtHost host(nullptr, false);
     CdlgMain main(host, {});
-    // Array discovery lays the window out for the model; the board objects give the captions.
-    std::uint32_t ulError = 0;
-    ASSERT_TRUE(CusrCHN::Initialize(&main, 0, &ulError)) << ulError;
-    main.LoadCHNCaption();
-    ASSERT_TRUE(main.CreateChnObject());
+    ASSERT_TRUE(DiscoverArray(main));
     main.ShowWindow(true);
     QApplication::processEvents();
 
@@ -125,10 +130,7 @@ TEST_F(QtHostTest, BootManagementDialogAtItsTemplateGeometry) {
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
   kelp::qtui::QtHost host(nullptr, false);
   CdlgMain main(host, {});
-  std::uint32_t ulError = 0;
-  ASSERT_TRUE(CusrCHN::Initialize(&main, 0, &ulError)) << ulError;
-  main.LoadCHNCaption();
-  ASSERT_TRUE(main.CreateChnObject());
+  ASSERT_TRUE(DiscoverArray(main));
   main.CreateAllDialog();
   main.ShowWindow(true);
   main.Board(0)->SetStatus(2);  // stopped: Boot and the option are offered

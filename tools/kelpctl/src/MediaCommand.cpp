@@ -14,7 +14,7 @@ constexpr const char* kKindWords[CusrMedia::kKinds] = {"os", "sut", "req", "opt"
 
 }  // namespace
 
-int RunMedia(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+int RunMedia(std::FILE* out, std::FILE* err) {
   const std::filesystem::path ini = plat::MapPath("C:\\tftp.ini");
   const std::string strNetboot = plat::GetProfileString("Parameters", "File Path", "", ini);
   if (strNetboot.empty()) {
@@ -22,7 +22,7 @@ int RunMedia(const Invocation& invocation, std::FILE* out, std::FILE* err) {
     return 1;
   }
   const std::string strRoot = plat::MapPath(strNetboot).parent_path().string();
-  CusrMedia cMedia(invocation.settingsFile, {strRoot, false});
+  CusrMedia cMedia({strRoot, false});
   if (const std::uint32_t ulError = cMedia.CreateProductArrayInMedia(); ulError != 0) {
     std::fprintf(err, "kelpctl: the catalogue of %s cannot be built: 0x%08x\n", strRoot.c_str(), ulError);
     return 1;

@@ -3,13 +3,12 @@
 
 #include <cstdio>
 
-#include "CommandLine.h"
 
 namespace kelpctl {
 
 // The medium is the one C:\tftp.ini registers (the parent of its [Parameters] File Path, the
 // netboot folder), as kelpftpd serves it; its catalogue is built as the setup tool builds it.
 // 0, or 1 when no medium is registered or the catalogue cannot be built.
-int RunMedia(const Invocation& invocation, std::FILE* out, std::FILE* err);
+int RunMedia(std::FILE* out, std::FILE* err);
 
 }  // namespace kelpctl

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   if (line->command == Command::Ftpd) {
     status = RunFtpd(*line, stdout, stderr);
   } else if (line->command == Command::Media) {
-    status = RunMedia(*line, stdout, stderr);
+    status = RunMedia(stdout, stderr);
   } else if (!CallApi("dsvp_SetArrayUnitName",
                [&](std::uint32_t* e) { return dsvp_SetArrayUnitName(line->unit.c_str(), e); }, &failure)) {
     ReportFailure(stderr, failure);

@@ -10,6 +10,7 @@
 #include "board/CusrCHN.h"
 #include "board/PowerCommands.h"
 #include "common/CusrTraceScope.h"
+#include "common/MessageCatalogue.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
@@ -65,9 +66,7 @@ std::string CallText(const CusrCHN& board, const char* pszCall) {
 
 // The trace text of a progress row: "%s" is the command's word ("Boot", "Reboot").
 std::string RowText(const ProgressRow& row, const PowerCommandRow& command) {
-  std::string text = row.trace;
-  if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, command.name);
-  return text;
+  return FormatWithTextArgs(row.trace, {command.name});
 }
 
 // The watched command (the body of StartShutdown, StartReboot, StartBoot and StartBootReboot).

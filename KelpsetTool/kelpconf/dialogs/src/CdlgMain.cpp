@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "common/CusrTraceScope.h"
+#include "common/MessageCatalogue.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
@@ -324,8 +325,8 @@ void CdlgMain::SetUpInstallDevice() {
     trace.Info("network-boot services simulated: no DHCP or TFTP server runs", TRC_INFO);
     GetDlgItem(res::kConfiguration).SetToolTip("Network-boot services: simulated (no DHCP or TFTP server runs)");
   }
-  CusrMedia media(m_info.settingsFile);
-  const media::LocateResult located = media.LocateInstallMedia();
+  CusrMedia media;
+  const media::LocateResult located = media.LocateInstallMedia(m_info.settings.installFiles);
   m_strMediaRoot = located.location.strRoot;
   m_bMediaRootIsMP = located.location.bRootIsMP;
   if (located.ulError != 0) {
@@ -689,9 +690,8 @@ void CdlgMain::LeaveReferConfig() {
 // ---------------------------------------------------------------- node functions
 
 void CdlgMain::ShowNotAvailable(int nButtonId) {
-  std::string strText = LoadString(kStringNotAvailable);
-  if (const std::size_t at = strText.find("%s"); at != std::string::npos)
-    strText.replace(at, 2, "\"" + GetDlgItem(nButtonId).GetWindowText() + "\"");
+  const std::string strText =
+      FormatWithTextArgs(LoadString(kStringNotAvailable), {"\"" + GetDlgItem(nButtonId).GetWindowText() + "\""});
   WriteTraceLine(strText, "info_", TRC_INFO & GetTraceMask());
   GetHost().ShowBox(LoadString(kStringTitle), strText, MB_TOPMOST | MB_TASKMODAL | MB_OK | MB_ICONASTERISK);
 }
@@ -769,11 +769,11 @@ void CdlgMain::RunConfiguration() {
   }
   if (nResult != IDOK) return;
   m_strMediaRoot = dlg.GetMediaRoot();
-  CusrMedia media(m_info.settingsFile);
+  CusrMedia media;
   if (const std::uint32_t ulError = media.SetInstallDevice(m_strMediaRoot); ulError != 0) {
     m_bInstallDeviceFailed = true;
     trace.Error(TraceFmt("SetInstallDevice() : code = 0x%08x", ulError), TRC_ERROR);
-  } else if (!m_pcServices || !m_pcServices->RunService(1)) {
+  } else if (!m_pcServices->RunService(1)) {
     trace.Error("TFTP/DHCP service restart error", TRC_ERROR);
   }
   SetEnableButton(m_uSelected);

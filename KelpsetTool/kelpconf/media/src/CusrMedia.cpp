@@ -64,12 +64,12 @@ fs::path FindIgnoringCase(const fs::path& folder, const std::string& strName) {
 
 }  // namespace
 
-CusrMedia::CusrMedia(fs::path settingsFile, media::MediaLocation location, fs::path mountsFile)
-    : m_settingsFile(std::move(settingsFile)), m_location(std::move(location)), m_mountsFile(std::move(mountsFile)) {}
+CusrMedia::CusrMedia(media::MediaLocation location, fs::path mountsFile)
+    : m_location(std::move(location)), m_mountsFile(std::move(mountsFile)) {}
 
-media::LocateResult CusrMedia::LocateInstallMedia() {
+media::LocateResult CusrMedia::LocateInstallMedia(std::string strPath) {
   CusrTraceScope trace(kClass, "LocateInstallMedia", TRC_FUNC);
-  std::string strPath = plat::GetProfileString("FtpService", "Install_files", "", m_settingsFile, kValueChars);
+  if (strPath.size() >= kValueChars) strPath.resize(kValueChars - 1);
   if (!strPath.empty() && (strPath.back() == '/' || strPath.back() == '\\')) strPath.pop_back();
   const std::string strNative = plat::MapPath(strPath).string();
 

@@ -52,13 +52,12 @@ class CusrMedia {
 
   // An empty catalogue and media folder. location: the medium's root (from the main dialog);
   // mountsFile: the mounts table the CD-ROM search reads.
-  explicit CusrMedia(std::filesystem::path settingsFile, media::MediaLocation location = {},
-                     std::filesystem::path mountsFile = media::kProcMounts);
+  explicit CusrMedia(media::MediaLocation location = {}, std::filesystem::path mountsFile = media::kProcMounts);
 
-  // Finds the medium at start-up from [FtpService] Install_files of the settings file, else the
-  // first CD-ROM, else drive C:, and records its netboot folder with SetInstallDevice. The
-  // object then uses the location found.
-  media::LocateResult LocateInstallMedia();
+  // Finds the medium at start-up from strInstallFiles ([FtpService] Install_files as the
+  // application read it; at most 259 characters count), else the first CD-ROM, else drive C:,
+  // and records its netboot folder with SetInstallDevice. The object then uses the location found.
+  media::LocateResult LocateInstallMedia(std::string strInstallFiles);
 
   // The first mounted CD-ROM (iso9660 or udf, in mount order): 0, or 6 when there is none.
   std::uint32_t SearchCDROM(std::string* pstrDrive) const;
@@ -92,7 +91,6 @@ class CusrMedia {
   const media::MediaLocation& Location() const { return m_location; }
 
  private:
-  std::filesystem::path m_settingsFile;
   media::MediaLocation m_location;
   std::filesystem::path m_mountsFile;
   std::string m_strMediaFolder;
