@@ -14,6 +14,7 @@ namespace res = kelp::res;
 namespace {
 
 constexpr const char* kClass = "CdlgInstallProgress";
+constexpr std::uint32_t kStringInstalling = 1009;
 constexpr std::uint32_t kStringDone = 1010;
 constexpr std::uint32_t kMsgCancelRemaining = 3593;
 constexpr std::uint32_t kMsgRestartNeeded = 4010;
@@ -80,6 +81,7 @@ void CdlgInstallProgress::SetFinishStatus(bool bCompleted) {
 
 void CdlgInstallProgress::StopBlinking() {
   KillTimer(kBlinkTimer);
+  m_productStart.reset();
   m_bBlinking = false;
   GetDlgItem(res::kIpLabel).ShowWindow(true);
 }
@@ -90,6 +92,7 @@ void CdlgInstallProgress::RowStatus(std::size_t nRow, const std::string& strText
 
 void CdlgInstallProgress::Label(const std::string& strText, bool bBlink) {
   Post([this, strText, bBlink] {
+    m_productStart.reset();
     GetDlgItem(res::kIpLabel).SetWindowText(strText);
     if (bBlink && !m_bBlinking) {
       m_bBlinking = true;
@@ -110,9 +113,19 @@ bool CdlgInstallProgress::CancelRemaining() {
   return nButton == IDYES;
 }
 
+void CdlgInstallProgress::ProductStarted(std::size_t /*nRow*/, plat::Millis limit) {
+  Post([this, limit] {
+    m_productStart = plat::Clock::Now();
+    m_productLimit = limit;
+  });
+}
+
 void CdlgInstallProgress::OnTimer(int id) {
   if (id != kBlinkTimer) return;
   kelp::ui::Control label = GetDlgItem(res::kIpLabel);
+  if (m_productStart)
+    label.SetWindowText(LoadString(kStringInstalling) + " " +
+                        install::ElapsedText(plat::Clock::Now() - *m_productStart, m_productLimit));
   label.ShowWindow(!label.IsWindowVisible());
 }
 

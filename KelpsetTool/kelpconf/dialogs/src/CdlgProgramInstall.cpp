@@ -90,7 +90,7 @@ bool CdlgProgramInstall::IsWorking() const { return m_pdlgProgress && m_pdlgProg
 
 void CdlgProgramInstall::Open(const media::MediaLocation& location) {
   CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
-  m_pcMedia = std::make_unique<CusrMedia>(m_main.Info().settingsFile, location);
+  m_pcMedia = std::make_unique<CusrMedia>(location);
   if (const std::uint32_t ulError = m_pcMedia->CreateProductArrayInMedia(); ulError != 0)
     trace.Error(TraceFmt("CreateProductArrayInMedia() : code = 0x%08x", ulError), TRC_ERROR);
   GetDlgItem(res::kPiBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));

@@ -87,7 +87,7 @@ bool Blocked(CusrTraceScope& trace, CusrCHN& board, const char* pszWhen) {
 // The NAS OS at the head of the request: installer, progress, boot, wait for the running NAS
 // OS. 0 or the failure's code; the row and label show it.
 std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallRequest& request,
-                           ProgressSink& sink, InitRegistration& registration) {
+                           ProgressSink& sink, InitRegistration& registration, Stage* pStage) {
   const board::ProductRecord& record = request.products.front();
   TraceRecord(trace, record);
   const auto fail = [&](std::uint32_t ulCode, std::uint32_t ulLabel) {
@@ -108,6 +108,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
   plat::TimePoint start = plat::Clock::Now();
   for (;;) {
     if (Blocked(trace, board, "")) return fail(kCodeMpBlockade, kStringOsFailed);
+    if (sink.Abandoned()) return fail(kCodeTimeout, kStringOsFailed);
     if (plat::Clock::Now() - start > limit) {
       ShowMessage(msg::kNasOsError, Hex8(kCodeTimeout));
       return fail(kCodeTimeout, kStringOsFailed);
@@ -124,6 +125,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     }
     break;
   }
+  *pStage = Stage::NasOsBoot;
   if (!BootsByItself(record)) {
     if (!Locked(board, [&] { return board.StartInstallBoot(&ulError); })) {
       trace.Error(TraceFmt("StartInstallBoot(): code = 0x%08x", ulError), TRC_ERROR);
@@ -135,6 +137,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
   }
   while (!board.IsOsRunning()) {
     if (Blocked(trace, board, " (Reboot)")) return fail(kCodeMpBlockade, kStringRebootFailed);
+    if (sink.Abandoned()) return fail(kCodeTimeout, kStringRebootFailed);
     if (plat::Clock::Now() - start > limit) {
       board.UpdateMyStatus();
       if (board.IsOsRunning()) break;
@@ -147,10 +150,11 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
   if (board.NasManager() == nullptr && !board.InitManager(&ulError))
     trace.Error(TraceFmt("InitManager() : 0x%08x", ulError), TRC_ERROR);
   // The array reports the NAS OS running a little before its agent listens; the products need
-  // the agent, so wait for its first answer within the same limit.
-  std::string strName;
-  while (board.GetCHNName(&strName) != 0) {
-    if (plat::Clock::Now() - start > limit) {
+  // the agent, so wait for its first answer within the same limit (a quiet exchange: no box per
+  // refused try).
+  std::uint32_t ulClusterStatus = 0;
+  while (board.GetClusterStatusEx(&ulClusterStatus) != 0) {
+    if (sink.Abandoned() || plat::Clock::Now() - start > limit) {
       trace.Warn("the agent does not answer yet", TRC_WARN);
       break;
     }
@@ -178,12 +182,13 @@ InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, Pr
   for (std::size_t i = 0; i < nCount; ++i) sink.RowStatus(i, LoadString(kStringZero));
   sink.StopEnabled(nCount > 1);
   if (request.nOsCount > 0) {
-    outcome.ulCode = InstallNasOs(trace, board, request, sink, registration);
+    outcome.ulCode = InstallNasOs(trace, board, request, sink, registration, &outcome.stage);
     if (outcome.ulCode != 0) {
       outcome.bNasOsFailed = true;
       return outcome;
     }
   }
+  outcome.stage = Stage::Products;
   for (std::size_t i = request.nOsCount; i < nCount; ++i) {
     if (sink.StopRequested()) {
       if (sink.CancelRemaining()) break;
@@ -195,6 +200,8 @@ InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, Pr
     TraceRecord(trace, record);
     sink.RowStatus(i, LoadString(kStringZero));
     sink.Label(LoadString(kStringInstalling), true);
+    if (request.productGap.count() > 0) plat::Clock::Sleep(request.productGap);
+    sink.ProductStarted(i, InstallLimit(record));
     const std::string strFile = std::filesystem::path(record[board::kProductFilePath]).filename().string();
     const auto ulTimeoutSec = static_cast<std::uint32_t>(InstallLimit(record).count() / 1000);
     std::uint32_t ulResult = 0;
@@ -208,10 +215,15 @@ InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, Pr
     }
     trace.Error(TraceFmt("InstallCommonPP() code = 0x%08x", ulCode), TRC_ERROR);
     sink.RowStatus(i, FailedText(ulCode));
-    if (outcome.ulCode == 0) outcome.ulCode = ulCode;
+    outcome.failedRows.push_back(i);
+    if (outcome.ulCode == 0) {
+      outcome.ulCode = ulCode;
+      outcome.nFailedRow = i;
+    }
     if (IsPatch(record)) break;
     if (!bLast && sink.CancelRemaining()) break;
   }
+  if (outcome.ulCode == 0) outcome.stage = Stage::Done;
   return outcome;
 }
 

@@ -1,6 +1,7 @@
 #include "install/InstallRules.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
@@ -109,6 +110,49 @@ ProductList KeepFirstNasOs(ProductList list, std::size_t* pnOsCount, ProductList
   pRefused->assign(list.begin() + 1, list.begin() + static_cast<std::ptrdiff_t>(*pnOsCount));
   list.erase(list.begin() + 1, list.begin() + static_cast<std::ptrdiff_t>(*pnOsCount));
   *pnOsCount = 1;
+  return list;
+}
+
+namespace {
+
+std::string Clock(plat::Millis value) {
+  const long long seconds = value.count() / 1000;
+  char sz[32];
+  if (seconds >= 3600)
+    std::snprintf(sz, sizeof sz, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  else
+    std::snprintf(sz, sizeof sz, "%lld:%02lld", seconds / 60, seconds % 60);
+  return sz;
+}
+
+}  // namespace
+
+std::string ElapsedText(plat::Millis elapsed, plat::Millis limit) {
+  return "[" + Clock(std::max(elapsed, plat::Millis{0})) + " of " + Clock(limit) + "]";
+}
+
+InheritLimits GetInheritLimits(const ProductList& products) {
+  InheritLimits limits;
+  for (const board::ProductRecord& r : products) limits.total += InstallLimit(r);
+  limits.total += kBootLimit;
+  limits.wait = limits.total + plat::Millis{300'000};
+  return limits;
+}
+
+ProductList InheritProducts(const ProductList& catalogue, const std::vector<bool>& isOs, std::size_t* pnOsCount) {
+  ProductList list;
+  const board::ProductRecord* pOs = nullptr;
+  for (std::size_t i = 0; i < catalogue.size(); ++i) {
+    if (i < isOs.size() && isOs[i]) {
+      // Versions "NN-NN-NN-NN" order byte-wise.
+      if (pOs == nullptr || catalogue[i][board::kProductVersion] > (*pOs)[board::kProductVersion])
+        pOs = &catalogue[i];
+    } else {
+      list.push_back(catalogue[i]);
+    }
+  }
+  *pnOsCount = pOs != nullptr ? 1 : 0;
+  if (pOs != nullptr) list.insert(list.begin(), *pOs);
   return list;
 }
 

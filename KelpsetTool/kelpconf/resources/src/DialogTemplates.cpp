@@ -8,7 +8,7 @@ const DialogTemplate* FindDialogTemplate(int id) {
   const DialogTemplate* const all[] = {&AboutTemplate(), &MainWindowTemplate(), &SplashTemplate(),
                                        &ConfigurationTemplate(), &BootManagementTemplate(),
                                        &ProgramInstallTemplate(), &ConfirmInstallTemplate(),
-                                       &InstallProgressTemplate()};
+                                       &InstallProgressTemplate(), &InheritInstallTemplate()};
   const auto it = std::find_if(std::begin(all), std::end(all), [id](const DialogTemplate* t) { return t->id == id; });
   return it != std::end(all) ? *it : nullptr;
 }

@@ -1,5 +1,5 @@
-// The program installation dialogs of one board: choosing the products, confirming them and the
-// progress of their installation.
+// The program installation dialogs of one board (choosing the products, confirming them, the
+// progress of their installation) and the inherit installation of every board.
 #include "Templates.h"
 #include "resources/ControlIds.h"
 
@@ -49,15 +49,36 @@ constexpr ControlTemplate kProgressControls[] = {
     {kIpClose, ControlKind::PushButton, "Close", 370, 261, kButtonW, kButtonH, kStyleDisabled},
 };
 
+constexpr ListColumn kInheritInfo[] = {{"Node", 110}, {"Program Product Name", 250}, {"Status", 170}};
+constexpr ListColumn kInheritResult[] = {
+    {"Node", 90}, {"Stage", 130}, {"Result", 130}, {"Reason", 130}, {"Elapsed", 60}};
+
+constexpr ControlTemplate kInheritControls[] = {
+    {kIiProductLabel, ControlKind::Static, "Install Program Product", 20, 14, 300, 20},
+    {kIiProductList, ControlKind::ListView, "", 20, 36, 560, 110, 0, kNameVersion},
+    {kIiFromLabel, ControlKind::Static, "Install from :", 20, 154, 100, 20},
+    {kIiMediaFolder, ControlKind::Static, "", 120, 154, 460, 20},
+    {kIiInfoLabel, ControlKind::Static, "Install Information", 20, 184, 300, 20},
+    {kIiInfoList, ControlKind::ListView, "", 20, 206, 560, 170, 0, kInheritInfo},
+    {kIiResultLabel, ControlKind::Static, "Result", 20, 386, 300, 20},
+    {kIiResultList, ControlKind::ListView, "", 20, 408, 560, 110, 0, kInheritResult},
+    {kIiRetry, ControlKind::PushButton, "Retry failed boards", 20, 532, 170, kButtonH, kStyleDisabled},
+    {kIiInstall, ControlKind::PushButton, "Install", 350, 532, kButtonW, kButtonH, kStyleDefaultButton},
+    {kIiClose, ControlKind::PushButton, "Close", 470, 532, kButtonW, kButtonH},
+};
+
 constexpr DialogTemplate kProgramInstallDialog{kTemplateProgramInstall, "Kelpset Tool ( Program Install )", 480, 576,
                                          kProgramInstallControls};
 constexpr DialogTemplate kConfirm{kTemplateConfirmInstall, "Kelpset Tool ( Confirm Products To Be Installed )", 480,
                                   352, kConfirmControls};
 constexpr DialogTemplate kProgress{kTemplateInstallProgress, "Kelpset Tool ( Install Progress )", 500, 314,
                                    kProgressControls};
+constexpr DialogTemplate kInherit{kTemplateInheritInstall, "Kelpset Tool ( Inherit and Install )", 600, 578,
+                                  kInheritControls};
 
 }  // namespace
 
+const DialogTemplate& InheritInstallTemplate() { return kInherit; }
 const DialogTemplate& ProgramInstallTemplate() { return kProgramInstallDialog; }
 const DialogTemplate& ConfirmInstallTemplate() { return kConfirm; }
 const DialogTemplate& InstallProgressTemplate() { return kProgress; }

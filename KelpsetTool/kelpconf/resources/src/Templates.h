@@ -13,5 +13,6 @@ const DialogTemplate& ConfigurationTemplate();
 const DialogTemplate& ProgramInstallTemplate();
 const DialogTemplate& ConfirmInstallTemplate();
 const DialogTemplate& InstallProgressTemplate();
+const DialogTemplate& InheritInstallTemplate();
 
 }  // namespace kelp::res

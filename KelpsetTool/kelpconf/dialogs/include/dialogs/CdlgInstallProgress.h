@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "install/InstallRoutine.h"
 #include "ui/Dialog.h"
@@ -36,6 +37,7 @@ class CdlgInstallProgress : public kelp::ui::Dialog, public install::ProgressSin
   bool StopRequested() const override { return m_bStopRequested.load(); }
   void ClearStopRequest() override { m_bStopRequested = false; }
   bool CancelRemaining() override;
+  void ProductStarted(std::size_t nRow, plat::Millis limit) override;
 
  protected:
   void OnOK() override;
@@ -56,4 +58,7 @@ class CdlgInstallProgress : public kelp::ui::Dialog, public install::ProgressSin
   std::atomic<bool> m_bStopRequested{false};
   bool m_bWorking = false;   // UI thread
   bool m_bBlinking = false;  // UI thread
+  // The product the board's agent is installing: the label counts its time (UI thread).
+  std::optional<plat::TimePoint> m_productStart;
+  plat::Millis m_productLimit{0};
 };

@@ -38,6 +38,8 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   static constexpr int kBusyBootManagement = 6;
   // Public busy code of the refer-configuration mode.
   static constexpr int kPublicBusyReferConfig = 5;
+  // Public busy code while the inherit installation dialog is open.
+  static constexpr int kPublicBusyInherit = 7;
 
   struct StartInfo {
     std::filesystem::path settingsFile;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "install/InstallRules.h"
 
@@ -29,6 +30,11 @@ class ProgressSink {
   virtual void ClearStopRequest() = 0;
   // Asked between products after a stop request or a failed product: true ends the loop.
   virtual bool CancelRemaining() = 0;
+  // A product went to the board's agent, which fetches and installs it within limit (the
+  // progress shows the time spent against it).
+  virtual void ProductStarted(std::size_t /*nRow*/, plat::Millis /*limit*/) {}
+  // True once the whole installation was given up: the polls end at their next round.
+  virtual bool Abandoned() const { return false; }
 };
 
 struct InstallRequest {
@@ -37,13 +43,20 @@ struct InstallRequest {
   std::uint32_t ulInitStatus = 0;   // LU initialisation flags for the installer
   std::uint32_t ulInstallType = 0;  // 0 new, 1 update, 2 inherit
   bool bInitRegistered = false;     // the flags are registered with AddInitStatus
+  plat::Millis productGap{0};       // pause before each product after the first step
 };
+
+// How far an installation came.
+enum class Stage { NasOs, NasOsBoot, Products, Done };
 
 struct InstallOutcome {
   std::uint32_t ulCode = 0;   // the first failure's code, 0 when everything was installed
   bool bNasOsFailed = false;  // the NAS OS step failed: nothing else was tried
   bool bInstalledAny = false;
   bool bRestartNeeded = false;  // a patch asks for the NAS OS to be restarted
+  Stage stage = Stage::NasOs;   // the step that failed, or Done
+  std::size_t nFailedRow = 0;   // the product row of the first failure
+  std::vector<std::size_t> failedRows;  // every product row that failed
 };
 
 // Releases the LU registration on every path (when the NAS OS runs again at the latest).

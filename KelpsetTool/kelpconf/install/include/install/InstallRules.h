@@ -63,6 +63,23 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
 // The lines of question 4009: "- %s\n" per operation; stopping the cluster covers the others.
 std::string PreOperationLines(std::uint32_t ulPreOps);
 
+// The time a product has taken against its limit, as the progress shows it: "[12:05 of 30:00]"
+// (hours appear once a value reaches one).
+std::string ElapsedText(plat::Millis elapsed, plat::Millis limit);
+
+// The limits of an inherit installation over products: every Timeout plus the boot limit, and
+// the wait for a board's thread (that total plus five minutes).
+struct InheritLimits {
+  plat::Millis total{0};
+  plat::Millis wait{0};
+};
+InheritLimits GetInheritLimits(const ProductList& products);
+
+// The products of an inherit installation from the medium's records in catalogue order: the
+// NAS OS of the highest version first, the other NAS OS records left out, then every product.
+// *pnOsCount is 1 when a NAS OS was found.
+ProductList InheritProducts(const ProductList& catalogue, const std::vector<bool>& isOs, std::size_t* pnOsCount);
+
 // The NAS OS records of a selection: only the first is kept (the others are returned in
 // *pRefused); the NAS OS stays at the head of the list.
 ProductList KeepFirstNasOs(ProductList list, std::size_t* pnOsCount, ProductList* pRefused);

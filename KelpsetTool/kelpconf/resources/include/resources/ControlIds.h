@@ -7,6 +7,7 @@ namespace kelp::res {
 // Dialog templates.
 inline constexpr int kTemplateAbout = 100;
 inline constexpr int kTemplateMain = 102;
+inline constexpr int kTemplateInheritInstall = 204;
 inline constexpr int kTemplateProgramInstall = 206;
 inline constexpr int kTemplateConfirmInstall = 207;
 inline constexpr int kTemplateInstallProgress = 208;
@@ -84,6 +85,19 @@ inline constexpr int kIpList = 1431;
 inline constexpr int kIpLabel = 1432;
 inline constexpr int kIpStop = 1433;
 inline constexpr int kIpClose = 1434;
+
+// Inherit and Install (204).
+inline constexpr int kIiProductLabel = 1560;
+inline constexpr int kIiProductList = 1561;
+inline constexpr int kIiFromLabel = 1562;
+inline constexpr int kIiMediaFolder = 1563;
+inline constexpr int kIiInfoLabel = 1564;
+inline constexpr int kIiInfoList = 1565;
+inline constexpr int kIiResultLabel = 1566;
+inline constexpr int kIiResultList = 1567;
+inline constexpr int kIiInstall = 1568;
+inline constexpr int kIiRetry = 1569;  // "Retry failed boards"
+inline constexpr int kIiClose = 1570;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;
