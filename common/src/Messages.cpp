@@ -115,6 +115,8 @@ std::size_t FormatMessageText(char* pszBuffer, std::size_t nSize, std::uint32_t 
   return n;
 }
 
+std::string MessageBody(std::uint32_t id, const std::vector<std::string>& args) { return Body(id, args); }
+
 int ShowMessageBox(std::uint32_t id, std::uint32_t kind, std::uint32_t ulStyle, const std::vector<std::string>& args) {
   return ShowBox(Identifier(id, kind), Body(id, args), ulStyle);
 }

@@ -48,6 +48,7 @@ constexpr StringEntry kKelpconfEn[] = {
     {314, "FATAL"},
     {315, "DISUSE"},
     // NAS OS installation progress texts.
+    {500, "  0%"},
     {501, "  1%"},
     {502, "  5%"},
     {503, " 10%"},
@@ -66,11 +67,22 @@ constexpr StringEntry kKelpconfEn[] = {
     {516, " 75%"},
     {517, " 80%"},
     {518, " 85%"},
+    {519, " 90%"},
+    {520, " 95%"},
+    {521, "Completed"},
     {522, "Failed(0x%08x)"},
     {600, "__kelp_sos_timer_mutex_%d__"},
 
+    {1008, "NAS OS installation process has completed."},
+    {1009, "Now Installing..."},
+    {1010, "Installation process has completed."},
+    {1050, "Now Installing...[maximum %s minutes]"},
+    {1051, "The NAS OS could not be updated."},
+    {1052, "Failed to reboot the NAS OS."},
+
     {2000, "Kelpset Tool Version 05-00-01"},
     {2002, "kelpconf.exe ver.%s"},
+    {2051, "Now Rebooting...[maximum %d minutes]"},
     {2052, "02-00"},
     {2053, "05-00"},
     // A main-window function whose dialog this version does not have yet.
@@ -553,6 +565,9 @@ constexpr StringEntry kKelpconfEn[] = {
            "Wait a while, and then try again."},
 
     {20206, "Kelpset Tool"},
+    {20207, "Stop the cluster"},
+    {20208, "Stop the node"},
+    {20209, "Stop the service"},
 };
 
 // kelpftpd's trace header lines; its message texts are the kelpconf rows above.

@@ -31,6 +31,8 @@ std::string ShowMessageEx(std::uint32_t id, int* pnButton, const std::vector<std
 
 // Index of the row of id in the active catalogue, or of the terminating row.
 std::size_t FindMessage(std::uint32_t id);
+// The formatted text of message id alone, without identifier (result tables, transcripts).
+std::string MessageBody(std::uint32_t id, const std::vector<std::string>& args);
 // Writes identifier and formatted text into the buffer, cut to nSize - 1 bytes and
 // NUL-terminated; returns the length written.
 std::size_t FormatMessageText(char* pszBuffer, std::size_t nSize, std::uint32_t id, std::uint32_t kind,

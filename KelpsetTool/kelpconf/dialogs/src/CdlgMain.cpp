@@ -12,7 +12,9 @@
 #include "common/Strings.h"
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
+#include "dialogs/CdlgProgramInstall.h"
 #include "dialogs/CdlgConfiguration.h"
+#include "dialogs/CdlgInheritInstall.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
@@ -84,6 +86,7 @@ constexpr const char* kNoBackupDate = "----/--/-- --:--";  // a backup that does
 constexpr std::uint32_t kStringNeedVersion2 = 2052;      // "02-00"
 constexpr std::uint32_t kStringNeedVersion5 = 2053;      // "05-00"
 constexpr std::uint32_t kStringNotAvailable = 2100;
+constexpr std::uint32_t kMsgInheritNodes = 4036;
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
 constexpr const char* kBootManagementHint = "Double-click: Boot Management";
@@ -304,6 +307,8 @@ void CdlgMain::CreateAllDialog() {
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
     m_pdlgBoot[i] = std::make_unique<CdlgBootManagement>(GetHost(), *this, i);
     m_pdlgBoot[i]->Create();
+    m_pdlgInstall[i] = std::make_unique<CdlgProgramInstall>(GetHost(), *this, i);
+    m_pdlgInstall[i]->Create();
   }
 }
 
@@ -707,7 +712,28 @@ void CdlgMain::RunNodePlaceholder(int nBusyCode, int nButtonId) {
 
 void CdlgMain::OnProgramInstall() {
   CusrTraceScope trace(kClass, "OnProgramInstall", TRC_FUNC);
-  if (!IsFunctionDisable()) RunNodePlaceholder(kBusyProgramInstall, res::kProgramInstall);
+  const std::uint32_t ulSlot = m_uSelected;
+  if (ulSlot >= CusrCHN::kSlots || !m_pdlgInstall[ulSlot] || IsFunctionDisable()) return;
+  if (m_nBusy[ulSlot] == kBusyProgramInstall) {
+    m_pdlgInstall[ulSlot]->BringForward();
+    return;
+  }
+  if (m_nBusy[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+    return;
+  }
+  SetBoardBusy(ulSlot, kBusyProgramInstall);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+  m_pdlgInstall[ulSlot]->Open({m_strMediaRoot, m_bMediaRootIsMP});
+}
+
+void CdlgMain::ProgramInstallClosed(std::uint32_t ulSlot) {
+  if (ulSlot >= CusrCHN::kSlots || m_nBusy[ulSlot] != kBusyProgramInstall) return;
+  SetBoardBusy(ulSlot, 0);
+  SetCHNCaption(ulSlot);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
 }
 
 void CdlgMain::OnSetting() {
@@ -727,7 +753,24 @@ void CdlgMain::OnDownloadDump() {
 
 void CdlgMain::OnInheritInstall() {
   CusrTraceScope trace(kClass, "OnInheritInstall", TRC_FUNC);
-  if (!IsFunctionDisable()) ShowNotAvailable(res::kInheritInstall);
+  if (IsFunctionDisable()) return;
+  std::string strNodes;
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
+    if (CusrCHN::IsCHN(i)) strNodes += "\n  - " + CusrCHN::LocationName(i);
+  int nButton = IDCANCEL;
+  ShowMessage(kMsgInheritNodes, strNodes, {}, &nButton);
+  if (nButton != IDOK) return;
+  SetPublicBusy(kPublicBusyInherit);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+  CdlgInheritInstall dialog(GetHost(), *this, {m_strMediaRoot, m_bMediaRootIsMP});
+  if (const int nResult = dialog.DoModal(); nResult == -1 || nResult == 3)
+    ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
+  SetPublicBusy(0);
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
+    if (m_pcCHNs[i]) SetCHNCaption(i);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
 }
 
 void CdlgMain::OnConfiguration() {

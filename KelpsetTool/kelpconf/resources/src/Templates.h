@@ -10,5 +10,9 @@ const DialogTemplate& BootManagementTemplate();
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& SplashTemplate();
 const DialogTemplate& ConfigurationTemplate();
+const DialogTemplate& ProgramInstallTemplate();
+const DialogTemplate& ConfirmInstallTemplate();
+const DialogTemplate& InstallProgressTemplate();
+const DialogTemplate& InheritInstallTemplate();
 
 }  // namespace kelp::res

@@ -23,6 +23,7 @@
 #include "ui/Dialog.h"
 
 class CdlgBootManagement;
+class CdlgProgramInstall;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
  public:
@@ -37,6 +38,8 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   static constexpr int kBusyBootManagement = 6;
   // Public busy code of the refer-configuration mode.
   static constexpr int kPublicBusyReferConfig = 5;
+  // Public busy code while the inherit installation dialog is open.
+  static constexpr int kPublicBusyInherit = 7;
 
   struct StartInfo {
     std::filesystem::path settingsFile;
@@ -105,6 +108,9 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   CdlgBootManagement* BootManagement(std::uint32_t ulSlot) const {
     return ulSlot < CusrCHN::kSlots ? m_pdlgBoot[ulSlot].get() : nullptr;
   }
+  // The program installation dialog of a board was closed: its busy code is released.
+  void ProgramInstallClosed(std::uint32_t ulSlot);
+  services::NetbootServices* Services() const { return m_pcServices.get(); }
   // The installation medium's state as the media catalogue leaves it.
   void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
 
@@ -171,6 +177,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The DHCP and TFTP services of the network boot, held for the whole run.
   std::unique_ptr<services::NetbootServices> m_pcServices;
   std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
+  std::array<std::unique_ptr<CdlgProgramInstall>, CusrCHN::kSlots> m_pdlgInstall;
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};

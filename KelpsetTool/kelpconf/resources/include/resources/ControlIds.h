@@ -7,6 +7,10 @@ namespace kelp::res {
 // Dialog templates.
 inline constexpr int kTemplateAbout = 100;
 inline constexpr int kTemplateMain = 102;
+inline constexpr int kTemplateInheritInstall = 204;
+inline constexpr int kTemplateProgramInstall = 206;
+inline constexpr int kTemplateConfirmInstall = 207;
+inline constexpr int kTemplateInstallProgress = 208;
 inline constexpr int kTemplateBootManagement = 209;
 inline constexpr int kTemplateSplash = 229;
 inline constexpr int kTemplateConfiguration = 240;
@@ -49,6 +53,51 @@ inline constexpr int kBootReboot = 1306;
 inline constexpr int kBootShutdown = 1307;
 inline constexpr int kBootNncReset = 1308;
 inline constexpr int kBootClose = 1309;
+
+// Program installation of one board (template 206).
+inline constexpr int kPiBoardLabel = 1400;
+inline constexpr int kPiInstalledLabel = 1401;
+inline constexpr int kPiInstalledList = 1402;
+inline constexpr int kPiUninstall = 1403;
+inline constexpr int kPiMediaLabel = 1404;
+inline constexpr int kPiMediaList = 1405;
+inline constexpr int kPiFromLabel = 1406;
+inline constexpr int kPiMediaFolder = 1407;
+inline constexpr int kPiInitGroup = 1408;
+inline constexpr int kPiInitCmLu = 1409;
+inline constexpr int kPiInitErrorLu = 1410;
+inline constexpr int kPiTypeGroup = 1411;
+inline constexpr int kPiForcibly = 1412;
+inline constexpr int kPiInstall = 1413;
+inline constexpr int kPiClose = 1414;
+
+// Confirmation of the products to install (template 207); its buttons are IDOK and IDCANCEL.
+inline constexpr int kCiBoardLabel = 1420;
+inline constexpr int kCiLine1 = 1421;
+inline constexpr int kCiLine2 = 1422;
+inline constexpr int kCiLine3 = 1423;
+inline constexpr int kCiListLabel = 1424;
+inline constexpr int kCiList = 1425;
+
+// Installation progress (template 208).
+inline constexpr int kIpBoardLabel = 1430;
+inline constexpr int kIpList = 1431;
+inline constexpr int kIpLabel = 1432;
+inline constexpr int kIpStop = 1433;
+inline constexpr int kIpClose = 1434;
+
+// Inherit and Install (204).
+inline constexpr int kIiProductLabel = 1560;
+inline constexpr int kIiProductList = 1561;
+inline constexpr int kIiFromLabel = 1562;
+inline constexpr int kIiMediaFolder = 1563;
+inline constexpr int kIiInfoLabel = 1564;
+inline constexpr int kIiInfoList = 1565;
+inline constexpr int kIiResultLabel = 1566;
+inline constexpr int kIiResultList = 1567;
+inline constexpr int kIiInstall = 1568;
+inline constexpr int kIiRetry = 1569;  // "Retry failed boards"
+inline constexpr int kIiClose = 1570;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;

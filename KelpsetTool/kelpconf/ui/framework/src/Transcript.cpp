@@ -48,6 +48,12 @@ void Transcript::Busy(int slot, int code) {
   Write("busy " + (slot < 0 ? std::string("public") : std::to_string(slot)) + " " + std::to_string(code));
 }
 
+void Transcript::Result(int slot, std::uint32_t code, std::string_view reason) {
+  char sz[16];
+  std::snprintf(sz, sizeof sz, "0x%08x", code);
+  Write("result " + std::to_string(slot) + " " + sz + " " + Quote(reason));
+}
+
 void Transcript::Ready() { Write("ready"); }
 
 void Transcript::Exit(int code) { Write("exit " + std::to_string(code)); }

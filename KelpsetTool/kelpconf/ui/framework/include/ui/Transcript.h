@@ -29,6 +29,9 @@ class Transcript {
   void Enable(int controlId, bool enabled);         // enable ID 0|1
   void Show(int controlId, bool visible);           // show ID 0|1
   void Busy(int slot, int code);                    // busy SLOT CODE; slot -1 is "public"
+  // result SLOT CODE "REASON": one board's outcome of a several-board run; CODE "0x%08x",
+  // 0xffffffff for a board that was not started
+  void Result(int slot, std::uint32_t code, std::string_view reason);
   void Ready();                                     // ready
   void Exit(int code);                              // exit CODE
   void ScriptError(int line, std::string_view reason);  // script-error LINE REASON

@@ -1,0 +1,55 @@
+// Program installation on one board: the products installed on the board (Uninstall for an
+// optional one), the products of the installation medium with check boxes, the LU
+// initialisation boxes and "Forcibly install". Install runs the checks and questions, then the
+// confirmation and the progress dialog. One modeless dialog per board slot, created with the
+// main window; the board carries busy code 1 while it is open or its installation runs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "agent/AgentTypes.h"
+#include "install/InstallRules.h"
+#include "media/CusrMedia.h"
+#include "ui/Dialog.h"
+
+class CdlgMain;
+class CdlgInstallProgress;
+class CusrCHN;
+
+class CdlgProgramInstall : public kelp::ui::Dialog {
+ public:
+  CdlgProgramInstall(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
+  ~CdlgProgramInstall() override;
+
+  // Rebuilds the catalogue of the medium and shows the dialog for the board.
+  void Open(const media::MediaLocation& location);
+  // The dialog of this board that the user works with: the progress dialog while it is shown.
+  void BringForward();
+  bool IsWorking() const;
+
+ protected:
+  void OnOK() override;
+  void OnCancel() override;
+
+ private:
+  void SetInstalledList();
+  void SetProductListEx();
+  void OnClickInstalledList();
+  void OnUninstall();
+  install::ProductList GetSelectedPPInfo(std::size_t* pnOsCount);
+  bool IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount);
+  void OnInstall();
+  // The NAS OS options and questions; false stops. *pulInit and *pulType get the installer's
+  // flags and kind, *pbRegistered whether the flags were registered.
+  bool AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* pulType, bool* pbRegistered);
+  void ProgressClosed();
+  CusrCHN& Board() const;
+
+  CdlgMain& m_main;
+  const std::uint32_t m_ulSlot;
+  std::unique_ptr<CusrMedia> m_pcMedia;
+  std::vector<agent::ProductTexts> m_installed;
+  std::unique_ptr<CdlgInstallProgress> m_pdlgProgress;
+};

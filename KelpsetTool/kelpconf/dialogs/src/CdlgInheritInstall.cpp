@@ -1,0 +1,444 @@
+#include "dialogs/CdlgInheritInstall.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <thread>
+
+#include "agent/AgentWire.h"
+#include "agent/CusrNasManager.h"
+#include "board/BoardStatus.h"
+#include "board/CusrCHN.h"
+#include "common/CusrTraceScope.h"
+#include "common/MessageBoxStyle.h"
+#include "common/MessageIds.h"
+#include "common/Messages.h"
+#include "common/Strings.h"
+#include "dialogs/CdlgMain.h"
+#include "media/MediaRules.h"
+#include "resources/ControlIds.h"
+#include "ui/Host.h"
+#include "ui/Transcript.h"
+
+namespace res = kelp::res;
+
+namespace {
+
+constexpr const char* kClass = "CdlgInheritInstall";
+constexpr std::uint32_t kMsgNotCnas = 4038;
+constexpr std::uint32_t kMsgNncIncompatible = 4032;
+constexpr std::uint32_t kMsgNoConfig = 4017;
+constexpr std::uint32_t kMsgNasOsRunning = 4031;
+constexpr std::uint32_t kMsgOldLuPaths = 4023;
+constexpr std::uint32_t kMsgInitAndDelete = 4034;
+constexpr std::uint32_t kMsgFinished = 4033;
+constexpr std::uint32_t kMsgRestartNeeded = 4010;
+constexpr std::uint32_t kMsgTimeout = 3515;
+constexpr std::uint16_t kNncTypeCnas = 2;
+constexpr std::uint32_t kInheritType = 2;
+constexpr std::uint32_t kLuBoth = 0x11;
+constexpr std::uint32_t kStringCompleted = 521;
+constexpr plat::Millis kStartGap{1000};
+constexpr plat::Millis kProductGap{1000};
+constexpr const char* kCaption = "Kelpset Tool ( Inherit and Install )";
+constexpr const char* kCaptionSuffix[] = {"", " - Installing...", " - Finished", " - Failed"};
+constexpr int kStatusColumn = 2;
+
+std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
+
+int Ask(std::uint32_t ulId) {
+  int nButton = IDCANCEL;
+  ShowMessage(ulId, {}, {}, &nButton);
+  return nButton;
+}
+
+std::string Minutes(plat::Millis value) {
+  const long long seconds = value.count() / 1000;
+  return TraceFmt("%lld:%02lld", seconds / 60, seconds % 60);
+}
+
+// The catalogue's words for a board's failure: the NAS OS steps fail with the array's codes
+// (or the worker's own time-out and blockade codes), the products with the agent's.
+std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
+  const std::uint32_t ulCode = r.outcome.ulCode;
+  std::uint32_t ulMessage = 0;
+  if (ulCode == install::kCodeTimeout) {
+    ulMessage = kMsgTimeout;
+  } else if (ulCode == install::kCodeMpBlockade) {
+    ulMessage = msg::kPowerHardwareError;
+  } else if (r.outcome.stage == install::Stage::Products) {
+    CusrNasManager::GetMsgFormat(ulCode & ~agent::kInstallErrorBit, &ulMessage);
+  } else {
+    ulMessage = GetApiErrorMessageId(ulCode);
+  }
+  std::string strText = MessageBody(ulMessage, {Hex8(ulCode)});
+  for (char& c : strText)
+    if (c == '\n') c = ' ';
+  while (!strText.empty() && strText.back() == ' ') strText.pop_back();
+  return strText;
+}
+
+// What a retry of a failed board runs: after a product failure only the failed products (the
+// NAS OS runs), else everything again.
+CdlgInheritInstall::BoardPlan RetryPlan(const CdlgInheritInstall::BoardResult& r) {
+  if (!r.bStarted || r.outcome.stage != install::Stage::Products || r.outcome.failedRows.empty()) return r.plan;
+  CdlgInheritInstall::BoardPlan plan{r.plan.ulSlot, {}, 0};
+  for (const std::size_t nRow : r.outcome.failedRows) plan.products.push_back(r.plan.products[nRow]);
+  return plan;
+}
+
+}  // namespace
+
+// One board of the installation: written by its thread until bDone, read by the control
+// thread afterwards.
+struct CdlgInheritInstall::BoardRun {
+  std::uint32_t ulInitStatus = 0;
+  int nRowBase = 0;  // its first row in the install information list
+  CdlgInheritInstall::BoardResult result;
+  bool bDone = false;  // under m_mutex
+  std::thread thread;
+};
+
+// Reports a board's progress into its rows of the install information list. The board never
+// asks the user between products: a failed product is marked and the next one goes on.
+class CdlgInheritInstall::BoardSink : public install::ProgressSink {
+ public:
+  BoardSink(CdlgInheritInstall& dialog, const BoardRun& run) : m_dialog(dialog), m_nRowBase(run.nRowBase) {}
+  void RowStatus(std::size_t nRow, const std::string& strText) override {
+    const int nListRow = m_nRowBase + static_cast<int>(nRow);
+    m_dialog.Post([this, nListRow, strText] {
+      m_dialog.GetDlgItem(res::kIiInfoList).SetRowText(nListRow, kStatusColumn, strText);
+    });
+  }
+  void Label(const std::string&, bool) override {}
+  void StopEnabled(bool) override {}
+  bool StopRequested() const override { return m_dialog.m_bAbandon; }
+  void ClearStopRequest() override {}
+  bool CancelRemaining() override { return m_dialog.m_bAbandon; }
+  bool Abandoned() const override { return m_dialog.m_bAbandon; }
+
+ private:
+  CdlgInheritInstall& m_dialog;
+  int m_nRowBase;
+};
+
+CdlgInheritInstall::CdlgInheritInstall(kelp::ui::Host& host, CdlgMain& main, media::MediaLocation location)
+    : Dialog(host, res::kTemplateInheritInstall), m_main(main), m_location(std::move(location)) {
+  OnCommand(res::kIiInstall, [this] { OnInstall(); });
+  OnCommand(res::kIiRetry, [this] { OnRetry(); });
+  OnCommand(res::kIiClose, [this] { OnOK(); });
+}
+
+CdlgInheritInstall::~CdlgInheritInstall() { JoinWorkers(); }
+
+bool CdlgInheritInstall::OnInitDialog() {
+  CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
+  m_pcMedia = std::make_unique<CusrMedia>(m_location);
+  if (const std::uint32_t ulError = m_pcMedia->CreateProductArrayInMedia(); ulError != 0)
+    trace.Error(TraceFmt("CreateNewMediaObj() : code 0x%08x", ulError), TRC_ERROR);
+  GetDlgItem(res::kIiMediaFolder).SetWindowText(m_pcMedia->MediaFolder());
+  SetProductList();
+  SetFieldCaption(kModeReady);
+  GetDlgItem(res::kIiInstall).EnableWindow(m_nOsCount > 0);
+  GetDlgItem(res::kIiRetry).EnableWindow(false);
+  return true;
+}
+
+void CdlgInheritInstall::SetProductList() {
+  CusrTraceScope trace(kClass, "SetProductList", TRC_FUNC);
+  install::ProductList catalogue;
+  std::vector<bool> isOs;
+  const CusrMedia::ProductArray kinds = m_pcMedia->GetProductArrayInMedia();
+  for (std::size_t k = 0; k < kinds.size(); ++k) {
+    if (!kinds[k]) continue;
+    for (const board::ProductRecord& r : *kinds[k]) {
+      catalogue.push_back(r);
+      isOs.push_back(k == 0);
+    }
+  }
+  if (catalogue.empty()) trace.Warn("GetProductArrayInMedia(), No product information", TRC_WARN);
+  m_products = install::InheritProducts(catalogue, isOs, &m_nOsCount);
+  if (m_nOsCount == 0) trace.Warn("NAS OS was not included", TRC_WARN);
+  kelp::ui::Control list = GetDlgItem(res::kIiProductList);
+  list.DeleteAllRows();
+  for (const board::ProductRecord& r : m_products)
+    list.AddRow({r[board::kProductName], media::GetVersionString(r[board::kProductVersion], false)});
+}
+
+bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
+  CusrTraceScope trace(kClass, "CheckInstallNode", TRC_FUNC);
+  std::vector<std::pair<std::string, std::string>> versions;
+  for (const board::ProductRecord& r : m_products) versions.emplace_back(r[board::kProductName], r[board::kProductVersion]);
+  for (const BoardPlan& plan : plans) {
+    if (plan.nOsCount == 0) continue;
+    CusrCHN* pBoard = m_main.Board(plan.ulSlot);
+    const std::string strName = CusrCHN::LocationName(plan.ulSlot);
+    if (CusrCHN::NNCType(plan.ulSlot) != kNncTypeCnas) {
+      trace.Error(TraceFmt("%s not CNAS", strName.c_str()), TRC_ERROR);
+      ShowMessage(kMsgNotCnas);
+      return false;
+    }
+    if (pBoard == nullptr || pBoard->CheckNNCType(versions) != 1) {
+      ShowMessage(kMsgNncIncompatible);
+      return false;
+    }
+    if (!pBoard->UpdateMyStatus()) {
+      ShowMessage(kMsgNoConfig);
+      return false;
+    }
+    if (!board::IsStoppedOrEmptyStatus(pBoard->GetStatus())) {
+      trace.Error(TraceFmt("%s NAS OS not stoped", strName.c_str()), TRC_ERROR);
+      ShowMessage(kMsgNasOsRunning);
+      return false;
+    }
+  }
+  return true;
+}
+
+void CdlgInheritInstall::OnInstall() {
+  CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
+  if (m_bWorking || m_main.IsFunctionDisable()) {
+    trace.Info("IsFunctionDisable() return code : TRUE", TRC_INFO);
+    return;
+  }
+  int nCount = 0;
+  if (std::uint32_t ulError = 0; !CusrCHN::SetNNCLocation(&nCount, &ulError)) {
+    ShowMessage(GetApiErrorMessageId(ulError), Hex8(ulError));
+    return;
+  }
+  struct stat st {};
+  if (::stat(m_pcMedia->MediaFolder().c_str(), &st) != 0) {
+    trace.Error(TraceFmt("Install media not found. PATH = %s. FindFirstFile error = %s",
+                         m_pcMedia->MediaFolder().c_str(), std::strerror(errno)),
+                TRC_ERROR);
+    ShowMessage(msg::kInstallFileUnreadable);
+    return;
+  }
+  if (m_products.empty() || m_nOsCount == 0) {
+    trace.Error("GetInstallPPInfo() return : NULL", TRC_ERROR);
+    return;
+  }
+  std::vector<BoardPlan> plans;
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
+    if (CusrCHN::IsCHN(i)) plans.push_back({i, m_products, m_nOsCount});
+  if (plans.empty() || !CheckInstallNode(plans)) return;
+  if (Ask(kMsgOldLuPaths) == IDCANCEL || Ask(kMsgInitAndDelete) == IDCANCEL) {
+    trace.Info("Selected [Cancel] button", TRC_INFO);
+    return;
+  }
+  m_ulFirstSlot = plans.front().ulSlot;
+  StartInstalling(std::move(plans), true);
+}
+
+void CdlgInheritInstall::OnRetry() {
+  CusrTraceScope trace(kClass, "OnRetry", TRC_FUNC);
+  if (m_bWorking || m_retry.empty() || m_main.IsFunctionDisable()) return;
+  if (!CheckInstallNode(m_retry)) return;
+  // The LUs were initialised with the first board's NAS OS: only a first board that did not get
+  // its NAS OS initialises them again.
+  const BoardPlan& first = m_retry.front();
+  const bool bFirstAgain = first.ulSlot == m_ulFirstSlot && first.nOsCount > 0;
+  StartInstalling(m_retry, bFirstAgain);
+}
+
+void CdlgInheritInstall::StartInstalling(std::vector<BoardPlan> plans, bool bFirstGetsLu) {
+  CusrTraceScope trace(kClass, "StartInstalling", TRC_FUNC);
+  m_bWorking = true;
+  m_bAbandon = false;
+  SetFieldCaption(kModeInstalling);
+  for (const int id : {res::kIiInstall, res::kIiRetry, res::kIiClose}) GetDlgItem(id).EnableWindow(false);
+  GetDlgItem(res::kIiResultList).DeleteAllRows();
+  SetInstallList(plans);
+  for (const BoardPlan& plan : plans)
+    install::SetInstalling(plan.ulSlot, true, bFirstGetsLu && plan.ulSlot == plans.front().ulSlot);
+  if (m_main.Services() != nullptr) m_main.Services()->RefreshMacAddress();
+  GetHost().SetWaitCursor(true);
+  StartWorker([this, plans = std::move(plans), bFirstGetsLu] { ControlThread(plans, bFirstGetsLu); });
+}
+
+void CdlgInheritInstall::SetInstallList(const std::vector<BoardPlan>& plans) {
+  kelp::ui::Control list = GetDlgItem(res::kIiInfoList);
+  list.DeleteAllRows();
+  for (const BoardPlan& plan : plans)
+    for (const board::ProductRecord& r : plan.products)
+      list.AddRow({CusrCHN::LocationName(plan.ulSlot), r[board::kProductName], ""});
+}
+
+bool CdlgInheritInstall::WaitRuns(const std::vector<std::unique_ptr<BoardRun>>& runs, std::size_t nFrom,
+                                  plat::TimePoint deadline) {
+  std::unique_lock lock(m_mutex);
+  return plat::Clock::WaitUntil(m_done, lock, deadline, [&] {
+    for (std::size_t i = nFrom; i < runs.size(); ++i)
+      if (!runs[i]->bDone) return false;
+    return true;
+  });
+}
+
+void CdlgInheritInstall::ControlThread(std::vector<BoardPlan> plans, bool bFirstGetsLu) {
+  CusrTraceScope trace(kClass, "StartInstalling", TRC_FUNC);
+  const install::InheritLimits limits = install::GetInheritLimits(m_products);
+  std::vector<std::unique_ptr<BoardRun>> runs;
+  int nRowBase = 0;
+  const auto start = [&](const BoardPlan& plan, std::uint32_t ulInit) {
+    auto run = std::make_unique<BoardRun>();
+    run->ulInitStatus = ulInit;
+    run->nRowBase = nRowBase;
+    nRowBase += static_cast<int>(plan.products.size());
+    run->result.plan = plan;
+    run->result.bStarted = true;
+    BoardRun& ref = *run;
+    runs.push_back(std::move(run));
+    ref.thread = std::thread([this, &ref] { InstallThread(ref); });
+  };
+  bool bTimedOut = false;
+  bool bFirstFailed = false;
+  std::size_t nNext = 0;
+  if (bFirstGetsLu) {
+    CusrCHN::AddInitStatus(kLuBoth);
+    start(plans.front(), kLuBoth);
+    bTimedOut = !WaitRuns(runs, 0, plat::Clock::Now() + limits.wait);
+    CusrCHN::SubInitStatus(kLuBoth);
+    nNext = 1;
+    const std::uint32_t ulCode = bTimedOut ? install::kCodeTimeout : runs.front()->result.outcome.ulCode;
+    if (ulCode != 0) {
+      trace.Error(TraceFmt("Install Failed (LU Initialize) : 0x%08x", ulCode), TRC_ERROR);
+      bFirstFailed = true;
+    }
+  }
+  if (!bFirstFailed && !bTimedOut) {
+    for (std::size_t i = nNext; i < plans.size(); ++i) {
+      plat::Clock::Sleep(kStartGap);
+      start(plans[i], 0);
+    }
+    bTimedOut = !WaitRuns(runs, nNext, plat::Clock::Now() + limits.wait);
+  }
+  if (bTimedOut) {
+    // A board past the wait limit is told to stop; its thread still owns its rows, so the
+    // dialog waits for every thread before it finishes.
+    trace.Error("the wait limit passed: the boards still installing are stopped", TRC_ERROR);
+    m_bAbandon = true;
+    WaitRuns(runs, 0, plat::TimePoint::max());
+  }
+  std::vector<BoardResult> results;
+  bool bRestart = false;
+  for (auto& run : runs) {
+    run->thread.join();
+    BoardResult& r = run->result;
+    if (bTimedOut && r.outcome.stage != install::Stage::Done && r.outcome.ulCode == 0)
+      r.outcome.ulCode = install::kCodeTimeout;
+    if (r.outcome.ulCode != 0 && run.get() != runs.front().get())
+      trace.Error(TraceFmt("Install Failed : 0x%08x", r.outcome.ulCode), TRC_ERROR);
+    bRestart = bRestart || r.outcome.bRestartNeeded;
+    results.push_back(r);
+  }
+  for (std::size_t i = runs.size(); i < plans.size(); ++i) results.push_back(BoardResult{plans[i], false, {}, {}});
+  std::uint32_t ulFirstCode = 0;
+  for (const BoardResult& r : results)
+    if (ulFirstCode == 0) ulFirstCode = r.bStarted ? r.outcome.ulCode : install::kCodeTimeout;
+  const bool bSucceeded = ulFirstCode == 0 && !bTimedOut;
+  if (!bSucceeded) trace.Error(TraceFmt("Inherit and Install Failed (Code:0x%08x)", ulFirstCode), TRC_ERROR);
+  Post([this, results, bSucceeded, bRestart] { Finish(results, bSucceeded, bRestart); });
+}
+
+void CdlgInheritInstall::InstallThread(BoardRun& run) {
+  CusrTraceScope trace(kClass, "InstallThread", TRC_FUNC);
+  const BoardPlan& plan = run.result.plan;
+  const std::string strName = CusrCHN::LocationName(plan.ulSlot);
+  trace.Info(TraceFmt("%s Install Thread", strName.c_str()), TRC_INFO);
+  const plat::TimePoint start = plat::Clock::Now();
+  if (CusrCHN* pBoard = m_main.Board(plan.ulSlot)) {
+    install::InstallRequest request;
+    request.products = plan.products;
+    request.nOsCount = plan.nOsCount;
+    request.ulInitStatus = run.ulInitStatus;
+    request.ulInstallType = kInheritType;
+    request.productGap = kProductGap;
+    BoardSink sink(*this, run);
+    run.result.outcome = install::RunInstallation(*pBoard, request, sink);
+    if (run.result.outcome.bInstalledAny) install::ChangeInstallInfo(*pBoard);
+  } else {
+    trace.Error(TraceFmt("Can't create INSTALL_INFO (node : %u) : Factor = %s", plan.ulSlot, "no board object"),
+                TRC_ERROR);
+    run.result.outcome.ulCode = msg::kInternalError;
+  }
+  run.result.elapsed = plat::Clock::Now() - start;
+  {
+    std::lock_guard lock(m_mutex);
+    run.bDone = true;
+  }
+  m_done.notify_all();
+}
+
+void CdlgInheritInstall::ShowResults(const std::vector<BoardResult>& results) {
+  CusrTraceScope trace(kClass, "ShowResults", TRC_FUNC);
+  kelp::ui::Control list = GetDlgItem(res::kIiResultList);
+  list.DeleteAllRows();
+  m_retry.clear();
+  kelp::ui::Transcript* pTranscript = GetHost().GetTranscript();
+  for (const BoardResult& r : results) {
+    const std::uint32_t ulSlot = r.plan.ulSlot;
+    const std::string strName = CusrCHN::LocationName(ulSlot);
+    const std::uint32_t ulCode = r.outcome.ulCode;
+    std::string strStage = "not started";
+    std::string strResult = "Not started";
+    std::string strReason = "the first board failed";
+    if (r.bStarted) {
+      switch (r.outcome.stage) {
+        case install::Stage::NasOs: strStage = "NAS OS install"; break;
+        case install::Stage::NasOsBoot: strStage = "NAS OS boot"; break;
+        case install::Stage::Products:
+          strStage = "product " + (r.outcome.nFailedRow < r.plan.products.size()
+                                       ? r.plan.products[r.outcome.nFailedRow][board::kProductName]
+                                       : std::string("-"));
+          break;
+        case install::Stage::Done: strStage = "all products"; break;
+      }
+      strResult = ulCode == 0 ? LoadString(kStringCompleted) : install::FailedText(ulCode);
+      strReason = ulCode == 0 ? "" : ReasonText(r);
+    }
+    if (!r.bStarted || ulCode != 0) m_retry.push_back(RetryPlan(r));
+    const std::string strElapsed = r.bStarted ? Minutes(r.elapsed) : "-";
+    list.AddRow({strName, strStage, strResult, strReason, strElapsed});
+    trace.Info(TraceFmt("result %s : %s, %s, %s, %s", strName.c_str(), strStage.c_str(), strResult.c_str(),
+                        strReason.c_str(), strElapsed.c_str()),
+               TRC_INFO);
+    if (pTranscript != nullptr) pTranscript->Result(static_cast<int>(ulSlot), r.bStarted ? ulCode : ~0u, strReason);
+  }
+}
+
+void CdlgInheritInstall::Finish(const std::vector<BoardResult>& results, bool bSucceeded, bool bRestart) {
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) install::SetInstalling(i, false);
+  ShowResults(results);
+  SetFieldCaption(bSucceeded ? kModeFinished : kModeFailed);
+  if (bSucceeded) {
+    ShowMessage(kMsgFinished);
+    if (bRestart) ShowMessage(kMsgRestartNeeded);
+  }
+  m_bWorking = false;
+  GetDlgItem(res::kIiClose).EnableWindow(true);
+  GetDlgItem(res::kIiRetry).EnableWindow(!m_retry.empty());
+  GetDlgItem(res::kIiInstall).EnableWindow(false);
+  GetHost().SetWaitCursor(false);
+}
+
+void CdlgInheritInstall::SetFieldCaption(int nMode) {
+  if (nMode < kModeReady || nMode > kModeFailed) {
+    WriteTraceLine(TraceFmt("Unkown mode. iEnableMode = %d", nMode), "error", TRC_ERROR & GetTraceMask());
+    return;
+  }
+  SetWindowText(std::string(kCaption) + kCaptionSuffix[nMode]);
+}
+
+void CdlgInheritInstall::OnOK() {
+  if (m_bWorking) return;
+  CusrTraceScope trace(kClass, "OnClose", TRC_FUNC);
+  EndDialog(IDOK);
+}
+
+void CdlgInheritInstall::OnCancel() {
+  if (m_bWorking) {
+    WriteTraceLine("The inherit installation runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
+    return;
+  }
+  OnOK();
+}

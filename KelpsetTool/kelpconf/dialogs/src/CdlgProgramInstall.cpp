@@ -1,0 +1,354 @@
+#include "dialogs/CdlgProgramInstall.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "board/CusrCHN.h"
+#include "common/CusrTraceScope.h"
+#include "common/MessageBoxStyle.h"
+#include "common/MessageIds.h"
+#include "common/Messages.h"
+#include "dialogs/CdlgConfirmInstallProduct.h"
+#include "dialogs/CdlgInstallProgress.h"
+#include "dialogs/CdlgMain.h"
+#include "dialogs/ShutdownCheck.h"
+#include "install/InstallRoutine.h"
+#include "media/MediaRules.h"
+#include "resources/ControlIds.h"
+
+namespace res = kelp::res;
+
+namespace {
+
+constexpr const char* kClass = "CdlgProgramInstall";
+constexpr const char* kOptType = "opt ";
+// Messages of the choosing steps.
+constexpr std::uint32_t kMsgOnBattery = 4001;
+constexpr std::uint32_t kMsgNncIncompatible = 4032;
+constexpr std::uint32_t kMsgSomeSelected = 4015;
+constexpr std::uint32_t kMsgBadVersion = 3804;
+constexpr std::uint32_t kMsgOtherInitErrorLu = 3490;
+constexpr std::uint32_t kMsgOtherInitCmLu = 3491;
+constexpr std::uint32_t kMsgLuWhileInstalling = 4019;
+constexpr std::uint32_t kMsgNewInstall = 3499;
+constexpr std::uint32_t kMsgUpdateInstall = 3498;
+constexpr std::uint32_t kMsgStopCluster = 3612;
+constexpr std::uint32_t kMsgFirstInstall = 3583;
+constexpr std::uint32_t kMsgInitErrorLu = 3494;
+constexpr std::uint32_t kMsgInitCmLu = 3493;
+constexpr std::uint32_t kMsgInitBoth = 3495;
+constexpr std::uint32_t kMsgPreOperations = 4009;
+constexpr std::uint32_t kMsgUninstall = 3497;
+constexpr std::uint32_t kMsgSecondNasOs = 3597;
+constexpr std::uint32_t kMsgNasOsMissing = 4008;
+constexpr std::uint32_t kLuErrorInfo = 0x01;
+constexpr std::uint32_t kLuClusterManagement = 0x10;
+constexpr std::uint32_t kLuBoth = 0x11;
+
+int Ask(std::uint32_t ulId, const std::string& strArg = {}) {
+  int nButton = IDCANCEL;
+  ShowMessage(ulId, strArg, {}, &nButton);
+  return nButton;
+}
+
+// The board as the necessity check sees it.
+class Facts : public install::BoardFacts {
+ public:
+  explicit Facts(CusrCHN& board) : m_board(board) {}
+  bool IsExistLinux() const override { return m_board.IsExistLinux(); }
+  bool IsOsRunning() const override { return m_board.IsOsRunning(); }
+  int CompareProductVersion(const board::ProductRecord& r) const override {
+    return m_board.CompareProductVersion(r[board::kProductName], r[board::kProductVersion]);
+  }
+  std::uint32_t SutInstallCheck(const board::ProductRecord& r, std::uint32_t* pulFlags,
+                                std::uint32_t* pulResult) const override {
+    std::uint32_t ulReboot = 0;
+    return m_board.SutInstallCheck(std::filesystem::path(r[board::kProductFilePath]).filename().string(), pulFlags,
+                                   &ulReboot, pulResult);
+  }
+
+ private:
+  CusrCHN& m_board;
+};
+
+}  // namespace
+
+CdlgProgramInstall::CdlgProgramInstall(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot)
+    : Dialog(host, res::kTemplateProgramInstall), m_main(main), m_ulSlot(ulSlot) {
+  OnCommand(res::kPiInstalledList, [this] { OnClickInstalledList(); });
+  OnCommand(res::kPiUninstall, [this] { OnUninstall(); });
+  OnCommand(res::kPiInstall, [this] { OnInstall(); });
+  OnCommand(res::kPiClose, [this] { OnOK(); });
+}
+
+CdlgProgramInstall::~CdlgProgramInstall() = default;
+
+CusrCHN& CdlgProgramInstall::Board() const { return *m_main.Board(m_ulSlot); }
+
+bool CdlgProgramInstall::IsWorking() const { return m_pdlgProgress && m_pdlgProgress->IsWindowVisible(); }
+
+void CdlgProgramInstall::Open(const media::MediaLocation& location) {
+  CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
+  m_pcMedia = std::make_unique<CusrMedia>(location);
+  if (const std::uint32_t ulError = m_pcMedia->CreateProductArrayInMedia(); ulError != 0)
+    trace.Error(TraceFmt("CreateProductArrayInMedia() : code = 0x%08x", ulError), TRC_ERROR);
+  GetDlgItem(res::kPiBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  GetDlgItem(res::kPiMediaFolder).SetWindowText(m_pcMedia->MediaFolder());
+  for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu, res::kPiForcibly, res::kPiInstall}) {
+    GetDlgItem(id).SetCheck(0);
+    GetDlgItem(id).EnableWindow(true);
+  }
+  SetInstalledList();
+  SetProductListEx();
+  ShowWindow(true);
+  BringToForeground();
+}
+
+void CdlgProgramInstall::BringForward() {
+  Dialog& front = IsWorking() ? static_cast<Dialog&>(*m_pdlgProgress) : *this;
+  front.ShowWindow(true);
+  front.BringToForeground();
+}
+
+void CdlgProgramInstall::SetInstalledList() {
+  CusrTraceScope trace(kClass, "SetInstalledList", TRC_FUNC);
+  kelp::ui::Control list = GetDlgItem(res::kPiInstalledList);
+  list.DeleteAllRows();
+  m_installed.clear();
+  GetDlgItem(res::kPiUninstall).EnableWindow(false);
+  std::uint32_t ulError = 0;
+  const std::vector<agent::ProductTexts>* pProducts = Board().GetInstPPInfo(&ulError);
+  if (pProducts == nullptr) {
+    trace.Error(TraceFmt("GetInstPPInfo() : code = 0x%08x", ulError), TRC_ERROR);
+    return;
+  }
+  m_installed = *pProducts;
+  for (const agent::ProductTexts& p : m_installed) list.AddRow({p[agent::kProductName], p[agent::kProductVersion]});
+}
+
+void CdlgProgramInstall::SetProductListEx() {
+  kelp::ui::Control list = GetDlgItem(res::kPiMediaList);
+  list.DeleteAllRows();
+  for (const auto& kind : m_pcMedia->GetProductArrayInMedia()) {
+    if (!kind) continue;
+    for (const board::ProductRecord& r : *kind)
+      list.AddRow({r[board::kProductName], media::GetVersionString(r[board::kProductVersion], false)});
+  }
+}
+
+void CdlgProgramInstall::OnClickInstalledList() {
+  const int nRow = GetDlgItem(res::kPiInstalledList).GetSelection();
+  const bool bOpt = nRow >= 0 && static_cast<std::size_t>(nRow) < m_installed.size() &&
+                    m_installed[static_cast<std::size_t>(nRow)][agent::kProductType] == kOptType;
+  GetDlgItem(res::kPiUninstall).EnableWindow(bOpt);
+}
+
+void CdlgProgramInstall::OnUninstall() {
+  CusrTraceScope trace(kClass, "OnUninstall", TRC_FUNC);
+  const int nRow = GetDlgItem(res::kPiInstalledList).GetSelection();
+  if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_installed.size()) return;
+  const agent::ProductTexts product = m_installed[static_cast<std::size_t>(nRow)];
+  if (Ask(kMsgUninstall, product[agent::kProductName]) != IDOK) return;
+  trace.Info(TraceFmt("Uninstall PP = %s", product[agent::kProductName].c_str()), TRC_INFO);
+  const auto ulCode = static_cast<std::uint32_t>(std::strtoul(product[agent::kProductCode].c_str(), nullptr, 10));
+  const std::uint32_t ulResult = Board().UninstallPP(ulCode, product[agent::kProductName]);
+  trace.Info(TraceFmt("UninstallPP() : code = 0x%08x", ulResult), TRC_INFO);
+  if (ulResult == 0) ShowMessage(msg::kFinishedNormally);
+  SetInstalledList();
+}
+
+install::ProductList CdlgProgramInstall::GetSelectedPPInfo(std::size_t* pnOsCount) {
+  install::ProductList list;
+  *pnOsCount = 0;
+  kelp::ui::Control media = GetDlgItem(res::kPiMediaList);
+  for (int i = 0; i < media.GetRowCount(); ++i) {
+    if (!media.GetRowCheck(i)) continue;
+    const std::string strName = media.GetRowColumns(i).front();
+    if (auto record = m_pcMedia->GetPPInfoEx(strName)) {
+      if (m_pcMedia->IsOS(strName)) ++*pnOsCount;
+      list.push_back(std::move(*record));
+    }
+  }
+  return list;
+}
+
+bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount) {
+  CusrTraceScope trace(kClass, "IsInstallNecessary", TRC_FUNC);
+  const Facts facts(Board());
+  install::Necessity result =
+      install::IsInstallNecessary(facts, std::move(*pList), *pnOsCount, GetDlgItem(res::kPiForcibly).GetCheck() == 1);
+  if (!result.bGoOn) {
+    if (result.ulMessage != 0) ShowMessage(result.ulMessage);
+    pList->clear();
+    return false;
+  }
+  if (*pnOsCount > 0 && (result.list.empty() || !m_pcMedia->IsOS(result.list.front()[board::kProductName])))
+    *pnOsCount = 0;
+  *pList = std::move(result.list);
+  if (result.ulPreOps != 0 && Ask(kMsgPreOperations, install::PreOperationLines(result.ulPreOps)) != IDOK) {
+    trace.Info("[Cancel] button pushed", TRC_INFO);
+    return false;
+  }
+  return true;
+}
+
+void CdlgProgramInstall::OnInstall() {
+  CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
+  if (!CusrCHN::GetBatteryStatus()) {
+    ShowMessage(kMsgOnBattery);
+    return;
+  }
+  std::size_t nOsCount = 0;
+  install::ProductList list = GetSelectedPPInfo(&nOsCount);
+  if (list.empty()) return;
+  if (nOsCount > 1) {
+    install::ProductList refused;
+    list = install::KeepFirstNasOs(std::move(list), &nOsCount, &refused);
+    for (const board::ProductRecord& r : refused)
+      ShowMessage(kMsgSecondNasOs, r[board::kProductName] + " " + r[board::kProductVersion]);
+  }
+  if (nOsCount == 0 && !Board().IsExistLinux()) {
+    ShowMessage(kMsgNasOsMissing, m_pcMedia->GetProductArrayInMedia()[0] ? "NAS OS" : "-");
+    return;
+  }
+  std::vector<std::pair<std::string, std::string>> versions;
+  for (const board::ProductRecord& r : list) versions.emplace_back(r[board::kProductName], r[board::kProductVersion]);
+  if (Board().CheckNNCType(versions) != 1) {
+    ShowMessage(kMsgNncIncompatible);
+    return;
+  }
+  if (static_cast<int>(list.size()) < GetDlgItem(res::kPiMediaList).GetRowCount() && Ask(kMsgSomeSelected) != IDOK)
+    return;
+  if (!IsInstallNecessary(&list, &nOsCount)) return;
+  struct stat st {};
+  if (::stat(m_pcMedia->MediaFolder().c_str(), &st) != 0) {
+    trace.Error(TraceFmt("Install media not found. PATH = %s. FindFirstFile error = %s",
+                         m_pcMedia->MediaFolder().c_str(), std::strerror(errno)),
+                TRC_ERROR);
+    ShowMessage(msg::kInstallFileUnreadable);
+    return;
+  }
+  for (const board::ProductRecord& r : list) {
+    if (media::IsValidVersion(r[board::kProductVersion])) continue;
+    trace.Error(TraceFmt("PP Name: %s", r[board::kProductName].c_str()), TRC_ERROR);
+    trace.Error(TraceFmt("Invalid PP Version: %s", r[board::kProductVersion].c_str()), TRC_ERROR);
+    ShowMessage(kMsgBadVersion);
+    return;
+  }
+  install::InstallRequest request;
+  if (nOsCount > 0 && !AskNasOsOptions(&request.ulInitStatus, &request.ulInstallType, &request.bInitRegistered))
+    return;
+  request.products = std::move(list);
+  request.nOsCount = nOsCount;
+  install::SetInstalling(m_ulSlot, true, request.ulInitStatus != 0);
+  ShowWindow(false);
+  CdlgConfirmInstallProduct confirm(GetHost(), CusrCHN::LocationName(m_ulSlot), request.products);
+  const int nResult = confirm.DoModal();
+  if (nResult != IDOK) {
+    if (nResult != IDCANCEL) ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
+    if (request.bInitRegistered) CusrCHN::SubInitStatus(request.ulInitStatus);
+    install::SetInstalling(m_ulSlot, false);
+    ShowWindow(true);
+    return;
+  }
+  if (nOsCount > 0 && m_main.Services() != nullptr) m_main.Services()->RefreshMacAddress();
+  m_pdlgProgress = std::make_unique<CdlgInstallProgress>(GetHost(), Board(), [this] { ProgressClosed(); });
+  m_pdlgProgress->Create();
+  m_pdlgProgress->SetSelectPPInfo(std::move(request));
+  m_pdlgProgress->ShowProgressDlg();
+}
+
+bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* pulType, bool* pbRegistered) {
+  CusrTraceScope trace(kClass, "AskNasOsOptions", TRC_FUNC);
+  CusrCHN& board = Board();
+  if (const std::uint32_t ulOther = CusrCHN::GetInitStatus(); ulOther != 0) {
+    if (ulOther == kLuErrorInfo) {
+      ShowMessage(kMsgOtherInitErrorLu);
+    } else if (ulOther == kLuClusterManagement || ulOther == kLuBoth) {
+      ShowMessage(kMsgOtherInitCmLu);
+    } else {
+      trace.Error(TraceFmt("uInitStatus = 0x%08x", ulOther), TRC_ERROR);
+      ShowMessage(msg::kInternalError);
+    }
+    return false;
+  }
+  std::uint32_t ulError = 0;
+  if (!board.GetMacAddress(&ulError)) {
+    trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", m_ulSlot, ulError), TRC_ERROR);
+    trace.Error("CusrCHN::CheckMacAddress() Error Return", TRC_ERROR);
+    for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu, res::kPiInstall}) {
+      GetDlgItem(id).SetCheck(0);
+      GetDlgItem(id).EnableWindow(false);
+    }
+    return false;
+  }
+  std::uint32_t ulInit = (GetDlgItem(res::kPiInitCmLu).GetCheck() == 1 ? kLuClusterManagement : 0) |
+                         (GetDlgItem(res::kPiInitErrorLu).GetCheck() == 1 ? kLuErrorInfo : 0);
+  if (ulInit != 0 && install::IsOtherInstallingWithoutLu(m_ulSlot)) {
+    ShowMessage(kMsgLuWhileInstalling);
+    return false;
+  }
+  bool bNew = true;
+  if (board.IsExistLinux() && ulInit == 0) {
+    const int nButton = Ask(kMsgUpdateInstall);
+    if (nButton == IDCANCEL) return false;
+    bNew = nButton == IDNO;
+    if (!bNew && board.IsOsRunning() && dialogs::CheckShutdown(board, msg::kFatalDamage) != dialogs::ShutdownCheck::GoOn)
+      return false;
+  }
+  if (bNew) {
+    if (Ask(kMsgNewInstall) != IDOK) return false;
+    if (board.IsExistLinux()) {
+      const std::uint32_t ulPartner = m_ulSlot < 8 ? m_ulSlot + 8 : m_ulSlot - 8;
+      const CusrCHN* pPartner = m_main.Board(ulPartner);
+      if ((board.IsOsRunning() || (pPartner != nullptr && pPartner->IsOsRunning())) && Ask(kMsgStopCluster) != IDOK)
+        return false;
+      if (Ask(msg::kFatalDamage) != IDOK) return false;
+    }
+  }
+  const bool bFirst = CusrCHN::IsAllNew() && CusrCHN::GetInitStatus() == 0;
+  if (bFirst) {
+    if (Ask(kMsgFirstInstall) != IDOK) return false;
+    ulInit = kLuBoth;
+  }
+  if (ulInit != 0) CusrCHN::AddInitStatus(ulInit);
+  if (!bFirst && ulInit != 0) {
+    const std::uint32_t ulQuestion =
+        ulInit == kLuErrorInfo ? kMsgInitErrorLu : ulInit == kLuClusterManagement ? kMsgInitCmLu : kMsgInitBoth;
+    if (Ask(ulQuestion) == IDCANCEL || Ask(msg::kFatalDamage) == IDCANCEL) {
+      CusrCHN::SubInitStatus(ulInit);
+      return false;
+    }
+  }
+  *pulInit = ulInit;
+  *pulType = bNew ? 0 : 1;
+  *pbRegistered = ulInit != 0;
+  return true;
+}
+
+void CdlgProgramInstall::ProgressClosed() {
+  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
+  SetProductListEx();
+  if (Board().IsOsRunning()) SetInstalledList();
+  kelp::ui::Control media = GetDlgItem(res::kPiMediaList);
+  for (int i = 0; i < media.GetRowCount(); ++i) media.SetRowCheck(i, false);
+  for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu}) {
+    GetDlgItem(id).SetCheck(0);
+    GetDlgItem(id).EnableWindow(false);
+  }
+  ShowWindow(true);
+  BringToForeground();
+}
+
+void CdlgProgramInstall::OnOK() {
+  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
+  if (IsWorking()) return;
+  EndDialog(IDOK);
+  m_main.ProgramInstallClosed(m_ulSlot);
+}
+
+void CdlgProgramInstall::OnCancel() {
+  if (IsWorking()) return;
+  OnOK();
+}

@@ -1,0 +1,125 @@
+// Program installation through the real program in script mode: a fresh unit gets the NAS OS
+// through the simulated array's installer and two products through the simulated agent, which
+// fetches them from kelpftpd and checks every byte; the same versions are then refused. An
+// inherit installation of four boards with one board refusing a product, then its retry.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "TestEnv.h"
+#include "ToolBench.h"
+#include "corvid/Sim.h"
+#include "mkmedia/MediaWriter.h"
+
+namespace {
+
+using kctest::Dump;
+using kctest::FindLine;
+using kctest::ToolBench;
+
+void ExpectInOrder(const kctest::Outcome& run, const std::vector<std::string>& patterns) {
+  std::size_t from = 0;
+  for (const std::string& pattern : patterns) {
+    const auto at = FindLine(run.lines, pattern, from);
+    ASSERT_TRUE(at) << pattern << "\n" << Dump(run.lines);
+    from = *at + 1;
+  }
+}
+
+std::string TraceText(const std::filesystem::path& dir) {
+  std::string text;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) text += kelptest::ReadFile(entry.path());
+  return text;
+}
+
+TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused) {
+  ToolBench bench;
+  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  mkmedia::Media media = mkmedia::DefaultMedia(200000);
+  for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";  // NNC type 1 of the ZQH
+  std::string error;
+  const std::filesystem::path root = bench.work("media");
+  ASSERT_TRUE(mkmedia::WriteMedia(root, media, error)) << error;
+  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Launch(
+      "wait-transcript \"^ready$\" 30\n"
+      "click 1500\n"
+      "click 1008\n"
+      "wait-transcript \"^window 206 .*\" 30\n"
+      "check-row \"^NAS OS\" 1\n"
+      "check-row \"^NAS Backup Support\" 1\n"
+      "check-row \"^NAS Cluster Support\" 1\n"
+      "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
+      "click 206:1413\n"
+      "wait-transcript \"^window 207 .*\" 30\n"
+      "click 207:1\n"
+      "wait-text 208:1432 \"Installation process has completed.\" 20000\n"
+      "wait-transcript \"^enable 1434 1$\" 600\n"
+      "click 208:1434\n"
+      // the same versions again: nothing needs installing
+      "check-row \"^NAS Cluster Support\" 1\n"
+      "answer 4015 ok\n"
+      "click 206:1413\n"
+      "wait-message 4012 30\n"
+      "click 206:1414\n"
+      "wait-transcript \"^busy 0 0$\" 30\n"
+      "close\n").Finish(300);
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"busy 0 1", "window 206 \"Kelpset Tool \\( Program Install \\)\"", "message 4015 ok .*",
+                      "message 3499 ok .*", "message 3583 ok .*", "window 207 .*", "window 208 .*",
+                      "text 1432 \"Now Installing...\\[maximum 60 minutes\\]\"",
+                      "text 1432 \"Now Rebooting...\\[maximum 32 minutes\\]\"",
+                      "text 1432 \"NAS OS installation process has completed.\"", "text 1432 \"Now Installing...\"",
+                      "text 1432 \"Installation process has completed.\"", "message 4012 ok .*", "busy 0 0",
+                      "exit 0"});
+  const std::string trace = TraceText(bench.work("log"));
+  EXPECT_EQ(trace.find("InstallCommonPP() code"), std::string::npos);
+  EXPECT_NE(trace.find("CHN[0] = dsvp_NasChangeInstallInf"), std::string::npos);
+}
+
+TEST(InheritInstall, FourBoardsThenARetryOfTheBoardThatRefusedAProduct) {
+  corvid::sim::UnitSpec unit = corvid::sim::PresetUnit(kctest::kUnit, corvid::sim::Model::ZQH, 4);
+  for (corvid::sim::BoardSpec& board : unit.boards) board.nasType = 2;  // boards of NNC type 2
+  ToolBench bench(unit);
+  for (const char* k : {"0", "1", "2", "3"})
+    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  // Slot 9's agent refuses its first product once ("busy"); no other box is shown on the way.
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "9", "Install", "Result=24", "Count=1"}), 0);
+  mkmedia::Media media = mkmedia::DefaultMedia(100000);
+  for (mkmedia::Product& product : media.products) product.version = "05-01-00-00";
+  std::string error;
+  const std::filesystem::path root = bench.work("media");
+  ASSERT_TRUE(mkmedia::WriteMedia(root, media, error)) << error;
+  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Launch(
+      "wait-transcript \"^ready$\" 600\n"
+      "key shift+ctrl+e\n"
+      "answer 4036 ok\n"
+      "click 1096\n"
+      "wait-transcript \"^window 204 .*\" 600\n"
+      "answer 4023 ok\nanswer 4034 ok\n"
+      "click 204:1568\n"
+      "wait-transcript \"^enable 1570 1$\" 30000\n"
+      "click 204:1569\n"
+      "wait-transcript \"^enable 1570 1$\" 30000\n"
+      "click 204:1570\n"
+      "wait-transcript \"^busy public 0$\" 600\n"
+      "close\n").Finish(600);
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  EXPECT_FALSE(FindLine(run.lines, "message 3514 .*")) << Dump(run.lines);
+  ExpectInOrder(run, {"busy public 7", "window 204 .*", "message 4023 ok .*", "message 4034 ok .*",
+                      "title 204 \"Kelpset Tool \\( Inherit and Install \\) - Installing...\"",
+                      "result 0 0x00000000 \"\"", "result 1 0x00000000 \"\"", "result 8 0x00000000 \"\"",
+                      "result 9 0x10000018 \"The NAS OS is processing another request.*\"", "title 204 .* - Failed\"", "enable 1569 1",
+                      // the retry: only slot 9, only its failed product
+                      "title 204 .* - Installing...\"", "result 9 0x00000000 \"\"",
+                      "title 204 .* - Finished\"", "message 4033 .*", "busy public 0", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "result (0|1|8) .*", *FindLine(run.lines, "result 9 0x10000018 .*")));
+  const std::string trace = TraceText(bench.work("log"));
+  EXPECT_EQ(trace.find("Install Failed (LU Initialize)"), std::string::npos);
+  EXPECT_NE(trace.find("Install Failed : 0x10000018"), std::string::npos);
+}
+
+}  // namespace
