@@ -131,6 +131,7 @@ enum class BoardFault {
   NetBootResult,   // value: NetBootResult reported by the next install
   InstallFailure,  // value: final progress word 0x00FE, or 0x05FE | cause << 16
   DumpSkipped,     // value: 1 = the next dump ends as skipped (status 9)
+  DownloadResult,  // value: final AC word of the next download, which then delivers no file
   Stall,           // value: 1 = the board's current activity stops progressing, 0 resumes
 };
 bool InjectBoardFault(const std::string& unit, int k, BoardFault fault, std::uint32_t value,

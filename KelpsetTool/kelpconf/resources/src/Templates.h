@@ -10,5 +10,7 @@ const DialogTemplate& BootManagementTemplate();
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& SplashTemplate();
 const DialogTemplate& ConfigurationTemplate();
+const DialogTemplate& HibernationDumpTemplate();
+const DialogTemplate& DownloadDumpTemplate();
 
 }  // namespace kelp::res

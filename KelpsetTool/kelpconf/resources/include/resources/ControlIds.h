@@ -8,6 +8,8 @@ namespace kelp::res {
 inline constexpr int kTemplateAbout = 100;
 inline constexpr int kTemplateMain = 102;
 inline constexpr int kTemplateBootManagement = 209;
+inline constexpr int kTemplateHibernationDump = 210;
+inline constexpr int kTemplateDownloadDump = 211;
 inline constexpr int kTemplateSplash = 229;
 inline constexpr int kTemplateConfiguration = 240;
 
@@ -49,6 +51,25 @@ inline constexpr int kBootReboot = 1306;
 inline constexpr int kBootShutdown = 1307;
 inline constexpr int kBootNncReset = 1308;
 inline constexpr int kBootClose = 1309;
+
+// NAS dump of one board (template 210).
+inline constexpr int kDumpBoardLabel = 1440;
+inline constexpr int kDumpStatusLabel = 1441;
+inline constexpr int kDumpStatusText = 1442;
+inline constexpr int kDumpDump = 1443;
+inline constexpr int kDumpStop = 1444;
+inline constexpr int kDumpClose = 1445;
+
+// Download of a board's dump (template 211).
+inline constexpr int kDownloadBoardLabel = 1450;
+inline constexpr int kDownloadStatusLabel = 1451;
+inline constexpr int kDownloadStatusText = 1452;
+inline constexpr int kDownloadDateLabel = 1453;
+inline constexpr int kDownloadDateText = 1454;
+inline constexpr int kDownloadSizeLabel = 1455;
+inline constexpr int kDownloadSizeText = 1456;
+inline constexpr int kDownloadDownload = 1457;
+inline constexpr int kDownloadClose = 1458;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;
