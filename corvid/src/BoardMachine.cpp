@@ -139,7 +139,7 @@ bool BoardMachine::Settle(std::int64_t now, const DumpWriter& writeDump) {
           finish(kStatusDumpSkipped);
         } else {
           b.dumpStatus = kDumpPresent;
-          b.dumpSize = kSimulatedDumpSizeMb;
+          b.dumpSize = m_unit.dumpSizeMb;
           b.dumpDate = b.pendingDumpDate;
           finish(kStatusDown);
         }

@@ -1,6 +1,7 @@
 // NAS dumps through the real program in script mode against the simulated array: a dump taken
-// and stopped, a dump downloaded into C:\NASDUMP beside an older file of the same name, and a
-// download that outruns its wait, which holds off a new dump until a later poll sees it end.
+// and stopped, a failed transfer and then a dump downloaded into C:\NASDUMP beside an older file
+// of the same name, a download that outruns its wait, which holds off a new dump until a later
+// poll sees it end, and a download refused for lack of space.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "ToolBench.h"
 #include "corvid/NasPages.h"
 #include "corvid/Sim.h"
+#include "plat/DiskSpace.h"
 #include "plat/Paths.h"
 #include "velapi.h"
 
@@ -93,10 +95,12 @@ TEST(DumpFlows, ADumpTakenThenStopped) {
       << "a refused 4020 asks nothing more";
 }
 
+// The first transfer fails with a cause code; the second files the dump beside an older file.
 TEST(DumpFlows, ADumpDownloadedBesideAnOlderFile) {
   ToolBench bench(Scenario(120'000, 60'000));
   const std::string name = DumpOfSlotOne(120'000);
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "9", "AgentVersion", "0x01020000"}), 0);
+  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "1", "downloadresult", "0xFFFE1100"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   const std::filesystem::path folder = plat::MapPath(plat::kDumpFolder);
   std::filesystem::create_directories(folder);
@@ -112,8 +116,11 @@ TEST(DumpFlows, ADumpDownloadedBesideAnOlderFile) {
       "wait-message 3643 300\n"
       "wait-text 1501 \"ACTIVE\" 600\n"
       "click 1501\n"
-      "answer 3646 ok\n"
+      "answer 3646 ok\nanswer 3646 ok\n"
       "click \"Download Dump\"\n"
+      "click 211:1457\n"
+      "wait-message 3647 900\n"
+      "wait-transcript \"^enable 1457 1$\" 300\n"
       "click 211:1457\n"
       "wait-message 3649 900\n"
       "wait-transcript \"^enable 1458 1$\" 300\n"
@@ -123,8 +130,9 @@ TEST(DumpFlows, ADumpDownloadedBesideAnOlderFile) {
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"message 3618 ok .*CTL1-1.*", "message 3643 ok .*CTL1-0.*30 minutes.*",
                       "text 1452 \"Normal\"", "text 1456 \"1 MB\"",
-                      "window 211 \"Kelpset Tool \\( Download Dump \\)\"", "message 3646 ok .*", "enable 1458 0", "text 1452 \"Now downloading...\"",
-                      "message 3649 ok .*File name: " + name + "_1\" default", "enable 1458 1", "exit 0"});
+                      "window 211 \"Kelpset Tool \\( Download Dump \\)\"", "message 3646 ok .*", "enable 1458 0",
+                      "text 1452 \"Now downloading...\"", "message 3647 ok .*CTL0-1.*0xfffe1100.*", "enable 1457 1",
+                      "message 3646 ok .*", "message 3649 ok .*File name: " + name + "_1\" default", "enable 1458 1", "exit 0"});
   EXPECT_EQ(LastText(run, 1452), "text 1452 \"Normal\"");
   EXPECT_EQ(kelptest::ReadFile(folder / name), "an older dump");
   const std::string filed = kelptest::ReadFile(folder / (name + "_1"));
@@ -171,26 +179,34 @@ TEST(DumpFlows, ADownloadThatOutrunsItsWaitHoldsOffANewDump) {
   EXPECT_EQ(kelptest::ReadFile(plat::MapPath(plat::kDumpFolder) / name).size(), 64u * 1024u);
 }
 
-TEST(DumpFlows, ATransferFailureWithACauseCode) {
+// A dump one megabyte larger than drive C: has room for (less the 50 MiB spare): 3645 names the
+// drive and nothing is asked or sent.
+TEST(DumpFlows, ADownloadRefusedForLackOfSpace) {
   ToolBench bench(Scenario(120'000, 60'000));
+  const std::optional<plat::DiskSpace> space = plat::QueryDiskSpace(plat::SystemRoot());
+  ASSERT_TRUE(space);
+  const std::uint64_t freeMb = space->availableBytes / (1024 * 1024);
+  if (freeMb > 0x00100000) GTEST_SKIP() << "more than a terabyte free";
+  sim::UnitSpec spec;
+  ASSERT_TRUE(sim::LoadUnitSpec(kctest::kUnit, &spec));
+  spec.dumpSizeMb = static_cast<std::uint32_t>(freeMb);
+  ASSERT_TRUE(sim::CreateUnit(spec, true));
   DumpOfSlotOne(120'000);
-  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "1", "downloadresult", "0xFFFE1100"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(
       "wait-transcript \"^ready$\" 600\n"
       "wait-text 1501 \"ACTIVE\" 600\n"
       "click 1501\n"
-      "answer 3646 ok\n"
       "click \"Download Dump\"\n"
       "click 211:1457\n"
-      "wait-message 3647 900\n"
-      "wait-transcript \"^enable 1458 1$\" 300\n"
+      "wait-message 3645 300\n"
       "click 211:1458\n"
       "wait-idle 600\n"
       "close\n");
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
-  ExpectInOrder(run, {"message 3647 ok .*CTL0-1.*0xfffe1100.*", "text 1452 \"Normal\"", "enable 1457 1", "exit 0"});
-  EXPECT_FALSE(FindLine(run.lines, "message 3649 .*")) << Dump(run.lines);
+  ExpectInOrder(run, {"text 1456 \"" + std::to_string(freeMb) + " MB\"", "message 3645 ok .*drive C: .*", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message 3646 .*")) << Dump(run.lines);
+  EXPECT_FALSE(std::filesystem::exists(plat::MapPath(plat::kDumpFolder))) << "nothing was prepared";
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ struct UnitSpec {
   bool autoBootAfterInstall = false; // old NAS OS: the board comes up by itself after install
   std::uint8_t versionFlag = 1;      // A2 byte 15
   int installRefusals = 0;           // install refused this many times with ZQ_ERR_INHERIT_RETRY
+  std::uint32_t dumpSizeMb = 1;      // size a finished dump reports (AA), any 32-bit word
 };
 
 // A preset unit: ZQH with 4 boards (device type 1, k 0..3), other models with 2 boards
