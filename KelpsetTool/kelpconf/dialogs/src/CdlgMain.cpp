@@ -4,13 +4,13 @@
 #include <cerrno>
 #include <ctime>
 
+#include "board/DumpTransfer.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageCatalogue.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
-#include "board/DumpTransfer.h"
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgDownloadDump.h"
@@ -90,6 +90,7 @@ constexpr std::uint32_t kStringNotAvailable = 2100;
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
 constexpr const char* kBootManagementHint = "Double-click: Boot Management";
+constexpr const char* kDumpWriteMinutes = "30";  // the longest a board takes to write its dump file
 
 using kelp::ui::WaitCursor;
 
@@ -792,16 +793,16 @@ std::optional<CdlgDownloadDump::DumpInfo> CdlgMain::OpeningDumpInfo(CusrCHN& boa
     info.ulStatus = board::kDumpDownloading;
     return info;
   }
-  if (board::ClassifyDumpStatus(info.ulStatus) == board::DumpState::Error) {
-    trace.Error(ShowMessage(msg::kNasOsError, TraceFmt("0x%08x", info.ulStatus)), TRC_ERROR);
-    return std::nullopt;
+  switch (board::ClassifyDumpStatus(info.ulStatus)) {
+    case board::DumpState::Error:
+      trace.Error(ShowMessage(msg::kNasOsError, TraceFmt("0x%08x", info.ulStatus)), TRC_ERROR);
+      return std::nullopt;
+    case board::DumpState::Nothing:
+      trace.Warn(ShowMessage(msg::kDumpNotReady, strName, kDumpWriteMinutes), TRC_WARN);
+      return std::nullopt;
+    default:
+      return info;
   }
-  if (info.ulStatus == board::kDumpNothing) {
-    trace.Warn(ShowMessage(msg::kDumpNotReady, strName, std::to_string(CdlgDownloadDump::kDefaultTimeoutMinutes)),
-               TRC_WARN);
-    return std::nullopt;
-  }
-  return info;
 }
 
 void CdlgMain::OnInheritInstall() {
