@@ -121,6 +121,7 @@ void CdlgHibernationDump::OnStopDump() {
 
 void CdlgHibernationDump::StartOperation(bool bDump) {
   m_bWorking = true;
+  if (!bDump) GetHost().SetWaitCursor(true);
   m_main.SetBoardBusy(m_ulSlot, CdlgMain::kBusyReset);
   m_main.SetEnableButton(m_main.Selected());
   m_main.IsEnableCloseBtn();
@@ -144,6 +145,7 @@ void CdlgHibernationDump::StartOperation(bool bDump) {
 
 void CdlgHibernationDump::OperationFinished() {
   m_bWorking = false;
+  GetHost().SetWaitCursor(false);
   m_main.SetBoardBusy(m_ulSlot, CdlgMain::kBusyNasDump);
   m_main.SetEnableButton(m_main.Selected());
   m_main.IsEnableCloseBtn();

@@ -35,7 +35,7 @@ class CdlgHibernationDump : public kelp::ui::Dialog {
  private:
   void OnDump();
   void OnStopDump();
-  // Runs the dump (true) or its cancel (false) on a worker under busy code 3.
+  // Runs the dump (true) or its cancel (false, with the wait cursor) on a worker under busy code 3.
   void StartOperation(bool bDump);
   void OperationFinished();
   CusrCHN& Board() const;
