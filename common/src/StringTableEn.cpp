@@ -87,6 +87,11 @@ constexpr StringEntry kKelpconfEn[] = {
     {2053, "05-00"},
     // A main-window function whose dialog this version does not have yet.
     {2100, "%s is not available in this version of the Kelpset Tool."},
+    // Dump status words of the download dialog.
+    {2510, "Normal"},
+    {2511, "Now downloading..."},
+    {2512, "Nothing"},
+    {2513, "Unknown"},
 
     // LU initialisation and installation questions.
     {3490, "Another task is initializing the error information LU."},

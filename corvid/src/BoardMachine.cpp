@@ -139,7 +139,7 @@ bool BoardMachine::Settle(std::int64_t now, const DumpWriter& writeDump) {
           finish(kStatusDumpSkipped);
         } else {
           b.dumpStatus = kDumpPresent;
-          b.dumpSize = kSimulatedDumpSizeMb;
+          b.dumpSize = m_unit.dumpSizeMb;
           b.dumpDate = b.pendingDumpDate;
           finish(kStatusDown);
         }
@@ -152,9 +152,11 @@ bool BoardMachine::Settle(std::int64_t now, const DumpWriter& writeDump) {
       break;
   }
   if (b.downloading && Elapsed(b, b.downloadStart, now) >= d.downloadMs) {
+    // An injected result ends the transfer without a file.
     const std::string name = DumpFileName(b.downloadDumpDate);
-    const bool written = writeDump(name, b.downloadDumpDate);
-    b.downloadStatus = written ? kDownloadDone : kDownloadTransferFailed;
+    const bool delivered = b.downloadResult == kDownloadDone;
+    const bool written = delivered && writeDump(name, b.downloadDumpDate);
+    b.downloadStatus = !delivered ? b.downloadResult : written ? kDownloadDone : kDownloadTransferFailed;
     b.downloadFile = written ? name : "";
     b.downloading = false;
     b.downloadDumpDate.clear();
@@ -255,6 +257,8 @@ std::uint32_t BoardMachine::Download(std::int64_t now) {
   b.downloading = true;
   b.downloadStart = Effective(now);
   b.downloadDumpDate = b.dumpDate;
+  b.downloadResult = b.downloadResultFault != 0 ? b.downloadResultFault : kDownloadDone;
+  b.downloadResultFault = 0;
   b.downloadStatus = kDownloadRunning;
   b.downloadFile.clear();
   return 0;

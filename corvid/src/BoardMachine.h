@@ -37,7 +37,6 @@ inline constexpr std::uint32_t kInstallSteps[] = {0x0000, 0x0001, 0x0002, 0x0003
                                                   0x0805, 0x0905, 0x0A05, 0x0006, 0x0007};
 inline constexpr std::uint32_t kInstallDone = 0x00FF;
 inline constexpr std::uint32_t kDownloadTransferFailed = 0xFFFE0000;
-inline constexpr std::uint32_t kSimulatedDumpSizeMb = 1;
 
 // The view of a settled board at logical time now.
 BoardView ViewBoard(const BoardRuntime& board, const sim::UnitSpec& unit, const sim::BoardSpec& config,

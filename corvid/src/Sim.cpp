@@ -253,6 +253,9 @@ CORVID_API bool InjectBoardFault(const std::string& unit, int k, BoardFault faul
       case BoardFault::DumpSkipped:
         board->dumpSkippedFault = value != 0;
         break;
+      case BoardFault::DownloadResult:
+        board->downloadResultFault = value;
+        break;
       case BoardFault::Stall:
         BoardMachine(*board, session.scenario(), SpecOf(session, k)).Stall(value != 0, session.now());
         break;
@@ -275,6 +278,7 @@ CORVID_API bool ClearFaults(const std::string& unit, std::string* pError) {
       b.netBootFault = 0;
       b.installFailureFault = 0;
       b.dumpSkippedFault = false;
+      b.downloadResultFault = 0;
     }
     session.Touch();
     return true;

@@ -109,10 +109,11 @@ bool ReadPinned(const fs::path& file, std::string* pText, PinnedFile* pinned) {
   return true;
 }
 
-// The dump file a board sends to the maintenance PC: a short text header, then a byte pattern
-// that depends on the unit, the board and the dump date only.
+// The dump file a board sends to the maintenance PC's file-transfer service, which receives it in
+// its own folder: a short text header, then a byte pattern that depends on the unit, the board
+// and the dump date only.
 bool WriteDumpFile(const std::string& unit, int k, const std::string& fileName, const std::string& date) {
-  const fs::path folder = plat::MapPath("C:\\NASDUMP");
+  const fs::path folder = plat::MapPath(plat::kDumpReceiveFolder);
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec) return false;

@@ -108,6 +108,12 @@ std::map<std::string, KeyParser> UnitKeys(UnitSpec& s) {
          if (n) s.installRefusals = static_cast<int>(*n);
          return n.has_value();
        }},
+      {"dumpsizemb",
+       [&s](const std::string& v) {
+         const auto n = ParseBounded(v, 0xFFFFFFFF);
+         if (n) s.dumpSizeMb = static_cast<std::uint32_t>(*n);
+         return n.has_value();
+       }},
   };
 }
 
@@ -199,6 +205,7 @@ std::string FormatUnitSpec(const UnitSpec& scenario) {
   ini.Add("Unit", "AutoBootAfterInstall", scenario.autoBootAfterInstall ? "1" : "0");
   ini.Add("Unit", "VersionFlag", std::to_string(scenario.versionFlag));
   ini.Add("Unit", "InstallRefusals", std::to_string(scenario.installRefusals));
+  ini.Add("Unit", "DumpSizeMb", std::to_string(scenario.dumpSizeMb));
   const sim::Durations& d = scenario.durations;
   ini.Add("Durations", "ShutdownMs", std::to_string(d.shutdownMs));
   ini.Add("Durations", "BootMs", std::to_string(d.bootMs));

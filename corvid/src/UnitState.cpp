@@ -45,6 +45,7 @@ void ForEachField(Board& b, F&& f) {
   f("Downloading", b.downloading);
   f("DownloadStart", b.downloadStart);
   f("DownloadDumpDate", b.downloadDumpDate);
+  f("DownloadResult", b.downloadResult);
   f("Stalled", b.stalled);
   f("StalledAt", b.stalledAt);
   f("Refusals", b.refusals);
@@ -54,6 +55,7 @@ void ForEachField(Board& b, F&& f) {
   f("NetBootFault", b.netBootFault);
   f("InstallFailureFault", b.installFailureFault);
   f("DumpSkippedFault", b.dumpSkippedFault);
+  f("DownloadResultFault", b.downloadResultFault);
 }
 
 template <class T>

@@ -49,6 +49,7 @@ struct BoardRuntime {
   bool downloading = false;
   std::int64_t downloadStart = 0;
   std::string downloadDumpDate;       // date of the dump being downloaded
+  std::uint32_t downloadResult = pages::kDownloadDone;  // final AC word of the running download
   bool stalled = false;               // activity and download frozen since stalledAt
   std::int64_t stalledAt = 0;
   // Install inherit protocol: refusals given in this round, RetryInfo expected next.
@@ -60,6 +61,7 @@ struct BoardRuntime {
   std::uint32_t netBootFault = 0;     // NetBootResult of the next install
   std::uint32_t installFailureFault = 0;  // final A6 word of the next install
   bool dumpSkippedFault = false;      // the next dump ends as skipped
+  std::uint32_t downloadResultFault = 0;  // final AC word of the next download, 0 none
 };
 
 struct CallFault {

@@ -58,7 +58,8 @@ Commands:
       cleared; 0xFFFFFFFF clears), netbootresult (NetBootResult of the next install),
       installfailure (final progress word of the next install: 0x00FE, or 0x05FE with the
       cause code in bits 16..23), dumpskipped (1: the next dump ends skipped),
-      stall (1: the board's activity stops progressing, 0: it resumes).
+      stall (1: the board's activity stops progressing, 0: it resumes), downloadresult (the
+      final AC status word of the next download, e.g. 0xFFFE1100; no file is delivered).
   fault UNIT clear
       Removes every injected fault and page overlay.
   advance UNIT MS
@@ -97,7 +98,8 @@ Commands:
 
 Environment:
   KELP_SYSTEM_ROOT  the folder standing for drive C: (default ${XDG_DATA_HOME:-~/.local/share}/kelpset);
-                    units live in its arrays/ folder, downloaded dumps in its NASDUMP/ folder.
+                    units live in its arrays/ folder; a finished download is delivered into
+                    its NASDUMP/.receive/ folder, from which the setup tool files it.
   KELP_TIME_SCALE   how fast simulated time runs for the programs using a unit: a board
                     operation of T logical ms takes T x scale of real time (0.001: a minute
                     takes 60 ms). Unset means 1, real time.
@@ -301,7 +303,8 @@ int Fault(const Args& args) {
     static const std::pair<const char*, sim::BoardFault> kKinds[] = {
         {"mpstatus", sim::BoardFault::MpStatus},           {"forcestatus", sim::BoardFault::ForceStatus},
         {"netbootresult", sim::BoardFault::NetBootResult}, {"installfailure", sim::BoardFault::InstallFailure},
-        {"dumpskipped", sim::BoardFault::DumpSkipped},     {"stall", sim::BoardFault::Stall}};
+        {"dumpskipped", sim::BoardFault::DumpSkipped},     {"stall", sim::BoardFault::Stall},
+        {"downloadresult", sim::BoardFault::DownloadResult}};
     const auto k = BoardIndex(args[2]);
     const auto value = Number(args[4]);
     if (!k) return Usage("bad board " + args[2] + " (0..3)");

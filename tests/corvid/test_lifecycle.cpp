@@ -261,9 +261,29 @@ TEST(Lifecycle, HibernationDumpThenDownloadWritesTheDumpFile) {
   ASSERT_FALSE(seen.file.empty());
   EXPECT_LE(seen.file.size(), pg::ac::kFileNameSize);
   EXPECT_NE(seen.file.find(date), std::string::npos);
-  const std::filesystem::path file = env.env().systemRoot() / "NASDUMP" / seen.file;
+  const std::filesystem::path file = env.env().systemRoot() / "NASDUMP" / ".receive" / seen.file;
   ASSERT_TRUE(std::filesystem::exists(file));
   EXPECT_EQ(std::filesystem::file_size(file), 64u * 1024u);
+}
+
+TEST(Lifecycle, InjectedDownloadResultEndsTheTransferWithoutAFile) {
+  SimEnv env;
+  ASSERT_TRUE(sim::SetBoardStatus(kUnit, 0, pg::kStatusOsUp));
+  ASSERT_EQ(Command(pg::kA5HibDump, 0), 0);
+  Advance(3000);
+  ASSERT_TRUE(sim::InjectBoardFault(kUnit, 0, sim::BoardFault::DownloadResult, 0xFFFE1100));
+  ASSERT_EQ(Command(pg::kABDownload, 0), 0);
+  Advance(4000);
+  Seen seen = Look(0);
+  EXPECT_EQ(seen.download, 0xFFFE1100u);
+  EXPECT_TRUE(seen.file.empty());
+  EXPECT_FALSE(std::filesystem::exists(env.env().systemRoot() / "NASDUMP" / ".receive"));
+  // The fault held for one download only.
+  ASSERT_EQ(Command(pg::kABDownload, 0), 0);
+  Advance(4000);
+  seen = Look(0);
+  EXPECT_EQ(seen.download, pg::kDownloadDone);
+  EXPECT_FALSE(seen.file.empty());
 }
 
 TEST(Lifecycle, SkippedDumpLeavesNoDump) {

@@ -309,7 +309,7 @@ TEST_F(MainRules, FunctionsWithoutTheirDialogSayHoldingTheirBusyCode) {
   const struct {
     int nButton;
     int nBusy;  // 0: none
-  } kCases[] = {{res::kProgramInstall, 1}, {res::kRouting, 2}, {res::kNasDump, 4}, {res::kDownloadDump, 0},
+  } kCases[] = {{res::kProgramInstall, 1}, {res::kRouting, 2},
                 {res::kInheritInstall, 0}, {res::kRestoreOsLu, 0}, {res::kRestoreCmLu, 0}, {res::kRestoreSystemLu, 0}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.nButton);

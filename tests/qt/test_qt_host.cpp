@@ -18,6 +18,8 @@
 #include "corvid/Sim.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgConfiguration.h"
+#include "dialogs/CdlgDownloadDump.h"
+#include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgMain.h"
 #include "qtui/QtHost.h"
 #include "resources/ControlIds.h"
@@ -166,6 +168,59 @@ TEST_F(QtHostTest, BootManagementDialogAtItsTemplateGeometry) {
   std::printf("screenshot of the boot management dialog: %s\n", png.c_str());
   boot.Click(res::kBootClose);
   EXPECT_EQ(main.BoardBusy(0), 0);
+}
+
+// A shown dialog's widgets at its template geometry, enabled as its controls are, and its PNG.
+void ExpectTemplateWindow(kelp::qtui::QtHost& host, kelp::ui::Dialog& dialog, const std::string& pngName) {
+  QApplication::processEvents();
+  QWidget* window = host.WindowOf(dialog);
+  ASSERT_NE(window, nullptr);
+  const kelp::res::DialogTemplate& tmpl = *dialog.Template();
+  EXPECT_EQ(window->size(), QSize(tmpl.w, tmpl.h));
+  EXPECT_EQ(window->windowTitle().toStdString(), std::string(tmpl.caption));
+  const QList<QWidget*> widgets = Widgets(window);
+  ASSERT_EQ(widgets.size(), static_cast<qsizetype>(tmpl.controls.size()));
+  for (std::size_t i = 0; i < tmpl.controls.size(); ++i) {
+    const kelp::res::ControlTemplate& c = tmpl.controls[i];
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(widgets[static_cast<qsizetype>(i)]->geometry(), QRect(c.x, c.y, c.w, c.h));
+    EXPECT_EQ(widgets[static_cast<qsizetype>(i)]->isEnabled(), dialog.GetDlgItem(c.id).IsWindowEnabled());
+  }
+  const std::filesystem::path png = std::filesystem::path(KELP_ARTEFACT_DIR) / pngName;
+  std::filesystem::create_directories(png.parent_path());
+  EXPECT_EQ(host.Screenshot(dialog, png.string()), "");
+  EXPECT_EQ(QImage(QString::fromStdString(png.string())).size(), QSize(tmpl.w, tmpl.h));
+  std::printf("screenshot of %s: %s\n", std::string(tmpl.caption).c_str(), png.c_str());
+}
+
+// The NAS dump dialog opened from the main window for a running board, and the download dialog
+// of a board with a dump.
+TEST_F(QtHostTest, DumpDialogsAtTheirTemplateGeometry) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
+  kelp::qtui::QtHost host(nullptr, false);
+  CdlgMain main(host, {});
+  ASSERT_TRUE(DiscoverArray(main));
+  main.CreateAllDialog();
+  main.ShowWindow(true);
+  main.Board(0)->SetStatus(5);
+  main.GetDlgItem(res::kBoardButtonFirst).SetCheck(1);
+  main.Click(res::kBoardButtonFirst);
+  main.Click(res::kNasDump);
+  CdlgHibernationDump& dump = *main.HibernationDump(0);
+  ASSERT_TRUE(dump.IsWindowVisible());
+  EXPECT_EQ(main.BoardBusy(0), CdlgMain::kBusyNasDump);
+  EXPECT_TRUE(dump.GetDlgItem(res::kDumpDump).IsWindowEnabled());
+  EXPECT_FALSE(dump.GetDlgItem(res::kDumpStop).IsWindowEnabled());
+  ExpectTemplateWindow(host, dump, "nas-dump.png");
+  dump.Click(res::kDumpClose);
+  EXPECT_EQ(main.BoardBusy(0), 0);
+
+  CdlgDownloadDump download(host, main, 0, {0x0000FFFE, "20261209014703", 1});
+  ASSERT_TRUE(download.Create());
+  download.ShowWindow(true);
+  EXPECT_EQ(download.GetDlgItem(res::kDownloadDateText).GetWindowText(), "2026/12/09 01:47:03");
+  EXPECT_TRUE(download.GetDlgItem(res::kDownloadDownload).IsWindowEnabled());
+  ExpectTemplateWindow(host, download, "download-dump.png");
 }
 
 // The configuration dialog at its template geometry, with the current medium shown, and a PNG.

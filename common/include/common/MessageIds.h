@@ -106,6 +106,19 @@ inline constexpr std::uint32_t kOsLuUnrecoverable = 3828;
 inline constexpr std::uint32_t kSystemLuBackupInvalid = 4028;
 inline constexpr std::uint32_t kSystemLuBackupMismatch = 4029;
 
+// NAS dump and its download.
+inline constexpr std::uint32_t kDumpTimeQuestion = 3569;  // its argument is the minutes
+inline constexpr std::uint32_t kDumpStopQuestion = 3570;
+inline constexpr std::uint32_t kDumpNotReady = 3643;      // board name, minutes
+inline constexpr std::uint32_t kDumpSpaceShort = 3645;    // its argument names the drive
+inline constexpr std::uint32_t kDumpDownloadQuestion = 3646;
+inline constexpr std::uint32_t kDumpDownloadCause = 3647;  // board name, status word
+inline constexpr std::uint32_t kDumpDownloadTimeout = 3648;
+inline constexpr std::uint32_t kDumpDownloaded = 3649;     // board name, file name
+inline constexpr std::uint32_t kNotInThisState = 3691;
+inline constexpr std::uint32_t kDumpTransferFailed = 4018;
+inline constexpr std::uint32_t kDumpDeleteQuestion = 4020;
+
 // Board power operations.
 inline constexpr std::uint32_t kPowerProgressTimeout = 3596;  // the board's own time limit ran out
 inline constexpr std::uint32_t kPowerTimeout = 3807;

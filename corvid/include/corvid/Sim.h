@@ -72,6 +72,7 @@ struct UnitSpec {
   bool autoBootAfterInstall = false; // old NAS OS: the board comes up by itself after install
   std::uint8_t versionFlag = 1;      // A2 byte 15
   int installRefusals = 0;           // install refused this many times with ZQ_ERR_INHERIT_RETRY
+  std::uint32_t dumpSizeMb = 1;      // size a finished dump reports (AA), any 32-bit word
 };
 
 // A preset unit: ZQH with 4 boards (device type 1, k 0..3), other models with 2 boards
@@ -131,6 +132,7 @@ enum class BoardFault {
   NetBootResult,   // value: NetBootResult reported by the next install
   InstallFailure,  // value: final progress word 0x00FE, or 0x05FE | cause << 16
   DumpSkipped,     // value: 1 = the next dump ends as skipped (status 9)
+  DownloadResult,  // value: final AC word of the next download, which then delivers no file
   Stall,           // value: 1 = the board's current activity stops progressing, 0 resumes
 };
 bool InjectBoardFault(const std::string& unit, int k, BoardFault fault, std::uint32_t value,

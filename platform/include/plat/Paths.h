@@ -24,6 +24,12 @@ std::filesystem::path MapPath(const std::string& windowsPath);
 std::filesystem::path ProgramPath();
 std::filesystem::path ProgramDir();
 
+// The folder of the boards' dump files on the maintenance PC, and the folder inside it where the
+// PC's file-transfer service receives a board's upload before the setup tool files it (map both
+// with MapPath).
+inline constexpr const char* kDumpFolder = "C:\\NASDUMP";
+inline constexpr const char* kDumpReceiveFolder = "C:\\NASDUMP\\.receive";
+
 // The system folder: "/".
 std::filesystem::path SystemFolder();
 

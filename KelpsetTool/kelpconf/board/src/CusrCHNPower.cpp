@@ -29,40 +29,7 @@ constexpr std::uint32_t kInheritRetryFailed = VEL_ERR_INHERIT_UPDATED;
 constexpr std::uint32_t kWordDown = 308;
 constexpr std::uint32_t kTextFailed = 522;
 
-using ApiFn = std::function<int(std::uint32_t*)>;
-
 std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
-
-void ShowApiError(const CusrTraceScope& trace, std::uint32_t ulError) {
-  trace.Error(ShowMessage(GetApiErrorMessageId(ulError), Hex8(ulError)), TRC_ERROR);
-}
-
-// One array command to the board, traced as pszCallText and stamped; a time-out is traced
-// "<call>() Time out (sCluster = %d, sPCB = %d). retry" and the command sent once more after the
-// pace. The board lock, where the operation takes it, is the caller's.
-bool SendCommand(CusrCHN& board, const CusrTraceScope& trace, const char* pszCall, const std::string& strCallText,
-                 const ApiFn& fn, std::uint32_t* pulError) {
-  BoardLock& lock = board.TimerMutex();
-  const int nSlot = static_cast<int>(board.GetIndex());
-  trace.Call(strCallText, TRC_FUNC);
-  *pulError = 0;
-  bool bOk = fn(pulError) != 0;
-  lock.Stamp();
-  if (!bOk && *pulError == VEL_ERR_SVP_TIMEOUT) {
-    trace.Warn(TraceFmt("%s() Time out (sCluster = %d, sPCB = %d). retry", pszCall, ClusterOf(nSlot), PcbOf(nSlot)),
-               TRC_WARN);
-    lock.Pace();
-    trace.Call(strCallText, TRC_FUNC);
-    *pulError = 0;
-    bOk = fn(pulError) != 0;
-    lock.Stamp();
-  }
-  return bOk;
-}
-
-std::string CallText(const CusrCHN& board, const char* pszCall) {
-  return TraceFmt("CHN[%u] = %s", board.GetIndex(), pszCall);
-}
 
 // The trace text of a progress row: "%s" is the command's word ("Boot", "Reboot").
 std::string RowText(const ProgressRow& row, const PowerCommandRow& command) {
@@ -120,7 +87,7 @@ bool PowerWatch::Run(PowerDialog* pDialog, const char* pszBootOpt, std::int64_t 
 
   BoardLock& lock = m_board.TimerMutex();
   lock.Lock();
-  const bool bSent = SendCommand(
+  const bool bSent = SendBoardCommand(
       m_board, m_trace, "dsvp_NasShutdown", CallText(m_board, "dsvp_NasShutdown"),
       [&](std::uint32_t* e) {
         return dsvp_NasShutdown(ClusterOf(nSlot), PcbOf(nSlot), m_command.dwOption, pszBootOpt, e);
@@ -287,7 +254,7 @@ bool CusrCHN::StartP4Reset(board::PowerDialog* pDialog, std::uint32_t* pulError)
   const short sPCB = PcbOf(static_cast<int>(m_ulIndex));
   m_ulChaResetFlag = 1;
   m_cTimerMutex.Lock();
-  if (!SendCommand(
+  if (!SendBoardCommand(
           *this, trace, "dsvp_NasBlockadeForce", CallText(*this, "dsvp_NasBlockadeForce"),
           [&](std::uint32_t* e) { return dsvp_NasBlockadeForce(sCluster, sPCB, e); }, pulError)) {
     m_cTimerMutex.Unlock();
@@ -295,7 +262,7 @@ bool CusrCHN::StartP4Reset(board::PowerDialog* pDialog, std::uint32_t* pulError)
   }
   trace.Debug(TraceFmt("Sleep(%d)", static_cast<int>(kResetGap.count())), TRC_DEBUG);
   m_cTimerMutex.Pace();
-  const bool bRestored = SendCommand(
+  const bool bRestored = SendBoardCommand(
       *this, trace, "dsvp_NasRestoreForce", CallText(*this, "dsvp_NasRestoreForce"),
       [&](std::uint32_t* e) { return dsvp_NasRestoreForce(sCluster, sPCB, e); }, pulError);
   // The one release of the lock, whatever the restore answered.
@@ -323,7 +290,7 @@ bool CusrCHN::StartDump(std::uint32_t* pulError) {
   const short sPCB = PcbOf(static_cast<int>(m_ulIndex));
   m_ulNasDumpFlag = 1;
   m_cTimerMutex.Lock();
-  const bool bOk = SendCommand(
+  const bool bOk = SendBoardCommand(
       *this, trace, "dsvp_NasGetHibDump", CallText(*this, "dsvp_NasGetHibDump"),
       [&](std::uint32_t* e) { return dsvp_NasGetHibDump(sCluster, sPCB, e); }, pulError);
   m_cTimerMutex.UnlockAndStamp();
@@ -348,12 +315,12 @@ bool CusrCHN::StartInstallBoot(std::uint32_t* pulError) {
     return false;
   };
   m_cTimerMutex.Pace();
-  if (!SendCommand(
+  if (!SendBoardCommand(
           *this, trace, "dsvp_NasChangeInstallInf", CallText(*this, "dsvp_NasChangeInstallInf"),
           [&](std::uint32_t* e) { return dsvp_NasChangeInstallInf(sCluster, sPCB, e); }, pulError))
     return fail("dsvp_NasChangeInstallInf");
   m_cTimerMutex.Pace();
-  if (!SendCommand(
+  if (!SendBoardCommand(
           *this, trace, "dsvp_NasShutdown", CallText(*this, "dsvp_NasShutdown(VEL_NAS_BOOT)"),
           [&](std::uint32_t* e) {
             return dsvp_NasShutdown(sCluster, sPCB, PowerCommandOf(PowerCommand::Boot).dwOption, nullptr, e);

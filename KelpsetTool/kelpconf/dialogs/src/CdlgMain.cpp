@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "board/DumpTransfer.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageCatalogue.h"
 #include "common/MessageBoxStyle.h"
@@ -13,6 +14,8 @@
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgProgramInstall.h"
+#include "dialogs/CdlgDownloadDump.h"
+#include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgConfiguration.h"
 #include "dialogs/CdlgInheritInstall.h"
 #include "media/CusrMedia.h"
@@ -90,18 +93,9 @@ constexpr std::uint32_t kMsgInheritNodes = 4036;
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
 constexpr const char* kBootManagementHint = "Double-click: Boot Management";
+constexpr const char* kDumpWriteMinutes = "30";  // the longest a board takes to write its dump file
 
-// Shows the wait cursor while the handler asks the boards.
-class WaitCursor {
- public:
-  explicit WaitCursor(kelp::ui::Host& host) : m_host(host) { m_host.SetWaitCursor(true); }
-  ~WaitCursor() { m_host.SetWaitCursor(false); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  kelp::ui::Host& m_host;
-};
+using kelp::ui::WaitCursor;
 
 bool Confirmed(std::uint32_t ulQuestion) {
   int nButton = IDCANCEL;
@@ -309,6 +303,8 @@ void CdlgMain::CreateAllDialog() {
     m_pdlgBoot[i]->Create();
     m_pdlgInstall[i] = std::make_unique<CdlgProgramInstall>(GetHost(), *this, i);
     m_pdlgInstall[i]->Create();
+    m_pdlgDump[i] = std::make_unique<CdlgHibernationDump>(GetHost(), *this, i);
+    m_pdlgDump[i]->Create();
   }
 }
 
@@ -388,6 +384,7 @@ void CdlgMain::RefreshBoard(std::uint32_t ulSlot) {
     SetCHNCaption(ulSlot);
     SetEnableButton(m_uSelected);
     if (CdlgBootManagement* pBoot = BootManagement(ulSlot); pBoot && pBoot->IsWindowVisible()) pBoot->SetLinuxStatus();
+    if (CdlgHibernationDump* pDump = HibernationDump(ulSlot); pDump && pDump->IsWindowVisible()) pDump->SetShowStatus();
   });
 }
 
@@ -743,12 +740,95 @@ void CdlgMain::OnSetting() {
 
 void CdlgMain::OnHibernationDump() {
   CusrTraceScope trace(kClass, "OnHibernationDump", TRC_FUNC);
-  if (!IsFunctionDisable()) RunNodePlaceholder(kBusyNasDump, res::kNasDump);
+  if (IsFunctionDisable()) return;
+  const std::uint32_t ulSlot = m_uSelected;
+  CdlgHibernationDump* pDump = HibernationDump(ulSlot);
+  if (pDump == nullptr) return;
+  if (m_nBusy[ulSlot] == kBusyNasDump || (m_nBusy[ulSlot] == kBusyReset && pDump->IsWorking())) {
+    pDump->ShowWindow(true);
+    pDump->BringToForeground();
+    return;
+  }
+  if (m_nBusy[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+    return;
+  }
+  SetBoardBusy(ulSlot, kBusyNasDump);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+  pDump->SetShowStatus();
+  pDump->ShowWindow(true);
+  pDump->BringToForeground();
+}
+
+void CdlgMain::HibernationDumpClosed(std::uint32_t ulSlot) {
+  CdlgHibernationDump* pDump = HibernationDump(ulSlot);
+  if (pDump == nullptr || pDump->IsWorking()) return;
+  SetCHNCaption(ulSlot);
+  if (m_nBusy[ulSlot] == kBusyNasDump) SetBoardBusy(ulSlot, 0);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i));
+    if (button.IsWindowEnabled()) {
+      button.SetFocus();
+      break;
+    }
+  }
 }
 
 void CdlgMain::OnDownloadDump() {
   CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
-  if (!IsFunctionDisable()) ShowNotAvailable(res::kDownloadDump);
+  if (IsFunctionDisable() || m_uSelected >= CusrCHN::kSlots) return;
+  const std::uint32_t ulSlot = m_uSelected;
+  CusrCHN& board = *m_pcCHNs[ulSlot];
+  const std::string strName = CusrCHN::LocationName(ulSlot);
+  std::optional<CdlgDownloadDump::DumpInfo> info;
+  {
+    WaitCursor cursor(GetHost());
+    if (board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
+      trace.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
+    } else {
+      info = OpeningDumpInfo(board, strName);
+    }
+  }
+  if (info) {
+    CdlgDownloadDump dlg(GetHost(), *this, ulSlot, *info);
+    if (dlg.DoModal() == -1)
+      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+  }
+  SetEnableButton(m_uSelected);
+}
+
+std::optional<CdlgDownloadDump::DumpInfo> CdlgMain::OpeningDumpInfo(CusrCHN& board, const std::string& strName) {
+  CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
+  // A download that outran its wait: the dialog follows it until a poll sees its end.
+  std::string strFiled;
+  const bool bStillDownloading = CdlgDownloadDump::CheckDownloadMark(board, &strFiled);
+  if (!strFiled.empty()) ShowMessage(msg::kDumpDownloaded, strName, strFiled);
+  CdlgDownloadDump::DumpInfo info;
+  std::uint32_t ulError = 0;
+  if (!board.GetDumpInfo(&info.ulStatus, &info.strDate, &info.ulSize, &ulError)) {
+    trace.Error(TraceFmt("GetDumpInfo(): 0x%08x", ulError), TRC_ERROR);
+    return std::nullopt;
+  }
+  trace.Info(TraceFmt("Status: 0x%08x, Date: %s, Size: %d", info.ulStatus, info.strDate.c_str(),
+                      static_cast<int>(info.ulSize)),
+             TRC_INFO);
+  if (bStillDownloading) {
+    info.ulStatus = board::kDumpDownloading;
+    return info;
+  }
+  switch (board::ClassifyDumpStatus(info.ulStatus)) {
+    case board::DumpState::Error:
+      trace.Error(ShowMessage(msg::kNasOsError, TraceFmt("0x%08x", info.ulStatus)), TRC_ERROR);
+      return std::nullopt;
+    case board::DumpState::Nothing:
+      trace.Warn(ShowMessage(msg::kDumpNotReady, strName, kDumpWriteMinutes), TRC_WARN);
+      return std::nullopt;
+    default:
+      return info;
+  }
 }
 
 void CdlgMain::OnInheritInstall() {

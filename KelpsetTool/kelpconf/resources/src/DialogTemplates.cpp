@@ -8,7 +8,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
   const DialogTemplate* const all[] = {&AboutTemplate(), &MainWindowTemplate(), &SplashTemplate(),
                                        &ConfigurationTemplate(), &BootManagementTemplate(),
                                        &ProgramInstallTemplate(), &ConfirmInstallTemplate(),
-                                       &InstallProgressTemplate(), &InheritInstallTemplate()};
+                                       &InstallProgressTemplate(), &InheritInstallTemplate(),
+                                       &HibernationDumpTemplate(), &DownloadDumpTemplate()};
   const auto it = std::find_if(std::begin(all), std::end(all), [id](const DialogTemplate* t) { return t->id == id; });
   return it != std::end(all) ? *it : nullptr;
 }

@@ -14,5 +14,7 @@ const DialogTemplate& ProgramInstallTemplate();
 const DialogTemplate& ConfirmInstallTemplate();
 const DialogTemplate& InstallProgressTemplate();
 const DialogTemplate& InheritInstallTemplate();
+const DialogTemplate& HibernationDumpTemplate();
+const DialogTemplate& DownloadDumpTemplate();
 
 }  // namespace kelp::res

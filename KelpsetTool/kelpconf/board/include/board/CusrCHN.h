@@ -226,6 +226,18 @@ class CusrCHN {
   // A time-out of the array is a running state unless bTimeoutFatal. *pulCode gets the array's
   // error, or the progress word of a failed installation.
   bool GetOSInstallStatus(std::string* pstrProgress, bool bTimeoutFatal, bool* pbFailed, std::uint32_t* pulCode);
+  // The board's dump information under the board lock: status word, date ("YYYYMMDDhhmmss") and
+  // size in MB. A failure shows the catalogue's message for the array's error.
+  bool GetDumpInfo(std::uint32_t* pulStatus, std::string* pstrDate, std::uint32_t* pulSize,
+                   std::uint32_t* pulError);
+  // Has the board send its last dump to the maintenance PC. Paced; the board lock is the caller's.
+  bool DownloadDump(std::uint32_t* pulError);
+  // The download's status word and the file name the board reports. Paced, never retried.
+  bool GetDownloadDumpStatus(std::uint32_t* pulStatus, std::string* pstrFile, std::uint32_t* pulError);
+  // Set while a download the tool started may still run (its wait ran out): no new dump is taken
+  // until a poll sees the download end.
+  bool IsDumpDownloading() const { return m_bDumpDownloading.load(); }
+  void SetDumpDownloading(bool bOn) { m_bDumpDownloading.store(bOn); }
   // 1 while StartP4Reset, or StartDump, runs on the board.
   std::uint32_t ChaResetFlag() const { return m_ulChaResetFlag.load(); }
   std::uint32_t NasDumpFlag() const { return m_ulNasDumpFlag.load(); }
@@ -256,6 +268,7 @@ class CusrCHN {
   std::atomic<std::uint32_t> m_ulChaResetFlag{0};
   std::atomic<std::uint32_t> m_ulNasDumpFlag{0};
   std::atomic<std::uint32_t> m_ulMpBlockadeFlag{0};
+  std::atomic<bool> m_bDumpDownloading{false};
   std::uint32_t m_ulIndex;
   std::atomic<std::int32_t> m_nStatus{board::CHN_STATUS_CREATED};
   std::vector<agent::ProductTexts> m_lstPPInfo;

@@ -13,17 +13,20 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/MainSettings.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
 #include "board/MainDialogLink.h"
+#include "dialogs/CdlgDownloadDump.h"
 #include "services/NetbootServices.h"
 #include "ui/Dialog.h"
 
 class CdlgBootManagement;
 class CdlgProgramInstall;
+class CdlgHibernationDump;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
  public:
@@ -111,6 +114,11 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The program installation dialog of a board was closed: its busy code is released.
   void ProgramInstallClosed(std::uint32_t ulSlot);
   services::NetbootServices* Services() const { return m_pcServices.get(); }
+  // The NAS dump dialog of a board was closed: the board's busy code 4 is released.
+  void HibernationDumpClosed(std::uint32_t ulSlot);
+  CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const {
+    return ulSlot < CusrCHN::kSlots ? m_pdlgDump[ulSlot].get() : nullptr;
+  }
   // The installation medium's state as the media catalogue leaves it.
   void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
 
@@ -159,6 +167,9 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // held while the box is shown. Another code of the board leaves everything as it is.
   void RunNodePlaceholder(int nBusyCode, int nButtonId);
   void FinishReset(std::uint32_t ulSlot, int nOwnerCode);
+  // The checks before the download dialog opens (the board's dump information); empty when a
+  // message told why it does not open.
+  std::optional<CdlgDownloadDump::DumpInfo> OpeningDumpInfo(CusrCHN& board, const std::string& strName);
   // The enabled state each rule wants, applied at once so that a button changes only when its
   // state really does.
   using ButtonPlan = std::map<int, bool>;
@@ -178,6 +189,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::unique_ptr<services::NetbootServices> m_pcServices;
   std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
   std::array<std::unique_ptr<CdlgProgramInstall>, CusrCHN::kSlots> m_pdlgInstall;
+  std::array<std::unique_ptr<CdlgHibernationDump>, CusrCHN::kSlots> m_pdlgDump;
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};

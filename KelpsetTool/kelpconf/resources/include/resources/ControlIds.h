@@ -12,6 +12,8 @@ inline constexpr int kTemplateProgramInstall = 206;
 inline constexpr int kTemplateConfirmInstall = 207;
 inline constexpr int kTemplateInstallProgress = 208;
 inline constexpr int kTemplateBootManagement = 209;
+inline constexpr int kTemplateHibernationDump = 210;
+inline constexpr int kTemplateDownloadDump = 211;
 inline constexpr int kTemplateSplash = 229;
 inline constexpr int kTemplateConfiguration = 240;
 
@@ -98,6 +100,24 @@ inline constexpr int kIiResultList = 1567;
 inline constexpr int kIiInstall = 1568;
 inline constexpr int kIiRetry = 1569;  // "Retry failed boards"
 inline constexpr int kIiClose = 1570;
+// NAS dump of one board (template 210).
+inline constexpr int kDumpBoardLabel = 1440;
+inline constexpr int kDumpStatusLabel = 1441;
+inline constexpr int kDumpStatusText = 1442;
+inline constexpr int kDumpDump = 1443;
+inline constexpr int kDumpStop = 1444;
+inline constexpr int kDumpClose = 1445;
+
+// Download of a board's dump (template 211).
+inline constexpr int kDownloadBoardLabel = 1450;
+inline constexpr int kDownloadStatusLabel = 1451;
+inline constexpr int kDownloadStatusText = 1452;
+inline constexpr int kDownloadDateLabel = 1453;
+inline constexpr int kDownloadDateText = 1454;
+inline constexpr int kDownloadSizeLabel = 1455;
+inline constexpr int kDownloadSizeText = 1456;
+inline constexpr int kDownloadDownload = 1457;
+inline constexpr int kDownloadClose = 1458;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;

@@ -99,4 +99,16 @@ class Host : public MessageDisplay {
   std::atomic<int> m_workers{0};
 };
 
+// Shows the host's wait cursor for its lifetime (UI thread).
+class WaitCursor {
+ public:
+  explicit WaitCursor(Host& host) : m_host(host) { m_host.SetWaitCursor(true); }
+  ~WaitCursor() { m_host.SetWaitCursor(false); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  Host& m_host;
+};
+
 }  // namespace kelp::ui

@@ -1,0 +1,291 @@
+#include "dialogs/CdlgDownloadDump.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include "board/CusrCHN.h"
+#include "board/DumpTransfer.h"
+#include "common/CusrTraceScope.h"
+#include "common/MessageBoxStyle.h"
+#include "common/MessageIds.h"
+#include "common/Messages.h"
+#include "common/Strings.h"
+#include "dialogs/CdlgMain.h"
+#include "plat/Clock.h"
+#include "plat/DiskSpace.h"
+#include "plat/Paths.h"
+#include "plat/Profile.h"
+#include "resources/ControlIds.h"
+#include "ui/Host.h"
+
+namespace res = kelp::res;
+using namespace board;
+
+namespace {
+
+constexpr const char* kClass = "CdlgDownloadDump";
+constexpr const char* kNoDate = "----/--/-- --:--:--";
+constexpr const char* kNoSize = "- MB";
+constexpr const char* kDriveName = "C:";
+constexpr const char* kDrivePath = "C:\\";
+constexpr std::uint32_t kResultTimeout = 9;
+constexpr std::uint32_t kResultProtocol = 5;
+
+std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
+
+// Files a finished download's file; the failure has been shown when it returns false.
+bool FileDump(const CusrTraceScope& trace, const std::string& strReported, std::string* pstrFiled) {
+  std::error_code error;
+  switch (FileReceivedDump(strReported, pstrFiled, &error)) {
+    case FileResult::Filed:
+      trace.Info(TraceFmt("Download File: %s -> %s", strReported.c_str(), pstrFiled->c_str()), TRC_INFO);
+      return true;
+    case FileResult::BadName:
+      trace.Error(TraceFmt("Download File name refused: %s", strReported.c_str()), TRC_ERROR);
+      break;
+    case FileResult::Missing:
+      trace.Error(TraceFmt("Download File not found: %s", strReported.c_str()), TRC_ERROR);
+      break;
+    case FileResult::Empty:
+      trace.Error(TraceFmt("Download File is empty: %s", strReported.c_str()), TRC_ERROR);
+      break;
+    case FileResult::IoError:
+      trace.Error(TraceFmt("link(%s): 0x%08x", strReported.c_str(), static_cast<unsigned>(error.value())), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, Hex8(static_cast<std::uint32_t>(error.value()))), TRC_ERROR);
+      return false;
+  }
+  trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
+  return false;
+}
+
+// Holds a board's lock for one command.
+class HeldLock {
+ public:
+  explicit HeldLock(BoardLock& lock) : m_lock(lock) { m_lock.Lock(); }
+  ~HeldLock() { m_lock.Unlock(); }
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
+
+ private:
+  BoardLock& m_lock;
+};
+
+}  // namespace
+
+CdlgDownloadDump::CdlgDownloadDump(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot, DumpInfo info)
+    : Dialog(host, res::kTemplateDownloadDump), m_main(main), m_ulSlot(ulSlot), m_info(std::move(info)) {
+  OnCommand(res::kDownloadDownload, [this] { OnDownload(); });
+  OnCommand(res::kDownloadClose, [this] { OnOK(); });
+}
+
+CdlgDownloadDump::~CdlgDownloadDump() { JoinWorkers(); }
+
+std::string CdlgDownloadDump::DateText(const std::string& strDate) {
+  if (strDate.size() != 14 || !std::all_of(strDate.begin(), strDate.end(), [](unsigned char c) { return std::isdigit(c); }))
+    return strDate;
+  return strDate.substr(0, 4) + "/" + strDate.substr(4, 2) + "/" + strDate.substr(6, 2) + " " + strDate.substr(8, 2) +
+         ":" + strDate.substr(10, 2) + ":" + strDate.substr(12, 2);
+}
+
+bool CdlgDownloadDump::CheckDownloadMark(CusrCHN& board, std::string* pstrFiled) {
+  CusrTraceScope trace(kClass, "CheckDownloadMark", TRC_FUNC);
+  if (!board.IsDumpDownloading()) return false;
+  std::uint32_t ulStatus = 0;
+  std::uint32_t ulError = 0;
+  std::string strFile;
+  if (!board.GetDownloadDumpStatus(&ulStatus, &strFile, &ulError)) {
+    trace.Error(TraceFmt("GetDownloadDumpStatus(): 0x%08x", ulError), TRC_ERROR);
+    return true;
+  }
+  trace.Info(TraceFmt("Download Status: 0x%08x", ulStatus), TRC_INFO);
+  const DownloadState state = ClassifyDownloadStatus(ulStatus);
+  if (state == DownloadState::Running) return true;
+  board.SetDumpDownloading(false);
+  std::string strFiled;
+  if (state == DownloadState::Succeeded && FileDump(trace, strFile, &strFiled) && pstrFiled != nullptr)
+    *pstrFiled = strFiled;
+  return false;
+}
+
+bool CdlgDownloadDump::OnInitDialog() {
+  CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
+  GetDlgItem(res::kDownloadBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  SetShowStatus();
+  return true;
+}
+
+void CdlgDownloadDump::SetShowStatus() {
+  CusrTraceScope trace(kClass, "SetShowStatus", TRC_FUNC);
+  const DumpState state = ClassifyDumpStatus(m_info.ulStatus);
+  const bool bNoDump = state == DumpState::Nothing || state == DumpState::Unknown || state == DumpState::Error;
+  if (state == DumpState::Unknown || state == DumpState::Error)
+    trace.Info(TraceFmt("dump status : 0x%08x", m_info.ulStatus), TRC_INFO);
+  const std::uint32_t ulText = DumpStateTextId(state == DumpState::Error ? DumpState::Unknown : state);
+  GetDlgItem(res::kDownloadStatusText).SetWindowText(LoadString(ulText));
+  GetDlgItem(res::kDownloadDateText).SetWindowText(bNoDump ? kNoDate : DateText(m_info.strDate));
+  GetDlgItem(res::kDownloadSizeText)
+      .SetWindowText(bNoDump ? kNoSize : TraceFmt("%d MB", static_cast<int>(m_info.ulSize)));
+  GetDlgItem(res::kDownloadDownload).EnableWindow(!m_bWorking && state == DumpState::Normal);
+  GetDlgItem(res::kDownloadClose).EnableWindow(!m_bWorking);
+}
+
+int CdlgDownloadDump::TimeoutMinutes() const {
+  const int nMinutes = static_cast<int>(
+      plat::GetPrivateProfileInt("Dump", "Timeout", kDefaultTimeoutMinutes, m_main.Info().settingsFile));
+  return nMinutes > 0 ? nMinutes : kDefaultTimeoutMinutes;
+}
+
+bool CdlgDownloadDump::CheckFreeSpace() {
+  CusrTraceScope trace(kClass, "CheckFreeSpace", TRC_FUNC);
+  const std::optional<std::uint64_t> required = RequiredDumpBytes(static_cast<std::int32_t>(m_info.ulSize));
+  if (!required) {
+    trace.Error(TraceFmt("Size of Dump is invalid: %d", static_cast<int>(m_info.ulSize)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kNasOsError, Hex8(m_info.ulSize)), TRC_ERROR);
+    return false;
+  }
+  const std::filesystem::path drive = plat::MapPath(kDrivePath);
+  std::error_code error;
+  const std::optional<plat::DiskSpace> space = plat::QueryDiskSpace(drive, error);
+  if (!space) {
+    const auto ulCode = static_cast<std::uint32_t>(error.value());
+    trace.Error(TraceFmt("GetDiskFreeSpaceEx(): 0x%08x", ulCode), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, Hex8(ulCode)), TRC_ERROR);
+    return false;
+  }
+  trace.Info(TraceFmt("Dir: %s, FreeBytesAvailable: %llu, TotalNumberOfBytes: %llu, TotalNumberOfFreeBytes: %llu",
+                      drive.c_str(), static_cast<unsigned long long>(space->availableBytes),
+                      static_cast<unsigned long long>(space->totalBytes),
+                      static_cast<unsigned long long>(space->freeBytes)),
+             TRC_INFO);
+  if (space->availableBytes < *required) {
+    trace.Warn(ShowMessage(msg::kDumpSpaceShort, kDriveName), TRC_WARN);
+    return false;
+  }
+  return true;
+}
+
+void CdlgDownloadDump::OnDownload() {
+  CusrTraceScope trace(kClass, "OnDownload", TRC_FUNC);
+  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (!CheckFreeSpace()) return;
+  const std::string strName = CusrCHN::LocationName(m_ulSlot);
+  int nButton = IDCANCEL;
+  ShowMessage(msg::kDumpDownloadQuestion, strName, {}, &nButton);
+  if (nButton != IDOK) return;
+  const std::filesystem::path folder = DumpFolder();
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error) && !std::filesystem::create_directories(folder, error) &&
+      error) {
+    const auto ulCode = static_cast<std::uint32_t>(error.value());
+    trace.Error(TraceFmt("CreateDirectory(%s): 0x%08x", folder.c_str(), ulCode), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, Hex8(ulCode)), TRC_ERROR);
+    return;
+  }
+  m_bWorking = true;
+  GetHost().SetWaitCursor(true);
+  SetShowStatus();
+  StartWorker([this, strName] {
+    std::string strFiled;
+    const std::uint32_t ulResult = StartDownload(&strFiled);
+    if (ulResult == 0) ShowMessage(msg::kDumpDownloaded, strName, strFiled);
+    Post([this, ulResult] { DownloadFinished(ulResult); });
+  });
+}
+
+void CdlgDownloadDump::DownloadFinished(std::uint32_t ulResult) {
+  CusrTraceScope trace(kClass, "OnDownload", TRC_FUNC);
+  if (ulResult != 0) trace.Error(TraceFmt("StartDownload(): 0x%08x", ulResult), TRC_ERROR);
+  m_bWorking = false;
+  GetHost().SetWaitCursor(false);
+  SetShowStatus();
+}
+
+void CdlgDownloadDump::PostStatus(std::uint32_t ulStatus) {
+  Post([this, ulStatus] {
+    m_info.ulStatus = ulStatus;
+    SetShowStatus();
+  });
+}
+
+void CdlgDownloadDump::FlashSleep(int nSeconds, int nStep) {
+  const std::string strText = LoadString(DumpStateTextId(DumpState::Downloading));
+  for (int i = 0; i < nSeconds / nStep; ++i) {
+    const std::string strShown = i % 2 == 0 ? std::string() : strText;
+    Post([this, strShown] { GetDlgItem(res::kDownloadStatusText).SetWindowText(strShown); });
+    plat::Clock::Sleep(plat::Millis(nStep * 1000));
+  }
+  Post([this, strText] { GetDlgItem(res::kDownloadStatusText).SetWindowText(strText); });
+}
+
+std::uint32_t CdlgDownloadDump::StartDownload(std::string* pstrFiled) {
+  CusrTraceScope trace(kClass, "StartDownload", TRC_FUNC);
+  CusrCHN& board = *m_main.Board(m_ulSlot);
+  const std::string strName = CusrCHN::LocationName(m_ulSlot);
+  const auto limit = std::chrono::seconds(static_cast<std::int64_t>(TimeoutMinutes()) * 60);
+  PostStatus(kDumpDownloading);
+  std::uint32_t ulError = 0;
+  bool bStarted = false;
+  {
+    HeldLock lock(board.TimerMutex());
+    bStarted = board.DownloadDump(&ulError);
+  }
+  if (!bStarted) {
+    trace.Error(TraceFmt("DownloadDump(): 0x%08x", ulError), TRC_ERROR);
+    PostStatus(kDumpNormal);
+    return ulError;
+  }
+  board.SetDumpDownloading(true);
+  const plat::TimePoint start = plat::Clock::Now();
+  // Every end of the download but the time-out: the mark goes, the status returns to Normal.
+  const auto ended = [&](std::uint32_t ulResult) {
+    board.SetDumpDownloading(false);
+    PostStatus(kDumpNormal);
+    return ulResult;
+  };
+  while (plat::Clock::Now() - start < limit) {
+    FlashSleep(kPollSeconds, 1);
+    std::uint32_t ulStatus = 0;
+    std::string strFile;
+    if (!board.GetDownloadDumpStatus(&ulStatus, &strFile, &ulError)) {
+      trace.Error(TraceFmt("GetDownloadDumpStatus(): 0x%08x", ulError), TRC_ERROR);
+      // The download itself may still run: the mark stays until a poll sees it end.
+      PostStatus(kDumpNormal);
+      return ulError;
+    }
+    trace.Info(TraceFmt("Download Status: 0x%08x", ulStatus), TRC_INFO);
+    switch (ClassifyDownloadStatus(ulStatus)) {
+      case DownloadState::Running:
+        continue;
+      case DownloadState::Succeeded:
+        return ended(FileDump(trace, strFile, pstrFiled) ? 0 : kResultProtocol);
+      case DownloadState::TransferCause:
+        trace.Error(ShowMessage(msg::kDumpDownloadCause, strName, Hex8(ulStatus)), TRC_ERROR);
+        return ended(ulStatus);
+      case DownloadState::TransferFailed:
+        trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
+        return ended(ulStatus);
+      case DownloadState::Failed:
+      case DownloadState::Unknown:
+        trace.Error(ShowMessage(msg::kNasOsError, Hex8(ulStatus)), TRC_ERROR);
+        return ended(ulStatus);
+    }
+  }
+  trace.Error(ShowMessage(msg::kDumpDownloadTimeout, Hex8(kResultTimeout)), TRC_ERROR);
+  return kResultTimeout;
+}
+
+void CdlgDownloadDump::OnOK() {
+  if (m_bWorking) return;
+  EndDialog(IDOK);
+}
+
+void CdlgDownloadDump::OnCancel() {
+  if (m_bWorking) {
+    WriteTraceLine("The download runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
+    return;
+  }
+  OnOK();
+}
