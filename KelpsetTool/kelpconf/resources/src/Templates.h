@@ -10,5 +10,8 @@ const DialogTemplate& BootManagementTemplate();
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& SplashTemplate();
 const DialogTemplate& ConfigurationTemplate();
+const DialogTemplate& NetworkSettingTemplate();
+const DialogTemplate& RoutingManagementTemplate();
+const DialogTemplate& RoutingAddTemplate();
 
 }  // namespace kelp::res

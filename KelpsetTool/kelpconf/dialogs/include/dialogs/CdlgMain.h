@@ -23,6 +23,7 @@
 #include "ui/Dialog.h"
 
 class CdlgBootManagement;
+class CdlgNetworkSetting;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
  public:
@@ -105,6 +106,12 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   CdlgBootManagement* BootManagement(std::uint32_t ulSlot) const {
     return ulSlot < CusrCHN::kSlots ? m_pdlgBoot[ulSlot].get() : nullptr;
   }
+  // The network setting dialog of a board was closed, or handed control back: its busy code
+  // is released.
+  void NetworkSettingClosed(std::uint32_t ulSlot);
+  CdlgNetworkSetting* NetworkSetting(std::uint32_t ulSlot) const {
+    return ulSlot < CusrCHN::kSlots ? m_pdlgNetwork[ulSlot].get() : nullptr;
+  }
   // The installation medium's state as the media catalogue leaves it.
   void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
 
@@ -171,6 +178,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The DHCP and TFTP services of the network boot, held for the whole run.
   std::unique_ptr<services::NetbootServices> m_pcServices;
   std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
+  std::array<std::unique_ptr<CdlgNetworkSetting>, CusrCHN::kSlots> m_pdlgNetwork;
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};

@@ -9,6 +9,9 @@ inline constexpr int kTemplateAbout = 100;
 inline constexpr int kTemplateMain = 102;
 inline constexpr int kTemplateBootManagement = 209;
 inline constexpr int kTemplateSplash = 229;
+inline constexpr int kTemplateNetworkSetting = 231;
+inline constexpr int kTemplateRoutingManagement = 232;
+inline constexpr int kTemplateRoutingAdd = 233;
 inline constexpr int kTemplateConfiguration = 240;
 
 // Main window (template 102). Board button of slot i is kBoardButtonFirst + i.
@@ -49,6 +52,54 @@ inline constexpr int kBootReboot = 1306;
 inline constexpr int kBootShutdown = 1307;
 inline constexpr int kBootNncReset = 1308;
 inline constexpr int kBootClose = 1309;
+
+// Network setting of one board (template 231).
+inline constexpr int kNetBoardLabel = 1510;
+inline constexpr int kNetNameLabel = 1511;
+inline constexpr int kNetName = 1512;
+inline constexpr int kNetAddressLabel = 1513;
+inline constexpr int kNetAddress = 1514;
+inline constexpr int kNetMaskLabel = 1515;
+inline constexpr int kNetMask = 1516;
+inline constexpr int kNetMtuLabel = 1517;
+inline constexpr int kNetMtu = 1518;
+inline constexpr int kNetNtpGroup = 1519;
+inline constexpr int kNetNtp1Label = 1520;
+inline constexpr int kNetNtp1 = 1521;
+inline constexpr int kNetNtp2Label = 1522;
+inline constexpr int kNetNtp2 = 1523;
+inline constexpr int kNetRouting = 1524;
+inline constexpr int kNetSetup = 1525;
+inline constexpr int kNetClose = 1526;
+inline constexpr int kNetStatusText = 1527;
+
+// Routing of one board (template 232).
+inline constexpr int kRouteBoardLabel = 1530;
+inline constexpr int kRouteListLabel = 1531;
+inline constexpr int kRouteList = 1532;
+inline constexpr int kRouteAdd = 1533;
+inline constexpr int kRouteDelete = 1534;
+inline constexpr int kRouteClose = 1535;
+
+// A new route (template 233).
+inline constexpr int kAddInterfaceText = 1540;
+inline constexpr int kAddTargetGroup = 1541;
+inline constexpr int kAddTargetNetwork = 1542;
+inline constexpr int kAddTargetDefault = 1543;
+inline constexpr int kAddMethodGroup = 1544;
+inline constexpr int kAddMethodAllow = 1545;
+inline constexpr int kAddMethodReject = 1546;
+inline constexpr int kAddTargetLabel = 1547;
+inline constexpr int kAddTarget = 1548;
+inline constexpr int kAddNetmaskLabel = 1549;
+inline constexpr int kAddNetmask = 1550;
+inline constexpr int kAddGatewayCheck = 1551;
+inline constexpr int kAddGateway = 1552;
+inline constexpr int kAddMssLabel = 1553;
+inline constexpr int kAddMss = 1554;
+inline constexpr int kAddMssUnit = 1555;
+inline constexpr int kAddAdd = 1556;
+inline constexpr int kAddClose = 1557;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;
