@@ -53,33 +53,33 @@ inline constexpr int kBootShutdown = 1307;
 inline constexpr int kBootNncReset = 1308;
 inline constexpr int kBootClose = 1309;
 
-// Network setting of one board (template 231).
-inline constexpr int kNetBoardLabel = 1510;
-inline constexpr int kNetNameLabel = 1511;
-inline constexpr int kNetName = 1512;
-inline constexpr int kNetAddressLabel = 1513;
-inline constexpr int kNetAddress = 1514;
-inline constexpr int kNetMaskLabel = 1515;
-inline constexpr int kNetMask = 1516;
-inline constexpr int kNetMtuLabel = 1517;
-inline constexpr int kNetMtu = 1518;
-inline constexpr int kNetNtpGroup = 1519;
-inline constexpr int kNetNtp1Label = 1520;
-inline constexpr int kNetNtp1 = 1521;
-inline constexpr int kNetNtp2Label = 1522;
-inline constexpr int kNetNtp2 = 1523;
-inline constexpr int kNetRouting = 1524;
-inline constexpr int kNetSetup = 1525;
-inline constexpr int kNetClose = 1526;
-inline constexpr int kNetStatusText = 1527;
+// Network setting of one board (template 231). Its ids begin after the last board button.
+inline constexpr int kNetBoardLabel = 1516;
+inline constexpr int kNetNameLabel = 1517;
+inline constexpr int kNetName = 1518;
+inline constexpr int kNetAddressLabel = 1519;
+inline constexpr int kNetAddress = 1520;
+inline constexpr int kNetMaskLabel = 1521;
+inline constexpr int kNetMask = 1522;
+inline constexpr int kNetMtuLabel = 1523;
+inline constexpr int kNetMtu = 1524;
+inline constexpr int kNetNtpGroup = 1525;
+inline constexpr int kNetNtp1Label = 1526;
+inline constexpr int kNetNtp1 = 1527;
+inline constexpr int kNetNtp2Label = 1528;
+inline constexpr int kNetNtp2 = 1529;
+inline constexpr int kNetRouting = 1530;
+inline constexpr int kNetSetup = 1531;
+inline constexpr int kNetClose = 1532;
+inline constexpr int kNetStatusText = 1533;
 
 // Routing of one board (template 232).
-inline constexpr int kRouteBoardLabel = 1530;
-inline constexpr int kRouteListLabel = 1531;
-inline constexpr int kRouteList = 1532;
-inline constexpr int kRouteAdd = 1533;
-inline constexpr int kRouteDelete = 1534;
-inline constexpr int kRouteClose = 1535;
+inline constexpr int kRouteBoardLabel = 1534;
+inline constexpr int kRouteListLabel = 1535;
+inline constexpr int kRouteList = 1536;
+inline constexpr int kRouteAdd = 1537;
+inline constexpr int kRouteDelete = 1538;
+inline constexpr int kRouteClose = 1539;
 
 // A new route (template 233).
 inline constexpr int kAddInterfaceText = 1540;
