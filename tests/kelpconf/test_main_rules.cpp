@@ -367,6 +367,42 @@ TEST_F(MainRules, RoutingOpensTheBoardsNetworkDialog) {
   main->LeaveReferConfig();
 }
 
+// An MTU change of a node of a defined cluster: both nodes must run, 3816 is asked, and 3742
+// as well while a node serves; outside a cluster only 3584 comes before the setters.
+TEST_F(MainRules, NetworkSetupAsksByTheClusterNodesStatuses) {
+  const struct {
+    std::int32_t nBoard, nPartner;  // slots 1 and 9
+    const char* pszDefined;
+    std::vector<std::pair<std::uint32_t, int>> answers;
+    std::vector<std::uint32_t> boxes;
+  } kCases[] = {
+      {5, 4, "1", {{3584, IDOK}, {3816, IDOK}, {3742, IDCANCEL}}, {3584, 3816, 3742}},
+      {4, 5, "1", {{3584, IDOK}, {3816, IDOK}, {3742, IDCANCEL}}, {3584, 3816, 3742}},
+      {4, 4, "1", {{3584, IDOK}, {3816, IDCANCEL}}, {3584, 3816}},
+      {5, 2, "1", {{3584, IDOK}}, {3584, 3822}},
+      {4, 8, "1", {{3584, IDOK}}, {3584, 3822}},
+      {5, 5, "0", {{3584, IDOK}}, {3584, 3537}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.nBoard << " " << c.nPartner << " defined " << c.pszDefined);
+    Agent("1", "ClusterDefinedStatus", c.pszDefined);
+    SetStatuses({5, c.nBoard, 5, c.nPartner});
+    Select(1);
+    main->Click(res::kRouting);
+    CdlgNetworkSetting& net = *main->NetworkSetting(1);
+    net.UserSetText(res::kNetName, "node-b");
+    net.UserSetText(res::kNetMtu, "9000");
+    for (const auto& [id, button] : c.answers) host.Answers().Queue(id, button);
+    const std::size_t from = transcript.Lines().size();
+    net.Click(res::kNetSetup);
+    ASSERT_TRUE(Pump([&] { return !net.IsWorking(); }));
+    EXPECT_THAT(Boxes(from), ElementsAreArray(c.boxes));
+    net.Click(res::kNetClose);
+    EXPECT_EQ(main->BoardBusy(1), 0);
+  }
+  Agent("1", "ClusterDefinedStatus", "-");
+}
+
 TEST_F(MainRules, RecoveryChecksRefuseOldAgents) {
   // Agent versions of every board; the boxes of CM LU, OS LU (slot 0) and System LU.
   const struct {

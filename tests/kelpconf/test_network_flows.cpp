@@ -62,6 +62,9 @@ TEST(NetworkFlows, ClusteredBoardChangesItsSettingsAfterTheClusterStops) {
       "set 231:1527 ntp1.example\n"
       "answer 3584 ok\nanswer 3816 ok\nanswer 3742 ok\n"
       "click 231:1531\n"
+      // Esc while the cluster stops: the dialog stays
+      "wait-text 231:1533 \"Stopping the cluster\" 300\n"
+      "key escape\n"
       "wait-message 3537 900\n"
       "wait-transcript \"^enable 1532 1$\" 300\n"
       "click 231:1532\n"
@@ -75,6 +78,10 @@ TEST(NetworkFlows, ClusteredBoardChangesItsSettingsAfterTheClusterStops) {
                       "text 1533 \"Stopping the cluster .*\"", "text 1533 \"The cluster has stopped.\"",
                       "message 3537 ok .*", "enable 1532 1", "busy 0 0", "exit 0"});
   EXPECT_FALSE(FindLine(run.lines, "message 3822 .*")) << Dump(run.lines);
+  // Esc during the cluster stop neither closed the dialog nor released the board.
+  const auto setup = FindLine(run.lines, "message 3742 ok .*");
+  ASSERT_TRUE(setup);
+  EXPECT_GT(*FindLine(run.lines, "busy 0 0", *setup), *FindLine(run.lines, "message 3537 ok .*", *setup));
   EXPECT_EQ(AgentValue(0, "Board", "Name"), "node-a");
   EXPECT_EQ(AgentValue(0, "Interface mng1", "IP"), "192.168.0.20");
   EXPECT_EQ(AgentValue(0, "Interface mng1", "Mask"), "255.255.0.0");
