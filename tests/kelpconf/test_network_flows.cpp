@@ -95,6 +95,7 @@ TEST(NetworkFlows, RoutesAddedRefusedAndDeleted) {
   ToolBench bench;
   for (const char* slot : {"1", "9"})  // neither node serves: the plain deletion question
     ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", slot, "HaProcess", "0"}), 0);
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "1", "RoutingDelete", "Result=0xCF", "Count=1"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(
       "wait-transcript \"^ready$\" 600\n"
@@ -126,13 +127,18 @@ TEST(NetworkFlows, RoutesAddedRefusedAndDeleted) {
       "click 233:1556\n"
       "wait-message 3588 300\n"
       "click 233:1557\n"
-      // the list was read again after each route: the new one can be chosen and deleted
+      // both routes checked; the board does not find the first: 3814, and the other goes
+      "check-row \"mng1\"\n"
+      "answer 3817 ok\nanswer 3814 ok\n"
+      "click 232:1538\n"
+      "wait-message 3814 600\n"
+      "wait-transcript \"^enable 1539 1$\" 300\n"
+      // the list was read again: only the network route is left, unchecked
       "select-row \"10\\.1\\.0\\.0\"\n"
       "answer 3817 ok\n"
       "click 232:1538\n"
       "wait-message 3518 600\n"
       "wait-transcript \"^enable 1539 1$\" 300\n"
-      "select-row \"default\"\n"
       "click 232:1539\n"
       "click 231:1532\n"
       "wait-transcript \"^busy 1 0$\" 300\n"
@@ -142,10 +148,15 @@ TEST(NetworkFlows, RoutesAddedRefusedAndDeleted) {
   ExpectInOrder(run, {"busy 1 2", "window 232 \"Kelpset Tool \\( Routing \\)\"",
                       "window 233 \"Kelpset Tool \\( Add Routing \\)\"", "message 3537 ok .*", "message 3537 ok .*",
                       "message 3819 ok .*", "message 3588 ok .*MSS.*", "message 3817 ok .*", "enable 1539 0",
-                      "message 3518 ok .*", "enable 1539 1", "busy 1 0", "exit 0"});
-  EXPECT_FALSE(FindLine(run.lines, "message 38(18|14|15) .*")) << Dump(run.lines);
-  EXPECT_EQ(AgentValue(1, "Routes", "Count"), "1");
-  EXPECT_EQ(AgentValue(1, "Routes", "Route1"), "mng1|default|0.0.0.0|192.168.1.254|0|0|0");
+                      "message 3814 ok .*Target: 10\\.1\\.0\\.0.*Netmask: 255\\.255\\.0\\.0.*Gateway: 192\\.168\\.1\\.1.*",
+                      "enable 1539 1", "message 3817 ok .*", "message 3518 ok .*", "enable 1539 1", "busy 1 0",
+                      "exit 0"});
+  // The deletion with a failure ends without 3518; the second deleted the one row it listed.
+  const auto failed = FindLine(run.lines, "message 3814 .*");
+  ASSERT_TRUE(failed);
+  EXPECT_GT(FindLine(run.lines, "message 3518 .*").value_or(0), *failed);
+  EXPECT_FALSE(FindLine(run.lines, "message 38(18|15) .*")) << Dump(run.lines);
+  EXPECT_EQ(AgentValue(1, "Routes", "Count"), "0");
 }
 
 }  // namespace
