@@ -13,6 +13,7 @@
 #include "corvid/Sim.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgMain.h"
+#include "dialogs/CdlgNetworkSetting.h"
 #include "dialogs/ShutdownCheck.h"
 #include "resources/ControlIds.h"
 #include "ui/ScriptHost.h"
@@ -309,8 +310,7 @@ TEST_F(MainRules, FunctionsWithoutTheirDialogSayHoldingTheirBusyCode) {
   const struct {
     int nButton;
     int nBusy;  // 0: none
-  } kCases[] = {{res::kProgramInstall, 1}, {res::kRouting, 2},
-                {res::kInheritInstall, 0}, {res::kRestoreOsLu, 0}, {res::kRestoreCmLu, 0}, {res::kRestoreSystemLu, 0}};
+  } kCases[] = {{res::kRestoreOsLu, 0}, {res::kRestoreCmLu, 0}, {res::kRestoreSystemLu, 0}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.nButton);
     const std::size_t from = transcript.Lines().size();
@@ -326,6 +326,80 @@ TEST_F(MainRules, FunctionsWithoutTheirDialogSayHoldingTheirBusyCode) {
     EXPECT_THAT(seen, ElementsAreArray(expected));
     EXPECT_EQ(main->BoardBusy(0), 0);
   }
+}
+
+// Routing opens the board's network dialog with the board's values and busy code 2; a second
+// click only brings it forward; Esc closes it. In refer-configuration mode it opens in view mode
+// and ">> Next" hands the board back.
+TEST_F(MainRules, RoutingOpensTheBoardsNetworkDialog) {
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
+  main->Click(res::kRouting);
+  CdlgNetworkSetting& net = *main->NetworkSetting(0);
+  EXPECT_EQ(main->BoardBusy(0), CdlgMain::kBusyRouting);
+  ASSERT_TRUE(net.IsWindowVisible());
+  EXPECT_EQ(net.GetWindowText(), "Kelpset Tool ( Setting )");
+  EXPECT_EQ(net.GetDlgItem(res::kNetAddress).GetWindowText(), "192.168.0.10");
+  EXPECT_EQ(net.GetDlgItem(res::kNetMtu).GetWindowText(), "1500");
+  net.UserSetText(res::kNetName, "node-a");
+  EXPECT_TRUE(net.GetDlgItem(res::kNetSetup).IsWindowEnabled());
+  net.UserSetText(res::kNetAddress, "192.168.0");  // incomplete: Setup waits for it
+  EXPECT_FALSE(net.GetDlgItem(res::kNetSetup).IsWindowEnabled());
+  const std::size_t from = transcript.Lines().size();
+  main->Click(res::kRouting);
+  EXPECT_EQ(net.GetDlgItem(res::kNetAddress).GetWindowText(), "192.168.0");  // not read again
+  net.Key({false, false, false, "escape"});
+  EXPECT_FALSE(net.IsWindowVisible());
+  EXPECT_EQ(main->BoardBusy(0), 0);
+  EXPECT_TRUE(Boxes(from).empty());
+
+  main->OnReferConfig();
+  main->OnSetting();
+  EXPECT_EQ(net.GetWindowText(), "Kelpset Tool ( Setting ) VIEW MODE");
+  EXPECT_EQ(net.GetDlgItem(res::kNetSetup).GetWindowText(), ">> Next");
+  EXPECT_EQ(net.GetDlgItem(res::kNetClose).GetWindowText(), "Cancel");
+  EXPECT_EQ(Enabled(net, {res::kNetName, res::kNetAddress, res::kNetRouting, res::kNetSetup, res::kNetClose}), "00011");
+  EXPECT_EQ(main->BoardBusy(0), CdlgMain::kBusyRouting);
+  net.Click(res::kNetSetup);
+  EXPECT_FALSE(net.IsWindowVisible());
+  EXPECT_EQ(main->BoardBusy(0), 0);
+  main->LeaveReferConfig();
+}
+
+// An MTU change of a node of a defined cluster: both nodes must run, 3816 is asked, and 3742
+// as well while a node serves; outside a cluster only 3584 comes before the setters.
+TEST_F(MainRules, NetworkSetupAsksByTheClusterNodesStatuses) {
+  const struct {
+    std::int32_t nBoard, nPartner;  // slots 1 and 9
+    const char* pszDefined;
+    std::vector<std::pair<std::uint32_t, int>> answers;
+    std::vector<std::uint32_t> boxes;
+  } kCases[] = {
+      {5, 4, "1", {{3584, IDOK}, {3816, IDOK}, {3742, IDCANCEL}}, {3584, 3816, 3742}},
+      {4, 5, "1", {{3584, IDOK}, {3816, IDOK}, {3742, IDCANCEL}}, {3584, 3816, 3742}},
+      {4, 4, "1", {{3584, IDOK}, {3816, IDCANCEL}}, {3584, 3816}},
+      {5, 2, "1", {{3584, IDOK}}, {3584, 3822}},
+      {4, 8, "1", {{3584, IDOK}}, {3584, 3822}},
+      {5, 5, "0", {{3584, IDOK}}, {3584, 3537}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.nBoard << " " << c.nPartner << " defined " << c.pszDefined);
+    Agent("1", "ClusterDefinedStatus", c.pszDefined);
+    SetStatuses({5, c.nBoard, 5, c.nPartner});
+    Select(1);
+    main->Click(res::kRouting);
+    CdlgNetworkSetting& net = *main->NetworkSetting(1);
+    net.UserSetText(res::kNetName, "node-b");
+    net.UserSetText(res::kNetMtu, "9000");
+    for (const auto& [id, button] : c.answers) host.Answers().Queue(id, button);
+    const std::size_t from = transcript.Lines().size();
+    net.Click(res::kNetSetup);
+    ASSERT_TRUE(Pump([&] { return !net.IsWorking(); }));
+    EXPECT_THAT(Boxes(from), ElementsAreArray(c.boxes));
+    net.Click(res::kNetClose);
+    EXPECT_EQ(main->BoardBusy(1), 0);
+  }
+  Agent("1", "ClusterDefinedStatus", "-");
 }
 
 TEST_F(MainRules, RecoveryChecksRefuseOldAgents) {

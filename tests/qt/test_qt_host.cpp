@@ -243,6 +243,33 @@ TEST_F(QtHostTest, ConfigurationDialogAtItsTemplateGeometry) {
   configuration.ShowWindow(false);
 }
 
+// The network dialogs' templates rendered at their geometry, every widget inside its window, and
+// a PNG of each.
+TEST_F(QtHostTest, NetworkDialogsAtTheirTemplateGeometry) {
+  kelp::qtui::QtHost host(nullptr, false);
+  const std::pair<int, const char*> kDialogs[] = {{res::kTemplateNetworkSetting, "network-setting.png"},
+                                                  {res::kTemplateRoutingManagement, "routing.png"},
+                                                  {res::kTemplateRoutingAdd, "routing-add.png"}};
+  for (const auto& [id, file] : kDialogs) {
+    SCOPED_TRACE(id);
+    kelp::ui::Dialog dialog(host, id);
+    ASSERT_TRUE(dialog.Create());
+    dialog.ShowWindow(true);
+    QApplication::processEvents();
+    QWidget* window = host.WindowOf(dialog);
+    ASSERT_NE(window, nullptr);
+    const kelp::res::DialogTemplate& tmpl = *dialog.Template();
+    EXPECT_EQ(window->size(), QSize(tmpl.w, tmpl.h));
+    EXPECT_EQ(window->windowTitle().toStdString(), std::string(tmpl.caption));
+    EXPECT_EQ(Widgets(window).size(), static_cast<qsizetype>(tmpl.controls.size()));
+    for (QWidget* widget : Widgets(window)) EXPECT_TRUE(window->rect().contains(widget->geometry()));
+    const std::filesystem::path png = std::filesystem::path(KELP_ARTEFACT_DIR) / file;
+    std::filesystem::create_directories(png.parent_path());
+    EXPECT_EQ(host.Screenshot(dialog, png.string()), "");
+    dialog.ShowWindow(false);
+  }
+}
+
 // The main window's template with a handler on Close.
 class CloseCounter : public kelp::ui::Dialog {
  public:

@@ -66,6 +66,13 @@ inline constexpr std::uint32_t kRouteRegistered = 3819;
 inline constexpr std::uint32_t kNetworkSettingRefused = 3822;
 inline constexpr std::uint32_t kAddressConflict = 3823;
 inline constexpr std::uint32_t kRouteTableFull = 3833;
+inline constexpr std::uint32_t kSetupFinished = 3537;
+inline constexpr std::uint32_t kNoText3584 = 3584;  // the network setting's question
+inline constexpr std::uint32_t kNoText3816 = 3816;  // changing a node of a defined cluster
+inline constexpr std::uint32_t kRouteDeleteFailed = 3814;      // target, netmask, gateway; OK goes on
+inline constexpr std::uint32_t kLastRouteDeleteFailed = 3815;  // target, netmask, gateway
+inline constexpr std::uint32_t kRouteDeleteQuestion = 3817;
+inline constexpr std::uint32_t kRouteDeleteServicesQuestion = 3818;
 
 // Installation.
 inline constexpr std::uint32_t kInstallFailed = 3531;

@@ -18,6 +18,7 @@
 #include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgConfiguration.h"
 #include "dialogs/CdlgInheritInstall.h"
+#include "dialogs/CdlgNetworkSetting.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
@@ -156,6 +157,7 @@ CdlgMain::~CdlgMain() {
   // The reset worker and the boot dialogs' workers use the boards.
   JoinWorkers();
   for (auto& dialog : m_pdlgBoot) dialog.reset();
+  for (auto& dialog : m_pdlgNetwork) dialog.reset();
   if (m_pcStatusAgent && m_pcStatusAgent->Abandoned()) {
     // The poller's thread still runs inside a call and uses the agent and the boards: they stay
     // until the process ends.
@@ -305,6 +307,8 @@ void CdlgMain::CreateAllDialog() {
     m_pdlgInstall[i]->Create();
     m_pdlgDump[i] = std::make_unique<CdlgHibernationDump>(GetHost(), *this, i);
     m_pdlgDump[i]->Create();
+    m_pdlgNetwork[i] = std::make_unique<CdlgNetworkSetting>(GetHost(), *this, i);
+    m_pdlgNetwork[i]->Create();
   }
 }
 
@@ -735,7 +739,29 @@ void CdlgMain::ProgramInstallClosed(std::uint32_t ulSlot) {
 
 void CdlgMain::OnSetting() {
   CusrTraceScope trace(kClass, "OnSetting", TRC_FUNC);
-  if (!IsFunctionDisable()) RunNodePlaceholder(kBusyRouting, res::kRouting);
+  const std::uint32_t ulSlot = m_uSelected;
+  CdlgNetworkSetting* pNetwork = NetworkSetting(ulSlot);
+  if (IsFunctionDisable() || pNetwork == nullptr || IsExiting()) return;
+  if (m_nBusy[ulSlot] == kBusyRouting) {
+    pNetwork->ShowWindow(true);
+    pNetwork->BringToForeground();
+    return;
+  }
+  if (m_nBusy[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+    return;
+  }
+  SetBoardBusy(ulSlot, kBusyRouting);
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  SetEnableButton(m_uSelected);
+  pNetwork->ShowNetSetDialog(m_bReferConfig);
+}
+
+void CdlgMain::NetworkSettingClosed(std::uint32_t ulSlot) {
+  if (ulSlot >= CusrCHN::kSlots || m_nBusy[ulSlot] != kBusyRouting) return;
+  SetBoardBusy(ulSlot, 0);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
 }
 
 void CdlgMain::OnHibernationDump() {

@@ -9,7 +9,9 @@ const DialogTemplate* FindDialogTemplate(int id) {
                                        &ConfigurationTemplate(), &BootManagementTemplate(),
                                        &ProgramInstallTemplate(), &ConfirmInstallTemplate(),
                                        &InstallProgressTemplate(), &InheritInstallTemplate(),
-                                       &HibernationDumpTemplate(), &DownloadDumpTemplate()};
+                                       &HibernationDumpTemplate(), &DownloadDumpTemplate(),
+                                       &NetworkSettingTemplate(), &RoutingManagementTemplate(),
+                                       &RoutingAddTemplate()};
   const auto it = std::find_if(std::begin(all), std::end(all), [id](const DialogTemplate* t) { return t->id == id; });
   return it != std::end(all) ? *it : nullptr;
 }

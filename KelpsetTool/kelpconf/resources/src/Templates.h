@@ -16,5 +16,8 @@ const DialogTemplate& InstallProgressTemplate();
 const DialogTemplate& InheritInstallTemplate();
 const DialogTemplate& HibernationDumpTemplate();
 const DialogTemplate& DownloadDumpTemplate();
+const DialogTemplate& NetworkSettingTemplate();
+const DialogTemplate& RoutingManagementTemplate();
+const DialogTemplate& RoutingAddTemplate();
 
 }  // namespace kelp::res

@@ -27,6 +27,7 @@
 class CdlgBootManagement;
 class CdlgProgramInstall;
 class CdlgHibernationDump;
+class CdlgNetworkSetting;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
  public:
@@ -118,6 +119,11 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void HibernationDumpClosed(std::uint32_t ulSlot);
   CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const {
     return ulSlot < CusrCHN::kSlots ? m_pdlgDump[ulSlot].get() : nullptr;
+  // The network setting dialog of a board was closed, or handed control back: its busy code
+  // is released.
+  void NetworkSettingClosed(std::uint32_t ulSlot);
+  CdlgNetworkSetting* NetworkSetting(std::uint32_t ulSlot) const {
+    return ulSlot < CusrCHN::kSlots ? m_pdlgNetwork[ulSlot].get() : nullptr;
   }
   // The installation medium's state as the media catalogue leaves it.
   void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
@@ -190,6 +196,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
   std::array<std::unique_ptr<CdlgProgramInstall>, CusrCHN::kSlots> m_pdlgInstall;
   std::array<std::unique_ptr<CdlgHibernationDump>, CusrCHN::kSlots> m_pdlgDump;
+  std::array<std::unique_ptr<CdlgNetworkSetting>, CusrCHN::kSlots> m_pdlgNetwork;
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};

@@ -15,6 +15,9 @@ inline constexpr int kTemplateBootManagement = 209;
 inline constexpr int kTemplateHibernationDump = 210;
 inline constexpr int kTemplateDownloadDump = 211;
 inline constexpr int kTemplateSplash = 229;
+inline constexpr int kTemplateNetworkSetting = 231;
+inline constexpr int kTemplateRoutingManagement = 232;
+inline constexpr int kTemplateRoutingAdd = 233;
 inline constexpr int kTemplateConfiguration = 240;
 
 // Main window (template 102). Board button of slot i is kBoardButtonFirst + i.
@@ -118,6 +121,53 @@ inline constexpr int kDownloadSizeLabel = 1455;
 inline constexpr int kDownloadSizeText = 1456;
 inline constexpr int kDownloadDownload = 1457;
 inline constexpr int kDownloadClose = 1458;
+// Network setting of one board (template 231). Its ids begin after the last board button.
+inline constexpr int kNetBoardLabel = 1516;
+inline constexpr int kNetNameLabel = 1517;
+inline constexpr int kNetName = 1518;
+inline constexpr int kNetAddressLabel = 1519;
+inline constexpr int kNetAddress = 1520;
+inline constexpr int kNetMaskLabel = 1521;
+inline constexpr int kNetMask = 1522;
+inline constexpr int kNetMtuLabel = 1523;
+inline constexpr int kNetMtu = 1524;
+inline constexpr int kNetNtpGroup = 1525;
+inline constexpr int kNetNtp1Label = 1526;
+inline constexpr int kNetNtp1 = 1527;
+inline constexpr int kNetNtp2Label = 1528;
+inline constexpr int kNetNtp2 = 1529;
+inline constexpr int kNetRouting = 1530;
+inline constexpr int kNetSetup = 1531;
+inline constexpr int kNetClose = 1532;
+inline constexpr int kNetStatusText = 1533;
+
+// Routing of one board (template 232).
+inline constexpr int kRouteBoardLabel = 1534;
+inline constexpr int kRouteListLabel = 1535;
+inline constexpr int kRouteList = 1536;
+inline constexpr int kRouteAdd = 1537;
+inline constexpr int kRouteDelete = 1538;
+inline constexpr int kRouteClose = 1539;
+
+// A new route (template 233).
+inline constexpr int kAddInterfaceText = 1540;
+inline constexpr int kAddTargetGroup = 1541;
+inline constexpr int kAddTargetNetwork = 1542;
+inline constexpr int kAddTargetDefault = 1543;
+inline constexpr int kAddMethodGroup = 1544;
+inline constexpr int kAddMethodAllow = 1545;
+inline constexpr int kAddMethodReject = 1546;
+inline constexpr int kAddTargetLabel = 1547;
+inline constexpr int kAddTarget = 1548;
+inline constexpr int kAddNetmaskLabel = 1549;
+inline constexpr int kAddNetmask = 1550;
+inline constexpr int kAddGatewayCheck = 1551;
+inline constexpr int kAddGateway = 1552;
+inline constexpr int kAddMssLabel = 1553;
+inline constexpr int kAddMss = 1554;
+inline constexpr int kAddMssUnit = 1555;
+inline constexpr int kAddAdd = 1556;
+inline constexpr int kAddClose = 1557;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;

@@ -1,0 +1,92 @@
+// Network setting of one board: its name, the address, netmask and MTU of mng1 and two NTP
+// servers, read from the board's agent when the dialog opens and written back by Setup. One
+// modeless dialog per board slot, created with the main window and opened by its "Routing"
+// button; its own "Routing" button opens the board's routing list.
+//
+// Setup runs on one worker: the cluster stop when the change needs it (polled every 30 s, at
+// most one hour), then the setters of the values that changed. The worker only posts to the UI
+// thread; while it runs every button is off and Esc and the close control are ignored.
+// In view mode (the main window's refer-configuration walk) nothing is edited: ">> Next" hands
+// control back to the main window and "Cancel" closes.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "ui/Dialog.h"
+
+class CdlgMain;
+class CusrCHN;
+
+class CdlgNetworkSetting : public kelp::ui::Dialog {
+ public:
+  static constexpr plat::Millis kStopPollPeriod{30'000};
+  static constexpr int kStopPollLimit = 120;  // one hour of polls
+  // The cluster definition state of a board that belongs to no cluster.
+  static constexpr std::uint32_t kClusterNotDefined = 0;
+
+  enum class ButtonMode {
+    Edit,        // fields, Routing, Setup (when the required fields are filled) and Close
+    Working,     // nothing
+    ReadFailed,  // the board's values are unknown: Routing and Close only
+    View,        // ">> Next" and "Cancel" only
+  };
+
+  CdlgNetworkSetting(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
+  ~CdlgNetworkSetting() override;
+
+  // Reads the board's settings into the fields and shows the dialog in front.
+  void ShowNetSetDialog(bool bViewMode);
+  bool IsWorking() const { return m_bWorking; }
+  std::uint32_t Slot() const { return m_ulSlot; }
+
+ protected:
+  void OnOK() override;
+  void OnCancel() override;
+
+ private:
+  // The values the dialog holds, as texts.
+  struct NetSetting {
+    std::string strName, strAddress, strNetmask, strMtu, strNtp1, strNtp2;
+  };
+  // What Setup changes, decided on the UI thread.
+  struct NetChange {
+    NetSetting values;
+    NetSetting before;  // the board's values when Setup was clicked
+    bool bStopCluster = false, bName = false, bAddress = false, bMtu = false, bNtp = false;
+  };
+
+  // False when a value could not be read (the others are still read).
+  bool GetNetSetting();
+  void SetEnableButton(ButtonMode mode);
+  // Setup only while name, address, netmask and MTU are filled.
+  void CheckRequiredFiled();
+  static bool ValidMTU(const std::string& strMtu);
+  void OnSetupButton();
+  // Which values changed and, for a node of a defined cluster, the status checks and questions.
+  // False when the user or a board status stops the setup.
+  bool SetNetSetting(const NetSetting& values, NetChange* pChange);
+  void StartNetworkSeting(const NetChange& change);  // worker thread
+  std::uint32_t StartClusterStopping();               // worker thread
+  void SettingFinished(const NetSetting& applied);
+  void OnRouting();
+  NetSetting ReadFields();
+  void ShowFields(const NetSetting& values);
+  void ShowStatus(const std::string& strText);  // any thread
+  CusrCHN& Board() const;
+
+  CdlgMain& m_main;
+  const std::uint32_t m_ulSlot;
+  NetSetting m_ref;  // the board's values as last read or applied
+  bool m_bClusterDefined = false;
+  bool m_bViewMode = false;
+  bool m_bWorking = false;  // UI thread
+  ButtonMode m_mode = ButtonMode::ReadFailed;
+  // Ends the worker's waits when the dialog goes.
+  std::mutex m_stopMutex;
+  std::condition_variable m_stopCv;
+  bool m_bStop = false;
+};

@@ -1,0 +1,41 @@
+// One new route on mng1: a network route (target and netmask, a gateway when its box is ticked)
+// or the default route (a gateway), allowed or rejected, with an optional MSS. Run modally from
+// the routing list. Add sends the route on the UI thread behind the wait cursor (one short
+// exchange) and keeps the dialog open for the next route.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "dialogs/NetworkRules.h"
+#include "ui/Dialog.h"
+
+class CdlgMain;
+class CusrCHN;
+
+class CdlgRoutingAdd : public kelp::ui::Dialog {
+ public:
+  // onAdded: a route was added (the routing list reads the board again).
+  CdlgRoutingAdd(kelp::ui::Host& host, CdlgMain& main, const CusrCHN& board, std::function<void()> onAdded);
+
+ protected:
+  bool OnInitDialog() override;
+  void OnOK() override;
+
+ private:
+  void OnRadioTargetNetwork();
+  void OnRadioTargetDefault();
+  // The address fields the target kind uses are enabled, the others not.
+  void SetTargetKind(network::TargetKind kind);
+  // Add only while every field the target kind needs is filled.
+  void CheckRequiredField();
+  // The MSS check.
+  static bool ValidMTU(const std::string& strMss);
+  void OnRoutingAdd();
+  network::RouteFields Fields();
+
+  CdlgMain& m_main;
+  const CusrCHN& m_board;
+  std::function<void()> m_onAdded;
+  network::TargetKind m_kind = network::TargetKind::Network;
+};

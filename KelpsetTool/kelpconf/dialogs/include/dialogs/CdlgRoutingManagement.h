@@ -1,0 +1,48 @@
+// The routing list of one board: its static routes read from the agent, the deletion of the
+// checked (else the selected) rows and the dialog that adds a route. Run modally from the
+// board's network setting dialog.
+//
+// The deletion runs on a worker that asks its questions from there and posts to the UI thread;
+// while it runs every button is off and Esc and the close control are ignored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "agent/AgentTypes.h"
+#include "ui/Dialog.h"
+
+class CdlgMain;
+class CusrCHN;
+
+class CdlgRoutingManagement : public kelp::ui::Dialog {
+ public:
+  CdlgRoutingManagement(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
+  ~CdlgRoutingManagement() override;
+
+  // Reads the board's routes into the list; the agent's code, 0 when read.
+  std::uint32_t SetRoutingList();
+
+ protected:
+  bool OnInitDialog() override;
+  void OnOK() override;
+  void OnCancel() override;
+
+ private:
+  void ShowRoutingManagement();
+  void SetFieldCaption();
+  void OnRoutingAdd();
+  void OnRoutingDelete();
+  void StartRoutingDelete(std::vector<agent::RouteTexts> routes);  // worker thread
+  void DeleteFinished();
+  // The rows to delete: the checked ones, else the selected one.
+  std::vector<int> SelectedRows();
+  void SetButtons(bool bEnable);
+  CusrCHN& Board() const;
+
+  CdlgMain& m_main;
+  const std::uint32_t m_ulSlot;
+  std::vector<agent::RouteTexts> m_routes;  // as listed, one per row
+  bool m_bWorking = false;                  // UI thread
+};
