@@ -119,6 +119,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void HibernationDumpClosed(std::uint32_t ulSlot);
   CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const {
     return ulSlot < CusrCHN::kSlots ? m_pdlgDump[ulSlot].get() : nullptr;
+  }
   // The network setting dialog of a board was closed, or handed control back: its busy code
   // is released.
   void NetworkSettingClosed(std::uint32_t ulSlot);
