@@ -6,7 +6,8 @@ namespace kelp::res {
 
 const DialogTemplate* FindDialogTemplate(int id) {
   const DialogTemplate* const all[] = {&AboutTemplate(), &MainWindowTemplate(), &SplashTemplate(),
-                                       &ConfigurationTemplate(), &BootManagementTemplate()};
+                                       &ConfigurationTemplate(), &BootManagementTemplate(),
+                                       &RestoreOsLuTemplate(), &RestoreCmLuTemplate(), &RestoreSystemLuTemplate()};
   const auto it = std::find_if(std::begin(all), std::end(all), [id](const DialogTemplate* t) { return t->id == id; });
   return it != std::end(all) ? *it : nullptr;
 }

@@ -10,5 +10,8 @@ const DialogTemplate& BootManagementTemplate();
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& SplashTemplate();
 const DialogTemplate& ConfigurationTemplate();
+const DialogTemplate& RestoreOsLuTemplate();
+const DialogTemplate& RestoreCmLuTemplate();
+const DialogTemplate& RestoreSystemLuTemplate();
 
 }  // namespace kelp::res

@@ -23,6 +23,7 @@
 #include "ui/Dialog.h"
 
 class CdlgBootManagement;
+class CdlgRestoreNasCmLu;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
  public:
@@ -87,6 +88,9 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void OnRestoreOsLu();
   void OnDownloadDump();
   void OnRestoreCmLu();
+  // The Cluster Management LU dialog was closed: the main window leaves its mode.
+  void RestoreCmLuClosed();
+  bool IsRestoreMode() const { return m_bRestoreCmLu || m_bRestoreSystemLu; }
   void OnConfiguration();
   void OnRestoreSystemLu();
   void OnInheritInstall();
@@ -171,6 +175,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The DHCP and TFTP services of the network boot, held for the whole run.
   std::unique_ptr<services::NetbootServices> m_pcServices;
   std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
+  std::unique_ptr<CdlgRestoreNasCmLu> m_pdlgRestoreCmLu;  // made when first opened
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};
