@@ -130,7 +130,7 @@ bool CdlgRestoreNasSystemLu::ExecRestore() {
       return false;
     case WaitEnd::TimedOut:
       trace.Error("Failed(timeout)", TRC_ERROR);
-      trace.Error(ShowMessage(msg::kTimeout), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kTimeout, TraceFmt("0x%08x", kResultTimeout)), TRC_ERROR);
       StepsFailed(kFailed, kNotRun, kNotRun);
       return false;
     case WaitEnd::Stopped: return false;
@@ -161,7 +161,7 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
   if (end == WaitEnd::TimedOut) {
     trace.Error("Failed(timeout)", TRC_ERROR);
     trace.Error("StartRestoreSystemLU() Timeout.", TRC_ERROR);
-    trace.Error(ShowMessage(msg::kTimeout), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kTimeout, TraceFmt("0x%08x", kResultTimeout)), TRC_ERROR);
     // Boards still working when the limit came have failed.
     for (BoardRun& run : runs)
       if (run.nState == kRequested || run.nState == kWorking) run = {kFinished, true, kResultTimeout};
