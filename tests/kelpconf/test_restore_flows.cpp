@@ -48,6 +48,8 @@ TEST(RestoreFlows, ClusterManagementLuThroughThreePhasesThenRebootAll) {
       "click 1107\n"
       "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
       "click 224:1476\n"
+      "wait-text 224:1472 \"Now restoring\" 600\n"
+      "key escape\n"  // ignored while the phases run
       "wait-message 4022 900\n"
       "wait-transcript \"^enable 1475 1$\" 600\n"
       "answer 3830 ok\nanswer 3690 ok\n"
@@ -68,6 +70,9 @@ TEST(RestoreFlows, ClusterManagementLuThroughThreePhasesThenRebootAll) {
                       "text 1472 \"Now Rebooting all NAS OSs...\"", "message 3831 ok .*", "text 1472 \"Normal\"",
                       "enable 1081 1", "exit 0"});
   EXPECT_FALSE(FindLine(run.lines, "message 3640 .*")) << Dump(run.lines);
+  EXPECT_GT(*FindLine(run.lines, "enable 1081 1", *FindLine(run.lines, "message 3638 ok .*")),
+            *FindLine(run.lines, "message 3831 ok .*"))
+      << Dump(run.lines);
 }
 
 TEST(RestoreFlows, NasOsLuOfOneBoard) {
