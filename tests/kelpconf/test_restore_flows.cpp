@@ -177,4 +177,47 @@ TEST(RestoreFlows, RebootAllStopsAfterAFailureInGroupTwo) {
       << Dump(run.lines);
 }
 
+// The cluster stop never ends within its one-minute limit: step 1 failed with the time-out, the
+// others never ran; the dialog shows the failed status and keeps only the reboot and Close.
+TEST(RestoreFlows, ClusterStopRunsOutOfTime) {
+  ToolBench bench;
+  bench.settings["Restore NAS CM LU"]["StopTimeout"] = "1";
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "StatPolls", "100000"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(std::string(kAllUp) +
+      "click 1107\n"
+      "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
+      "click 224:1476\n"
+      "wait-message 3640 900\n"
+      "wait-transcript \"^enable 1477 1$\" 600\n"
+      "click 224:1477\n"
+      "wait-transcript \"^enable 1081 1$\" 600\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"text 1472 \"Now stopping the cluster...\"",
+                      "message 3640 ok .*1. Stopping the clusters: Failed\\(timeout\\)\\\\n"
+                      "2. Restoring the NAS Cluster Management LU: -\\\\n3. Removing the cluster definitions: -\\\\n.*",
+                      "text 1472 \"Unknown\"", "text 1474 \"----/--/-- --:--\"", "enable 1475 1", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "text 1472 \"Now restoring...\"")) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "enable 1476 1", *FindLine(run.lines, "message 3640 .*"))) << Dump(run.lines);
+}
+
+// A running board whose agent is one below 02-00 blocks the recovery before anything starts.
+TEST(RestoreFlows, OldAgentBlocksClusterManagementLu) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "9", "AgentVersion", "0x01FFFFFF"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(std::string(kAllUp) +
+      "click 1107\n"
+      "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
+      "click 224:1476\n"
+      "wait-message 3639 600\n"
+      "click 224:1477\n"
+      "wait-transcript \"^enable 1081 1$\" 600\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"message 3690 ok .*", "message 3639 ok .*CTL1-1 cannot recover.*", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "text 1472 \"Now stopping the cluster...\"")) << Dump(run.lines);
+}
+
 }  // namespace
