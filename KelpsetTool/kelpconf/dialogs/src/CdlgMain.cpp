@@ -375,7 +375,8 @@ void CdlgMain::OnMainClose() { OnOK(); }
 void CdlgMain::IsEnableCloseBtn() {
   CusrTraceScope trace(kClass, "IsEnableCloseBtn", TRC_FUNC);
   if (IsExiting()) return;
-  const bool bIdle = m_nPublicBusy == 0 && !IsRestoreMode() && std::all_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c == 0; });
+  const bool bIdle = m_nPublicBusy == 0 && !IsRestoreMode() &&
+                     std::all_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c == 0; });
   trace.Info(bIdle ? "can close main dialog" : "cannot close main dialog", TRC_INFO);
   GetDlgItem(res::kMainClose).EnableWindow(bIdle);
 }

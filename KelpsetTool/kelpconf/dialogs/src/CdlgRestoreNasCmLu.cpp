@@ -171,8 +171,7 @@ std::uint32_t CdlgRestoreNasCmLu::StartClusterStopping() {
     ErrorMessage(FailedText("Failed", ulSlot, ulCode), kNotRun, kNotRun);
     return ulCode;
   }
-  const auto boardOf = [this](std::uint32_t s) -> const CusrCHN* { return Main().Board(s); };
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuStopLimit), m_runs, boardOf,
+  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuStopLimit), m_runs, MainBoards(),
                         &CusrCHN::GetClusterStopStatus, kStopTexts, true, &ulSlot)) {
     case WaitEnd::Finished:
       trace.Info("Finish the cluster stop operation.", TRC_INFO);
@@ -199,9 +198,8 @@ std::uint32_t CdlgRestoreNasCmLu::StartRestoreCmLU() {
   }
   BoardRuns runs{};
   runs[ulSlot] = {kRequested, false, 0};
-  const auto boardOf = [this](std::uint32_t s) -> const CusrCHN* { return s == m_pBoard->GetIndex() ? m_pBoard : nullptr; };
   std::uint32_t ulFailed = 0;
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuRestoreLimit), runs, boardOf,
+  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuRestoreLimit), runs, OnlyBoard(*m_pBoard),
                         &CusrCHN::GetNasSharedLuRestoreStatus, kRestoreTexts, true, &ulFailed)) {
     case WaitEnd::Finished:
       trace.Info("Finish the restoration of the NAS Cluster Management LU", TRC_INFO);
@@ -227,8 +225,7 @@ std::uint32_t CdlgRestoreNasCmLu::StartClusterInitialize() {
     ErrorMessage(kCompleted, kCompleted, FailedText("Failed", ulSlot, ulCode));
     return ulCode;
   }
-  const auto boardOf = [this](std::uint32_t s) -> const CusrCHN* { return Main().Board(s); };
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuInitLimit), m_runs, boardOf,
+  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuInitLimit), m_runs, MainBoards(),
                         &CusrCHN::GetClusterInitStatus, kInitTexts, true, &ulSlot)) {
     case WaitEnd::Finished:
       trace.Info("Finishi the initialization of all cluster configuration.", TRC_INFO);

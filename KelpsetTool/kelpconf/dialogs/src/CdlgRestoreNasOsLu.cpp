@@ -80,16 +80,16 @@ std::uint32_t CdlgRestoreNasOsLu::StartRestore() {
   // got its agent connection has not.
   if (const std::uint32_t ulCode = m_board.RestoreNasOsLU(); ulCode != 0) {
     trace.Error(TraceFmt("RestoreNasOsLU(): 0x%08x", ulCode), TRC_ERROR);
-    if (m_board.NasManager() == nullptr) trace.Error(ShowMessage(msg::kCommunication, TraceFmt("0x%08x", ulCode)), TRC_ERROR);
+    if (m_board.NasManager() == nullptr)
+      trace.Error(ShowMessage(msg::kCommunication, TraceFmt("0x%08x", ulCode)), TRC_ERROR);
     return ulCode;
   }
   Post([this] { SetShowStatus(kLuRestoring); });
   BoardRuns runs{};
   const std::uint32_t ulSlot = m_board.GetIndex();
   runs[ulSlot] = {kRequested, false, 0};
-  const auto boardOf = [this](std::uint32_t s) -> const CusrCHN* { return s == m_board.GetIndex() ? &m_board : nullptr; };
   std::uint32_t ulFailed = 0;
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kOsLuRestoreLimit), runs, boardOf,
+  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kOsLuRestoreLimit), runs, OnlyBoard(m_board),
                         &CusrCHN::GetNasOsLuRestoreStatus, kRestoreTexts, true, &ulFailed)) {
     case WaitEnd::Finished:
       common::TraceLine(TRC_INFO, ShowMessage(kMsgRecovered, m_strName, m_strName));
@@ -104,7 +104,8 @@ std::uint32_t CdlgRestoreNasOsLu::StartRestore() {
 }
 
 void CdlgRestoreNasOsLu::WorkFinished() {
-  if (m_ulResult != 0) WriteTraceLine(TraceFmt("StartRestore(): 0x%08x", m_ulResult), "error", TRC_ERROR & GetTraceMask());
+  if (m_ulResult != 0)
+    WriteTraceLine(TraceFmt("StartRestore(): 0x%08x", m_ulResult), "error", TRC_ERROR & GetTraceMask());
   SetShowStatus(m_ulResult == 0 ? kLuNormal : kLuFailed);
   GetDlgItem(res::kOsLuRestore).EnableWindow(true);
   GetDlgItem(res::kOsLuClose).EnableWindow(true);

@@ -120,10 +120,10 @@ bool CdlgRestoreNasSystemLu::ExecRestore() {
   }
   BoardRuns runs{};
   runs[ulSlot] = {kRequested, false, 0};
-  const auto boardOf = [this](std::uint32_t s) -> const CusrCHN* { return s == m_board.GetIndex() ? &m_board : nullptr; };
   std::uint32_t ulFailed = 0;
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kSystemLuExtractLimit), runs, boardOf,
-                        &CusrCHN::GetNasSystemLuExtractStatus, kExtractTexts, true, &ulFailed)) {
+  const std::int64_t llLimit = ReadLimitSeconds(m_settingsFile, kSystemLuExtractLimit);
+  switch (WaitForBoards(Clock(), *this, llLimit, runs, OnlyBoard(m_board), &CusrCHN::GetNasSystemLuExtractStatus,
+                        kExtractTexts, true, &ulFailed)) {
     case WaitEnd::Finished: trace.Info("Finish the extract of the All NAS System LU", TRC_INFO); break;
     case WaitEnd::Failed:
       StepsFailed(FailedText("Faild", ulSlot, runs[ulSlot].ulResult), kNotRun, kNotRun);
@@ -153,10 +153,10 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
     }
     runs[s] = {kRequested, false, 0};
   }
-  const auto boardOf = [this](std::uint32_t s) -> const CusrCHN* { return Main().Board(s); };
   std::uint32_t ulFailed = 0;
-  const WaitEnd end = WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kSystemLuRestoreLimit), runs,
-                                    boardOf, &CusrCHN::GetNasSystemLuRestoreStatus, kRestoreTexts, false, &ulFailed);
+  const std::int64_t llLimit = ReadLimitSeconds(m_settingsFile, kSystemLuRestoreLimit);
+  const WaitEnd end = WaitForBoards(Clock(), *this, llLimit, runs, MainBoards(), &CusrCHN::GetNasSystemLuRestoreStatus,
+                                    kRestoreTexts, false, &ulFailed);
   if (end == WaitEnd::Stopped) return false;
   if (end == WaitEnd::TimedOut) {
     trace.Error("Failed(timeout)", TRC_ERROR);

@@ -80,8 +80,8 @@ void RestoreDialogBase::OnTimer(int id) {
   text.ShowWindow(!text.IsWindowVisible());
 }
 
-void RestoreDialogBase::PostStatusText(std::string strText) {
-  Post([this, strText = std::move(strText)] { GetDlgItem(m_controls.nStatusText).SetWindowText(strText); });
+BoardOf RestoreDialogBase::MainBoards() const {
+  return [this](std::uint32_t ulSlot) -> const CusrCHN* { return m_main.Board(ulSlot); };
 }
 
 void RestoreDialogBase::SetDateText(const std::string& strDate) {

@@ -74,9 +74,8 @@ void PhaseClock::Stop() {
   m_cv.notify_all();
 }
 
-bool PhaseClock::Stopped() const {
-  std::lock_guard lock(m_mutex);
-  return m_bStopped;
+BoardOf OnlyBoard(const CusrCHN& board) {
+  return [&board](std::uint32_t ulSlot) { return ulSlot == board.GetIndex() ? &board : nullptr; };
 }
 
 WaitEnd WaitForBoards(PhaseClock& clock, PhaseView& view, std::int64_t llLimitSeconds, BoardRuns& runs,

@@ -38,12 +38,10 @@ class RestoreDialogBase : public kelp::ui::Dialog, public PhaseView {
   void Flash(bool bOn) override;
 
  protected:
-  // UI thread: every button off, the wait cursor on, then work on the worker; Finished (UI
-  // thread) follows it.
+  // UI thread: every button off, the wait cursor on, then work on the worker; WorkFinished (UI
+  // thread) follows it, or SetFieldCaption(false) after the reboot.
   void StartWork(std::function<void()> work);
   virtual void WorkFinished() = 0;
-  // Any thread: the status text.
-  void PostStatusText(std::string strText);
   void SetDateText(const std::string& strDate);
 
   // "Reboot all": the question, the boards' plan, 4037 or 3690, then the reboot on the worker
@@ -56,8 +54,9 @@ class RestoreDialogBase : public kelp::ui::Dialog, public PhaseView {
   void OnCancel() override;
 
   CdlgMain& Main() { return m_main; }
+  // The main window's board of a slot (any thread).
+  BoardOf MainBoards() const;
   PhaseClock& Clock() { return m_clock; }
-  const RestoreControls& Controls() const { return m_controls; }
 
  private:
   void StopBlinking();
@@ -65,8 +64,8 @@ class RestoreDialogBase : public kelp::ui::Dialog, public PhaseView {
   CdlgMain& m_main;
   const RestoreControls m_controls;
   PhaseClock m_clock;
-  bool m_bWorking = false;   // UI thread
-  bool m_bBlinking = false;  // UI thread
+  bool m_bWorking = false;    // UI thread
+  bool m_bBlinking = false;   // UI thread
   bool m_bRebooting = false;  // UI thread
 };
 

@@ -79,10 +79,9 @@ class PhaseClock {
   // False when stopped before or during the sleep.
   bool Sleep(plat::Millis period);
   void Stop();
-  bool Stopped() const;
 
  private:
-  mutable std::mutex m_mutex;
+  std::mutex m_mutex;
   std::condition_variable m_cv;
   bool m_bStopped = false;
 };
@@ -111,6 +110,8 @@ struct PollTexts {
 };
 using PollCall = std::uint32_t (CusrCHN::*)(std::uint32_t*) const;
 using BoardOf = std::function<const CusrCHN*(std::uint32_t ulSlot)>;
+// The lookup of a phase that runs on one board only.
+BoardOf OnlyBoard(const CusrCHN& board);
 
 enum class WaitEnd { Finished, Failed, TimedOut, Stopped };
 // Every kPollInterval (blinking meanwhile), up to the limit, polls each requested board still
