@@ -310,7 +310,7 @@ TEST_F(MainRules, FunctionsWithoutTheirDialogSayHoldingTheirBusyCode) {
     int nButton;
     int nBusy;  // 0: none
   } kCases[] = {{res::kProgramInstall, 1}, {res::kRouting, 2}, {res::kNasDump, 4}, {res::kDownloadDump, 0},
-                {res::kInheritInstall, 0}, {res::kRestoreOsLu, 0}, {res::kRestoreCmLu, 0}, {res::kRestoreSystemLu, 0}};
+                {res::kInheritInstall, 0}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.nButton);
     const std::size_t from = transcript.Lines().size();
@@ -329,13 +329,15 @@ TEST_F(MainRules, FunctionsWithoutTheirDialogSayHoldingTheirBusyCode) {
 }
 
 TEST_F(MainRules, RecoveryChecksRefuseOldAgents) {
-  // Agent versions of every board; the boxes of CM LU, OS LU (slot 0) and System LU.
+  // Agent versions of every board; the boxes and the recovery dialogs of CM LU, OS LU (slot 0) and
+  // System LU.
   const struct {
     const char* pszVersion;
     std::vector<std::string> boxes;
+    std::vector<std::string> windows;
   } kCases[] = {
-      {"0x01500000", {"message 3617 .*02-00.*", "message 3618 .*CTL0-0.*", "message 3617 .*05-00.*"}},
-      {"0x04000000", {"message 0 .*Restore NAS CM LU.*", "message 0 .*Restore NAS OS LU.*", "message 3617 .*05-00.*"}},
+      {"0x01500000", {"message 3617 .*02-00.*", "message 3618 .*CTL0-0.*", "message 3617 .*05-00.*"}, {}},
+      {"0x04000000", {"message 3617 .*05-00.*"}, {"window 224 .*", "window 223 .*"}},
   };
   SetStatuses({5, 5, 5, 5});
   Select(0);
@@ -343,13 +345,22 @@ TEST_F(MainRules, RecoveryChecksRefuseOldAgents) {
     SCOPED_TRACE(c.pszVersion);
     for (const std::uint32_t ulSlot : kSlots) Agent(std::to_string(ulSlot), "AgentVersion", c.pszVersion);
     const std::size_t from = transcript.Lines().size();
+    // The NAS OS LU dialog is modal: closed as soon as it runs.
+    host.Post([this] {
+      if (kelp::ui::Dialog* pOsLu = host.FindShown(res::kTemplateRestoreOsLu)) pOsLu->EndDialog(IDOK);
+    });
     for (const int id : {res::kRestoreCmLu, res::kRestoreOsLu, res::kRestoreSystemLu}) main->Click(id);
-    std::vector<std::string> seen;
-    for (const std::string& line : LinesFrom(from))
+    std::vector<std::string> seen, windows;
+    for (const std::string& line : LinesFrom(from)) {
       if (line.rfind("message", 0) == 0) seen.push_back(line);
+      if (line.rfind("window", 0) == 0) windows.push_back(line);
+    }
     ASSERT_EQ(seen.size(), c.boxes.size()) << testing::PrintToString(seen);
     for (std::size_t k = 0; k < seen.size(); ++k) EXPECT_THAT(seen[k], testing::MatchesRegex(c.boxes[k]));
+    ASSERT_EQ(windows.size(), c.windows.size()) << testing::PrintToString(windows);
+    for (std::size_t k = 0; k < windows.size(); ++k) EXPECT_THAT(windows[k], testing::MatchesRegex(c.windows[k]));
     EXPECT_FALSE(host.WaitCursor());
+    if (kelp::ui::Dialog* pCmLu = host.FindShown(res::kTemplateRestoreCmLu)) pCmLu->Click(res::kCmLuClose);
   }
   for (const std::uint32_t ulSlot : kSlots) Agent(std::to_string(ulSlot), "AgentVersion", "-");
 }

@@ -74,9 +74,7 @@ void CdlgRestoreNasCmLu::Prepare(CusrCHN& board, std::uint32_t ulStatus, const s
   m_strDate = strDate;
   m_settingsFile = settingsFile;
   SetShowStatus(ulStatus);
-  GetDlgItem(res::kCmLuRestore).EnableWindow(ulStatus == kLuNormal);
-  GetDlgItem(res::kCmLuRebootAll).EnableWindow(true);
-  GetDlgItem(res::kCmLuClose).EnableWindow(true);
+  ShowButtons();
 }
 
 void CdlgRestoreNasCmLu::SetShowStatus(std::uint32_t ulStatus) {
@@ -266,13 +264,9 @@ void CdlgRestoreNasCmLu::ShowRecovered() const {
 }
 
 void CdlgRestoreNasCmLu::WorkFinished() {
-  if (m_ulResult == 0) {
-    SetShowStatus(kLuNormal);
-    ShowButtons();
-    return;
-  }
-  SetShowStatus(kLuFailed);
-  ShowButtons();  // Restore stays off: only the reboot and Close
+  // After a failure Restore stays off: only the reboot and Close.
+  SetShowStatus(m_ulResult == 0 ? kLuNormal : kLuFailed);
+  ShowButtons();
 }
 
 void CdlgRestoreNasCmLu::SetFieldCaption(bool bRebooting) {
