@@ -85,13 +85,30 @@ constexpr StringEntry kKelpconfEn[] = {
     {2051, "Now Rebooting...[maximum %d minutes]"},
     {2052, "02-00"},
     {2053, "05-00"},
-    // A main-window function whose dialog this version does not have yet.
-    {2100, "%s is not available in this version of the Kelpset Tool."},
     // Dump status words of the download dialog.
     {2510, "Normal"},
     {2511, "Now downloading..."},
     {2512, "Nothing"},
     {2513, "Unknown"},
+
+    // Status of the NAS Cluster Management LU and NAS OS LU recovery dialogs.
+    {2500, "Unknown"},
+    {2501, "Normal"},
+    {2502, "Now saving..."},
+    {2503, "Now restoring..."},
+    {2504, "Now stopping the cluster..."},
+    {2505, "Now removing the cluster..."},
+    {2506, "Now Rebooting all NAS OSs..."},
+    // Status of the system LU recovery dialog.
+    {2601, "Unknown"},
+    {2602, "Backup data does not exist"},
+    {2603, "Now saving backup data..."},
+    {2604, "Now uploading backup data..."},
+    {2605, "Normal"},
+    {2606, "Now expanding backup data..."},
+    {2607, "Now restoring..."},
+    {2608, "Failed"},
+    {2609, "Now Rebooting all NAS OSs..."},
 
     // LU initialisation and installation questions.
     {3490, "Another task is initializing the error information LU."},

@@ -237,7 +237,7 @@ TEST_F(AgentSimExchanges, OperationsRunForTheConfiguredPollsThenFinish) {
   EXPECT_EQ(Exchange(c, [&](int s) { return c.RequestNasSharedLuBackupInfo(s); },
                      [&](int s) { return c.ReplyNasSharedLuBackupInfo(s, &shared); }), 0u);
   EXPECT_EQ(os.strDate, "2024/01/15 10:30");
-  EXPECT_EQ(os.ulBackupStatus, 1u);
+  EXPECT_EQ(os.ulBackupStatus, 0u);
   EXPECT_EQ(shared.ulDataSize, 0x40u);
 }
 

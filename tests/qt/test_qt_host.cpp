@@ -21,6 +21,9 @@
 #include "dialogs/CdlgDownloadDump.h"
 #include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgMain.h"
+#include "dialogs/CdlgRestoreNasCmLu.h"
+#include "dialogs/CdlgRestoreNasOsLu.h"
+#include "dialogs/CdlgRestoreNasSystemLu.h"
 #include "qtui/QtHost.h"
 #include "resources/ControlIds.h"
 #include "ui/Transcript.h"
@@ -267,6 +270,46 @@ TEST_F(QtHostTest, NetworkDialogsAtTheirTemplateGeometry) {
     std::filesystem::create_directories(png.parent_path());
     EXPECT_EQ(host.Screenshot(dialog, png.string()), "");
     dialog.ShowWindow(false);
+  }
+}
+
+// The three LU recovery dialogs at their template geometry, with a board's backup shown, and a PNG
+// of each.
+TEST_F(QtHostTest, RecoveryDialogsAtTheirTemplateGeometry) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
+  kelp::qtui::QtHost host(nullptr, false);
+  CdlgMain main(host, {});
+  ASSERT_TRUE(DiscoverArray(main));
+  CusrCHN& board = *main.Board(0);
+  CdlgRestoreNasCmLu cmLu(host, main, nullptr);
+  CdlgRestoreNasOsLu osLu(host, main, board, "CTL0-0", 0, "2024/01/15 10:30", {});
+  CdlgRestoreNasSystemLu systemLu(host, main, board, {4, "sysLU0.tgz", "2024/01/15 11:00"}, {});
+  ASSERT_TRUE(cmLu.Create());
+  cmLu.Prepare(board, 0, "2024/01/15 10:35", {});
+  struct Shot {
+    kelp::ui::Dialog* dialog;
+    const char* file;
+    int statusText;
+    const char* status;
+  };
+  for (const Shot& shot : {Shot{&cmLu, "restore-cm-lu.png", res::kCmLuStatusText, "Normal"},
+                           Shot{&osLu, "restore-os-lu.png", res::kOsLuStatusText, "Normal"},
+                           Shot{&systemLu, "restore-system-lu.png", res::kSysLuStatusText, "Normal"}}) {
+    SCOPED_TRACE(shot.file);
+    if (shot.dialog != &cmLu) ASSERT_TRUE(shot.dialog->Create());
+    shot.dialog->ShowWindow(true);
+    QApplication::processEvents();
+    QWidget* window = host.WindowOf(*shot.dialog);
+    ASSERT_NE(window, nullptr);
+    const kelp::res::DialogTemplate& tmpl = *shot.dialog->Template();
+    EXPECT_EQ(window->size(), QSize(tmpl.w, tmpl.h));
+    for (QWidget* widget : Widgets(window)) EXPECT_TRUE(window->rect().contains(widget->geometry()));
+    EXPECT_EQ(shot.dialog->GetDlgItem(shot.statusText).GetWindowText(), shot.status);
+    const std::filesystem::path png = std::filesystem::path(KELP_ARTEFACT_DIR) / shot.file;
+    std::filesystem::create_directories(png.parent_path());
+    EXPECT_EQ(host.Screenshot(*shot.dialog, png.string()), "");
+    std::printf("screenshot of a recovery dialog: %s\n", png.c_str());
+    shot.dialog->ShowWindow(false);
   }
 }
 

@@ -96,8 +96,8 @@ BoardData DefaultBoardData(int slot, const std::string& address) {
   data.interfaces["mng1"] = {"192.168." + std::to_string(slot) + ".10", "255.255.255.0",
                              "192.168." + std::to_string(slot) + ".1", 1500};
   data.products.push_back({1, "NAS OS", "05-00-01-00", "2024/01/15 10:30:00 ", "OS  "});
-  data.osBackup = {0x100, 1, "2024/01/15 10:30"};
-  data.sharedBackup = {0x40, 1, "2024/01/15 10:35"};
+  data.osBackup = {0x100, 0, "2024/01/15 10:30"};  // status 0: a backup at rest
+  data.sharedBackup = {0x40, 0, "2024/01/15 10:35"};
   data.systemFile = "sysLU" + std::to_string(slot) + ".tgz";
   data.systemDate = "2024/01/15 11:00";
   return data;

@@ -19,6 +19,10 @@
 #include "dialogs/CdlgConfiguration.h"
 #include "dialogs/CdlgInheritInstall.h"
 #include "dialogs/CdlgNetworkSetting.h"
+#include "dialogs/CdlgRestoreNasCmLu.h"
+#include "dialogs/CdlgRestoreNasOsLu.h"
+#include "dialogs/CdlgRestoreNasSystemLu.h"
+#include "dialogs/RestorePhases.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
@@ -86,10 +90,8 @@ const NodeRule* FindNodeRule(std::int32_t nStatus) {
   return pRule != std::end(kNodeRules) ? pRule : nullptr;
 }
 
-constexpr const char* kNoBackupDate = "----/--/-- --:--";  // a backup that does not exist
 constexpr std::uint32_t kStringNeedVersion2 = 2052;      // "02-00"
 constexpr std::uint32_t kStringNeedVersion5 = 2053;      // "05-00"
-constexpr std::uint32_t kStringNotAvailable = 2100;
 constexpr std::uint32_t kMsgInheritNodes = 4036;
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
@@ -154,10 +156,11 @@ CdlgMain::CdlgMain(kelp::ui::Host& host, StartInfo info) : Dialog(host, res::kTe
 }
 
 CdlgMain::~CdlgMain() {
-  // The reset worker and the boot dialogs' workers use the boards.
+  // The reset worker and the boot and recovery dialogs' workers use the boards.
   JoinWorkers();
   for (auto& dialog : m_pdlgBoot) dialog.reset();
   for (auto& dialog : m_pdlgNetwork) dialog.reset();
+  m_pdlgRestoreCmLu.reset();
   if (m_pcStatusAgent && m_pcStatusAgent->Abandoned()) {
     // The poller's thread still runs inside a call and uses the agent and the boards: they stay
     // until the process ends.
@@ -376,7 +379,8 @@ void CdlgMain::OnMainClose() { OnOK(); }
 void CdlgMain::IsEnableCloseBtn() {
   CusrTraceScope trace(kClass, "IsEnableCloseBtn", TRC_FUNC);
   if (IsExiting()) return;
-  const bool bIdle = m_nPublicBusy == 0 && std::all_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c == 0; });
+  const bool bIdle = m_nPublicBusy == 0 && !IsRestoreMode() &&
+                     std::all_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c == 0; });
   trace.Info(bIdle ? "can close main dialog" : "cannot close main dialog", TRC_INFO);
   GetDlgItem(res::kMainClose).EnableWindow(bIdle);
 }
@@ -692,25 +696,6 @@ void CdlgMain::LeaveReferConfig() {
 
 // ---------------------------------------------------------------- node functions
 
-void CdlgMain::ShowNotAvailable(int nButtonId) {
-  const std::string strText =
-      FormatWithTextArgs(LoadString(kStringNotAvailable), {"\"" + GetDlgItem(nButtonId).GetWindowText() + "\""});
-  WriteTraceLine(strText, "info_", TRC_INFO & GetTraceMask());
-  GetHost().ShowBox(LoadString(kStringTitle), strText, MB_TOPMOST | MB_TASKMODAL | MB_OK | MB_ICONASTERISK);
-}
-
-void CdlgMain::RunNodePlaceholder(int nBusyCode, int nButtonId) {
-  const std::uint32_t ulSlot = m_uSelected;
-  if (ulSlot >= CusrCHN::kSlots || m_nBusy[ulSlot] != 0) return;
-  SetBoardBusy(ulSlot, nBusyCode);
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  SetEnableButton(m_uSelected);
-  ShowNotAvailable(nButtonId);
-  SetBoardBusy(ulSlot, 0);
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
-}
-
 void CdlgMain::OnProgramInstall() {
   CusrTraceScope trace(kClass, "OnProgramInstall", TRC_FUNC);
   const std::uint32_t ulSlot = m_uSelected;
@@ -986,17 +971,24 @@ void CdlgMain::OnRestoreOsLu() {
   if (IsFunctionDisable() || m_uSelected >= CusrCHN::kSlots) return;
   CusrCHN& board = *m_pcCHNs[m_uSelected];
   const std::string strName = CusrCHN::LocationName(m_uSelected);
+  agent::LuBackupInfo info;
+  bool bOpen = false;
   {
     WaitCursor cursor(GetHost());
     if (board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
       trace.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
-    } else if (agent::LuBackupInfo info; const std::uint32_t ulResult = board.GetOsLuBackupInfo(&info)) {
+    } else if (const std::uint32_t ulResult = board.GetOsLuBackupInfo(&info)) {
       trace.Error(TraceFmt("GetOsLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-    } else if (info.strDate == kNoBackupDate) {
+    } else if (info.strDate == recovery::kNoBackupDate) {
       trace.Warn(ShowMessage(msg::kNoOsLuBackup, strName), TRC_WARN);
     } else {
-      ShowNotAvailable(res::kRestoreOsLu);
+      bOpen = true;
     }
+  }
+  if (bOpen) {
+    CdlgRestoreNasOsLu dlg(GetHost(), *this, board, strName, info.ulBackupStatus, info.strDate, m_info.settingsFile);
+    if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
+      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
   }
   SetEnableButton(m_uSelected);
   GetDlgItem(res::kRestoreOsLu).SetFocus();
@@ -1004,39 +996,63 @@ void CdlgMain::OnRestoreOsLu() {
 
 void CdlgMain::OnRestoreCmLu() {
   CusrTraceScope trace(kClass, "OnRestoreCmLu", TRC_FUNC);
-  if (IsFunctionDisable() || m_bRestoreCmLu) return;
-  WaitCursor cursor(GetHost());
-  const CusrCHN* pBoard = GetLatestCHN();
-  if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-    trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion2)), TRC_WARN);
+  if (IsFunctionDisable()) return;
+  if (m_bRestoreCmLu && m_pdlgRestoreCmLu) {
+    m_pdlgRestoreCmLu->BringToForeground();
     return;
   }
+  CusrCHN* pBoard = nullptr;
   agent::LuBackupInfo info;
-  if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&info)) {
-    trace.Error(TraceFmt("GetSharedLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-    return;
+  {
+    WaitCursor cursor(GetHost());
+    pBoard = GetLatestCHN();
+    if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
+      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion2)), TRC_WARN);
+      return;
+    }
+    if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&info)) {
+      trace.Error(TraceFmt("GetSharedLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+      return;
+    }
   }
   trace.Info(TraceFmt("Status : 0x%08x, Date : %s", info.ulBackupStatus, info.strDate.c_str()), TRC_INFO);
-  if (info.strDate == kNoBackupDate) {
+  if (info.strDate == recovery::kNoBackupDate) {
     trace.Warn(ShowMessage(msg::kNoCmLuBackup), TRC_WARN);
     return;
   }
-  ShowNotAvailable(res::kRestoreCmLu);
+  if (!m_pdlgRestoreCmLu) {
+    m_pdlgRestoreCmLu = std::make_unique<CdlgRestoreNasCmLu>(GetHost(), *this, [this] { RestoreCmLuClosed(); });
+    m_pdlgRestoreCmLu->Create();
+  }
+  m_pdlgRestoreCmLu->Prepare(*pBoard, info.ulBackupStatus, info.strDate, m_info.settingsFile);
+  m_bRestoreCmLu = true;
+  SetEnableButton(kNoBoard);
+  m_pdlgRestoreCmLu->ShowWindow(true);
+  m_pdlgRestoreCmLu->BringToForeground();
+}
+
+void CdlgMain::RestoreCmLuClosed() {
+  m_bRestoreCmLu = false;
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
 }
 
 void CdlgMain::OnRestoreSystemLu() {
   CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
   if (IsFunctionDisable() || m_bRestoreSystemLu) return;
-  WaitCursor cursor(GetHost());
-  const CusrCHN* pBoard = GetLatestCHN();
-  if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
-    trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion5)), TRC_WARN);
-    return;
-  }
+  CusrCHN* pBoard = nullptr;
   agent::SystemLuBackupInfo info;
-  if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&info)) {
-    trace.Error(TraceFmt("GetSystemLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-    return;
+  {
+    WaitCursor cursor(GetHost());
+    pBoard = GetLatestCHN();
+    if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
+      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion5)), TRC_WARN);
+      return;
+    }
+    if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&info)) {
+      trace.Error(TraceFmt("GetSystemLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+      return;
+    }
   }
   trace.Info(TraceFmt("Execute Status = 0x%08x, Upload Status = 0x%08x, File Name = %s, Download Date = %s",
                       info.ulExecuteStatus, info.ulUploadStatus, info.strFileName.c_str(), info.strDate.c_str()),
@@ -1052,5 +1068,16 @@ void CdlgMain::OnRestoreSystemLu() {
       return;
     }
   }
-  ShowNotAvailable(res::kRestoreSystemLu);
+  CdlgRestoreNasSystemLu::Backup backup{recovery::SystemLuInitialStatus(info.ulExecuteStatus, info.strDate),
+                                        info.strFileName, info.strDate};
+  m_bRestoreSystemLu = true;
+  SetEnableButton(kNoBoard);
+  {
+    CdlgRestoreNasSystemLu dlg(GetHost(), *this, *pBoard, std::move(backup), m_info.settingsFile);
+    if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
+      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+  }
+  m_bRestoreSystemLu = false;
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
 }

@@ -11,7 +11,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
                                        &InstallProgressTemplate(), &InheritInstallTemplate(),
                                        &HibernationDumpTemplate(), &DownloadDumpTemplate(),
                                        &NetworkSettingTemplate(), &RoutingManagementTemplate(),
-                                       &RoutingAddTemplate()};
+                                       &RoutingAddTemplate(),
+                                       &RestoreOsLuTemplate(), &RestoreCmLuTemplate(), &RestoreSystemLuTemplate()};
   const auto it = std::find_if(std::begin(all), std::end(all), [id](const DialogTemplate* t) { return t->id == id; });
   return it != std::end(all) ? *it : nullptr;
 }

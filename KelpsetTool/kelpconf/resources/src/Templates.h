@@ -19,5 +19,8 @@ const DialogTemplate& DownloadDumpTemplate();
 const DialogTemplate& NetworkSettingTemplate();
 const DialogTemplate& RoutingManagementTemplate();
 const DialogTemplate& RoutingAddTemplate();
+const DialogTemplate& RestoreOsLuTemplate();
+const DialogTemplate& RestoreCmLuTemplate();
+const DialogTemplate& RestoreSystemLuTemplate();
 
 }  // namespace kelp::res

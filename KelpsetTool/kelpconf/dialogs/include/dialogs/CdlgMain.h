@@ -28,6 +28,7 @@ class CdlgBootManagement;
 class CdlgProgramInstall;
 class CdlgHibernationDump;
 class CdlgNetworkSetting;
+class CdlgRestoreNasCmLu;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
  public:
@@ -94,6 +95,9 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void OnRestoreOsLu();
   void OnDownloadDump();
   void OnRestoreCmLu();
+  // The Cluster Management LU dialog was closed: the main window leaves its mode.
+  void RestoreCmLuClosed();
+  bool IsRestoreMode() const { return m_bRestoreCmLu || m_bRestoreSystemLu; }
   void OnConfiguration();
   void OnRestoreSystemLu();
   void OnInheritInstall();
@@ -168,11 +172,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void StopServices();
   // The configuration dialog, the install device and the services' restart.
   void RunConfiguration();
-  // A function whose dialog this version lacks: a box that says so.
-  void ShowNotAvailable(int nButtonId);
-  // A node function of the selected board whose dialog this version lacks: its busy code is
-  // held while the box is shown. Another code of the board leaves everything as it is.
-  void RunNodePlaceholder(int nBusyCode, int nButtonId);
   void FinishReset(std::uint32_t ulSlot, int nOwnerCode);
   // The checks before the download dialog opens (the board's dump information); empty when a
   // message told why it does not open.
@@ -198,6 +197,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::array<std::unique_ptr<CdlgProgramInstall>, CusrCHN::kSlots> m_pdlgInstall;
   std::array<std::unique_ptr<CdlgHibernationDump>, CusrCHN::kSlots> m_pdlgDump;
   std::array<std::unique_ptr<CdlgNetworkSetting>, CusrCHN::kSlots> m_pdlgNetwork;
+  std::unique_ptr<CdlgRestoreNasCmLu> m_pdlgRestoreCmLu;  // made when first opened
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::array<int, CusrCHN::kSlots> m_nBusy{};

@@ -14,6 +14,9 @@ inline constexpr int kTemplateInstallProgress = 208;
 inline constexpr int kTemplateBootManagement = 209;
 inline constexpr int kTemplateHibernationDump = 210;
 inline constexpr int kTemplateDownloadDump = 211;
+inline constexpr int kTemplateRestoreOsLu = 223;
+inline constexpr int kTemplateRestoreCmLu = 224;
+inline constexpr int kTemplateRestoreSystemLu = 225;  // a number of our own choice
 inline constexpr int kTemplateSplash = 229;
 inline constexpr int kTemplateNetworkSetting = 231;
 inline constexpr int kTemplateRoutingManagement = 232;
@@ -168,6 +171,34 @@ inline constexpr int kAddMss = 1554;
 inline constexpr int kAddMssUnit = 1555;
 inline constexpr int kAddAdd = 1556;
 inline constexpr int kAddClose = 1557;
+// Restore NAS Cluster Management LU (template 224).
+inline constexpr int kCmLuTitle = 1470;
+inline constexpr int kCmLuStatusLabel = 1471;
+inline constexpr int kCmLuStatusText = 1472;
+inline constexpr int kCmLuDateLabel = 1473;
+inline constexpr int kCmLuDateText = 1474;
+inline constexpr int kCmLuRebootAll = 1475;
+inline constexpr int kCmLuRestore = 1476;
+inline constexpr int kCmLuClose = 1477;
+
+// Restore NAS OS LU of one board (template 223).
+inline constexpr int kOsLuBoardLabel = 1480;
+inline constexpr int kOsLuStatusLabel = 1481;
+inline constexpr int kOsLuStatusText = 1482;
+inline constexpr int kOsLuDateLabel = 1483;
+inline constexpr int kOsLuDateText = 1484;
+inline constexpr int kOsLuRestore = 1485;
+inline constexpr int kOsLuClose = 1486;
+
+// Restore all NAS system LUs (template 225).
+inline constexpr int kSysLuTitle = 1490;
+inline constexpr int kSysLuStatusLabel = 1491;
+inline constexpr int kSysLuStatusText = 1492;
+inline constexpr int kSysLuDateLabel = 1493;
+inline constexpr int kSysLuDateText = 1494;
+inline constexpr int kSysLuRebootAll = 1495;
+inline constexpr int kSysLuRestore = 1496;
+inline constexpr int kSysLuClose = 1497;
 
 // Start-up splash (template 229).
 inline constexpr int kSplashText = 1210;

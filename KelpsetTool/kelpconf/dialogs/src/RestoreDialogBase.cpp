@@ -1,0 +1,128 @@
+#include "dialogs/RestoreDialogBase.h"
+
+#include "common/CusrTraceScope.h"
+#include "common/MessageBoxStyle.h"
+#include "common/MessageIds.h"
+#include "common/Messages.h"
+#include "dialogs/CdlgMain.h"
+#include "ui/Host.h"
+
+namespace recovery {
+namespace {
+
+constexpr const char* kClass = "RestoreDialogBase";
+constexpr std::uint32_t kRebootAllQuestion = 3830;
+constexpr std::uint32_t kRebootAllDone = 3831;
+constexpr std::uint32_t kRebootAllFailed = 3832;
+constexpr std::uint32_t kNoNodeToRestart = 4037;
+
+bool Confirmed(std::uint32_t ulQuestion) {
+  int nButton = IDCANCEL;
+  ShowMessage(ulQuestion, {}, {}, &nButton);
+  return nButton == IDOK;
+}
+
+}  // namespace
+
+RestoreDialogBase::RestoreDialogBase(kelp::ui::Host& host, int nTemplateId, CdlgMain& main,
+                                     RestoreControls controls)
+    : Dialog(host, nTemplateId), m_main(main), m_controls(controls) {
+  if (m_controls.nRebootAll != 0) OnCommand(m_controls.nRebootAll, [this] { OnAllReboot(); });
+  OnCommand(m_controls.nClose, [this] { OnOK(); });
+}
+
+RestoreDialogBase::~RestoreDialogBase() {
+  m_clock.Stop();
+  JoinWorkers();
+}
+
+void RestoreDialogBase::StartWork(std::function<void()> work) {
+  m_bWorking = true;
+  for (const int id : {m_controls.nRebootAll, m_controls.nRestore, m_controls.nClose})
+    if (id != 0) GetDlgItem(id).EnableWindow(false);
+  GetHost().SetWaitCursor(true);
+  StartWorker([this, work = std::move(work)] {
+    work();
+    Post([this] {
+      m_bWorking = false;
+      StopBlinking();
+      GetHost().SetWaitCursor(false);
+      if (m_bRebooting) {
+        m_bRebooting = false;
+        SetFieldCaption(false);
+      } else {
+        WorkFinished();
+      }
+    });
+  });
+}
+
+void RestoreDialogBase::Flash(bool bOn) {
+  Post([this, bOn] {
+    if (!bOn) {
+      StopBlinking();
+    } else if (!m_bBlinking) {
+      m_bBlinking = true;
+      SetTimer(kBlinkTimer, kBlinkPeriod);
+    }
+  });
+}
+
+void RestoreDialogBase::StopBlinking() {
+  KillTimer(kBlinkTimer);
+  m_bBlinking = false;
+  GetDlgItem(m_controls.nStatusText).ShowWindow(true);
+}
+
+void RestoreDialogBase::OnTimer(int id) {
+  if (id != kBlinkTimer) return;
+  kelp::ui::Control text = GetDlgItem(m_controls.nStatusText);
+  text.ShowWindow(!text.IsWindowVisible());
+}
+
+BoardOf RestoreDialogBase::MainBoards() const {
+  return [this](std::uint32_t ulSlot) -> const CusrCHN* { return m_main.Board(ulSlot); };
+}
+
+void RestoreDialogBase::SetDateText(const std::string& strDate) {
+  GetDlgItem(m_controls.nDateText).SetWindowText(strDate);
+}
+
+void RestoreDialogBase::OnAllReboot() {
+  CusrTraceScope trace(kClass, "OnAllReboot", TRC_FUNC);
+  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (!Confirmed(kRebootAllQuestion)) return;
+  std::array<std::int32_t, CusrCHN::kSlots> statuses{};
+  for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
+    const CusrCHN* pBoard = m_main.Board(s);
+    statuses[s] = CusrCHN::IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
+  }
+  const RebootPlan plan = PlanRebootAll(statuses);
+  if (!plan.bAnyMarked) {
+    trace.Warn(ShowMessage(kNoNodeToRestart), TRC_WARN);
+    return;
+  }
+  if (plan.bActiveNode && !Confirmed(msg::kFatalDamage)) return;
+  m_bRebooting = true;
+  SetFieldCaption(true);
+  StartWork([this, plan] { WakeUpThread(plan); });
+}
+
+void RestoreDialogBase::WakeUpThread(const RebootPlan& plan) {
+  CusrTraceScope trace(kClass, "WakeUpThread", TRC_FUNC);
+  const RebootOutcome outcome = RebootAll(plan, board::MultiReboot);
+  if (outcome.bSucceeded)
+    trace.Info(ShowMessage(kRebootAllDone), TRC_INFO);
+  else
+    trace.Error(ShowMessage(kRebootAllFailed, outcome.strFailed, outcome.strNotRestarted), TRC_ERROR);
+}
+
+void RestoreDialogBase::OnCancel() {
+  if (m_bWorking) {
+    WriteTraceLine("The recovery runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
+    return;
+  }
+  OnOK();
+}
+
+}  // namespace recovery
