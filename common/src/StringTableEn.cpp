@@ -85,12 +85,6 @@ constexpr StringEntry kKelpconfEn[] = {
     {2051, "Now Rebooting...[maximum %d minutes]"},
     {2052, "02-00"},
     {2053, "05-00"},
-    // Dump status words of the download dialog.
-    {2510, "Normal"},
-    {2511, "Now downloading..."},
-    {2512, "Nothing"},
-    {2513, "Unknown"},
-
     // Status of the NAS Cluster Management LU and NAS OS LU recovery dialogs.
     {2500, "Unknown"},
     {2501, "Normal"},
@@ -99,6 +93,11 @@ constexpr StringEntry kKelpconfEn[] = {
     {2504, "Now stopping the cluster..."},
     {2505, "Now removing the cluster..."},
     {2506, "Now Rebooting all NAS OSs..."},
+    // Dump status words of the download dialog.
+    {2510, "Normal"},
+    {2511, "Now downloading..."},
+    {2512, "Nothing"},
+    {2513, "Unknown"},
     // Status of the system LU recovery dialog.
     {2601, "Unknown"},
     {2602, "Backup data does not exist"},
@@ -597,6 +596,16 @@ constexpr StringEntry kKelpftpdOwnEn[] = {
     {105, "kelpftpd.exe ver.%s"},
     {106, "Kelpset Version 04-01-00 "},
 };
+
+// The lookup searches by halves: an id out of order would hide its neighbours.
+template <std::size_t N>
+constexpr bool IsSortedById(const StringEntry (&table)[N]) {
+  for (std::size_t i = 1; i < N; ++i)
+    if (table[i - 1].id >= table[i].id) return false;
+  return true;
+}
+static_assert(IsSortedById(kKelpconfEn));
+static_assert(IsSortedById(kKelpftpdOwnEn));
 
 }  // namespace
 

@@ -296,7 +296,9 @@ TEST_F(QtHostTest, RecoveryDialogsAtTheirTemplateGeometry) {
                            Shot{&osLu, "restore-os-lu.png", res::kOsLuStatusText, "Normal"},
                            Shot{&systemLu, "restore-system-lu.png", res::kSysLuStatusText, "Normal"}}) {
     SCOPED_TRACE(shot.file);
-    if (shot.dialog != &cmLu) ASSERT_TRUE(shot.dialog->Create());
+    if (shot.dialog != &cmLu) {
+      ASSERT_TRUE(shot.dialog->Create());
+    }
     shot.dialog->ShowWindow(true);
     QApplication::processEvents();
     QWidget* window = host.WindowOf(*shot.dialog);
