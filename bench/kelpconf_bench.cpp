@@ -1,9 +1,15 @@
-// kelpconf start-up and status check on a simulated ZQH unit with its four boards OS UP and their
-// agents (kelp-agentsim) up, on loopback, each figure the median of a bounded number of runs:
+// kelpconf start-up, status check and inherit installation on simulated ZQH units with their
+// agents (kelp-agentsim), on loopback. Start-up and status check are the median of a bounded
+// number of runs, with the four boards OS UP:
 //  - exec of kelpconf (headless, a script that waits for "ready" and closes) to its "ready"
 //    line, against exec to exit of "kelpconf --help" (the cost of starting the program);
 //  - one status check in-process (MP status, array status, each board's status with the node
 //    state from its agent), against one bare dsvp_NasGetCurrentStatus.
+// The inherit installation is one run at time scale 0.01: four stopped boards get a 64 MiB NAS OS
+// image and two 16 MiB products (fetched by each board's agent from kelpftpd and checked byte
+// for byte). Its wall time is split into the simulated durations the tool must wait for (the
+// first board's installer and boot alone, then the others' together, and the pauses between
+// boards and products) and the rest, which is the tool's own work and the transfers.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -27,6 +33,7 @@
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "corvid/Sim.h"
+#include "mkmedia/MediaWriter.h"
 #include "plat/Socket.h"
 #include "velapi.h"
 
@@ -44,6 +51,10 @@ constexpr int kCheckRuns = 50;
 constexpr double kStartAimMs = 1000;
 constexpr double kCheckAimMs = 50;
 constexpr auto kRunLimit = std::chrono::seconds(30);  // one kelpconf run, or the agents getting ready
+constexpr const char* kInstallUnit = "BENCHINST";
+constexpr double kInstallScale = 0.01;
+constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr auto kInstallLimit = std::chrono::minutes(5);
 
 [[noreturn]] void Die(const std::string& reason) {
   std::fprintf(stderr, "kelpconf_bench: %s\n", reason.c_str());
@@ -169,6 +180,66 @@ void Row(const char* label, double ms, double aimMs, const char* baselineLabel, 
               ms < aimMs ? "met" : "MISSED", baselineLabel, baselineMs, ms / baselineMs);
 }
 
+// One inherit installation of four boards through kelpconf's script mode; prints its figures.
+void InheritInstallFigure(const fs::path& root) {
+  setenv("KELP_TIME_SCALE", "0.01", 1);
+  corvid::sim::SetTimeScale(kInstallScale);
+  corvid::sim::UnitSpec unit = corvid::sim::PresetUnit(kInstallUnit, corvid::sim::Model::ZQH, 4);
+  for (corvid::sim::BoardSpec& b : unit.boards) b.nasType = 2;
+  std::string error;
+  if (!corvid::sim::CreateUnit(unit, true, &error)) Die("cannot create the install unit: " + error);
+
+  mkmedia::Media media = mkmedia::DefaultMedia(16 * kMiB);
+  media.products.resize(3);
+  media.products[0].size = 64 * kMiB;
+  for (mkmedia::Product& product : media.products) product.version = "05-01-00-00";
+  if (!mkmedia::WriteMedia(root / "media", media, error)) Die("cannot write the medium: " + error);
+  const std::uint64_t servedBytes = 4 * (media.products[1].size + media.products[2].size);
+
+  const std::uint16_t agentPort = plat::FreeLoopbackPort();
+  const fs::path settings = root / "install.ini";
+  std::ofstream(settings) << "[MainService]\nTraceDir=" << (root / "log").string() << "\nPort=" << agentPort
+                          << "\nkelpftpd_path=" << KELPFTPD_PATH << "\n[FtpService]\nPort=" << plat::FreeLoopbackPort()
+                          << "\nTraceDir=" << (root / "log").string()
+                          << "\nInstall_files=" << (root / "media" / "MP").string() << "\n";
+  const fs::path script = root / "install.txt";
+  std::ofstream(script) << "wait-transcript \"^ready$\" 3000\nkey shift+ctrl+e\nanswer 4036 ok\nclick 1096\n"
+                           "wait-transcript \"^window 204 .*\" 3000\nanswer 4023 ok\nanswer 4034 ok\n"
+                           "click 204:1568\nwait-transcript \"^enable 1570 1$\" 60000\nclick 204:1570\n"
+                           "wait-transcript \"^busy public 0$\" 3000\nclose\n";
+  Child agents({KELP_AGENTSIM_PATH, "-u", kInstallUnit, "--port", std::to_string(agentPort)});
+  if (!agents.ReadUntil("ready", SteadyClock::now() + kRunLimit)) Die("kelp-agentsim did not get ready");
+
+  setenv("KELP_UI_SCRIPT", script.c_str(), 1);
+  Child kelpconf({KELPCONF_PATH, "-h", kInstallUnit, "-s", settings.string()});
+  const auto deadline = SteadyClock::now() + kInstallLimit;
+  if (!kelpconf.ReadUntil("ready", deadline)) Die("kelpconf never wrote ready");
+  if (!kelpconf.ReadUntil("title 204 \"Kelpset Tool ( Inherit and Install ) - Installing...\"", deadline))
+    Die("the inherit installation did not start");
+  const auto start = SteadyClock::now();
+  if (!kelpconf.ReadUntil("title 204 \"Kelpset Tool ( Inherit and Install ) - Finished\"", deadline))
+    Die("the inherit installation did not finish");
+  const double wallMs = Ms(SteadyClock::now() - start).count();
+  if (kelpconf.Wait(deadline) != 0) Die("kelpconf did not close cleanly");
+  unsetenv("KELP_UI_SCRIPT");
+  agents.Terminate();
+  agents.Wait(SteadyClock::now() + kRunLimit);
+
+  // Logical waits: installer and boot of the first board, then of the others together; a second
+  // before each further board and before each product of the last board.
+  const corvid::sim::Durations& d = unit.durations;
+  const double waitMs = (2.0 * static_cast<double>(d.installMs + d.bootMs) + (3 + 2) * 1000.0) * kInstallScale;
+  const double ownMs = wallMs - waitMs;
+  std::printf("\ninherit installation, 4 boards, NAS OS 64 MiB + 2 x 16 MiB products, time scale %.2f\n", kInstallScale);
+  std::printf("%-30s %9.2f ms\n", "wall time", wallMs);
+  std::printf("%-30s %9.2f ms  (%4.1f%% of the wall time)\n", "  waiting on simulated time", waitMs,
+              100.0 * waitMs / wallMs);
+  std::printf("%-30s %9.2f ms  (%4.1f%%)\n", "  own work and transfers", ownMs, 100.0 * ownMs / wallMs);
+  std::printf("%-30s %9.1f MiB/s over the wall time (%llu MiB served by kelpftpd)\n", "kelpftpd bytes served",
+              static_cast<double>(servedBytes) / kMiB / (wallMs / 1000.0),
+              static_cast<unsigned long long>(servedBytes / kMiB));
+}
+
 }  // namespace
 
 int main() {
@@ -230,6 +301,7 @@ int main() {
 
   agents.Terminate();
   agents.Wait(SteadyClock::now() + kRunLimit);
+  InheritInstallFigure(root);
   fs::remove_all(root);
   return 0;
 }
