@@ -49,6 +49,15 @@ std::string Dump(const std::vector<std::string>& lines) {
   return text;
 }
 
+void ExpectInOrder(const Outcome& run, const std::vector<std::string>& patterns) {
+  std::size_t from = 0;
+  for (const std::string& pattern : patterns) {
+    const auto at = FindLine(run.lines, pattern, from);
+    ASSERT_TRUE(at) << pattern << "\n" << Dump(run.lines);
+    from = *at + 1;
+  }
+}
+
 ToolRun::ToolRun(plat::Process process, std::filesystem::path out, std::filesystem::path err)
     : m_process(std::move(process)), m_out(std::move(out)), m_err(std::move(err)) {}
 

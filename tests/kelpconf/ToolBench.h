@@ -32,6 +32,8 @@ std::optional<std::size_t> FindLine(const std::vector<std::string>& lines, const
                                     std::size_t from = 0);
 // The transcript for a failure message.
 std::string Dump(const std::vector<std::string>& lines);
+// Fails the test unless lines matching patterns appear in this order.
+void ExpectInOrder(const Outcome& run, const std::vector<std::string>& patterns);
 
 // kelpconf started in the background; its transcript can be read while it runs.
 class ToolRun {

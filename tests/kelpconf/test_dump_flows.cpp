@@ -18,18 +18,10 @@
 namespace {
 
 using kctest::Dump;
+using kctest::ExpectInOrder;
 using kctest::FindLine;
 using kctest::ToolBench;
 namespace sim = corvid::sim;
-
-void ExpectInOrder(const kctest::Outcome& run, const std::vector<std::string>& patterns) {
-  std::size_t from = 0;
-  for (const std::string& pattern : patterns) {
-    const auto at = FindLine(run.lines, pattern, from);
-    ASSERT_TRUE(at) << pattern << "\n" << Dump(run.lines);
-    from = *at + 1;
-  }
-}
 
 // The last transcript line that sets a control's text.
 std::string LastText(const kctest::Outcome& run, int controlId) {

@@ -10,18 +10,9 @@
 namespace {
 
 using kctest::Dump;
+using kctest::ExpectInOrder;
 using kctest::FindLine;
 using kctest::ToolBench;
-
-// Patterns that must appear in this order.
-void ExpectInOrder(const kctest::Outcome& run, const std::vector<std::string>& patterns) {
-  std::size_t from = 0;
-  for (const std::string& pattern : patterns) {
-    const auto at = FindLine(run.lines, pattern, from);
-    ASSERT_TRUE(at) << pattern << "\n" << Dump(run.lines);
-    from = *at + 1;
-  }
-}
 
 TEST(PowerFlows, NncResetCancelledThenConfirmed) {
   ToolBench bench;

@@ -14,17 +14,9 @@
 namespace {
 
 using kctest::Dump;
+using kctest::ExpectInOrder;
 using kctest::FindLine;
 using kctest::ToolBench;
-
-void ExpectInOrder(const kctest::Outcome& run, const std::vector<std::string>& patterns) {
-  std::size_t from = 0;
-  for (const std::string& pattern : patterns) {
-    const auto at = FindLine(run.lines, pattern, from);
-    ASSERT_TRUE(at) << pattern << "\n" << Dump(run.lines);
-    from = *at + 1;
-  }
-}
 
 std::string TraceText(const std::filesystem::path& dir) {
   std::string text;
@@ -76,6 +68,41 @@ TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused)
   const std::string trace = TraceText(bench.work("log"));
   EXPECT_EQ(trace.find("InstallCommonPP() code"), std::string::npos);
   EXPECT_NE(trace.find("CHN[0] = dsvp_NasChangeInstallInf"), std::string::npos);
+}
+
+// A NAS OS installer that stops making progress: the label names the medium's limit, the time-out
+// ends the installation with code 9, and nothing else is tried.
+TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
+  ToolBench bench;
+  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "stall", "1"}), 0);
+  mkmedia::Media media = mkmedia::DefaultMedia(100000);
+  for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
+  media.products[0].timeout = "3";
+  std::string error;
+  const std::filesystem::path root = bench.work("media");
+  ASSERT_TRUE(mkmedia::WriteMedia(root, media, error)) << error;
+  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Launch(
+      "wait-transcript \"^ready$\" 600\n"
+      "click 1500\nclick 1008\n"
+      "wait-transcript \"^window 206 .*\" 600\n"
+      "check-row \"^NAS OS\" 1\ncheck-row \"^NAS Backup Support\" 1\n"
+      "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
+      "click 206:1413\n"
+      "wait-transcript \"^window 207 .*\" 600\n"
+      "click 207:1\n"
+      "wait-transcript \"^enable 1434 1$\" 3000\n"
+      "click 208:1434\nclick 206:1414\n"
+      "wait-transcript \"^busy 0 0$\" 600\n"
+      "close\n").Finish(300);
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"window 208 .*", "text 1432 \"Now Installing...\\[maximum 3 minutes\\]\"",
+                      "message 3516 ok .*0x00000009.*", "text 1432 \"The NAS OS could not be updated.\"",
+                      "enable 1434 1", "busy 0 0", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "text 1432 \"Now Installing...\"")) << "no product after a failed NAS OS";
+  EXPECT_FALSE(FindLine(run.lines, "text 1432 \"Installation process has completed.\""));
 }
 
 TEST(InheritInstall, FourBoardsThenARetryOfTheBoardThatRefusedAProduct) {

@@ -10,17 +10,9 @@
 namespace {
 
 using kctest::Dump;
+using kctest::ExpectInOrder;
 using kctest::FindLine;
 using kctest::ToolBench;
-
-void ExpectInOrder(const kctest::Outcome& run, const std::vector<std::string>& patterns) {
-  std::size_t from = 0;
-  for (const std::string& pattern : patterns) {
-    const auto at = FindLine(run.lines, pattern, from);
-    ASSERT_TRUE(at) << pattern << "\n" << Dump(run.lines);
-    from = *at + 1;
-  }
-}
 
 constexpr const char* kAllUp =
     "wait-transcript \"^ready$\" 600\n"

@@ -1,8 +1,5 @@
 #include "dialogs/CdlgInheritInstall.h"
 
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 #include <thread>
 
 #include "agent/AgentWire.h"
@@ -206,14 +203,7 @@ void CdlgInheritInstall::OnInstall() {
     ShowMessage(GetApiErrorMessageId(ulError), Hex8(ulError));
     return;
   }
-  struct stat st {};
-  if (::stat(m_pcMedia->MediaFolder().c_str(), &st) != 0) {
-    trace.Error(TraceFmt("Install media not found. PATH = %s. FindFirstFile error = %s",
-                         m_pcMedia->MediaFolder().c_str(), std::strerror(errno)),
-                TRC_ERROR);
-    ShowMessage(msg::kInstallFileUnreadable);
-    return;
-  }
+  if (!m_pcMedia->CheckMediaFolder()) return;
   if (m_products.empty() || m_nOsCount == 0) {
     trace.Error("GetInstallPPInfo() return : NULL", TRC_ERROR);
     return;

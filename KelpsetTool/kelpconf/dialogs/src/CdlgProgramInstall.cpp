@@ -1,8 +1,7 @@
 #include "dialogs/CdlgProgramInstall.h"
 
 #include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
+#include <cstdlib>
 
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
@@ -221,14 +220,7 @@ void CdlgProgramInstall::OnInstall() {
   if (static_cast<int>(list.size()) < GetDlgItem(res::kPiMediaList).GetRowCount() && Ask(kMsgSomeSelected) != IDOK)
     return;
   if (!IsInstallNecessary(&list, &nOsCount)) return;
-  struct stat st {};
-  if (::stat(m_pcMedia->MediaFolder().c_str(), &st) != 0) {
-    trace.Error(TraceFmt("Install media not found. PATH = %s. FindFirstFile error = %s",
-                         m_pcMedia->MediaFolder().c_str(), std::strerror(errno)),
-                TRC_ERROR);
-    ShowMessage(msg::kInstallFileUnreadable);
-    return;
-  }
+  if (!m_pcMedia->CheckMediaFolder()) return;
   for (const board::ProductRecord& r : list) {
     if (media::IsValidVersion(r[board::kProductVersion])) continue;
     trace.Error(TraceFmt("PP Name: %s", r[board::kProductName].c_str()), TRC_ERROR);

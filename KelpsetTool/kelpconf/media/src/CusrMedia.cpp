@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <system_error>
 
@@ -192,6 +193,16 @@ std::uint32_t CusrMedia::SetPPInfo(board::ProductRecord* pRecord, const std::str
                                    const std::string& strBuild) const {
   *pRecord = {strName, strVersion, strFilePath, strTimeout, strEnvFileName, strBuild};
   return 0;
+}
+
+bool CusrMedia::CheckMediaFolder() const {
+  struct stat st {};
+  if (::stat(m_strMediaFolder.c_str(), &st) == 0) return true;
+  WriteTraceLine(TraceFmt("Install media not found. PATH = %s. FindFirstFile error = %s", m_strMediaFolder.c_str(),
+                          std::strerror(errno)),
+                 "error", TRC_ERROR & GetTraceMask());
+  ShowMessage(msg::kInstallFileUnreadable);
+  return false;
 }
 
 std::uint32_t CusrMedia::CreateProductArrayInMedia() {

@@ -79,6 +79,9 @@ class CusrMedia {
   // Builds the catalogue from the media folder: 0, or 4 when memory ran out (message 3503 made
   // for the trace). Invalid description files are traced and skipped.
   std::uint32_t CreateProductArrayInMedia();
+  // The media folder can still be read (the medium may have been taken out since the catalogue
+  // was built); otherwise traced and message 3533 shown.
+  bool CheckMediaFolder() const;
 
   // The catalogue: the four slots, sharing the immutable lists.
   ProductArray GetProductArrayInMedia() const { return m_products; }
