@@ -51,9 +51,9 @@ std::string DumpOfSlotOne(std::int64_t dumpMs) {
   std::array<char, VEL_DUMP_DATE_SIZE> date{};
   EXPECT_TRUE(dsvp_GetDumpInformation(0, 1, &ulStatus, date.data(), &ulSize, &ulError)) << ulError;
   EXPECT_EQ(ulStatus, 0x0000FFFEu);
-  sim::UnitSpec spec;
-  EXPECT_TRUE(sim::LoadUnitSpec(kctest::kUnit, &spec));
-  return spec.serial + "_1_" + date.data();
+  sim::UnitSpec unit;
+  EXPECT_TRUE(sim::LoadUnitSpec(kctest::kUnit, &unit));
+  return unit.serial + "_1_" + date.data();
 }
 
 TEST(DumpFlows, ADumpTakenThenStopped) {
@@ -179,10 +179,10 @@ TEST(DumpFlows, ADownloadRefusedForLackOfSpace) {
   ASSERT_TRUE(space);
   const std::uint64_t freeMb = space->availableBytes / (1024 * 1024);
   if (freeMb > 0x00100000) GTEST_SKIP() << "more than a terabyte free";
-  sim::UnitSpec spec;
-  ASSERT_TRUE(sim::LoadUnitSpec(kctest::kUnit, &spec));
-  spec.dumpSizeMb = static_cast<std::uint32_t>(freeMb);
-  ASSERT_TRUE(sim::CreateUnit(spec, true));
+  sim::UnitSpec unit;
+  ASSERT_TRUE(sim::LoadUnitSpec(kctest::kUnit, &unit));
+  unit.dumpSizeMb = static_cast<std::uint32_t>(freeMb);
+  ASSERT_TRUE(sim::CreateUnit(unit, true));
   DumpOfSlotOne(120'000);
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(

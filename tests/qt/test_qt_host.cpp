@@ -246,13 +246,17 @@ TEST_F(QtHostTest, ConfigurationDialogAtItsTemplateGeometry) {
   configuration.ShowWindow(false);
 }
 
-// The network dialogs' templates rendered at their geometry, every widget inside its window, and
-// a PNG of each.
-TEST_F(QtHostTest, NetworkDialogsAtTheirTemplateGeometry) {
+// The network and installation dialogs' templates rendered at their geometry, every widget inside
+// its window, and a PNG of each.
+TEST_F(QtHostTest, NetworkAndInstallDialogsAtTheirTemplateGeometry) {
   kelp::qtui::QtHost host(nullptr, false);
   const std::pair<int, const char*> kDialogs[] = {{res::kTemplateNetworkSetting, "network-setting.png"},
                                                   {res::kTemplateRoutingManagement, "routing.png"},
-                                                  {res::kTemplateRoutingAdd, "routing-add.png"}};
+                                                  {res::kTemplateRoutingAdd, "routing-add.png"},
+                                                  {res::kTemplateProgramInstall, "program-install.png"},
+                                                  {res::kTemplateConfirmInstall, "confirm-install.png"},
+                                                  {res::kTemplateInstallProgress, "install-progress.png"},
+                                                  {res::kTemplateInheritInstall, "inherit-install.png"}};
   for (const auto& [id, file] : kDialogs) {
     SCOPED_TRACE(id);
     kelp::ui::Dialog dialog(host, id);
