@@ -251,8 +251,9 @@ bool ValidateUnitSpec(const UnitSpec& scenario, std::string* pError) {
     if (b.k < 0 || b.k >= pages::kBoards) return Fail(pError, "board index out of 0..3");
     if (seen[b.k]) return Fail(pError, "board " + std::to_string(b.k) + " given twice");
     seen[b.k] = true;
-    if (b.location.size() > pages::a3::kLocationSize - 1)
-      return Fail(pError, "location name longer than 12 characters");
+    // The page field holds 13 characters; a name that fills it has no terminating NUL.
+    if (b.location.size() > pages::a3::kLocationSize)
+      return Fail(pError, "location name longer than 13 characters");
     if (b.nasOsVersion.size() > pages::a2::kNasOSVersionSize)
       return Fail(pError, "NAS OS version longer than 32 characters");
   }

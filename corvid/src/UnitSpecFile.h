@@ -26,7 +26,7 @@ inline constexpr std::int64_t kMaxDurationMs = 1'000'000'000'000;
 bool ParseUnitSpec(std::string_view text, sim::UnitSpec* pSpec, std::string* pError);
 std::string FormatUnitSpec(const sim::UnitSpec& scenario);
 // The rules every stored unit keeps: valid name, 8-byte serial, boards k 0..3 each once,
-// location at most 12 characters, NAS OS version at most 32, durations 0..kMaxDurationMs, no
+// location at most 13 characters, NAS OS version at most 32, durations 0..kMaxDurationMs, no
 // negative count.
 bool ValidateUnitSpec(const sim::UnitSpec& scenario, std::string* pError);
 

@@ -83,7 +83,7 @@ TEST(Pages, ConfigurationPageCarriesTheScenario) {
   scenario.serial = "01234567";
   scenario.svpIp = {10, 1, 2, 3};
   scenario.subnet = {255, 255, 0, 0};
-  scenario.boards[1].location = "TWELVE_CHARS";
+  scenario.boards[1].location = "THIRTEEN_CHAR";  // the whole field, no NUL
   scenario.boards[1].valid = 3;
   scenario.boards[1].nasType = 2;
   scenario.boards[1].mac = {1, 2, 3, 4, 5, 6};
@@ -98,7 +98,8 @@ TEST(Pages, ConfigurationPageCarriesTheScenario) {
   EXPECT_EQ(a3[e + pg::a3::kValid], 3);
   EXPECT_EQ(a3[e + pg::a3::kMpStatus] << 8 | a3[e + pg::a3::kMpStatus + 1], 0x1001);
   EXPECT_EQ(BE32(a3, e + pg::a3::kIp), 0x7F000012u) << "127.0.0.(10 + slot 8)";
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&a3[e + pg::a3::kLocation])), "TWELVE_CHARS");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&a3[e + pg::a3::kLocation]), pg::a3::kLocationSize),
+            "THIRTEEN_CHAR");
   EXPECT_EQ(a3[e + pg::a3::kNasTypeFlag], 1);
   EXPECT_EQ(a3[e + pg::a3::kNasType], 2);
   EXPECT_EQ(BE32(a3, e + pg::a3::kStatus), pg::kStatusStopped);
@@ -355,7 +356,7 @@ TEST(Units, InvalidScenariosAreNotStored) {
   scenario.boards[1].k = 0;
   EXPECT_FALSE(sim::CreateUnit(scenario, false));
   scenario = TestSpec();
-  scenario.boards[0].location = "THIRTEEN_CHAR";
+  scenario.boards[0].location = "FOURTEEN_CHARS";
   EXPECT_FALSE(sim::CreateUnit(scenario, false));
   scenario = TestSpec();
   scenario.name = "a/b";

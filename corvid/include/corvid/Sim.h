@@ -48,7 +48,7 @@ struct BoardSpec {
   std::uint8_t valid = 1;        // A3/A6/AA/AC Valid byte
   std::uint8_t nasTypeFlag = 1;
   std::uint8_t nasType = 1;
-  std::string location;          // at most 12 characters
+  std::string location;          // at most 13 characters (the whole page field)
   std::array<std::uint8_t, 4> ip{};
   std::array<std::uint8_t, 6> mac{};
   char userPortNum = '4';
