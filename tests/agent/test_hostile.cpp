@@ -109,22 +109,14 @@ ReplyCall TextOut(std::function<std::uint32_t(const CusrNasManager&, int, std::s
   };
 }
 
+// Backup information: handed out when the field set to the sentinel changed.
 template <typename Info>
-ReplyCall InfoOut(std::uint32_t (CusrNasManager::*call)(int, Info*) const) {
-  return [call](const CusrNasManager& m, int s) {
+ReplyCall InfoOut(std::uint32_t (CusrNasManager::*call)(int, Info*) const, std::uint32_t Info::*field) {
+  return [call, field](const CusrNasManager& m, int s) {
     Info info;
-    info.ulDataSize = kSentinel;
+    info.*field = kSentinel;
     const std::uint32_t result = (m.*call)(s, &info);
-    return Outcome{result, info.ulDataSize != kSentinel};
-  };
-}
-
-ReplyCall SystemInfoOut() {
-  return [](const CusrNasManager& m, int s) {
-    agent::SystemLuBackupInfo info;
-    info.ulExecuteStatus = kSentinel;
-    const std::uint32_t result = m.ReplyNasSystemLuBackupInfo(s, &info);
-    return Outcome{result, info.ulExecuteStatus != kSentinel};
+    return Outcome{result, info.*field != kSentinel};
   };
 }
 
@@ -214,13 +206,13 @@ HostileCase CaseOf(Exchange id) {
     // The backup's Data Size counts the LU, not bytes of the reply: only MsgSize is a length here.
     case Exchange::NasOsLuBackupInfo:
       return {ReplyData().Raw(agent::EncodeLuBackupInfo({0x4000, 1, "2026/12/09 03:00"})), 0, {},
-              InfoOut(&M::ReplyNasOsLuBackupInfo)};
+              InfoOut(&M::ReplyNasOsLuBackupInfo, &agent::LuBackupInfo::ulDataSize)};
     case Exchange::NasSharedLuBackupInfo:
       return {ReplyData().Raw(agent::EncodeLuBackupInfo({0x40, 1, "2026/12/09 03:00"})), 0, {},
-              InfoOut(&M::ReplyNasSharedLuBackupInfo)};
+              InfoOut(&M::ReplyNasSharedLuBackupInfo, &agent::LuBackupInfo::ulDataSize)};
     case Exchange::NasSystemLuBackupInfo:
       return {ReplyData().Raw(agent::EncodeSystemLuBackupInfo({1, 2, "system.tgz", "2026/12/09 03:00"})), 0, {},
-              SystemInfoOut()};
+              InfoOut(&M::ReplyNasSystemLuBackupInfo, &agent::SystemLuBackupInfo::ulExecuteStatus)};
     case Exchange::NasOsLuRestore:
       return {{}, 0, {}, NoValue(&M::ReplyNasOsLuRestore)};
     case Exchange::NasSharedLuRestore:
