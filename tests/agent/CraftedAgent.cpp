@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <stdexcept>
 
@@ -38,16 +39,17 @@ std::uint32_t Be32(const std::uint8_t* p) {
 
 }  // namespace
 
-CraftedAgent::CraftedAgent() : m_listen(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+CraftedAgent::CraftedAgent(std::array<std::uint8_t, 4> address)
+    : m_listen(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::memcpy(&addr.sin_addr.s_addr, address.data(), 4);
   socklen_t len = sizeof addr;
   int stop[2] = {-1, -1};
   if (!m_listen || ::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       ::listen(m_listen.Get(), 16) != 0 ||
       ::getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0 || ::pipe2(stop, O_CLOEXEC) != 0)
-    throw std::runtime_error("CraftedAgent: cannot listen on 127.0.0.1");
+    throw std::runtime_error("CraftedAgent: cannot listen on the loopback address");
   m_stopRead.Reset(stop[0]);
   m_stopWrite.Reset(stop[1]);
   m_port = ntohs(addr.sin_port);

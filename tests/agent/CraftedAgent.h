@@ -1,8 +1,10 @@
 // A test-local agent that answers each connection with crafted bytes, for the error paths the
-// simulated agents never take. It listens on 127.0.0.1 (ephemeral port); each accepted
-// connection takes the next scripted reply in order, and records the request it received.
+// simulated agents never take. It listens on a loopback address (127.0.0.1 unless told, ephemeral
+// port); each accepted connection takes the next scripted reply in order, and records the
+// request it received.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -37,7 +39,7 @@ class CraftedAgent {
     bool readRequest = true;                    // read the request (header and MsgSize) first
   };
 
-  CraftedAgent();
+  explicit CraftedAgent(std::array<std::uint8_t, 4> address = {127, 0, 0, 1});
   ~CraftedAgent();
   CraftedAgent(const CraftedAgent&) = delete;
   CraftedAgent& operator=(const CraftedAgent&) = delete;

@@ -164,6 +164,7 @@ TEST_F(Frame, SilenceLongerThanTheTimeOutIsResultNine) {
     EXPECT_EQ(MTUInfo(hang, &mtu), 9u) << c.name;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
     EXPECT_EQ(m_scene.ShownIds(), Ids{"[DMEN03515E"}) << c.name;
+    EXPECT_THAT(m_scene.Shown(), Contains(HasSubstr("(code = 0x00000009)"))) << c.name;
   }
   EXPECT_THAT(m_scene.TraceLines(), Contains(HasSubstr("select() timeout")));
 }

@@ -7,9 +7,12 @@
 #include <string>
 
 #include "AgentSimHarness.h"
+#include "CraftedAgent.h"
 #include "FtpdHarness.h"
 #include "KelpctlRun.h"
 #include "TestEnv.h"
+#include "agent/FrameCodec.h"
+#include "agent/Pack.h"
 #include "corvid/Sim.h"
 #include "mkmedia/MediaWriter.h"
 
@@ -95,6 +98,50 @@ TEST_F(KelpctlAgent, InstallsAndRemovesAProductThroughKelpftpd) {
   const Result missing = Kelpctl("agent 9 install no-such-file.img");
   EXPECT_EQ(missing.status, 1) << missing.output;
   EXPECT_THAT(missing.output, HasSubstr("refused the installation: 0x1"));
+}
+
+// A board whose agent answers badly: kelpctl names the failing step, the variant that ran and
+// the cause, not only the code.
+TEST_F(KelpctlAgent, FailuresNameTheirCause) {
+  using Bytes = std::vector<std::uint8_t>;
+  kelptest::CraftedAgent board({127, 0, 0, 10});  // slot 0's agent address on the simulated unit
+  kelptest::WriteFile(settings.path() / "kelpconf.ini", "[MainService]\nPort=" + std::to_string(board.Port()) +
+                                                            "\nTraceDir=" + settings.path().string() + "\n");
+  const auto withWord = [](Bytes bytes, std::size_t offset, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    return bytes;
+  };
+  Bytes mtu;
+  agent::Pack(mtu, "ll", {4u, 1500u});
+  const Bytes goodMtu = agent::EncodeReply(agent::Exchange::MTUInfo, 0, mtu);
+  const Bytes version = agent::EncodeReply(agent::Exchange::Version, 0x05000000);
+  kelptest::CraftedAgent::Reply silence{{}};
+  silence.hangAfter = true;
+  struct Case {
+    const char* args;
+    kelptest::CraftedAgent::Reply reply;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"agent 0 mtu", {withWord(goodMtu, 24, 0xFFFFFFF0)},
+       "kelpctl: ReplyMTUInfo(), code = 0x00000005: Invalid MsgSize = 4294967280\n"},
+      {"agent 0 mtu", {withWord(goodMtu, 36, 0x7FFFFFF0)},
+       "kelpctl: ReplyMTUInfo(), code = 0x00000005: Invalid Data size : 16 (Truncated)\n"},
+      {"agent 0 version", {Bytes(version.begin(), version.begin() + 30)},
+       "kelpctl: ReplyVersion(), code = 0x00000005: connection closed by the board\n"},
+      {"agent 0 name", silence, "kelpctl: ReplyCHNName(), code = 0x00000009: no reply within 60 s\n"},
+  };
+  for (const Case& c : cases) {
+    board.Push(c.reply);
+    const Result run = Kelpctl(c.args);
+    EXPECT_EQ(run.status, 1) << c.args << "\n" << run.output;
+    EXPECT_THAT(run.output, HasSubstr(c.expected)) << run.output;
+  }
+  // Nothing listens at slot 1's address: the quiet connect of the version exchange names itself.
+  const Result refused = Kelpctl("agent 1 version");
+  EXPECT_EQ(refused.status, 1) << refused.output;
+  EXPECT_THAT(refused.output, HasSubstr("kelpctl: InitializeSocketEx(), code = 0x00000005: cannot connect to 127.0.0.11:" +
+                                        std::to_string(board.Port()) + ": Connection refused\n"));
 }
 
 // Agents that follow the array status: the preset's boards are stopped.

@@ -95,11 +95,15 @@ class AgentRun {
   }
 
  private:
-  // One exchange; a failure is printed with its step and code.
+  // One exchange; a failure is printed with its step, code and cause.
   std::uint32_t Run(board::Connect connect, const char* name, const Step& request, const Step& reply) {
     const board::ExchangeResult result = board::RunExchange(m_manager, connect, name, request, reply);
-    if (result.code != 0) std::fprintf(m_err, "kelpctl: %s(), code = 0x%08x\n", result.failedStep.c_str(), result.code);
+    if (result.code != 0) Report(result);
     return result.code;
+  }
+  void Report(const board::ExchangeResult& result) {
+    std::fprintf(m_err, "kelpctl: %s(), code = 0x%08x%s%s\n", result.failedStep.c_str(), result.code,
+                 result.cause.empty() ? "" : ": ", result.cause.c_str());
   }
   int Usage(const std::string& text) {
     std::fprintf(m_err, "kelpctl: %s\n", text.c_str());
@@ -248,21 +252,17 @@ class AgentRun {
       return Usage("set-network needs an IPv4 address and mask such as 192.168.0.5 255.255.255.0");
     const std::string ipText = agent::AddressText(ip.data());
     const std::string maskText = agent::AddressText(mask.data());
-    const std::uint32_t ulResult =
-        board::RunExchange(
-            m_manager, board::Connect::Plain, "NetworkSetting0301",
-            [&](int s) {
-              return m_manager.RequestNetworkSetting0301(s, m_invocation.interfaceNumber, ipText, maskText);
-            },
-            [&](int s) { return m_manager.ReplyNetworkSetting0301(s, 0); })
-            .code;
-    if (ulResult == agent::kAgentNotChanged) {
+    const board::ExchangeResult result = board::RunExchange(
+        m_manager, board::Connect::Plain, "NetworkSetting0301",
+        [&](int s) { return m_manager.RequestNetworkSetting0301(s, m_invocation.interfaceNumber, ipText, maskText); },
+        [&](int s) { return m_manager.ReplyNetworkSetting0301(s, 0); });
+    if (result.code == agent::kAgentNotChanged) {
       std::fprintf(m_out, "slot %d: mng%u already has address %s mask %s\n", m_invocation.slot,
                    m_invocation.interfaceNumber, ipText.c_str(), maskText.c_str());
       return 0;
     }
-    if (ulResult != 0) {
-      std::fprintf(m_err, "kelpctl: NetworkSetting0301, code = 0x%08x\n", ulResult);
+    if (result.code != 0) {
+      Report(result);
       return 1;
     }
     std::fprintf(m_out, "slot %d: mng%u set to address %s mask %s\n", m_invocation.slot, m_invocation.interfaceNumber,

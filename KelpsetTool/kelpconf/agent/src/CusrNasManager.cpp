@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "agent/AgentCodes.h"
+#include "agent/FailureCause.h"
 #include "agent/Pack.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
@@ -32,9 +33,13 @@ constexpr const char* kCodeProtocol = "0x00000005";
 
 std::mutex g_nameMutex;
 std::function<std::string(std::uint32_t)> g_nameProvider;
+thread_local FailureCause* t_cause = nullptr;
 
-
-void Fail(bool bQuiet, const std::string& text, std::uint32_t ulMessageId, const std::string& argument) {
+// The trace line, the box (unless quiet), and the cause in plain words (the trace text when
+// none is given).
+void Fail(bool bQuiet, const std::string& text, std::uint32_t ulMessageId, const std::string& argument,
+          const std::string& cause = {}) {
+  FailureCause::Note(cause.empty() ? text : cause);
   common::TraceLine(TRC_ERROR, text);
   if (!bQuiet) common::TraceLine(TRC_ERROR, ShowMessage(ulMessageId, argument));
 }
@@ -53,7 +58,9 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   const int fd = guard.Get();
   trace.Return(TraceFmt("socket() = %d", fd), TRC_DETAIL);
   if (fd < 0) {
-    Fail(bQuiet, TraceFmt("Error socket(): %d", errno), msg::kCommunication, kCodeProtocol);
+    const int socketError = errno;
+    Fail(bQuiet, TraceFmt("Error socket(): %d", socketError), msg::kCommunication, kCodeProtocol,
+         std::string("cannot create a socket: ") + std::strerror(socketError));
     return kResultProtocol;
   }
   sockaddr_in local{};
@@ -64,7 +71,8 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   const int bindError = errno;
   trace.Return(TraceFmt("bind() = %d", bound), TRC_DETAIL);
   if (bound != 0) {
-    Fail(bQuiet, TraceFmt("bind error, WSAGetLastError() = %d", bindError), msg::kCommunication, kCodeProtocol);
+    Fail(bQuiet, TraceFmt("bind error, WSAGetLastError() = %d", bindError), msg::kCommunication, kCodeProtocol,
+         std::string("cannot bind a socket: ") + std::strerror(bindError));
     return kResultProtocol;
   }
   sockaddr_in remote{};
@@ -82,7 +90,9 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   trace.Return(TraceFmt("connect() = %d", connected), TRC_DETAIL);
   if (connected != 0) {
     Fail(bQuiet, TraceFmt("connect() error, WSAGetLastError() = %d", connectError), msg::kCommunication,
-         kCodeProtocol);
+         kCodeProtocol,
+         TraceFmt("cannot connect to %s:%d: %s", AddressText(manager.IPAddress()).c_str(), manager.Port(),
+                  std::strerror(connectError)));
     return kResultProtocol;
   }
   *pSocket = guard.Release();
@@ -99,7 +109,8 @@ std::uint32_t SendAll(int nSocket, const std::uint8_t* pBuffer, std::size_t nLen
     trace.Return(TraceFmt("send() = %zd", n), TRC_DETAIL);
     if (n < 0 && error == EINTR) continue;
     if (n <= 0) {
-      Fail(bQuiet, TraceFmt("send() code=%d", n < 0 ? error : 0), msg::kCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("send() code=%d", n < 0 ? error : 0), msg::kCommunication, kCodeProtocol,
+           n < 0 ? std::string("sending to the board failed: ") + std::strerror(error) : "the board took no bytes");
       return kResultProtocol;
     }
     sent += static_cast<std::size_t>(n);
@@ -121,15 +132,18 @@ std::uint32_t RecvAll(int nSocket, std::uint8_t* pBuffer, std::size_t nLength, s
     const int pollError = errno;
     trace.Return(TraceFmt("select() = %d", PollCount(wait)), TRC_DETAIL);
     if (wait == plat::WaitResult::Failed) {
-      Fail(bQuiet, TraceFmt("select() code=%d", pollError), msg::kCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("select() code=%d", pollError), msg::kCommunication, kCodeProtocol,
+           std::string("waiting for the board failed: ") + std::strerror(pollError));
       return kResultProtocol;
     }
     if (wait == plat::WaitResult::Timeout) {
-      Fail(bQuiet, "select() timeout", msg::kTimeout, {});
+      Fail(bQuiet, "select() timeout", msg::kTimeout, CodeText(kResultTimeout),
+           TraceFmt("no reply within %u s", ulTimeoutSec));
       return kResultTimeout;
     }
     if (!bQuiet && (revents & (POLLIN | POLLHUP)) == 0) {
-      Fail(bQuiet, TraceFmt("select() exception, revents=0x%x", revents), msg::kCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("select() exception, revents=0x%x", revents), msg::kCommunication, kCodeProtocol,
+           "the connection to the board signalled an error");
       return kResultProtocol;
     }
     trace.Call(TraceFmt("recv(%zu)", nLength - got), TRC_DETAIL);
@@ -138,7 +152,9 @@ std::uint32_t RecvAll(int nSocket, std::uint8_t* pBuffer, std::size_t nLength, s
     trace.Return(TraceFmt("recv() = %zd", n), TRC_DETAIL);
     if (n < 0 && recvError == EINTR) continue;
     if (n <= 0) {
-      Fail(bQuiet, TraceFmt("recv() code=%d", n < 0 ? recvError : 0), msg::kCommunication, kCodeProtocol);
+      Fail(bQuiet, TraceFmt("recv() code=%d", n < 0 ? recvError : 0), msg::kCommunication, kCodeProtocol,
+           n < 0 ? std::string("receiving from the board failed: ") + std::strerror(recvError)
+                 : "connection closed by the board");
       return kResultProtocol;
     }
     got += static_cast<std::size_t>(n);
@@ -168,6 +184,14 @@ std::uint32_t ReceiveHeader(const CusrNasManager& manager, int nSocket, std::uin
 }
 
 }  // namespace
+
+FailureCause::FailureCause() : m_previous(t_cause) { t_cause = this; }
+
+FailureCause::~FailureCause() { t_cause = m_previous; }
+
+void FailureCause::Note(std::string_view cause) {
+  if (t_cause != nullptr && t_cause->m_text.empty()) t_cause->m_text = cause;
+}
 
 CusrNasManager::CusrNasManager(const std::uint8_t* pucIPAddress, const std::uint8_t* pucSubnetMask,
                                std::uint32_t ulPort, std::uint32_t ulIndex)
@@ -376,6 +400,7 @@ std::uint32_t CusrNasManager::SendRequest(int nSocket, const std::vector<std::ui
 }
 
 std::uint32_t CusrNasManager::ProtocolError(const char* pszTrace) {
+  FailureCause::Note(pszTrace != nullptr ? pszTrace : "protocol error");
   if (pszTrace != nullptr) common::TraceLine(TRC_ERROR, pszTrace);
   common::TraceLine(TRC_ERROR, ShowMessage(msg::kCommunication, kCodeProtocol));
   return kResultProtocol;

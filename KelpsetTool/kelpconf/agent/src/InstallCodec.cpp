@@ -3,6 +3,7 @@
 #include <iterator>
 #include <utility>
 
+#include "agent/ByteReader.h"
 #include "agent/Pack.h"
 
 namespace agent {
@@ -11,32 +12,7 @@ namespace {
 
 constexpr std::size_t kWordSize = 4;
 
-// A cursor over received bytes that refuses every read past their end.
-class Reader {
- public:
-  explicit Reader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
-
-  bool Word(std::uint32_t* pValue) {
-    const UnpackResult r = Unpack(m_bytes.subspan(m_used), "l", {pValue});
-    if (!r.complete) return false;
-    m_used += r.used;
-    return true;
-  }
-  bool Text(std::size_t length, std::string* pText) {
-    if (length > Remaining()) return false;
-    *pText = std::string(reinterpret_cast<const char*>(m_bytes.data() + m_used), length);
-    m_used += length;
-    return true;
-  }
-  std::size_t Remaining() const { return m_bytes.size() - m_used; }
-  std::size_t Used() const { return m_used; }
-
- private:
-  std::span<const std::uint8_t> m_bytes;
-  std::size_t m_used = 0;
-};
-
-Decode DecodeProduct(Reader& reader, ProductEntry* pEntry) {
+Decode DecodeProduct(ByteReader& reader, ProductEntry* pEntry) {
   std::uint32_t nameLength = 0;
   std::uint32_t versionLength = 0;
   if (!reader.Word(&pEntry->code) || !reader.Word(&nameLength) || !reader.Text(nameLength, &pEntry->name) ||
@@ -86,11 +62,11 @@ std::vector<std::uint8_t> EncodeSutInstallCheckRequest(std::string_view fileName
 }
 
 Decode DecodeProducts(std::span<const std::uint8_t> data, std::vector<ProductEntry>* pProducts) {
-  Reader prefix(data);
+  ByteReader prefix(data);
   std::uint32_t dataSize = 0;
-  if (!prefix.Word(&dataSize) || dataSize > prefix.Remaining()) return Decode::Truncated;
+  if (!prefix.Word(&dataSize) || dataSize > prefix.Left()) return Decode::Truncated;
   // Entries must lie inside the announced data, so DataSize bounds them as well.
-  Reader reader(data.subspan(prefix.Used(), dataSize));
+  ByteReader reader(data.subspan(prefix.Used(), dataSize));
   std::vector<ProductEntry> products;
   while (reader.Used() < dataSize) {
     ProductEntry entry;
@@ -103,7 +79,7 @@ Decode DecodeProducts(std::span<const std::uint8_t> data, std::vector<ProductEnt
 }
 
 Decode DecodeSutCheck(std::span<const std::uint8_t> data, std::uint32_t* pDataSize, SutCheck* pCheck) {
-  Reader reader(data);
+  ByteReader reader(data);
   if (!reader.Word(pDataSize)) return Decode::Truncated;
   if (*pDataSize != kSutCheckDataSize) return Decode::BadSize;
   SutCheck check;

@@ -6,6 +6,7 @@
 #include "agent/CusrNasManager.h"
 #include "agent/InstallCodec.h"
 #include "agent/Pack.h"
+#include "agent/ReplyTrace.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
@@ -30,8 +31,8 @@ void CusrNasManager::ShowInstallError(std::uint32_t ulValue, bool bNasOsWording)
 std::uint32_t CusrNasManager::RequestInstall(int nSocket, std::uint32_t ulSerialNo, const std::string& strFileName,
                                              const std::string& strPcAddress, std::uint32_t ulFilePort) const {
   CusrTraceScope scope(kClass, "RequestInstall", TRC_FUNC);
-  scope.Info(TraceFmt("Serial = %u, File = %s, PC = %s, Port = %u", ulSerialNo, strFileName.c_str(),
-                      strPcAddress.c_str(), ulFilePort),
+  scope.Info(TraceFmt("Serial = %u, File = %s, PC = %s, Port = %u", ulSerialNo, TracedText(strFileName).c_str(),
+                      TracedText(strPcAddress).c_str(), ulFilePort),
              TRC_INFO);
   return SendRequest(nSocket, EncodeInstallRequest(ulSerialNo, strFileName, strPcAddress, ulFilePort), false);
 }
@@ -77,9 +78,13 @@ std::uint32_t CusrNasManager::ReplyUninstInfo(int nSocket, std::vector<ProductTe
     std::vector<ProductEntry> products;
     const Decode status = DecodeProducts(std::span(body).subspan(kBodyPrefixSize), &products);
     if (status != Decode::Ok) return ProtocolError(TraceFmt("Invalid PP info : %s", ToText(status)).c_str());
-    for (ProductEntry& p : products) {
-      scope.Info(TraceFmt("PP Code = %u, Name = %s, Version = %s", p.code, p.name.c_str(), p.version.c_str()),
+    TraceRecords(products.size(), "products", [&](std::size_t i) {
+      const ProductEntry& p = products[i];
+      scope.Info(TraceFmt("PP Code = %u, Name = %s, Version = %s", p.code, TracedText(p.name).c_str(),
+                          TracedText(p.version).c_str()),
                  TRC_INFO);
+    });
+    for (ProductEntry& p : products) {
       pProducts->push_back(ProductTexts{std::move(p.name), std::move(p.version), std::move(p.date), std::move(p.type),
                                         std::to_string(p.code)});
     }
@@ -92,7 +97,7 @@ std::uint32_t CusrNasManager::ReplyUninstInfo(int nSocket, std::vector<ProductTe
 
 std::uint32_t CusrNasManager::RequestUninstall(int nSocket, std::uint32_t ulPPCode, const std::string& strName) const {
   CusrTraceScope scope(kClass, "RequestUninstall", TRC_FUNC);
-  scope.Info(TraceFmt("PP Code = %u, Name = %s", ulPPCode, strName.c_str()), TRC_INFO);
+  scope.Info(TraceFmt("PP Code = %u, Name = %s", ulPPCode, TracedText(strName).c_str()), TRC_INFO);
   return SendRequest(nSocket, EncodeUninstallRequest(ulPPCode, strName), false);
 }
 
@@ -113,7 +118,8 @@ std::uint32_t CusrNasManager::ReplyUninstall(int nSocket) const {
 std::uint32_t CusrNasManager::RequestSutInstallCheck(int nSocket, const std::string& strFileName,
                                                      const std::string& strPcAddress, std::uint32_t ulFilePort) const {
   CusrTraceScope scope(kClass, "RequestSutInstallCheck", TRC_FUNC);
-  scope.Info(TraceFmt("File = %s, PC = %s, Port = %u", strFileName.c_str(), strPcAddress.c_str(), ulFilePort),
+  scope.Info(TraceFmt("File = %s, PC = %s, Port = %u", TracedText(strFileName).c_str(),
+                      TracedText(strPcAddress).c_str(), ulFilePort),
              TRC_INFO);
   return SendRequest(nSocket, EncodeSutInstallCheckRequest(strFileName, strPcAddress, ulFilePort), false);
 }

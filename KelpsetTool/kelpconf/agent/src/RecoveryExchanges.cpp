@@ -6,6 +6,7 @@
 #include "agent/CusrNasManager.h"
 #include "agent/Pack.h"
 #include "agent/RecoveryCodec.h"
+#include "agent/ReplyTrace.h"
 #include "common/CusrTraceScope.h"
 #include "common/Messages.h"
 #include "common/TraceLine.h"
@@ -209,7 +210,7 @@ std::uint32_t CusrNasManager::ReplyNasSystemLuBackupInfo(int nSocket, SystemLuBa
 
 std::uint32_t CusrNasManager::RequestNasSystemLuExtract(int nSocket, const std::string& strFileName) const {
   CusrTraceScope scope(kClass, "RequestNasSystemLuExtract", TRC_FUNC);
-  scope.Info(TraceFmt("File Name = %s", strFileName.c_str()), TRC_INFO);
+  scope.Info(TraceFmt("File Name = %s", TracedText(strFileName).c_str()), TRC_INFO);
   return SendRequest(nSocket, EncodeSystemLuExtractRequest(strFileName), false);
 }
 

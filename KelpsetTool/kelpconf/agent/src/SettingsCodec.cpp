@@ -4,40 +4,16 @@
 #include <cstdio>
 
 #include "agent/AgentCodes.h"
+#include "agent/ByteReader.h"
 #include "agent/Pack.h"
+#include "agent/ReplyTrace.h"
 
 namespace agent {
 namespace {
 
-// Reads sequential fields from a span; every read is checked against what is left.
-class Reader {
- public:
-  explicit Reader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
-
-  bool Word(std::uint32_t* pValue) { return Take("l", pValue); }
-  bool Text(std::size_t n, std::string* pText) {
-    if (n > Left()) return false;
-    pText->assign(reinterpret_cast<const char*>(m_bytes.data() + m_used), n);
-    m_used += n;
-    return true;
-  }
-  std::size_t Used() const { return m_used; }
-  std::size_t Left() const { return m_bytes.size() - m_used; }
-
- private:
-  bool Take(const char* pszFormat, std::uint32_t* pValue) {
-    const UnpackResult r = Unpack(m_bytes.subspan(m_used), pszFormat, {pValue});
-    m_used += r.used;
-    return r.complete;
-  }
-
-  std::span<const std::uint8_t> m_bytes;
-  std::size_t m_used = 0;
-};
-
 // The DataSize word and the DataSize bytes after it, which must all have been received.
 Decode DataRegion(std::span<const std::uint8_t> data, std::span<const std::uint8_t>* pRegion) {
-  Reader reader(data);
+  ByteReader reader(data);
   std::uint32_t ulDataSize = 0;
   if (!reader.Word(&ulDataSize) || ulDataSize > reader.Left()) return Decode::Truncated;
   *pRegion = data.subspan(reader.Used(), ulDataSize);
@@ -122,28 +98,28 @@ Bytes EncodeRoutingDeleteRequest(const RouteTexts& route, std::string* pstrRefus
   const std::string& iface = route[kRouteInterface];
   const std::string& netmask = route[kRouteNetmask];
   if (iface.size() > kRouteInterfaceWidth) {
-    *pstrRefusal = "Too Long Interface Name: |" + iface + "|";
+    *pstrRefusal = "Too Long Interface Name: |" + TracedText(iface) + "|";
     return {};
   }
   if (netmask.size() > kRouteNetmaskWidth) {
-    *pstrRefusal = "Too Long NetMask: |" + netmask + "|";
+    *pstrRefusal = "Too Long NetMask: |" + TracedText(netmask) + "|";
     return {};
   }
   std::uint32_t ulHostFlag = 0;
   std::uint32_t ulRouteFlag = 0;
   if (!FlagWord(route[kRouteHostFlag], kHostFlagWords, &ulHostFlag)) {
-    *pstrRefusal = "Invalid Host Flag: " + route[kRouteHostFlag];
+    *pstrRefusal = "Invalid Host Flag: " + TracedText(route[kRouteHostFlag]);
     return {};
   }
   if (!FlagWord(route[kRouteRouteFlag], kRouteFlagWords, &ulRouteFlag)) {
-    *pstrRefusal = "Invalid Route Flag: " + route[kRouteRouteFlag];
+    *pstrRefusal = "Invalid Route Flag: " + TracedText(route[kRouteRouteFlag]);
     return {};
   }
   const std::string& mssText = route[kRouteMss];
   std::uint32_t ulMSS = 0;
   const auto [end, error] = std::from_chars(mssText.data(), mssText.data() + mssText.size(), ulMSS);
   if (mssText.empty() || error != std::errc() || end != mssText.data() + mssText.size()) {
-    *pstrRefusal = "Invalid MSS: " + mssText;
+    *pstrRefusal = "Invalid MSS: " + TracedText(mssText);
     return {};
   }
   const std::string target = PadToWord(route[kRouteTarget]);
@@ -178,7 +154,7 @@ std::uint32_t VersionWord(const std::string& strVersionText) {
 }
 
 Decode DecodeNetworkInfo(std::span<const std::uint8_t> data, NetworkInfo* pInfo, std::uint32_t* pulDataSize) {
-  Reader reader(data);
+  ByteReader reader(data);
   *pulDataSize = 0;
   if (!reader.Word(pulDataSize)) return Decode::Truncated;
   if (*pulDataSize != kNetworkInfoDataSize) return Decode::BadSize;
@@ -194,7 +170,7 @@ Decode DecodeNetworkInfo(std::span<const std::uint8_t> data, NetworkInfo* pInfo,
 Decode DecodeNTPInfo(std::span<const std::uint8_t> data, std::vector<std::string>* pServers) {
   std::span<const std::uint8_t> region;
   if (const Decode status = DataRegion(data, &region); status != Decode::Ok) return status;
-  Reader reader(region);
+  ByteReader reader(region);
   std::vector<std::string> servers;
   while (reader.Left() > 0 && servers.size() < kMaxNtpServers) {
     std::uint32_t ulLength = 0;
@@ -211,7 +187,7 @@ Decode DecodeCHNName(std::span<const std::uint8_t> data, std::string* pstrName) 
   if (const Decode status = DataRegion(data, &region); status != Decode::Ok) return status;
   pstrName->clear();
   if (region.empty()) return Decode::Ok;
-  Reader reader(region);
+  ByteReader reader(region);
   std::uint32_t ulLength = 0;
   std::string name;
   if (!reader.Word(&ulLength) || !reader.Text(ulLength, &name)) return Decode::Truncated;
@@ -220,15 +196,20 @@ Decode DecodeCHNName(std::span<const std::uint8_t> data, std::string* pstrName) 
 }
 
 Decode DecodeMTUInfo(std::span<const std::uint8_t> data, std::uint32_t* pulMTU) {
-  std::uint32_t ulDataSize = 0;
-  return Unpack(data, "ll", {&ulDataSize, pulMTU}).complete ? Decode::Ok : Decode::Truncated;
+  std::span<const std::uint8_t> region;
+  if (const Decode status = DataRegion(data, &region); status != Decode::Ok) return status;
+  ByteReader reader(region);
+  return reader.Word(pulMTU) ? Decode::Ok : Decode::Truncated;
 }
 
 Decode DecodeRoutingInfo(std::span<const std::uint8_t> data, std::vector<RouteTexts>* pRoutes,
                          std::string* pstrError) {
   std::span<const std::uint8_t> region;
   if (const Decode status = DataRegion(data, &region); status != Decode::Ok) return status;
-  Reader reader(region);
+  ByteReader reader(region);
+  std::vector<RouteTexts> routes;
+  // A record cut short hands out none of the records; a bad flag ends the list after those before it.
+  const auto keep = [&] { pRoutes->insert(pRoutes->end(), routes.begin(), routes.end()); };
   while (reader.Left() > 0) {
     RouteTexts route;
     std::uint32_t ulTargetLength = 0, ulGatewayLength = 0, ulHostFlag = 0, ulRouteFlag = 0, ulMSS = 0;
@@ -237,25 +218,24 @@ Decode DecodeRoutingInfo(std::span<const std::uint8_t> data, std::vector<RouteTe
         !reader.Word(&ulGatewayLength) || !reader.Text(ulGatewayLength, &route[kRouteGateway]) ||
         !reader.Word(&ulHostFlag) || !reader.Word(&ulRouteFlag) || !reader.Word(&ulMSS))
       return Decode::Truncated;
-    if (ulHostFlag > 1) {
-      *pstrError = MakeFormat("Invalid Host Flag: 0x%08x", ulHostFlag);
-      return Decode::BadFlag;
-    }
-    if (ulRouteFlag > 1) {
-      *pstrError = MakeFormat("Invalid Route Flag: 0x%08x", ulRouteFlag);
+    if (ulHostFlag > 1 || ulRouteFlag > 1) {
+      *pstrError = ulHostFlag > 1 ? MakeFormat("Invalid Host Flag: 0x%08x", ulHostFlag)
+                                  : MakeFormat("Invalid Route Flag: 0x%08x", ulRouteFlag);
+      keep();
       return Decode::BadFlag;
     }
     if (ulGatewayLength == 0) route[kRouteGateway] = "*";
     route[kRouteHostFlag] = kHostFlagWords[ulHostFlag];
     route[kRouteRouteFlag] = kRouteFlagWords[ulRouteFlag];
     route[kRouteMss] = std::to_string(ulMSS);
-    pRoutes->push_back(std::move(route));
+    routes.push_back(std::move(route));
   }
+  keep();
   return Decode::Ok;
 }
 
 Decode DecodeCommandIF(std::span<const std::uint8_t> data, std::uint32_t ulDataSize, std::string* pstrOutput) {
-  Reader reader(data);
+  ByteReader reader(data);
   return reader.Text(ulDataSize, pstrOutput) ? Decode::Ok : Decode::Truncated;
 }
 

@@ -5,7 +5,9 @@
 
 #include "agent/AgentCodes.h"
 #include "agent/CusrNasManager.h"
+#include "agent/FailureCause.h"
 #include "agent/Pack.h"
+#include "agent/ReplyTrace.h"
 #include "agent/SettingsCodec.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
@@ -56,6 +58,13 @@ std::uint32_t SettingError(Exchange id, std::uint32_t ulCode) {
   common::TraceLine(TRC_ERROR, "Error Code: " + CodeText(ulCode));
   Show(AgentCodeMessage(ScopeOf(id), ulCode), SettingErrorArgument(id, ulCode));
   return ulCode;
+}
+
+// A protocol error of a quiet exchange: traced, no box.
+std::uint32_t QuietProtocolError(const CusrTraceScope& trace, const std::string& text) {
+  FailureCause::Note(text);
+  trace.Error(text, TRC_ERROR);
+  return kResultProtocol;
 }
 
 // What a decoder did not accept, as the trace line of the protocol error.
@@ -124,6 +133,9 @@ std::uint32_t CusrNasManager::ReplyNetworkSetting0301(int nSocket, std::uint32_t
     return ProtocolError(MakeFormat("Invalid Protocol Version: 0x%08x", reply.header.protoVer).c_str());
   if (reply.header.msgType != info.msgType)
     return ProtocolError(MakeFormat("Invalid Message Type: 0x%08x", reply.header.msgType).c_str());
+  // The piece read holds the whole reply: a MsgSize announcing more is a lie about the bytes sent.
+  if (reply.header.msgSize != kNetworkSettingReplySize - kHeaderSize)
+    return ProtocolError(MakeFormat("Invalid MsgSize = %u", reply.header.msgSize).c_str());
   if (reply.prefix.dataType != ReplyDataType(Exchange::NetworkSetting0301)) return ProtocolError("Invalid Data Type");
   if (reply.prefix.result != kResultOk) return SettingError(Exchange::NetworkSetting0301, reply.prefix.result);
   return kResultOk;
@@ -144,7 +156,7 @@ std::uint32_t CusrNasManager::ReplyNTPInfo(int nSocket, std::vector<std::string>
   std::vector<std::string> servers;
   if (const Decode status = DecodeNTPInfo(DataOf(body), &servers); status != Decode::Ok)
     return ProtocolError(DecodeTrace(status, body.size()).c_str());
-  for (const std::string& server : servers) trace.Info("NTP Server = |" + server + "|", TRC_INFO);
+  for (const std::string& server : servers) trace.Info("NTP Server = |" + TracedText(server) + "|", TRC_INFO);
   *pServers = std::move(servers);
   return kResultOk;
 }
@@ -247,16 +259,16 @@ std::uint32_t CusrNasManager::ReplyRoutingInfo(int nSocket, std::vector<RouteTex
   const std::size_t nBefore = pRoutes->size();
   std::string strError;
   const Decode status = DecodeRoutingInfo(DataOf(body), pRoutes, &strError);
-  for (std::size_t i = nBefore; i < pRoutes->size(); ++i) {
-    const RouteTexts& route = (*pRoutes)[i];
-    trace.Info("Interface = |" + route[kRouteInterface] + "|", TRC_INFO);
-    trace.Info("Target = |" + route[kRouteTarget] + "|", TRC_INFO);
-    trace.Info("Netmask = |" + route[kRouteNetmask] + "|", TRC_INFO);
-    trace.Info("Gateway = |" + route[kRouteGateway] + "|", TRC_INFO);
+  TraceRecords(pRoutes->size() - nBefore, "routes", [&](std::size_t i) {
+    const RouteTexts& route = (*pRoutes)[nBefore + i];
+    trace.Info("Interface = |" + TracedText(route[kRouteInterface]) + "|", TRC_INFO);
+    trace.Info("Target = |" + TracedText(route[kRouteTarget]) + "|", TRC_INFO);
+    trace.Info("Netmask = |" + TracedText(route[kRouteNetmask]) + "|", TRC_INFO);
+    trace.Info("Gateway = |" + TracedText(route[kRouteGateway]) + "|", TRC_INFO);
     trace.Info("Host Type = " + route[kRouteHostFlag], TRC_INFO);
     trace.Info("Route Type = " + route[kRouteRouteFlag], TRC_INFO);
     trace.Info("MSS = " + route[kRouteMss], TRC_INFO);
-  }
+  });
   if (status == Decode::BadFlag) {
     common::TraceLine(TRC_ERROR, strError);
     Show(msg::kNasManagerError, CodeText(kResultBadRouteFlag));
@@ -285,6 +297,7 @@ std::uint32_t CusrNasManager::RequestRoutingDelete(int nSocket, const RouteTexts
   std::string strRefusal;
   const std::vector<std::uint8_t> request = EncodeRoutingDeleteRequest(route, &strRefusal);
   if (request.empty()) {
+    FailureCause::Note(strRefusal);
     trace.Error(strRefusal, TRC_ERROR);
     return kResultBadParameter;
   }
@@ -322,10 +335,8 @@ std::uint32_t CusrNasManager::ReplyCommandIF(int nSocket, std::string* pstrOutpu
   if (const std::uint32_t r = ReceiveWholeReply(nSocket, Exchange::CommandIF, true, &body, &prefix); r != kResultOk)
     return r;
   const std::uint32_t iDataSize = prefix.result;
-  if (const Decode status = DecodeCommandIF(DataOf(body), iDataSize, pstrOutput); status != Decode::Ok) {
-    trace.Error(MakeFormat("Invalid Data size : %u", iDataSize), TRC_ERROR);
-    return kResultProtocol;
-  }
+  if (DecodeCommandIF(DataOf(body), iDataSize, pstrOutput) != Decode::Ok)
+    return QuietProtocolError(trace, MakeFormat("Invalid Data size : %u", iDataSize));
   return kResultOk;
 }
 
@@ -385,12 +396,10 @@ std::uint32_t CusrNasManager::ReplyVersion(int nSocket, std::uint32_t* pulVersio
   if (const std::uint32_t r = ReceiveBody(nSocket, ulMsgSize, &body, true); r != kResultOk) return r;
   BodyPrefix prefix;
   if (DecodeBodyPrefix(body, &prefix) != Decode::Ok) {
-    trace.Error(MakeFormat("Invalid Data size : %zu", body.size()), TRC_ERROR);
-    return kResultProtocol;
+    return QuietProtocolError(trace, MakeFormat("Invalid Data size : %zu", body.size()));
   }
   if (prefix.dataType != ReplyDataType(Exchange::Version)) {
-    trace.Error(MakeFormat("Invalid Data type = 0x%08x", prefix.dataType), TRC_ERROR);
-    return kResultProtocol;
+    return QuietProtocolError(trace, MakeFormat("Invalid Data type = 0x%08x", prefix.dataType));
   }
   trace.Info(MakeFormat("Agent Version = 0x%08x", prefix.result), TRC_INFO);
   *pulVersion = prefix.result;

@@ -1,5 +1,6 @@
 #include "board/AgentExchange.h"
 
+#include "agent/FailureCause.h"
 #include "common/CusrTraceScope.h"
 #include "common/TraceLine.h"
 
@@ -9,8 +10,10 @@ ExchangeResult RunExchange(const CusrNasManager& manager, Connect connect, std::
                            const ExchangeStep& request, const ExchangeStep& reply) {
   int nSocket = CusrNasManager::INVALID_SOCKET;
   ExchangeResult result;
-  result.code = connect == Connect::Quiet ? manager.InitializeSocketEx(&nSocket) : manager.InitializeSocket(&nSocket);
-  result.failedStep = "InitializeSocket";
+  const agent::FailureCause cause;
+  const bool bQuiet = connect == Connect::Quiet;
+  result.code = bQuiet ? manager.InitializeSocketEx(&nSocket) : manager.InitializeSocket(&nSocket);
+  result.failedStep = bQuiet ? "InitializeSocketEx" : "InitializeSocket";
   if (result.code == 0) {
     result.code = request(nSocket);
     result.failedStep = "Request";
@@ -25,6 +28,7 @@ ExchangeResult RunExchange(const CusrNasManager& manager, Connect connect, std::
     result.failedStep.clear();
     return result;
   }
+  result.cause = cause.Text();
   common::TraceLineFmt(TRC_ERROR, "%s(), code = 0x%08x", result.failedStep.c_str(), result.code);
   return result;
 }

@@ -5,12 +5,15 @@
 // Reply operation, CloseSocket. Every operation returns 0, 4 (out of memory), 5 (socket or
 // protocol failure), 9 (a receive wait ran out), or what its reply gives (an agent code, 6 for an
 // information reply carrying an agent error). Failures are traced at TRC_ERROR and, except in the
-// "Ex" operations, shown as catalogue messages through the process's MessageDisplay.
+// "Ex" operations, shown as catalogue messages through the process's MessageDisplay; a socket or
+// protocol failure also notes its cause for an agent::FailureCause on the caller's stack.
 //
 // Everything received is hostile until checked: a MsgSize above kMaxMsgSize, or a length inside a
 // body that reaches past the bytes received, is a protocol error (5); decoded texts are
-// std::strings, so nothing is written past a caller's buffer. Receive time-outs are logical
-// seconds (plat::Clock, KELP_TIME_SCALE) and apply to each wait, not to the whole message.
+// std::strings, so nothing is written past a caller's buffer; a protocol error hands no value
+// out. Texts and records from replies reach the trace cut short (ReplyTrace.h). Receive
+// time-outs are logical seconds (plat::Clock, KELP_TIME_SCALE) and apply to each wait, not to
+// the whole message.
 #pragma once
 
 #include <cstddef>

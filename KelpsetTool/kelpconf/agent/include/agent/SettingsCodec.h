@@ -50,9 +50,11 @@ Decode DecodeNetworkInfo(std::span<const std::uint8_t> data, NetworkInfo* pInfo,
 Decode DecodeNTPInfo(std::span<const std::uint8_t> data, std::vector<std::string>* pServers);
 // DataSize 0: no name set (empty); else name length and name, trailing blanks removed.
 Decode DecodeCHNName(std::span<const std::uint8_t> data, std::string* pstrName);
+// DataSize, then the MTU inside the DataSize bytes.
 Decode DecodeMTUInfo(std::span<const std::uint8_t> data, std::uint32_t* pulMTU);
-// Appends route records until DataSize bytes are consumed. BadFlag: a Host or Route Flag
-// other than 0 or 1, *pstrError the text to trace; the routes before it stay appended.
+// Appends route records until DataSize bytes are consumed; Truncated appends none. BadFlag: a
+// Host or Route Flag other than 0 or 1, *pstrError the text to trace; the routes before it are
+// appended.
 Decode DecodeRoutingInfo(std::span<const std::uint8_t> data, std::vector<RouteTexts>* pRoutes,
                          std::string* pstrError);
 // The command output: ulDataSize bytes of data.

@@ -20,7 +20,8 @@ using ExchangeStep = std::function<std::uint32_t(int nSocket)>;
 
 struct ExchangeResult {
   std::uint32_t code = 0;  // 0 when every step succeeded
-  std::string failedStep;  // "InitializeSocket", "Request<name>" or "Reply<name>"; empty on success
+  std::string failedStep;  // "InitializeSocket(Ex)", "Request<name>" or "Reply<name>"; empty on success
+  std::string cause;       // the failure in plain words (agent::FailureCause); empty when none was given
 };
 
 // name is the exchange's name without Request/Reply ("CHNName"). A failing close after a good
