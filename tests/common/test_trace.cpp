@@ -237,6 +237,41 @@ TEST_F(TraceTest, FileAlreadyPastTheLimitRotatesOnNextLine) {
   EXPECT_LT(fs::file_size(Dir() / "big.log"), 1000u);
 }
 
+// Writers under one mutex name: a and b share a set of files, c traces into another folder, and
+// b also rotates by hand now and then. Every line lands once in its own set and no file passes
+// the limit, so each writer learnt what the others did.
+TEST_F(TraceTest, WritersUnderOneNameFollowEachOther) {
+  fs::create_directory(Dir() / "other");
+  CusrTrace a, b, c;
+  ASSERT_EQ(a.Open(Dir().string(), "shared", 1, 10, nullptr), 0u);
+  ASSERT_EQ(b.Open(Dir().string(), "shared", 1, 10, nullptr), 0u);
+  ASSERT_EQ(c.Open((Dir() / "other").string(), "shared", 1, 10, nullptr), 0u);
+  CusrTrace* const order[] = {&a, &b, &c, &a, &a, &b, &c, &c};
+  constexpr int kLines = 1000;
+  const std::string fill(3000, 'x');
+  for (int i = 0; i < kLines; ++i) {
+    if (i % 397 == 396) {
+      ASSERT_EQ(b.Rotate(nullptr), 0u);
+    }
+    ASSERT_EQ(order[i % 8]->Write("n" + std::to_string(i) + " " + fill, nullptr), 0u) << i;
+  }
+
+  std::map<int, std::vector<fs::path>> seen;
+  for (const fs::path& folder : {Dir(), Dir() / "other"}) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().filename().string().rfind("shared.", 0) != 0) continue;
+      EXPECT_LE(fs::file_size(entry.path()), 0x100000u) << entry.path();
+      for (const auto& line : Lines(entry.path()))
+        if (line.size() > fill.size() && line[0] == 'n') seen[std::stoi(line.substr(1))].push_back(folder);
+    }
+  }
+  ASSERT_EQ(seen.size(), static_cast<std::size_t>(kLines));
+  for (const auto& [i, folders] : seen) {
+    ASSERT_EQ(folders.size(), 1u) << "line " << i;
+    EXPECT_EQ(folders[0], order[i % 8] == &c ? Dir() / "other" : Dir()) << "line " << i;
+  }
+}
+
 TEST_F(TraceTest, CloseResetsEveryField) {
   CusrTrace trace;
   ASSERT_EQ(trace.Open(Dir().string(), "close", 3, 4, nullptr), 0u);
