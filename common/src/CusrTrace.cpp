@@ -251,8 +251,9 @@ std::uint32_t CusrTrace::Write(std::string_view line, std::uint32_t* pulError) {
   }
 }
 
-// Another process may have rotated the live file since our last line: continue in the file
-// that now carries the live name, and take its real size. One stat() of the name tells both.
+// Asks the disk when the record does not vouch for our file, or before rotating: another process
+// may have rotated the live file since our last line. Continues in the file that now carries the
+// live name, and takes its real size; one stat() of the name tells both.
 std::uint32_t CusrTrace::FollowRotationByOthers() {
   const std::string path = BasePath() + ".log";
   struct stat onDisk {};
