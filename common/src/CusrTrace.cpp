@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
@@ -18,6 +19,7 @@
 #include "StringResources.h"
 #include "plat/Clock.h"
 #include "plat/NamedMutex.h"
+#include "plat/RuntimeDir.h"
 #include "plat/Version.h"
 
 namespace {
@@ -62,6 +64,54 @@ void RemoveIfInstalled(const common::TraceSink* pSink) {
 }
 
 }  // namespace
+
+// The live-file record beside the named mutex, "<runtime dir>/<escaped mutex name>.trace", mapped
+// shared by every process tracing under that name and touched only while the mutex is held. A
+// new file is all zero, which records no file.
+class CusrTrace::SharedRecord {
+ public:
+  static std::unique_ptr<SharedRecord> Map(const char* pszMutexName) {
+    std::error_code ec;
+    const std::filesystem::path dir = plat::RuntimeDir(ec);
+    if (ec) return nullptr;
+    const std::filesystem::path path = dir / (plat::EscapeObjectName(pszMutexName) + ".trace");
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return nullptr;
+    // Only ever grown: a record in use is never cut, and two first users size it alike.
+    struct stat st {};
+    const bool sized = ::fstat(fd, &st) == 0 &&
+                       (st.st_size >= static_cast<off_t>(sizeof(Record)) || ::ftruncate(fd, sizeof(Record)) == 0);
+    void* view = sized ? ::mmap(nullptr, sizeof(Record), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    ::close(fd);
+    if (view == MAP_FAILED) return nullptr;
+    return std::unique_ptr<SharedRecord>(new SharedRecord(static_cast<Record*>(view)));
+  }
+  ~SharedRecord() { ::munmap(m_pRecord, sizeof(Record)); }
+  SharedRecord(const SharedRecord&) = delete;
+  SharedRecord& operator=(const SharedRecord&) = delete;
+
+  // True when the last writer left the file with this identity live. An open file keeps its
+  // inode, so no other file can have taken that identity meanwhile.
+  bool Describes(std::uint64_t dev, std::uint64_t ino) const {
+    return m_pRecord->ino != 0 && m_pRecord->ino == ino && m_pRecord->dev == dev;
+  }
+  std::uint64_t Size() const { return m_pRecord->size; }
+  void Forget() { m_pRecord->ino = 0; }
+  void Publish(std::uint64_t dev, std::uint64_t ino, std::uint64_t size) {
+    m_pRecord->dev = dev;
+    m_pRecord->size = size;
+    m_pRecord->ino = ino;
+  }
+
+ private:
+  struct Record {
+    std::uint64_t dev;
+    std::uint64_t ino;  // 0: no file recorded
+    std::uint64_t size;
+  };
+  explicit SharedRecord(Record* pRecord) : m_pRecord(pRecord) {}
+  Record* m_pRecord;
+};
 
 std::atomic<std::uint32_t> trace_detail::g_ulMask{0};
 
@@ -109,7 +159,9 @@ std::uint32_t TraceMaskFromLevelName(std::string_view name, TraceProgram program
 void SetTraceRevisionProvider(TraceRevisionProvider provider) { g_pRevisionProvider.store(provider); }
 
 CusrTrace::CusrTrace(const TraceVariant& variant)
-    : m_variant(variant), m_pMutex(std::make_unique<plat::NamedMutex>(variant.mutexName)) {}
+    : m_variant(variant),
+      m_pMutex(std::make_unique<plat::NamedMutex>(variant.mutexName)),
+      m_pShared(SharedRecord::Map(variant.mutexName)) {}
 
 common::TraceSink::~TraceSink() { RemoveIfInstalled(this); }
 
@@ -192,15 +244,16 @@ std::uint32_t CusrTrace::Write(std::string_view line, std::uint32_t* pulError) {
   // tear; only the rare rotation could race, which beats losing the whole trace.
   plat::NamedMutexLock lock(*m_pMutex);
   try {
-    return WriteLocked(line, &ulError);
+    return WriteLocked(line, lock.owns(), &ulError);
   } catch (const std::bad_alloc&) {
     ulError = m_variant.resultWriteError;
     return m_variant.resultWriteError;
   }
 }
 
-// Another process may have rotated the live file since our last line: continue in the file
-// that now carries the live name, and take its real size. One stat() of the name tells both.
+// Asks the disk when the record does not vouch for our file, or before rotating: another process
+// may have rotated the live file since our last line. Continues in the file that now carries the
+// live name, and takes its real size; one stat() of the name tells both.
 std::uint32_t CusrTrace::FollowRotationByOthers() {
   const std::string path = BasePath() + ".log";
   struct stat onDisk {};
@@ -217,17 +270,35 @@ std::uint32_t CusrTrace::FollowRotationByOthers() {
   return 0;
 }
 
-std::uint32_t CusrTrace::WriteLocked(std::string_view line, std::uint32_t* pulError) {
+std::uint32_t CusrTrace::WriteLocked(std::string_view line, bool bLocked, std::uint32_t* pulError) {
   if (m_fd < 0) return 0;
-  if (const std::uint32_t ulFollow = FollowRotationByOthers(); ulFollow != 0) {
-    *pulError = ulFollow;
-    return m_variant.resultRotateError;
-  }
-
+  SharedRecord* pShared = bLocked ? m_pShared.get() : nullptr;
   const std::uint64_t need = line.size() + 1;
+  bool bLookedUp = false;
+  if (pShared != nullptr && pShared->Describes(m_dev, m_ino)) {
+    m_ulCurrentSize = static_cast<std::uint32_t>(pShared->Size());
+  } else {
+    if (const std::uint32_t ulFollow = FollowRotationByOthers(); ulFollow != 0) {
+      *pulError = ulFollow;
+      return m_variant.resultRotateError;
+    }
+    bLookedUp = true;
+  }
+  // Until this line is in, the record must not be trusted: a failure or death on the way leaves
+  // the next writer to ask the disk.
+  if (pShared != nullptr) pShared->Forget();
+
   // Compared in 64 bits: a live file already past the limit rotates instead of wrapping around.
+  // Rotating is rare, so the live name is looked up first: a file removed by hand is replaced, not
+  // rotated.
+  if (std::uint64_t{m_ulCurrentSize} + need > m_ulMaxSize && !bLookedUp) {
+    if (const std::uint32_t ulFollow = FollowRotationByOthers(); ulFollow != 0) {
+      *pulError = ulFollow;
+      return m_variant.resultRotateError;
+    }
+  }
   if (std::uint64_t{m_ulCurrentSize} + need > m_ulMaxSize) {
-    if (const std::uint32_t ulResult = Rotate(pulError); ulResult != 0) return ulResult;
+    if (const std::uint32_t ulResult = RotateLocked(pulError); ulResult != 0) return ulResult;
     m_ulCurrentSize = 0;
   }
   if (m_ulCurrentSize == 0) {
@@ -240,6 +311,7 @@ std::uint32_t CusrTrace::WriteLocked(std::string_view line, std::uint32_t* pulEr
     return m_variant.resultWriteError;
   }
   m_ulCurrentSize += static_cast<std::uint32_t>(need);
+  if (pShared != nullptr) pShared->Publish(m_dev, m_ino, m_ulCurrentSize);
   return 0;
 }
 
@@ -274,6 +346,15 @@ std::uint32_t CusrTrace::WriteHeader(std::uint32_t* pulError) {
 }
 
 std::uint32_t CusrTrace::Rotate(std::uint32_t* pulError) {
+  plat::NamedMutexLock lock(*m_pMutex);
+  SharedRecord* pShared = lock.owns() ? m_pShared.get() : nullptr;
+  if (pShared != nullptr) pShared->Forget();
+  const std::uint32_t ulResult = RotateLocked(pulError);
+  if (ulResult == 0 && pShared != nullptr) pShared->Publish(m_dev, m_ino, m_ulCurrentSize);
+  return ulResult;
+}
+
+std::uint32_t CusrTrace::RotateLocked(std::uint32_t* pulError) {
   std::uint32_t ulDummy = 0;
   std::uint32_t& ulError = pulError ? *pulError : ulDummy;
   CloseLiveFile();

@@ -237,6 +237,36 @@ TEST_F(TraceTest, FileAlreadyPastTheLimitRotatesOnNextLine) {
   EXPECT_LT(fs::file_size(Dir() / "big.log"), 1000u);
 }
 
+// Writers under one mutex name: a and b share a set of files (b also rotating by hand), c traces
+// into another folder. Every line lands once in its own set and no file passes the limit.
+TEST_F(TraceTest, WritersUnderOneNameFollowEachOther) {
+  fs::create_directory(Dir() / "other");
+  CusrTrace a, b, c;
+  ASSERT_EQ(a.Open(Dir().string(), "shared", 1, 10, nullptr), 0u);
+  ASSERT_EQ(b.Open(Dir().string(), "shared", 1, 10, nullptr), 0u);
+  ASSERT_EQ(c.Open((Dir() / "other").string(), "shared", 1, 10, nullptr), 0u);
+  CusrTrace* const order[] = {&a, &b, &c, &a, &a, &b, &c, &c};
+  constexpr int kLines = 1000;
+  const std::string fill(3000, 'x');
+  for (int i = 0; i < kLines; ++i) {
+    ASSERT_EQ(i % 397 == 396 ? b.Rotate(nullptr) : 0u, 0u);
+    ASSERT_EQ(order[i % 8]->Write("n" + std::to_string(i) + " " + fill, nullptr), 0u) << i;
+  }
+  std::map<int, fs::path> seen;
+  for (const fs::path& folder : {Dir(), Dir() / "other"}) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().filename().string().rfind("shared.", 0) != 0) continue;
+      EXPECT_LE(fs::file_size(entry.path()), 0x100000u) << entry.path();
+      for (const auto& line : Lines(entry.path())) {
+        if (line.size() <= fill.size() || line[0] != 'n') continue;
+        EXPECT_TRUE(seen.emplace(std::stoi(line.substr(1)), folder).second) << "twice: " << line.substr(0, 6);
+      }
+    }
+  }
+  ASSERT_EQ(seen.size(), static_cast<std::size_t>(kLines));
+  for (const auto& [i, folder] : seen) EXPECT_EQ(folder, order[i % 8] == &c ? Dir() / "other" : Dir()) << i;
+}
+
 TEST_F(TraceTest, CloseResetsEveryField) {
   CusrTrace trace;
   ASSERT_EQ(trace.Open(Dir().string(), "close", 3, 4, nullptr), 0u);

@@ -1,9 +1,12 @@
 // Two processes trace into the same files at once, through rotation: every line of both arrives
 // whole and exactly once, and no file grows past the limit.
 #include <gtest/gtest.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <map>
 #include <sstream>
 
@@ -78,6 +81,45 @@ TEST(TraceProcesses, TwoWritersShareRotationWithoutLosingLines) {
   EXPECT_EQ(headers, files) << "every file, and only each file's start, carries the header";
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(kProcesses * kLines));
   for (const auto& [key, count] : seen) EXPECT_EQ(count, 1) << key;
+}
+
+// While no other process rotates, a line costs one writev and no look-up of the live file: the
+// system calls of a child writing lines are counted from outside with ptrace.
+TEST(TraceProcesses, ALineIsOneWritevWithoutAskingTheDisk) {
+  kelptest::IsolatedEnv env;
+  kelptest::TempDir dir;
+  constexpr int kCounted = 200;
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    CusrTrace trace(kKelpftpdTraceVariant);
+    if (trace.Open(dir.path().string(), "counted", 1, 2, nullptr) != 0) _exit(2);
+    const std::string line(100, 'c');
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(3);
+    raise(SIGSTOP);
+    for (int i = 0; i < kCounted; ++i) trace.Write(line, nullptr);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) GTEST_SKIP() << "ptrace is not permitted here";
+  ASSERT_TRUE(WIFSTOPPED(status)) << status;
+  ASSERT_EQ(ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL), 0);
+
+  std::map<unsigned long long, int> calls;
+  for (;;) {
+    ASSERT_EQ(ptrace(PTRACE_SYSCALL, pid, nullptr, nullptr), 0);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    if (WIFEXITED(status) || WIFSIGNALED(status)) break;
+    if (!WIFSTOPPED(status) || WSTOPSIG(status) != (SIGTRAP | 0x80)) continue;
+    __ptrace_syscall_info info {};
+    ASSERT_GT(ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof info, &info), 0);
+    if (info.op == PTRACE_SYSCALL_INFO_ENTRY) ++calls[info.entry.nr];
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(calls[SYS_writev], kCounted);
+  for (const long nr : {SYS_stat, SYS_lstat, SYS_newfstatat, SYS_statx, SYS_fstat, SYS_openat})
+    EXPECT_EQ(calls[static_cast<unsigned long long>(nr)], 0) << "system call " << nr;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The read-side exports against a simulated unit: board equipment and its texts, port
 // information and the board gate, the Valid tests, the values read from the pages, and what
 // the argument checks leave in the caller's records.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -258,6 +259,44 @@ TEST_F(VelapiQueries, ConfigurationValues) {
   ASSERT_TRUE(dsvp_NasGetTimeOutinf(0, 1, &stTime, &ulErr));
   const std::uint32_t kTimes[10] = {300, 600, 900, 1200, 1800, 3600, ~0u, ~0u, ~0u, ~0u};
   EXPECT_TRUE(std::equal(std::begin(kTimes), std::end(kTimes), stTime.dwTimeCtle));
+}
+
+// Every text VELAPI hands to the log while g_pLogCalls is set (one test thread at a time).
+std::vector<std::string>* g_pLogCalls = nullptr;
+
+}  // namespace
+
+// Stands in for the array library's log entry, which VELAPI imports, and passes every call on.
+extern "C" int ZQ_LogPut(const char* pszLogName, const char* pszLine) {
+  using Fn = int (*)(const char*, const char*);
+  static const Fn next = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "ZQ_LogPut"));
+  if (g_pLogCalls != nullptr && pszLine != nullptr) g_pLogCalls->emplace_back(pszLine);
+  return next(pszLogName, pszLine);
+}
+
+namespace {
+
+// A record of several lines reaches the log in one call, so that no other thread's line can
+// come between its lines.
+TEST_F(VelapiQueries, RecordsOfSeveralLinesAreOneAppend) {
+  std::vector<std::string> calls;
+  g_pLogCalls = &calls;
+  VEL_PCBINF stPcbinf;
+  VEL_TIMECTLE stTime;
+  unsigned char byProgress[16];
+  unsigned char byVelapi[16];
+  std::uint32_t ulErr = 0;
+  const bool bOk = dsvp_GetCHNEquipment(&stPcbinf, &ulErr) && dsvp_NasGetTimeOutinf(0, 1, &stTime, &ulErr) &&
+                   dsvp_NasGetShutdownStatusEx(0, 1, byProgress, byVelapi, &ulErr);
+  g_pLogCalls = nullptr;
+  ASSERT_TRUE(bOk);
+  const std::pair<const char*, long> records[] = {
+      {"usCHN           : ", 2}, {"cCHNType        : ", 2}, {"lpTimeCtle[0..3] -> ", 3}, {"lpProgress      : ", 2}};
+  for (const auto& [pszHead, nLines] : records) {
+    const auto call = std::find_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(pszHead, 0) == 0; });
+    ASSERT_NE(call, calls.end()) << pszHead;
+    EXPECT_EQ(std::count(call->begin(), call->end(), '\n') + 1, nLines) << *call;
+  }
 }
 
 struct SerialCase {

@@ -23,12 +23,13 @@ constexpr Board kBoards[pages::kBoards] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
 
 constexpr std::size_t EntryOf(const Board& b) { return a3::Entry(b.sCluster * 2 + b.sPCB); }
 
-// Logs 16 slot words, eight to a line, after the two line heads.
+// Logs 16 slot words, eight to a line, after the two line heads, as one record.
 void LogSlotWords(const char* pszHead1, const char* pszHead2, const unsigned short* us) {
-  vel__LogPut("%s: 0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X", pszHead1, us[0], us[1],
-              us[2], us[3], us[4], us[5], us[6], us[7]);
-  vel__LogPut("%s: 0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X", pszHead2, us[8], us[9],
-              us[10], us[11], us[12], us[13], us[14], us[15]);
+  velapi::LogRecord record;
+  record.Put("%s: 0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X", pszHead1, us[0], us[1], us[2],
+             us[3], us[4], us[5], us[6], us[7]);
+  record.Put("%s: 0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X,0x%04X", pszHead2, us[8], us[9], us[10],
+             us[11], us[12], us[13], us[14], us[15]);
 }
 
 // ---- dsvp_GetCHNEquipment ----
@@ -111,10 +112,11 @@ bool svp_GetCHNEquipment_getmodeprm(const SensedPage& page, VEL_PCBINF* lpPcbinf
     for (const Board& b : kBoards) BoardEquipment(page, b, lpPcbinf);
     LogSlotWords("usCHN           ", "                ", lpPcbinf->usCHN);
     const auto& t = lpPcbinf->cCHNType;
-    vel__LogPut("cCHNType        : %9s,%9s,%9s,%9s,%9s,%9s,%9s,%9s", t[0], t[1], t[2], t[3], t[4],
-                t[5], t[6], t[7]);
-    vel__LogPut("                : %9s,%9s,%9s,%9s,%9s,%9s,%9s,%9s", t[8], t[9], t[10], t[11],
-                t[12], t[13], t[14], t[15]);
+    velapi::LogRecord types;
+    types.Put("cCHNType        : %9s,%9s,%9s,%9s,%9s,%9s,%9s,%9s", t[0], t[1], t[2], t[3], t[4], t[5],
+              t[6], t[7]);
+    types.Put("                : %9s,%9s,%9s,%9s,%9s,%9s,%9s,%9s", t[8], t[9], t[10], t[11], t[12],
+              t[13], t[14], t[15]);
     return true;
   });
 }
@@ -361,9 +363,9 @@ bool svp_NasGetShutdownStatusEx_chkprm(short sCluster, short sPCB, unsigned char
   });
 }
 
-void LogProgressBytes(const char* pszHead, const unsigned char* by) {
-  vel__LogPut("%s: 0x%02X,0x%02X,0x%02X,0x%02X,0x%02X,0x%02X,0x%02X,0x%02X", pszHead, by[0], by[1],
-              by[2], by[3], by[4], by[5], by[6], by[7]);
+void LogProgressBytes(velapi::LogRecord& record, const char* pszHead, const unsigned char* by) {
+  record.Put("%s: 0x%02X,0x%02X,0x%02X,0x%02X,0x%02X,0x%02X,0x%02X,0x%02X", pszHead, by[0], by[1], by[2],
+             by[3], by[4], by[5], by[6], by[7]);
 }
 
 bool svp_NasGetShutdownStatusEx_getmodeprm(const SensedPage& page, unsigned char* lpProgress,
@@ -377,8 +379,9 @@ bool svp_NasGetShutdownStatusEx_getmodeprm(const SensedPage& page, unsigned char
       lpProgress[b.sCluster * 4 + b.sPCB] = byStatus;
       lpVELAPIProgress[SlotIndex(b.sCluster, b.sPCB)] = byStatus;
     }
-    LogProgressBytes("lpProgress      ", lpProgress);
-    LogProgressBytes("lpVELAPIProgress", lpVELAPIProgress);
+    velapi::LogRecord record;
+    LogProgressBytes(record, "lpProgress      ", lpProgress);
+    LogProgressBytes(record, "lpVELAPIProgress", lpVELAPIProgress);
     return true;
   });
 }

@@ -140,9 +140,10 @@ bool svp_NasGetTimeOutinf_getmodeprm(const SensedPage& page, short sCluster, sho
       dw[i] = i < a3::kTimeOutCount ? getLong(page, A3Entry(sCluster, sPCB) + a3::kTimeOuts +
                                                         4u * static_cast<unsigned>(i))
                                     : 0xFFFFFFFFu;
-    vel__LogPut("lpTimeCtle[0..3] -> 0x%08X,0x%08X,0x%08X,0x%08X", dw[0], dw[1], dw[2], dw[3]);
-    vel__LogPut("lpTimeCtle[4..7] -> 0x%08X,0x%08X,0x%08X,0x%08X", dw[4], dw[5], dw[6], dw[7]);
-    vel__LogPut("lpTimeCtle[8..9] -> 0x%08X,0x%08X", dw[8], dw[9]);
+    velapi::LogRecord record;
+    record.Put("lpTimeCtle[0..3] -> 0x%08X,0x%08X,0x%08X,0x%08X", dw[0], dw[1], dw[2], dw[3]);
+    record.Put("lpTimeCtle[4..7] -> 0x%08X,0x%08X,0x%08X,0x%08X", dw[4], dw[5], dw[6], dw[7]);
+    record.Put("lpTimeCtle[8..9] -> 0x%08X,0x%08X", dw[8], dw[9]);
     return true;
   });
 }

@@ -5,11 +5,15 @@
 // the file whole and at once, even if the program is killed right after.
 //
 // Lines of every thread and of every process tracing into the same files are serialised by the
-// variant's named mutex, held for the whole of Write (rotation and header included). Under that
-// mutex the writer takes the live file's size from the file itself and checks whether another
-// process has rotated it away, continuing in the new file: several processes share one set of
-// files without a line going to a rotated or deleted file, and no file grows past the limit
-// because each process only knew its own lines.
+// variant's named mutex, held for the whole of Write (rotation and header included). Beside the
+// mutex, in a small file of the runtime dir that every process maps shared, the last writer
+// leaves which file is live and its size. A writer whose open file is the one recorded there
+// takes the size from the record and appends with one writev; only when the record names another
+// file (another process rotated, or traces elsewhere under the same name) does it look the live
+// name up on disk, continuing in the file that now carries it. So several processes share one
+// set of files without a line going to a rotated or deleted file, and no file grows past the
+// limit because each process only knew its own lines. The record is cleared while a writer is at
+// work, so a writer dying half-way leaves the next one to ask the disk.
 //
 // Result codes (0 = success) depend on the program variant; see TraceVariant.
 #pragma once
@@ -74,7 +78,8 @@ class CusrTrace : public common::TraceSink {
   // Closes the live file and resets every field.
   void Close();
   // Shifts the generations: B.0 deleted, B.i renamed to B.(i-1), B.log to B.(generations-1),
-  // new B.log opened. After a failure no file is open and later lines are dropped.
+  // new B.log opened, all under the mutex. After a failure no file is open and later lines are
+  // dropped.
   std::uint32_t Rotate(std::uint32_t* pulError);
 
   void WriteLine(std::string_view line) override;
@@ -93,7 +98,8 @@ class CusrTrace : public common::TraceSink {
   void CloseLiveFile();
   std::uint32_t FollowRotationByOthers();
   std::uint32_t WriteHeader(std::uint32_t* pulError);
-  std::uint32_t WriteLocked(std::string_view line, std::uint32_t* pulError);
+  std::uint32_t WriteLocked(std::string_view line, bool bLocked, std::uint32_t* pulError);
+  std::uint32_t RotateLocked(std::uint32_t* pulError);
 
   const TraceVariant& m_variant;
   int m_nGenerations = 0;
@@ -105,6 +111,8 @@ class CusrTrace : public common::TraceSink {
   std::uint64_t m_ino = 0;  // identity of the open live file, to notice a rotation by another process
   std::uint64_t m_dev = 0;
   std::unique_ptr<plat::NamedMutex> m_pMutex;  // kept for the object's life: opened once, not per line
+  class SharedRecord;
+  std::unique_ptr<SharedRecord> m_pShared;  // the live-file record beside the mutex; null when it cannot be mapped
 };
 
 // Process-wide: installs the active trace sink and the level mask (written once at start-up,
