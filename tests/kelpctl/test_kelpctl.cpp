@@ -156,4 +156,35 @@ TEST_F(KelpctlTest, ResetBlocksAndRestoresTheBoardAndReportsTheResult) {
   EXPECT_THAT(refused.output, HasSubstr("[DMEN0"));
 }
 
+// A dump taken and brought to the PC twice: the second download is filed beside the first, and
+// --to copies each into another folder.
+TEST_F(KelpctlTest, DumpThenDownloadFilesItWithoutReplacingAnything) {
+  ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
+  ASSERT_TRUE(sim::SetBoardStatus("U", 2, 2));  // slot 8 runs its NAS OS
+  const Result dump = Kelpctl("-h U dump 8");
+  ASSERT_EQ(dump.status, 0) << dump.output;
+  EXPECT_THAT(dump.output, HasSubstr("dump of slot 8 finished"));
+  const Result early = Kelpctl("-h U download-dump 8");  // the dump is still being written
+  EXPECT_EQ(early.status, 1) << early.output;
+  EXPECT_THAT(early.output, HasSubstr("has no dump to download (status 0x0000ffff)"));
+  ASSERT_TRUE(sim::AdvanceTime("U", 200'000));
+  const std::filesystem::path to = env.systemRoot() / "copies";
+  std::filesystem::create_directories(to);
+  std::vector<std::string> names;
+  for (int i = 0; i < 2; ++i) {
+    const Result download = Kelpctl("-h U download-dump 8 --to " + to.string());
+    ASSERT_EQ(download.status, 0) << download.output;
+    EXPECT_THAT(download.output, HasSubstr("downloading"));
+    const std::size_t at = download.output.find("filed as ");
+    ASSERT_NE(at, std::string::npos) << download.output;
+    const std::filesystem::path filed(download.output.substr(at + 9, download.output.find('\n', at) - at - 9));
+    names.push_back(filed.filename().string());
+    EXPECT_GT(std::filesystem::file_size(filed), 0u);
+    EXPECT_EQ(kelptest::ReadFile(filed), kelptest::ReadFile(to / filed.filename()));
+  }
+  EXPECT_EQ(names[1], names[0] + "_1");
+  const Result wrongOption = Kelpctl("-h U dump 8 --to " + to.string());
+  EXPECT_EQ(wrongOption.status, 2) << wrongOption.output;
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,9 +14,12 @@
 #include "board/BoardPorts.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
+#include "board/DumpDownload.h"
+#include "board/DumpTransfer.h"
 #include "board/PowerCommands.h"
 #include "common/Strings.h"
 #include "plat/Clock.h"
+#include "plat/DiskSpace.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -170,6 +175,89 @@ int RunReset(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   return RunOnBoard(invocation, "reset", out, err, [](CusrCHN& board, const Stopwatch&, std::uint32_t* pulError) {
     return board.StartP4Reset(nullptr, pulError);
   });
+}
+
+int RunDump(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+  std::fprintf(out, "NAS dump of slot %d: the NAS OS stops at once and writes its memory image\n", invocation.slot);
+  std::fflush(out);
+  return RunOnBoard(invocation, "dump", out, err, [](CusrCHN& board, const Stopwatch&, std::uint32_t* pulError) {
+    std::string strFiled;
+    if (board::CheckDownloadMark(board, &strFiled)) {
+      *pulError = board::kDumpDownloading;  // the dump being downloaded would be lost
+      return false;
+    }
+    return board.StartDump(pulError);
+  });
+}
+
+namespace {
+
+// A progress line per poll of the download.
+class ConsoleDownload : public board::DownloadProgress {
+ public:
+  ConsoleDownload(std::FILE* out, const Stopwatch& clock) : m_out(out), m_clock(clock) {}
+  void Status(std::uint32_t ulWord) override {
+    if (ulWord != board::kDumpDownloading) return;
+    std::fprintf(m_out, "  +%5llds  downloading\n", m_clock.Seconds());
+    std::fflush(m_out);
+  }
+  void Wait(int nSeconds) override {
+    plat::Clock::Sleep(std::chrono::seconds(nSeconds));
+    Status(board::kDumpDownloading);
+  }
+
+ private:
+  std::FILE* const m_out;
+  const Stopwatch& m_clock;
+};
+
+// The board's dump must exist and fit on the dump folder's file system with (size + 50) MiB.
+bool CheckDumpReady(CusrCHN& board, std::FILE* err, std::uint32_t* pulError) {
+  std::uint32_t ulStatus = 0;
+  std::uint32_t ulSize = 0;
+  std::string strDate;
+  if (!board.GetDumpInfo(&ulStatus, &strDate, &ulSize, pulError)) return false;
+  if (board::ClassifyDumpStatus(ulStatus) != board::DumpState::Normal) {
+    std::fprintf(err, "kelpctl: slot %u has no dump to download (status 0x%08x)\n", board.GetIndex(), ulStatus);
+    *pulError = ulStatus;
+    return false;
+  }
+  const std::optional<std::uint64_t> required = board::RequiredDumpBytes(static_cast<std::int32_t>(ulSize));
+  std::error_code error;
+  std::filesystem::create_directories(board::DumpFolder(), error);
+  const std::optional<plat::DiskSpace> space = plat::QueryDiskSpace(board::DumpFolder(), error);
+  if (!required || !space || space->availableBytes < *required) {
+    std::fprintf(err, "kelpctl: a dump of %u MB does not fit into %s\n", ulSize, board::DumpFolder().c_str());
+    *pulError = ulSize;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunDownloadDump(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+  std::string strFiled;
+  const int nResult = RunOnBoard(invocation, "download-dump", out, err,
+                                 [&](CusrCHN& board, const Stopwatch& clock, std::uint32_t* pulError) {
+                                   if (!CheckDumpReady(board, err, pulError)) return false;
+                                   ConsoleDownload progress(out, clock);
+                                   *pulError = board::RunDumpDownload(
+                                       board, board::DumpDownloadLimit(invocation.settingsFile), progress, &strFiled);
+                                   return *pulError == 0;
+                                 });
+  if (nResult != 0) return nResult;
+  const std::filesystem::path filed = board::DumpFolder() / strFiled;
+  std::fprintf(out, "dump of slot %d filed as %s\n", invocation.slot, filed.c_str());
+  if (!invocation.toFolder) return 0;
+  std::error_code error;
+  const std::filesystem::path copy = std::filesystem::path(*invocation.toFolder) / strFiled;
+  if (!std::filesystem::copy_file(filed, copy, std::filesystem::copy_options::none, error)) {
+    std::fprintf(err, "kelpctl: cannot copy the dump to %s: %s\n", copy.c_str(), error.message().c_str());
+    return 1;
+  }
+  std::fprintf(out, "copied to %s\n", copy.c_str());
+  return 0;
 }
 
 }  // namespace kelpctl

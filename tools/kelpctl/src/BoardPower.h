@@ -1,5 +1,6 @@
-// kelpctl's board power commands: boot, shutdown, reboot and the NNC reset, run by the setup
-// tool's own board operations with the status poller running, as kelpconf runs them.
+// kelpctl's board commands: boot, shutdown, reboot, the NNC reset and the NAS dump with its
+// download, run by the setup tool's own board operations with the status poller running, as
+// kelpconf runs them.
 #pragma once
 
 #include <cstdio>
@@ -14,5 +15,11 @@ int RunPower(const Invocation& invocation, std::FILE* out, std::FILE* err);
 // reset: the NNC reset (forced blockade and restore, then the settle time), printing each status
 // the board shows meanwhile.
 int RunReset(const Invocation& invocation, std::FILE* out, std::FILE* err);
+// dump: the NAS dump of a board, as the NAS dump dialog takes it.
+int RunDump(const Invocation& invocation, std::FILE* out, std::FILE* err);
+// download-dump: the board's last dump brought to the dump folder as the download dialog does,
+// with a progress line per poll; --to copies the filed file into another folder (never
+// replacing a file there).
+int RunDownloadDump(const Invocation& invocation, std::FILE* out, std::FILE* err);
 
 }  // namespace kelpctl

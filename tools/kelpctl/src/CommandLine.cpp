@@ -49,6 +49,7 @@ constexpr bool IsBoot(Command c) { return c == Command::Boot; }
 constexpr bool IsPower(Command c) { return c == Command::Boot || c == Command::Shutdown || c == Command::Reboot; }
 constexpr bool IsAgent(Command c) { return c == Command::Agent; }
 constexpr bool IsWatch(Command c) { return c == Command::Watch; }
+constexpr bool IsDownload(Command c) { return c == Command::DownloadDump; }
 
 constexpr OptionRule kOptions[] = {
     {"-h", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.unit = t; }, nullptr, nullptr},
@@ -72,6 +73,8 @@ constexpr OptionRule kOptions[] = {
      [](Invocation& v, const std::string&, std::uint32_t n) { v.intervalSeconds = n; }, IsWatch, "the watch command"},
     {"--count", ValueKind::Number, [](Invocation& v, const std::string&, std::uint32_t n) { v.rounds = n; }, IsWatch,
      "the watch command"},
+    {"--to", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.toFolder = t; }, IsDownload,
+     "the download-dump command"},
 };
 
 const OptionRule* FindOption(std::string_view name) {
@@ -156,6 +159,7 @@ constexpr CommandRule kCommands[] = {
     {"boards", Command::Boards, false, true, nullptr},      {"progress", Command::Progress, true, true, nullptr},
     {"boot", Command::Boot, true, true, nullptr},           {"shutdown", Command::Shutdown, true, true, nullptr},
     {"reboot", Command::Reboot, true, true, nullptr},       {"reset", Command::Reset, true, true, nullptr},
+    {"dump", Command::Dump, true, true, nullptr},           {"download-dump", Command::DownloadDump, true, true, nullptr},
     {"agent", Command::Agent, true, true, ReadAgentOperation},
     {"ftpd", Command::Ftpd, false, false, ReadFtpdAddress},
     {"watch", Command::Watch, false, true, nullptr},
@@ -242,6 +246,12 @@ const char* UsageText() {
          "  reset SLOT              resets a board (NNC reset: forced blockade and restore,\n"
          "                          then a 60-second settle time); prints each status the\n"
          "                          board shows meanwhile and the result\n"
+         "  dump SLOT               takes a NAS dump: the board's NAS OS is stopped at once\n"
+         "                          and writes its memory image (up to 90 minutes)\n"
+         "  download-dump SLOT [--to DIR]\n"
+         "                          brings the board's last dump to C:\\NASDUMP (a progress\n"
+         "                          line per 20-second poll, up to [Dump] Timeout minutes),\n"
+         "                          never replacing a file there; --to also copies it to DIR\n"
          "  agent SLOT OP [ARGS]    talks to the board's NAS agent (the board must be OS UP):\n"
          "      version             the agent's version word\n"
          "      network [--interface N]   address, mask and gateway of interface mngN (mng0)\n"

@@ -9,7 +9,9 @@
 
 namespace kelpctl {
 
-enum class Command { Help, Boards, Progress, Boot, Shutdown, Reboot, Reset, Agent, Ftpd, Watch, Media, Services };
+enum class Command {
+  Help, Boards, Progress, Boot, Shutdown, Reboot, Reset, Dump, DownloadDump, Agent, Ftpd, Watch, Media, Services,
+};
 
 // What "agent SLOT OP" does on the board's agent.
 enum class AgentOp {
@@ -35,6 +37,7 @@ struct Invocation {
   std::uint32_t mss = 0;               // add-route --mss N
   std::uint32_t intervalSeconds = 20;  // watch --interval S: logical seconds between rounds
   std::uint32_t rounds = 0;            // watch --count N: stop after N rounds (0: until a signal)
+  std::optional<std::string> toFolder; // download-dump --to DIR: a copy of the filed dump goes there
 };
 
 // Parses argv[1..]; on failure returns nullopt and a one-line reason in *pError.

@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
       case Command::Shutdown:
       case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
       case Command::Reset: status = RunReset(*line, stdout, stderr); break;
+      case Command::Dump: status = RunDump(*line, stdout, stderr); break;
+      case Command::DownloadDump: status = RunDownloadDump(*line, stdout, stderr); break;
       case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
       case Command::Watch: status = RunWatch(*line, stdout, stderr); break;
       case Command::Services: status = RunServices(*line, stdout, stderr); break;

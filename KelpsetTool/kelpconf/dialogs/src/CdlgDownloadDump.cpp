@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "board/CusrCHN.h"
+#include "board/DumpDownload.h"
 #include "board/DumpTransfer.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
@@ -31,47 +32,8 @@ constexpr const char* kNoDate = "----/--/-- --:--:--";
 constexpr const char* kNoSize = "- MB";
 constexpr const char* kDriveName = "C:";
 constexpr const char* kDrivePath = "C:\\";
-constexpr std::uint32_t kResultTimeout = 9;
-constexpr std::uint32_t kResultProtocol = 5;
 
 std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
-
-// Files a finished download's file; the failure has been shown when it returns false.
-bool FileDump(const CusrTraceScope& trace, const std::string& strReported, std::string* pstrFiled) {
-  std::error_code error;
-  switch (FileReceivedDump(strReported, pstrFiled, &error)) {
-    case FileResult::Filed:
-      trace.Info(TraceFmt("Download File: %s -> %s", strReported.c_str(), pstrFiled->c_str()), TRC_INFO);
-      return true;
-    case FileResult::BadName:
-      trace.Error(TraceFmt("Download File name refused: %s", strReported.c_str()), TRC_ERROR);
-      break;
-    case FileResult::Missing:
-      trace.Error(TraceFmt("Download File not found: %s", strReported.c_str()), TRC_ERROR);
-      break;
-    case FileResult::Empty:
-      trace.Error(TraceFmt("Download File is empty: %s", strReported.c_str()), TRC_ERROR);
-      break;
-    case FileResult::IoError:
-      trace.Error(TraceFmt("link(%s): 0x%08x", strReported.c_str(), static_cast<unsigned>(error.value())), TRC_ERROR);
-      trace.Error(ShowMessage(msg::kPcInternalError, Hex8(static_cast<std::uint32_t>(error.value()))), TRC_ERROR);
-      return false;
-  }
-  trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
-  return false;
-}
-
-// Holds a board's lock for one command.
-class HeldLock {
- public:
-  explicit HeldLock(BoardLock& lock) : m_lock(lock) { m_lock.Lock(); }
-  ~HeldLock() { m_lock.Unlock(); }
-  HeldLock(const HeldLock&) = delete;
-  HeldLock& operator=(const HeldLock&) = delete;
-
- private:
-  BoardLock& m_lock;
-};
 
 }  // namespace
 
@@ -88,26 +50,6 @@ std::string CdlgDownloadDump::DateText(const std::string& strDate) {
     return strDate;
   return strDate.substr(0, 4) + "/" + strDate.substr(4, 2) + "/" + strDate.substr(6, 2) + " " + strDate.substr(8, 2) +
          ":" + strDate.substr(10, 2) + ":" + strDate.substr(12, 2);
-}
-
-bool CdlgDownloadDump::CheckDownloadMark(CusrCHN& board, std::string* pstrFiled) {
-  CusrTraceScope trace(kClass, "CheckDownloadMark", TRC_FUNC);
-  if (!board.IsDumpDownloading()) return false;
-  std::uint32_t ulStatus = 0;
-  std::uint32_t ulError = 0;
-  std::string strFile;
-  if (!board.GetDownloadDumpStatus(&ulStatus, &strFile, &ulError)) {
-    trace.Error(TraceFmt("GetDownloadDumpStatus(): 0x%08x", ulError), TRC_ERROR);
-    return true;
-  }
-  trace.Info(TraceFmt("Download Status: 0x%08x", ulStatus), TRC_INFO);
-  const DownloadState state = ClassifyDownloadStatus(ulStatus);
-  if (state == DownloadState::Running) return true;
-  board.SetDumpDownloading(false);
-  std::string strFiled;
-  if (state == DownloadState::Succeeded && FileDump(trace, strFile, &strFiled) && pstrFiled != nullptr)
-    *pstrFiled = strFiled;
-  return false;
 }
 
 bool CdlgDownloadDump::OnInitDialog() {
@@ -130,12 +72,6 @@ void CdlgDownloadDump::SetShowStatus() {
       .SetWindowText(bNoDump ? kNoSize : TraceFmt("%d MB", static_cast<int>(m_info.ulSize)));
   GetDlgItem(res::kDownloadDownload).EnableWindow(!m_bWorking && state == DumpState::Normal);
   GetDlgItem(res::kDownloadClose).EnableWindow(!m_bWorking);
-}
-
-int CdlgDownloadDump::TimeoutMinutes() const {
-  const int nMinutes = static_cast<int>(
-      plat::GetPrivateProfileInt("Dump", "Timeout", kDefaultTimeoutMinutes, m_main.Info().settingsFile));
-  return nMinutes > 0 ? nMinutes : kDefaultTimeoutMinutes;
 }
 
 bool CdlgDownloadDump::CheckFreeSpace() {
@@ -221,60 +157,17 @@ void CdlgDownloadDump::FlashSleep(int nSeconds, int nStep) {
 }
 
 std::uint32_t CdlgDownloadDump::StartDownload(std::string* pstrFiled) {
-  CusrTraceScope trace(kClass, "StartDownload", TRC_FUNC);
-  CusrCHN& board = *m_main.Board(m_ulSlot);
-  const std::string strName = CusrCHN::LocationName(m_ulSlot);
-  const auto limit = std::chrono::seconds(static_cast<std::int64_t>(TimeoutMinutes()) * 60);
-  PostStatus(kDumpDownloading);
-  std::uint32_t ulError = 0;
-  bool bStarted = false;
-  {
-    HeldLock lock(board.TimerMutex());
-    bStarted = board.DownloadDump(&ulError);
-  }
-  if (!bStarted) {
-    trace.Error(TraceFmt("DownloadDump(): 0x%08x", ulError), TRC_ERROR);
-    PostStatus(kDumpNormal);
-    return ulError;
-  }
-  board.SetDumpDownloading(true);
-  const plat::TimePoint start = plat::Clock::Now();
-  // Every end of the download but the time-out: the mark goes, the status returns to Normal.
-  const auto ended = [&](std::uint32_t ulResult) {
-    board.SetDumpDownloading(false);
-    PostStatus(kDumpNormal);
-    return ulResult;
-  };
-  while (plat::Clock::Now() - start < limit) {
-    FlashSleep(kPollSeconds, 1);
-    std::uint32_t ulStatus = 0;
-    std::string strFile;
-    if (!board.GetDownloadDumpStatus(&ulStatus, &strFile, &ulError)) {
-      trace.Error(TraceFmt("GetDownloadDumpStatus(): 0x%08x", ulError), TRC_ERROR);
-      // The download itself may still run: the mark stays until a poll sees it end.
-      PostStatus(kDumpNormal);
-      return ulError;
-    }
-    trace.Info(TraceFmt("Download Status: 0x%08x", ulStatus), TRC_INFO);
-    switch (ClassifyDownloadStatus(ulStatus)) {
-      case DownloadState::Running:
-        continue;
-      case DownloadState::Succeeded:
-        return ended(FileDump(trace, strFile, pstrFiled) ? 0 : kResultProtocol);
-      case DownloadState::TransferCause:
-        trace.Error(ShowMessage(msg::kDumpDownloadCause, strName, Hex8(ulStatus)), TRC_ERROR);
-        return ended(ulStatus);
-      case DownloadState::TransferFailed:
-        trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
-        return ended(ulStatus);
-      case DownloadState::Failed:
-      case DownloadState::Unknown:
-        trace.Error(ShowMessage(msg::kNasOsError, Hex8(ulStatus)), TRC_ERROR);
-        return ended(ulStatus);
-    }
-  }
-  trace.Error(ShowMessage(msg::kDumpDownloadTimeout, Hex8(kResultTimeout)), TRC_ERROR);
-  return kResultTimeout;
+  // The status text blinks through the poll waits.
+  class Progress : public DownloadProgress {
+   public:
+    explicit Progress(CdlgDownloadDump& dialog) : m_dialog(dialog) {}
+    void Status(std::uint32_t ulWord) override { m_dialog.PostStatus(ulWord); }
+    void Wait(int nSeconds) override { m_dialog.FlashSleep(nSeconds, 1); }
+
+   private:
+    CdlgDownloadDump& m_dialog;
+  } progress(*this);
+  return RunDumpDownload(*m_main.Board(m_ulSlot), DumpDownloadLimit(m_main.Info().settingsFile), progress, pstrFiled);
 }
 
 void CdlgDownloadDump::OnOK() {

@@ -10,7 +10,7 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
-#include "dialogs/CdlgDownloadDump.h"
+#include "board/DumpDownload.h"
 #include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
@@ -89,7 +89,7 @@ void CdlgHibernationDump::OnDump() {
   bool bDownloading = false;
   {
     kelp::ui::WaitCursor cursor(GetHost());
-    bDownloading = CdlgDownloadDump::CheckDownloadMark(Board(), nullptr);
+    bDownloading = board::CheckDownloadMark(Board(), nullptr);
   }
   if (bDownloading) {
     trace.Warn(ShowMessage(msg::kNasOsBusy, TraceFmt("0x%08x", kDumpDownloading)), TRC_WARN);

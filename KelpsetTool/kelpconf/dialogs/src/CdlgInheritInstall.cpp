@@ -103,8 +103,10 @@ class CdlgInheritInstall::BoardSink : public install::ProgressSink {
   BoardSink(CdlgInheritInstall& dialog, const BoardRun& run) : m_dialog(dialog), m_nRowBase(run.nRowBase) {}
   void RowStatus(std::size_t nRow, const std::string& strText) override {
     const int nListRow = m_nRowBase + static_cast<int>(nRow);
-    m_dialog.Post([this, nListRow, strText] {
-      m_dialog.GetDlgItem(res::kIiInfoList).SetRowText(nListRow, kStatusColumn, strText);
+    // The sink ends with its board's thread; the queued call only needs the dialog.
+    CdlgInheritInstall& dialog = m_dialog;
+    dialog.Post([&dialog, nListRow, strText] {
+      dialog.GetDlgItem(res::kIiInfoList).SetRowText(nListRow, kStatusColumn, strText);
     });
   }
   void Label(const std::string&, bool) override {}

@@ -14,6 +14,7 @@
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgProgramInstall.h"
+#include "board/DumpDownload.h"
 #include "dialogs/CdlgDownloadDump.h"
 #include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgConfiguration.h"
@@ -815,7 +816,7 @@ std::optional<CdlgDownloadDump::DumpInfo> CdlgMain::OpeningDumpInfo(CusrCHN& boa
   CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
   // A download that outran its wait: the dialog follows it until a poll sees its end.
   std::string strFiled;
-  const bool bStillDownloading = CdlgDownloadDump::CheckDownloadMark(board, &strFiled);
+  const bool bStillDownloading = board::CheckDownloadMark(board, &strFiled);
   if (!strFiled.empty()) ShowMessage(msg::kDumpDownloaded, strName, strFiled);
   CdlgDownloadDump::DumpInfo info;
   std::uint32_t ulError = 0;

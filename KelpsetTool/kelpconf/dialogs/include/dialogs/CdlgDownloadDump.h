@@ -23,17 +23,10 @@ class CdlgDownloadDump : public kelp::ui::Dialog {
     std::string strDate;  // "YYYYMMDDhhmmss"
     std::uint32_t ulSize = 0;  // MB
   };
-  static constexpr int kDefaultTimeoutMinutes = 30;
-  static constexpr int kPollSeconds = 20;
 
   CdlgDownloadDump(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot, DumpInfo info);
   ~CdlgDownloadDump() override;
 
-  // For a board marked as downloading: one poll of its download. A download that has ended
-  // clears the mark, and a delivered file is filed into the dump folder (*pstrFiled, may be
-  // null, gets its name). True while the download still runs or cannot be asked about. Paces:
-  // may wait up to 20 s.
-  static bool CheckDownloadMark(CusrCHN& board, std::string* pstrFiled);
   // "YYYY/MM/DD hh:mm:ss" of a 14-digit date; any other text as it is.
   static std::string DateText(const std::string& strDate);
 
@@ -53,7 +46,6 @@ class CdlgDownloadDump : public kelp::ui::Dialog {
   // Worker: the status word and its display.
   void PostStatus(std::uint32_t ulStatus);
   void DownloadFinished(std::uint32_t ulResult);
-  int TimeoutMinutes() const;
 
   CdlgMain& m_main;
   const std::uint32_t m_ulSlot;
