@@ -1,5 +1,5 @@
 # Thin front door: every real step lives in CMake, CTest and scripts/.
-.PHONY: demo test bench fuzz
+.PHONY: demo test bench fuzz package
 
 demo:
 	@scripts/bootstrap
@@ -22,3 +22,8 @@ bench:
 fuzz:
 	@scripts/bootstrap
 	@scripts/fuzz
+
+package:
+	@scripts/bootstrap
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default --target package
