@@ -27,7 +27,8 @@ using kctest::ToolBench;
 using ::testing::ElementsAreArray;
 
 constexpr std::uint32_t kSlots[] = {0, 1, 8, 9};
-constexpr plat::Millis kPumpLimit{600'000};  // logical: a reset with its 60 s settle and status wait
+// Logical: a reset with its 60 s settle and status wait, with room for a loaded sanitizer build.
+constexpr plat::Millis kPumpLimit{3'000'000};
 
 class MainRules : public ::testing::Test {
  protected:
