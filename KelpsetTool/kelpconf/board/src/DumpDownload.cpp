@@ -1,5 +1,6 @@
 #include "board/DumpDownload.h"
 
+#include "agent/Pack.h"
 #include "board/BoardLock.h"
 #include "board/CusrCHN.h"
 #include "board/DumpTransfer.h"
@@ -14,8 +15,6 @@ namespace {
 
 constexpr const char* kClass = "CdlgDownloadDump";
 constexpr std::uint32_t kResultProtocol = 5;
-
-std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
 
 // Files a finished download's file; the failure has been shown when it returns false.
 bool FileDump(const CusrTraceScope& trace, const std::string& strReported, std::string* pstrFiled) {
@@ -35,7 +34,7 @@ bool FileDump(const CusrTraceScope& trace, const std::string& strReported, std::
       break;
     case FileResult::IoError:
       trace.Error(TraceFmt("link(%s): 0x%08x", strReported.c_str(), static_cast<unsigned>(error.value())), TRC_ERROR);
-      trace.Error(ShowMessage(msg::kPcInternalError, Hex8(static_cast<std::uint32_t>(error.value()))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, agent::CodeText(static_cast<std::uint32_t>(error.value()))), TRC_ERROR);
       return false;
   }
   trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
@@ -123,18 +122,18 @@ std::uint32_t RunDumpDownload(CusrCHN& board, std::chrono::seconds limit, Downlo
       case DownloadState::Succeeded:
         return ended(FileDump(trace, strFile, pstrFiled) ? 0 : kResultProtocol);
       case DownloadState::TransferCause:
-        trace.Error(ShowMessage(msg::kDumpDownloadCause, strName, Hex8(ulStatus)), TRC_ERROR);
+        trace.Error(ShowMessage(msg::kDumpDownloadCause, strName, agent::CodeText(ulStatus)), TRC_ERROR);
         return ended(ulStatus);
       case DownloadState::TransferFailed:
         trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
         return ended(ulStatus);
       case DownloadState::Failed:
       case DownloadState::Unknown:
-        trace.Error(ShowMessage(msg::kNasOsError, Hex8(ulStatus)), TRC_ERROR);
+        trace.Error(ShowMessage(msg::kNasOsError, agent::CodeText(ulStatus)), TRC_ERROR);
         return ended(ulStatus);
     }
   }
-  trace.Error(ShowMessage(msg::kDumpDownloadTimeout, Hex8(kDownloadTimedOut)), TRC_ERROR);
+  trace.Error(ShowMessage(msg::kDumpDownloadTimeout, agent::CodeText(kDownloadTimedOut)), TRC_ERROR);
   return kDownloadTimedOut;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "agent/Pack.h"
 #include "board/CusrCHN.h"
 #include "board/DumpDownload.h"
 #include "board/DumpTransfer.h"
@@ -32,8 +33,6 @@ constexpr const char* kNoDate = "----/--/-- --:--:--";
 constexpr const char* kNoSize = "- MB";
 constexpr const char* kDriveName = "C:";
 constexpr const char* kDrivePath = "C:\\";
-
-std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
 
 }  // namespace
 
@@ -79,7 +78,7 @@ bool CdlgDownloadDump::CheckFreeSpace() {
   const std::optional<std::uint64_t> required = RequiredDumpBytes(static_cast<std::int32_t>(m_info.ulSize));
   if (!required) {
     trace.Error(TraceFmt("Size of Dump is invalid: %d", static_cast<int>(m_info.ulSize)), TRC_ERROR);
-    trace.Error(ShowMessage(msg::kNasOsError, Hex8(m_info.ulSize)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kNasOsError, agent::CodeText(m_info.ulSize)), TRC_ERROR);
     return false;
   }
   const std::filesystem::path drive = plat::MapPath(kDrivePath);
@@ -88,7 +87,7 @@ bool CdlgDownloadDump::CheckFreeSpace() {
   if (!space) {
     const auto ulCode = static_cast<std::uint32_t>(error.value());
     trace.Error(TraceFmt("GetDiskFreeSpaceEx(): 0x%08x", ulCode), TRC_ERROR);
-    trace.Error(ShowMessage(msg::kPcInternalError, Hex8(ulCode)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, agent::CodeText(ulCode)), TRC_ERROR);
     return false;
   }
   trace.Info(TraceFmt("Dir: %s, FreeBytesAvailable: %llu, TotalNumberOfBytes: %llu, TotalNumberOfFreeBytes: %llu",
@@ -117,7 +116,7 @@ void CdlgDownloadDump::OnDownload() {
       error) {
     const auto ulCode = static_cast<std::uint32_t>(error.value());
     trace.Error(TraceFmt("CreateDirectory(%s): 0x%08x", folder.c_str(), ulCode), TRC_ERROR);
-    trace.Error(ShowMessage(msg::kPcInternalError, Hex8(ulCode)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, agent::CodeText(ulCode)), TRC_ERROR);
     return;
   }
   m_bWorking = true;

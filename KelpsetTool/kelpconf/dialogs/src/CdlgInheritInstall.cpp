@@ -4,6 +4,7 @@
 
 #include "agent/AgentWire.h"
 #include "agent/CusrNasManager.h"
+#include "agent/Pack.h"
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
@@ -41,8 +42,6 @@ constexpr const char* kCaption = "Kelpset Tool ( Inherit and Install )";
 constexpr const char* kCaptionSuffix[] = {"", " - Installing...", " - Finished", " - Failed"};
 constexpr int kStatusColumn = 2;
 
-std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
-
 int Ask(std::uint32_t ulId) {
   int nButton = IDCANCEL;
   ShowMessage(ulId, {}, {}, &nButton);
@@ -68,7 +67,7 @@ std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
   } else {
     ulMessage = GetApiErrorMessageId(ulCode);
   }
-  std::string strText = MessageBody(ulMessage, {Hex8(ulCode)});
+  std::string strText = MessageBody(ulMessage, {agent::CodeText(ulCode)});
   for (char& c : strText)
     if (c == '\n') c = ' ';
   while (!strText.empty() && strText.back() == ' ') strText.pop_back();
@@ -202,7 +201,7 @@ void CdlgInheritInstall::OnInstall() {
   }
   int nCount = 0;
   if (std::uint32_t ulError = 0; !CusrCHN::SetNNCLocation(&nCount, &ulError)) {
-    ShowMessage(GetApiErrorMessageId(ulError), Hex8(ulError));
+    ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
     return;
   }
   if (!m_pcMedia->CheckMediaFolder()) return;

@@ -5,9 +5,11 @@
 #include <atomic>
 #include <filesystem>
 
+#include "agent/Pack.h"
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
+#include "common/MessageCatalogue.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
@@ -30,15 +32,8 @@ constexpr std::uint32_t kStringRebooting = 2051;
 // Installing marks: bit 0 installing, bit 1 with LU initialisation.
 std::array<std::atomic<int>, CusrCHN::kSlots> g_marks{};
 
-std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
-
 std::string Format(std::uint32_t ulId, const std::string& strArg) {
-  std::string strText = LoadString(ulId);
-  if (const std::size_t at = strText.find('%'); at != std::string::npos) {
-    const std::size_t end = strText.find_first_of("sd", at);
-    strText.replace(at, end - at + 1, strArg);
-  }
-  return strText;
+  return FormatWithTextArgs(LoadString(ulId), {strArg});
 }
 
 // The LU registration of one installation, released once.
@@ -80,7 +75,7 @@ bool Blocked(CusrTraceScope& trace, CusrCHN& board, const char* pszWhen) {
   trace.Error(TraceFmt("%s Install Thread finish%s : MP Blockade", CusrCHN::LocationName(board.GetIndex()).c_str(),
                        pszWhen),
               TRC_ERROR);
-  ShowMessage(msg::kPowerHardwareError, Hex8(kCodeMpBlockade));
+  ShowMessage(msg::kPowerHardwareError, agent::CodeText(kCodeMpBlockade));
   return true;
 }
 
@@ -102,7 +97,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
   if (!Locked(board, [&] { return board.InstallOS(record, request.ulInstallType, request.ulInitStatus, &ulError); })) {
     trace.Error("InstallOS()", TRC_ERROR);
     trace.Error(TraceFmt("Error Code = 0x%08x", ulError), TRC_ERROR);
-    ShowMessage(GetApiErrorMessageId(ulError), Hex8(ulError));
+    ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
     return fail(ulError, kStringOsFailed);
   }
   plat::TimePoint start = plat::Clock::Now();
@@ -110,7 +105,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     if (Blocked(trace, board, "")) return fail(kCodeMpBlockade, kStringOsFailed);
     if (sink.Abandoned()) return fail(kCodeTimeout, kStringOsFailed);
     if (plat::Clock::Now() - start > limit) {
-      ShowMessage(msg::kNasOsError, Hex8(kCodeTimeout));
+      ShowMessage(msg::kNasOsError, agent::CodeText(kCodeTimeout));
       return fail(kCodeTimeout, kStringOsFailed);
     }
     std::string strProgress;
@@ -141,7 +136,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     if (plat::Clock::Now() - start > limit) {
       board.UpdateMyStatus();
       if (board.IsOsRunning()) break;
-      ShowMessage(msg::kNasOsError, Hex8(kCodeTimeout));
+      ShowMessage(msg::kNasOsError, agent::CodeText(kCodeTimeout));
       return fail(kCodeTimeout, kStringRebootFailed);
     }
     plat::Clock::Sleep(kRunningPoll);
@@ -243,7 +238,7 @@ std::uint32_t ChangeInstallInfo(CusrCHN& board) {
   }
   trace.Error(TraceFmt("dsvp_NasChangeInstallInf : 0x%08x", ulError), TRC_ERROR);
   board.UpdateMyStatus();
-  ShowMessage(GetApiErrorMessageId(ulError), Hex8(ulError));
+  ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
   return ulError;
 }
 
