@@ -24,27 +24,33 @@ std::string TraceText(const std::filesystem::path& dir) {
   return text;
 }
 
+// Writes the medium into the bench and makes it the tool's Install_files.
+testing::AssertionResult UseMedia(ToolBench& bench, const mkmedia::Media& media) {
+  std::string error;
+  const std::filesystem::path root = bench.work("media");
+  if (!mkmedia::WriteMedia(root, media, error)) return testing::AssertionFailure() << error;
+  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
+  return testing::AssertionSuccess();
+}
+
 TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused) {
   ToolBench bench;
   for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
   mkmedia::Media media = mkmedia::DefaultMedia(200000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";  // NNC type 1 of the ZQH
-  std::string error;
-  const std::filesystem::path root = bench.work("media");
-  ASSERT_TRUE(mkmedia::WriteMedia(root, media, error)) << error;
-  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
+  ASSERT_TRUE(UseMedia(bench, media));
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Launch(
-      "wait-transcript \"^ready$\" 30\n"
+      "wait-transcript \"^ready$\" 600\n"
       "click 1500\n"
       "click 1008\n"
-      "wait-transcript \"^window 206 .*\" 30\n"
+      "wait-transcript \"^window 206 .*\" 600\n"
       "check-row \"^NAS OS\" 1\n"
       "check-row \"^NAS Backup Support\" 1\n"
       "check-row \"^NAS Cluster Support\" 1\n"
       "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
       "click 206:1413\n"
-      "wait-transcript \"^window 207 .*\" 30\n"
+      "wait-transcript \"^window 207 .*\" 600\n"
       "click 207:1\n"
       "wait-text 208:1432 \"Installation process has completed.\" 20000\n"
       "wait-transcript \"^enable 1434 1$\" 600\n"
@@ -53,9 +59,9 @@ TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused)
       "check-row \"^NAS Cluster Support\" 1\n"
       "answer 4015 ok\n"
       "click 206:1413\n"
-      "wait-message 4012 30\n"
+      "wait-message 4012 600\n"
       "click 206:1414\n"
-      "wait-transcript \"^busy 0 0$\" 30\n"
+      "wait-transcript \"^busy 0 0$\" 600\n"
       "close\n").Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"busy 0 1", "window 206 \"Kelpset Tool \\( Program Install \\)\"", "message 4015 ok .*",
@@ -79,10 +85,7 @@ TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
   mkmedia::Media media = mkmedia::DefaultMedia(100000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
   media.products[0].timeout = "3";
-  std::string error;
-  const std::filesystem::path root = bench.work("media");
-  ASSERT_TRUE(mkmedia::WriteMedia(root, media, error)) << error;
-  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
+  ASSERT_TRUE(UseMedia(bench, media));
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Launch(
       "wait-transcript \"^ready$\" 600\n"
@@ -115,10 +118,7 @@ TEST(InheritInstall, FourBoardsThenARetryOfTheBoardThatRefusedAProduct) {
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "9", "Install", "Result=24", "Count=1"}), 0);
   mkmedia::Media media = mkmedia::DefaultMedia(100000);
   for (mkmedia::Product& product : media.products) product.version = "05-01-00-00";
-  std::string error;
-  const std::filesystem::path root = bench.work("media");
-  ASSERT_TRUE(mkmedia::WriteMedia(root, media, error)) << error;
-  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
+  ASSERT_TRUE(UseMedia(bench, media));
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Launch(
       "wait-transcript \"^ready$\" 600\n"
