@@ -49,6 +49,28 @@ std::string Dump(const std::vector<std::string>& lines) {
   return text;
 }
 
+namespace script {
+
+std::string Ready(int seconds) { return "wait-transcript \"^ready$\" " + std::to_string(seconds) + "\n"; }
+
+std::string SelectBoard(int slot, const std::string& state, int seconds) {
+  const std::string button = std::to_string(1500 + slot);
+  std::string text = Ready(seconds);
+  if (!state.empty()) text += "wait-text " + button + " \"" + state + "\" " + std::to_string(seconds) + "\n";
+  return text + "click " + button + "\n";
+}
+
+std::string OpenProgramInstall(int slot, const std::string& state) {
+  return SelectBoard(slot, state) + "click \"Program Install\"\nwait-transcript \"^window 206 .*\" 600\n";
+}
+
+std::string OpenInheritInstall() {
+  return Ready() + "key shift+ctrl+e\nanswer 4036 ok\nclick \"Inherit and Install\"\n"
+                   "wait-transcript \"^window 204 .*\" 600\n";
+}
+
+}  // namespace script
+
 void ExpectInOrder(const Outcome& run, const std::vector<std::string>& patterns) {
   std::size_t from = 0;
   for (const std::string& pattern : patterns) {
@@ -167,6 +189,14 @@ ToolRun ToolBench::Launch(const std::string& script, const std::vector<std::stri
                              "KELP_TIME_SCALE=" + ScaleText(), "KCT_OUT=" + out.string(), "KCT_ERR=" + err.string()}))
       << process.Error();
   return ToolRun(std::move(process), out, err);
+}
+
+testing::AssertionResult ToolBench::UseMedia(const mkmedia::Media& media) {
+  std::string error;
+  const std::filesystem::path root = work("media");
+  if (!mkmedia::WriteMedia(root, media, error)) return testing::AssertionFailure() << error;
+  settings["FtpService"]["Install_files"] = (root / "MP").string();
+  return testing::AssertionSuccess();
 }
 
 }  // namespace kctest

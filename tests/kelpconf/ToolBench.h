@@ -3,6 +3,8 @@
 // transcript.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -12,6 +14,7 @@
 
 #include "TestEnv.h"
 #include "corvid/Sim.h"
+#include "mkmedia/MediaWriter.h"
 #include "plat/Process.h"
 
 namespace kctest {
@@ -34,6 +37,20 @@ std::optional<std::size_t> FindLine(const std::vector<std::string>& lines, const
 std::string Dump(const std::vector<std::string>& lines);
 // Fails the test unless lines matching patterns appear in this order.
 void ExpectInOrder(const Outcome& run, const std::vector<std::string>& patterns);
+
+// The lines flows start with, as an engineer writes them. Each returns script text ending in a
+// newline; waits are in logical seconds.
+namespace script {
+// The main window is up.
+std::string Ready(int seconds = 600);
+// The tool is up, slot's board button shows a caption matching state (a regex; "" skips the
+// wait) and the board is selected.
+std::string SelectBoard(int slot, const std::string& state = "", int seconds = 600);
+// The tool is up, slot's board selected, and "Program Install" (template 206) open.
+std::string OpenProgramInstall(int slot, const std::string& state = "");
+// The tool is up and "Inherit and Install" (template 204) open through Shift+Ctrl+E.
+std::string OpenInheritInstall();
+}  // namespace script
 
 // kelpconf started in the background; its transcript can be read while it runs.
 class ToolRun {
@@ -85,6 +102,8 @@ class ToolBench {
   Outcome Run(const std::string& script) { return Run(script, Words()); }
   // Writes the settings file (each launch does; in-process tests call it themselves).
   void WriteSettings() const;
+  // Writes media under the bench and makes its MP folder the tool's Install_files.
+  testing::AssertionResult UseMedia(const mkmedia::Media& media);
 
  private:
 

@@ -24,27 +24,15 @@ std::string TraceText(const std::filesystem::path& dir) {
   return text;
 }
 
-// Writes the medium into the bench and makes it the tool's Install_files.
-testing::AssertionResult UseMedia(ToolBench& bench, const mkmedia::Media& media) {
-  std::string error;
-  const std::filesystem::path root = bench.work("media");
-  if (!mkmedia::WriteMedia(root, media, error)) return testing::AssertionFailure() << error;
-  bench.settings["FtpService"]["Install_files"] = (root / "MP").string();
-  return testing::AssertionSuccess();
-}
-
 TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused) {
   ToolBench bench;
   for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
   mkmedia::Media media = mkmedia::DefaultMedia(200000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";  // NNC type 1 of the ZQH
-  ASSERT_TRUE(UseMedia(bench, media));
+  ASSERT_TRUE(bench.UseMedia(media));
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Launch(
-      "wait-transcript \"^ready$\" 600\n"
-      "click 1500\n"
-      "click 1008\n"
-      "wait-transcript \"^window 206 .*\" 600\n"
+      kctest::script::OpenProgramInstall(0) +
       "check-row \"^NAS OS\" 1\n"
       "check-row \"^NAS Backup Support\" 1\n"
       "check-row \"^NAS Cluster Support\" 1\n"
@@ -85,12 +73,10 @@ TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
   mkmedia::Media media = mkmedia::DefaultMedia(100000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
   media.products[0].timeout = "3";
-  ASSERT_TRUE(UseMedia(bench, media));
+  ASSERT_TRUE(bench.UseMedia(media));
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Launch(
-      "wait-transcript \"^ready$\" 600\n"
-      "click 1500\nclick 1008\n"
-      "wait-transcript \"^window 206 .*\" 600\n"
+      kctest::script::OpenProgramInstall(0) +
       "check-row \"^NAS OS\" 1\ncheck-row \"^NAS Backup Support\" 1\n"
       "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
       "click 206:1413\n"
@@ -118,14 +104,10 @@ TEST(InheritInstall, FourBoardsThenARetryOfTheBoardThatRefusedAProduct) {
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "9", "Install", "Result=24", "Count=1"}), 0);
   mkmedia::Media media = mkmedia::DefaultMedia(100000);
   for (mkmedia::Product& product : media.products) product.version = "05-01-00-00";
-  ASSERT_TRUE(UseMedia(bench, media));
+  ASSERT_TRUE(bench.UseMedia(media));
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Launch(
-      "wait-transcript \"^ready$\" 600\n"
-      "key shift+ctrl+e\n"
-      "answer 4036 ok\n"
-      "click 1096\n"
-      "wait-transcript \"^window 204 .*\" 600\n"
+      kctest::script::OpenInheritInstall() +
       "answer 4023 ok\nanswer 4034 ok\n"
       "click 204:1568\n"
       "wait-transcript \"^enable 1570 1$\" 30000\n"
