@@ -1,14 +1,11 @@
-// The pieces the LU recovery dialogs share, as tables: the status texts, the settings' time
-// limits, which boards "Reboot all" takes and in which order, and the node check of the system
-// LU recovery.
+// The pieces the LU recovery dialogs share, as tables: the status texts, which boards "Reboot
+// all" takes and in which order, and the node check of the system LU recovery.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <vector>
 
-#include "TestEnv.h"
 #include "board/BoardStatus.h"
 #include "dialogs/CdlgRestoreNasSystemLu.h"
 #include "dialogs/RestorePhases.h"
@@ -71,20 +68,6 @@ TEST(RestorePhases, SystemLuStatusTexts) {
                              Initial{1, "2024/01/15 11:00", kSysSaving}, Initial{2, kNoBackupDate, kSysUploading},
                              Initial{3, "2024/01/15 11:00", kSysRestoring}, Initial{4, "2024/01/15 11:00", 0}})
     EXPECT_EQ(SystemLuInitialStatus(row.execute, row.date), row.status) << row.execute << " " << row.date;
-}
-
-TEST(RestorePhases, TimeLimitsFromTheSettings) {
-  kelptest::TempDir dir;
-  const std::filesystem::path file = dir.path() / "kelpconf.ini";
-  std::ofstream(file) << "[Restore NAS CM LU]\nStopTimeout=2\nRestoreTimeout=-5\nInitTimeout=0\n"
-                         "[Restore NAS All System LU]\nRestoreTimeout=2147483647\n";
-  EXPECT_EQ(ReadLimitSeconds(file, kCmLuStopLimit), 120);
-  EXPECT_EQ(ReadLimitSeconds(file, kCmLuRestoreLimit), 3600);  // negative: the default
-  EXPECT_EQ(ReadLimitSeconds(file, kCmLuInitLimit), 0);
-  EXPECT_EQ(ReadLimitSeconds(file, kOsLuRestoreLimit), 3600);  // missing
-  EXPECT_EQ(ReadLimitSeconds(file, kSystemLuExtractLimit), 1800);
-  EXPECT_EQ(ReadLimitSeconds(file, kSystemLuRestoreLimit), 2147483647LL * 60);  // no overflow
-  EXPECT_EQ(ReadLimitSeconds(dir.path() / "missing.ini", kCmLuStopLimit), 3600);  // 120 polls of 30 s
 }
 
 TEST(RestorePhases, RebootAllTakesOnlyBoardsARebootSuits) {

@@ -17,6 +17,7 @@
 #include "board/DumpDownload.h"
 #include "board/DumpTransfer.h"
 #include "board/PowerCommands.h"
+#include "board/SettingsLimits.h"
 #include "common/Strings.h"
 #include "plat/Clock.h"
 #include "plat/DiskSpace.h"
@@ -242,8 +243,9 @@ int RunDownloadDump(const Invocation& invocation, std::FILE* out, std::FILE* err
                                  [&](CusrCHN& board, const Stopwatch& clock, std::uint32_t* pulError) {
                                    if (!CheckDumpReady(board, err, pulError)) return false;
                                    ConsoleDownload progress(out, clock);
-                                   *pulError = board::RunDumpDownload(
-                                       board, board::DumpDownloadLimit(invocation.settingsFile), progress, &strFiled);
+                                   const std::chrono::seconds limit =
+                                       board::ReadLimit(invocation.settingsFile, board::kDumpDownloadLimit);
+                                   *pulError = board::RunDumpDownload(board, limit, progress, &strFiled);
                                    return *pulError == 0;
                                  });
   if (nResult != 0) return nResult;

@@ -8,7 +8,6 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "plat/Clock.h"
-#include "plat/Profile.h"
 
 namespace board {
 namespace {
@@ -54,12 +53,6 @@ class HeldLock {
 };
 
 }  // namespace
-
-std::chrono::minutes DumpDownloadLimit(const std::filesystem::path& settingsFile) {
-  constexpr int kDefaultMinutes = 30;
-  const auto nMinutes = static_cast<int>(plat::GetPrivateProfileInt("Dump", "Timeout", kDefaultMinutes, settingsFile));
-  return std::chrono::minutes(nMinutes > 0 ? nMinutes : kDefaultMinutes);
-}
 
 bool CheckDownloadMark(CusrCHN& board, std::string* pstrFiled) {
   CusrTraceScope trace(kClass, "CheckDownloadMark", TRC_FUNC);

@@ -10,6 +10,7 @@
 #include "board/CusrCHN.h"
 #include "board/DumpDownload.h"
 #include "board/DumpTransfer.h"
+#include "board/SettingsLimits.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
@@ -19,7 +20,6 @@
 #include "plat/Clock.h"
 #include "plat/DiskSpace.h"
 #include "plat/Paths.h"
-#include "plat/Profile.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -166,7 +166,8 @@ std::uint32_t CdlgDownloadDump::StartDownload(std::string* pstrFiled) {
    private:
     CdlgDownloadDump& m_dialog;
   } progress(*this);
-  return RunDumpDownload(*m_main.Board(m_ulSlot), DumpDownloadLimit(m_main.Info().settingsFile), progress, pstrFiled);
+  const std::chrono::seconds limit = ReadLimit(m_main.Info().settingsFile, kDumpDownloadLimit);
+  return RunDumpDownload(*m_main.Board(m_ulSlot), limit, progress, pstrFiled);
 }
 
 void CdlgDownloadDump::OnOK() {

@@ -169,7 +169,7 @@ std::uint32_t CdlgRestoreNasCmLu::StartClusterStopping() {
     ErrorMessage(FailedText("Failed", ulSlot, ulCode), kNotRun, kNotRun);
     return ulCode;
   }
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuStopLimit), m_runs, MainBoards(),
+  switch (WaitForBoards(Clock(), *this, board::ReadLimit(m_settingsFile, board::kCmLuStopLimit), m_runs, MainBoards(),
                         &CusrCHN::GetClusterStopStatus, kStopTexts, true, &ulSlot)) {
     case WaitEnd::Finished:
       trace.Info("Finish the cluster stop operation.", TRC_INFO);
@@ -197,7 +197,8 @@ std::uint32_t CdlgRestoreNasCmLu::StartRestoreCmLU() {
   BoardRuns runs{};
   runs[ulSlot] = {kRequested, false, 0};
   std::uint32_t ulFailed = 0;
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuRestoreLimit), runs, OnlyBoard(*m_pBoard),
+  const std::chrono::seconds limit = board::ReadLimit(m_settingsFile, board::kCmLuRestoreLimit);
+  switch (WaitForBoards(Clock(), *this, limit, runs, OnlyBoard(*m_pBoard),
                         &CusrCHN::GetNasSharedLuRestoreStatus, kRestoreTexts, true, &ulFailed)) {
     case WaitEnd::Finished:
       trace.Info("Finish the restoration of the NAS Cluster Management LU", TRC_INFO);
@@ -223,7 +224,7 @@ std::uint32_t CdlgRestoreNasCmLu::StartClusterInitialize() {
     ErrorMessage(kCompleted, kCompleted, FailedText("Failed", ulSlot, ulCode));
     return ulCode;
   }
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kCmLuInitLimit), m_runs, MainBoards(),
+  switch (WaitForBoards(Clock(), *this, board::ReadLimit(m_settingsFile, board::kCmLuInitLimit), m_runs, MainBoards(),
                         &CusrCHN::GetClusterInitStatus, kInitTexts, true, &ulSlot)) {
     case WaitEnd::Finished:
       trace.Info("Finishi the initialization of all cluster configuration.", TRC_INFO);

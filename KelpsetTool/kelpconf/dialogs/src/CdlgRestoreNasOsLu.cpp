@@ -89,7 +89,8 @@ std::uint32_t CdlgRestoreNasOsLu::StartRestore() {
   const std::uint32_t ulSlot = m_board.GetIndex();
   runs[ulSlot] = {kRequested, false, 0};
   std::uint32_t ulFailed = 0;
-  switch (WaitForBoards(Clock(), *this, ReadLimitSeconds(m_settingsFile, kOsLuRestoreLimit), runs, OnlyBoard(m_board),
+  const std::chrono::seconds limit = board::ReadLimit(m_settingsFile, board::kOsLuRestoreLimit);
+  switch (WaitForBoards(Clock(), *this, limit, runs, OnlyBoard(m_board),
                         &CusrCHN::GetNasOsLuRestoreStatus, kRestoreTexts, true, &ulFailed)) {
     case WaitEnd::Finished:
       common::TraceLine(TRC_INFO, ShowMessage(kMsgRecovered, m_strName, m_strName));

@@ -121,8 +121,8 @@ bool CdlgRestoreNasSystemLu::ExecRestore() {
   BoardRuns runs{};
   runs[ulSlot] = {kRequested, false, 0};
   std::uint32_t ulFailed = 0;
-  const std::int64_t llLimit = ReadLimitSeconds(m_settingsFile, kSystemLuExtractLimit);
-  switch (WaitForBoards(Clock(), *this, llLimit, runs, OnlyBoard(m_board), &CusrCHN::GetNasSystemLuExtractStatus,
+  const std::chrono::seconds limit = board::ReadLimit(m_settingsFile, board::kSystemLuExtractLimit);
+  switch (WaitForBoards(Clock(), *this, limit, runs, OnlyBoard(m_board), &CusrCHN::GetNasSystemLuExtractStatus,
                         kExtractTexts, true, &ulFailed)) {
     case WaitEnd::Finished: trace.Info("Finish the extract of the All NAS System LU", TRC_INFO); break;
     case WaitEnd::Failed:
@@ -154,8 +154,8 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
     runs[s] = {kRequested, false, 0};
   }
   std::uint32_t ulFailed = 0;
-  const std::int64_t llLimit = ReadLimitSeconds(m_settingsFile, kSystemLuRestoreLimit);
-  const WaitEnd end = WaitForBoards(Clock(), *this, llLimit, runs, MainBoards(), &CusrCHN::GetNasSystemLuRestoreStatus,
+  const std::chrono::seconds limit = board::ReadLimit(m_settingsFile, board::kSystemLuRestoreLimit);
+  const WaitEnd end = WaitForBoards(Clock(), *this, limit, runs, MainBoards(), &CusrCHN::GetNasSystemLuRestoreStatus,
                                     kRestoreTexts, false, &ulFailed);
   if (end == WaitEnd::Stopped) return false;
   if (end == WaitEnd::TimedOut) {

@@ -3,13 +3,11 @@
 #include "agent/AgentWire.h"
 #include "common/CusrTraceScope.h"
 #include "common/Strings.h"
-#include "plat/Profile.h"
 
 namespace recovery {
 namespace {
 
 constexpr const char* kClass = "RestorePhases";
-constexpr std::int64_t kSecondsPerMinute = 60;
 constexpr std::uint32_t kStringLuUnknown = 2500;
 constexpr std::uint32_t kStringRebootingAll = 2506;
 constexpr std::uint32_t kStringSystemLuUnknown = 2601;
@@ -28,13 +26,6 @@ bool AnyWorking(const BoardRuns& runs) {
 }
 
 }  // namespace
-
-std::int64_t ReadLimitSeconds(const std::filesystem::path& settingsFile, const LimitKey& key) {
-  const auto nMinutes = static_cast<int>(
-      plat::GetPrivateProfileInt(key.pszSection, key.pszKey, key.nDefaultMinutes, settingsFile));
-  const std::int64_t llMinutes = nMinutes < 0 ? key.nDefaultMinutes : nMinutes;
-  return llMinutes * kSecondsPerMinute;
-}
 
 std::string LuStatusText(std::uint32_t ulStatus, bool bClusterDialog, bool* pbKnown) {
   const bool bClusterOnly = ulStatus == kLuStoppingCluster || ulStatus == kLuRemovingCluster;
@@ -78,13 +69,12 @@ BoardOf OnlyBoard(const CusrCHN& board) {
   return [&board](std::uint32_t ulSlot) { return ulSlot == board.GetIndex() ? &board : nullptr; };
 }
 
-WaitEnd WaitForBoards(PhaseClock& clock, PhaseView& view, std::int64_t llLimitSeconds, BoardRuns& runs,
+WaitEnd WaitForBoards(PhaseClock& clock, PhaseView& view, std::chrono::seconds limit, BoardRuns& runs,
                       const BoardOf& boardOf, PollCall poll, const PollTexts& texts, bool bStopAtFailure,
                       std::uint32_t* pulFailedSlot) {
   CusrTraceScope trace(kClass, "WaitForBoards", TRC_FUNC);
-  const std::int64_t llInterval = kPollInterval.count() / 1000;
-  for (std::int64_t llWaited = 0; AnyWorking(runs); llWaited += llInterval) {
-    if (llWaited >= llLimitSeconds) return WaitEnd::TimedOut;
+  for (plat::Millis waited{0}; AnyWorking(runs); waited += kPollInterval) {
+    if (waited >= limit) return WaitEnd::TimedOut;
     view.Flash(true);
     const bool bAwake = clock.Sleep(kPollInterval);
     view.Flash(false);

@@ -28,10 +28,7 @@ class DownloadProgress {
 };
 
 // 0 with *pstrFiled the name the dump was filed under, or the failure's code (its message shown;
-// kDownloadTimedOut past the limit).
-// The download limit: [Dump] Timeout minutes of the settings file, 30 when absent or not positive.
-std::chrono::minutes DumpDownloadLimit(const std::filesystem::path& settingsFile);
-
+// kDownloadTimedOut past the limit, which the caller reads as kDumpDownloadLimit).
 std::uint32_t RunDumpDownload(CusrCHN& board, std::chrono::seconds limit, DownloadProgress& progress,
                               std::string* pstrFiled);
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include "board/CusrCHN.h"
 #include "board/MultiReboot.h"
+#include "board/SettingsLimits.h"
 #include "plat/Clock.h"
 
 namespace recovery {
@@ -24,23 +26,6 @@ inline constexpr const char* kNoBackupDate = "----/--/-- --:--";  // a backup th
 inline constexpr std::uint32_t kResultTimeout = 9;
 inline constexpr plat::Millis kPollInterval{30'000};
 inline constexpr plat::Millis kBlinkPeriod{1'000};
-
-// ---- time limits ([section] key, in minutes; returned in seconds) ----
-struct LimitKey {
-  const char* pszSection;
-  const char* pszKey;
-  int nDefaultMinutes;
-};
-inline constexpr LimitKey kCmLuStopLimit{"Restore NAS CM LU", "StopTimeout", 60};
-inline constexpr LimitKey kCmLuRestoreLimit{"Restore NAS CM LU", "RestoreTimeout", 60};
-inline constexpr LimitKey kCmLuInitLimit{"Restore NAS CM LU", "InitTimeout", 30};
-inline constexpr LimitKey kOsLuRestoreLimit{"Restore NAS OS LU", "RestoreTimeout", 60};
-inline constexpr LimitKey kSystemLuExtractLimit{"Restore NAS All System LU", "ExpendingTimeout", 30};
-inline constexpr LimitKey kSystemLuRestoreLimit{"Restore NAS All System LU", "RestoreTimeout", 30};
-
-// A missing key, or a negative value, is the default; any other value is taken in 64 bits, so
-// that no number of minutes the file can hold overflows.
-std::int64_t ReadLimitSeconds(const std::filesystem::path& settingsFile, const LimitKey& key);
 
 // ---- status values and their texts ----
 // The Cluster Management LU and NAS OS LU dialogs.
@@ -114,11 +99,11 @@ using BoardOf = std::function<const CusrCHN*(std::uint32_t ulSlot)>;
 BoardOf OnlyBoard(const CusrCHN& board);
 
 enum class WaitEnd { Finished, Failed, TimedOut, Stopped };
-// Every kPollInterval (blinking meanwhile), up to the limit, polls each requested board still
+// Every kPollInterval (blinking meanwhile), up to the limit (board::ReadLimit), polls each requested board still
 // working: 101 keeps it working, any other status finishes it with that status as its result,
 // a failing poll finishes it failed. With bStopAtFailure the first failure ends the wait
 // (*pulFailedSlot names it). Finished when no board is left working.
-WaitEnd WaitForBoards(PhaseClock& clock, PhaseView& view, std::int64_t llLimitSeconds, BoardRuns& runs,
+WaitEnd WaitForBoards(PhaseClock& clock, PhaseView& view, std::chrono::seconds limit, BoardRuns& runs,
                       const BoardOf& boardOf, PollCall poll, const PollTexts& texts, bool bStopAtFailure,
                       std::uint32_t* pulFailedSlot);
 
