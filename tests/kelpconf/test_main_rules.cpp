@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 
 #include "ToolBench.h"
 #include "board/CusrCHN.h"
@@ -234,6 +235,24 @@ TEST_F(MainRules, ANewerAgentLocksEveryButtonAndEveryHandler) {
   main->DoubleClick(1500);  // a disabled board button opens nothing
   EXPECT_THAT(Boxes(from), ElementsAreArray({3802u}));
   EXPECT_EQ(main->BoardBusy(0), 0);
+}
+
+// The close keeps the newer-agent lock until the poller has stopped: a check that is still running
+// while the close waits for the poller (its first node check of board 0 is slow) finds the lock
+// taken and tells nobody a second time.
+TEST_F(MainRules, ANewerAgentStaysLockedUntilThePollerHasStopped) {
+  ASSERT_EQ(bench->ArraySim({"agent", kctest::kUnit, "behave", "0", "CommandIF", "DelayMs=40000", "Count=1"}), 0);
+  ASSERT_TRUE(main->MarkNewerAgent());
+  ASSERT_EQ(main->StartAgent(), 0u);
+  const plat::TimePoint inCheck = plat::Clock::Now() + plat::Millis(10'000);  // the check starts after 1 s
+  Pump([&] { return plat::Clock::Now() >= inCheck; });
+  std::optional<bool> markedWhileClosing;
+  host.Post([&] { markedWhileClosing = main->MarkNewerAgent(); });
+  main->OnMainClose();
+  ASSERT_EQ(bench->ArraySim({"agent", kctest::kUnit, "clear", "0"}), 0);
+  ASSERT_TRUE(markedWhileClosing) << "the close pumps the window while the poller finishes its check";
+  EXPECT_FALSE(*markedWhileClosing);
+  EXPECT_FALSE(main->IsNewerAgent()) << "cleared once the poller has stopped";
 }
 
 TEST_F(MainRules, LatestBoardIsTheTargetOrTheRunningOneWithTheGreatestAgent) {

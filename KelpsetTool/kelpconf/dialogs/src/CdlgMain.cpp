@@ -363,7 +363,6 @@ void CdlgMain::ExitSVP() {
 void CdlgMain::OnOK() {
   CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
   m_bExiting = true;
-  m_bNewerAgent = false;
   SetFunctionButtonsEnabled(false);
   GetDlgItem(res::kMainClose).EnableWindow(false);
   StopServices();
@@ -372,6 +371,8 @@ void CdlgMain::OnOK() {
     m_pcStatusAgent->Stop();
     GetHost().SetWaitCursor(false);
   }
+  // Only now: a check still running while the poller stops would otherwise lock and tell again.
+  m_bNewerAgent = false;
   EndDialog(IDOK);
 }
 
