@@ -1,7 +1,9 @@
 // NAS dumps through the real program in script mode against the simulated array: a dump taken
 // and stopped, a failed transfer and then a dump downloaded into C:\NASDUMP beside an older file
 // of the same name, a download that outruns its wait, which holds off a new dump until a later
-// poll sees it end, and a download refused for lack of space.
+// poll sees it end, a download refused for lack of space, a transfer failing without a cause,
+// the dump dialog's buttons for a board in panic or with a skipped dump, and a stop refused
+// because the board has left the dump.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -199,6 +201,104 @@ TEST(DumpFlows, ADownloadRefusedForLackOfSpace) {
   ExpectInOrder(run, {"text 1456 \"" + std::to_string(freeMb) + " MB\"", "message 3645 ok .*drive C: .*", "exit 0"});
   EXPECT_FALSE(FindLine(run.lines, "message 3646 .*")) << Dump(run.lines);
   EXPECT_FALSE(std::filesystem::exists(plat::MapPath(plat::kDumpFolder))) << "nothing was prepared";
+}
+
+}  // namespace
+
+namespace {
+
+// The NAS dump dialog's buttons for a board in panic (a new dump may be taken) and for a dump
+// that was skipped (only the stop is offered), as the main window opens it. The template's
+// buttons start enabled: only the one the state turns off changes.
+struct DumpStateCase {
+  const char* pszName;
+  const char* pszStatusWord;  // kelp-arraysim's word
+  const char* pszCaption;
+  int nOff;  // the button the state disables
+  int nOn;   // the button it keeps
+};
+
+const DumpStateCase kDumpStates[] = {
+    {"Panic", "panic", "PANIC", 1444, 1443},
+    {"DumpSkipped", "dumpskipped", "DUMPSKIP", 1443, 1444},
+};
+
+class DumpState : public ::testing::TestWithParam<DumpStateCase> {};
+
+TEST_P(DumpState, OffersItsButtons) {
+  const DumpStateCase& c = GetParam();
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, "1", "status", c.pszStatusWord}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(kctest::script::SelectBoard(1, std::string("\\(") + c.pszCaption + "\\)") +
+                                        "click \"NAS Dump\"\n"
+                                        "wait-transcript \"^window 210 .*\" 300\n"
+                                        "click 210:1445\n"
+                                        "wait-idle 600\n"
+                                        "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"busy 1 4", "text 1442 \"" + std::string(c.pszCaption) + "\"",
+                      "enable " + std::to_string(c.nOff) + " 0", "window 210 \"Kelpset Tool \\( NAS Dump \\)\"",
+                      "busy 1 0", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "enable (" + std::to_string(c.nOn) + "|1445) 0")) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "message .*")) << Dump(run.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(DumpFlows, DumpState, ::testing::ValuesIn(kDumpStates),
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
+
+// A skipped dump whose board comes up while the dialog still offers Stop: the poller has taken
+// the new status but not yet repainted the dialog (the board's first agent version read is slow),
+// so the click reaches the state check, which refuses with 3691 and leaves only Close.
+TEST(DumpFlows, AStopRefusedOnceTheBoardHasLeftTheDump) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, "1", "status", "dumpskipped"}), 0);
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "1", "Version", "DelayMs=55000", "Count=1"}), 0);
+  ASSERT_TRUE(bench.StartAgents(true));  // the agent answers as soon as the board is up
+  kctest::ToolRun tool = bench.Launch(kctest::script::SelectBoard(1, "\\(DUMPSKIP\\)") +
+                                      "click \"NAS Dump\"\n"
+                                      "wait-transcript \"^enable 1443 0$\" 300\n"
+                                      "sleep 25\n"
+                                      "click 210:1444\n"
+                                      "wait-message 3691 300\n"
+                                      "wait-transcript \"^enable 1443 1$\" 300\n"
+                                      "click 210:1445\n"
+                                      "wait-idle 600\n"
+                                      "close\n");
+  ASSERT_TRUE(tool.WaitForLine("^enable 1443 0$", 120)) << Dump(tool.Lines());
+  ASSERT_TRUE(sim::SetBoardStatus(kctest::kUnit, 1, corvid::pages::kStatusOsUp));
+  const kctest::Outcome run = tool.Finish(120);
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"text 1442 \"DUMPSKIP\"", "enable 1443 0", "window 210 .*",
+                      "message 3691 ok \".*This is not a state in which this operation can be executed\\. Close "
+                      "the window, and then check the NNC status\\.\"( default)?",
+                      "enable 1444 0", "text 1442 \"(IN)?ACTIVE\"", "enable 1443 1", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message 3570 .*")) << "nothing was asked or stopped\n" << Dump(run.lines);
+}
+
+// A transfer that fails without a cause code: 4018 names the FTP service, the account and the
+// room on the drive; the status word comes back to Normal and nothing is filed.
+TEST(DumpFlows, ATransferFailureWithoutACause) {
+  ToolBench bench(Scenario(120'000, 60'000));
+  DumpOfSlotOne(120'000);
+  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "1", "downloadresult", "0xFFFE0001"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(kctest::script::SelectBoard(1, "ACTIVE") +
+                                        "answer 3646 ok\n"
+                                        "click \"Download Dump\"\n"
+                                        "click 211:1457\n"
+                                        "wait-message 4018 900\n"
+                                        "wait-transcript \"^enable 1458 1$\" 300\n"
+                                        "click 211:1458\n"
+                                        "wait-idle 600\n"
+                                        "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"message 3646 ok .*", "text 1452 \"Now downloading...\"", "message 4018 ok .*",
+                      "text 1452 \"Normal\"", "enable 1457 1", "enable 1458 1", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message (3647|3649|3516) .*")) << Dump(run.lines);
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(plat::MapPath(plat::kDumpFolder), error))
+    EXPECT_TRUE(entry.is_directory()) << "nothing filed: " << entry.path();
 }
 
 }  // namespace

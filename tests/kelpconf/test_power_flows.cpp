@@ -1,9 +1,13 @@
 // The power flows of the real program in script mode: the NNC reset from the main window, and
 // the boot management dialog opened by a double-click on a board button: the questions, the busy
-// marks and the buttons around them, and a board taken through a whole power cycle against the
-// simulated array, read from the captions the engineer sees.
+// marks and the buttons around them, a board taken through a whole power cycle against the
+// simulated array, read from the captions the engineer sees, and the shorter limits of an
+// inactive node.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
 
 #include "ToolBench.h"
 
@@ -113,5 +117,64 @@ TEST(PowerFlows, ABoardThroughAWholePowerCycle) {
                       "message 3518 ok .*", "busy 0 0", "exit 0"});
   EXPECT_FALSE(FindLine(run.lines, "message 354[012] .*")) << Dump(run.lines);
 }
+
+}  // namespace
+
+namespace {
+
+// A shutdown or reboot of a node whose NAS OS runs inactive gives up after its shorter limit
+// (12 and 42 minutes instead of 62 and 92): the board stalls, the timeout box comes once the
+// limit has passed and well before the active node's limit, and the dialog's failure follows.
+struct InactiveLimitCase {
+  const char* pszName;
+  std::uint32_t ulQuestion;  // the confirmation of the operation
+  int nButton;               // its button in the boot dialog
+  const char* pszProgress;   // the progress code the stalled board keeps reporting
+  std::uint32_t ulFailure;   // the dialog's failure message
+  int nLimitMinutes;
+  int nActiveLimitMinutes;
+};
+
+const InactiveLimitCase kInactiveLimits[] = {
+    {"Shutdown", 3567, 1307, "0x01", 3542, 12, 62},
+    {"Reboot", 3568, 1306, "0x05", 3541, 42, 92},
+};
+
+class InactiveNode : public ::testing::TestWithParam<InactiveLimitCase> {};
+
+TEST_P(InactiveNode, GivesUpAfterItsShorterLimit) {
+  const InactiveLimitCase& c = GetParam();
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "HaProcess", "0"}), 0);       // inactive
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "ClusterStatus", "0"}), 0);   // may be stopped
+  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "stall", "1"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const std::string question = std::to_string(c.ulQuestion);
+  kctest::ToolRun tool = bench.Launch(kctest::script::Ready() +
+                                      "wait-text 1500 \"\\(INACTIVE\\)\" 600\n"
+                                      "double-click 1500\n"
+                                      "answer " + question + " ok\n"
+                                      "click 209:" + std::to_string(c.nButton) + "\n"
+                                      "wait-message 3807 " + std::to_string(c.nActiveLimitMinutes * 60) + "\n"
+                                      "wait-message " + std::to_string(c.ulFailure) + " 600\n"
+                                      "click 209:1309\n"
+                                      "close\n");
+  ASSERT_TRUE(tool.WaitForLine("^message " + question + " ok .*", 120)) << Dump(tool.Lines());
+  const auto asked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(tool.WaitForLine("^message 3807 .*", 120)) << Dump(tool.Lines());
+  const double minutes =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count() / kctest::kTimeScale / 60;
+  const kctest::Outcome run = tool.Finish(120);
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  EXPECT_GE(minutes, c.nLimitMinutes);
+  EXPECT_LT(minutes, c.nLimitMinutes + 10) << "the active node's limit is " << c.nActiveLimitMinutes;
+  ExpectInOrder(run, {"busy 0 6", "message " + question + " ok .*", "text 1302 \"SHUTDOWN\"",
+                      "message 3807 ok .*" + std::string(c.pszProgress) + ".*",
+                      "message " + std::to_string(c.ulFailure) + " ok .*", "busy 0 0", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message 3596 .*")) << Dump(run.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(PowerFlows, InactiveNode, ::testing::ValuesIn(kInactiveLimits),
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 }  // namespace

@@ -1,9 +1,13 @@
 // The LU recovery functions of the real program in script mode against the simulated array and
 // agents: the Cluster Management LU through its three phases and the reboot of every NAS OS, the
-// NAS OS LU of one board, the system LU with a board that fails, a phase that runs out of time and
-// a reboot whose second group fails.
+// NAS OS LU of one board, the system LU with a board that fails, a phase that runs out of time, a
+// reboot whose second group fails, NAS OS LU restores that fail or outrun their limit, and the
+// Cluster Management LU's later phases failing.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "ToolBench.h"
 
@@ -211,5 +215,120 @@ TEST(RestoreFlows, OldAgentBlocksClusterManagementLu) {
   ExpectInOrder(run, {"message 3690 ok .*", "message 3639 ok .*CTL1-1 cannot recover.*", "exit 0"});
   EXPECT_FALSE(FindLine(run.lines, "text 1472 \"Now stopping the cluster...\"")) << Dump(run.lines);
 }
+
+}  // namespace
+
+namespace {
+
+// A NAS OS LU restore that does not end well: the board reports the LU cannot be recovered, the
+// board's agent fails the poll, or the restore outruns a one-minute limit (3556 with the time-out
+// code 9). Each shows its message once, then the failed status ("Unknown", no date), no success,
+// and Restore again.
+struct OsLuEndCase {
+  const char* pszName;
+  std::vector<std::string> agentArgs;  // kelp-arraysim agent ... for slot 1
+  const char* pszLimit;                // [Restore NAS OS LU] RestoreTimeout, or null
+  const char* pszMessage;              // the message line
+};
+
+const OsLuEndCase kOsLuEnds[] = {
+    {"Unrecoverable", {"behave", "1", "NasOsLuRestoreStat", "Result=8"}, nullptr, "message 3828 ok .*"},
+    {"PollFails", {"behave", "1", "NasOsLuRestoreStat", "Result=99"}, nullptr,
+     "message 3556 ok .*\\(code = 0x01000063\\).*"},
+    {"TimesOut", {"board", "1", "StatPolls", "100000"}, "1", "message 3556 ok .*\\(code = 0x00000009\\).*"},
+};
+
+class OsLuEnd : public ::testing::TestWithParam<OsLuEndCase> {};
+
+TEST_P(OsLuEnd, ShowsItsMessageAndTheFailedStatus) {
+  const OsLuEndCase& c = GetParam();
+  ToolBench bench;
+  if (c.pszLimit != nullptr) bench.settings["Restore NAS OS LU"]["RestoreTimeout"] = c.pszLimit;
+  std::vector<std::string> args{"agent", kctest::kUnit};
+  args.insert(args.end(), c.agentArgs.begin(), c.agentArgs.end());
+  ASSERT_EQ(bench.ArraySim(args), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(std::string(kAllUp) +
+                                        "click 1501\n"
+                                        "click 1106\n"
+                                        "answer 3827 ok\nanswer 3690 ok\n"
+                                        "click 223:1485\n"
+                                        "wait-transcript \"^text 1482 \\\"Unknown\\\"$\" 900\n"
+                                        "wait-transcript \"^enable 1485 1$\" 600\n"
+                                        "click 223:1486\n"
+                                        "wait-idle 600\n"
+                                        "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"message 3690 ok .*", "enable 1485 0", "text 1482 \"Now restoring...\"", c.pszMessage,
+                      "text 1482 \"Unknown\"", "text 1484 \"----/--/-- --:--\"", "enable 1485 1", "exit 0"});
+  const std::size_t shown = *FindLine(run.lines, c.pszMessage);
+  EXPECT_FALSE(FindLine(run.lines, "message .*", shown + 1)) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "message 3620 .*")) << Dump(run.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(RestoreFlows, OsLuEnd, ::testing::ValuesIn(kOsLuEnds),
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
+
+// The second and third phases of the Cluster Management LU recovery failing: the step box names
+// the board and its code in the failing step, the steps before it completed and the ones after
+// it not run; the dialog shows the failed status and keeps only the reboot and Close.
+struct CmLuPhaseCase {
+  const char* pszName;
+  const char* pszSlot;
+  const char* pszExchange;
+  const char* pszSteps;  // the three step texts of 3640, as the transcript quotes them
+  bool bRemovalStarted;  // the third phase began
+};
+
+const CmLuPhaseCase kCmLuPhases[] = {
+    {"RestoreRequestRefused", "0", "NasSharedLuRestore",
+     "1. Stopping the clusters: Completed\\\\n2. Restoring the NAS Cluster Management LU: "
+     "Faild\\(CTL0-0:0x00000063\\)\\\\n3. Removing the cluster definitions: -\\\\n",
+     false},
+    {"RestorePollFails", "0", "NasSharedLuRestoreStat",
+     "1. Stopping the clusters: Completed\\\\n2. Restoring the NAS Cluster Management LU: "
+     "Faild\\(CTL0-0:0x00000063\\)\\\\n3. Removing the cluster definitions: -\\\\n",
+     false},
+    {"InitRequestRefused", "8", "InitializeCluster",
+     "1. Stopping the clusters: Completed\\\\n2. Restoring the NAS Cluster Management LU: Completed\\\\n"
+     "3. Removing the cluster definitions: Failed\\(CTL1-0:0x00000063\\)\\\\n",
+     true},
+    {"InitPollFails", "9", "InitializeClusterStat",
+     "1. Stopping the clusters: Completed\\\\n2. Restoring the NAS Cluster Management LU: Completed\\\\n"
+     "3. Removing the cluster definitions: Failed\\(CTL1-1:0x00000063\\)\\\\n",
+     true},
+};
+
+class CmLuPhase : public ::testing::TestWithParam<CmLuPhaseCase> {};
+
+TEST_P(CmLuPhase, FailureIsReportedInItsStep) {
+  const CmLuPhaseCase& c = GetParam();
+  ToolBench bench;
+  bench.settings["MainService"]["Target"] = "0";  // the board of the restore phase
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", c.pszSlot, c.pszExchange, "Result=99"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(std::string(kAllUp) +
+                                        "click 1107\n"
+                                        "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
+                                        "click 224:1476\n"
+                                        "wait-message 3640 900\n"
+                                        "wait-transcript \"^enable 1477 1$\" 600\n"
+                                        "click 224:1477\n"
+                                        "wait-transcript \"^enable 1081 1$\" 600\n"
+                                        "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  // The agent client names the board's code first; the step box follows.
+  ExpectInOrder(run, {"text 1472 \"Now stopping the cluster...\"", "text 1472 \"Now restoring...\"",
+                      "message 3556 ok .*\\(code = 0x01000063\\).*",
+                      std::string("message 3640 ok .*") + c.pszSteps + ".*", "text 1472 \"Unknown\"",
+                      "text 1474 \"----/--/-- --:--\"", "enable 1475 1", "exit 0"});
+  EXPECT_EQ(FindLine(run.lines, "text 1472 \"Now removing the cluster...\"").has_value(), c.bRemovalStarted)
+      << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "message (3622|4022) .*")) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "enable 1476 1", *FindLine(run.lines, "message 3640 .*"))) << Dump(run.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(RestoreFlows, CmLuPhase, ::testing::ValuesIn(kCmLuPhases),
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 }  // namespace

@@ -1,6 +1,6 @@
 // kelpconf's start-up as the array-management program sees it: each way it refuses to run (the
-// message, the closing 3530 where the dialog had started, exit 1), a second instance, the
-// layout of the two board groups and the agent version check.
+// message, the closing 3530 where the dialog had started, exit 1), kelpftpd answering "NG", a
+// second instance, the layout of the two board groups and the agent version check.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -56,6 +56,7 @@ std::string WriteProgram(ToolBench& bench, const std::string& name, const std::s
   std::filesystem::permissions(file, std::filesystem::perms::owner_all);
   return file.string();
 }
+
 
 const RefusalCase kRefusals[] = {
     {"OneWord", Zqh, [](ToolBench&) { return std::vector<std::string>{"-h"}; }, 4002, "", false},
@@ -170,6 +171,27 @@ TEST_P(Refusal, ShowsItsMessageAndEndsWithOne) {
 
 INSTANTIATE_TEST_SUITE_P(Startup, Refusal, ::testing::ValuesIn(kRefusals),
                          [](const auto& testCase) { return std::string(testCase.param.pszName); });
+
+// "NG" on the sync pipe is taken for the answer it is: the start fails at the comparison of the
+// answer (not at a server that ended without one), and the server's own refusal went to its
+// standard error.
+TEST(FtpdHandshake, AnNgAnswerIsRefused) {
+  ToolBench bench;
+  // The real server started with one octet missing: it cannot start and answers "NG".
+  bench.settings["MainService"]["kelpftpd_path"] = WriteProgram(
+      bench, "ng-ftpd", std::string("exec \"") + KELPFTPD_PATH + "\" \"$1\" \"$2\" \"$3\" \"$4\"");
+  const kctest::Outcome run = bench.Run(kCloseWhenReady);
+  EXPECT_EQ(run.exitCode, 1) << Dump(run.lines);
+  ASSERT_EQ(run.lines.size(), 2u) << Dump(run.lines);
+  EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(MessageLine(3554)))) << run.lines[0];
+  EXPECT_THAT(run.lines[0], ::testing::HasSubstr("ng-ftpd"));
+  EXPECT_EQ(run.lines[1], "exit 1");
+  std::string trace;
+  for (const auto& entry : std::filesystem::directory_iterator(bench.work("log")))
+    if (entry.path().filename().string().rfind("kelpconf", 0) == 0) trace += kelptest::ReadFile(entry.path());
+  EXPECT_THAT(trace, ::testing::HasSubstr("memcmp: NG"));
+  EXPECT_THAT(run.errors, ::testing::HasSubstr("3501"));
+}
 
 // A first instance that runs until board 0 goes down, then closes.
 constexpr const char* kRunUntilBoard0Down =
