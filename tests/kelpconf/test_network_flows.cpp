@@ -1,7 +1,8 @@
 // The network dialogs of the real program in script mode against the simulated array and its
 // agents: a board of a defined cluster gets a new name, address, MTU and NTP server, with the
-// cluster stopped first because the board serves; and a board's routes are added, refused and
-// deleted. What the board keeps is read back from its simulated agent.
+// cluster stopped first because the board serves; a change with both nodes INACTIVE, which stops
+// nothing; and a board's routes are added, refused and deleted. What the board keeps is read back
+// from its simulated agent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -81,6 +82,37 @@ TEST(NetworkFlows, ClusteredBoardChangesItsSettingsAfterTheClusterStops) {
   EXPECT_EQ(AgentValue(0, "NTP", "Count"), "1");
   EXPECT_EQ(AgentValue(0, "NTP", "Server1"), "ntp1.example");
   EXPECT_EQ(AgentValue(0, "Interface mng0", "MTU"), "1500");  // the agent's own interface untouched
+}
+
+// A defined cluster whose two nodes are both INACTIVE serves nothing: the node's question is
+// asked, but neither the services question nor a cluster stop comes before the change.
+TEST(NetworkFlows, BothNodesInactiveChangeWithoutAClusterStop) {
+  ToolBench bench;
+  for (const char* pszSlot : {"0", "8"})
+    ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", pszSlot, "HaProcess", "0"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(
+      "wait-transcript \"^ready$\" 600\n"
+      "wait-text 1508 \"\\(INACTIVE\\)\" 600\n"
+      "wait-text 1500 \"\\(INACTIVE\\)\" 600\n"
+      "click 1500\n"
+      "click 1009\n"
+      "wait-text 231:1524 \"^1500$\" 300\n"
+      "set 231:1518 node-a\n"
+      "set 231:1524 9000\n"
+      "answer 3584 ok\nanswer 3816 ok\n"
+      "click 231:1531\n"
+      "wait-message 3537 900\n"
+      "wait-transcript \"^enable 1532 1$\" 300\n"
+      "click 231:1532\n"
+      "wait-transcript \"^busy 0 0$\" 300\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"busy 0 2", "message 3584 ok .*", "message 3816 ok .*", "message 3537 ok .*", "busy 0 0",
+                      "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message (3742|3822) .*")) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "text 1533 \"Stopping the cluster.*")) << Dump(run.lines);
+  EXPECT_EQ(AgentValue(0, "Interface mng1", "MTU"), "9000");
 }
 
 TEST(NetworkFlows, RoutesAddedRefusedAndDeleted) {

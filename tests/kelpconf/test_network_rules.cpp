@@ -1,10 +1,11 @@
 // The input rules of the network dialogs: board names, MTU, MSS, NTP servers, address texts and
-// the fields each target kind of a new route needs.
+// the fields each target kind of a new route needs, and what a clustered node's change needs.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
+#include "board/BoardStatus.h"
 #include "dialogs/NetworkRules.h"
 
 namespace {
@@ -85,6 +86,35 @@ TEST(NetworkRules, FieldsEachTargetKindNeeds) {
         << c.fields.target << " / " << c.fields.netmask << " / " << c.fields.gateway;
   EXPECT_FALSE(network::UsesGateway({TargetKind::Network, "", "", "10.0.0.1", false}));
   EXPECT_TRUE(network::UsesGateway({TargetKind::Default, "", "", "", false}));
+}
+
+}  // namespace
+
+namespace {
+
+// A clustered board's address, netmask or MTU change, over the statuses of the board and its
+// partner: a node ACTIVE stops the cluster first (after 3816 and 3742); both INACTIVE serve
+// nothing, so only 3816 is asked and nothing is stopped; any other status refuses (3822).
+TEST(NetworkRules, ClusterChangeByNodeStatuses) {
+  using network::ClusterChange;
+  using namespace board;
+  const struct {
+    std::int32_t board;
+    std::int32_t partner;
+    ClusterChange need;
+  } cases[] = {
+      {CHN_STATUS_UP, CHN_STATUS_UP, ClusterChange::AskAndStop},
+      {CHN_STATUS_UP, CHN_STATUS_INACTIVE, ClusterChange::AskAndStop},
+      {CHN_STATUS_INACTIVE, CHN_STATUS_UP, ClusterChange::AskAndStop},
+      {CHN_STATUS_INACTIVE, CHN_STATUS_INACTIVE, ClusterChange::Ask},
+      {CHN_STATUS_WARN, CHN_STATUS_UP, ClusterChange::Refused},
+      {CHN_STATUS_UP, CHN_STATUS_STOP, ClusterChange::Refused},
+      {CHN_STATUS_INACTIVE, CHN_STATUS_DIE, ClusterChange::Refused},
+      {CHN_STATUS_BOOTING, CHN_STATUS_INACTIVE, ClusterChange::Refused},
+      {CHN_STATUS_EX_OS_UP, CHN_STATUS_UP, ClusterChange::Refused},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(network::ClusterChangeFor(c.board, c.partner), c.need) << c.board << " " << c.partner;
 }
 
 }  // namespace

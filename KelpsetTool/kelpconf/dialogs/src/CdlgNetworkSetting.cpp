@@ -32,8 +32,6 @@ bool Confirmed(std::uint32_t ulQuestion) {
   return nButton == IDOK;
 }
 
-bool IsClusterNode(std::int32_t nStatus) { return nStatus == CHN_STATUS_UP || nStatus == CHN_STATUS_INACTIVE; }
-
 }  // namespace
 
 CdlgNetworkSetting::CdlgNetworkSetting(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot)
@@ -182,11 +180,12 @@ bool CdlgNetworkSetting::SetNetSetting(const NetSetting& values, NetChange* pCha
   const CusrCHN* pPartner = m_main.Board(ulPartner);
   const std::int32_t nPartner = pPartner ? pPartner->GetStatus() : CHN_STATUS_DIE;
   trace.Info(TraceFmt("Status CHN[%u] = %d, CHN[%u] = %d", m_ulSlot, nStatus, ulPartner, nPartner), TRC_INFO);
-  if (!IsClusterNode(nStatus) || !IsClusterNode(nPartner)) {
+  const network::ClusterChange need = network::ClusterChangeFor(nStatus, nPartner);
+  if (need == network::ClusterChange::Refused) {
     trace.Warn(ShowMessage(msg::kNetworkSettingRefused), TRC_WARN);
     return false;
   }
-  const bool bServing = nStatus == CHN_STATUS_UP || nPartner == CHN_STATUS_UP;
+  const bool bServing = need == network::ClusterChange::AskAndStop;
   if (!Confirmed(msg::kNoText3816) || (bServing && !Confirmed(msg::kServicesAffected))) {
     trace.Info("User canceled.", TRC_INFO);
     return false;

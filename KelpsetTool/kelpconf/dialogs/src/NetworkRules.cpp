@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "board/BoardStatus.h"
+
 namespace network {
 namespace {
 
@@ -67,6 +69,13 @@ std::string ControlAddressText(std::string_view text) {
 }
 
 bool UsesGateway(const RouteFields& fields) { return fields.kind == TargetKind::Default || fields.gatewayTicked; }
+
+ClusterChange ClusterChangeFor(std::int32_t nStatus, std::int32_t nPartnerStatus) {
+  const auto isNode = [](std::int32_t s) { return s == board::CHN_STATUS_UP || s == board::CHN_STATUS_INACTIVE; };
+  if (!isNode(nStatus) || !isNode(nPartnerStatus)) return ClusterChange::Refused;
+  const bool bServing = nStatus == board::CHN_STATUS_UP || nPartnerStatus == board::CHN_STATUS_UP;
+  return bServing ? ClusterChange::AskAndStop : ClusterChange::Ask;
+}
 
 bool HasRequiredRouteFields(const RouteFields& fields) {
   if (UsesGateway(fields) && !ParseAddress(fields.gateway)) return false;

@@ -1,5 +1,6 @@
 // The input rules of a board's network settings and of a new route, as pure functions over the
-// texts the dialogs hold. Nothing here talks to a board.
+// texts the dialogs hold, and what a clustered board's change needs by the boards' statuses.
+// Nothing here talks to a board.
 #pragma once
 
 #include <array>
@@ -56,5 +57,14 @@ struct RouteFields {
 bool HasRequiredRouteFields(const RouteFields& fields);
 // Whether the route carries a gateway.
 bool UsesGateway(const RouteFields& fields);
+
+// What a change of a clustered board's address, netmask or MTU needs, from the board's status and
+// its partner's (board statuses of CusrCHN).
+enum class ClusterChange {
+  Refused,     // a node is neither ACTIVE nor INACTIVE: message 3822
+  Ask,         // both INACTIVE: question 3816; the cluster serves nothing and is not stopped
+  AskAndStop,  // a node is ACTIVE: questions 3816 and 3742, then the cluster stops first
+};
+ClusterChange ClusterChangeFor(std::int32_t nStatus, std::int32_t nPartnerStatus);
 
 }  // namespace network
