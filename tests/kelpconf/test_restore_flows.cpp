@@ -73,6 +73,7 @@ TEST(RestoreFlows, ClusterManagementLuThroughThreePhasesThenRebootAll) {
 
 TEST(RestoreFlows, NasOsLuOfOneBoard) {
   ToolBench bench;
+  bench.settings["Restore NAS OS LU"]["RestoreTimeout"] = "0";  // the default hour, not an instant time-out
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(std::string(kAllUp) +
       "click 1501\n"
@@ -93,6 +94,7 @@ TEST(RestoreFlows, NasOsLuOfOneBoard) {
                       "message 3620 ok .*The NAS OS LU of CTL0-1 has been recovered successfully. \\\\nRestart the "
                       "NAS OS of CTL0-1.*",
                       "text 1482 \"Normal\"", "enable 1485 1", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message 3556 .*")) << Dump(run.lines);
 }
 
 TEST(RestoreFlows, SystemLuWithOneBoardFailing) {
