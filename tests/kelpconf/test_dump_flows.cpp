@@ -258,7 +258,9 @@ TEST(DumpFlows, AStopRefusedOnceTheBoardHasLeftTheDump) {
   kctest::ToolRun tool = bench.Launch(kctest::script::SelectBoard(1, "\\(DUMPSKIP\\)") +
                                       "click \"NAS Dump\"\n"
                                       "wait-transcript \"^enable 1443 0$\" 300\n"
-                                      "sleep 25\n"
+                                      // inside the 55 s of the slow version read, after the poller took the status
+                                      "sleep 45\n"
+                                      "answer 3570 cancel\n"
                                       "click 210:1444\n"
                                       "wait-message 3691 300\n"
                                       "wait-transcript \"^enable 1443 1$\" 300\n"
