@@ -194,9 +194,10 @@ TEST_P(StopBeforeFirstProduct, IsAskedOnceTheNasOsRuns) {
   const StopCase& c = GetParam();
   ToolBench bench(QuickUnit());
   for (int k = 0; k < 4; ++k) ASSERT_TRUE(SetStatus(bench, k, "new"));
+  ASSERT_TRUE(BoardFault(bench, 0, "stall", "1"));  // the installer waits for the Stop
   ASSERT_TRUE(bench.UseMedia(Medium("04-01-00-00")));
   ASSERT_TRUE(bench.StartAgents());
-  const Outcome run = bench.Launch(
+  kctest::ToolRun tool = bench.Launch(
       script::OpenProgramInstall(0) +
       "check-row \"^NAS OS\\t\" 1\ncheck-row \"^NAS Backup Support\" 1\ncheck-row \"^NAS Cluster Support\" 1\n"
       "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
@@ -204,7 +205,11 @@ TEST_P(StopBeforeFirstProduct, IsAskedOnceTheNasOsRuns) {
       "wait-transcript \"^window 207 .*\" 600\n"
       "click \"OK\"\n"
       "wait-transcript \"^enable 1433 1$\" 600\n" +
-      kStopLeftovers + "answer 3593 " + c.answer + "\n" + kCloseAfterInstall).Finish(300);
+      kStopLeftovers + "answer 3593 " + c.answer + "\n" + kCloseAfterInstall);
+  const bool bStopped = tool.WaitForLine("enable 1433 0", 120);
+  EXPECT_TRUE(BoardFault(bench, 0, "stall", "0"));
+  const Outcome run = tool.Finish(300);
+  ASSERT_TRUE(bStopped) << Dump(run.lines);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, c.expected);
   // The box and the label the worker posts just before it may reach the transcript either way round.
