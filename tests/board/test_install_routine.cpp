@@ -51,9 +51,9 @@ class SelfStartingNasOs : public ::testing::Test {
   }
 
   // A new board 0 gets NAS OS 01-02-00-00 with a 10-minute limit; its installer takes two.
-  void Install(bool bStartsItself) {
+  void Install(bool startsItself) {
     sim::UnitSpec scenario = veltest::DefaultSpec();
-    scenario.autoBootAfterInstall = bStartsItself;
+    scenario.autoBootAfterInstall = startsItself;
     scenario.durations.installMs = 120'000;
     veltest::ResetUnit(scenario);
     plat::Clock::SetTimeScale(kScale);

@@ -152,11 +152,11 @@ TEST(InstallPaths, InheritBoardsPastTheWaitLimitAreStoppedJoinedAndFailWithCode9
       "click \"Close\"\n"
       "wait-transcript \"^busy public 0$\" 600\n"
       "close\n");
-  const bool bPassed = WaitForTrace(bench, "the wait limit passed", 240);
+  const bool passed = WaitForTrace(bench, "the wait limit passed", 240);
   const std::vector<std::string> whileHeld = tool.Lines();
   lock8.Unlock();
   lock9.Unlock();
-  ASSERT_TRUE(bPassed) << Dump(whileHeld);
+  ASSERT_TRUE(passed) << Dump(whileHeld);
   const auto installing = FindLine(whileHeld, "title 204 .* - Installing...\"");
   ASSERT_TRUE(installing) << Dump(whileHeld);
   EXPECT_FALSE(FindLine(whileHeld, "enable 1570 1", *installing)) << "Close before the threads ended\n"
@@ -206,10 +206,10 @@ TEST_P(StopBeforeFirstProduct, IsAskedOnceTheNasOsRuns) {
       "click \"OK\"\n"
       "wait-transcript \"^enable 1433 1$\" 600\n" +
       kStopLeftovers + "answer 3593 " + c.answer + "\n" + kCloseAfterInstall);
-  const bool bStopped = tool.WaitForLine("enable 1433 0", 120);
+  const bool stopped = tool.WaitForLine("enable 1433 0", 120);
   EXPECT_TRUE(BoardFault(bench, 0, "stall", "0"));
   const Outcome run = tool.Finish(300);
-  ASSERT_TRUE(bStopped) << Dump(run.lines);
+  ASSERT_TRUE(stopped) << Dump(run.lines);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, c.expected);
   // The box and the label the worker posts just before it may reach the transcript either way round.
@@ -326,13 +326,13 @@ TEST_P(MpBlockade, EndsTheNasOsStepAtOnce) {
       "wait-transcript \"^window 207 .*\" 600\n"
       "click \"OK\"\n" + kCloseAfterInstall);
   const std::string step = std::string("text 1432 \"") + c.stepLabel + "\"";
-  const bool bReached = tool.WaitForLine(step, 120);
-  if (bReached) {
+  const bool reached = tool.WaitForLine(step, 120);
+  if (reached) {
     EXPECT_TRUE(BoardFault(bench, 0, "stall", "1"));
     EXPECT_TRUE(BoardFault(bench, 0, "mpstatus", "0x1001"));
   }
   const Outcome run = tool.Finish(300);
-  ASSERT_TRUE(bReached) << Dump(run.lines);
+  ASSERT_TRUE(reached) << Dump(run.lines);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"window 208 .*", step, "message 3850 .*", std::string("text 1432 \"") + c.failLabel + "\"",
                       "enable 1434 1", "exit 0"});
@@ -482,10 +482,10 @@ TEST_P(TwoLuInitialisations, AreRefused) {
       "wait-transcript \"^busy 0 0$\" 600\n"
       "close\n");
   const std::string refusal = std::string("message ") + c.refusal + " .*";
-  const bool bRefused = tool.WaitForLine(refusal, 120);
+  const bool refused = tool.WaitForLine(refusal, 120);
   EXPECT_TRUE(BoardFault(bench, 0, "stall", "0"));
   const Outcome run = tool.Finish(300);
-  ASSERT_TRUE(bRefused) << Dump(run.lines);
+  ASSERT_TRUE(refused) << Dump(run.lines);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"window 207 .*", "text 1432 \"Now Installing...\\[maximum 60 minutes\\]\"",
                       "text 1400 \"CTL0-1\"", refusal, "busy 1 0",
