@@ -303,6 +303,7 @@ struct BlockadeCase {
   std::int64_t bootMs;
   const char* stepLabel;   // the label of the step the blockade hits
   const char* failLabel;
+  const char* traceLine;
 };
 
 class MpBlockade : public testing::TestWithParam<BlockadeCase> {};
@@ -339,15 +340,17 @@ TEST_P(MpBlockade, EndsTheNasOsStepAtOnce) {
   for (const char* absent : {"message 3516 .*", "text 1432 \"Now Installing...\"",
                              "text 1432 \"Installation process has completed.\""})
     EXPECT_FALSE(FindLine(run.lines, absent)) << absent << Dump(run.lines);
-  EXPECT_THAT(TraceText(bench), testing::HasSubstr("CTL0-0 Install Thread finish"));
+  EXPECT_THAT(TraceText(bench), testing::HasSubstr(c.traceLine));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     InstallPaths, MpBlockade,
     testing::Values(BlockadeCase{"WhileTheInstallerRuns", 600'000, 30'000,
-                                 "Now Installing...\\[maximum 60 minutes\\]", "The NAS OS could not be updated."},
+                                 "Now Installing...\\[maximum 60 minutes\\]", "The NAS OS could not be updated.",
+                                 "CTL0-0 Install Thread finish : MP Blockade"},
                     BlockadeCase{"WhileWaitingForTheBoot", 40'000, 600'000,
-                                 "Now Rebooting...\\[maximum 32 minutes\\]", "Failed to reboot the NAS OS."}),
+                                 "Now Rebooting...\\[maximum 32 minutes\\]", "Failed to reboot the NAS OS.",
+                                 "CTL0-0 Install Thread finish (Reboot) : MP Blockade"}),
     CaseName<BlockadeCase>);
 
 // ---------------------------------------------------------------- update or new installation
