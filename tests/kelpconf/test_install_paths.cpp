@@ -271,7 +271,8 @@ TEST_P(ProductLoop, FailuresAndPatches) {
       "click \"OK\"\n" + kCloseAfterInstall).Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, c.expected);
-  for (const auto& [pattern, count] : c.counts) EXPECT_EQ(Count(run.lines, pattern), count) << pattern << Dump(run.lines);
+  for (const auto& [pattern, count] : c.counts)
+    EXPECT_EQ(Count(run.lines, pattern), count) << pattern << Dump(run.lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
