@@ -97,6 +97,14 @@ TEST_F(AgentSimInstall, InstallCheckAnswersFromTheProductHeader) {
   EXPECT_EQ(check(media.products[1].file, &flags, &reboot, &result), 0u);
   EXPECT_EQ(flags, agent::kNeedClusterStop);
   EXPECT_EQ(reboot, 1u);
+  EXPECT_EQ(result, 0u) << "a restart afterwards does not make the product unneeded";
+  // Once the board carries that very version the check says it needs no installation.
+  std::uint32_t verdict = 0xFFFFFFFF;
+  ASSERT_EQ(Install(media.products[1].file, &verdict), 0u);
+  ASSERT_EQ(verdict, 0u) << sim.Stderr();
+  flags = reboot = 0;
+  EXPECT_EQ(check(media.products[1].file, &flags, &reboot, &result), 0u);
+  EXPECT_EQ(reboot, 1u);
   EXPECT_EQ(result, agent::kSutCheckNotice0);
   flags = reboot = 0;
   EXPECT_EQ(check(media.products[3].file, &flags, &reboot, &result), 0u);

@@ -37,18 +37,18 @@ TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused)
       "check-row \"^NAS Backup Support\" 1\n"
       "check-row \"^NAS Cluster Support\" 1\n"
       "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
-      "click 207:1\n"
+      "click \"OK\"\n"
       "wait-text 208:1432 \"Installation process has completed.\" 20000\n"
       "wait-transcript \"^enable 1434 1$\" 600\n"
-      "click 208:1434\n"
+      "click \"Close\"\n"
       // the same versions again: nothing needs installing
       "check-row \"^NAS Cluster Support\" 1\n"
       "answer 4015 ok\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-message 4012 600\n"
-      "click 206:1414\n"
+      "click \"Close\"\n"
       "wait-transcript \"^busy 0 0$\" 600\n"
       "close\n").Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
@@ -79,11 +79,11 @@ TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
       kctest::script::OpenProgramInstall(0) +
       "check-row \"^NAS OS\" 1\ncheck-row \"^NAS Backup Support\" 1\n"
       "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
-      "click 207:1\n"
+      "click \"OK\"\n"
       "wait-transcript \"^enable 1434 1$\" 3000\n"
-      "click 208:1434\nclick 206:1414\n"
+      "click \"Close\"\nclick \"Close\"\n"
       "wait-transcript \"^busy 0 0$\" 600\n"
       "close\n").Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
@@ -109,11 +109,11 @@ TEST(InheritInstall, FourBoardsThenARetryOfTheBoardThatRefusedAProduct) {
   const kctest::Outcome run = bench.Launch(
       kctest::script::OpenInheritInstall() +
       "answer 4023 ok\nanswer 4034 ok\n"
-      "click 204:1568\n"
+      "click \"Install\"\n"
       "wait-transcript \"^enable 1570 1$\" 30000\n"
-      "click 204:1569\n"
+      "click \"Retry failed boards\"\n"
       "wait-transcript \"^enable 1570 1$\" 30000\n"
-      "click 204:1570\n"
+      "click \"Close\"\n"
       "wait-transcript \"^busy public 0$\" 600\n"
       "close\n").Finish(600);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;

@@ -484,13 +484,17 @@ std::optional<Answer> BoardAgent::Install(const Request& request, std::string* p
     return Answer{fetched.code, {}};
   }
   const mkmedia::Product& product = fetched.product;
+  const std::lock_guard lock(m_mutex);
   if (request.id == Exchange::SutInstallCheck) {
     Bytes words;
     agent::Pack(words, "llll", {std::uint32_t{product.nodeStop}, std::uint32_t{product.clusterStop},
                                 std::uint32_t{product.serviceStop}, std::uint32_t{product.reboot}});
-    return Answer{product.reboot ? agent::kSutCheckNotice0 : 0u, WithDataSize(words)};
+    // A patch the board already carries needs no installation.
+    const bool applied = std::any_of(m_data.products.begin(), m_data.products.end(), [&](const InstalledProduct& p) {
+      return p.name == product.name && p.version == product.version;
+    });
+    return Answer{applied ? agent::kSutCheckNotice0 : 0u, WithDataSize(words)};
   }
-  const std::lock_guard lock(m_mutex);
   std::string name = product.name, version = product.version;
   for (std::string* text : {&name, &version})
     std::replace_if(text->begin(), text->end(), [](char c) { return c < 0x20 || c >= 0x7F || c == '"' || c == '|'; }, '?');

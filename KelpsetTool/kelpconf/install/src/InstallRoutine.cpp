@@ -94,7 +94,15 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
   sink.Label(Format(kStringOsInstalling, record[board::kProductTimeout]), true);
   board.SetStatus(board::CHN_STATUS_INST);
   std::uint32_t ulError = 0;
-  if (!Locked(board, [&] { return board.InstallOS(record, request.ulInstallType, request.ulInitStatus, &ulError); })) {
+  // The lock may come only after the installation was given up (another program drove the
+  // board meanwhile): then the installer is not started.
+  bool bAbandoned = false;
+  const bool bStarted = Locked(board, [&] {
+    bAbandoned = sink.Abandoned();
+    return !bAbandoned && board.InstallOS(record, request.ulInstallType, request.ulInitStatus, &ulError);
+  });
+  if (bAbandoned) return fail(kCodeTimeout, kStringOsFailed);
+  if (!bStarted) {
     trace.Error("InstallOS()", TRC_ERROR);
     trace.Error(TraceFmt("Error Code = 0x%08x", ulError), TRC_ERROR);
     ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
