@@ -1,8 +1,10 @@
 // kelpconf: the Kelpset Tool. The command line is the array-management program's:
 //   kelpconf -h UNIT [-s SETTINGS-FILE]
 // KELP_UI_SCRIPT=FILE runs FILE against the dialogs and writes the transcript to standard
-// output; KELP_UI=headless runs without any toolkit (no Qt is loaded).
+// output; KELP_UI=headless runs without any toolkit (no Qt is loaded). A script that ends with
+// the tool open closes it with status 3, except on a display, where the engineer takes over.
 #include <QApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -28,7 +30,12 @@ constexpr const char* kUsage =
     "                       standard output (see the README for the script lines)\n"
     "  KELP_UI=headless     no window: the dialogs run without a toolkit (scripts, tests)\n"
     "  KELP_TIME_SCALE=X    shrink every wait and time-out by X (simulated arrays)\n"
+    "A script error, or the end of a script with the tool open (without a display), closes\n"
+    "every dialog and then the tool.\n"
     "Exit status: 0 closed normally, 1 start-up ended by a message, 3 script error.\n";
+
+// Qt platforms that show nothing to an engineer.
+constexpr const char* kNoDisplayPlatforms[] = {"offscreen", "minimal", "minimalegl"};
 
 std::optional<std::string> ReadScript(const char* pszPath) {
   std::ifstream in(pszPath);
@@ -38,13 +45,24 @@ std::optional<std::string> ReadScript(const char* pszPath) {
   return text.str();
 }
 
+// The last resort of a script's end: the tool could not close (a worker outlived the end's
+// limit), so the process ends here, with the script's status.
+[[noreturn]] void Abandon(kelp::ui::Transcript& transcript, const std::string& reason) {
+  std::fprintf(stderr, "kelpconf: %s: ending the process\n", reason.c_str());
+  transcript.Exit(kelp::ui::kExitScriptError);
+  std::fflush(nullptr);
+  std::_Exit(kelp::ui::kExitScriptError);
+}
+
 // Runs the tool on a host, with the script when there is one.
 int Run(kelp::ui::Host& host, kelp::ui::Transcript* pTranscript, const std::optional<std::string>& script,
-        const std::vector<std::string>& words) {
+        const std::vector<std::string>& words, kelp::ui::ScriptEnd atEnd) {
   CKelpconfApp app(host);
   std::unique_ptr<kelp::ui::ScriptRunner> runner;
   if (script) {
-    runner = std::make_unique<kelp::ui::ScriptRunner>(host, *pTranscript, *script, [&app] { app.RequestClose(); });
+    kelp::ui::ScriptedTool tool{[&app] { return app.Phase(); }, [&app] { app.RequestClose(); },
+                                [pTranscript](const std::string& reason) { Abandon(*pTranscript, reason); }};
+    runner = std::make_unique<kelp::ui::ScriptRunner>(host, *pTranscript, *script, std::move(tool), atEnd);
     app.OnReady([pTranscript] { pTranscript->Ready(); });
     runner->Start();
   }
@@ -79,9 +97,13 @@ int main(int argc, char** argv) {
   const char* pszUi = std::getenv("KELP_UI");
   if (pszUi != nullptr && std::string(pszUi) == "headless") {
     kelp::ui::ScriptHost host(transcript.get());
-    return Run(host, transcript.get(), script, words);
+    return Run(host, transcript.get(), script, words, kelp::ui::ScriptEnd::CloseTool);
   }
   QApplication application(argc, argv);
   kelp::qtui::QtHost host(transcript.get(), script.has_value());
-  return Run(host, transcript.get(), script, words);
+  const std::string platform = QGuiApplication::platformName().toStdString();
+  const bool bDisplay = std::none_of(std::begin(kNoDisplayPlatforms), std::end(kNoDisplayPlatforms),
+                                     [&](const char* pszName) { return platform == pszName; });
+  return Run(host, transcript.get(), script, words,
+             bDisplay ? kelp::ui::ScriptEnd::LeaveOpen : kelp::ui::ScriptEnd::CloseTool);
 }

@@ -1,0 +1,200 @@
+// How a headless script ends the real program: a script error with any dialog open, idle or
+// with its operation running, closes the dialogs innermost first, then the main window, and ends
+// with 3; so does a script that ends with the tool open. An operation that outlives the end's
+// limit gets the last resort, still with 3.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <functional>
+
+#include "ToolBench.h"
+#include "corvid/NasPages.h"
+#include "corvid/Sim.h"
+#include "mkmedia/MediaWriter.h"
+#include "velapi.h"
+
+namespace {
+
+using kctest::Dump;
+using kctest::ExpectInOrder;
+using kctest::ToolBench;
+namespace script = kctest::script;
+namespace sim = corvid::sim;
+
+constexpr const char* kNeverComes = "wait-transcript \"^never$\" 2\n";
+// The end's limit is 900 logical seconds, 9 s at the bench's scale; a start-up and a slow
+// machine come on top.
+constexpr int kEndSeconds = 60;
+
+void StopAllBoards(ToolBench& bench) {
+  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+}
+
+void AllInactive(ToolBench& bench) {
+  for (const char* slot : {"0", "1", "8", "9"})
+    ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", slot, "HaProcess", "0"}), 0);
+}
+
+// Products of NNC type 1 for the preset boards.
+void ProductsOnMedia(ToolBench& bench) {
+  mkmedia::Media media = mkmedia::DefaultMedia(100000);
+  for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
+  ASSERT_TRUE(bench.UseMedia(media));
+}
+
+// Fresh boards and a NAS OS installer that stops making progress; the medium allows the NAS OS
+// nasOsMinutes.
+void StalledInstaller(ToolBench& bench, const char* pszNasOsMinutes) {
+  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "stall", "1"}), 0);
+  mkmedia::Media media = mkmedia::DefaultMedia(100000);
+  for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
+  media.products[0].timeout = pszNasOsMinutes;
+  ASSERT_TRUE(bench.UseMedia(media));
+}
+
+// Slot 1 holds a dump taken before the tool starts and runs again.
+void DumpOnSlotOne(ToolBench&) {
+  std::uint32_t ulError = 0;
+  ASSERT_TRUE(dsvp_SetArrayUnitName(kctest::kUnit, &ulError)) << ulError;
+  ASSERT_TRUE(dsvp_NasGetHibDump(0, 1, &ulError)) << ulError;
+  ASSERT_TRUE(sim::AdvanceTime(kctest::kUnit, 120'000));
+  ASSERT_TRUE(sim::SetBoardStatus(kctest::kUnit, 1, corvid::pages::kStatusOsUp));
+}
+
+std::string AllUp() {
+  std::string text = script::Ready();
+  for (const char* slot : {"1500", "1501", "1508", "1509"}) text += "wait-text " + std::string(slot) + " \"ACTIVE\" 600\n";
+  return text;
+}
+
+std::string AllInactiveShown() {
+  std::string text = script::Ready();
+  for (const char* slot : {"1500", "1501", "1508", "1509"}) text += "wait-text " + std::string(slot) + " \"INACTIVE\" 600\n";
+  return text;
+}
+
+std::string OpenNetworkSetting() {
+  return script::SelectBoard(0, "\\(ACTIVE\\)") + "click \"Routing\"\nwait-transcript \"^window 231 .*\" 600\n";
+}
+
+std::string OpenRouting() { return OpenNetworkSetting() + "click 231:1530\nwait-transcript \"^window 232 .*\" 600\n"; }
+
+std::string OpenConfirmInstall() {
+  return script::OpenProgramInstall(0, "\\(ACTIVE\\)") +
+         "check-row \"^NAS Backup Support\" 1\nanswer * ok\nclick 206:1413\nwait-transcript \"^window 207 .*\" 600\n";
+}
+
+std::string StartStalledInstall() {
+  return script::OpenProgramInstall(0) + "check-row \"^NAS OS\" 1\nanswer * ok\nclick 206:1413\n"
+                                         "wait-transcript \"^window 207 .*\" 600\nclick 207:1\n"
+                                         "wait-transcript \"^window 208 .*\" 600\n";
+}
+
+struct EndCase {
+  const char* pszName;
+  std::function<void(ToolBench&)> setup;  // before the agents start
+  std::string script;                      // ends with the dialog open
+  std::vector<std::string> lines;          // patterns expected after the script-error line, in order
+};
+
+void PrintTo(const EndCase& c, std::ostream* out) { *out << c.pszName; }
+
+// Every dialog the main window and its children open, with the script failing while it is open.
+const EndCase kOpenDialogs[] = {
+    {"InheritAndInstall204", StopAllBoards, script::OpenInheritInstall(), {"busy public 0", "enable 1081 0"}},
+    {"ProgramInstall206", nullptr, script::OpenProgramInstall(0, "\\(ACTIVE\\)"), {"busy 0 0", "enable 1081 0"}},
+    {"ConfirmInstall207", ProductsOnMedia, OpenConfirmInstall(), {"busy 0 0", "enable 1081 0"}},
+    {"BootManagement209", nullptr,
+     script::Ready() + "wait-text 1500 \"\\(ACTIVE\\)\" 600\ndouble-click 1500\nwait-transcript \"^window 209 .*\" 600\n",
+     {"busy 0 0", "enable 1081 0"}},
+    {"NasDump210", nullptr,
+     script::SelectBoard(0, "\\(ACTIVE\\)") + "click \"NAS Dump\"\nwait-transcript \"^window 210 .*\" 600\n",
+     {"busy 0 0", "enable 1081 0"}},
+    {"DownloadDump211", DumpOnSlotOne,
+     script::SelectBoard(1, "\\(ACTIVE\\)") + "click \"Download Dump\"\nwait-transcript \"^window 211 .*\" 600\n",
+     {"enable 1081 0"}},
+    {"RestoreNasOsLu223", nullptr,
+     AllUp() + "click 1501\nclick \"Restore NAS OS LU\"\nwait-transcript \"^window 223 .*\" 600\n", {"enable 1081 0"}},
+    {"RestoreNasCmLu224", nullptr,
+     AllUp() + "click \"Restore NAS CM LU\"\nwait-transcript \"^window 224 .*\" 600\n", {"enable 1081 1", "enable 1081 0"}},
+    {"RestoreAllNasSystemLu225", AllInactive,
+     AllInactiveShown() + "click \"Restore All NAS System LU\"\nwait-transcript \"^window 225 .*\" 600\n",
+     {"enable 1081 1", "enable 1081 0"}},
+    {"NetworkSetting231", nullptr, OpenNetworkSetting(), {"busy 0 0", "enable 1081 0"}},
+    {"Routing232", nullptr, OpenRouting(), {"busy 0 0", "enable 1081 0"}},
+    {"RoutingAdd233", nullptr, OpenRouting() + "click 232:1537\nwait-transcript \"^window 233 .*\" 600\n",
+     {"busy 0 0", "enable 1081 0"}},
+    {"Configuration240", nullptr, script::Ready() + "click \"Configuration\"\nwait-transcript \"^window 240 .*\" 600\n",
+     {"enable 1081 0"}},
+    // Operations running when the script fails: the end waits for them within their limits.
+    {"NasDumpRunning210", nullptr,
+     script::SelectBoard(0, "\\(ACTIVE\\)") + "click \"NAS Dump\"\nanswer * ok\nclick 210:1443\n"
+                                              "wait-transcript \"^busy 0 3$\" 600\n",
+     {"busy 0 4", "busy 0 0", "enable 1081 0"}},
+    {"InstallRunning208", [](ToolBench& bench) { StalledInstaller(bench, "3"); }, StartStalledInstall(),
+     {"message 3516 ok .*0x00000009.*", "busy 0 0", "enable 1081 0"}},
+};
+
+class ScriptErrorEnds : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(ScriptErrorEnds, EveryDialogClosedThenTheToolWithThree) {
+  const EndCase& c = GetParam();
+  ToolBench bench;
+  if (c.setup) c.setup(bench);
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_TRUE(bench.StartAgents());
+  const auto started = std::chrono::steady_clock::now();
+  const kctest::Outcome run = bench.Launch(c.script + kNeverComes).Finish(kEndSeconds);
+  EXPECT_EQ(run.exitCode, 3) << Dump(run.lines) << run.errors;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(kEndSeconds));
+  std::vector<std::string> expected{"script-error [0-9]+ timed out after 2 s: no transcript line matches \\^never\\$"};
+  expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+  expected.push_back("exit 3");
+  ExpectInOrder(run, expected);
+  EXPECT_EQ(run.lines.back(), "exit 3");
+  EXPECT_THAT(run.errors, ::testing::Not(::testing::HasSubstr("ending the process"))) << Dump(run.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kelpconf, ScriptErrorEnds, ::testing::ValuesIn(kOpenDialogs),
+                         [](const auto& testCase) { return std::string(testCase.param.pszName); });
+
+// A headless script whose last line leaves the tool open is an error of that line.
+TEST(ScriptEnd, LastLineWithTheToolOpenEndsItWithThree) {
+  const struct {
+    const char* pszName;
+    std::function<void(ToolBench&)> setup;
+    std::string script;
+    std::vector<std::string> lines;
+  } kCases[] = {
+      {"main window only", nullptr, script::Ready() + "# nothing more\n",
+       {"ready", "script-error 2 script ended with the tool open", "enable 1081 0", "exit 3"}},
+      {"inherit and install open", StopAllBoards, script::OpenInheritInstall(),
+       {"window 204 .*", "script-error 5 script ended with the tool open", "busy public 0", "enable 1081 0", "exit 3"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.pszName);
+    ToolBench bench;
+    if (c.setup) c.setup(bench);
+    ASSERT_TRUE(bench.StartAgents());
+    const kctest::Outcome run = bench.Launch(c.script).Finish(kEndSeconds);
+    EXPECT_EQ(run.exitCode, 3) << Dump(run.lines) << run.errors;
+    ExpectInOrder(run, c.lines);
+  }
+}
+
+// An installer stalled for longer than the end's limit: the tool cannot close, so the process
+// is ended, traced and said on standard error, still with 3.
+TEST(ScriptEnd, AnOperationOutlivingTheLimitGetsTheLastResort) {
+  ToolBench bench;
+  StalledInstaller(bench, "30");
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Launch(StartStalledInstall() + kNeverComes).Finish(kEndSeconds);
+  EXPECT_EQ(run.exitCode, 3) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"window 208 .*", "script-error .*", "exit 3"});
+  EXPECT_THAT(run.errors, ::testing::HasSubstr("the tool did not end within 900 s (waiting for the workers of dialog 208)"));
+}
+
+}  // namespace
