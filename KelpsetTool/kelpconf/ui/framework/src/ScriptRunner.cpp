@@ -294,16 +294,14 @@ void ScriptRunner::Fail(int line, const std::string& reason) {
 
 void ScriptRunner::EndTool(plat::TimePoint deadline) {
   std::string doing;
-  for (;;) {
+  while (plat::Clock::Now() < deadline) {
     const std::optional<EndStep> step = OnUi<EndStep>(
         m_host, m_shared, [&host = m_host, tool = m_tool] { return DecideEndStep(host, tool); }, deadline);
     if (Stopping()) return;
-    const std::string now = step ? step->doing : "no answer from the UI thread";
-    if (now != doing) {
+    if (const std::string now = step ? step->doing : "no answer from the UI thread"; now != doing) {
       doing = now;
       common::TraceLine(TRC_INFO, "script end: " + doing);
     }
-    if (plat::Clock::Now() >= deadline) break;
     std::unique_lock lock(m_shared->mutex);
     if (m_shared->cv.wait_for(lock, kEndSlice, [&] { return m_shared->stopping; })) return;
   }
