@@ -185,7 +185,7 @@ ToolRun ToolBench::Launch(const std::string& script, const std::vector<std::stri
   args.insert(args.end(), words.begin(), words.end());
   plat::Process process;
   EXPECT_TRUE(process.Start("/bin/sh", args,
-                            {"KELP_UI=headless", "KELP_UI_SCRIPT=" + scriptFile.string(),
+                            {qtOffscreen ? "QT_QPA_PLATFORM=offscreen" : "KELP_UI=headless", "KELP_UI_SCRIPT=" + scriptFile.string(),
                              "KELP_TIME_SCALE=" + ScaleText(), "KCT_OUT=" + out.string(), "KCT_ERR=" + err.string()}))
       << process.Error();
   return ToolRun(std::move(process), out, err);

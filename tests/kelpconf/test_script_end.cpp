@@ -93,11 +93,19 @@ std::string StartStalledInstall() {
                                          "wait-transcript \"^window 208 .*\" 600\n";
 }
 
+// Board shutdowns that take five logical minutes.
+sim::UnitSpec SlowShutdown() {
+  sim::UnitSpec unit = sim::PresetUnit(kctest::kUnit, sim::Model::ZQH, 4);
+  unit.durations.shutdownMs = 300'000;
+  return unit;
+}
+
 struct EndCase {
   const char* pszName;
   std::function<void(ToolBench&)> setup;  // before the agents start
   std::string script;                      // ends with the dialog open
   std::vector<std::string> lines;          // patterns expected after the script-error line, in order
+  sim::UnitSpec (*unit)() = nullptr;       // else the bench's preset
 };
 
 void PrintTo(const EndCase& c, std::ostream* out) { *out << c.pszName; }
@@ -130,10 +138,13 @@ const EndCase kOpenDialogs[] = {
     {"Configuration240", nullptr, script::Ready() + "click \"Configuration\"\nwait-transcript \"^window 240 .*\" 600\n",
      {"enable 1081 0"}},
     // Operations running when the script fails: the end waits for them within their limits.
-    {"NasDumpRunning210", nullptr,
-     script::SelectBoard(0, "\\(ACTIVE\\)") + "click \"NAS Dump\"\nanswer * ok\nclick 210:1443\n"
-                                              "wait-transcript \"^busy 0 3$\" 600\n",
-     {"busy 0 4", "busy 0 0", "enable 1081 0"}},
+    {"BootManagementShutdownRunning209",
+     [](ToolBench& bench) {
+       ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "ClusterStatus", "0"}), 0);  // may stop
+     },
+     script::Ready() + "wait-text 1500 \"\\(ACTIVE\\)\" 600\ndouble-click 1500\nanswer 3567 ok\nclick 209:1307\n"
+                       "wait-text 209:1302 \"SHUTDOWN\" 600\n",
+     {"text 1500 .*\\(STOP\\).*", "busy 0 0", "enable 1081 0"}, SlowShutdown},
     {"InstallRunning208", [](ToolBench& bench) { StalledInstaller(bench, "3"); }, StartStalledInstall(),
      {"message 3516 ok .*0x00000009.*", "busy 0 0", "enable 1081 0"}},
 };
@@ -142,7 +153,7 @@ class ScriptErrorEnds : public ::testing::TestWithParam<EndCase> {};
 
 TEST_P(ScriptErrorEnds, EveryDialogClosedThenTheToolWithThree) {
   const EndCase& c = GetParam();
-  ToolBench bench;
+  ToolBench bench = c.unit ? ToolBench(c.unit()) : ToolBench();
   if (c.setup) c.setup(bench);
   ASSERT_FALSE(HasFatalFailure());
   ASSERT_TRUE(bench.StartAgents());
@@ -182,6 +193,29 @@ TEST(ScriptEnd, LastLineWithTheToolOpenEndsItWithThree) {
     const kctest::Outcome run = bench.Launch(c.script).Finish(kEndSeconds);
     EXPECT_EQ(run.exitCode, 3) << Dump(run.lines) << run.errors;
     ExpectInOrder(run, c.lines);
+  }
+}
+
+// The Qt host ends the same way; offscreen is no display, so the end of the script closes too.
+TEST(ScriptEnd, TheQtHostOffscreenEndsInTheSameOrder) {
+  const struct {
+    const char* pszName;
+    std::string script;
+    const char* pszError;
+  } kCases[] = {
+      {"script error", script::OpenInheritInstall() + kNeverComes,
+       "script-error 6 timed out after 2 s: no transcript line matches \\^never\\$"},
+      {"last line", script::OpenInheritInstall(), "script-error 5 script ended with the tool open"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.pszName);
+    ToolBench bench;
+    bench.qtOffscreen = true;
+    StopAllBoards(bench);
+    ASSERT_TRUE(bench.StartAgents());
+    const kctest::Outcome run = bench.Launch(c.script).Finish(kEndSeconds);
+    EXPECT_EQ(run.exitCode, 3) << Dump(run.lines) << run.errors;
+    ExpectInOrder(run, {"window 204 .*", c.pszError, "busy public 0", "enable 1081 0", "exit 3"});
   }
 }
 
