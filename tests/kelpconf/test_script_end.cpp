@@ -7,8 +7,10 @@
 
 #include <array>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 
+#include "TestEnv.h"
 #include "ToolBench.h"
 #include "corvid/NasPages.h"
 #include "corvid/Sim.h"
@@ -172,18 +174,23 @@ TEST_P(ScriptErrorEnds, EveryDialogClosedThenTheToolWithThree) {
 INSTANTIATE_TEST_SUITE_P(Kelpconf, ScriptErrorEnds, ::testing::ValuesIn(kOpenDialogs),
                          [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
-// A headless script whose last line leaves the tool open is an error of that line.
+// A headless script whose last line leaves the tool open is an error of that line; a `close`
+// clicked while a modal dialog runs still ends the tool, once that dialog is closed.
 TEST(ScriptEnd, LastLineWithTheToolOpenEndsItWithThree) {
   const struct {
     const char* pszName;
     std::function<void(ToolBench&)> setup;
     std::string script;
+    int nExit;
     std::vector<std::string> lines;
   } kCases[] = {
-      {"main window only", nullptr, script::Ready() + "# nothing more\n",
+      {"main window only", nullptr, script::Ready() + "# nothing more\n", 3,
        {"ready", "script-error 2 script ended with the tool open", "enable 1081 0", "exit 3"}},
-      {"inherit and install open", StopAllBoards, script::OpenInheritInstall(),
+      {"inherit and install open", StopAllBoards, script::OpenInheritInstall(), 3,
        {"window 204 .*", "script-error 5 script ended with the tool open", "busy public 0", "enable 1081 0", "exit 3"}},
+      {"close under the configuration dialog", nullptr,
+       script::Ready() + "click \"Configuration\"\nwait-transcript \"^window 240 .*\" 600\nclose\n", 0,
+       {"window 240 .*", "enable 1081 0", "exit 0"}},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszName);
@@ -191,8 +198,9 @@ TEST(ScriptEnd, LastLineWithTheToolOpenEndsItWithThree) {
     if (c.setup) c.setup(bench);
     ASSERT_TRUE(bench.StartAgents());
     const kctest::Outcome run = bench.Launch(c.script).Finish(kEndSeconds);
-    EXPECT_EQ(run.exitCode, 3) << Dump(run.lines) << run.errors;
+    EXPECT_EQ(run.exitCode, c.nExit) << Dump(run.lines) << run.errors;
     ExpectInOrder(run, c.lines);
+    EXPECT_EQ(run.lines.back(), c.lines.back());
   }
 }
 
@@ -228,7 +236,11 @@ TEST(ScriptEnd, AnOperationOutlivingTheLimitGetsTheLastResort) {
   const kctest::Outcome run = bench.Launch(StartStalledInstall() + kNeverComes).Finish(kEndSeconds);
   EXPECT_EQ(run.exitCode, 3) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"window 208 .*", "script-error .*", "exit 3"});
-  EXPECT_THAT(run.errors, ::testing::HasSubstr("the tool did not end within 900 s (waiting for the workers of dialog 208)"));
+  const std::string reason = "the tool did not end within 900 s (waiting for the workers of dialog 208)";
+  EXPECT_THAT(run.errors, ::testing::HasSubstr(reason));
+  std::string trace;
+  for (const auto& entry : std::filesystem::directory_iterator(bench.work("log"))) trace += kelptest::ReadFile(entry.path());
+  EXPECT_THAT(trace, ::testing::HasSubstr("script end: " + reason));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "common/MessageBoxStyle.h"
@@ -152,7 +153,7 @@ class ScriptModeTest : public ::testing::Test {
   // Runs the script against dialog, modal on this thread as the tool's main window; the tool's
   // close ends it with IDCANCEL, and the last resort with kAbandoned (all its modal dialogs, once
   // the workers are released). Returns the modal result.
-  int Run(Dialog& dialog, const std::string& script, ScriptEnd atEnd = ScriptEnd::CloseTool) {
+  int Run(Dialog& dialog, const std::string& script, std::function<void()> handOver = {}) {
     ScriptedTool tool{[&dialog] { return dialog.HasEnded() ? ToolPhase::Closing : ToolPhase::Open; },
                       [&dialog] { dialog.EndDialog(IDCANCEL); },
                       [this](const std::string& reason) {
@@ -161,8 +162,9 @@ class ScriptModeTest : public ::testing::Test {
                         host.Post([this] {
                           for (Dialog* modal : host.ModalDialogs()) modal->EndDialog(kAbandoned);
                         });
-                      }};
-    ScriptRunner runner(host, transcript, script, std::move(tool), atEnd);
+                      },
+                      std::move(handOver)};
+    ScriptRunner runner(host, transcript, script, std::move(tool));
     runner.Start();
     const int result = dialog.DoModal();
     runner.Stop();
@@ -317,17 +319,19 @@ TEST_F(ScriptModeTest, ADialogThatCannotCloseWithinTheLimitIsAbandoned) {
   EXPECT_THAT(Lines(), Contains(R"(text 20 "busy modal 3")"));
 }
 
-TEST_F(ScriptModeTest, ALastLineLeavesTheToolOpenOnlyWhenToldTo) {
+TEST_F(ScriptModeTest, AToolHandedOverStaysOpenAfterTheLastLine) {
   TestDialog dlg(host, release);
+  std::atomic<bool> handedOver{false};
   std::thread engineer([&] {
-    // The engineer closes the window some time after the script has ended.
-    while (Lines().empty() || Lines().back() != R"(text 20 "clicked 1")") std::this_thread::sleep_for(1ms);
+    // The engineer closes the window some time after the script has handed it over.
+    while (!handedOver) std::this_thread::sleep_for(1ms);
     plat::Clock::Sleep(10s);
     host.Post([&dlg] { dlg.EndDialog(IDOK); });
   });
-  EXPECT_EQ(Run(dlg, "click 10", ScriptEnd::LeaveOpen), IDOK);
+  EXPECT_EQ(Run(dlg, "click 10", [&] { handedOver = true; }), IDOK);
   engineer.join();
   EXPECT_FALSE(failed);
+  EXPECT_THAT(Lines(), Contains(R"(text 20 "clicked 1")"));
   EXPECT_THAT(Lines(), Not(Contains(::testing::StartsWith("script-error"))));
 }
 

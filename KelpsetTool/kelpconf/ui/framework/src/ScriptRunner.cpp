@@ -151,13 +151,11 @@ std::string SecondsText(double seconds) {
 
 }  // namespace
 
-ScriptRunner::ScriptRunner(Host& host, Transcript& transcript, std::string scriptText, ScriptedTool tool,
-                           ScriptEnd atEnd)
+ScriptRunner::ScriptRunner(Host& host, Transcript& transcript, std::string scriptText, ScriptedTool tool)
     : m_host(host),
       m_transcript(transcript),
       m_text(std::move(scriptText)),
       m_tool(std::move(tool)),
-      m_atEnd(atEnd),
       m_shared(std::make_shared<Shared>()) {}
 
 ScriptRunner::~ScriptRunner() { Stop(); }
@@ -201,7 +199,8 @@ void ScriptRunner::Run() {
     std::lock_guard lock(m_shared->mutex);
     m_shared->finished = true;
   }
-  if (m_atEnd == ScriptEnd::CloseTool) EndAfterLastLine();
+  if (m_tool.handOver) m_host.Post(m_tool.handOver);
+  else EndAfterLastLine();
 }
 
 bool ScriptRunner::Stopping() const {

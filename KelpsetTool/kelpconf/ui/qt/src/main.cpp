@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -54,15 +55,17 @@ std::optional<std::string> ReadScript(const char* pszPath) {
   std::_Exit(kelp::ui::kExitScriptError);
 }
 
-// Runs the tool on a host, with the script when there is one.
+// Runs the tool on a host, with the script when there is one. handOver, when set, leaves the tool
+// to the engineer after the script's last line.
 int Run(kelp::ui::Host& host, kelp::ui::Transcript* pTranscript, const std::optional<std::string>& script,
-        const std::vector<std::string>& words, kelp::ui::ScriptEnd atEnd) {
+        const std::vector<std::string>& words, std::function<void()> handOver) {
   CKelpconfApp app(host);
   std::unique_ptr<kelp::ui::ScriptRunner> runner;
   if (script) {
     kelp::ui::ScriptedTool tool{[&app] { return app.Phase(); }, [&app] { app.RequestClose(); },
-                                [pTranscript](const std::string& reason) { Abandon(*pTranscript, reason); }};
-    runner = std::make_unique<kelp::ui::ScriptRunner>(host, *pTranscript, *script, std::move(tool), atEnd);
+                                [pTranscript](const std::string& reason) { Abandon(*pTranscript, reason); },
+                                std::move(handOver)};
+    runner = std::make_unique<kelp::ui::ScriptRunner>(host, *pTranscript, *script, std::move(tool));
     app.OnReady([pTranscript] { pTranscript->Ready(); });
     runner->Start();
   }
@@ -97,13 +100,14 @@ int main(int argc, char** argv) {
   const char* pszUi = std::getenv("KELP_UI");
   if (pszUi != nullptr && std::string(pszUi) == "headless") {
     kelp::ui::ScriptHost host(transcript.get());
-    return Run(host, transcript.get(), script, words, kelp::ui::ScriptEnd::CloseTool);
+    return Run(host, transcript.get(), script, words, {});
   }
   QApplication application(argc, argv);
   kelp::qtui::QtHost host(transcript.get(), script.has_value());
   const std::string platform = QGuiApplication::platformName().toStdString();
   const bool bDisplay = std::none_of(std::begin(kNoDisplayPlatforms), std::end(kNoDisplayPlatforms),
                                      [&](const char* pszName) { return platform == pszName; });
-  return Run(host, transcript.get(), script, words,
-             bDisplay ? kelp::ui::ScriptEnd::LeaveOpen : kelp::ui::ScriptEnd::CloseTool);
+  std::function<void()> handOver;
+  if (bDisplay) handOver = [&host] { host.EndScriptMode(); };
+  return Run(host, transcript.get(), script, words, std::move(handOver));
 }

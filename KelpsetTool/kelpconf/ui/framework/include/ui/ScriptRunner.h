@@ -9,8 +9,8 @@
 //
 // A refused line, a wait that runs out or a target that never became usable writes
 // "script-error LINE REASON" and marks the run failed. So does the end of the script with the
-// tool still open ("script-error LAST-LINE script ended with the tool open"), unless the runner
-// leaves it open for the engineer. Then the runner ends the tool in order, one step at a time
+// tool still open ("script-error LAST-LINE script ended with the tool open"), unless the tool
+// hands itself over to the engineer. Then the runner ends the tool in order, one step at a time
 // from its own thread, so that each modal loop has unwound before the next close: the innermost
 // modal dialog, else the other shown dialogs foreground first, each through its close box once
 // its workers have finished, and last the main window through the tool's close. A tool that has
@@ -50,16 +50,15 @@ struct ScriptedTool {
   // Runner thread: the last resort once kEndLimit has passed; reason says what the end was
   // waiting for. It need not return.
   std::function<void(const std::string& reason)> abandon;
+  // UI thread, after the last line when set: the tool stays open for the engineer (a window on a
+  // display). Unset, the end of the script closes the tool.
+  std::function<void()> handOver;
 };
-
-// What the runner does after the script's last line.
-enum class ScriptEnd { CloseTool, LeaveOpen };
 
 class ScriptRunner {
  public:
   // host and transcript must outlive the runner.
-  ScriptRunner(Host& host, Transcript& transcript, std::string scriptText, ScriptedTool tool,
-               ScriptEnd atEnd = ScriptEnd::CloseTool);
+  ScriptRunner(Host& host, Transcript& transcript, std::string scriptText, ScriptedTool tool);
   // Stops and joins. Destroy on the UI thread or once the host's loop no longer runs.
   ~ScriptRunner();
   ScriptRunner(const ScriptRunner&) = delete;
@@ -92,7 +91,6 @@ class ScriptRunner {
   Transcript& m_transcript;
   std::string m_text;
   ScriptedTool m_tool;
-  ScriptEnd m_atEnd;
   std::shared_ptr<Shared> m_shared;
   std::map<std::uint32_t, std::size_t> m_messageCursor;
   std::size_t m_transcriptCursor = 0;
