@@ -31,8 +31,8 @@ constexpr const char* kUsage =
     "                       standard output (see the README for the script lines)\n"
     "  KELP_UI=headless     no window: the dialogs run without a toolkit (scripts, tests)\n"
     "  KELP_TIME_SCALE=X    shrink every wait and time-out by X (simulated arrays)\n"
-    "A script error, or the end of a script with the tool open (without a display), closes\n"
-    "every dialog and then the tool.\n"
+    "A script error, or a script that ends with the tool open (headless or Qt offscreen),\n"
+    "closes every dialog, then the tool, with status 3; on a display the window stays open.\n"
     "Exit status: 0 closed normally, 1 start-up ended by a message, 3 script error.\n";
 
 // Qt platforms that show nothing to an engineer.
