@@ -5,10 +5,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "TestEnv.h"
 #include "ToolBench.h"
@@ -31,7 +33,8 @@ constexpr const char* kNeverComes = "wait-transcript \"^never$\" 2\n";
 constexpr int kEndSeconds = 60;
 
 void StopAllBoards(ToolBench& bench) {
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  for (const char* k : {"0", "1", "2", "3"})
+    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
 }
 
 void AllInactive(ToolBench& bench) {
@@ -39,42 +42,36 @@ void AllInactive(ToolBench& bench) {
     ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", slot, "HaProcess", "0"}), 0);
 }
 
-// Products of NNC type 1 for the preset boards.
-void ProductsOnMedia(ToolBench& bench) {
-  mkmedia::Media media = mkmedia::DefaultMedia(100000);
-  for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
-  ASSERT_TRUE(bench.UseMedia(media));
-}
-
-// Fresh boards and a NAS OS installer that stops making progress; the medium allows the NAS OS
-// nasOsMinutes.
-void StalledInstaller(ToolBench& bench, const char* pszNasOsMinutes) {
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
-  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "stall", "1"}), 0);
+// Products of NNC type 1 for the preset boards; the medium allows the NAS OS nasOsMinutes.
+void ProductsOnMedia(ToolBench& bench, const char* pszNasOsMinutes = "30") {
   mkmedia::Media media = mkmedia::DefaultMedia(100000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
   media.products[0].timeout = pszNasOsMinutes;
   ASSERT_TRUE(bench.UseMedia(media));
 }
 
+// Fresh boards and a NAS OS installer that stops making progress.
+void StalledInstaller(ToolBench& bench, const char* pszNasOsMinutes) {
+  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "stall", "1"}), 0);
+  ProductsOnMedia(bench, pszNasOsMinutes);
+}
+
 // Slot 1 holds a dump taken before the tool starts and runs again.
 void DumpOnSlotOne(ToolBench&) {
   std::uint32_t ulError = 0;
-  ASSERT_TRUE(dsvp_SetArrayUnitName(kctest::kUnit, &ulError)) << ulError;
+  static const bool bNamed = dsvp_SetArrayUnitName(kctest::kUnit, &ulError) != 0;  // once per process
+  ASSERT_TRUE(bNamed) << ulError;
   ASSERT_TRUE(dsvp_NasGetHibDump(0, 1, &ulError)) << ulError;
   ASSERT_TRUE(sim::AdvanceTime(kctest::kUnit, 120'000));
   ASSERT_TRUE(sim::SetBoardStatus(kctest::kUnit, 1, corvid::pages::kStatusOsUp));
 }
 
-std::string AllUp() {
+// The tool is up and every board's caption shows word.
+std::string AllBoardsShow(const std::string& word) {
   std::string text = script::Ready();
-  for (const char* slot : {"1500", "1501", "1508", "1509"}) text += "wait-text " + std::string(slot) + " \"ACTIVE\" 600\n";
-  return text;
-}
-
-std::string AllInactiveShown() {
-  std::string text = script::Ready();
-  for (const char* slot : {"1500", "1501", "1508", "1509"}) text += "wait-text " + std::string(slot) + " \"INACTIVE\" 600\n";
+  for (const char* slot : {"1500", "1501", "1508", "1509"})
+    text += "wait-text " + std::string(slot) + " \"\\(" + word + "\\)\" 600\n";
   return text;
 }
 
@@ -112,13 +109,17 @@ struct EndCase {
 
 void PrintTo(const EndCase& c, std::ostream* out) { *out << c.pszName; }
 
-// Every dialog the main window and its children open, with the script failing while it is open.
+// Every dialog the main window and its children open, with the script failing while it is open
+// (the About box of the system menu has no script line; the install progress 208 opens with its
+// operation, below).
 const EndCase kOpenDialogs[] = {
     {"InheritAndInstall204", StopAllBoards, script::OpenInheritInstall(), {"busy public 0", "enable 1081 0"}},
     {"ProgramInstall206", nullptr, script::OpenProgramInstall(0, "\\(ACTIVE\\)"), {"busy 0 0", "enable 1081 0"}},
-    {"ConfirmInstall207", ProductsOnMedia, OpenConfirmInstall(), {"busy 0 0", "enable 1081 0"}},
+    {"ConfirmInstall207", [](ToolBench& bench) { ProductsOnMedia(bench); }, OpenConfirmInstall(),
+     {"busy 0 0", "enable 1081 0"}},
     {"BootManagement209", nullptr,
-     script::Ready() + "wait-text 1500 \"\\(ACTIVE\\)\" 600\ndouble-click 1500\nwait-transcript \"^window 209 .*\" 600\n",
+     script::Ready() + "wait-text 1500 \"\\(ACTIVE\\)\" 600\ndouble-click 1500\n"
+                       "wait-transcript \"^window 209 .*\" 600\n",
      {"busy 0 0", "enable 1081 0"}},
     {"NasDump210", nullptr,
      script::SelectBoard(0, "\\(ACTIVE\\)") + "click \"NAS Dump\"\nwait-transcript \"^window 210 .*\" 600\n",
@@ -127,11 +128,13 @@ const EndCase kOpenDialogs[] = {
      script::SelectBoard(1, "\\(ACTIVE\\)") + "click \"Download Dump\"\nwait-transcript \"^window 211 .*\" 600\n",
      {"enable 1081 0"}},
     {"RestoreNasOsLu223", nullptr,
-     AllUp() + "click 1501\nclick \"Restore NAS OS LU\"\nwait-transcript \"^window 223 .*\" 600\n", {"enable 1081 0"}},
+     AllBoardsShow("ACTIVE") + "click 1501\nclick \"Restore NAS OS LU\"\nwait-transcript \"^window 223 .*\" 600\n",
+     {"enable 1081 0"}},
     {"RestoreNasCmLu224", nullptr,
-     AllUp() + "click \"Restore NAS CM LU\"\nwait-transcript \"^window 224 .*\" 600\n", {"enable 1081 1", "enable 1081 0"}},
+     AllBoardsShow("ACTIVE") + "click \"Restore NAS CM LU\"\nwait-transcript \"^window 224 .*\" 600\n",
+     {"enable 1081 1", "enable 1081 0"}},
     {"RestoreAllNasSystemLu225", AllInactive,
-     AllInactiveShown() + "click \"Restore All NAS System LU\"\nwait-transcript \"^window 225 .*\" 600\n",
+     AllBoardsShow("INACTIVE") + "click \"Restore All NAS System LU\"\nwait-transcript \"^window 225 .*\" 600\n",
      {"enable 1081 1", "enable 1081 0"}},
     {"NetworkSetting231", nullptr, OpenNetworkSetting(), {"busy 0 0", "enable 1081 0"}},
     {"Routing232", nullptr, OpenRouting(), {"busy 0 0", "enable 1081 0"}},
@@ -239,7 +242,8 @@ TEST(ScriptEnd, AnOperationOutlivingTheLimitGetsTheLastResort) {
   const std::string reason = "the tool did not end within 900 s (waiting for the workers of dialog 208)";
   EXPECT_THAT(run.errors, ::testing::HasSubstr(reason));
   std::string trace;
-  for (const auto& entry : std::filesystem::directory_iterator(bench.work("log"))) trace += kelptest::ReadFile(entry.path());
+  for (const auto& entry : std::filesystem::directory_iterator(bench.work("log")))
+    trace += kelptest::ReadFile(entry.path());
   EXPECT_THAT(trace, ::testing::HasSubstr("script end: " + reason));
 }
 
