@@ -92,6 +92,20 @@ std::string StartStalledInstall() {
                                          "wait-transcript \"^window 208 .*\" 600\n";
 }
 
+// Boards of NNC type 2, stopped, and their products on the medium: an inherit installation.
+sim::UnitSpec InheritUnit() {
+  sim::UnitSpec unit = sim::PresetUnit(kctest::kUnit, sim::Model::ZQH, 4);
+  for (sim::BoardSpec& board : unit.boards) board.nasType = 2;
+  return unit;
+}
+
+void InheritMedia(ToolBench& bench) {
+  StopAllBoards(bench);
+  mkmedia::Media media = mkmedia::DefaultMedia(100000);
+  for (mkmedia::Product& product : media.products) product.version = "05-01-00-00";
+  ASSERT_TRUE(bench.UseMedia(media));
+}
+
 // Board shutdowns that take five logical minutes.
 sim::UnitSpec SlowShutdown() {
   sim::UnitSpec unit = sim::PresetUnit(kctest::kUnit, sim::Model::ZQH, 4);
@@ -150,6 +164,10 @@ const EndCase kOpenDialogs[] = {
      script::Ready() + "wait-text 1500 \"\\(ACTIVE\\)\" 600\ndouble-click 1500\nanswer 3567 ok\nclick 209:1307\n"
                        "wait-text 209:1302 \"SHUTDOWN\" 600\n",
      {"text 1500 .*\\(STOP\\).*", "busy 0 0", "enable 1081 0"}, SlowShutdown},
+    {"InheritAndInstallFinished204", InheritMedia,
+     script::OpenInheritInstall() + "answer 4023 ok\nanswer 4034 ok\nclick \"Install\"\n"
+                                    "wait-transcript \"^title 204 .* - Finished\\\"$\" 30000\n",
+     {"busy public 0", "enable 1081 0"}, InheritUnit},
     {"InstallRunning208", [](ToolBench& bench) { StalledInstaller(bench, "3"); }, StartStalledInstall(),
      {"message 3516 ok .*0x00000009.*", "busy 0 0", "enable 1081 0"}},
 };
