@@ -184,9 +184,10 @@ ToolRun ToolBench::Launch(const std::string& script, const std::vector<std::stri
   std::vector<std::string> args{"-c", "exec \"$0\" \"$@\" >\"$KCT_OUT\" 2>\"$KCT_ERR\"", KELPCONF_PATH};
   args.insert(args.end(), words.begin(), words.end());
   plat::Process process;
+  const std::string ui = qtOffscreen ? "QT_QPA_PLATFORM=offscreen" : "KELP_UI=headless";
   EXPECT_TRUE(process.Start("/bin/sh", args,
-                            {"KELP_UI=headless", "KELP_UI_SCRIPT=" + scriptFile.string(),
-                             "KELP_TIME_SCALE=" + ScaleText(), "KCT_OUT=" + out.string(), "KCT_ERR=" + err.string()}))
+                            {ui, "KELP_UI_SCRIPT=" + scriptFile.string(), "KELP_TIME_SCALE=" + ScaleText(),
+                             "KCT_OUT=" + out.string(), "KCT_ERR=" + err.string()}))
       << process.Error();
   return ToolRun(std::move(process), out, err);
 }

@@ -84,6 +84,8 @@ class ToolBench {
 
   // The settings file's keys by section; written at each launch.
   std::map<std::string, std::map<std::string, std::string>> settings;
+  // Launches run the Qt host on its offscreen platform instead of headless.
+  bool qtOffscreen = false;
   const std::filesystem::path& settingsFile() const { return m_settingsFile; }
   std::filesystem::path work(const std::string& name) const { return m_work / name; }
 

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <thread>
+
 #include "common/MessageBoxStyle.h"
 #include "common/MessageDisplay.h"
 #include "common/Messages.h"
@@ -23,7 +27,8 @@ namespace {
 
 using K = res::ControlKind;
 constexpr int kGo = 10, kModal = 11, kAsk = 12, kWork = 13, kFlag = 14, kList = 15, kEdit = 16, kTick = 17,
-              kSecret = 18, kOut = 20, kTicks = 21;
+              kSecret = 18, kBusyModal = 19, kOut = 20, kTicks = 21;
+constexpr int kAbandoned = 3;  // the modal result the test's last resort gives
 constexpr res::ListColumn kColumns[] = {{"Name", 80}, {"Value", 80}};
 constexpr res::ControlTemplate kControls[] = {
     {kGo, K::PushButton, "Go", 0, 0, 50, 20},
@@ -35,6 +40,7 @@ constexpr res::ControlTemplate kControls[] = {
     {kEdit, K::Edit, "", 0, 0, 50, 20},
     {kTick, K::PushButton, "Tick", 0, 0, 50, 20},
     {kSecret, K::PushButton, "Secret", 0, 0, 50, 20, res::kStyleHidden},
+    {kBusyModal, K::PushButton, "Busy modal", 0, 0, 50, 20},
     {kOut, K::Static, "", 0, 0, 50, 20},
     {kTicks, K::Static, "", 0, 0, 50, 20},
     {res::kMainClose, K::PushButton, "Close", 0, 0, 50, 20},
@@ -42,15 +48,47 @@ constexpr res::ControlTemplate kControls[] = {
 constexpr res::DialogTemplate kTestTemplate{9000, "Test", 300, 200, kControls};
 constexpr res::ControlTemplate kInnerControls[] = {{IDOK, K::PushButton, "OK", 0, 0, 50, 20}};
 constexpr res::DialogTemplate kInnerTemplate{9001, "Inner", 100, 50, kInnerControls};
+constexpr res::DialogTemplate kBusyTemplate{9002, "Busy", 100, 50, kInnerControls};
+
+// A modal dialog with an operation from the start, as the tool's dialogs have: its close is
+// refused until the worker has ended, which takes workTime or until release is set.
+class BusyDialog : public Dialog {
+ public:
+  BusyDialog(Host& host, plat::Millis workTime, const std::atomic<bool>& release)
+      : Dialog(host, kBusyTemplate), m_workTime(workTime), m_release(release) {}
+  ~BusyDialog() override { JoinWorkers(); }
+
+ protected:
+  bool OnInitDialog() override {
+    m_working = true;
+    StartWorker([this] {
+      plat::Clock::PollUntil(plat::Clock::Now() + m_workTime, [this] { return m_release.load(); });
+      Post([this] { m_working = false; });
+    });
+    return true;
+  }
+  void OnCancel() override {
+    if (!m_working) EndDialog(IDCANCEL);
+  }
+
+ private:
+  plat::Millis m_workTime;
+  const std::atomic<bool>& m_release;
+  bool m_working = false;
+};
 
 class TestDialog : public Dialog {
  public:
-  explicit TestDialog(Host& host) : Dialog(host, kTestTemplate) {
+  TestDialog(Host& host, const std::atomic<bool>& release) : Dialog(host, kTestTemplate) {
     OnCommand(kGo, [this] { Out("clicked " + std::to_string(++m_clicks)); });
     OnDoubleClick(kGo, [this] { Out("double-clicked after " + std::to_string(m_clicks)); });
     OnCommand(kModal, [this] {
       Dialog inner(GetHost(), kInnerTemplate);
       Out("modal " + std::to_string(inner.DoModal()));
+    });
+    OnCommand(kBusyModal, [this, &release] {
+      BusyDialog busy(GetHost(), workTime, release);
+      Out("busy modal " + std::to_string(busy.DoModal()));
     });
     OnCommand(kAsk, [this] {
       int button = 0;
@@ -75,6 +113,7 @@ class TestDialog : public Dialog {
     OnCommand(res::kMainClose, [this] { EndDialog(IDOK); });
   }
   plat::Millis tickSpan{0};
+  plat::Millis workTime{0};  // of the busy modal dialog
 
  protected:
   bool OnInitDialog() override {
@@ -111,10 +150,21 @@ class ScriptModeTest : public ::testing::Test {
     SetMessageDisplay(nullptr);
     plat::Clock::SetTimeScale(1);
   }
-  // Runs the script against dialog, modal on this thread; a failed script closes it with
-  // IDCANCEL. Returns the modal result.
-  int Run(Dialog& dialog, const std::string& script) {
-    ScriptRunner runner(host, transcript, script, [&dialog] { dialog.EndDialog(IDCANCEL); });
+  // Runs the script against dialog, modal on this thread as the tool's main window; the tool's
+  // close ends it with IDCANCEL, and the last resort with kAbandoned (all its modal dialogs, once
+  // the workers are released). Returns the modal result.
+  int Run(Dialog& dialog, const std::string& script, std::function<void()> handOver = {}) {
+    ScriptedTool tool{[&dialog] { return dialog.HasEnded() ? ToolPhase::Closing : ToolPhase::Open; },
+                      [&dialog] { dialog.EndDialog(IDCANCEL); },
+                      [this](const std::string& reason) {
+                        abandoned = reason;
+                        release = true;
+                        host.Post([this] {
+                          for (Dialog* modal : host.ModalDialogs()) modal->EndDialog(kAbandoned);
+                        });
+                      },
+                      std::move(handOver)};
+    ScriptRunner runner(host, transcript, script, std::move(tool));
     runner.Start();
     const int result = dialog.DoModal();
     runner.Stop();
@@ -126,10 +176,12 @@ class ScriptModeTest : public ::testing::Test {
   Transcript transcript;
   ScriptHost host{&transcript};
   bool failed = false;
+  std::string abandoned;
+  std::atomic<bool> release{false};  // ends the busy modal dialog's worker
 };
 
 TEST_F(ScriptModeTest, ClickRunsTheHandlerAndTheTranscriptShowsIt) {
-  TestDialog dlg(host);
+  TestDialog dlg(host, release);
   EXPECT_EQ(Run(dlg, "click 10\nclick \"Go\"\nwait-text 20 \"^clicked 2$\"\nclick \"Close\"\n"), IDOK);
   EXPECT_FALSE(failed);
   for (const char* line : {R"(window 9000 "Test")", R"(text 20 "clicked 1")", R"(text 20 "clicked 2")"}) {
@@ -138,14 +190,14 @@ TEST_F(ScriptModeTest, ClickRunsTheHandlerAndTheTranscriptShowsIt) {
 }
 
 TEST_F(ScriptModeTest, DoubleClickClicksFirstThenRunsTheDoubleClickHandler) {
-  TestDialog dlg(host);
+  TestDialog dlg(host, release);
   EXPECT_EQ(Run(dlg, "double-click 10\nwait-text 20 \"^double-clicked after 1$\"\ndouble-click 13\nclick \"Close\"\n"), IDOK);
   EXPECT_FALSE(failed);
   EXPECT_THAT(Lines(), Contains(R"(text 20 "clicked 1")"));
 }
 
 TEST_F(ScriptModeTest, ModalDialogInsideAHandlerRunsOnWhileTheScriptGoesOn) {
-  TestDialog dlg(host);
+  TestDialog dlg(host, release);
   EXPECT_EQ(Run(dlg, "click 11\nwait-transcript \"^window 9001 \"\nclick 9001:1\nwait-text 20 modal\nclick \"Close\""), IDOK);
   EXPECT_FALSE(failed);
   EXPECT_THAT(Lines(), Contains(R"(window 9001 "Inner")"));
@@ -153,7 +205,7 @@ TEST_F(ScriptModeTest, ModalDialogInsideAHandlerRunsOnWhileTheScriptGoesOn) {
 }
 
 TEST_F(ScriptModeTest, BoxesTakeTheQueuedAnswerThenTheStarAnswerElseTheirDefault) {
-  TestDialog dlg(host);
+  TestDialog dlg(host, release);
   Run(dlg, "click 12\nwait-message 3493\nanswer * yes\nanswer 3493 cancel\nclick 12\nwait-message 3493\n"
            "click 12\nwait-message 3493\nclick \"Close\"");
   const std::string text = R"("[DMEN03493W]\n\nThe NAS Cluster Management LU will now be initialized. \nIs this OK?")";
@@ -168,7 +220,7 @@ TEST_F(ScriptModeTest, BoxesTakeTheQueuedAnswerThenTheStarAnswerElseTheirDefault
 }
 
 TEST_F(ScriptModeTest, WorkerPostsToTheUiThreadAndWaitIdleWaitsForIt) {
-  TestDialog dlg(host);
+  TestDialog dlg(host, release);
   Run(dlg, "click 13\nwait-idle 30\nwait-text 20 \"^worker done$\" 0\nclick \"Close\"");
   EXPECT_FALSE(failed);
   const auto lines = Lines();
@@ -180,7 +232,7 @@ TEST_F(ScriptModeTest, WorkerPostsToTheUiThreadAndWaitIdleWaitsForIt) {
 }
 
 TEST_F(ScriptModeTest, TimersRunOnScaledLogicalTime) {
-  TestDialog dlg(host);
+  TestDialog dlg(host, release);
   const auto realStart = std::chrono::steady_clock::now();
   Run(dlg, "click 17\nwait-text 21 \"^tick 3$\" 120\nsleep 50\nclick \"Close\"");
   EXPECT_FALSE(failed);
@@ -191,7 +243,7 @@ TEST_F(ScriptModeTest, TimersRunOnScaledLogicalTime) {
 }
 
 TEST_F(ScriptModeTest, RowsChecksTextAndKeysActAsTheUser) {
-  TestDialog dlg(host);
+  TestDialog dlg(host, release);
   Run(dlg, "check-row \"^(alpha|gamma)\\t\"\ncheck-row beta 0\nselect-row ^g\ncheck \"Flag\" 1\n"
            "set 16 \"two words\"\nkey shift+ctrl+e\nclick \"Secret\"\nclick 1081");
   EXPECT_FALSE(failed);
@@ -221,11 +273,66 @@ TEST_F(ScriptModeTest, AFailingScriptWritesItsLineAndClosesTheTool) {
   };
   for (const FailingScript& c : cases) {
     SCOPED_TRACE(c.script);
-    TestDialog dlg(host);
+    TestDialog dlg(host, release);
     EXPECT_EQ(Run(dlg, c.script), IDCANCEL);
     EXPECT_TRUE(failed);
     EXPECT_THAT(Lines(), Contains(c.error));
   }
+}
+
+// The order of the end: the dialog inside the main window's loop ends first (its result reaches
+// the main window's handler), then the main window; a worker is waited for.
+TEST_F(ScriptModeTest, TheEndClosesTheInnerModalDialogFirstThenTheMainWindow) {
+  const struct {
+    const char* script;
+    plat::Millis workTime;
+    const char* inner;  // the main window's text once the inner dialog has ended
+    const char* error;
+  } cases[] = {
+      {"click 11\nwait-transcript \"^window 9001 \"\nwait-text 9000:20 never 1", {}, R"(text 20 "modal 2")",
+       "script-error 3 timed out after 1 s: text of 9000:20 is , not matching never"},
+      {"click 19\nwait-transcript \"^window 9002 \"\n", 120s, R"(text 20 "busy modal 2")",
+       "script-error 2 script ended with the tool open"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    TestDialog dlg(host, release);
+    dlg.workTime = c.workTime;
+    const std::size_t from = Lines().size();
+    EXPECT_EQ(Run(dlg, c.script), IDCANCEL);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(abandoned, "");
+    std::vector<std::string> lines = Lines();
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(from));
+    EXPECT_THAT(lines, ::testing::IsSupersetOf({std::string(c.error), std::string(c.inner)}));
+    EXPECT_LT(std::find(lines.begin(), lines.end(), c.error), std::find(lines.begin(), lines.end(), c.inner));
+  }
+}
+
+TEST_F(ScriptModeTest, ADialogThatCannotCloseWithinTheLimitIsAbandoned) {
+  TestDialog dlg(host, release);
+  dlg.workTime = 2 * kEndLimit;
+  const auto realStart = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(dlg, "click 19\nwait-transcript \"^window 9002 \"\nwait-text 20 never 1"), kAbandoned);
+  EXPECT_LT(std::chrono::steady_clock::now() - realStart, 5s);
+  EXPECT_EQ(abandoned, "the tool did not end within 900 s (waiting for the workers of dialog 9002)");
+  EXPECT_THAT(Lines(), Contains(R"(text 20 "busy modal 3")"));
+}
+
+TEST_F(ScriptModeTest, AToolHandedOverStaysOpenAfterTheLastLine) {
+  TestDialog dlg(host, release);
+  std::atomic<bool> handedOver{false};
+  std::thread engineer([&] {
+    // The engineer closes the window some time after the script has handed it over.
+    while (!handedOver) std::this_thread::sleep_for(1ms);
+    plat::Clock::Sleep(10s);
+    host.Post([&dlg] { dlg.EndDialog(IDOK); });
+  });
+  EXPECT_EQ(Run(dlg, "click 10", [&] { handedOver = true; }), IDOK);
+  engineer.join();
+  EXPECT_FALSE(failed);
+  EXPECT_THAT(Lines(), Contains(R"(text 20 "clicked 1")"));
+  EXPECT_THAT(Lines(), Not(Contains(::testing::StartsWith("script-error"))));
 }
 
 class MainWindow : public Dialog {

@@ -52,6 +52,11 @@ void CKelpconfApp::RequestClose() {
   if (m_pMain != nullptr && !m_pMain->IsExiting()) m_pMain->OnMainClose();
 }
 
+kelp::ui::ToolPhase CKelpconfApp::Phase() const {
+  if (m_bMainEnded || (m_pMain != nullptr && m_pMain->IsExiting())) return kelp::ui::ToolPhase::Closing;
+  return m_pMain != nullptr && m_pMain->StartedUp() ? kelp::ui::ToolPhase::Open : kelp::ui::ToolPhase::Starting;
+}
+
 int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
   common::ProcessContext context({TraceProgram::Kelpconf, &m_host, dsvp_VELAPIRevision, nullptr, TRC_MASK_NONE});
   if (!IsSupportOS()) return kExitStartupEnded;
@@ -123,6 +128,7 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
   });
   const int nResult = main.DoModal();
   m_pMain = nullptr;
+  m_bMainEnded = true;
   if (nResult == -1 || nResult == 3)
     scope.Error(TraceFmt("Main dialog created failed. code = 0x%08x", static_cast<unsigned>(nResult)), TRC_ERROR);
 

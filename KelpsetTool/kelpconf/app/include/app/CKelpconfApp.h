@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "plat/Process.h"
+#include "ui/ScriptRunner.h"
 
 namespace kelp::ui {
 class Host;
@@ -36,12 +37,15 @@ class CKelpconfApp {
   void OnReady(std::function<void()> ready) { m_ready = std::move(ready); }
   // UI thread: the orderly close (the main window's Close) if the main window runs.
   void RequestClose();
+  // UI thread: starting until the main window has started up, closing from its close on (or
+  // when start-up ended the run).
+  kelp::ui::ToolPhase Phase() const;
 
  private:
-
   kelp::ui::Host& m_host;
   bool m_bFtpdStarted = false;
   plat::Process m_cFtpd;
   CdlgMain* m_pMain = nullptr;
+  bool m_bMainEnded = false;
   std::function<void()> m_ready;
 };

@@ -49,6 +49,7 @@ int Dialog::DoModal() {
   if (m_template == nullptr) return -1;
   m_modal = true;
   m_ended = false;
+  m_host.ModalStarted(*this);
   OnInitDialog();
   if (!m_ended) {
     ShowWindow(true);
@@ -56,6 +57,7 @@ int Dialog::DoModal() {
   }
   ShowWindow(false);
   JoinWorkers();
+  m_host.ModalEnded(*this);
   m_modal = false;
   return m_result;
 }
@@ -84,6 +86,8 @@ void Dialog::EndDialog(int result) {
   m_ended = true;
   if (!m_modal) ShowWindow(false);
 }
+
+void Dialog::Close() { RunCommand(IDCANCEL); }
 
 void Dialog::SetWindowText(const std::string& title) {
   if (m_title == title) return;

@@ -56,6 +56,10 @@ void Host::DialogDestroyed(Dialog& dialog) {
   OnDialogDestroyed(dialog);
 }
 
+void Host::ModalStarted(Dialog& dialog) { m_modal.push_back(&dialog); }
+
+void Host::ModalEnded(Dialog& dialog) { std::erase(m_modal, &dialog); }
+
 void Host::WorkerStarted() { m_workers.fetch_add(1); }
 
 void Host::WorkerFinished() {

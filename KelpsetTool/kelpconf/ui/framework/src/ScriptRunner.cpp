@@ -1,5 +1,6 @@
 #include "ui/ScriptRunner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -8,7 +9,9 @@
 #include <sstream>
 
 #include "ScriptActions.h"
+#include "common/TraceLine.h"
 #include "plat/Clock.h"
+#include "ui/Dialog.h"
 #include "ui/Host.h"
 #include "ui/Transcript.h"
 
@@ -28,30 +31,96 @@ using Shared = ScriptRunner::Shared;
 
 constexpr auto kTargetWait = std::chrono::seconds(5);  // real time, for an action's target
 constexpr auto kPollSlice = std::chrono::milliseconds(5);
+constexpr auto kEndSlice = std::chrono::milliseconds(50);  // between the steps of the end
 
 // An attempt: "" when done, else the reason it is not yet; nullopt once the runner stops.
 using Attempt = std::function<std::optional<std::string>()>;
 
-// Runs probe once on the UI thread and starts its action when ready. Returns its reason, or
-// nullopt when the runner stops first.
-std::optional<std::string> OnUi(Host& host, const std::shared_ptr<Shared>& shared, Probe probe) {
-  auto reply = std::make_shared<std::optional<std::string>>();
-  host.Post([shared, reply, probe = std::move(probe)] {
+// Runs decide once on the UI thread, replies with its result, then starts the result's act (a
+// modal loop it starts must not hold up the reply). Returns the result, or nullopt when the
+// runner stops or the (logical) deadline passes first.
+template <class Result>
+std::optional<Result> OnUi(Host& host, const std::shared_ptr<Shared>& shared, std::function<Result()> decide,
+                           plat::TimePoint deadline = plat::TimePoint::max()) {
+  auto reply = std::make_shared<std::optional<Result>>();
+  host.Post([shared, reply, decide = std::move(decide)] {
     {
       std::lock_guard lock(shared->mutex);
       if (shared->stopping) return;
     }
-    const ProbeResult result = probe();
+    Result result = decide();
+    const std::function<void()> act = std::move(result.act);
     {
       std::lock_guard lock(shared->mutex);
-      *reply = result.reason;
+      *reply = std::move(result);
     }
     shared->cv.notify_all();
-    if (result.reason.empty() && result.act) result.act();
+    if (act) act();
   });
   std::unique_lock lock(shared->mutex);
-  shared->cv.wait(lock, [&] { return reply->has_value() || shared->stopping; });
-  return shared->stopping ? std::nullopt : *reply;
+  const auto answered = [&] { return reply->has_value() || shared->stopping; };
+  if (deadline == plat::TimePoint::max()) shared->cv.wait(lock, answered);
+  else plat::Clock::WaitUntil(shared->cv, lock, deadline, answered);
+  if (shared->stopping || !reply->has_value()) return std::nullopt;
+  return std::move(*reply);
+}
+
+// A probe's reason on the UI thread; its act runs when it is ready.
+std::optional<std::string> OnUi(Host& host, const std::shared_ptr<Shared>& shared, Probe probe) {
+  const std::optional<ProbeResult> result = OnUi<ProbeResult>(host, shared, std::move(probe));
+  return result ? std::optional<std::string>(result->reason) : std::nullopt;
+}
+
+// One step of the end, decided on the UI thread.
+struct EndStep {
+  ToolPhase phase = ToolPhase::Starting;
+  std::string doing;  // what the step does or waits for, for the trace
+  std::function<void()> act;
+};
+
+std::string Named(const Dialog& dialog) { return "dialog " + std::to_string(dialog.TemplateId()); }
+
+// The dialog to close before the main window: the innermost modal loop inside the main
+// window's, else the foreground-most other shown dialog; null when none is left.
+Dialog* DialogToClose(const Host& host) {
+  const std::vector<Dialog*>& modal = host.ModalDialogs();
+  if (modal.size() > 1) return modal.back();
+  const Dialog* main = modal.empty() ? nullptr : modal.front();
+  const std::vector<Dialog*>& shown = host.ShownDialogs();
+  const auto it = std::find_if(shown.rbegin(), shown.rend(), [main](const Dialog* d) { return d != main; });
+  return it != shown.rend() ? *it : nullptr;
+}
+
+EndStep DecideEndStep(Host& host, const ScriptedTool& tool) {
+  EndStep step{tool.phase(), "", {}};
+  if (step.phase == ToolPhase::Starting) {
+    step.doing = "waiting for the start-up to finish";
+  } else if (Dialog* dialog = DialogToClose(host)) {
+    // A dialog's close refuses while its operation runs: its workers end first, within their
+    // own limits.
+    if (dialog->IsModal() && dialog->HasEnded()) {
+      step.doing = "waiting for " + Named(*dialog) + " to end";
+    } else if (dialog->WorkersRunning()) {
+      step.doing = "waiting for the workers of " + Named(*dialog);
+    } else {
+      step.doing = "closing " + Named(*dialog);
+      step.act = [dialog] { dialog->Close(); };
+    }
+  } else if (step.phase == ToolPhase::Closing) {
+    step.doing = "waiting for the tool to end";
+  } else if (host.WorkersRunning()) {
+    step.doing = "waiting for the workers of a hidden dialog or of the main window";
+  } else {
+    step.doing = "closing the main window";
+    step.act = tool.close;
+  }
+  return step;
+}
+
+// The number of the script's last line (0 for an empty script).
+int LastLine(std::string_view text) {
+  const auto breaks = std::count(text.begin(), text.end(), '\n');
+  return static_cast<int>(breaks) + (text.empty() || text.back() == '\n' ? 0 : 1);
 }
 
 // Repeats attempt until it is done, or expired() holds after a failed try (its reason), or the
@@ -82,11 +151,11 @@ std::string SecondsText(double seconds) {
 
 }  // namespace
 
-ScriptRunner::ScriptRunner(Host& host, Transcript& transcript, std::string scriptText, std::function<void()> closeTool)
+ScriptRunner::ScriptRunner(Host& host, Transcript& transcript, std::string scriptText, ScriptedTool tool)
     : m_host(host),
       m_transcript(transcript),
       m_text(std::move(scriptText)),
-      m_closeTool(std::move(closeTool)),
+      m_tool(std::move(tool)),
       m_shared(std::make_shared<Shared>()) {}
 
 ScriptRunner::~ScriptRunner() { Stop(); }
@@ -120,17 +189,23 @@ void ScriptRunner::Run() {
   }
   for (const ScriptCommand& command : std::get<std::vector<ScriptCommand>>(parsed)) {
     const std::string reason = Execute(command);
-    {
-      std::lock_guard lock(m_shared->mutex);
-      if (m_shared->stopping) return;
-    }
+    if (Stopping()) return;
     if (!reason.empty()) {
       Fail(command.line, reason);
       return;
     }
   }
+  {
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->finished = true;
+  }
+  if (m_tool.handOver) m_host.Post(m_tool.handOver);
+  else EndAfterLastLine();
+}
+
+bool ScriptRunner::Stopping() const {
   std::lock_guard lock(m_shared->mutex);
-  m_shared->finished = true;
+  return m_shared->stopping;
 }
 
 std::string ScriptRunner::Execute(const ScriptCommand& command) {
@@ -188,6 +263,24 @@ std::string ScriptRunner::Sleep(double seconds) {
   return reason == "stopped" ? reason : "";
 }
 
+void ScriptRunner::EndAfterLastLine() {
+  // A start-up may still end the tool by itself: the phase counts once it is over.
+  const plat::TimePoint deadline = plat::Clock::Now() + kEndLimit;
+  for (;;) {
+    const std::optional<EndStep> step = OnUi<EndStep>(
+        m_host, m_shared, [tool = m_tool] { return EndStep{tool.phase(), "", {}}; }, deadline);
+    if (Stopping()) return;
+    if (step && step->phase == ToolPhase::Closing) break;
+    if (!step || step->phase == ToolPhase::Open || plat::Clock::Now() >= deadline) {
+      Fail(LastLine(m_text), "script ended with the tool open");
+      return;
+    }
+    std::unique_lock lock(m_shared->mutex);
+    if (m_shared->cv.wait_for(lock, kEndSlice, [&] { return m_shared->stopping; })) return;
+  }
+  EndTool(deadline);
+}
+
 void ScriptRunner::Fail(int line, const std::string& reason) {
   m_transcript.ScriptError(line, reason);
   {
@@ -195,7 +288,26 @@ void ScriptRunner::Fail(int line, const std::string& reason) {
     m_shared->failed = true;
     m_shared->finished = true;
   }
-  if (m_closeTool) m_host.Post(m_closeTool);
+  EndTool(plat::Clock::Now() + kEndLimit);
+}
+
+void ScriptRunner::EndTool(plat::TimePoint deadline) {
+  std::string doing;
+  while (plat::Clock::Now() < deadline) {
+    const std::optional<EndStep> step = OnUi<EndStep>(
+        m_host, m_shared, [&host = m_host, tool = m_tool] { return DecideEndStep(host, tool); }, deadline);
+    if (Stopping()) return;
+    if (const std::string now = step ? step->doing : "no answer from the UI thread"; now != doing) {
+      doing = now;
+      common::TraceLine(TRC_INFO, "script end: " + doing);
+    }
+    std::unique_lock lock(m_shared->mutex);
+    if (m_shared->cv.wait_for(lock, kEndSlice, [&] { return m_shared->stopping; })) return;
+  }
+  const std::string reason = "the tool did not end within " +
+                             SecondsText(std::chrono::duration<double>(kEndLimit).count()) + " s (" + doing + ")";
+  common::TraceLine(TRC_ERROR, "script end: " + reason);
+  if (m_tool.abandon) m_tool.abandon(reason);
 }
 
 }  // namespace kelp::ui

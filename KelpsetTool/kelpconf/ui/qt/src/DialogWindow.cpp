@@ -216,7 +216,7 @@ void DialogWindow::keyPressEvent(QKeyEvent* event) {
 void DialogWindow::closeEvent(QCloseEvent* event) {
   // The window's close box is the dialog's Cancel: the dialog decides (the main window ignores it).
   event->ignore();
-  m_dialog.Key(ui::KeyChord{false, false, false, "escape"});
+  m_dialog.Close();
 }
 
 bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {

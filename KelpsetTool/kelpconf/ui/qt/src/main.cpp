@@ -1,11 +1,14 @@
 // kelpconf: the Kelpset Tool. The command line is the array-management program's:
 //   kelpconf -h UNIT [-s SETTINGS-FILE]
 // KELP_UI_SCRIPT=FILE runs FILE against the dialogs and writes the transcript to standard
-// output; KELP_UI=headless runs without any toolkit (no Qt is loaded).
+// output; KELP_UI=headless runs without any toolkit (no Qt is loaded). A script that ends with
+// the tool open closes it with status 3, except on a display, where the engineer takes over.
 #include <QApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -28,7 +31,12 @@ constexpr const char* kUsage =
     "                       standard output (see the README for the script lines)\n"
     "  KELP_UI=headless     no window: the dialogs run without a toolkit (scripts, tests)\n"
     "  KELP_TIME_SCALE=X    shrink every wait and time-out by X (simulated arrays)\n"
+    "A script error, or a script that ends with the tool open (headless or Qt offscreen),\n"
+    "closes every dialog, then the tool, with status 3; on a display the window stays open.\n"
     "Exit status: 0 closed normally, 1 start-up ended by a message, 3 script error.\n";
+
+// Qt platforms that show nothing to an engineer.
+constexpr const char* kNoDisplayPlatforms[] = {"offscreen", "minimal", "minimalegl"};
 
 std::optional<std::string> ReadScript(const char* pszPath) {
   std::ifstream in(pszPath);
@@ -38,13 +46,26 @@ std::optional<std::string> ReadScript(const char* pszPath) {
   return text.str();
 }
 
-// Runs the tool on a host, with the script when there is one.
+// The last resort of a script's end: the tool could not close (a worker outlived the end's
+// limit), so the process ends here, with the script's status.
+[[noreturn]] void Abandon(kelp::ui::Transcript& transcript, const std::string& reason) {
+  std::fprintf(stderr, "kelpconf: %s: ending the process\n", reason.c_str());
+  transcript.Exit(kelp::ui::kExitScriptError);
+  std::fflush(nullptr);
+  std::_Exit(kelp::ui::kExitScriptError);
+}
+
+// Runs the tool on a host, with the script when there is one. handOver, when set, leaves the tool
+// to the engineer after the script's last line.
 int Run(kelp::ui::Host& host, kelp::ui::Transcript* pTranscript, const std::optional<std::string>& script,
-        const std::vector<std::string>& words) {
+        const std::vector<std::string>& words, std::function<void()> handOver) {
   CKelpconfApp app(host);
   std::unique_ptr<kelp::ui::ScriptRunner> runner;
   if (script) {
-    runner = std::make_unique<kelp::ui::ScriptRunner>(host, *pTranscript, *script, [&app] { app.RequestClose(); });
+    kelp::ui::ScriptedTool tool{[&app] { return app.Phase(); }, [&app] { app.RequestClose(); },
+                                [pTranscript](const std::string& reason) { Abandon(*pTranscript, reason); },
+                                std::move(handOver)};
+    runner = std::make_unique<kelp::ui::ScriptRunner>(host, *pTranscript, *script, std::move(tool));
     app.OnReady([pTranscript] { pTranscript->Ready(); });
     runner->Start();
   }
@@ -79,9 +100,14 @@ int main(int argc, char** argv) {
   const char* pszUi = std::getenv("KELP_UI");
   if (pszUi != nullptr && std::string(pszUi) == "headless") {
     kelp::ui::ScriptHost host(transcript.get());
-    return Run(host, transcript.get(), script, words);
+    return Run(host, transcript.get(), script, words, {});
   }
   QApplication application(argc, argv);
   kelp::qtui::QtHost host(transcript.get(), script.has_value());
-  return Run(host, transcript.get(), script, words);
+  const std::string platform = QGuiApplication::platformName().toStdString();
+  const bool bDisplay = std::none_of(std::begin(kNoDisplayPlatforms), std::end(kNoDisplayPlatforms),
+                                     [&](const char* pszName) { return platform == pszName; });
+  std::function<void()> handOver;
+  if (bDisplay) handOver = [&host] { host.EndScriptMode(); };
+  return Run(host, transcript.get(), script, words, std::move(handOver));
 }

@@ -52,6 +52,11 @@ class Dialog {
   // Ends a modal loop with result; a modeless dialog is hidden.
   void EndDialog(int result);
   bool IsModal() const { return m_modal; }
+  // EndDialog was called since the modal loop began or the dialog was last shown.
+  bool HasEnded() const { return m_ended; }
+  // The window's close box: the IDCANCEL command (its handler, else OnCancel), so the dialog
+  // decides, as with Cancel or Esc.
+  void Close();
 
   int TemplateId() const { return m_templateId; }
   const res::DialogTemplate* Template() const { return m_template; }
@@ -80,6 +85,8 @@ class Dialog {
   void StartWorker(std::function<void()> work);
   // Processes events until every worker of this dialog has finished, then joins them.
   void JoinWorkers();
+  // Any thread: a worker of this dialog has not finished yet.
+  bool WorkersRunning() const { return m_runningWorkers.load() > 0; }
 
   // User input, from a host or the script runner.
   // A click: a check box toggles, a radio button is checked and the others of its group

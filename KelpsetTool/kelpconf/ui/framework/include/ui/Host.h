@@ -62,6 +62,9 @@ class Host : public MessageDisplay {
   void DialogResized(Dialog& dialog);
   void ControlChanged(Dialog& dialog, int id, ControlAspect aspect);
   void DialogDestroyed(Dialog& dialog);
+  // A modal loop of dialog begins or has ended (its workers joined).
+  void ModalStarted(Dialog& dialog);
+  void ModalEnded(Dialog& dialog);
   void WorkerStarted();
   void WorkerFinished();
 
@@ -70,11 +73,16 @@ class Host : public MessageDisplay {
   Dialog* Foreground() const { return m_shown.empty() ? nullptr : m_shown.back(); }
   // The top-most shown dialog of a template, or null.
   Dialog* FindShown(int templateId) const;
+  // The dialogs whose modal loops run, outermost first: each loop runs inside the one before,
+  // so only the last can end first.
+  const std::vector<Dialog*>& ModalDialogs() const { return m_modal; }
 
   // Busy code of a board slot (0-15) or of kPublicBusySlot; 0 is idle.
   void SetBusy(int slot, int code);
   // No busy code set and no worker running.
   bool IsIdle() const;
+  // Any thread: a worker of some dialog has not finished yet.
+  bool WorkersRunning() const { return m_workers.load() > 0; }
   MessageAnswers& Answers() { return m_answers; }
   Transcript* GetTranscript() const { return m_transcript; }
 
@@ -93,6 +101,7 @@ class Host : public MessageDisplay {
 
   Transcript* m_transcript;
   std::vector<Dialog*> m_shown;
+  std::vector<Dialog*> m_modal;
   MessageAnswers m_answers;
   mutable std::mutex m_busyMutex;
   std::map<int, int> m_busy;

@@ -40,6 +40,8 @@ class QtHost : public QObject, public ui::Host {
   std::optional<std::string> BrowseForFolder(ui::Dialog& owner, const std::string& prompt, const std::string& start,
                                              const std::function<bool(const std::string&)>& accept) override;
 
+  // GUI thread: the script has ended and the engineer takes over: boxes wait for a person.
+  void EndScriptMode() { m_scripted = false; }
   // The window of a shown dialog, or null (tests read widget geometry through it).
   QWidget* WindowOf(const ui::Dialog& dialog) const;
 
