@@ -23,6 +23,18 @@ constexpr const char* kAllUp =
     "wait-text 1500 \"ACTIVE\" 600\nwait-text 1501 \"ACTIVE\" 600\n"
     "wait-text 1508 \"ACTIVE\" 600\nwait-text 1509 \"ACTIVE\" 600\n";
 
+// Opens "Restore NAS CM LU", agrees to its questions and starts the three phases.
+constexpr const char* kStartCmLuRestore =
+    "click 1107\n"
+    "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
+    "click 224:1476\n";
+// Waits for the dialog's Close, closes it, then the tool.
+constexpr const char* kCloseCmLuRestore =
+    "wait-transcript \"^enable 1477 1$\" 600\n"
+    "click 224:1477\n"
+    "wait-transcript \"^enable 1081 1$\" 600\n"
+    "close\n";
+
 // Every board INACTIVE: no "ha_" process on any of them.
 void AllInactive(ToolBench& bench) {
   for (const char* slot : {"0", "1", "8", "9"})
@@ -41,20 +53,15 @@ TEST(RestoreFlows, ClusterManagementLuThroughThreePhasesThenRebootAll) {
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "9", "InitStates", "17"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(std::string(kAllUp) +
-      "click 1107\n"
-      "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
-      "click 224:1476\n"
+      kStartCmLuRestore +
       "wait-text 224:1472 \"Now restoring\" 600\n"
       "key escape\n"  // ignored while the phases run
       "wait-message 4022 900\n"
       "wait-transcript \"^enable 1475 1$\" 600\n"
       "answer 3830 ok\nanswer 3690 ok\n"
       "click 224:1475\n"
-      "wait-message 3831 900\n"
-      "wait-transcript \"^enable 1477 1$\" 600\n"
-      "click 224:1477\n"
-      "wait-transcript \"^enable 1081 1$\" 600\n"
-      "close\n");
+      "wait-message 3831 900\n" +
+      kCloseCmLuRestore);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"text 1472 \"Normal\"", "enable 1081 0",
                       "window 224 \"Kelpset Tool \\( Restore NAS Cluster Management LU \\)\"", "message 3829 ok .*", "message 3638 ok .*", "message 3690 ok .*",
@@ -158,11 +165,8 @@ TEST(RestoreFlows, RebootAllStopsAfterAFailureInGroupTwo) {
       "click 1107\n"
       "answer 3830 ok\nanswer 3690 ok\n"
       "click 224:1475\n"
-      "wait-message 3832 900\n"
-      "wait-transcript \"^enable 1477 1$\" 600\n"
-      "click 224:1477\n"
-      "wait-transcript \"^enable 1081 1$\" 600\n"
-      "close\n");
+      "wait-message 3832 900\n" +
+      kCloseCmLuRestore);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"message 3830 ok .*", "text 1472 \"Now Rebooting all NAS OSs...\"",
                       "message 3832 ok .*NAS OSs that failed to restart:\\\\n   CTL1-0  Code = 0x[0-9a-f]{8}\\\\n\\\\n"
@@ -183,14 +187,9 @@ TEST(RestoreFlows, ClusterStopRunsOutOfTime) {
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "0", "StatPolls", "100000"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(std::string(kAllUp) +
-      "click 1107\n"
-      "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
-      "click 224:1476\n"
-      "wait-message 3640 900\n"
-      "wait-transcript \"^enable 1477 1$\" 600\n"
-      "click 224:1477\n"
-      "wait-transcript \"^enable 1081 1$\" 600\n"
-      "close\n");
+      kStartCmLuRestore +
+      "wait-message 3640 900\n" +
+      kCloseCmLuRestore);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"text 1472 \"Now stopping the cluster...\"",
                       "message 3640 ok .*1. Stopping the clusters: Failed\\(timeout\\)\\\\n"
@@ -206,9 +205,7 @@ TEST(RestoreFlows, OldAgentBlocksClusterManagementLu) {
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "board", "9", "AgentVersion", "0x01FFFFFF"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(std::string(kAllUp) +
-      "click 1107\n"
-      "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
-      "click 224:1476\n"
+      kStartCmLuRestore +
       "wait-message 3639 600\n"
       "click 224:1477\n"
       "wait-transcript \"^enable 1081 1$\" 600\n"
@@ -310,14 +307,9 @@ TEST_P(CmLuPhase, FailureIsReportedInItsStep) {
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", c.pszSlot, c.pszExchange, "Result=99"}), 0);
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Run(std::string(kAllUp) +
-                                        "click 1107\n"
-                                        "answer 3829 ok\nanswer 3638 ok\nanswer 3690 ok\n"
-                                        "click 224:1476\n"
-                                        "wait-message 3640 900\n"
-                                        "wait-transcript \"^enable 1477 1$\" 600\n"
-                                        "click 224:1477\n"
-                                        "wait-transcript \"^enable 1081 1$\" 600\n"
-                                        "close\n");
+                                        kStartCmLuRestore +
+                                        "wait-message 3640 900\n" +
+                                        kCloseCmLuRestore);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   // The agent client names the board's code first; the step box follows.
   ExpectInOrder(run, {"text 1472 \"Now stopping the cluster...\"", "text 1472 \"Now restoring...\"",
