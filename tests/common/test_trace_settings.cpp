@@ -23,6 +23,32 @@ TEST(TraceSettingsTest, MissingFileGivesEachProgramItsDefaults) {
   EXPECT_EQ(ftpd.strDirectory, plat::ProgramDir().string() + "/");
 }
 
+// Where a trace goes without TraceDir: beside a program run from its build tree, into the system
+// root's log folder for one installed below /usr or /opt (kelpftpd's files lie in "log" below
+// its TraceDir, so both installed programs share that folder).
+TEST(TraceSettingsTest, DefaultFolderDependsOnWhereTheProgramLies) {
+  const fs::path root = "/home/eng/.local/share/kelpset";
+  struct Case {
+    const char* program;
+    TraceProgram which;
+    fs::path expected;
+  };
+  const Case cases[] = {
+      {"/usr/bin/kelpconf", TraceProgram::Kelpconf, root / "log"},
+      {"/usr/local/bin/kelpconf", TraceProgram::Kelpconf, root / "log"},
+      {"/opt/kelpset/bin/kelpconf", TraceProgram::Kelpconf, root / "log"},
+      {"/usr/bin/kelpftpd", TraceProgram::Kelpftpd, root},
+      {"/opt/kelpset/bin/kelpftpd", TraceProgram::Kelpftpd, root},
+      {"/home/eng/kelpset/build/bin/kelpconf", TraceProgram::Kelpconf, "/home/eng/kelpset/build/bin/log"},
+      {"/home/eng/kelpset/build/bin/kelpftpd", TraceProgram::Kelpftpd, "/home/eng/kelpset/build/bin"},
+      {"/usrdata/kelpconf", TraceProgram::Kelpconf, "/usrdata/log"},
+      {"/srv/opt/usr/kelpftpd", TraceProgram::Kelpftpd, "/srv/opt/usr"},
+      {"/kelpconf", TraceProgram::Kelpconf, "/log"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DefaultTraceDir(c.program, c.which, root), c.expected) << c.program;
+}
+
 TEST(TraceSettingsTest, EachProgramReadsItsOwnSection) {
   kelptest::IsolatedEnv env;
   const fs::path ini = env.systemRoot() / "kelpconf.ini";

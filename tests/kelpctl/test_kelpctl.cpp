@@ -20,6 +20,7 @@ namespace {
 namespace sim = corvid::sim;
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using Result = kelptest::KelpctlResult;
 
@@ -30,6 +31,15 @@ int CountLinesStartingWithDigit(const std::string& text) {
   int n = 0;
   for (std::string line; std::getline(in, line);)
     if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) ++n;
+  return n;
+}
+
+// Regular files anywhere below folder; 0 when it does not exist.
+int CountFiles(const std::filesystem::path& folder) {
+  std::error_code error;
+  int n = 0;
+  for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    if (it->is_regular_file()) ++n;
   return n;
 }
 
@@ -157,7 +167,8 @@ TEST_F(KelpctlTest, ResetBlocksAndRestoresTheBoardAndReportsTheResult) {
 }
 
 // A dump taken and brought to the PC twice: the second download is filed beside the first, and
-// --to copies each into another folder.
+// --to copies each into another folder, made with its parents on the first copy. A --to that
+// names a file stops the command before the board uploads anything.
 TEST_F(KelpctlTest, DumpThenDownloadFilesItWithoutReplacingAnything) {
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit("U", sim::Model::ZQH, 4), false));
   ASSERT_TRUE(sim::SetBoardStatus("U", 2, 2));  // slot 8 runs its NAS OS
@@ -165,8 +176,16 @@ TEST_F(KelpctlTest, DumpThenDownloadFilesItWithoutReplacingAnything) {
   ASSERT_EQ(dump.status, 0) << dump.output;
   EXPECT_THAT(dump.output, HasSubstr("dump of slot 8 finished"));
   ASSERT_TRUE(sim::AdvanceTime("U", 200'000));  // the dump has been written
-  const std::filesystem::path to = env.systemRoot() / "copies";
-  std::filesystem::create_directories(to);
+
+  const std::filesystem::path blocker = env.systemRoot() / "blocker";
+  kelptest::WriteFile(blocker, "a file, not a folder");
+  const Result blocked = Kelpctl("-h U download-dump 8 --to " + (blocker / "copies").string());
+  EXPECT_EQ(blocked.status, 1) << blocked.output;
+  EXPECT_THAT(blocked.output, HasSubstr("kelpctl: cannot create the folder " + (blocker / "copies").string() + ": "));
+  EXPECT_THAT(blocked.output, Not(HasSubstr("downloading")));
+  EXPECT_EQ(CountFiles(env.systemRoot() / "NASDUMP"), 0) << blocked.output;
+
+  const std::filesystem::path to = env.systemRoot() / "copies" / "of" / "dumps";
   std::vector<std::string> names;
   for (int i = 0; i < 2; ++i) {
     const Result download = Kelpctl("-h U download-dump 8 --to " + to.string());

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "ApiCall.h"
@@ -238,6 +239,19 @@ bool CheckDumpReady(CusrCHN& board, std::FILE* err, std::uint32_t* pulError) {
 }  // namespace
 
 int RunDownloadDump(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+  // The copy's folder is made first, as mkdir -p would, so that a folder that cannot be made
+  // stops the command before the board uploads anything.
+  if (invocation.toFolder) {
+    std::error_code error;
+    std::filesystem::create_directories(*invocation.toFolder, error);
+    if (!error && !std::filesystem::is_directory(*invocation.toFolder, error))
+      error = std::make_error_code(std::errc::not_a_directory);
+    if (error) {
+      std::fprintf(err, "kelpctl: cannot create the folder %s: %s\n", invocation.toFolder->c_str(),
+                   error.message().c_str());
+      return 1;
+    }
+  }
   std::string strFiled;
   const int nResult = RunOnBoard(invocation, "download-dump", out, err,
                                  [&](CusrCHN& board, const Stopwatch& clock, std::uint32_t* pulError) {

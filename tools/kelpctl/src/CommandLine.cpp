@@ -252,6 +252,7 @@ const char* UsageText() {
          "                          brings the board's last dump to C:\\NASDUMP (a progress\n"
          "                          line per 20-second poll, up to [Dump] Timeout minutes),\n"
          "                          never replacing a file there; --to also copies it to DIR\n"
+         "                          (made first, with its parents, when missing)\n"
          "  agent SLOT OP [ARGS]    talks to the board's NAS agent (the board must be OS UP):\n"
          "      version             the agent's version word\n"
          "      network [--interface N]   address, mask and gateway of interface mngN (mng0)\n"

@@ -3,19 +3,28 @@
 // KELP_UI_SCRIPT=FILE runs FILE against the dialogs and writes the transcript to standard
 // output; KELP_UI=headless runs without any toolkit (no Qt is loaded). A script that ends with
 // the tool open closes it with status 3, except on a display, where the engineer takes over.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/CKelpconfApp.h"
+#include "common/TraceLine.h"
+#include "plat/RuntimeDir.h"
 #include "qtui/QtHost.h"
 #include "ui/ScriptHost.h"
 #include "ui/ScriptRunner.h"
@@ -37,6 +46,54 @@ constexpr const char* kUsage =
 
 // Qt platforms that show nothing to an engineer.
 constexpr const char* kNoDisplayPlatforms[] = {"offscreen", "minimal", "minimalegl"};
+
+// A folder Qt accepts as XDG_RUNTIME_DIR: this user's own, closed to everyone else.
+bool IsPrivateFolder(const char* pszPath) {
+  struct stat st {};
+  return pszPath != nullptr && *pszPath != '\0' && ::stat(pszPath, &st) == 0 && S_ISDIR(st.st_mode) &&
+         st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+
+// Without a usable XDG_RUNTIME_DIR (a service account, a container, a test) Qt complains on
+// standard error and falls back to a shared /tmp folder; it gets a private "qt" folder in the
+// tool's runtime dir instead. KELP_RUNTIME_DIR is pinned first, because the runtime dir itself
+// follows XDG_RUNTIME_DIR and the named mutexes must not move for this process or its children.
+void GiveQtARuntimeDir() {
+  if (IsPrivateFolder(std::getenv("XDG_RUNTIME_DIR"))) return;
+  std::error_code ec;
+  const std::filesystem::path runtime = plat::RuntimeDir(ec);
+  if (ec) return;
+  const std::filesystem::path qt = runtime / "qt";
+  if (::mkdir(qt.c_str(), 0700) != 0 && errno != EEXIST) return;
+  if (!IsPrivateFolder(qt.c_str())) return;
+  ::setenv("KELP_RUNTIME_DIR", runtime.c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", qt.c_str(), 1);
+}
+
+QtMessageHandler g_qtOwnHandler = nullptr;
+
+std::uint32_t TraceLevelOf(QtMsgType type) {
+  switch (type) {
+    case QtFatalMsg:
+      return TRC_FATAL;
+    case QtCriticalMsg:
+      return TRC_ERROR;
+    case QtWarningMsg:
+      return TRC_WARN;
+    case QtInfoMsg:
+      return TRC_INFO;
+    default:
+      return TRC_DEBUG;
+  }
+}
+
+// Qt's own diagnostics ("This plugin does not support raise()") belong in the trace, not among
+// the transcript or in the engineer's terminal. Before the trace is open, and for a fatal one
+// that ends the process, Qt's handler still prints them.
+void RouteQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (GetTrace() != nullptr) common::TraceLine(TraceLevelOf(type), "Qt: " + message.toStdString());
+  if (GetTrace() == nullptr || type == QtFatalMsg) g_qtOwnHandler(type, context, message);
+}
 
 std::optional<std::string> ReadScript(const char* pszPath) {
   std::ifstream in(pszPath);
@@ -102,6 +159,8 @@ int main(int argc, char** argv) {
     kelp::ui::ScriptHost host(transcript.get());
     return Run(host, transcript.get(), script, words, {});
   }
+  GiveQtARuntimeDir();
+  g_qtOwnHandler = qInstallMessageHandler(RouteQtMessage);
   QApplication application(argc, argv);
   kelp::qtui::QtHost host(transcript.get(), script.has_value());
   const std::string platform = QGuiApplication::platformName().toStdString();
