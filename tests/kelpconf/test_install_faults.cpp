@@ -171,11 +171,13 @@ TEST(InstallFaults, UnreadableMacAddressStopsTheInstallationBeforeTheBoard) {
 
 // Slot 9 is not fitted when the tool starts, so it has no agent connection; the inherit
 // installation finds it fitted, checks every board on a worker (the window says it is checking)
-// and installs it with the others while the status poller reads the boards.
+// and installs it with the others while the status poller reads the boards. Its agent refuses
+// two products: the board goes on without asking and its result row names both.
 TEST(InstallFaults, InheritInstallsABoardFittedAfterStartUp) {
   ToolBench bench(TypeTwoUnit());
   for (const char* k : {"0", "1", "2", "3"})
     ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "9", "Install", "Result=24", "Count=2"}), 0);
   ASSERT_TRUE(corvid::sim::PokePage(kctest::kUnit, pages::kPortInfoPage, pages::kPortInfoSubPage,
                                     pages::port::kStatus[3], {pages::port::kStatusNotInstalled}));
   ASSERT_TRUE(bench.UseMedia(TypeTwoMedia()));
@@ -199,8 +201,11 @@ TEST(InstallFaults, InheritInstallsABoardFittedAfterStartUp) {
   ExpectInOrder(run, {"message 4036 ok .*CTL1-0\"", "window 204 .*", "title 204 \"Kelpset Tool \\( Inherit and Install \\) - Checking...\"",
                       "enable 1570 0", "message 4023 ok .*", "message 4034 ok .*",
                       "title 204 .* - Installing...\"", "result 0 0x00000000 \"\"", "result 1 0x00000000 \"\"",
-                      "result 8 0x00000000 \"\"", "result 9 0x00000000 \"\"", "title 204 .* - Finished\"",
-                      "message 4033 .*", "exit 0"});
+                      "result 8 0x00000000 \"\"", "result 9 0x10000018 .*", "title 204 .* - Failed\"",
+                      "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message 3593 .*")) << Dump(run.lines);
+  EXPECT_THAT(TraceText(bench.work("log")),
+              HasSubstr("result CTL1-1 : products NAS Backup Support, NAS Cluster Support, Failed(0x10000018)"));
 }
 
 }  // namespace
