@@ -208,4 +208,27 @@ TEST(InstallFaults, InheritInstallsABoardFittedAfterStartUp) {
               HasSubstr("result CTL1-1 : products NAS Backup Support, NAS Cluster Support, Failed(0x10000018)"));
 }
 
+// Boards of NNC type 1 fail the checks: the message comes from the checking worker, then the
+// dialog is as before Install (caption, Install and Close usable) and nothing was asked.
+TEST(InstallFaults, InheritChecksThatFailGiveTheDialogBack) {
+  ToolBench bench;
+  for (const char* k : {"0", "1", "2", "3"})
+    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  ASSERT_TRUE(bench.UseMedia(TypeTwoMedia()));
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Launch(
+      kctest::script::OpenInheritInstall() +
+      "click \"Install\"\n"
+      "wait-message 4038 600\n"
+      "wait-transcript \"^enable 1568 1$\" 600\n"
+      "click \"Close\"\n"
+      "wait-transcript \"^busy public 0$\" 600\n"
+      "close\n").Finish(120);
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"window 204 .*", "title 204 \"Kelpset Tool \\( Inherit and Install \\) - Checking...\"",
+                      "enable 1570 0", "message 4038 ok .*", "title 204 \"Kelpset Tool \\( Inherit and Install \\)\"",
+                      "enable 1568 1", "enable 1570 1", "busy public 0", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message (4023|4034) .*"));
+}
+
 }  // namespace
