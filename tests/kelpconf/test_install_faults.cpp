@@ -198,7 +198,8 @@ TEST(InstallFaults, InheritInstallsABoardFittedAfterStartUp) {
   ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, "0", "status", "new"}), 0);
   const kctest::Outcome run = tool.Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
-  ExpectInOrder(run, {"message 4036 ok .*CTL1-0\"", "window 204 .*", "title 204 \"Kelpset Tool \\( Inherit and Install \\) - Checking...\"",
+  ExpectInOrder(run, {"message 4036 ok .*CTL1-0\"", "window 204 .*",
+                      "title 204 \"Kelpset Tool \\( Inherit and Install \\) - Checking...\"",
                       "enable 1570 0", "message 4023 ok .*", "message 4034 ok .*",
                       "title 204 .* - Installing...\"", "result 0 0x00000000 \"\"", "result 1 0x00000000 \"\"",
                       "result 8 0x00000000 \"\"", "result 9 0x10000018 .*", "title 204 .* - Failed\"",

@@ -78,8 +78,11 @@ std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
 // went on with the next product after each failure.
 std::string FailedProductsText(const CdlgInheritInstall::BoardResult& r) {
   std::string strNames;
-  for (const std::size_t nRow : r.outcome.failedRows)
-    if (nRow < r.plan.products.size()) strNames += (strNames.empty() ? "" : ", ") + r.plan.products[nRow][board::kProductName];
+  for (const std::size_t nRow : r.outcome.failedRows) {
+    if (nRow >= r.plan.products.size()) continue;
+    if (!strNames.empty()) strNames += ", ";
+    strNames += r.plan.products[nRow][board::kProductName];
+  }
   return (r.outcome.failedRows.size() > 1 ? "products " : "product ") + (strNames.empty() ? "-" : strNames);
 }
 

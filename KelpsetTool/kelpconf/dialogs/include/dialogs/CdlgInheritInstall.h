@@ -6,9 +6,9 @@
 //
 // Threads: the checks of the boards run on a dialog worker (they wait for a status check of the
 // poller) while the caption says so and Close waits; one control thread (a dialog worker)
-// starts and waits for the board threads; every UI effect is posted to the UI thread. When a board outlives the wait limit the installation is
-// given up: the boards are told to stop, Close stays disabled until every thread has ended, and
-// the installation finishes as failed.
+// starts and waits for the board threads; every UI effect is posted to the UI thread. When a
+// board outlives the wait limit the installation is given up: the boards are told to stop,
+// Close stays disabled until every thread has ended, and the installation finishes as failed.
 #pragma once
 
 #include <atomic>
