@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "VelapiTestUnit.h"
@@ -164,6 +165,8 @@ TEST_F(BoardStatus, AgentOperationsWithoutAnAgentConnectionAreCommunicationError
 }
 
 TEST_F(BoardStatus, BoardLockPacesCommandsToOneBoardOnly) {
+  // A pace of 20 ms real: a loaded machine's scheduling stays well inside it.
+  plat::Clock::SetTimeScale(0.001);
   BoardLock& lock0 = m_boards[0]->TimerMutex();
   BoardLock& lock1 = m_boards[1]->TimerMutex();
   ASSERT_TRUE(lock0.Lock());
@@ -176,6 +179,50 @@ TEST_F(BoardStatus, BoardLockPacesCommandsToOneBoardOnly) {
   EXPECT_GE(plat::Clock::Now() - stamped, BoardLock::kPace);
   lock0.Unlock();
   EXPECT_EQ(lock0.Name(), "__kelp_sos_timer_mutex_0__");
+}
+
+// A board's agent connection made on one thread (a board fitted since start-up) while another
+// exchanges through it (the poller): each exchange uses one connection object whole.
+TEST_F(BoardStatus, AgentConnectionMadeWhileAnotherThreadExchanges) {
+  std::atomic<bool> bStop{false};
+  std::atomic<int> nExchanges{0};
+  std::thread poller([&] {
+    std::uint32_t ulStatus = 0;
+    while (!bStop || nExchanges == 0) {
+      m_boards[0]->GetClusterStatusEx(&ulStatus);
+      ++nExchanges;
+    }
+  });
+  for (int i = 0; i < 20; ++i) {
+    std::uint32_t ulError = 0;
+    EXPECT_TRUE(m_boards[0]->InitManager(&ulError)) << ulError;
+  }
+  bStop = true;
+  poller.join();
+  EXPECT_NE(m_boards[0]->NasManager(), nullptr);
+}
+
+// An installation's array calls pace before they take the lock: the poller finds the board free
+// meanwhile, and a command that went to the board in between still gets its full pace.
+TEST_F(BoardStatus, LockAfterPaceLeavesTheBoardFreeWhileItPaces) {
+  plat::Clock::SetTimeScale(0.05);  // a pace of one real second
+  BoardLock& lock = m_boards[0]->TimerMutex();
+  lock.Stamp();
+  plat::Event locked(plat::Event::ResetMode::Manual);
+  std::atomic<std::int64_t> gotMs{0};
+  std::thread operation([&] {
+    ASSERT_TRUE(lock.LockAfterPace());
+    gotMs = plat::Clock::Now().time_since_epoch().count();
+    locked.Set();
+    lock.Unlock();
+  });
+  plat::Clock::Sleep(plat::Millis(5'000));
+  EXPECT_FALSE(lock.IsBusy()) << "held through the pace";
+  const std::int64_t stampedMs = plat::Clock::Now().time_since_epoch().count();
+  lock.Stamp();
+  locked.Wait();
+  operation.join();
+  EXPECT_GE(plat::Millis(gotMs.load() - stampedMs), BoardLock::kPace);
 }
 
 TEST_F(BoardStatus, BoardHeldByAnOperationKeepsItsStatusThroughAPoll) {

@@ -96,6 +96,8 @@ TEST(InstallRules, NecessityFollowsTheBoardAndTheVersions) {
     EXPECT_EQ(n.bGoOn, c.goOn);
     if (c.goOn) {
       EXPECT_EQ(Names(n.list), c.list);
+      // The NAS OS count follows the NAS OS at the head of what is left.
+      EXPECT_EQ(n.nOsCount, !n.list.empty() && n.list.front()[board::kProductName] == "NAS OS" ? 1u : 0u);
     }
     EXPECT_EQ(n.ulMessage, c.message);
     EXPECT_EQ(n.ulPreOps, c.preOps);
@@ -140,14 +142,60 @@ TEST(InstallRules, OneNasOsPerInstallation) {
   EXPECT_EQ(refused[0][board::kProductVersion], "05-02-00-00");
 
   // The inherit installation takes the highest NAS OS of the medium, wherever it is listed.
-  const ProductList catalogue = {Record("NAS OS", "05-01-00-00"), Record("NAS OS", "05-03-00-00"),
-                                 Record("NAS OS", "05-02-00-00"), Record("A", "05-00-00-00")};
-  const ProductList inherit = install::InheritProducts(catalogue, {true, true, true, false}, &nOs);
+  const std::vector<media::CatalogueEntry> catalogue = {{{0, 0}, Record("NAS OS", "05-01-00-00")},
+                                                        {{0, 1}, Record("NAS OS", "05-03-00-00")},
+                                                        {{0, 2}, Record("NAS OS", "05-02-00-00")},
+                                                        {{1, 0}, Record("A", "05-00-00-00")}};
+  const ProductList inherit = install::InheritProducts(catalogue, &nOs);
   EXPECT_EQ(nOs, 1u);
   ASSERT_EQ(inherit.size(), 2u);
   EXPECT_EQ(inherit[0][board::kProductVersion], "05-03-00-00");
-  EXPECT_EQ(install::InheritProducts({Record("A", "05-00-00-00")}, {false}, &nOs).size(), 1u);
+  // A product is a NAS OS by its kind, not by its name.
+  EXPECT_EQ(Names(install::InheritProducts({{{2, 0}, Record("NAS OS", "05-09-00-00")}}, &nOs)),
+            (std::vector<std::string>{"NAS OS"}));
   EXPECT_EQ(nOs, 0u);
+}
+
+// The rows of the program installation's media list are the catalogue's entries: a checked row
+// gives its own record even when another record has the same name.
+TEST(InstallRules, SelectionTakesTheCheckedRowsOwnRecords) {
+  const std::vector<media::CatalogueEntry> rows = {{{0, 0}, Record("NAS OS", "05-00-01-00")},
+                                                   {{0, 1}, Record("NAS OS", "05-02-00-00")},
+                                                   {{1, 0}, Record("A", "05-00-00-00")},
+                                                   {{3, 0}, Record("NAS OS", "-")}};
+  const auto versions = [](const ProductList& list) {
+    std::vector<std::string> v;
+    for (const auto& r : list) v.push_back(r[board::kProductVersion]);
+    return v;
+  };
+  struct Case {
+    const char* name;
+    std::vector<bool> checked;
+    std::vector<std::string> versions;
+    std::size_t osCount;
+    bool someLeftOut;
+  };
+  const std::vector<Case> cases = {
+      {"the second NAS OS alone", {false, true, false, false}, {"05-02-00-00"}, 1, true},
+      {"the first NAS OS and a product", {true, false, true, false}, {"05-00-01-00", "05-00-00-00"}, 1, true},
+      {"an OPT product named like the NAS OS", {false, false, false, true}, {"-"}, 0, true},
+      {"every row", {true, true, true, true}, {"05-00-01-00", "05-02-00-00", "05-00-00-00", "-"}, 2, false},
+      {"no row", {false, false, false, false}, {}, 0, true},
+      {"fewer check marks than rows", {true, true}, {"05-00-01-00", "05-02-00-00"}, 2, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const install::Selection selection = install::SelectProducts(rows, c.checked);
+    EXPECT_EQ(versions(selection.products), c.versions);
+    EXPECT_EQ(selection.nOsCount, c.osCount);
+    EXPECT_EQ(selection.bSomeLeftOut, c.someLeftOut);
+  }
+  // Every row checked and the list trimmed to one NAS OS: nothing was left out by the user.
+  install::Selection all = install::SelectProducts(rows, {true, true, true, true});
+  ProductList refused;
+  const ProductList kept = install::KeepFirstNasOs(std::move(all.products), &all.nOsCount, &refused);
+  EXPECT_EQ(versions(kept), (std::vector<std::string>{"05-00-01-00", "05-00-00-00", "-"}));
+  EXPECT_FALSE(all.bSomeLeftOut);
 }
 
 }  // namespace

@@ -135,11 +135,19 @@ TEST_F(Catalogue, KindsOrderAndEveryKindOfBrokenDescription) {
   EXPECT_EQ((*a[3])[0][board::kProductTimeout], "1");
   EXPECT_EQ((*a[3])[1][board::kProductFilePath], (m_root.path() / "MP" / "a.img").string());
 
-  EXPECT_TRUE(cMedia.IsOS("NAS OS B"));
-  EXPECT_FALSE(cMedia.IsOS("NAS OS"));
-  EXPECT_FALSE(cMedia.IsOS("Backup"));
-  EXPECT_EQ(cMedia.GetPPInfoEx("Hotfix").value()[board::kProductVersion], "-");
-  EXPECT_FALSE(cMedia.GetPPInfoEx("hotfix"));
+  // Records are found by identity: kind and position, whatever their names.
+  std::vector<std::pair<std::string, bool>> listed;
+  for (const media::CatalogueEntry& e : cMedia.GetCatalogueEntries()) {
+    EXPECT_EQ(cMedia.GetPPInfoEx(e.key), e.record);
+    listed.emplace_back(e.record[board::kProductName], CusrMedia::IsOS(e.key));
+  }
+  EXPECT_EQ(listed, (std::vector<std::pair<std::string, bool>>{
+                        {"NAS OS A", true}, {"NAS OS B", true}, {"Backup", false}, {"Req", false},
+                        {"Hotfix", false}, {"Upper", false}}));
+  EXPECT_EQ(cMedia.GetPPInfoEx({3, 0}).value()[board::kProductVersion], "-");
+  EXPECT_FALSE(cMedia.GetPPInfoEx({3, 2}));
+  EXPECT_FALSE(cMedia.GetPPInfoEx({1, 1}));
+  EXPECT_FALSE(cMedia.GetPPInfoEx({4, 0}));
 
   for (const char* bad : {"letter.req", "huge.req", "day.req", "climb.sut", "abs.sut", "badver.sut", "noname.sut"})
     EXPECT_TRUE(Traced(m_trace, std::string("Envfile Error : ") + (m_root.path() / "MP" / bad).string())) << bad;

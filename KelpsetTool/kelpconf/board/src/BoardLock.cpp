@@ -39,6 +39,11 @@ bool BoardLock::Lock(plat::Millis timeout) {
   return true;
 }
 
+bool BoardLock::LockAfterPace() {
+  Pace();
+  return Lock();
+}
+
 bool BoardLock::LockWithoutPacing() { return Held(m_mutex.Lock()); }
 
 bool BoardLock::TryLock() { return m_mutex.TryLock(); }

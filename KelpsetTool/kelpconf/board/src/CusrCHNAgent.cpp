@@ -16,7 +16,7 @@ using Manager = CusrNasManager;
 }  // namespace
 
 std::uint32_t CusrCHN::Exchange(bool bQuiet, const char* pszName, const Step& request, const Step& reply) const {
-  const CusrNasManager* pManager = m_pcNasManager.get();
+  const std::shared_ptr<const CusrNasManager> pManager = NasManager();
   if (pManager == nullptr) {
     common::TraceLineFmt(TRC_ERROR, "CHN[%u] has no agent connection", m_ulIndex);
     return agent::kResultProtocol;

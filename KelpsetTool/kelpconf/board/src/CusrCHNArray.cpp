@@ -27,9 +27,16 @@ bool CusrCHN::InitManager(std::uint32_t* pulError) {
     return false;
   }
   trace.Info("dsvp_NasGetP4IPAddr() successed", TRC_INFO);
-  m_pcNasManager = std::make_unique<CusrNasManager>(ip.data(), mask.data(), static_cast<std::uint32_t>(m_nAgentPort),
-                                                    m_ulIndex);
+  auto pManager = std::make_shared<const CusrNasManager>(ip.data(), mask.data(),
+                                                         static_cast<std::uint32_t>(m_nAgentPort), m_ulIndex);
+  std::lock_guard lock(m_managerMutex);
+  m_pcNasManager = std::move(pManager);
   return true;
+}
+
+std::shared_ptr<const CusrNasManager> CusrCHN::NasManager() const {
+  std::lock_guard lock(m_managerMutex);
+  return m_pcNasManager;
 }
 
 bool CusrCHN::GetMacAddress(std::uint32_t* pulError) {

@@ -39,7 +39,7 @@ constexpr std::uint32_t kStringCompleted = 521;
 constexpr plat::Millis kStartGap{1000};
 constexpr plat::Millis kProductGap{1000};
 constexpr const char* kCaption = "Kelpset Tool ( Inherit and Install )";
-constexpr const char* kCaptionSuffix[] = {"", " - Installing...", " - Finished", " - Failed"};
+constexpr const char* kCaptionSuffix[] = {"", " - Installing...", " - Finished", " - Failed", " - Checking..."};
 constexpr int kStatusColumn = 2;
 
 int Ask(std::uint32_t ulId) {
@@ -72,6 +72,18 @@ std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
     if (c == '\n') c = ' ';
   while (!strText.empty() && strText.back() == ' ') strText.pop_back();
   return strText;
+}
+
+// The stage of a board whose products failed: every failed product by name, since the board
+// went on with the next product after each failure.
+std::string FailedProductsText(const CdlgInheritInstall::BoardResult& r) {
+  std::string strNames;
+  for (const std::size_t nRow : r.outcome.failedRows) {
+    if (nRow >= r.plan.products.size()) continue;
+    if (!strNames.empty()) strNames += ", ";
+    strNames += r.plan.products[nRow][board::kProductName];
+  }
+  return (r.outcome.failedRows.size() > 1 ? "products " : "product ") + (strNames.empty() ? "-" : strNames);
 }
 
 // What a retry of a failed board runs: after a product failure only the failed products (the
@@ -144,18 +156,9 @@ bool CdlgInheritInstall::OnInitDialog() {
 
 void CdlgInheritInstall::SetProductList() {
   CusrTraceScope trace(kClass, "SetProductList", TRC_FUNC);
-  install::ProductList catalogue;
-  std::vector<bool> isOs;
-  const CusrMedia::ProductArray kinds = m_pcMedia->GetProductArrayInMedia();
-  for (std::size_t k = 0; k < kinds.size(); ++k) {
-    if (!kinds[k]) continue;
-    for (const board::ProductRecord& r : *kinds[k]) {
-      catalogue.push_back(r);
-      isOs.push_back(k == 0);
-    }
-  }
+  const std::vector<media::CatalogueEntry> catalogue = m_pcMedia->GetCatalogueEntries();
   if (catalogue.empty()) trace.Warn("GetProductArrayInMedia(), No product information", TRC_WARN);
-  m_products = install::InheritProducts(catalogue, isOs, &m_nOsCount);
+  m_products = install::InheritProducts(catalogue, &m_nOsCount);
   if (m_nOsCount == 0) trace.Warn("NAS OS was not included", TRC_WARN);
   kelp::ui::Control list = GetDlgItem(res::kIiProductList);
   list.DeleteAllRows();
@@ -167,6 +170,7 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
   CusrTraceScope trace(kClass, "CheckInstallNode", TRC_FUNC);
   std::vector<std::pair<std::string, std::string>> versions;
   for (const board::ProductRecord& r : m_products) versions.emplace_back(r[board::kProductName], r[board::kProductVersion]);
+  bool bWaited = false;
   for (const BoardPlan& plan : plans) {
     if (plan.nOsCount == 0) continue;
     CusrCHN* pBoard = m_main.Board(plan.ulSlot);
@@ -180,9 +184,21 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
       ShowMessage(kMsgNncIncompatible);
       return false;
     }
-    if (!pBoard->UpdateMyStatus()) {
-      ShowMessage(kMsgNoConfig);
-      return false;
+    // A board fitted since start-up gets its agent access as start-up gives it (a failure makes
+    // it fatal, which the status check below refuses).
+    if (std::uint32_t ulError = 0;
+        pBoard->NasManager() == nullptr &&
+        pBoard->PrepareAgentAccess(m_main.SettingsFile(), &ulError) != CusrCHN::AgentAccess::Ready)
+      trace.Error(TraceFmt("m_pcCHNs[%u]->PrepareAgentAccess() : 0x%08x", plan.ulSlot, ulError), TRC_ERROR);
+    // One status check of the poller covers every board: wait for it once, then read each.
+    if (!bWaited) {
+      bWaited = true;
+      if (!pBoard->UpdateMyStatus()) {
+        ShowMessage(kMsgNoConfig);
+        return false;
+      }
+    } else {
+      pBoard->SetChnStatusKestrel();
     }
     if (!board::IsStoppedOrEmptyStatus(pBoard->GetStatus())) {
       trace.Error(TraceFmt("%s NAS OS not stoped", strName.c_str()), TRC_ERROR);
@@ -212,28 +228,68 @@ void CdlgInheritInstall::OnInstall() {
   std::vector<BoardPlan> plans;
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
     if (CusrCHN::IsCHN(i)) plans.push_back({i, m_products, m_nOsCount});
-  if (plans.empty() || !CheckInstallNode(plans)) return;
-  if (Ask(kMsgOldLuPaths) == IDCANCEL || Ask(kMsgInitAndDelete) == IDCANCEL) {
-    trace.Info("Selected [Cancel] button", TRC_INFO);
-    return;
-  }
-  m_ulFirstSlot = plans.front().ulSlot;
-  StartInstalling(std::move(plans), true);
+  if (plans.empty()) return;
+  StartChecking(std::move(plans), true, true);
 }
 
 void CdlgInheritInstall::OnRetry() {
   CusrTraceScope trace(kClass, "OnRetry", TRC_FUNC);
   if (m_bWorking || m_retry.empty() || m_main.IsFunctionDisable()) return;
-  if (!CheckInstallNode(m_retry)) return;
   // The LUs were initialised with the first board's NAS OS: only a first board that did not get
   // its NAS OS initialises them again.
   const BoardPlan& first = m_retry.front();
   const bool bFirstAgain = first.ulSlot == m_ulFirstSlot && first.nOsCount > 0;
-  StartInstalling(m_retry, bFirstAgain);
+  StartChecking(m_retry, bFirstAgain, false);
+}
+
+void CdlgInheritInstall::StartChecking(std::vector<BoardPlan> plans, bool bFirstGetsLu, bool bAsk) {
+  m_bWorking = true;
+  SetFieldCaption(kModeChecking);
+  for (const int id : {res::kIiInstall, res::kIiRetry, res::kIiClose}) GetDlgItem(id).EnableWindow(false);
+  GetHost().SetWaitCursor(true);
+  StartWorker([this, plans = std::move(plans), bFirstGetsLu, bAsk]() mutable {
+    const bool bPassed = CheckInstallNode(plans);
+    Post([this, plans = std::move(plans), bFirstGetsLu, bAsk, bPassed]() mutable {
+      ChecksDone(std::move(plans), bFirstGetsLu, bAsk, bPassed);
+    });
+  });
+}
+
+void CdlgInheritInstall::ChecksDone(std::vector<BoardPlan> plans, bool bFirstGetsLu, bool bAsk, bool bPassed) {
+  CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
+  if (!bPassed) {
+    SetIdle();
+    return;
+  }
+  if (bAsk && (Ask(kMsgOldLuPaths) == IDCANCEL || Ask(kMsgInitAndDelete) == IDCANCEL)) {
+    trace.Info("Selected [Cancel] button", TRC_INFO);
+    SetIdle();
+    return;
+  }
+  if (bAsk) m_ulFirstSlot = plans.front().ulSlot;
+  StartInstalling(std::move(plans), bFirstGetsLu);
+}
+
+void CdlgInheritInstall::SetIdle() {
+  m_bWorking = false;
+  SetFieldCaption(m_nIdleMode);
+  GetDlgItem(res::kIiInstall).EnableWindow(m_nIdleMode == kModeReady && m_nOsCount > 0);
+  GetDlgItem(res::kIiRetry).EnableWindow(m_nIdleMode != kModeReady && !m_retry.empty());
+  GetDlgItem(res::kIiClose).EnableWindow(true);
+  GetHost().SetWaitCursor(false);
 }
 
 void CdlgInheritInstall::StartInstalling(std::vector<BoardPlan> plans, bool bFirstGetsLu) {
   CusrTraceScope trace(kClass, "StartInstalling", TRC_FUNC);
+  // The boards boot their installer against the DHCP table: nothing starts without fresh MAC
+  // addresses.
+  if (m_main.Services() != nullptr) {
+    if (const std::uint32_t ulError = m_main.Services()->RefreshMacAddress(); ulError != 0) {
+      trace.Error(TraceFmt("Inherit and Install Failed (Code:0x%08x)", ulError), TRC_ERROR);
+      SetIdle();
+      return;
+    }
+  }
   m_bWorking = true;
   m_bAbandon = false;
   SetFieldCaption(kModeInstalling);
@@ -242,7 +298,6 @@ void CdlgInheritInstall::StartInstalling(std::vector<BoardPlan> plans, bool bFir
   SetInstallList(plans);
   for (const BoardPlan& plan : plans)
     install::SetInstalling(plan.ulSlot, true, bFirstGetsLu && plan.ulSlot == plans.front().ulSlot);
-  if (m_main.Services() != nullptr) m_main.Services()->RefreshMacAddress();
   GetHost().SetWaitCursor(true);
   StartWorker([this, plans = std::move(plans), bFirstGetsLu] { ControlThread(plans, bFirstGetsLu); });
 }
@@ -377,11 +432,7 @@ void CdlgInheritInstall::ShowResults(const std::vector<BoardResult>& results) {
       switch (r.outcome.stage) {
         case install::Stage::NasOs: strStage = "NAS OS install"; break;
         case install::Stage::NasOsBoot: strStage = "NAS OS boot"; break;
-        case install::Stage::Products:
-          strStage = "product " + (r.outcome.nFailedRow < r.plan.products.size()
-                                       ? r.plan.products[r.outcome.nFailedRow][board::kProductName]
-                                       : std::string("-"));
-          break;
+        case install::Stage::Products: strStage = FailedProductsText(r); break;
         case install::Stage::Done: strStage = "all products"; break;
       }
       strResult = ulCode == 0 ? LoadString(kStringCompleted) : install::FailedText(ulCode);
@@ -400,20 +451,17 @@ void CdlgInheritInstall::ShowResults(const std::vector<BoardResult>& results) {
 void CdlgInheritInstall::Finish(const std::vector<BoardResult>& results, bool bSucceeded, bool bRestart) {
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) install::SetInstalling(i, false);
   ShowResults(results);
-  SetFieldCaption(bSucceeded ? kModeFinished : kModeFailed);
+  m_nIdleMode = bSucceeded ? kModeFinished : kModeFailed;
+  SetFieldCaption(m_nIdleMode);
   if (bSucceeded) {
     ShowMessage(kMsgFinished);
     if (bRestart) ShowMessage(kMsgRestartNeeded);
   }
-  m_bWorking = false;
-  GetDlgItem(res::kIiClose).EnableWindow(true);
-  GetDlgItem(res::kIiRetry).EnableWindow(!m_retry.empty());
-  GetDlgItem(res::kIiInstall).EnableWindow(false);
-  GetHost().SetWaitCursor(false);
+  SetIdle();
 }
 
 void CdlgInheritInstall::SetFieldCaption(int nMode) {
-  if (nMode < kModeReady || nMode > kModeFailed) {
+  if (nMode < kModeReady || nMode > kModeChecking) {
     WriteTraceLine(TraceFmt("Unkown mode. iEnableMode = %d", nMode), "error", TRC_ERROR & GetTraceMask());
     return;
   }

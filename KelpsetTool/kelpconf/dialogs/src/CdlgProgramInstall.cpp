@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "agent/AgentCodes.h"
+#include "agent/AgentWire.h"
+#include "agent/Pack.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
@@ -39,8 +42,6 @@ constexpr std::uint32_t kMsgInitCmLu = 3493;
 constexpr std::uint32_t kMsgInitBoth = 3495;
 constexpr std::uint32_t kMsgPreOperations = 4009;
 constexpr std::uint32_t kMsgUninstall = 3497;
-constexpr std::uint32_t kMsgSecondNasOs = 3597;
-constexpr std::uint32_t kMsgNasOsMissing = 4008;
 constexpr std::uint32_t kLuErrorInfo = 0x01;
 constexpr std::uint32_t kLuClusterManagement = 0x10;
 constexpr std::uint32_t kLuBoth = 0x11;
@@ -129,11 +130,9 @@ void CdlgProgramInstall::SetInstalledList() {
 void CdlgProgramInstall::SetProductListEx() {
   kelp::ui::Control list = GetDlgItem(res::kPiMediaList);
   list.DeleteAllRows();
-  for (const auto& kind : m_pcMedia->GetProductArrayInMedia()) {
-    if (!kind) continue;
-    for (const board::ProductRecord& r : *kind)
-      list.AddRow({r[board::kProductName], media::GetVersionString(r[board::kProductVersion], false)});
-  }
+  m_mediaRows = m_pcMedia->GetCatalogueEntries();
+  for (const media::CatalogueEntry& e : m_mediaRows)
+    list.AddRow({e.record[board::kProductName], media::GetVersionString(e.record[board::kProductVersion], false)});
 }
 
 void CdlgProgramInstall::OnClickInstalledList() {
@@ -157,19 +156,12 @@ void CdlgProgramInstall::OnUninstall() {
   SetInstalledList();
 }
 
-install::ProductList CdlgProgramInstall::GetSelectedPPInfo(std::size_t* pnOsCount) {
-  install::ProductList list;
-  *pnOsCount = 0;
+install::Selection CdlgProgramInstall::GetSelectedPPInfo() {
   kelp::ui::Control media = GetDlgItem(res::kPiMediaList);
-  for (int i = 0; i < media.GetRowCount(); ++i) {
-    if (!media.GetRowCheck(i)) continue;
-    const std::string strName = media.GetRowColumns(i).front();
-    if (auto record = m_pcMedia->GetPPInfoEx(strName)) {
-      if (m_pcMedia->IsOS(strName)) ++*pnOsCount;
-      list.push_back(std::move(*record));
-    }
-  }
-  return list;
+  std::vector<bool> checked(m_mediaRows.size(), false);
+  for (int i = 0; i < media.GetRowCount() && static_cast<std::size_t>(i) < checked.size(); ++i)
+    checked[static_cast<std::size_t>(i)] = media.GetRowCheck(i);
+  return install::SelectProducts(m_mediaRows, checked);
 }
 
 bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount) {
@@ -182,8 +174,7 @@ bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::si
     pList->clear();
     return false;
   }
-  if (*pnOsCount > 0 && (result.list.empty() || !m_pcMedia->IsOS(result.list.front()[board::kProductName])))
-    *pnOsCount = 0;
+  *pnOsCount = result.nOsCount;
   *pList = std::move(result.list);
   if (result.ulPreOps != 0 && Ask(kMsgPreOperations, install::PreOperationLines(result.ulPreOps)) != IDOK) {
     trace.Info("[Cancel] button pushed", TRC_INFO);
@@ -198,17 +189,26 @@ void CdlgProgramInstall::OnInstall() {
     ShowMessage(kMsgOnBattery);
     return;
   }
-  std::size_t nOsCount = 0;
-  install::ProductList list = GetSelectedPPInfo(&nOsCount);
+  install::Selection selection = GetSelectedPPInfo();
+  install::ProductList list = std::move(selection.products);
+  std::size_t nOsCount = selection.nOsCount;
   if (list.empty()) return;
   if (nOsCount > 1) {
+    // One NAS OS per installation: the others are refused with the agent's words for an
+    // installation whose conditions are not met.
     install::ProductList refused;
     list = install::KeepFirstNasOs(std::move(list), &nOsCount, &refused);
-    for (const board::ProductRecord& r : refused)
-      ShowMessage(kMsgSecondNasOs, r[board::kProductName] + " " + r[board::kProductVersion]);
+    for (const board::ProductRecord& r : refused) {
+      trace.Warn(TraceFmt("second NAS OS not installed : %s %s", r[board::kProductName].c_str(),
+                          r[board::kProductVersion].c_str()),
+                 TRC_WARN);
+      ShowMessage(msg::kInstallConditions, agent::CodeText(agent::kInstallErrorBit | agent::kAgentInstallConditions));
+    }
   }
   if (nOsCount == 0 && !Board().IsExistLinux()) {
-    ShowMessage(kMsgNasOsMissing, m_pcMedia->GetProductArrayInMedia()[0] ? "NAS OS" : "-");
+    // The NAS OS is the prerequisite of every product.
+    trace.Error("NAS OS neither selected nor installed", TRC_ERROR);
+    ShowMessage(msg::kPrerequisiteMissing, agent::CodeText(agent::kInstallErrorBit | agent::kAgentPrerequisiteMissing));
     return;
   }
   std::vector<std::pair<std::string, std::string>> versions;
@@ -217,8 +217,7 @@ void CdlgProgramInstall::OnInstall() {
     ShowMessage(kMsgNncIncompatible);
     return;
   }
-  if (static_cast<int>(list.size()) < GetDlgItem(res::kPiMediaList).GetRowCount() && Ask(kMsgSomeSelected) != IDOK)
-    return;
+  if (selection.bSomeLeftOut && Ask(kMsgSomeSelected) != IDOK) return;
   if (!IsInstallNecessary(&list, &nOsCount)) return;
   if (!m_pcMedia->CheckMediaFolder()) return;
   for (const board::ProductRecord& r : list) {
@@ -236,15 +235,27 @@ void CdlgProgramInstall::OnInstall() {
   install::SetInstalling(m_ulSlot, true, request.ulInitStatus != 0);
   ShowWindow(false);
   CdlgConfirmInstallProduct confirm(GetHost(), CusrCHN::LocationName(m_ulSlot), request.products);
-  const int nResult = confirm.DoModal();
-  if (nResult != IDOK) {
-    if (nResult != IDCANCEL) ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
+  // Nothing was sent to the board yet: undo the marks and show the choice again.
+  const auto abandon = [&] {
     if (request.bInitRegistered) CusrCHN::SubInitStatus(request.ulInitStatus);
     install::SetInstalling(m_ulSlot, false);
     ShowWindow(true);
+  };
+  const int nResult = confirm.DoModal();
+  if (nResult != IDOK) {
+    if (nResult != IDCANCEL) ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
+    abandon();
     return;
   }
-  if (nOsCount > 0 && m_main.Services() != nullptr) m_main.Services()->RefreshMacAddress();
+  // The board boots its installer against the DHCP table: with a MAC address that could not be
+  // read it would boot against a stale table and fail only at the install's limit.
+  if (nOsCount > 0 && m_main.Services() != nullptr) {
+    if (const std::uint32_t ulError = m_main.Services()->RefreshMacAddress(); ulError != 0) {
+      trace.Error(TraceFmt("RefreshMacAddress() : 0x%08x", ulError), TRC_ERROR);
+      abandon();
+      return;
+    }
+  }
   m_pdlgProgress = std::make_unique<CdlgInstallProgress>(GetHost(), Board(), [this] { ProgressClosed(); });
   m_pdlgProgress->Create();
   m_pdlgProgress->SetSelectPPInfo(std::move(request));

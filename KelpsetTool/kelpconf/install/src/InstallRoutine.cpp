@@ -52,11 +52,11 @@ class InitRegistration {
   std::uint32_t m_ulFlags;
 };
 
-// One array call under the board lock.
+// One array call under the board lock, which is not held through the pace before it.
 template <class Call>
 auto Locked(CusrCHN& board, Call call) {
   board::BoardLock& lock = board.TimerMutex();
-  lock.Lock();
+  lock.LockAfterPace();
   auto result = call();
   lock.UnlockAndStamp();
   return result;
@@ -149,9 +149,6 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     }
     plat::Clock::Sleep(kRunningPoll);
   }
-  // A board that had no NAS OS at start-up has no agent connection yet.
-  if (board.NasManager() == nullptr && !board.InitManager(&ulError))
-    trace.Error(TraceFmt("InitManager() : 0x%08x", ulError), TRC_ERROR);
   // The array reports the NAS OS running a little before its agent listens; the products need
   // the agent, so wait for its first answer within the same limit (a quiet exchange: no box per
   // refused try).
@@ -219,10 +216,7 @@ InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, Pr
     trace.Error(TraceFmt("InstallCommonPP() code = 0x%08x", ulCode), TRC_ERROR);
     sink.RowStatus(i, FailedText(ulCode));
     outcome.failedRows.push_back(i);
-    if (outcome.ulCode == 0) {
-      outcome.ulCode = ulCode;
-      outcome.nFailedRow = i;
-    }
+    if (outcome.ulCode == 0) outcome.ulCode = ulCode;
     if (IsPatch(record)) break;
     if (!bLast && sink.CancelRemaining()) break;
   }

@@ -40,6 +40,7 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
   if (!board.IsExistLinux()) {
     Trace(TRC_INFO, "OS is not exist -> All Product Install");
     result.bGoOn = true;
+    result.nOsCount = nOsCount;
     result.list = std::move(list);
     return result;
   }
@@ -47,6 +48,7 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
     if (bForcibly) {
       Trace(TRC_INFO, "NAS OS Stoped ( [Forcibly Install] Checked ) -> Focibly Install");
       result.bGoOn = true;
+      result.nOsCount = nOsCount;
       result.list = std::move(list);
     } else {
       Trace(TRC_INFO, "NAS OS Stoped ( [Forcibly Install] Unchecked ) -> Cancel Install");
@@ -54,16 +56,15 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
     }
     return result;
   }
-  bool bHasOs = nOsCount > 0;
+  std::size_t nOsKept = 0;
   ProductList kept;
   for (std::size_t i = 0; i < list.size(); ++i) {
     board::ProductRecord& record = list[i];
-    if (!bForcibly && !IsPatch(record) && board.CompareProductVersion(record) != 1) {
-      if (i < nOsCount) bHasOs = false;
-      continue;
-    }
+    if (!bForcibly && !IsPatch(record) && board.CompareProductVersion(record) != 1) continue;
+    if (i < nOsCount) ++nOsKept;
     kept.push_back(std::move(record));
   }
+  const bool bHasOs = nOsKept > 0;
   ProductList checked;
   for (board::ProductRecord& record : kept) {
     if (!IsPatch(record)) {
@@ -89,6 +90,7 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
     return result;
   }
   result.bGoOn = true;
+  result.nOsCount = nOsKept;
   result.list = std::move(checked);
   return result;
 }
@@ -139,21 +141,34 @@ InheritLimits GetInheritLimits(const ProductList& products) {
   return limits;
 }
 
-ProductList InheritProducts(const ProductList& catalogue, const std::vector<bool>& isOs, std::size_t* pnOsCount) {
+ProductList InheritProducts(const std::vector<media::CatalogueEntry>& catalogue, std::size_t* pnOsCount) {
   ProductList list;
   const board::ProductRecord* pOs = nullptr;
-  for (std::size_t i = 0; i < catalogue.size(); ++i) {
-    if (i < isOs.size() && isOs[i]) {
+  for (const media::CatalogueEntry& entry : catalogue) {
+    if (entry.key.nKind == media::kKindNasOs) {
       // Versions "NN-NN-NN-NN" order byte-wise.
-      if (pOs == nullptr || catalogue[i][board::kProductVersion] > (*pOs)[board::kProductVersion])
-        pOs = &catalogue[i];
+      if (pOs == nullptr || entry.record[board::kProductVersion] > (*pOs)[board::kProductVersion])
+        pOs = &entry.record;
     } else {
-      list.push_back(catalogue[i]);
+      list.push_back(entry.record);
     }
   }
   *pnOsCount = pOs != nullptr ? 1 : 0;
   if (pOs != nullptr) list.insert(list.begin(), *pOs);
   return list;
+}
+
+Selection SelectProducts(const std::vector<media::CatalogueEntry>& rows, const std::vector<bool>& checked) {
+  Selection selection;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (i >= checked.size() || !checked[i]) {
+      selection.bSomeLeftOut = true;
+      continue;
+    }
+    if (rows[i].key.nKind == media::kKindNasOs) ++selection.nOsCount;
+    selection.products.push_back(rows[i].record);
+  }
+  return selection;
 }
 
 }  // namespace install

@@ -242,17 +242,18 @@ std::uint32_t CusrMedia::CreateProductArrayInMedia() {
   }
 }
 
-std::optional<board::ProductRecord> CusrMedia::GetPPInfoEx(const std::string& strName) const {
-  for (const auto& list : m_products) {
-    if (!list) continue;
-    for (const board::ProductRecord& record : *list)
-      if (record[board::kProductName] == strName) return record;
+std::vector<media::CatalogueEntry> CusrMedia::GetCatalogueEntries() const {
+  std::vector<media::CatalogueEntry> entries;
+  for (std::size_t nKind = 0; nKind < m_products.size(); ++nKind) {
+    if (!m_products[nKind]) continue;
+    const ProductList& list = *m_products[nKind];
+    for (std::size_t nIndex = 0; nIndex < list.size(); ++nIndex) entries.push_back({{nKind, nIndex}, list[nIndex]});
   }
-  return std::nullopt;
+  return entries;
 }
 
-bool CusrMedia::IsOS(const std::string& strName) const {
-  const auto& os = m_products[0];
-  return os && std::any_of(os->begin(), os->end(),
-                           [&](const board::ProductRecord& r) { return r[board::kProductName] == strName; });
+std::optional<board::ProductRecord> CusrMedia::GetPPInfoEx(const media::ProductKey& key) const {
+  if (key.nKind >= m_products.size() || !m_products[key.nKind] || key.nIndex >= m_products[key.nKind]->size())
+    return std::nullopt;
+  return (*m_products[key.nKind])[key.nIndex];
 }

@@ -202,6 +202,7 @@ std::uint32_t NetbootServices::RefreshMacAddress() {
     std::uint32_t ulError = 0;
     if (!pBoard->GetMacAddress(&ulError)) {
       trace.Error(TraceFmt("m_pcCHNs[%d]->GetMacAddress() : 0x%08x", static_cast<int>(i), ulError), TRC_ERROR);
+      trace.Error(TraceFmt("%s : the MAC address cannot be read", CusrCHN::LocationName(i).c_str()), TRC_ERROR);
       ShowMessage(GetApiErrorMessageId(ulError), TraceFmt("0x%08x", ulError));
       return ulError;
     }

@@ -38,6 +38,8 @@ inline constexpr std::uint32_t kAgentInstallFailed = 1;
 inline constexpr std::uint32_t kAgentInstallNoAccess = 3;    // server not reachable, file missing, transfer broken
 inline constexpr std::uint32_t kAgentInstallBadProduct = 5;  // not a product file, or its bytes or size are wrong
 inline constexpr std::uint32_t kAgentBoardInCluster = 0x3B;
+inline constexpr std::uint32_t kAgentInstallConditions = 0x501;    // the installation conditions are not met
+inline constexpr std::uint32_t kAgentPrerequisiteMissing = 0x503;  // a product it needs is not installed
 
 // LU recovery.
 inline constexpr std::uint32_t kAgentRecoveryRunning = 3;
@@ -120,8 +122,10 @@ inline constexpr std::array kAgentCodes{
     AgentCode{CodeScope::Install, kAgentBoardInCluster, kAgentBoardInCluster, "board in cluster",
               msg::kBoardInCluster},
     AgentCode{CodeScope::Install, 0x3C, 0x3C, "wrong state", msg::kNasOsWrongState},
-    AgentCode{CodeScope::Install, 0x501, 0x501, "conditions", msg::kInstallConditions},
-    AgentCode{CodeScope::Install, 0x503, 0x503, "prerequisite missing", msg::kPrerequisiteMissing},
+    AgentCode{CodeScope::Install, kAgentInstallConditions, kAgentInstallConditions, "conditions",
+              msg::kInstallConditions},
+    AgentCode{CodeScope::Install, kAgentPrerequisiteMissing, kAgentPrerequisiteMissing, "prerequisite missing",
+              msg::kPrerequisiteMissing},
     AgentCode{CodeScope::Install, 0x504, 0x504, "agent error", msg::kNasManagerError},
     AgentCode{CodeScope::Install, 0x505, 0x505, "no NAS OS space", msg::kNasOsSpaceShort},
     AgentCode{CodeScope::Install, 0x700, 0x700, "conditions", msg::kInstallConditions},

@@ -32,6 +32,10 @@ class BoardLock {
   bool Lock();
   // Waits at most the logical time-out, then paces. True when held.
   bool Lock(plat::Millis timeout);
+  // Paces without the mutex, so that the status poller still reads the board meanwhile; then
+  // waits for the mutex without limit and paces again, which only sleeps when another command
+  // went to the board in between. True when held.
+  bool LockAfterPace();
   // Waits without limit; no pacing.
   bool LockWithoutPacing();
   // Takes the mutex only if it is free at once.

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -134,7 +135,10 @@ class CusrCHN {
   board::BoardLock& TimerMutex() { return m_cTimerMutex; }
   int GetAgentPort() const { return m_nAgentPort; }
   void SetAgentPort(int nPort) { m_nAgentPort = nPort; }
-  const CusrNasManager* NasManager() const { return m_pcNasManager.get(); }
+  // The agent connection, or null. It is created at start-up, or later by the installation of
+  // a board that had none while the poller and the UI read it: a reader gets a share of it,
+  // which stays valid for its exchange.
+  std::shared_ptr<const CusrNasManager> NasManager() const;
   std::array<std::uint8_t, 6> MacAddress() const { return m_ucMacAddress; }
   bool InitManager(std::uint32_t* pulError);
   // What stopped a board's agent access from being prepared.
@@ -262,7 +266,8 @@ class CusrCHN {
 
   std::atomic<std::uint32_t> m_ulAgentVersion{kUnknownAgentVersion};
   int m_nAgentPort;
-  std::unique_ptr<CusrNasManager> m_pcNasManager;
+  mutable std::mutex m_managerMutex;  // guards m_pcNasManager
+  std::shared_ptr<const CusrNasManager> m_pcNasManager;
   board::BoardLock m_cTimerMutex;
   std::array<std::uint8_t, 6> m_ucMacAddress{};
   std::atomic<std::uint32_t> m_ulChaResetFlag{0};

@@ -4,10 +4,11 @@
 // apart. At the end a result table tells, per board, the stage reached, the result, its reason
 // and the time taken; "Retry failed boards" runs exactly the failed boards again.
 //
-// Threads: one control thread (a dialog worker) starts and waits for the board threads; every
-// UI effect is posted to the UI thread. When a board outlives the wait limit the installation is
-// given up: the boards are told to stop, Close stays disabled until every thread has ended, and
-// the installation finishes as failed.
+// Threads: the checks of the boards run on a dialog worker (they wait for a status check of the
+// poller) while the caption says so and Close waits; one control thread (a dialog worker)
+// starts and waits for the board threads; every UI effect is posted to the UI thread. When a
+// board outlives the wait limit the installation is given up: the boards are told to stop,
+// Close stays disabled until every thread has ended, and the installation finishes as failed.
 #pragma once
 
 #include <atomic>
@@ -31,6 +32,7 @@ class CdlgInheritInstall : public kelp::ui::Dialog {
   static constexpr int kModeInstalling = 1;
   static constexpr int kModeFinished = 2;
   static constexpr int kModeFailed = 3;
+  static constexpr int kModeChecking = 4;
 
   CdlgInheritInstall(kelp::ui::Host& host, CdlgMain& main, media::MediaLocation location);
   ~CdlgInheritInstall() override;
@@ -63,8 +65,14 @@ class CdlgInheritInstall : public kelp::ui::Dialog {
   void OnInstall();
   void OnRetry();
   // The boards that get the NAS OS, checked as an inherit installation needs them; false after a
-  // message.
+  // message. Runs on a worker: it waits for the status poller.
   bool CheckInstallNode(const std::vector<BoardPlan>& plans);
+  // Checks the boards on a worker; then, on the UI thread, the questions of a first installation
+  // (bAsk) and the installation.
+  void StartChecking(std::vector<BoardPlan> plans, bool bFirstGetsLu, bool bAsk);
+  void ChecksDone(std::vector<BoardPlan> plans, bool bFirstGetsLu, bool bAsk, bool bPassed);
+  // Back to the state before Install or Retry: the caption of m_nIdleMode and its buttons.
+  void SetIdle();
   void StartInstalling(std::vector<BoardPlan> plans, bool bFirstGetsLu);
   void ControlThread(std::vector<BoardPlan> plans, bool bFirstGetsLu);
   void InstallThread(BoardRun& run);
@@ -83,7 +91,8 @@ class CdlgInheritInstall : public kelp::ui::Dialog {
   std::size_t m_nOsCount = 0;
   std::uint32_t m_ulFirstSlot = 0;             // the board that initialises the LUs
   std::vector<BoardPlan> m_retry;              // what a retry runs (UI thread)
-  bool m_bWorking = false;                     // UI thread
+  int m_nIdleMode = kModeReady;                // the caption mode between runs (UI thread)
+  bool m_bWorking = false;                     // checking or installing (UI thread)
   std::atomic<bool> m_bAbandon{false};
   std::mutex m_mutex;
   std::condition_variable m_done;

@@ -119,6 +119,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The program installation dialog of a board was closed: its busy code is released.
   void ProgramInstallClosed(std::uint32_t ulSlot);
   services::NetbootServices* Services() const { return m_pcServices.get(); }
+  const std::filesystem::path& SettingsFile() const { return m_info.settingsFile; }
   // The NAS dump dialog of a board was closed: the board's busy code 4 is released.
   void HibernationDumpClosed(std::uint32_t ulSlot);
   CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const {

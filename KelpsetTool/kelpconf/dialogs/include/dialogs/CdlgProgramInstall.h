@@ -38,7 +38,8 @@ class CdlgProgramInstall : public kelp::ui::Dialog {
   void SetProductListEx();
   void OnClickInstalledList();
   void OnUninstall();
-  install::ProductList GetSelectedPPInfo(std::size_t* pnOsCount);
+  // The checked rows of the media list, each by the identity of its catalogue record.
+  install::Selection GetSelectedPPInfo();
   bool IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount);
   void OnInstall();
   // The NAS OS options and questions; false stops. *pulInit and *pulType get the installer's
@@ -50,6 +51,7 @@ class CdlgProgramInstall : public kelp::ui::Dialog {
   CdlgMain& m_main;
   const std::uint32_t m_ulSlot;
   std::unique_ptr<CusrMedia> m_pcMedia;
+  std::vector<media::CatalogueEntry> m_mediaRows;  // the media list's rows, in order
   std::vector<agent::ProductTexts> m_installed;
   std::unique_ptr<CdlgInstallProgress> m_pdlgProgress;
 };

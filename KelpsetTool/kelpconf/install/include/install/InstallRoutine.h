@@ -4,8 +4,9 @@
 // that one board's progress dialog and a several-board installation can both drive it.
 //
 // Threads: RunInstallation runs on a worker; the sink is called on that worker and must only
-// post to its UI thread. The board lock is taken for each array call and released between the
-// rounds of a poll, so the status poller keeps the board's status fresh meanwhile.
+// post to its UI thread. The board lock is taken for each array call, after the 20 s pace before
+// it, and released between the rounds of a poll, so the status poller keeps the board's status
+// fresh meanwhile.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +56,6 @@ struct InstallOutcome {
   bool bInstalledAny = false;
   bool bRestartNeeded = false;  // a patch asks for the NAS OS to be restarted
   Stage stage = Stage::NasOs;   // the step that failed, or Done
-  std::size_t nFailedRow = 0;   // the product row of the first failure
   std::vector<std::size_t> failedRows;  // every product row that failed
 };
 

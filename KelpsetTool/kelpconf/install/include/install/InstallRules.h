@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "board/ProductRecord.h"
+#include "media/CatalogueEntry.h"
 #include "plat/Clock.h"
 
 namespace install {
@@ -55,6 +56,7 @@ class BoardFacts {
 struct Necessity {
   bool bGoOn = false;
   ProductList list;
+  std::size_t nOsCount = 0;  // the NAS OS records still at the head of list
   std::uint32_t ulMessage = 0;
   std::uint32_t ulPreOps = 0;
 };
@@ -78,7 +80,16 @@ InheritLimits GetInheritLimits(const ProductList& products);
 // The products of an inherit installation from the medium's records in catalogue order: the
 // NAS OS of the highest version first, the other NAS OS records left out, then every product.
 // *pnOsCount is 1 when a NAS OS was found.
-ProductList InheritProducts(const ProductList& catalogue, const std::vector<bool>& isOs, std::size_t* pnOsCount);
+ProductList InheritProducts(const std::vector<media::CatalogueEntry>& catalogue, std::size_t* pnOsCount);
+
+// The checked rows of a product list whose rows are the catalogue's entries in order: their
+// records (NAS OS first), how many are NAS OS, and whether any row was left unchecked.
+struct Selection {
+  ProductList products;
+  std::size_t nOsCount = 0;
+  bool bSomeLeftOut = false;
+};
+Selection SelectProducts(const std::vector<media::CatalogueEntry>& rows, const std::vector<bool>& checked);
 
 // The NAS OS records of a selection: only the first is kept (the others are returned in
 // *pRefused); the NAS OS stays at the head of the list.

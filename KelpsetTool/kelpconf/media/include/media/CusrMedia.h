@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "board/ProductRecord.h"
+#include "media/CatalogueEntry.h"
 
 namespace media {
 
@@ -85,10 +86,12 @@ class CusrMedia {
 
   // The catalogue: the four slots, sharing the immutable lists.
   ProductArray GetProductArrayInMedia() const { return m_products; }
-  // A copy of the first record with exactly this product name (slots and lists in order).
-  std::optional<board::ProductRecord> GetPPInfoEx(const std::string& strName) const;
-  // True when a NAS OS record has exactly this name.
-  bool IsOS(const std::string& strName) const;
+  // Every record with its identity, kinds and lists in order (the order the dialogs list them).
+  std::vector<media::CatalogueEntry> GetCatalogueEntries() const;
+  // A copy of the record of that identity; none when the catalogue has no such record.
+  std::optional<board::ProductRecord> GetPPInfoEx(const media::ProductKey& key) const;
+  // True when the identity names a NAS OS record.
+  static bool IsOS(const media::ProductKey& key) { return key.nKind == media::kKindNasOs; }
 
   const std::string& MediaFolder() const { return m_strMediaFolder; }
   const media::MediaLocation& Location() const { return m_location; }

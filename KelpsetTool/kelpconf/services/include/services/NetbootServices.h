@@ -65,7 +65,8 @@ class NetbootServices {
   // The stop control, up to three times; true when accepted. Traced under "StartService".
   bool StopService(plat::ServiceHandle* pService);
   // Re-reads every fitted board's MAC address, then RunService(0). 0, or the first failing
-  // read's error after its message.
+  // read's error after its message (the code as its argument; the trace names the board). A
+  // network installation must not start on an error: c:\dhcp.ini was not rewritten.
   std::uint32_t RefreshMacAddress();
 
   // The MAC address of every board object whose status is not -1, in slot order.
