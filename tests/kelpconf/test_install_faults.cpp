@@ -69,11 +69,11 @@ TEST(InstallFaults, TheCheckedOfTwoNasOsOfOneNameIsInstalled) {
       kctest::script::OpenProgramInstall(0) +
       "check-row \"^NAS OS.05-02-00$\" 1\n"
       "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
-      "click 207:1\n"
+      "click \"OK\"\n"
       "wait-text 208:1432 \"Installation process has completed.\" 20000\n"
-      "click 208:1434\nclick 206:1414\n"
+      "click \"Close\"\nclick \"Close\"\n"
       "wait-transcript \"^busy 0 0$\" 600\n"
       "close\n").Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
@@ -100,13 +100,13 @@ TEST(InstallFaults, SecondNasOsAndMissingNasOsAreRefusedWithTheirCodes) {
   const kctest::Outcome run = bench.Launch(
       kctest::script::OpenProgramInstall(0) +
       "check-row \"^NAS Backup Support.*\" 1\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-message 4008 600\n"
       "check-row \".*\" 1\n"
       "answer 3499 cancel\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-message 3499 600\n"
-      "click 206:1414\n"
+      "click \"Close\"\n"
       "wait-transcript \"^busy 0 0$\" 600\n"
       "close\n").Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
@@ -132,19 +132,19 @@ TEST(InstallFaults, UnreadableMacAddressStopsTheInstallationBeforeTheBoard) {
       kctest::script::OpenProgramInstall(0) +
       "check-row \"^NAS OS\" 1\n"
       "answer 4015 ok\nanswer 3499 ok\nanswer 3583 ok\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
       // the test makes slot 9's entry unreadable, then stops slot 1 as its signal
       "wait-text 102:1501 \"\\(STOP\\)\" 600\n"
-      "click 207:1\n"
+      "click \"OK\"\n"
       "wait-message 3527 600\n"
       "wait-text 102:1501 \"\\(DOWN\\)\" 600\n"
       "answer 4015 ok\nanswer 3499 ok\n"
-      "click 206:1413\n"
+      "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
-      "click 207:1\n"
+      "click \"OK\"\n"
       "wait-text 208:1432 \"Installation process has completed.\" 20000\n"
-      "click 208:1434\nclick 206:1414\n"
+      "click \"Close\"\nclick \"Close\"\n"
       "wait-transcript \"^busy 0 0$\" 600\n"
       "close\n");
   ASSERT_TRUE(tool.WaitForLine("^window 207 .*", 60)) << Dump(tool.Lines());
