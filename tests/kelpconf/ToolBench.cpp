@@ -17,8 +17,11 @@ namespace {
 using Seconds = std::chrono::seconds;
 constexpr auto kPoll = std::chrono::milliseconds(10);
 
-// The child's plat::Clock runs at the default scale; these bound real waits.
-plat::Millis Real(int seconds) { return std::chrono::duration_cast<plat::Millis>(Seconds(seconds)); }
+// A logical wait of this process's clock that lasts seconds of real time: in-process tests shrink
+// their own clock, and a child (a sanitizer build under load) still needs real seconds to end.
+plat::Millis Real(int seconds) {
+  return std::chrono::duration_cast<plat::Millis>(Seconds(seconds) / plat::Clock::TimeScale());
+}
 
 std::vector<std::string> ReadLines(const std::filesystem::path& file) {
   std::vector<std::string> lines;

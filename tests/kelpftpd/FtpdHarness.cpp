@@ -9,6 +9,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "plat/Clock.h"
 #include "plat/Paths.h"
 #include "plat/Profile.h"
 #include "plat/Socket.h"
@@ -19,8 +20,11 @@ namespace fs = std::filesystem;
 namespace ftptest {
 namespace {
 
-constexpr plat::Millis kPipeWait{15000};
-constexpr plat::Millis kEndWait{20000};
+// Real time for kelpftpd to start and to end, whatever this process's own clock scale (the
+// agent tests shrink it): a sanitizer build under load needs real seconds.
+plat::Millis RealWait(int seconds) {
+  return std::chrono::duration_cast<plat::Millis>(std::chrono::seconds(seconds) / plat::Clock::TimeScale());
+}
 
 std::vector<std::string> Octets(const std::string& address) {
   std::vector<std::string> octets;
@@ -83,12 +87,12 @@ std::string FtpdHarness::StartWith(const std::vector<std::string>& args) {
        "KELPTEST_STDERR=" + (m_work.path() / "stderr.txt").string()});
   EXPECT_TRUE(started) << m_process.Error();
   if (!started) return "";
-  if (pipe.Accept(kPipeWait) != plat::PipeStatus::Ok) {
+  if (pipe.Accept(RealWait(15)) != plat::PipeStatus::Ok) {
     ADD_FAILURE() << "kelpftpd did not open the pipe: " << pipe.Error();
     return "";
   }
   std::string message;
-  const plat::PipeStatus status = pipe.Read(message, 63, kPipeWait);
+  const plat::PipeStatus status = pipe.Read(message, 63, RealWait(15));
   EXPECT_TRUE(status == plat::PipeStatus::Ok || status == plat::PipeStatus::Closed) << plat::ToText(status);
   return status == plat::PipeStatus::Ok ? message : "";
 }
@@ -97,7 +101,7 @@ int FtpdHarness::Stop() {
   if (m_holding) m_setupTool.Unlock();
   m_holding = false;
   if (m_process.Pid() == 0) return -1;
-  if (const auto code = m_process.Wait(kEndWait)) return *code;
+  if (const auto code = m_process.Wait(RealWait(20))) return *code;
   m_process.Terminate(-1, plat::Millis(1000));
   return -1;
 }
