@@ -1,5 +1,9 @@
 #include "app/CKelpconfApp.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
 #include "app/FtpdLauncher.h"
 #include "app/InstanceGuard.h"
 #include "app/LaunchArguments.h"
@@ -63,6 +67,8 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
 
   app::LaunchArguments arguments;
   if (const app::LaunchRefusal refusal = app::ParseLaunchArguments(words, &arguments); refusal.messageId != 0) {
+    // The trace's folder comes from the settings file, so the reason goes to standard error.
+    if (!refusal.reason.empty()) std::fprintf(stderr, "kelpconf: %s\n", refusal.reason.c_str());
     ShowMessage(refusal.messageId, refusal.argument);
     return kExitStartupEnded;
   }
@@ -91,6 +97,13 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
   if (settings.targetOutOfRange) scope.Warn("Target is out of range: -1 is used", TRC_WARN);
 
   scope.Info(TraceFmt("Unit Name      = %s", arguments.unitName.c_str()), TRC_INFO);
+  std::error_code ec;
+  const std::filesystem::path settingsFile = std::filesystem::absolute(arguments.settingsFile, ec).lexically_normal();
+  scope.Info(TraceFmt("Settings File  = %s", settingsFile.c_str()), TRC_INFO);
+  if (!settings.fileProblem.empty())
+    scope.Warn(TraceFmt("cannot read the settings file %s: %s: every key has its default", settingsFile.c_str(),
+                        settings.fileProblem.c_str()),
+               TRC_WARN);
   if (!dsvp_SetArrayUnitName(arguments.unitName.c_str(), &ulError)) {
     scope.Error(TraceFmt("dsvp_SetArrayUnitName is failed : 0x%08x", ulError), TRC_ERROR);
     ShowApiError(ulError);

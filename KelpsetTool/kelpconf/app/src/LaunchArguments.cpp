@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "app/MainSettings.h"
 #include "common/MessageIds.h"
 
 namespace app {
@@ -16,8 +17,8 @@ std::string Joined(const std::vector<std::string>& words) {
 }  // namespace
 
 LaunchRefusal ParseLaunchArguments(const std::vector<std::string>& words, LaunchArguments* pArguments) {
-  if (words.size() != 2 && words.size() != 4) return {msg::kNotStartedByArrayProgram, {}};
-  const LaunchRefusal refused{msg::kBadStartupParameter, Joined(words)};
+  if (words.size() != 2 && words.size() != 4) return {msg::kNotStartedByArrayProgram, {}, {}};
+  const LaunchRefusal refused{msg::kBadStartupParameter, Joined(words), {}};
   std::string unit;
   std::filesystem::path settings = kDefaultSettingsFile;
   if (words.size() == 2) {
@@ -35,8 +36,9 @@ LaunchRefusal ParseLaunchArguments(const std::vector<std::string>& words, Launch
   if (unit.size() > kMaxUnitNameSize) return refused;
   if (words.size() == 4) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(settings, ec)) return refused;
-    settings = std::filesystem::absolute(settings, ec);
+    if (std::filesystem::path full = std::filesystem::absolute(settings, ec); !ec) settings = std::move(full);
+    if (const std::string problem = SettingsFileProblem(settings); !problem.empty())
+      return {refused.messageId, refused.argument, "cannot read the settings file " + settings.string() + ": " + problem};
   }
   pArguments->unitName = unit;
   pArguments->settingsFile = settings;

@@ -1,6 +1,12 @@
 #include "app/MainSettings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <system_error>
 
 #include "agent/AgentWire.h"
 #include "kelpftp/FtpProtocol.h"
@@ -18,10 +24,25 @@ int ReadInt(const char* section, const char* key, int defaultValue, const std::f
   return static_cast<int>(plat::GetPrivateProfileInt(section, key, defaultValue, file));
 }
 
+std::string ErrorText(int nError) { return std::generic_category().message(nError); }
+
 }  // namespace
+
+std::string SettingsFileProblem(const std::filesystem::path& settingsFile) {
+  struct stat st {};
+  if (::stat(settingsFile.c_str(), &st) != 0) return ErrorText(errno);
+  if (S_ISDIR(st.st_mode)) return ErrorText(EISDIR);
+  // Opening a FIFO or a device could block or read something that is no settings file.
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = ::open(settingsFile.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return ErrorText(errno);
+  ::close(fd);
+  return {};
+}
 
 MainSettings ReadMainSettings(const std::filesystem::path& settingsFile) {
   MainSettings settings;
+  settings.fileProblem = SettingsFileProblem(settingsFile);
   const std::string defaultFtpd = (plat::ProgramDir() / "kelpftpd").string();
   settings.ftpdPath = plat::GetProfileString(kMain, "kelpftpd_path", defaultFtpd, settingsFile);
   settings.ftpdPathTooLong = settings.ftpdPath.size() > kMaxFtpdPathSize;

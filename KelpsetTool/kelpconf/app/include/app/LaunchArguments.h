@@ -21,11 +21,14 @@ struct LaunchArguments {
 struct LaunchRefusal {
   std::uint32_t messageId = 0;
   std::string argument;
+  // What the message cannot say, for standard error ("" when the message says it all): the
+  // settings file named by its full path, and why it cannot be read.
+  std::string reason;
 };
 
 // Checks the words: a count other than 2 or 4 is message 4002; wrong option words, a settings
-// file that does not exist, or a unit name longer than 64 bytes are message 3501 with the whole
-// command line as argument.
+// file that cannot be read (SettingsFileProblem), or a unit name longer than 64 bytes are message
+// 3501 with the whole command line as argument.
 LaunchRefusal ParseLaunchArguments(const std::vector<std::string>& words, LaunchArguments* pArguments);
 
 }  // namespace app

@@ -1,5 +1,6 @@
 // The [MainService] and [FtpService] values the setup tool reads at start-up (the trace keys are
-// read by ReadTraceSettings). A missing file or key means the default.
+// read by ReadTraceSettings). A missing file or key means the default; packaging/kelpconf.ini is
+// the commented example of every key.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +27,14 @@ struct MainSettings {
   bool targetOutOfRange = false;
   int dhcpStartAddress = 240;  // DHCP_StartAddress
   std::string installFiles;    // [FtpService] Install_files
+  // Why the file cannot be read, "" when it can: every key then has its default, which the
+  // engineer must be told, since nothing else shows it.
+  std::string fileProblem;
 };
+
+// Why settingsFile cannot be read as a settings file (the system's words for the error), "" when
+// it can: a missing or unreadable file reads as empty, so a reader cannot tell it apart.
+std::string SettingsFileProblem(const std::filesystem::path& settingsFile);
 
 MainSettings ReadMainSettings(const std::filesystem::path& settingsFile);
 

@@ -34,7 +34,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kelpconf -h UNIT [-s SETTINGS-FILE]\n"
-    "  The Kelpset Tool for the array UNIT. SETTINGS-FILE defaults to ./kelpconf.ini.\n"
+    "  The Kelpset Tool for the array UNIT. SETTINGS-FILE defaults to ./kelpconf.ini; the package\n"
+    "  installs a commented example as /usr/share/kelpset/kelpconf.ini.\n"
     "Environment:\n"
     "  KELP_UI_SCRIPT=FILE  run the script FILE against the dialogs; the transcript goes to\n"
     "                       standard output (see the README for the script lines)\n"
