@@ -147,6 +147,19 @@ int ToolBench::ArraySim(const std::vector<std::string>& args) const {
   return process.Wait(Real(30)).value_or(-1);
 }
 
+testing::AssertionResult ToolBench::SetStatus(int k, const std::string& status) const {
+  if (ArraySim({"set", kUnit, std::to_string(k), "status", status}) == 0) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "board " << k << " not set " << status;
+}
+
+testing::AssertionResult ToolBench::SetAllStatus(const std::string& status) const {
+  std::vector<corvid::sim::BoardState> boards;
+  if (!corvid::sim::GetBoardStates(kUnit, &boards)) return testing::AssertionFailure() << "no board states";
+  for (const corvid::sim::BoardState& board : boards)
+    if (testing::AssertionResult set = SetStatus(board.k, status); !set) return set;
+  return testing::AssertionSuccess();
+}
+
 bool ToolBench::StartAgents(bool ignoreArrayStatus) {
   const std::filesystem::path ready = m_work / "agents.ready";
   std::vector<std::string> args{"-c",   "exec \"$0\" \"$@\" >\"$KCT_OUT\" 2>&1", KELP_AGENTSIM_PATH, "-u",

@@ -91,6 +91,10 @@ class ToolBench {
 
   // kelp-arraysim with arguments; its exit code.
   int ArraySim(const std::vector<std::string>& args) const;
+  // Simulated board k (0..) of the unit, or every board, to status (a kelp-arraysim status word:
+  // new, stopped, down...).
+  testing::AssertionResult SetStatus(int k, const std::string& status) const;
+  testing::AssertionResult SetAllStatus(const std::string& status) const;
   // kelp-agentsim for the unit on the agent port; false when it did not get ready.
   bool StartAgents(bool ignoreArrayStatus = false);
 

@@ -55,7 +55,7 @@ mkmedia::Media TypeTwoMedia() {
 // question 4015 is asked since rows were left out.
 TEST(InstallFaults, TheCheckedOfTwoNasOsOfOneNameIsInstalled) {
   ToolBench bench(TypeTwoUnit());
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   mkmedia::Media media = TypeTwoMedia();
   media.products[0].version = "05-00-01-00";
   mkmedia::Product second = media.products[0];
@@ -89,7 +89,7 @@ TEST(InstallFaults, TheCheckedOfTwoNasOsOfOneNameIsInstalled) {
 // without a NAS OS and no NAS OS checked is refused with the code of a missing prerequisite.
 TEST(InstallFaults, SecondNasOsAndMissingNasOsAreRefusedWithTheirCodes) {
   ToolBench bench(TypeTwoUnit());
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   mkmedia::Media media = TypeTwoMedia();
   mkmedia::Product second = media.products[0];
   second.version = "05-02-00-00";
@@ -123,7 +123,7 @@ TEST(InstallFaults, SecondNasOsAndMissingNasOsAreRefusedWithTheirCodes) {
 // without "another task is initialising".
 TEST(InstallFaults, UnreadableMacAddressStopsTheInstallationBeforeTheBoard) {
   ToolBench bench;
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   mkmedia::Media media = mkmedia::DefaultMedia(100000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
   ASSERT_TRUE(bench.UseMedia(media));
@@ -175,8 +175,7 @@ TEST(InstallFaults, UnreadableMacAddressStopsTheInstallationBeforeTheBoard) {
 // two products: the board goes on without asking and its result row names both.
 TEST(InstallFaults, InheritInstallsABoardFittedAfterStartUp) {
   ToolBench bench(TypeTwoUnit());
-  for (const char* k : {"0", "1", "2", "3"})
-    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("stopped"));
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "9", "Install", "Result=24", "Count=2"}), 0);
   ASSERT_TRUE(corvid::sim::PokePage(kctest::kUnit, pages::kPortInfoPage, pages::kPortInfoSubPage,
                                     pages::port::kStatus[3], {pages::port::kStatusNotInstalled}));
@@ -213,8 +212,7 @@ TEST(InstallFaults, InheritInstallsABoardFittedAfterStartUp) {
 // dialog is as before Install (caption, Install and Close usable) and nothing was asked.
 TEST(InstallFaults, InheritChecksThatFailGiveTheDialogBack) {
   ToolBench bench;
-  for (const char* k : {"0", "1", "2", "3"})
-    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("stopped"));
   ASSERT_TRUE(bench.UseMedia(TypeTwoMedia()));
   ASSERT_TRUE(bench.StartAgents());
   const kctest::Outcome run = bench.Launch(

@@ -56,12 +56,6 @@ mkmedia::Media Medium(const std::string& version) {
   return media;
 }
 
-testing::AssertionResult SetStatus(const ToolBench& bench, int k, const std::string& status) {
-  if (bench.ArraySim({"set", kctest::kUnit, std::to_string(k), "status", status}) == 0)
-    return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "board " << k << " not set " << status;
-}
-
 testing::AssertionResult BoardFault(const ToolBench& bench, int k, const std::string& kind, const std::string& value) {
   if (bench.ArraySim({"fault", kctest::kUnit, "board", std::to_string(k), kind, value}) == 0)
     return testing::AssertionSuccess();
@@ -133,7 +127,7 @@ void ExpectNoneAfter(const Outcome& run, const std::string& after, const std::st
 // held boards fail with code 9, and neither gets its installer started when its lock comes free.
 TEST(InstallPaths, InheritBoardsPastTheWaitLimitAreStoppedJoinedAndFailWithCode9) {
   ToolBench bench(QuickUnit(2));
-  for (int k = 0; k < 4; ++k) ASSERT_TRUE(SetStatus(bench, k, "stopped"));
+  ASSERT_TRUE(bench.SetAllStatus("stopped"));
   mkmedia::Media media = Medium("05-01-00-00");
   media.products.resize(2);  // the NAS OS and one product, a minute each: the smallest wait limit
   for (mkmedia::Product& product : media.products) product.timeout = "1";
@@ -193,7 +187,7 @@ class StopBeforeFirstProduct : public testing::TestWithParam<StopCase> {};
 TEST_P(StopBeforeFirstProduct, IsAskedOnceTheNasOsRuns) {
   const StopCase& c = GetParam();
   ToolBench bench(QuickUnit());
-  for (int k = 0; k < 4; ++k) ASSERT_TRUE(SetStatus(bench, k, "new"));
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   ASSERT_TRUE(BoardFault(bench, 0, "stall", "1"));  // the installer waits for the Stop
   ASSERT_TRUE(bench.UseMedia(Medium("04-01-00-00")));
   ASSERT_TRUE(bench.StartAgents());
@@ -317,7 +311,7 @@ TEST_P(MpBlockade, EndsTheNasOsStepAtOnce) {
   unit.durations.installMs = c.installMs;
   unit.durations.bootMs = c.bootMs;
   ToolBench bench(unit);
-  for (int k = 0; k < 4; ++k) ASSERT_TRUE(SetStatus(bench, k, "new"));
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   ASSERT_TRUE(bench.UseMedia(Medium("04-01-00-00")));
   ASSERT_TRUE(bench.StartAgents());
   kctest::ToolRun tool = bench.Launch(
@@ -372,8 +366,8 @@ class UpdateOrNew : public testing::TestWithParam<UpdateCase> {};
 TEST_P(UpdateOrNew, Question3498) {
   const UpdateCase& c = GetParam();
   ToolBench bench(QuickUnit());
-  ASSERT_TRUE(SetStatus(bench, 0, "stopped"));
-  ASSERT_TRUE(SetStatus(bench, 2, c.partner));
+  ASSERT_TRUE(bench.SetStatus(0, "stopped"));
+  ASSERT_TRUE(bench.SetStatus(2, c.partner));
   ASSERT_TRUE(bench.UseMedia(Medium("04-01-00-00")));
   ASSERT_TRUE(bench.StartAgents());
   const std::string tail = c.confirms ? "wait-transcript \"^window 207 .*\" 600\nclick \"OK\"\n" +
@@ -455,8 +449,8 @@ class TwoLuInitialisations : public testing::TestWithParam<LuCase> {};
 TEST_P(TwoLuInitialisations, AreRefused) {
   const LuCase& c = GetParam();
   ToolBench bench(QuickUnit());
-  ASSERT_TRUE(SetStatus(bench, 0, "stopped"));
-  ASSERT_TRUE(SetStatus(bench, 1, "stopped"));
+  ASSERT_TRUE(bench.SetStatus(0, "stopped"));
+  ASSERT_TRUE(bench.SetStatus(1, "stopped"));
   ASSERT_TRUE(BoardFault(bench, 0, "stall", "1"));
   ASSERT_TRUE(bench.UseMedia(Medium("04-01-00-00")));
   ASSERT_TRUE(bench.StartAgents());
@@ -514,7 +508,7 @@ INSTANTIATE_TEST_SUITE_P(
 // attempt on the same board goes through the same questions instead of being refused with 3490.
 TEST(InstallPaths, EveryCancelRemovesTheLuRegistration) {
   ToolBench bench(QuickUnit());
-  ASSERT_TRUE(SetStatus(bench, 0, "stopped"));
+  ASSERT_TRUE(bench.SetStatus(0, "stopped"));
   ASSERT_TRUE(bench.UseMedia(Medium("04-01-00-00")));
   ASSERT_TRUE(bench.StartAgents());
   constexpr const char* kUpToTheLu = "answer 3499 ok\nanswer 3612 ok\nanswer 3690 ok\n";

@@ -26,7 +26,7 @@ std::string TraceText(const std::filesystem::path& dir) {
 
 TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused) {
   ToolBench bench;
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   mkmedia::Media media = mkmedia::DefaultMedia(200000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";  // NNC type 1 of the ZQH
   ASSERT_TRUE(bench.UseMedia(media));
@@ -68,7 +68,7 @@ TEST(ProgramInstall, FreshUnitGetsNasOsAndTwoProductsThenSameVersionsAreRefused)
 // ends the installation with code 9, and nothing else is tried.
 TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
   ToolBench bench;
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "stall", "1"}), 0);
   mkmedia::Media media = mkmedia::DefaultMedia(100000);
   for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";
@@ -98,8 +98,7 @@ TEST(InheritInstall, FourBoardsThenARetryOfTheBoardThatRefusedAProduct) {
   corvid::sim::UnitSpec unit = corvid::sim::PresetUnit(kctest::kUnit, corvid::sim::Model::ZQH, 4);
   for (corvid::sim::BoardSpec& board : unit.boards) board.nasType = 2;  // boards of NNC type 2
   ToolBench bench(unit);
-  for (const char* k : {"0", "1", "2", "3"})
-    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("stopped"));
   // Slot 9's agent refuses its first product once ("busy"); no other box is shown on the way.
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "9", "Install", "Result=24", "Count=1"}), 0);
   mkmedia::Media media = mkmedia::DefaultMedia(100000);

@@ -33,8 +33,7 @@ constexpr const char* kNeverComes = "wait-transcript \"^never$\" 2\n";
 constexpr int kEndSeconds = 60;
 
 void StopAllBoards(ToolBench& bench) {
-  for (const char* k : {"0", "1", "2", "3"})
-    ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "stopped"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("stopped"));
 }
 
 void AllInactive(ToolBench& bench) {
@@ -52,7 +51,7 @@ void ProductsOnMedia(ToolBench& bench, const char* pszNasOsMinutes = "30") {
 
 // Fresh boards and a NAS OS installer that stops making progress.
 void StalledInstaller(ToolBench& bench, const char* pszNasOsMinutes) {
-  for (const char* k : {"0", "1", "2", "3"}) ASSERT_EQ(bench.ArraySim({"set", kctest::kUnit, k, "status", "new"}), 0);
+  ASSERT_TRUE(bench.SetAllStatus("new"));
   ASSERT_EQ(bench.ArraySim({"fault", kctest::kUnit, "board", "0", "stall", "1"}), 0);
   ProductsOnMedia(bench, pszNasOsMinutes);
 }
