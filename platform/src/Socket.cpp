@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <fstream>
+#include <random>
 
 namespace plat {
 namespace {
@@ -119,16 +121,37 @@ bool SetSendTimeout(int fd, Millis timeout) { return SetTimeout(fd, SO_SNDTIMEO,
 
 bool SetReceiveTimeout(int fd, Millis timeout) { return SetTimeout(fd, SO_RCVTIMEO, timeout); }
 
-std::uint16_t FreeLoopbackPort() {
+namespace {
+
+// The first port of the kernel's ephemeral range: ports below it are never handed to an outgoing
+// connection or to a bind of port 0.
+std::uint16_t EphemeralLow() {
+  std::ifstream range("/proc/sys/net/ipv4/ip_local_port_range");
+  unsigned low = 0;
+  return range >> low && low > kFirstChosenPort && low <= 0xFFFF ? static_cast<std::uint16_t>(low) : 32768;
+}
+
+bool BindsOnLoopback(std::uint16_t port) {
   const UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  if (!fd || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-      ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-    return 0;
-  return ntohs(sa.sin_port);
+  sa.sin_port = htons(port);
+  return fd && ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+}
+
+}  // namespace
+
+std::uint16_t FreeLoopbackPort() {
+  // A random port below the ephemeral range: a port the kernel chose could be handed again to
+  // another process's connection before the caller binds it.
+  static thread_local std::mt19937 random{std::random_device{}()};
+  std::uniform_int_distribution<unsigned> pick(kFirstChosenPort, EphemeralLow() - 1u);
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    const auto port = static_cast<std::uint16_t>(pick(random));
+    if (BindsOnLoopback(port)) return port;
+  }
+  return 0;
 }
 
 }  // namespace plat

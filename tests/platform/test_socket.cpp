@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <fstream>
 #include <functional>
 #include <numeric>
 #include <thread>
@@ -240,9 +241,16 @@ TEST(UniqueFd, OwnsOneDescriptorUntilReleased) {
   EXPECT_TRUE(IsOpen(b.Get()));
 }
 
-TEST(FreeLoopbackPort, CanBeBound) {
+// Below the kernel's ephemeral range, so that no connection's local port takes it before the
+// caller binds it.
+TEST(FreeLoopbackPort, CanBeBoundAndLiesBelowTheEphemeralRange) {
   const std::uint16_t port = plat::FreeLoopbackPort();
   ASSERT_NE(port, 0);
+  std::ifstream range("/proc/sys/net/ipv4/ip_local_port_range");
+  unsigned low = 0;
+  ASSERT_TRUE(range >> low);
+  EXPECT_GE(port, plat::kFirstChosenPort);
+  EXPECT_LT(port, low);
   const UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in sa{};
   sa.sin_family = AF_INET;

@@ -89,7 +89,9 @@ bool SetSendTimeout(int fd, Millis timeout);
 bool SetReceiveTimeout(int fd, Millis timeout);
 
 // A TCP port on 127.0.0.1 that nobody uses at the moment of the call (tests and benches bind to
-// it soon after); 0 when none could be had.
+// it soon after), chosen at random from kFirstChosenPort up to the kernel's ephemeral range so
+// that no connection takes it meanwhile; 0 when none could be had.
+inline constexpr std::uint16_t kFirstChosenPort = 21000;
 std::uint16_t FreeLoopbackPort();
 
 }  // namespace plat
