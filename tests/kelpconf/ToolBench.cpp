@@ -72,6 +72,10 @@ std::string OpenInheritInstall() {
                    "wait-transcript \"^window 204 .*\" 600\n";
 }
 
+std::string CloseAfterInstall() {
+  return "click \"Close\"\nclick \"Close\"\nwait-transcript \"^busy 0 0$\" 600\nclose\n";
+}
+
 }  // namespace script
 
 void ExpectInOrder(const Outcome& run, const std::vector<std::string>& patterns) {

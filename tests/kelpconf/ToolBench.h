@@ -50,6 +50,8 @@ std::string SelectBoard(int slot, const std::string& state = "", int seconds = 6
 std::string OpenProgramInstall(int slot, const std::string& state = "");
 // The tool is up and "Inherit and Install" (template 204) open through Shift+Ctrl+E.
 std::string OpenInheritInstall();
+// Closes an ended installation's progress dialog, then Program Install, then the tool.
+std::string CloseAfterInstall();
 }  // namespace script
 
 // kelpconf started in the background; its transcript can be read while it runs.

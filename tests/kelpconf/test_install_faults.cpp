@@ -72,10 +72,8 @@ TEST(InstallFaults, TheCheckedOfTwoNasOsOfOneNameIsInstalled) {
       "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
       "click \"OK\"\n"
-      "wait-text 208:1432 \"Installation process has completed.\" 20000\n"
-      "click \"Close\"\nclick \"Close\"\n"
-      "wait-transcript \"^busy 0 0$\" 600\n"
-      "close\n").Finish(300);
+      "wait-text 208:1432 \"Installation process has completed.\" 20000\n" +
+      kctest::script::CloseAfterInstall()).Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"message 4015 ok .*", "message 3499 ok .*", "window 208 .*",
                       "text 1432 \"Now Installing...\\[maximum 45 minutes\\]\"",
@@ -143,10 +141,8 @@ TEST(InstallFaults, UnreadableMacAddressStopsTheInstallationBeforeTheBoard) {
       "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
       "click \"OK\"\n"
-      "wait-text 208:1432 \"Installation process has completed.\" 20000\n"
-      "click \"Close\"\nclick \"Close\"\n"
-      "wait-transcript \"^busy 0 0$\" 600\n"
-      "close\n");
+      "wait-text 208:1432 \"Installation process has completed.\" 20000\n" +
+      kctest::script::CloseAfterInstall());
   ASSERT_TRUE(tool.WaitForLine("^window 207 .*", 60)) << Dump(tool.Lines());
   ASSERT_TRUE(corvid::sim::PokePage(kctest::kUnit, pages::kNasPage, pages::kA3Config,
                                     pages::a3::Entry(3) + pages::a3::kValid, {2}));

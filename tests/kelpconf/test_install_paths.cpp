@@ -33,11 +33,8 @@ constexpr int kSlotOfK[] = {0, 1, 8, 9};
 
 constexpr const char* kStopLeftovers = "click \"         Cancel\\n(the leftover products)\"\n";
 // Closes the progress dialog, then the program installation, once the installation ended.
-constexpr const char* kCloseAfterInstall =
-    "wait-transcript \"^enable 1434 1$\" 6000\n"
-    "click \"Close\"\nclick \"Close\"\n"
-    "wait-transcript \"^busy 0 0$\" 600\n"
-    "close\n";
+const std::string kCloseAfterInstall =
+    "wait-transcript \"^enable 1434 1$\" 6000\n" + kctest::script::CloseAfterInstall();
 
 // A unit whose boards install and boot in under a minute of logical time.
 corvid::sim::UnitSpec QuickUnit(std::uint8_t nasType = 1) {

@@ -82,10 +82,8 @@ TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
       "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
       "click \"OK\"\n"
-      "wait-transcript \"^enable 1434 1$\" 3000\n"
-      "click \"Close\"\nclick \"Close\"\n"
-      "wait-transcript \"^busy 0 0$\" 600\n"
-      "close\n").Finish(300);
+      "wait-transcript \"^enable 1434 1$\" 3000\n" +
+      kctest::script::CloseAfterInstall()).Finish(300);
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"window 208 .*", "text 1432 \"Now Installing...\\[maximum 3 minutes\\]\"",
                       "message 3516 ok .*0x00000009.*", "text 1432 \"The NAS OS could not be updated.\"",
