@@ -31,7 +31,9 @@
 #include <vector>
 
 #include "board/BoardStatus.h"
+#include "app/MainSettings.h"
 #include "board/CusrCHN.h"
+#include "session/ArraySession.h"
 #include "corvid/Sim.h"
 #include "mkmedia/MediaWriter.h"
 #include "plat/Socket.h"
@@ -162,17 +164,18 @@ double TimedMs(const std::function<void()>& body) {
   return Ms(SteadyClock::now() - start).count();
 }
 
-// The four boards of the unit as the main window makes them, with their agent connections.
-std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const fs::path& settings) {
+// The unit's session as the main window opens it: the four boards with their agent connections.
+std::unique_ptr<session::ArraySession> OpenSession(const fs::path& settings) {
   std::uint32_t ulError = 0;
   if (!dsvp_SetArrayUnitName(kUnit, &ulError)) Die("dsvp_SetArrayUnitName failed");
-  if (!CusrCHN::Initialize(nullptr, 0, &ulError)) Die("CusrCHN::Initialize failed");
-  std::vector<std::unique_ptr<CusrCHN>> boards;
-  for (const std::uint32_t slot : CusrCHN::ModelSlots()) {
-    auto& board = boards.emplace_back(std::make_unique<CusrCHN>(slot));
-    if (board->PrepareAgentAccess(settings, &ulError) != CusrCHN::AgentAccess::Ready) Die("a board could not be set up");
-  }
-  return boards;
+  auto pSession = std::make_unique<session::ArraySession>(settings, app::ReadMainSettings(settings));
+  bool bAllReady = true;
+  if (!pSession->Start(&ulError, [&](std::uint32_t, CusrCHN::AgentAccess access, std::uint32_t) {
+        bAllReady = bAllReady && access == CusrCHN::AgentAccess::Ready;
+      }))
+    Die("the session could not start");
+  if (!bAllReady) Die("a board could not be set up");
+  return pSession;
 }
 
 void Row(const char* label, double ms, double aimMs, const char* baselineLabel, double baselineMs) {
@@ -278,16 +281,18 @@ int main() {
   });
   unsetenv("KELP_UI_SCRIPT");
 
-  const std::vector<std::unique_ptr<CusrCHN>> boards = CreateBoards(settings);
+  const std::unique_ptr<session::ArraySession> pSession = OpenSession(settings);
+  board::ArrayTables& array = pSession->Array();
+  const std::vector<std::uint32_t> slots = array.ModelSlots();
   const double checkMs = MedianOf(kCheckRuns, [&] {
     return TimedMs([&] {
-      CusrCHN::GetMPStatus();
-      CusrCHN::GetChnStatusKestrel(1);
-      for (const auto& b : boards) b->SetChnStatusKestrel();
+      array.GetMPStatus();
+      array.GetChnStatusKestrel(1);
+      for (const std::uint32_t slot : slots) pSession->Board(slot)->SetChnStatusKestrel();
     });
   });
-  for (const auto& b : boards)
-    if (b->GetStatus() != board::CHN_STATUS_UP) Die("board " + std::to_string(b->GetIndex()) + " is not ACTIVE");
+  for (const std::uint32_t slot : slots)
+    if (pSession->Board(slot)->GetStatus() != board::CHN_STATUS_UP) Die("board " + std::to_string(slot) + " is not ACTIVE");
   const double bareMs = MedianOf(kCheckRuns, [] {
     return TimedMs([] {
       VEL_CURENTSTATE state{};

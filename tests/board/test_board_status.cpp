@@ -30,10 +30,9 @@ constexpr std::uint32_t kTimeoutCode = 0x1002;  // an array time-out: VELAPI err
 
 // A main window that records what the board layer asks of it; RefreshBoard can be held to
 // stand for a status check that hangs.
-class RecordingMain : public MainDialogLink {
+class RecordingMain : public MainDialogLink, public BoardObserver {
  public:
-  bool OnInitDialogW(std::uint32_t) override { return true; }
-  void RefreshBoard(std::uint32_t ulSlot) override {
+  void BoardChanged(std::uint32_t ulSlot) override {
     std::unique_lock lock(m_mutex);
     m_refreshed.push_back(ulSlot);
     m_changed.notify_all();
@@ -71,11 +70,11 @@ class BoardStatus : public ::testing::Test {
   void SetUp() override {
     veltest::ResetUnit(veltest::DefaultSpec());
     plat::Clock::SetTimeScale(0.0001);
-    CusrCHN::ResetProcessTables();
     SetMessageDisplay(&m_display);
+    m_array.Subscribe(&m_main);
     std::uint32_t ulError = 0;
-    ASSERT_TRUE(CusrCHN::Initialize(&m_main, 20266, &ulError)) << ulError;
-    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) m_boards.push_back(std::make_unique<CusrCHN>(i));
+    ASSERT_TRUE(m_array.Initialize(20266, &ulError)) << ulError;
+    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) m_boards.push_back(std::make_unique<CusrCHN>(m_array, i));
   }
   void TearDown() override {
     SetMessageDisplay(nullptr);
@@ -87,18 +86,19 @@ class BoardStatus : public ::testing::Test {
                   {0, 0, static_cast<std::uint8_t>(usWord >> 8), static_cast<std::uint8_t>(usWord)});
   }
 
+  ArrayTables m_array;
   RecordingMain m_main;
   RecordingDisplay m_display;
   std::vector<std::unique_ptr<CusrCHN>> m_boards;
 };
 
 TEST_F(BoardStatus, DiscoveryFillsTheModelLocationsAndFittedSlots) {
-  EXPECT_EQ(CusrCHN::ModelCode(), CusrCHN::kModelZQH);
-  EXPECT_THAT(CusrCHN::ModelSlots(), ElementsAre(0u, 1u, 8u, 9u));
-  for (std::uint32_t slot : {0u, 1u, 8u, 9u}) EXPECT_TRUE(CusrCHN::IsCHN(slot)) << slot;
-  EXPECT_FALSE(CusrCHN::IsCHN(2));
-  EXPECT_FALSE(CusrCHN::LocationName(0).empty());
-  EXPECT_TRUE(CusrCHN::LocationName(2).empty());
+  EXPECT_EQ(m_array.ModelCode(), CusrCHN::kModelZQH);
+  EXPECT_THAT(m_array.ModelSlots(), ElementsAre(0u, 1u, 8u, 9u));
+  for (std::uint32_t slot : {0u, 1u, 8u, 9u}) EXPECT_TRUE(m_array.IsCHN(slot)) << slot;
+  EXPECT_FALSE(m_array.IsCHN(2));
+  EXPECT_FALSE(m_array.LocationName(0).empty());
+  EXPECT_TRUE(m_array.LocationName(2).empty());
 }
 
 TEST_F(BoardStatus, ArrayWordsMapToBoardStatusesAndUnknownWordsToUnknown) {
@@ -113,46 +113,46 @@ TEST_F(BoardStatus, ArrayWordsMapToBoardStatusesAndUnknownWordsToUnknown) {
                         {12, CHN_STATUS_UNKN},      {0x7FFF, CHN_STATUS_UNKN}};
   for (const Case& c : cases) {
     PokeStatus(1, c.usWord);
-    CusrCHN::GetChnStatusKestrel(1);
-    EXPECT_EQ(CusrCHN::ArrayStatus(1), c.nStatus) << "word " << c.usWord;
+    m_array.GetChnStatusKestrel(1);
+    EXPECT_EQ(m_array.ArrayStatus(1), c.nStatus) << "word " << c.usWord;
   }
 }
 
 TEST_F(BoardStatus, BlockedProcessorMakesTheSlotFatalForGood) {
   veltest::Poke(pages::kA3Config, a3::Entry(3) + a3::kMpStatus, {0x10, 0x01});
   veltest::Poke(pages::kA3Config, a3::Entry(2) + a3::kMpStatus, {0x20, 0x00});
-  CusrCHN::GetMPStatus();
-  EXPECT_EQ(CusrCHN::ArrayStatus(9), CHN_STATUS_FATAL);
-  EXPECT_EQ(CusrCHN::ArrayStatus(8), CHN_STATUS_FATAL) << "an unknown processor state is fatal too";
+  m_array.GetMPStatus();
+  EXPECT_EQ(m_array.ArrayStatus(9), CHN_STATUS_FATAL);
+  EXPECT_EQ(m_array.ArrayStatus(8), CHN_STATUS_FATAL) << "an unknown processor state is fatal too";
   EXPECT_EQ(m_boards[9]->MpBlockadeFlag(), 1u);
   veltest::Poke(pages::kA3Config, a3::Entry(3) + a3::kMpStatus, {0x10, 0x00});
   PokeStatus(3, 3);
-  CusrCHN::GetMPStatus();
-  CusrCHN::GetChnStatusKestrel(1);
-  EXPECT_EQ(CusrCHN::ArrayStatus(9), CHN_STATUS_FATAL);
-  EXPECT_EQ(CusrCHN::ArrayStatus(0), CHN_STATUS_STOP);
+  m_array.GetMPStatus();
+  m_array.GetChnStatusKestrel(1);
+  EXPECT_EQ(m_array.ArrayStatus(9), CHN_STATUS_FATAL);
+  EXPECT_EQ(m_array.ArrayStatus(0), CHN_STATUS_STOP);
 }
 
 TEST_F(BoardStatus, PollingTimeOutKeepsStatusesOtherFailuresMarkFittedBoardsUnknown) {
-  CusrCHN::GetChnStatusKestrel(1);
-  ASSERT_EQ(CusrCHN::ArrayStatus(0), CHN_STATUS_STOP);
-  CusrCHN::SetArrayStatus(1, CHN_STATUS_FATAL);
+  m_array.GetChnStatusKestrel(1);
+  ASSERT_EQ(m_array.ArrayStatus(0), CHN_STATUS_STOP);
+  m_array.SetArrayStatus(1, CHN_STATUS_FATAL);
   veltest::InjectFault("ModeSense", pages::kNasPage, pages::kA3Config, 1, kTimeoutCode);
-  CusrCHN::GetChnStatusKestrel(1);
-  EXPECT_EQ(CusrCHN::ArrayStatus(0), CHN_STATUS_STOP);
+  m_array.GetChnStatusKestrel(1);
+  EXPECT_EQ(m_array.ArrayStatus(0), CHN_STATUS_STOP);
   veltest::InjectFault("ModeSense", pages::kNasPage, pages::kA3Config, 1, 0x5);
-  CusrCHN::GetChnStatusKestrel(1);
-  EXPECT_EQ(CusrCHN::ArrayStatus(0), CHN_STATUS_UNKN);
-  EXPECT_EQ(CusrCHN::ArrayStatus(1), CHN_STATUS_FATAL);
-  EXPECT_EQ(CusrCHN::ArrayStatus(2), CHN_STATUS_DIE);
+  m_array.GetChnStatusKestrel(1);
+  EXPECT_EQ(m_array.ArrayStatus(0), CHN_STATUS_UNKN);
+  EXPECT_EQ(m_array.ArrayStatus(1), CHN_STATUS_FATAL);
+  EXPECT_EQ(m_array.ArrayStatus(2), CHN_STATUS_DIE);
 }
 
 TEST_F(BoardStatus, StartUpRetriesATimeOutOnceAfterTwentySeconds) {
   veltest::InjectFault("ModeSense", pages::kNasPage, pages::kA3Config, 1, kTimeoutCode);
   const plat::TimePoint start = plat::Clock::Now();
-  CusrCHN::GetChnStatusKestrel(0);
+  m_array.GetChnStatusKestrel(0);
   EXPECT_GE(plat::Clock::Now() - start, plat::Millis(20'000));
-  EXPECT_EQ(CusrCHN::ArrayStatus(0), CHN_STATUS_STOP);
+  EXPECT_EQ(m_array.ArrayStatus(0), CHN_STATUS_STOP);
 }
 
 TEST_F(BoardStatus, AgentOperationsWithoutAnAgentConnectionAreCommunicationErrors) {
@@ -226,7 +226,7 @@ TEST_F(BoardStatus, LockAfterPaceLeavesTheBoardFreeWhileItPaces) {
 }
 
 TEST_F(BoardStatus, BoardHeldByAnOperationKeepsItsStatusThroughAPoll) {
-  CusrCHN::GetChnStatusKestrel(1);
+  m_array.GetChnStatusKestrel(1);
   m_boards[0]->SetChnStatusKestrel();
   ASSERT_EQ(m_boards[0]->GetStatus(), CHN_STATUS_STOP);
   // The operation holds the board on its own thread; the poll runs on this one.
@@ -240,7 +240,7 @@ TEST_F(BoardStatus, BoardHeldByAnOperationKeepsItsStatusThroughAPoll) {
   });
   held.Wait();
   PokeStatus(0, 4);
-  CusrCHN::GetChnStatusKestrel(1);
+  m_array.GetChnStatusKestrel(1);
   m_boards[0]->SetChnStatusKestrelEX();
   EXPECT_EQ(m_boards[0]->GetStatus(), CHN_STATUS_BOOTING);
   done.Set();
@@ -250,7 +250,7 @@ TEST_F(BoardStatus, BoardHeldByAnOperationKeepsItsStatusThroughAPoll) {
 }
 
 TEST_F(BoardStatus, PollerRefreshesModelSlotsAndUpdateMyStatusWaitsForALaterCheck) {
-  CusrStatusAgent agent;
+  CusrStatusAgent agent(m_array);
   agent.Create(&m_main, 1000);
   ASSERT_EQ(agent.Start(), 0u);
   ASSERT_TRUE(m_main.WaitRefreshes(4));
@@ -267,7 +267,7 @@ TEST_F(BoardStatus, PollerRefreshesModelSlotsAndUpdateMyStatusWaitsForALaterChec
 }
 
 TEST_F(BoardStatus, StopWithAHungCheckGivesUpAfterItsLimitAndTellsTheUser) {
-  auto agent = std::make_unique<CusrStatusAgent>();
+  auto agent = std::make_unique<CusrStatusAgent>(m_array);
   agent->Create(&m_main, 10);
   m_main.Hold(true);
   ASSERT_EQ(agent->Start(), 0u);

@@ -59,15 +59,14 @@ class SelfStartingNasOs : public ::testing::Test {
     plat::Clock::SetTimeScale(kScale);
     sim::SetTimeScale(kScale);
     ASSERT_TRUE(sim::SetBoardStatus(veltest::kUnit, 0, pages::kStatusNew));
-    CusrCHN::ResetProcessTables();
     m_context.emplace(common::ProcessSetup{.display = &m_display, .traceSink = &m_trace, .traceMask = TRC_MASK_DEBUG});
     std::uint32_t ulError = 0;
-    ASSERT_TRUE(CusrCHN::Initialize(&m_main, 20266, &ulError)) << ulError;
+    ASSERT_TRUE(m_array.Initialize(20266, &ulError)) << ulError;
     std::vector<std::unique_ptr<CusrCHN>> boards;
-    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) boards.push_back(std::make_unique<CusrCHN>(i));
-    CusrCHN::GetChnStatusKestrel(0);
+    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) boards.push_back(std::make_unique<CusrCHN>(m_array, i));
+    m_array.GetChnStatusKestrel(0);
     boards[0]->SetChnStatusKestrel();
-    CusrStatusAgent poller;
+    CusrStatusAgent poller(m_array);
     poller.Create(&m_main, 20'000);
     ASSERT_EQ(poller.Start(), 0u);
     install::InstallRequest request;
@@ -86,6 +85,7 @@ class SelfStartingNasOs : public ::testing::Test {
 
   RecordingDisplay m_display;
   powertest::TimedTraceSink m_trace;
+  board::ArrayTables m_array;
   kelptest::QuietMainDialog m_main;
   std::optional<common::ProcessContext> m_context;
   LabelSink m_sink;

@@ -54,12 +54,11 @@ class PowerOps : public ::testing::Test {
     veltest::ResetUnit(scenario);
     plat::Clock::SetTimeScale(kScale);
     sim::SetTimeScale(kScale);
-    CusrCHN::ResetProcessTables();
     m_context.emplace(common::ProcessSetup{.display = &m_display, .traceSink = &m_sink, .traceMask = TRC_MASK_DEBUG});
     std::uint32_t ulError = 0;
-    ASSERT_TRUE(CusrCHN::Initialize(&m_main, 20266, &ulError)) << ulError;
+    ASSERT_TRUE(m_array.Initialize(20266, &ulError)) << ulError;
     m_boards.clear();
-    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) m_boards.push_back(std::make_unique<CusrCHN>(i));
+    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) m_boards.push_back(std::make_unique<CusrCHN>(m_array, i));
   }
   void TearDown() override {
     m_context.reset();
@@ -87,6 +86,7 @@ class PowerOps : public ::testing::Test {
 
   RecordingDisplay m_display;
   powertest::TimedTraceSink m_sink;
+  board::ArrayTables m_array;
   kelptest::QuietMainDialog m_main;
   std::optional<common::ProcessContext> m_context;
   std::vector<std::unique_ptr<CusrCHN>> m_boards;
@@ -240,7 +240,7 @@ TEST_F(PowerOps, NoCommandIsSentWhileADumpWaitsForTheBoard) {
 TEST_F(PowerOps, ABlockedProcessorStopsABootThroughTheStatusPoller) {
   Rest(0, pages::kStatusStopped);
   Stall(0);
-  CusrStatusAgent poller;
+  CusrStatusAgent poller(m_array);
   poller.Create(&m_main, 20'000);
   ASSERT_EQ(poller.Start(), 0u);
   powertest::RecordingDialog dialog;
@@ -254,7 +254,7 @@ TEST_F(PowerOps, ABlockedProcessorStopsABootThroughTheStatusPoller) {
   EXPECT_FALSE(bBooted);
   EXPECT_EQ(ulError, kPowerErrorMpBlockade);
   EXPECT_EQ(powertest::MessageIds(m_display), (std::vector<std::uint32_t>{3850}));
-  EXPECT_TRUE(m_sink.Has(CusrCHN::LocationName(0) + " StartBoot() stop : MP Blockade"));
+  EXPECT_TRUE(m_sink.Has(m_array.LocationName(0) + " StartBoot() stop : MP Blockade"));
 }
 
 TEST_F(PowerOps, AnArrayTimeOutOfTheCommandIsSentOnceMoreAfterThePace) {
@@ -397,14 +397,14 @@ TEST_F(PowerOps, MultiRebootRebootsTheMarkedBoardsOfItsRangeAndJoinsThemEvenAfte
   RebootResults results;
   results.fill(0xAA);
   const plat::TimePoint start = plat::Clock::Now();
-  EXPECT_EQ(MultiReboot(kRebootAllClusters, marks, results), 0u);
+  EXPECT_EQ(MultiReboot(m_array, kRebootAllClusters, marks, results), 0u);
   EXPECT_LT(Seconds(start), 600) << "nothing marked: nothing waited for (far below the 97-minute limit)";
   EXPECT_EQ(results[9], 0u) << "the range's results are cleared";
 
   results.fill(0xAA);
   marks[0] = marks[1] = marks[8] = 1;
   for (const int k : {0, 1, 2}) Rest(k, pages::kStatusOsUp);
-  EXPECT_EQ(MultiReboot(kRebootCluster1, marks, results), 0u);
+  EXPECT_EQ(MultiReboot(m_array, kRebootCluster1, marks, results), 0u);
   EXPECT_EQ(results[0], 0u);
   EXPECT_EQ(results[1], 0u);
   EXPECT_EQ(results[8], 0xAAu) << "slot 8 is outside cluster 1";
@@ -417,7 +417,7 @@ TEST_F(PowerOps, MultiRebootRebootsTheMarkedBoardsOfItsRangeAndJoinsThemEvenAfte
   std::atomic<bool> bReturned{false};
   std::uint32_t ulResult = 0;
   std::thread caller([&] {
-    ulResult = MultiReboot(kRebootCluster1, marks, results);
+    ulResult = MultiReboot(m_array, kRebootCluster1, marks, results);
     bReturned = true;
   });
   EXPECT_TRUE(WaitFor([&] { return !powertest::MessageIds(m_display).empty(); }));

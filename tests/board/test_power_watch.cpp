@@ -100,7 +100,6 @@ class PowerWatch : public ::testing::TestWithParam<WatchCase> {
   void SetUp() override {
     ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
     ASSERT_TRUE(sim::SetBoardStatus(kUnit, 0, GetParam().restingStatus));
-    CusrCHN::ResetProcessTables();
   }
 
   static kelptest::IsolatedEnv* env;
@@ -117,7 +116,8 @@ TEST_P(PowerWatch, PollsOncePerPaceUntilTheBoardEnds) {
   if (c.stall) {
     ASSERT_TRUE(sim::InjectBoardFault(kUnit, 0, sim::BoardFault::Stall, 1));
   }
-  CusrCHN board(kSlot);
+  board::ArrayTables array;
+  CusrCHN board(array, kSlot);
   const plat::TimePoint start = plat::Clock::Now();
   TimedDialog dialog(start);
   std::atomic<bool> ended{false};

@@ -71,9 +71,9 @@ const LayoutCase kCases[] = {
 
 class MainLayout : public ::testing::TestWithParam<LayoutCase> {
  protected:
-  void SetUp() override { CusrCHN::ResetProcessTables(); }
   kelp::ui::ScriptHost m_host{nullptr};
-  CdlgMain m_main{m_host, {"kelpconf.ini", "KC1", {}}};
+  session::ArraySession m_session{"kelpconf.ini", {}};
+  CdlgMain m_main{m_host, m_session, "KC1"};
 };
 
 TEST_P(MainLayout, PlacesEveryControl) {

@@ -51,19 +51,20 @@ class MainRules : public ::testing::Test {
   }
   void TearDown() override {
     main.reset();
+    session.reset();
     SetMessageDisplay(nullptr);
-    CusrCHN::ResetProcessTables();
   }
 
   void Start(int nTarget = -1, bool bTargetOutOfRange = false) {
     main.reset();
-    CusrCHN::ResetProcessTables();
     app::MainSettings settings;
     settings.target = nTarget;
     settings.targetOutOfRange = bTargetOutOfRange;
-    main = std::make_unique<CdlgMain>(host, CdlgMain::StartInfo{bench->settingsFile(), kctest::kUnit, settings});
+    session = std::make_unique<session::ArraySession>(bench->settingsFile(), settings);
+    main = std::make_unique<CdlgMain>(host, *session, kctest::kUnit);
     std::uint32_t ulError = 0;
-    ASSERT_TRUE(CusrCHN::Initialize(main.get(), 0, &ulError)) << ulError;
+    ASSERT_TRUE(session->Start(&ulError)) << ulError;
+    ASSERT_TRUE(main->OnInitDialogW(session->Array().ModelWord()));
     main->LoadCHNCaption();
     ASSERT_TRUE(main->CreateChnObject());
     main->CreateAllDialog();
@@ -117,6 +118,7 @@ class MainRules : public ::testing::Test {
   static ToolBench* bench;
   kelp::ui::Transcript transcript;
   kelp::ui::ScriptHost host{&transcript};
+  std::unique_ptr<session::ArraySession> session;
   std::unique_ptr<CdlgMain> main;
 };
 ToolBench* MainRules::bench = nullptr;

@@ -128,9 +128,9 @@ TEST(RestorePhases, RebootAllGroupsInOrder) {
     plan.bAnyMarked = true;
     FakeReboot fake{{}, c.codes, c.groupCode};
     const RebootOutcome outcome =
-        RebootAll(plan, [&](int mode, const RebootMarks& marks, RebootResults& results) {
-          return fake(mode, marks, results);
-        });
+        RebootAll(
+            plan, [](std::uint32_t s) { return "CTL" + std::to_string(s); },
+            [&](int mode, const RebootMarks& marks, RebootResults& results) { return fake(mode, marks, results); });
     EXPECT_EQ(fake.modes, c.modes) << c.name;
     EXPECT_EQ(outcome.bSucceeded, c.succeeded) << c.name;
     const auto lines = [](const std::string& text) {

@@ -164,12 +164,12 @@ TEST_F(KelpctlAgentStrict, WatchPrintsEveryBoardEachRound) {
   ASSERT_EQ(agentsimtest::ArraySim({"fault", agentsimtest::kUnit, "board", "3", "mpstatus", "0x1001"}), 0);
   ASSERT_TRUE(sim.Start()) << sim.Stderr();
   const std::string output = Ok("watch --count 2 --interval 1");
-  // Slot, location, status, MP state, time of the last status read (a fatal board is no longer
-  // read), stage.
+  // Slot, location, status, MP state, time of the last status read (a fatal board is read only at
+  // the session's start, before its processor is checked), stage.
   const std::string time = "\\d\\d:\\d\\d:\\d\\d";
   for (const std::string& row :
        {"0 +CTL0-0 +ACTIVE +normal +" + time, "1 +CTL0-1 +STOP +normal +" + time,
-        "8 +CTL1-0 +STOP +normal +" + time, std::string("9 +CTL1-1 +FATAL +blocked +never")}) {
+        "8 +CTL1-0 +STOP +normal +" + time, "9 +CTL1-1 +FATAL +blocked +" + time}) {
     const std::regex line("\n" + row + " +-\n");
     EXPECT_EQ(std::distance(std::sregex_iterator(output.begin(), output.end(), line), std::sregex_iterator()), 2)
         << row << "\n" << output;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "QuietMainDialog.h"
 #include "VelapiTestUnit.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTrace.h"
@@ -84,26 +83,24 @@ TEST_F(Checks, NncTypeTraces) {
 
 TEST_F(Checks, BoardSuppliesItsNameTypeAndInstalledList) {
   veltest::ResetUnit(veltest::DefaultSpec());
-  CusrCHN::ResetProcessTables();
-  kelptest::QuietMainDialog main;
+  board::ArrayTables array;
   std::uint32_t ulError = 0;
-  ASSERT_TRUE(CusrCHN::Initialize(&main, 20266, &ulError)) << ulError;
-  CusrCHN board(0);
-  const std::uint16_t usType = CusrCHN::NNCType(0);
+  ASSERT_TRUE(array.Initialize(20266, &ulError)) << ulError;
+  CusrCHN board(array, 0);
+  const std::uint16_t usType = array.NNCType(0);
   ASSERT_TRUE(usType == 1 || usType == 2) << usType;
   const char* own = usType == 1 ? "04-05-00-00" : "05-00-00-00";
   const char* other = usType == 1 ? "05-00-00-00" : "04-05-00-00";
   EXPECT_EQ(board.CheckNNCType({{"NAS OS", own}, {"Patch", "-"}}), 1);
   EXPECT_EQ(board.CheckNNCType({{"NAS OS", other}}), 0);
   const std::vector<std::string> texts = Texts();
-  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
-    return t.find(CusrCHN::LocationName(0) + " Incorrect Type.") == 0;
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+    return t.find(board.LocationName() + " Incorrect Type.") == 0;
   }));
   // A board whose NAS OS is not running has no installed products: anything may go on.
   std::uint32_t ulListError = 0;
   ASSERT_NE(board.GetInstPPInfo(&ulListError), nullptr);
   EXPECT_EQ(board.CompareProductVersion("NAS OS", "05-00-01-00"), 1);
-  CusrCHN::ResetProcessTables();
 }
 
 }  // namespace

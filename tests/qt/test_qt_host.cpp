@@ -67,7 +67,6 @@ class QtHostTest : public ::testing::Test {
     delete env;
     delete app;
   }
-  void TearDown() override { CusrCHN::ResetProcessTables(); }
 
   static QApplication* app;
   static kelptest::IsolatedEnv* env;
@@ -81,7 +80,8 @@ QList<QWidget*> Widgets(QWidget* window) { return window->findChildren<QWidget*>
 // Array discovery lays the main window out for the model; the board objects give the captions.
 ::testing::AssertionResult DiscoverArray(CdlgMain& main) {
   std::uint32_t ulError = 0;
-  if (!CusrCHN::Initialize(&main, 0, &ulError)) return ::testing::AssertionFailure() << "Initialize: " << ulError;
+  if (!main.Session().Start(&ulError)) return ::testing::AssertionFailure() << "Start: " << ulError;
+  if (!main.OnInitDialogW(main.Array().ModelWord())) return ::testing::AssertionFailure() << "OnInitDialogW";
   main.LoadCHNCaption();
   if (!main.CreateChnObject()) return ::testing::AssertionFailure() << "CreateChnObject";
   return ::testing::AssertionSuccess();
@@ -92,7 +92,8 @@ TEST_F(QtHostTest, MainWindowWidgetsFollowTheLayoutOfEachModel) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, c.model, static_cast<int>(c.boardSlots.size())), true));
     kelp::qtui::QtHost host(nullptr, false);
-    CdlgMain main(host, {});
+    session::ArraySession session({}, {});
+    CdlgMain main(host, session, {});
     ASSERT_TRUE(DiscoverArray(main));
     main.ShowWindow(true);
     QApplication::processEvents();
@@ -134,7 +135,8 @@ TEST_F(QtHostTest, MainWindowWidgetsFollowTheLayoutOfEachModel) {
 TEST_F(QtHostTest, BootManagementDialogAtItsTemplateGeometry) {
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
   kelp::qtui::QtHost host(nullptr, false);
-  CdlgMain main(host, {});
+  session::ArraySession session({}, {});
+  CdlgMain main(host, session, {});
   ASSERT_TRUE(DiscoverArray(main));
   main.CreateAllDialog();
   main.ShowWindow(true);
@@ -201,7 +203,8 @@ void ExpectTemplateWindow(kelp::qtui::QtHost& host, kelp::ui::Dialog& dialog, co
 TEST_F(QtHostTest, DumpDialogsAtTheirTemplateGeometry) {
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
   kelp::qtui::QtHost host(nullptr, false);
-  CdlgMain main(host, {});
+  session::ArraySession session({}, {});
+  CdlgMain main(host, session, {});
   ASSERT_TRUE(DiscoverArray(main));
   main.CreateAllDialog();
   main.ShowWindow(true);
@@ -282,7 +285,8 @@ TEST_F(QtHostTest, NetworkAndInstallDialogsAtTheirTemplateGeometry) {
 TEST_F(QtHostTest, RecoveryDialogsAtTheirTemplateGeometry) {
   ASSERT_TRUE(sim::CreateUnit(sim::PresetUnit(kUnit, sim::Model::ZQH, 4), true));
   kelp::qtui::QtHost host(nullptr, false);
-  CdlgMain main(host, {});
+  session::ArraySession session({}, {});
+  CdlgMain main(host, session, {});
   ASSERT_TRUE(DiscoverArray(main));
   CusrCHN& board = *main.Board(0);
   CdlgRestoreNasCmLu cmLu(host, main, nullptr);

@@ -98,18 +98,18 @@ TEST(NetbootNamespace, BoardGetsItsFixedAddressAndItsBootFileByTftp) {
   const std::string& ip = tools[0];
   plat::Clock::SetTimeScale(0);
   veltest::ResetUnit(veltest::DefaultSpec());
-  CusrCHN::ResetProcessTables();
   RecordingDisplay display;
   SetMessageDisplay(&display);
 
   // The boards: slot 0 and slot 1 with their MAC addresses read from the array.
   std::uint32_t ulError = 0;
-  ASSERT_TRUE(CusrCHN::Initialize(nullptr, 20266, &ulError)) << ulError;
+  board::ArrayTables array;
+  ASSERT_TRUE(array.Initialize(20266, &ulError)) << ulError;
   const std::uint8_t ucIp[] = {192, 0, 2, 1}, ucMask[] = {255, 255, 255, 0};
-  CusrCHN::SetSvpAddress(ucIp, ucMask);
+  array.SetSvpAddress(ucIp, ucMask);
   std::vector<std::unique_ptr<CusrCHN>> boards;
   for (std::uint32_t slot : {0u, 1u}) {
-    boards.push_back(std::make_unique<CusrCHN>(slot));
+    boards.push_back(std::make_unique<CusrCHN>(array, slot));
     boards.back()->SetStatus(2);
     ASSERT_TRUE(boards.back()->GetMacAddress(&ulError)) << ulError;
   }
@@ -122,7 +122,7 @@ TEST(NetbootNamespace, BoardGetsItsFixedAddressAndItsBootFileByTftp) {
   kelptest::TempDir media;
   const std::filesystem::path netboot = media.path() / "netboot";
   std::filesystem::create_directory(netboot);
-  const std::uint16_t types[] = {CusrCHN::NNCType(0), CusrCHN::NNCType(1)};
+  const std::uint16_t types[] = {array.NNCType(0), array.NNCType(1)};
   const std::string bootFile = services::BootstrapFileFor(types);
   std::string image(150000, '\0');
   std::mt19937 random(7);
@@ -139,7 +139,7 @@ TEST(NetbootNamespace, BoardGetsItsFixedAddressAndItsBootFileByTftp) {
   kelptest::WriteFile(settings, "[Services]\nBackend=dnsmasq\nInterface=" + net.svpLink + "\nDnsmasq=" + ip +
                                     " netns exec " + net.svp + " " + tools[1] + "\nCommandTimeout=30\n");
 
-  NetbootServices services(settings, 240, [] { ADD_FAILURE() << "install device failed"; });
+  NetbootServices services(array, settings, 240, [] { ADD_FAILURE() << "install device failed"; });
   // The services that still run stop on every path out of the test.
   struct StopAtEnd {
     NetbootServices& s;

@@ -58,7 +58,6 @@ class NetbootServicesTest : public ::testing::Test {
   void SetUp() override {
     veltest::SharedSystemRoot();
     plat::Clock::SetTimeScale(0.001);
-    CusrCHN::ResetProcessTables();
     SetMessageDisplay(&m_display);
     SetTrace(&m_sink, TRC_MASK_DEBUG);
     std::filesystem::remove(DhcpIni());
@@ -74,8 +73,10 @@ class NetbootServicesTest : public ::testing::Test {
 
   static std::filesystem::path DhcpIni() { return plat::MapPath(services::kDhcpSettingFile); }
 
+  board::ArrayTables array;
+
   std::unique_ptr<NetbootServices> Make(int nStart = 240) {
-    return std::make_unique<NetbootServices>(m_settings, nStart, [this] { ++m_nFailedReports; });
+    return std::make_unique<NetbootServices>(array, m_settings, nStart, [this] { ++m_nFailedReports; });
   }
 
   // exec settings for the DHCP service: it runs while dhcp.run exists; every command logs its
@@ -240,10 +241,10 @@ TEST_F(NetbootServicesTest, RunServiceWithoutTftpIsTrueOnlyWhileATftpHandleIsHel
 TEST_F(NetbootServicesTest, RunServiceWritesTheBoardsOfTheArray) {
   veltest::ResetUnit(veltest::DefaultSpec());
   std::uint32_t ulError = 0;
-  ASSERT_TRUE(CusrCHN::Initialize(nullptr, 20266, &ulError)) << ulError;
-  CusrCHN::SetSvpAddress(kSvpIp.data(), kSvpMask.data());
+  ASSERT_TRUE(array.Initialize(20266, &ulError)) << ulError;
+  array.SetSvpAddress(kSvpIp.data(), kSvpMask.data());
   std::vector<std::unique_ptr<CusrCHN>> boards;
-  for (std::uint32_t slot : {0u, 1u, 8u}) boards.push_back(std::make_unique<CusrCHN>(slot));
+  for (std::uint32_t slot : {0u, 1u, 8u}) boards.push_back(std::make_unique<CusrCHN>(array, slot));
   boards[0]->SetStatus(2);
   boards[1]->SetStatus(3);
   boards[2]->SetStatus(-1);
@@ -259,7 +260,7 @@ TEST_F(NetbootServicesTest, RunServiceWritesTheBoardsOfTheArray) {
                 mac[4], mac[5]);
   EXPECT_THAT(written, HasSubstr(std::string("[mac id address]\n") + line + "00-00-00-00-00-00 = 192.0.2.246\n"));
   EXPECT_THAT(written, HasSubstr("End Address=192.0.2.246\n"));
-  const std::uint16_t types[] = {CusrCHN::NNCType(0), CusrCHN::NNCType(1)};
+  const std::uint16_t types[] = {array.NNCType(0), array.NNCType(1)};
   EXPECT_THAT(written, HasSubstr(std::string("Bootstrap File=") + services::BootstrapFileFor(types) + "\n"));
 
   // A refresh reads the fitted boards' addresses again: slot 1 now has its own.

@@ -1,4 +1,4 @@
-// A main window for board-layer tests that lays out any model and ignores every notice.
+// A main window for board-layer tests that ignores every notice of the status poller.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,6 @@ namespace kelptest {
 
 class QuietMainDialog : public board::MainDialogLink {
  public:
-  bool OnInitDialogW(std::uint32_t) override { return true; }
-  void RefreshBoard(std::uint32_t) override {}
   bool MarkNewerAgent() override { return false; }
   bool PostAgentFinished() override { return true; }
 };

@@ -14,7 +14,6 @@
 #include "Watch.h"
 #include "board/BoardPorts.h"
 #include "board/CusrCHN.h"
-#include "board/CusrStatusAgent.h"
 #include "board/DumpDownload.h"
 #include "board/DumpTransfer.h"
 #include "board/PowerCommands.h"
@@ -56,12 +55,12 @@ class Stopwatch {
 };
 
 // The main window of a console run: prints the target board's status each time it changes.
-class ConsoleMain : public board::MainDialogLink {
+class ConsoleMain : public board::MainDialogLink, public board::BoardObserver {
  public:
-  ConsoleMain(std::uint32_t ulSlot, std::FILE* out, const Stopwatch& clock) : m_ulSlot(ulSlot), m_out(out), m_clock(clock) {}
-  bool OnInitDialogW(std::uint32_t) override { return true; }
-  void RefreshBoard(std::uint32_t ulSlot) override {
-    const CusrCHN* pBoard = ulSlot == m_ulSlot ? CusrCHN::GetCHN(ulSlot) : nullptr;
+  ConsoleMain(const board::ArrayTables& array, std::uint32_t ulSlot, std::FILE* out, const Stopwatch& clock)
+      : m_array(array), m_ulSlot(ulSlot), m_out(out), m_clock(clock) {}
+  void BoardChanged(std::uint32_t ulSlot) override {
+    const CusrCHN* pBoard = ulSlot == m_ulSlot ? m_array.GetCHN(ulSlot) : nullptr;
     if (pBoard == nullptr) return;
     std::lock_guard lock(m_mutex);
     const std::int32_t nStatus = pBoard->GetStatus();
@@ -74,6 +73,7 @@ class ConsoleMain : public board::MainDialogLink {
   bool PostAgentFinished() override { return true; }
 
  private:
+  const board::ArrayTables& m_array;
   const std::uint32_t m_ulSlot;
   std::FILE* const m_out;
   const Stopwatch& m_clock;
@@ -107,28 +107,25 @@ int RunOnBoard(const Invocation& invocation, const char* pszWord, std::FILE* out
                const std::function<bool(CusrCHN&, const Stopwatch&, std::uint32_t*)>& op) {
   const Stopwatch clock;
   const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
-  ConsoleMain main(ulSlot, out, clock);
-  std::uint32_t ulError = 0;
-  if (!CusrCHN::Initialize(&main, board::ResolveFileServerPort(invocation.settingsFile), &ulError)) {
-    std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
-    return 1;
-  }
-  const std::vector<std::unique_ptr<CusrCHN>> boards = CreateBoards(invocation, err);
-  CusrCHN* pBoard = CusrCHN::GetCHN(ulSlot);
-  if (pBoard == nullptr || !CusrCHN::IsCHN(ulSlot)) {
+  const std::unique_ptr<session::ArraySession> pSession = OpenSession(invocation, err);
+  if (!pSession) return 1;
+  board::ArrayTables& array = pSession->Array();
+  CusrCHN* pBoard = pSession->Board(ulSlot);
+  if (pBoard == nullptr || !array.IsCHN(ulSlot)) {
     std::fprintf(err, "kelpctl: slot %d has no NAS board\n", invocation.slot);
     return 1;
   }
-  CusrCHN::GetMPStatus();
-  CusrCHN::GetChnStatusKestrel(0);
+  ConsoleMain main(array, ulSlot, out, clock);
+  array.Subscribe(&main);
+  array.GetMPStatus();  // a blocked board shows fatal from the first line on
   pBoard->SetChnStatusKestrel();
-  main.RefreshBoard(ulSlot);
+  main.BoardChanged(ulSlot);
 
-  CusrStatusAgent poller;
-  poller.Create(&main, static_cast<std::uint32_t>(board::kCommandPace.count()));
-  poller.Start();
+  pSession->StartPoller(&main, static_cast<std::uint32_t>(board::kCommandPace.count()));
+  std::uint32_t ulError = 0;
   const bool bOk = op(*pBoard, clock, &ulError);
-  poller.Stop();
+  pSession->StopPoller();
+  array.Unsubscribe(&main);
   if (bOk) {
     std::fprintf(out, "%s of slot %d finished\n", pszWord, invocation.slot);
     return 0;

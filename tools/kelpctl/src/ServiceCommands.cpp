@@ -5,8 +5,7 @@
 
 #include "ApiCall.h"
 #include "app/MainSettings.h"
-#include "board/BoardPorts.h"
-#include "board/CusrCHN.h"
+#include "session/ArraySession.h"
 #include "services/NetbootServices.h"
 #include "velapi.h"
 
@@ -40,28 +39,22 @@ bool PrintStates(std::FILE* out, std::FILE* err, const Invocation& invocation) {
   return bAll;
 }
 
-// The board objects of the model's slots with their status and MAC address, as the main window
-// has them when it starts the services.
-bool PrepareBoards(const Invocation& invocation, std::vector<std::unique_ptr<CusrCHN>>* pBoards, std::FILE* err) {
+// The session with its boards' status and MAC addresses and the maintenance PC's address, as the
+// main window has them when it starts the services.
+bool PrepareSession(session::ArraySession& session, std::FILE* err) {
   std::uint32_t ulError = 0;
-  if (!CusrCHN::Initialize(nullptr, board::ResolveFileServerPort(invocation.settingsFile), &ulError)) {
+  if (!session.Start(&ulError, [err](std::uint32_t ulSlot, CusrCHN::AgentAccess access, std::uint32_t ulAccessError) {
+        if (access == CusrCHN::AgentAccess::NoMacAddress)
+          std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", ulSlot, ulAccessError);
+      })) {
     std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
     return false;
   }
-  unsigned char ucIp[4] = {}, ucMask[4] = {};
   ApiFailure failure;
-  if (!CallApi("dsvp_GetSvpIPAddr", [&](std::uint32_t* e) { return dsvp_GetSvpIPAddr(ucIp, ucMask, e); }, &failure)) {
+  if (!CallApi("dsvp_GetSvpIPAddr", [&](std::uint32_t* e) { return session.ReadSvpAddress(e); }, &failure)) {
     ReportFailure(err, failure);
     return false;
   }
-  CusrCHN::SetSvpAddress(ucIp, ucMask);
-  for (const std::uint32_t slot : CusrCHN::ModelSlots()) {
-    auto& board = pBoards->emplace_back(std::make_unique<CusrCHN>(slot));
-    if (CusrCHN::IsCHN(slot) && !board->GetMacAddress(&ulError))
-      std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", slot, ulError);
-  }
-  CusrCHN::GetChnStatusKestrel(0);
-  for (const auto& board : *pBoards) board->SetChnStatusKestrel();
   return true;
 }
 
@@ -69,11 +62,12 @@ bool PrepareBoards(const Invocation& invocation, std::vector<std::unique_ptr<Cus
 
 int RunServices(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   const std::string& op = invocation.arguments.front();
-  services::NetbootServices netboot(invocation.settingsFile, app::ReadMainSettings(invocation.settingsFile).dhcpStartAddress,
-                                    {});
+  // The session's tables give the services the boards' MAC addresses and the maintenance PC's
+  // address, as in the setup tool; only start reads them.
+  session::ArraySession session(invocation.settingsFile, app::ReadMainSettings(invocation.settingsFile));
+  services::NetbootServices netboot(session.Array(), invocation.settingsFile, session.Settings().dhcpStartAddress, {});
   if (op == "start") {
-    std::vector<std::unique_ptr<CusrCHN>> boards;
-    if (!PrepareBoards(invocation, &boards, err)) return 1;
+    if (!PrepareSession(session, err)) return 1;
     const bool bStarted = netboot.RunService(1);
     PrintStates(out, err, invocation);
     return bStarted ? 0 : 1;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "board/BoardPorts.h"
+#include "app/MainSettings.h"
 #include "board/CusrCHN.h"
 #include "plat/Clock.h"
 
@@ -29,30 +29,27 @@ std::string ClockText(std::uint64_t ullMs) {
 
 }  // namespace
 
-std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const Invocation& invocation, std::FILE* err) {
-  std::vector<std::unique_ptr<CusrCHN>> boards;
-  for (const std::uint32_t slot : CusrCHN::ModelSlots()) {
-    auto& board = boards.emplace_back(std::make_unique<CusrCHN>(slot));
-    if (!CusrCHN::IsCHN(slot)) continue;
-    std::uint32_t ulError = 0;
-    switch (board->PrepareAgentAccess(invocation.settingsFile, &ulError)) {
-      case CusrCHN::AgentAccess::Ready:
-        break;
-      case CusrCHN::AgentAccess::NoMacAddress:
-        std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", slot, ulError);
-        break;
-      case CusrCHN::AgentAccess::NoConnection:
-        std::fprintf(err, "kelpctl: slot %u: no agent connection (0x%08x)\n", slot, ulError);
-        break;
-    }
+std::unique_ptr<session::ArraySession> OpenSession(const Invocation& invocation, std::FILE* err) {
+  auto pSession =
+      std::make_unique<session::ArraySession>(invocation.settingsFile, app::ReadMainSettings(invocation.settingsFile));
+  std::uint32_t ulError = 0;
+  const bool bStarted =
+      pSession->Start(&ulError, [err](std::uint32_t ulSlot, CusrCHN::AgentAccess access, std::uint32_t ulAccessError) {
+        if (access == CusrCHN::AgentAccess::NoMacAddress)
+          std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", ulSlot, ulAccessError);
+        else if (access == CusrCHN::AgentAccess::NoConnection)
+          std::fprintf(err, "kelpctl: slot %u: no agent connection (0x%08x)\n", ulSlot, ulAccessError);
+      });
+  if (!bStarted) {
+    std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
+    return nullptr;
   }
-  return boards;
+  return pSession;
 }
 
 namespace {
 
-void PrintRound(std::FILE* out, const Invocation& invocation, unsigned round,
-                const std::vector<std::unique_ptr<CusrCHN>>& boards) {
+void PrintRound(std::FILE* out, const Invocation& invocation, unsigned round, const session::ArraySession& session) {
   // On a terminal each round replaces the last one.
   if (isatty(fileno(out))) std::fputs("\033[H\033[2J", out);
   const std::uint64_t ullNow =
@@ -60,12 +57,12 @@ void PrintRound(std::FILE* out, const Invocation& invocation, unsigned round,
                                      plat::Clock::WallNow().time_since_epoch()).count());
   std::fprintf(out, "Unit %s, round %u at %s\n", invocation.unit.c_str(), round, ClockText(ullNow).c_str());
   std::fprintf(out, "%-4s  %-10s  %-10s  %-7s  %-9s  %s\n", "SLOT", "LOCATION", "STATUS", "MP", "LAST SEEN", "STAGE");
-  for (const auto& board : boards) {
-    const std::string stage = board->StageText();
-    std::fprintf(out, "%-4u  %-10s  %-10s  %-7s  %-9s  %s\n", board->GetIndex(),
-                 CusrCHN::LocationName(board->GetIndex()).c_str(), CusrCHN::StatusWord(board->GetStatus()).c_str(),
-                 board->MpBlockadeFlag() != 0 ? "blocked" : "normal", ClockText(board->LastSeenMs()).c_str(),
-                 stage.empty() ? "-" : stage.c_str());
+  for (const std::uint32_t ulSlot : session.Array().ModelSlots()) {
+    const CusrCHN& board = *session.Board(ulSlot);
+    const std::string stage = board.StageText();
+    std::fprintf(out, "%-4u  %-10s  %-10s  %-7s  %-9s  %s\n", ulSlot, board.LocationName().c_str(),
+                 CusrCHN::StatusWord(board.GetStatus()).c_str(), board.MpBlockadeFlag() != 0 ? "blocked" : "normal",
+                 ClockText(board.LastSeenMs()).c_str(), stage.empty() ? "-" : stage.c_str());
   }
   std::fflush(out);
 }
@@ -80,18 +77,15 @@ int RunWatch(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  std::uint32_t ulError = 0;
-  if (!CusrCHN::Initialize(nullptr, board::ResolveFileServerPort(invocation.settingsFile), &ulError)) {
-    std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
-    return 1;
-  }
-  const std::vector<std::unique_ptr<CusrCHN>> boards = CreateBoards(invocation, err);
+  const std::unique_ptr<session::ArraySession> pSession = OpenSession(invocation, err);
+  if (!pSession) return 1;
+  board::ArrayTables& array = pSession->Array();
   const auto realInterval = plat::Clock::ToReal(std::chrono::seconds(invocation.intervalSeconds));
   for (unsigned round = 1; invocation.rounds == 0 || round <= invocation.rounds; ++round) {
-    CusrCHN::GetMPStatus();
-    CusrCHN::GetChnStatusKestrel(1);
-    for (const auto& board : boards) board->SetChnStatusKestrel();
-    PrintRound(out, invocation, round, boards);
+    array.GetMPStatus();
+    array.GetChnStatusKestrel(1);
+    for (const std::uint32_t ulSlot : array.ModelSlots()) pSession->Board(ulSlot)->SetChnStatusKestrel();
+    PrintRound(out, invocation, round, *pSession);
     if (round == invocation.rounds) break;
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(realInterval);
     const timespec wait{static_cast<std::time_t>(whole.count()),

@@ -7,13 +7,15 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "board/CusrCHN.h"
+#include "session/ArraySession.h"
 
 namespace kelpctl {
 
-// The board objects of the model's slots (CusrCHN::Initialize has run), each with its agent
-// connection as the main window makes them; what could not be prepared is reported to err.
-std::vector<std::unique_ptr<CusrCHN>> CreateBoards(const Invocation& invocation, std::FILE* err);
+// The setup tool's session over the invocation's settings, started as the main window starts it:
+// discovery, the board objects with their agent connections and the first status read. What
+// could not be prepared is reported to err; null, after its line on err, when the array could
+// not be read.
+std::unique_ptr<session::ArraySession> OpenSession(const Invocation& invocation, std::FILE* err);
 
 // 0 after the last round or a stop signal, 1 when the array could not be read at the start.
 int RunWatch(const Invocation& invocation, std::FILE* out, std::FILE* err);

@@ -9,7 +9,6 @@
 #include "app/LaunchArguments.h"
 #include "app/MainSettings.h"
 #include "app/SystemCheck.h"
-#include "board/CusrCHN.h"
 #include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
@@ -18,6 +17,7 @@
 #include "common/Strings.h"
 #include "common/TraceSettings.h"
 #include "dialogs/CdlgMain.h"
+#include "session/ArraySession.h"
 #include "ui/Host.h"
 #include "velapi.h"
 
@@ -109,24 +109,21 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
     ShowApiError(ulError);
     return kExitStartupEnded;
   }
-  std::uint8_t ucIp[4] = {};
-  std::uint8_t ucMask[4] = {};
-  if (!dsvp_GetSvpIPAddr(ucIp, ucMask, &ulError)) {
+  session::ArraySession session(arguments.settingsFile, settings);
+  if (!session.ReadSvpAddress(&ulError)) {
     scope.Error(TraceFmt("dsvp_GetSvpIPAdrr() : 0x%08x", ulError), TRC_ERROR);
     ShowApiError(ulError);
     return kExitStartupEnded;
   }
-  CusrCHN::SetSvpAddress(ucIp, ucMask);
 
-  CdlgMain main(m_host, {arguments.settingsFile, arguments.unitName, settings});
+  CdlgMain main(m_host, session, arguments.unitName);
 
   if (settings.ftpdPathTooLong) {
     scope.Error("kelpftpd_path is longer than 259 characters", TRC_ERROR);
     ShowMessage(msg::kServiceNotStarted, settings.ftpdPath.substr(0, app::kMaxFtpdPathSize));
     return kExitStartupEnded;
   }
-  const app::FtpdStart ftpd =
-      app::StartFtpd(settings.ftpdPath, arguments.settingsFile, {ucIp[0], ucIp[1], ucIp[2], ucIp[3]}, &m_cFtpd);
+  const app::FtpdStart ftpd = app::StartFtpd(settings.ftpdPath, arguments.settingsFile, session.Array().SvpIPAddress(), &m_cFtpd);
   m_bFtpdStarted = m_cFtpd.Pid() != 0;
   if (!ftpd.ok) {
     scope.Error(TraceFmt("%s: %s", ftpd.failedStep.c_str(), ftpd.detail.c_str()), TRC_ERROR);

@@ -185,11 +185,11 @@ std::uint32_t CusrCHN::InstallCommonPP(const std::string& strFileName, std::uint
                                        std::uint32_t* pulResult, bool bNasOsWording) const {
   CusrTraceScope trace(kClass, "InstallCommonPP", TRC_FUNC);
   trace.Info(TraceFmt("Set timeout : %u", ulTimeoutSec), TRC_INFO);
-  const std::string strPcAddress = agent::AddressText(SvpIPAddress().data());
+  const std::string strPcAddress = agent::AddressText(m_rArray.SvpIPAddress().data());
   return Exchange(
       false, "Install",
       [&](const Manager& m, int s) {
-        return m.RequestInstall(s, SerialNo(), strFileName, strPcAddress, static_cast<std::uint32_t>(FtpPort()));
+        return m.RequestInstall(s, m_rArray.SerialNo(), strFileName, strPcAddress, static_cast<std::uint32_t>(m_rArray.FtpPort()));
       },
       [&](const Manager& m, int s) { return m.ReplyInstall(s, ulTimeoutSec, pulResult, bNasOsWording); });
 }
@@ -204,12 +204,12 @@ std::uint32_t CusrCHN::UninstallPP(std::uint32_t ulPPCode, const std::string& st
 std::uint32_t CusrCHN::SutInstallCheck(const std::string& strFileName, std::uint32_t* pulFlags,
                                        std::uint32_t* pulReboot, std::uint32_t* pulResult) const {
   CusrTraceScope trace(kClass, "SutInstallCheck", TRC_FUNC);
-  const std::string strPcAddress = agent::AddressText(SvpIPAddress().data());
+  const std::string strPcAddress = agent::AddressText(m_rArray.SvpIPAddress().data());
   trace.Info(TraceFmt("SVP IP Address |%s|", strPcAddress.c_str()), TRC_INFO);
   return Exchange(
       true, "SutInstallCheck",
       [&](const Manager& m, int s) {
-        return m.RequestSutInstallCheck(s, strFileName, strPcAddress, static_cast<std::uint32_t>(FtpPort()));
+        return m.RequestSutInstallCheck(s, strFileName, strPcAddress, static_cast<std::uint32_t>(m_rArray.FtpPort()));
       },
       [&](const Manager& m, int s) { return m.ReplySutInstallCheck(s, pulFlags, pulReboot, pulResult); });
 }

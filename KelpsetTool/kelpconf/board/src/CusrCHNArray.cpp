@@ -23,7 +23,7 @@ bool CusrCHN::InitManager(std::uint32_t* pulError) {
   if (!bOk) {
     trace.Error("dsvp_NasGetP4IPAddr() failed", TRC_ERROR);
     trace.Error(TraceFmt("Error code : 0x%08x", *pulError), TRC_ERROR);
-    SetArrayStatus(m_ulIndex, board::CHN_STATUS_FATAL);
+    m_rArray.SetArrayStatus(m_ulIndex, board::CHN_STATUS_FATAL);
     return false;
   }
   trace.Info("dsvp_NasGetP4IPAddr() successed", TRC_INFO);
@@ -46,7 +46,7 @@ bool CusrCHN::GetMacAddress(std::uint32_t* pulError) {
   if (!dsvp_NasGetComInf(static_cast<short>(m_ulIndex / 8), static_cast<short>(m_ulIndex % 8), info.data(),
                          pulError)) {
     trace.Error(TraceFmt("dsvp_NasGetComInf(): 0x%08x", *pulError), TRC_ERROR);
-    SetArrayStatus(m_ulIndex, board::CHN_STATUS_FATAL);
+    m_rArray.SetArrayStatus(m_ulIndex, board::CHN_STATUS_FATAL);
     return false;
   }
   std::copy_n(info.begin(), m_ucMacAddress.size(), m_ucMacAddress.begin());
@@ -58,6 +58,6 @@ bool CusrCHN::GetMacAddress(std::uint32_t* pulError) {
 
 CusrCHN::AgentAccess CusrCHN::PrepareAgentAccess(const std::filesystem::path& settingsFile, std::uint32_t* pulError) {
   if (!GetMacAddress(pulError)) return AgentAccess::NoMacAddress;
-  m_nAgentPort = static_cast<int>(board::ResolveAgentPort(LocationName(m_ulIndex), settingsFile));
+  m_nAgentPort = static_cast<int>(board::ResolveAgentPort(LocationName(), settingsFile));
   return InitManager(pulError) ? AgentAccess::Ready : AgentAccess::NoConnection;
 }

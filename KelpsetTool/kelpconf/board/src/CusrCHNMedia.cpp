@@ -14,5 +14,5 @@ int CusrCHN::CompareProductVersion(const std::string& strName, const std::string
 
 int CusrCHN::CheckNNCType(const std::vector<std::pair<std::string, std::string>>& products) const {
   CusrTraceScope trace(kClass, "CheckNNCType", TRC_FUNC);
-  return media::CheckProductTypes(LocationName(m_ulIndex), NNCType(m_ulIndex), products);
+  return media::CheckProductTypes(LocationName(), m_rArray.NNCType(m_ulIndex), products);
 }

@@ -125,7 +125,7 @@ bool PowerWatch::Watch(PowerDialog* pDialog, std::int64_t llTimeout, plat::TimeP
       return false;
     }
     if (m_board.MpBlockadeFlag() == 1) {
-      const std::string strLocation = CusrCHN::LocationName(m_board.GetIndex());
+      const std::string strLocation = m_board.LocationName();
       m_trace.Error(m_bMulti ? TraceFmt("%s StartRebootEX() finish : MP Blockade", strLocation.c_str())
                              : TraceFmt("%s %s() stop : MP Blockade", strLocation.c_str(), m_command.operation),
                     TRC_ERROR);

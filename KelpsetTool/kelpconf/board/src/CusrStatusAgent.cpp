@@ -12,7 +12,7 @@ constexpr std::uint32_t kCodeTimeout = 9;
 
 }  // namespace
 
-CusrStatusAgent::CusrStatusAgent() = default;
+CusrStatusAgent::CusrStatusAgent(board::ArrayTables& rArray) : m_rArray(rArray) {}
 
 CusrStatusAgent::~CusrStatusAgent() {
   if (m_thread.joinable()) Stop();
@@ -22,7 +22,7 @@ void CusrStatusAgent::Create(board::MainDialogLink* pMain, std::uint32_t ulPerio
   m_pMain = pMain;
   m_ulPeriod = ulPeriodMs;
   // UpdateMyStatus waits at most for two periods and the longest check.
-  CusrCHN::SetStatusWaitLimit(plat::Millis(2 * static_cast<std::int64_t>(ulPeriodMs)) + kEndMessageLimit);
+  m_rArray.SetStatusWaitLimit(plat::Millis(2 * static_cast<std::int64_t>(ulPeriodMs)) + kEndMessageLimit);
 }
 
 std::uint32_t CusrStatusAgent::Start() {
@@ -38,7 +38,7 @@ std::uint32_t CusrStatusAgent::ThreadProcess() {
   m_bAlive = true;
   while (!m_cStopEvent.Wait(plat::Millis(m_ulPeriod))) RunCheck();
   PostEndMessage();
-  CusrCHN::StopStatusChecks();
+  m_rArray.StopStatusChecks();
   m_bAlive = false;
   m_bFinished = true;
   return 0;
@@ -60,13 +60,13 @@ void CusrStatusAgent::PostEndMessage() {
 
 void CusrStatusAgent::RunCheck() {
   CusrTraceScope trace(kClass, "RunCheck", TRC_DEBUG);
-  CusrCHN::BeginStatusCheck();
+  m_rArray.BeginStatusCheck();
   trace.Debug("--------------- START STATUS CHECK --------------- ", TRC_DEBUG);
-  CusrCHN::GetMPStatus();
-  CusrCHN::GetChnStatusKestrel(1);
-  CusrCHN::SetChnStatusUpdateTime();
-  for (const std::uint32_t ulSlot : CusrCHN::ModelSlots()) {
-    CusrCHN* pBoard = CusrCHN::GetCHN(ulSlot);
+  m_rArray.GetMPStatus();
+  m_rArray.GetChnStatusKestrel(1);
+  m_rArray.SetChnStatusUpdateTime();
+  for (const std::uint32_t ulSlot : m_rArray.ModelSlots()) {
+    CusrCHN* pBoard = m_rArray.GetCHN(ulSlot);
     if (pBoard == nullptr) continue;
     if (!pBoard->TimerMutex().IsBusy()) pBoard->SetChnStatusKestrelEX();
     if (pBoard->IsOsRunning() && pBoard->StoredAgentVersion() == CusrCHN::kUnknownAgentVersion &&
@@ -74,10 +74,10 @@ void CusrStatusAgent::RunCheck() {
       trace.Error(ShowMessage(msg::kAgentNewerStopTool), TRC_ERROR);
     if (pBoard->GetStatus() == board::CHN_STATUS_INST && pBoard->StoredAgentVersion() != CusrCHN::kUnknownAgentVersion)
       pBoard->ResetAgentVersion();
-    if (m_pMain != nullptr) m_pMain->RefreshBoard(ulSlot);
+    m_rArray.NotifyBoardChanged(ulSlot);
     trace.Info(TraceFmt("Main Status CHN[%u] = %s", ulSlot, pBoard->GetStatusText().c_str()), TRC_INFO);
   }
-  CusrCHN::EndStatusCheck();
+  m_rArray.EndStatusCheck();
   trace.Debug("--------------- FINISH STATUS CHECK ---------------", TRC_DEBUG);
 }
 

@@ -77,7 +77,7 @@ bool CheckDownloadMark(CusrCHN& board, std::string* pstrFiled) {
 std::uint32_t RunDumpDownload(CusrCHN& board, std::chrono::seconds limit, DownloadProgress& progress,
                               std::string* pstrFiled) {
   CusrTraceScope trace(kClass, "StartDownload", TRC_FUNC);
-  const std::string strName = CusrCHN::LocationName(board.GetIndex());
+  const std::string strName = board.LocationName();
   progress.Status(kDumpDownloading);
   std::uint32_t ulError = 0;
   bool bStarted = false;

@@ -51,7 +51,7 @@ void RebootCallThread(CusrCHN& board, std::uint32_t* pulResult) {
   *pulResult = ulError;
 }
 
-std::uint32_t MultiReboot(int nMode, const RebootMarks& marks, RebootResults& results) {
+std::uint32_t MultiReboot(ArrayTables& rArray, int nMode, const RebootMarks& marks, RebootResults& results) {
   CusrTraceScope trace(kClass, "MultiReboot", TRC_FUNC);
   SlotRange range{};
   if (!RangeOf(nMode, &range)) {
@@ -66,7 +66,7 @@ std::uint32_t MultiReboot(int nMode, const RebootMarks& marks, RebootResults& re
   std::uint32_t ulResult = 0;
   for (std::uint32_t s = range.first; s < range.last && ulResult == 0; ++s) {
     if (marks[s] != 1) continue;
-    CusrCHN* pBoard = CusrCHN::GetCHN(s);
+    CusrCHN* pBoard = rArray.GetCHN(s);
     if (pBoard == nullptr) {
       trace.Warn(TraceFmt("CHN[%u] has no board object", s), TRC_WARN);
       continue;

@@ -76,7 +76,7 @@ bool CdlgBootManagement::IsValidBootOption(const std::string& strOption) {
 }
 
 void CdlgBootManagement::Prepare() {
-  GetDlgItem(res::kBootBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  GetDlgItem(res::kBootBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
   GetDlgItem(res::kBootStatusText).SetWindowText(m_main.StatusWord(Board().GetStatus()));
   SetLinuxStatus();
 }

@@ -53,7 +53,7 @@ std::string CdlgDownloadDump::DateText(const std::string& strDate) {
 
 bool CdlgDownloadDump::OnInitDialog() {
   CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
-  GetDlgItem(res::kDownloadBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  GetDlgItem(res::kDownloadBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
   SetShowStatus();
   return true;
 }
@@ -106,7 +106,7 @@ void CdlgDownloadDump::OnDownload() {
   CusrTraceScope trace(kClass, "OnDownload", TRC_FUNC);
   if (m_bWorking || m_main.IsFunctionDisable()) return;
   if (!CheckFreeSpace()) return;
-  const std::string strName = CusrCHN::LocationName(m_ulSlot);
+  const std::string strName = m_main.Array().LocationName(m_ulSlot);
   int nButton = IDCANCEL;
   ShowMessage(msg::kDumpDownloadQuestion, strName, {}, &nButton);
   if (nButton != IDOK) return;
@@ -166,7 +166,7 @@ std::uint32_t CdlgDownloadDump::StartDownload(std::string* pstrFiled) {
    private:
     CdlgDownloadDump& m_dialog;
   } progress(*this);
-  const std::chrono::seconds limit = ReadLimit(m_main.Info().settingsFile, kDumpDownloadLimit);
+  const std::chrono::seconds limit = ReadLimit(m_main.SettingsFile(), kDumpDownloadLimit);
   return RunDumpDownload(*m_main.Board(m_ulSlot), limit, progress, pstrFiled);
 }
 

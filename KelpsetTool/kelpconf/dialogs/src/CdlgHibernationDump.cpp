@@ -65,7 +65,7 @@ CusrCHN& CdlgHibernationDump::Board() const { return *m_main.Board(m_ulSlot); }
 void CdlgHibernationDump::SetShowStatus() {
   CusrTraceScope trace(kClass, "SetShowStatus", TRC_FUNC);
   const std::int32_t nStatus = Board().GetStatus();
-  GetDlgItem(res::kDumpBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  GetDlgItem(res::kDumpBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
   if (HasWord(nStatus)) GetDlgItem(res::kDumpStatusText).SetWindowText(m_main.StatusWord(nStatus));
   if (m_bWorking) {
     for (const int id : {res::kDumpDump, res::kDumpStop, res::kDumpClose}) GetDlgItem(id).EnableWindow(false);

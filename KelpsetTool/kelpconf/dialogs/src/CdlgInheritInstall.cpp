@@ -174,8 +174,8 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
   for (const BoardPlan& plan : plans) {
     if (plan.nOsCount == 0) continue;
     CusrCHN* pBoard = m_main.Board(plan.ulSlot);
-    const std::string strName = CusrCHN::LocationName(plan.ulSlot);
-    if (CusrCHN::NNCType(plan.ulSlot) != kNncTypeCnas) {
+    const std::string strName = m_main.Array().LocationName(plan.ulSlot);
+    if (m_main.Array().NNCType(plan.ulSlot) != kNncTypeCnas) {
       trace.Error(TraceFmt("%s not CNAS", strName.c_str()), TRC_ERROR);
       ShowMessage(kMsgNotCnas);
       return false;
@@ -216,7 +216,7 @@ void CdlgInheritInstall::OnInstall() {
     return;
   }
   int nCount = 0;
-  if (std::uint32_t ulError = 0; !CusrCHN::SetNNCLocation(&nCount, &ulError)) {
+  if (std::uint32_t ulError = 0; !m_main.Array().SetNNCLocation(&nCount, &ulError)) {
     ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
     return;
   }
@@ -227,7 +227,7 @@ void CdlgInheritInstall::OnInstall() {
   }
   std::vector<BoardPlan> plans;
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
-    if (CusrCHN::IsCHN(i)) plans.push_back({i, m_products, m_nOsCount});
+    if (m_main.Array().IsCHN(i)) plans.push_back({i, m_products, m_nOsCount});
   if (plans.empty()) return;
   StartChecking(std::move(plans), true, true);
 }
@@ -307,7 +307,7 @@ void CdlgInheritInstall::SetInstallList(const std::vector<BoardPlan>& plans) {
   list.DeleteAllRows();
   for (const BoardPlan& plan : plans)
     for (const board::ProductRecord& r : plan.products)
-      list.AddRow({CusrCHN::LocationName(plan.ulSlot), r[board::kProductName], ""});
+      list.AddRow({m_main.Array().LocationName(plan.ulSlot), r[board::kProductName], ""});
 }
 
 bool CdlgInheritInstall::WaitRuns(const std::vector<std::unique_ptr<BoardRun>>& runs, std::size_t nFrom,
@@ -340,10 +340,10 @@ void CdlgInheritInstall::ControlThread(std::vector<BoardPlan> plans, bool bFirst
   bool bFirstFailed = false;
   std::size_t nNext = 0;
   if (bFirstGetsLu) {
-    CusrCHN::AddInitStatus(kLuBoth);
+    m_main.Array().AddInitStatus(kLuBoth);
     start(plans.front(), kLuBoth);
     bTimedOut = !WaitRuns(runs, 0, plat::Clock::Now() + limits.wait);
-    CusrCHN::SubInitStatus(kLuBoth);
+    m_main.Array().SubInitStatus(kLuBoth);
     nNext = 1;
     const std::uint32_t ulCode = bTimedOut ? install::kCodeTimeout : runs.front()->result.outcome.ulCode;
     if (ulCode != 0) {
@@ -389,7 +389,7 @@ void CdlgInheritInstall::ControlThread(std::vector<BoardPlan> plans, bool bFirst
 void CdlgInheritInstall::InstallThread(BoardRun& run) {
   CusrTraceScope trace(kClass, "InstallThread", TRC_FUNC);
   const BoardPlan& plan = run.result.plan;
-  const std::string strName = CusrCHN::LocationName(plan.ulSlot);
+  const std::string strName = m_main.Array().LocationName(plan.ulSlot);
   trace.Info(TraceFmt("%s Install Thread", strName.c_str()), TRC_INFO);
   const plat::TimePoint start = plat::Clock::Now();
   if (CusrCHN* pBoard = m_main.Board(plan.ulSlot)) {
@@ -423,7 +423,7 @@ void CdlgInheritInstall::ShowResults(const std::vector<BoardResult>& results) {
   kelp::ui::Transcript* pTranscript = GetHost().GetTranscript();
   for (const BoardResult& r : results) {
     const std::uint32_t ulSlot = r.plan.ulSlot;
-    const std::string strName = CusrCHN::LocationName(ulSlot);
+    const std::string strName = m_main.Array().LocationName(ulSlot);
     const std::uint32_t ulCode = r.outcome.ulCode;
     std::string strStage = "not started";
     std::string strResult = "Not started";

@@ -40,7 +40,7 @@ void CdlgInstallProgress::SetInstallPPList() {
 }
 
 void CdlgInstallProgress::ShowProgressDlg() {
-  GetDlgItem(res::kIpBoardLabel).SetWindowText(CusrCHN::LocationName(m_board.GetIndex()));
+  GetDlgItem(res::kIpBoardLabel).SetWindowText(m_board.LocationName());
   GetDlgItem(res::kIpLabel).SetWindowText("");
   SetInstallPPList();
   ShowWindow(true);

@@ -139,7 +139,9 @@ bool PairsAllow(const std::array<std::int32_t, CusrCHN::kSlots>& status, const R
 
 }  // namespace
 
-CdlgMain::CdlgMain(kelp::ui::Host& host, StartInfo info) : Dialog(host, res::kTemplateMain), m_info(std::move(info)) {
+CdlgMain::CdlgMain(kelp::ui::Host& host, session::ArraySession& rSession, std::string strUnitName)
+    : Dialog(host, res::kTemplateMain), m_rSession(rSession), m_strUnitName(std::move(strUnitName)) {
+  m_rSession.Array().Subscribe(this);
   for (int i = 0; i < res::kBoardSlots; ++i)
     OnCommand(res::kBoardButtonFirst + i, [this, i] { OnCHNButtonClicked(res::kBoardButtonFirst + i); });
   for (int i = 0; i < res::kBoardSlots; ++i)
@@ -157,29 +159,28 @@ CdlgMain::CdlgMain(kelp::ui::Host& host, StartInfo info) : Dialog(host, res::kTe
 }
 
 CdlgMain::~CdlgMain() {
+  m_rSession.Array().Unsubscribe(this);
   // The reset worker and the boot and recovery dialogs' workers use the boards.
   JoinWorkers();
   for (auto& dialog : m_pdlgBoot) dialog.reset();
   for (auto& dialog : m_pdlgNetwork) dialog.reset();
   m_pdlgRestoreCmLu.reset();
-  if (m_pcStatusAgent && m_pcStatusAgent->Abandoned()) {
-    // The poller's thread still runs inside a call and uses the agent and the boards: they stay
-    // until the process ends.
-    static_cast<void>(m_pcStatusAgent.release());
-    for (auto& board : m_pcCHNs) static_cast<void>(board.release());
-  }
 }
 
 // ---------------------------------------------------------------- start-up
 
 bool CdlgMain::OnInitDialog() {
   CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
-  SetWindowText(LoadString(kStringTitle) + " ( " + m_info.unitName + " )");
+  SetWindowText(LoadString(kStringTitle) + " ( " + m_strUnitName + " )");
   ShowSplash(true);
 
   std::uint32_t ulError = 0;
-  if (!CusrCHN::Initialize(this, m_info.settings.ftpPort, &ulError)) {
+  if (!m_rSession.Start(&ulError)) {
     trace.Error(TraceFmt("CusrCHN::GetEquipment() : %u", ulError), TRC_ERROR);
+    ExitSVP();
+    return false;
+  }
+  if (!OnInitDialogW(m_rSession.Array().ModelWord())) {
     ExitSVP();
     return false;
   }
@@ -189,15 +190,12 @@ bool CdlgMain::OnInitDialog() {
     ExitSVP();
     return false;
   }
-  bool bNewer = false;
-  for (const auto& board : m_pcCHNs) bNewer = board->IsNasAgentNewer() || bNewer;
-  if (bNewer) {
+  if (m_rSession.AnyAgentNewer()) {
     trace.Error(ShowMessage(msg::kAgentNewerThanTool), TRC_ERROR);
     ExitSVP();
     return false;
   }
   CreateAllDialog();
-  m_strMediaRoot.clear();
   if (StartAgent() != 0) {
     trace.Error("status agent cannot run", TRC_ERROR);
     ExitSVP();
@@ -235,7 +233,7 @@ bool CdlgMain::OnInitDialogW(std::uint32_t ulModel) {
   const int nPerGroup = pLayout->nBoardsPerGroup;
   for (int i = 0; i < res::kBoardSlots; ++i) {
     kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + i);
-    button.SetWindowText(CusrCHN::LocationName(static_cast<std::uint32_t>(i)));
+    button.SetWindowText(m_rSession.Array().LocationName(static_cast<std::uint32_t>(i)));
     const int p = i % 8;
     if (p >= nPerGroup) {
       button.ShowWindow(false);
@@ -271,32 +269,16 @@ void CdlgMain::LoadCHNCaption() {
     m_strStatusWords[s] = LoadString(kStatusWordString + s);
     const std::string strBracketed = LoadString(kStatusCaptionString + s);
     for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
-      m_strCaptions[i][s] = kCaptionIndent + CusrCHN::LocationName(i) + strBracketed;
+      m_strCaptions[i][s] = kCaptionIndent + m_rSession.Array().LocationName(i) + strBracketed;
   }
 }
 
 bool CdlgMain::CreateChnObject() {
   CusrTraceScope trace(kClass, "CreateChnObject", TRC_FUNC);
+  // The session made the board objects and read their status; the window shows them.
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    m_pcCHNs[i] = std::make_unique<CusrCHN>(i);
-    if (!CusrCHN::IsCHN(i)) continue;
-    std::uint32_t ulError = 0;
-    switch (m_pcCHNs[i]->PrepareAgentAccess(m_info.settingsFile, &ulError)) {
-      case CusrCHN::AgentAccess::Ready:
-        break;
-      case CusrCHN::AgentAccess::NoMacAddress:
-        trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", i, ulError), TRC_ERROR);
-        break;
-      case CusrCHN::AgentAccess::NoConnection:
-        trace.Error(TraceFmt("m_pcCHNs[%u]->InitManager() : 0x%08x", i, ulError), TRC_ERROR);
-        break;
-    }
-  }
-  CusrCHN::GetChnStatusKestrel(0);
-  CusrCHN::SetChnStatusUpdateTime();
-  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    m_pcCHNs[i]->SetChnStatusKestrel();
-    GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i)).SetWindowText(kCaptionIndent + CusrCHN::LocationName(i));
+    GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i))
+        .SetWindowText(kCaptionIndent + m_rSession.Array().LocationName(i));
     SetCHNCaption(i);
   }
   return true;
@@ -318,40 +300,14 @@ void CdlgMain::CreateAllDialog() {
 
 std::uint32_t CdlgMain::StartAgent() {
   CusrTraceScope trace(kClass, "StartAgent", TRC_FUNC);
-  m_pcStatusAgent = std::make_unique<CusrStatusAgent>();
-  m_pcStatusAgent->Create(this, static_cast<std::uint32_t>(m_info.settings.refreshSeconds) * 1000);
-  return m_pcStatusAgent->Start();
+  return m_rSession.StartPoller(this, static_cast<std::uint32_t>(m_rSession.Settings().refreshSeconds) * 1000);
 }
 
 void CdlgMain::SetUpInstallDevice() {
   CusrTraceScope trace(kClass, "SetUpInstallDevice", TRC_FUNC);
-  m_pcServices = std::make_unique<services::NetbootServices>(m_info.settingsFile, m_info.settings.dhcpStartAddress,
-                                                             [this] { m_bInstallDeviceFailed = true; });
-  if (m_pcServices->IsSimulated()) {
-    trace.Info("network-boot services simulated: no DHCP or TFTP server runs", TRC_INFO);
+  m_rSession.SetUpInstallDevice();
+  if (m_rSession.Services() != nullptr && m_rSession.Services()->IsSimulated())
     GetDlgItem(res::kConfiguration).SetToolTip("Network-boot services: simulated (no DHCP or TFTP server runs)");
-  }
-  CusrMedia media;
-  const media::LocateResult located = media.LocateInstallMedia(m_info.settings.installFiles);
-  m_strMediaRoot = located.location.strRoot;
-  m_bMediaRootIsMP = located.location.bRootIsMP;
-  if (located.ulError != 0) {
-    m_bInstallDeviceFailed = true;
-    trace.Error(TraceFmt("SetInstallDevice() : code = 0x%08x", located.ulError), TRC_ERROR);
-    return;
-  }
-  if (!m_pcServices->RunService(1)) trace.Error("cannot start service", TRC_ERROR);
-}
-
-void CdlgMain::StopServices() {
-  CusrTraceScope trace(kClass, "StopServices", TRC_FUNC);
-  if (!m_pcServices) return;
-  for (plat::ServiceHandle* pService : {m_pcServices->DhcpService(), m_pcServices->TftpService()}) {
-    if (pService == nullptr) continue;
-    GetHost().SetWaitCursor(true);
-    m_pcServices->StopService(pService);
-    GetHost().SetWaitCursor(false);
-  }
 }
 
 void CdlgMain::ExitSVP() {
@@ -365,11 +321,13 @@ void CdlgMain::OnOK() {
   m_bExiting = true;
   SetFunctionButtonsEnabled(false);
   GetDlgItem(res::kMainClose).EnableWindow(false);
-  StopServices();
-  if (m_pcStatusAgent) {
-    GetHost().SetWaitCursor(true);
-    m_pcStatusAgent->Stop();
-    GetHost().SetWaitCursor(false);
+  {
+    WaitCursor cursor(GetHost());
+    m_rSession.StopServices();
+  }
+  {
+    WaitCursor cursor(GetHost());
+    m_rSession.StopPoller();
   }
   // Only now: a check still running while the poller stops would otherwise lock and tell again.
   m_bNewerAgent = false;
@@ -381,15 +339,14 @@ void CdlgMain::OnMainClose() { OnOK(); }
 void CdlgMain::IsEnableCloseBtn() {
   CusrTraceScope trace(kClass, "IsEnableCloseBtn", TRC_FUNC);
   if (IsExiting()) return;
-  const bool bIdle = m_nPublicBusy == 0 && !IsRestoreMode() &&
-                     std::all_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c == 0; });
+  const bool bIdle = m_rSession.PublicBusy() == 0 && !IsRestoreMode() && !m_rSession.AnyBoardBusy();
   trace.Info(bIdle ? "can close main dialog" : "cannot close main dialog", TRC_INFO);
   GetDlgItem(res::kMainClose).EnableWindow(bIdle);
 }
 
 // ---------------------------------------------------------------- links from the board layer
 
-void CdlgMain::RefreshBoard(std::uint32_t ulSlot) {
+void CdlgMain::BoardChanged(std::uint32_t ulSlot) {
   Post([this, ulSlot] {
     SetCHNCaption(ulSlot);
     SetEnableButton(m_uSelected);
@@ -496,7 +453,7 @@ void CdlgMain::PlanNodeButtons(ButtonPlan& plan, std::int32_t nStatus) const {
     if (pRule == nullptr) return false;
     switch (pRule->*column) {
       case kOn: return true;
-      case kInstall: return !m_bInstallDeviceFailed;
+      case kInstall: return !InstallDeviceFailed();
       case kNoWindows: return !IsAnyWindowDisplayed();
       default: return false;
     }
@@ -548,13 +505,13 @@ void CdlgMain::SetEnableButton(std::uint32_t ulSlot) {
   } else if (ulSlot == kNoBoard) {
     PlanPublicButtons(plan);
   } else {
-    const std::int32_t nStatus = m_pcCHNs[ulSlot] ? m_pcCHNs[ulSlot]->GetStatus() : CHN_STATUS_DIE;
+    const std::int32_t nStatus = Board(ulSlot) ? Board(ulSlot)->GetStatus() : CHN_STATUS_DIE;
     PlanNodeButtons(plan, nStatus);
     const std::uint32_t ulPartner = ulSlot < 8 ? ulSlot + 8 : ulSlot - 8;
-    const bool bPartnerRunning = m_pcCHNs[ulPartner] && IsRunningPairMember(m_pcCHNs[ulPartner]->GetStatus());
+    const bool bPartnerRunning = Board(ulPartner) && IsRunningPairMember(Board(ulPartner)->GetStatus());
     plan[res::kRestoreOsLu] = !IsAnyWindowDisplayed() && IsRunningPairMember(nStatus) && bPartnerRunning;
-    if (!PlanBusyCode(plan, m_nBusy[ulSlot])) {
-      ShowMessage(msg::kInternalError, TraceFmt("0x%08x", static_cast<unsigned>(m_nBusy[ulSlot])));
+    if (!PlanBusyCode(plan, m_rSession.BusyCodes()[ulSlot])) {
+      ShowMessage(msg::kInternalError, TraceFmt("0x%08x", static_cast<unsigned>(m_rSession.BusyCodes()[ulSlot])));
       ExitSVP();
       return;
     }
@@ -580,23 +537,23 @@ void CdlgMain::PlanPublicButtons(ButtonPlan& plan) const {
   bool bAnyRunning = false;
   bool bAllStopped = true;
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    status[i] = m_pcCHNs[i] ? m_pcCHNs[i]->GetStatus() : CHN_STATUS_DIE;
+    status[i] = Board(i) ? Board(i)->GetStatus() : CHN_STATUS_DIE;
     bAnyRunning = bAnyRunning || IsOsRunning(status[i]);
-    if (CusrCHN::IsCHN(i) && !IsStoppedOrEmptyStatus(status[i])) bAllStopped = false;
+    if (m_rSession.Array().IsCHN(i) && !IsStoppedOrEmptyStatus(status[i])) bAllStopped = false;
   }
-  const bool bBoardBusy = std::any_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c != 0; });
+  const bool bBoardBusy = m_rSession.AnyBoardBusy();
   const bool bWindows = IsAnyWindowDisplayed();
-  plan[res::kReferConfig] = bAnyRunning && m_nPublicBusy != 5 && !(bBoardBusy && !m_bReferConfig);
+  plan[res::kReferConfig] = bAnyRunning && PublicBusy() != 5 && !(bBoardBusy && !m_bReferConfig);
   plan[res::kRestoreCmLu] = !bWindows && PairsAllow(status, IsRunningPairMember);
   plan[res::kRestoreSystemLu] =
       !bWindows && PairsAllow(status, [](std::int32_t s) { return s == CHN_STATUS_INACTIVE; });
-  plan[res::kConfiguration] = !m_bInstallDeviceFailed && !m_bMediaRootIsMP && !bWindows;
-  plan[res::kInheritInstall] = !bWindows && !m_bInstallDeviceFailed && bAllStopped;
+  plan[res::kConfiguration] = !InstallDeviceFailed() && !m_rSession.MediaRootIsMP() && !bWindows;
+  plan[res::kInheritInstall] = !bWindows && !InstallDeviceFailed() && bAllStopped;
 }
 
 bool CdlgMain::IsAnyWindowDisplayed() const {
   const bool bAny =
-      m_nPublicBusy != 0 || std::any_of(m_nBusy.begin(), m_nBusy.end(), [](int c) { return c != 0; });
+      PublicBusy() != 0 || m_rSession.AnyBoardBusy();
   WriteTraceLine(bAny ? "Any Windows are displayed" : "Main Window Only", "debug", TRC_DEBUG & GetTraceMask());
   return bAny;
 }
@@ -610,38 +567,13 @@ bool CdlgMain::IsFunctionDisable() {
 
 void CdlgMain::SetBoardBusy(std::uint32_t ulSlot, int nCode) {
   if (ulSlot >= CusrCHN::kSlots) return;
-  m_nBusy[ulSlot] = nCode;
+  m_rSession.SetBoardBusy(ulSlot, nCode);
   GetHost().SetBusy(static_cast<int>(ulSlot), nCode);
 }
 
 void CdlgMain::SetPublicBusy(int nCode) {
-  m_nPublicBusy = nCode;
+  m_rSession.SetPublicBusy(nCode);
   GetHost().SetBusy(kelp::ui::kPublicBusySlot, nCode);
-}
-
-CusrCHN* CdlgMain::GetRunningCHN() const {
-  for (const auto& board : m_pcCHNs)
-    if (board && board->IsOsRunning()) return board.get();
-  return nullptr;
-}
-
-CusrCHN* CdlgMain::GetLatestCHN() const {
-  CusrTraceScope trace(kClass, "GetLatestCHN", TRC_FUNC);
-  if (m_info.settings.targetOutOfRange) trace.Warn("Target is out of range: the latest board is chosen", TRC_WARN);
-  if (m_info.settings.target != -1) return Board(static_cast<std::uint32_t>(m_info.settings.target));
-  CusrCHN* pLatest = nullptr;
-  std::uint32_t ulLatest = 0;
-  for (const auto& board : m_pcCHNs) {
-    if (!board || !board->IsOsRunning()) continue;
-    const std::uint32_t ulVersion = board->GetAgentVersion();
-    if (pLatest == nullptr || ulVersion > ulLatest) {
-      pLatest = board.get();
-      ulLatest = ulVersion;
-    }
-  }
-  if (pLatest != nullptr)
-    trace.Info(TraceFmt("Latest CHN = %u, Version = 0x%08x", pLatest->GetIndex(), ulLatest), TRC_INFO);
-  return pLatest;
 }
 
 void CdlgMain::OnSysCommand(unsigned nId) {
@@ -662,8 +594,7 @@ bool CdlgMain::OnKey(const kelp::ui::KeyChord& key) {
 }
 
 void CdlgMain::SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP) {
-  m_bInstallDeviceFailed = bFailed;
-  m_bMediaRootIsMP = bMediaRootIsMP;
+  m_rSession.SetInstallDeviceState(bFailed, bMediaRootIsMP);
   SetEnableButton(m_uSelected);
 }
 
@@ -688,7 +619,7 @@ void CdlgMain::LeaveReferConfig() {
   SetPublicBusy(0);
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
     kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i));
-    const std::int32_t nStatus = m_pcCHNs[i] ? m_pcCHNs[i]->GetStatus() : CHN_STATUS_DIE;
+    const std::int32_t nStatus = Board(i) ? Board(i)->GetStatus() : CHN_STATUS_DIE;
     if (nStatus == CHN_STATUS_DIE || nStatus == CHN_STATUS_FATAL) continue;
     button.EnableWindow(true);
     button.SetCheck(0);
@@ -702,22 +633,22 @@ void CdlgMain::OnProgramInstall() {
   CusrTraceScope trace(kClass, "OnProgramInstall", TRC_FUNC);
   const std::uint32_t ulSlot = m_uSelected;
   if (ulSlot >= CusrCHN::kSlots || !m_pdlgInstall[ulSlot] || IsFunctionDisable()) return;
-  if (m_nBusy[ulSlot] == kBusyProgramInstall) {
+  if (m_rSession.BusyCodes()[ulSlot] == kBusyProgramInstall) {
     m_pdlgInstall[ulSlot]->BringForward();
     return;
   }
-  if (m_nBusy[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+  if (m_rSession.BusyCodes()[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
     return;
   }
   SetBoardBusy(ulSlot, kBusyProgramInstall);
   GetDlgItem(res::kMainClose).EnableWindow(false);
   SetEnableButton(m_uSelected);
-  m_pdlgInstall[ulSlot]->Open({m_strMediaRoot, m_bMediaRootIsMP});
+  m_pdlgInstall[ulSlot]->Open({m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()});
 }
 
 void CdlgMain::ProgramInstallClosed(std::uint32_t ulSlot) {
-  if (ulSlot >= CusrCHN::kSlots || m_nBusy[ulSlot] != kBusyProgramInstall) return;
+  if (ulSlot >= CusrCHN::kSlots || m_rSession.BusyCodes()[ulSlot] != kBusyProgramInstall) return;
   SetBoardBusy(ulSlot, 0);
   SetCHNCaption(ulSlot);
   SetEnableButton(m_uSelected);
@@ -729,13 +660,13 @@ void CdlgMain::OnSetting() {
   const std::uint32_t ulSlot = m_uSelected;
   CdlgNetworkSetting* pNetwork = NetworkSetting(ulSlot);
   if (IsFunctionDisable() || pNetwork == nullptr || IsExiting()) return;
-  if (m_nBusy[ulSlot] == kBusyRouting) {
+  if (m_rSession.BusyCodes()[ulSlot] == kBusyRouting) {
     pNetwork->ShowWindow(true);
     pNetwork->BringToForeground();
     return;
   }
-  if (m_nBusy[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+  if (m_rSession.BusyCodes()[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
     return;
   }
   SetBoardBusy(ulSlot, kBusyRouting);
@@ -745,7 +676,7 @@ void CdlgMain::OnSetting() {
 }
 
 void CdlgMain::NetworkSettingClosed(std::uint32_t ulSlot) {
-  if (ulSlot >= CusrCHN::kSlots || m_nBusy[ulSlot] != kBusyRouting) return;
+  if (ulSlot >= CusrCHN::kSlots || m_rSession.BusyCodes()[ulSlot] != kBusyRouting) return;
   SetBoardBusy(ulSlot, 0);
   SetEnableButton(m_uSelected);
   IsEnableCloseBtn();
@@ -757,13 +688,13 @@ void CdlgMain::OnHibernationDump() {
   const std::uint32_t ulSlot = m_uSelected;
   CdlgHibernationDump* pDump = HibernationDump(ulSlot);
   if (pDump == nullptr) return;
-  if (m_nBusy[ulSlot] == kBusyNasDump || (m_nBusy[ulSlot] == kBusyReset && pDump->IsWorking())) {
+  if (m_rSession.BusyCodes()[ulSlot] == kBusyNasDump || (m_rSession.BusyCodes()[ulSlot] == kBusyReset && pDump->IsWorking())) {
     pDump->ShowWindow(true);
     pDump->BringToForeground();
     return;
   }
-  if (m_nBusy[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+  if (m_rSession.BusyCodes()[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
     return;
   }
   SetBoardBusy(ulSlot, kBusyNasDump);
@@ -778,7 +709,7 @@ void CdlgMain::HibernationDumpClosed(std::uint32_t ulSlot) {
   CdlgHibernationDump* pDump = HibernationDump(ulSlot);
   if (pDump == nullptr || pDump->IsWorking()) return;
   SetCHNCaption(ulSlot);
-  if (m_nBusy[ulSlot] == kBusyNasDump) SetBoardBusy(ulSlot, 0);
+  if (m_rSession.BusyCodes()[ulSlot] == kBusyNasDump) SetBoardBusy(ulSlot, 0);
   SetEnableButton(m_uSelected);
   IsEnableCloseBtn();
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
@@ -794,8 +725,8 @@ void CdlgMain::OnDownloadDump() {
   CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
   if (IsFunctionDisable() || m_uSelected >= CusrCHN::kSlots) return;
   const std::uint32_t ulSlot = m_uSelected;
-  CusrCHN& board = *m_pcCHNs[ulSlot];
-  const std::string strName = CusrCHN::LocationName(ulSlot);
+  CusrCHN& board = *Board(ulSlot);
+  const std::string strName = m_rSession.Array().LocationName(ulSlot);
   std::optional<CdlgDownloadDump::DumpInfo> info;
   {
     WaitCursor cursor(GetHost());
@@ -849,19 +780,19 @@ void CdlgMain::OnInheritInstall() {
   if (IsFunctionDisable()) return;
   std::string strNodes;
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
-    if (CusrCHN::IsCHN(i)) strNodes += "\n  - " + CusrCHN::LocationName(i);
+    if (m_rSession.Array().IsCHN(i)) strNodes += "\n  - " + m_rSession.Array().LocationName(i);
   int nButton = IDCANCEL;
   ShowMessage(kMsgInheritNodes, strNodes, {}, &nButton);
   if (nButton != IDOK) return;
   SetPublicBusy(kPublicBusyInherit);
   GetDlgItem(res::kMainClose).EnableWindow(false);
   SetEnableButton(m_uSelected);
-  CdlgInheritInstall dialog(GetHost(), *this, {m_strMediaRoot, m_bMediaRootIsMP});
+  CdlgInheritInstall dialog(GetHost(), *this, {m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()});
   if (const int nResult = dialog.DoModal(); nResult == -1 || nResult == 3)
     ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
   SetPublicBusy(0);
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
-    if (m_pcCHNs[i]) SetCHNCaption(i);
+    if (Board(i)) SetCHNCaption(i);
   SetEnableButton(m_uSelected);
   IsEnableCloseBtn();
 }
@@ -873,21 +804,14 @@ void CdlgMain::OnConfiguration() {
 
 void CdlgMain::RunConfiguration() {
   CusrTraceScope trace(kClass, "RunConfiguration", TRC_FUNC);
-  CdlgConfiguration dlg(GetHost(), m_strMediaRoot, [this] { return IsFunctionDisable(); });
+  CdlgConfiguration dlg(GetHost(), m_rSession.MediaRoot(), [this] { return IsFunctionDisable(); });
   const int nResult = dlg.DoModal();
   if (nResult != IDOK && nResult != IDCANCEL) {
     trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
     return;
   }
   if (nResult != IDOK) return;
-  m_strMediaRoot = dlg.GetMediaRoot();
-  CusrMedia media;
-  if (const std::uint32_t ulError = media.SetInstallDevice(m_strMediaRoot); ulError != 0) {
-    m_bInstallDeviceFailed = true;
-    trace.Error(TraceFmt("SetInstallDevice() : code = 0x%08x", ulError), TRC_ERROR);
-  } else if (!m_pcServices->RunService(1)) {
-    trace.Error("TFTP/DHCP service restart error", TRC_ERROR);
-  }
+  m_rSession.ChangeInstallDevice(dlg.GetMediaRoot());
   SetEnableButton(m_uSelected);
 }
 
@@ -896,14 +820,14 @@ void CdlgMain::OnBootManagement(std::uint32_t ulSlot) {
   CdlgBootManagement* pBoot = BootManagement(ulSlot);
   if (pBoot == nullptr || IsExiting() || m_bReferConfig || m_bRestoreCmLu || m_bRestoreSystemLu) return;
   if (!GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot)).IsWindowEnabled() || IsFunctionDisable()) return;
-  if (m_nBusy[ulSlot] == kBusyBootManagement) {
+  if (m_rSession.BusyCodes()[ulSlot] == kBusyBootManagement) {
     // Its own dialog, perhaps hidden while its operation runs.
     pBoot->ShowWindow(true);
     pBoot->BringToForeground();
     return;
   }
-  if (m_nBusy[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+  if (m_rSession.BusyCodes()[ulSlot] != 0) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
     return;
   }
   SetBoardBusy(ulSlot, kBusyBootManagement);
@@ -916,7 +840,7 @@ void CdlgMain::OnBootManagement(std::uint32_t ulSlot) {
 
 void CdlgMain::BootManagementClosed(std::uint32_t ulSlot) {
   CdlgBootManagement* pBoot = BootManagement(ulSlot);
-  if (pBoot == nullptr || pBoot->IsWorking() || m_nBusy[ulSlot] != kBusyBootManagement) return;
+  if (pBoot == nullptr || pBoot->IsWorking() || m_rSession.BusyCodes()[ulSlot] != kBusyBootManagement) return;
   SetBoardBusy(ulSlot, 0);
   SetCHNCaption(ulSlot);
   SetEnableButton(m_uSelected);
@@ -930,9 +854,9 @@ void CdlgMain::OnP4Reset() {
 void CdlgMain::ResetBoard(std::uint32_t ulSlot, int nOwnerCode) {
   CusrTraceScope trace(kClass, "OnP4Reset", TRC_FUNC);
   if (ulSlot >= CusrCHN::kSlots || IsExiting()) return;
-  if (m_nBusy[ulSlot] != nOwnerCode) {
+  if (m_rSession.BusyCodes()[ulSlot] != nOwnerCode) {
     // Another operation holds the board: its mark stays.
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_nBusy[ulSlot]), TRC_INFO);
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
     return;
   }
   SetBoardBusy(ulSlot, kBusyReset);
@@ -946,7 +870,7 @@ void CdlgMain::ResetBoard(std::uint32_t ulSlot, int nOwnerCode) {
       return;
     }
   }
-  CusrCHN* pBoard = m_pcCHNs[ulSlot].get();
+  CusrCHN* pBoard = Board(ulSlot);
   StartWorker([this, pBoard, ulSlot, nOwnerCode] {
     CusrTraceScope worker(kClass, "P4ResetThread", TRC_FUNC);
     std::uint32_t ulError = 0;
@@ -971,8 +895,8 @@ void CdlgMain::FinishReset(std::uint32_t ulSlot, int nOwnerCode) {
 void CdlgMain::OnRestoreOsLu() {
   CusrTraceScope trace(kClass, "OnRestoreOsLu", TRC_FUNC);
   if (IsFunctionDisable() || m_uSelected >= CusrCHN::kSlots) return;
-  CusrCHN& board = *m_pcCHNs[m_uSelected];
-  const std::string strName = CusrCHN::LocationName(m_uSelected);
+  CusrCHN& board = *Board(m_uSelected);
+  const std::string strName = m_rSession.Array().LocationName(m_uSelected);
   agent::LuBackupInfo info;
   bool bOpen = false;
   {
@@ -988,7 +912,7 @@ void CdlgMain::OnRestoreOsLu() {
     }
   }
   if (bOpen) {
-    CdlgRestoreNasOsLu dlg(GetHost(), *this, board, strName, info.ulBackupStatus, info.strDate, m_info.settingsFile);
+    CdlgRestoreNasOsLu dlg(GetHost(), *this, board, strName, info.ulBackupStatus, info.strDate, SettingsFile());
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
       trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
   }
@@ -1026,7 +950,7 @@ void CdlgMain::OnRestoreCmLu() {
     m_pdlgRestoreCmLu = std::make_unique<CdlgRestoreNasCmLu>(GetHost(), *this, [this] { RestoreCmLuClosed(); });
     m_pdlgRestoreCmLu->Create();
   }
-  m_pdlgRestoreCmLu->Prepare(*pBoard, info.ulBackupStatus, info.strDate, m_info.settingsFile);
+  m_pdlgRestoreCmLu->Prepare(*pBoard, info.ulBackupStatus, info.strDate, SettingsFile());
   m_bRestoreCmLu = true;
   SetEnableButton(kNoBoard);
   m_pdlgRestoreCmLu->ShowWindow(true);
@@ -1063,7 +987,7 @@ void CdlgMain::OnRestoreSystemLu() {
     // The board that uploaded the data: 1-4 are slots 0-3, 5-8 slots 8-11.
     const bool bNamesSlot = u <= 8;
     const std::uint32_t ulSlot = u <= 4 ? u - 1 : u + 3;
-    if (!bNamesSlot || !CusrCHN::IsCHN(ulSlot)) {
+    if (!bNamesSlot || !m_rSession.Array().IsCHN(ulSlot)) {
       trace.Error(TraceFmt(bNamesSlot ? "Update Data is amusing: 0x%08x" : "Upload data is illegal: 0x%08x", u),
                   TRC_ERROR);
       ShowMessage(msg::kNasManagerError, TraceFmt("0x%08x", kBadUploadCode));
@@ -1075,7 +999,7 @@ void CdlgMain::OnRestoreSystemLu() {
   m_bRestoreSystemLu = true;
   SetEnableButton(kNoBoard);
   {
-    CdlgRestoreNasSystemLu dlg(GetHost(), *this, *pBoard, std::move(backup), m_info.settingsFile);
+    CdlgRestoreNasSystemLu dlg(GetHost(), *this, *pBoard, std::move(backup), SettingsFile());
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
       trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
   }

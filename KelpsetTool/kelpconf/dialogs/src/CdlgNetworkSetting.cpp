@@ -61,7 +61,7 @@ void CdlgNetworkSetting::ShowNetSetDialog(bool bViewMode) {
   SetWindowText(std::string(Template()->caption) + (bViewMode ? kViewCaption : ""));
   GetDlgItem(res::kNetSetup).SetWindowText(bViewMode ? ">> Next" : "Setup");
   GetDlgItem(res::kNetClose).SetWindowText(bViewMode ? "Cancel" : "Close");
-  GetDlgItem(res::kNetBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  GetDlgItem(res::kNetBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
   GetDlgItem(res::kNetStatusText).SetWindowText("");
   const bool bRead = GetNetSetting();
   ShowFields(m_ref);
@@ -242,7 +242,7 @@ void CdlgNetworkSetting::StartNetworkSeting(const NetChange& change) {
 std::uint32_t CdlgNetworkSetting::StartClusterStopping() {
   CusrTraceScope trace(kClass, "StartClusterStopping", TRC_FUNC);
   const CusrCHN& board = Board();
-  const std::string strName = CusrCHN::LocationName(m_ulSlot);
+  const std::string strName = m_main.Array().LocationName(m_ulSlot);
   if (const std::uint32_t r = board.StopCluster()) {
     trace.Error(TraceFmt("StopCluster(): 0x%08x", r), TRC_ERROR);
     return r;

@@ -93,7 +93,7 @@ void CdlgProgramInstall::Open(const media::MediaLocation& location) {
   m_pcMedia = std::make_unique<CusrMedia>(location);
   if (const std::uint32_t ulError = m_pcMedia->CreateProductArrayInMedia(); ulError != 0)
     trace.Error(TraceFmt("CreateProductArrayInMedia() : code = 0x%08x", ulError), TRC_ERROR);
-  GetDlgItem(res::kPiBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  GetDlgItem(res::kPiBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
   GetDlgItem(res::kPiMediaFolder).SetWindowText(m_pcMedia->MediaFolder());
   for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu, res::kPiForcibly, res::kPiInstall}) {
     GetDlgItem(id).SetCheck(0);
@@ -234,10 +234,10 @@ void CdlgProgramInstall::OnInstall() {
   request.nOsCount = nOsCount;
   install::SetInstalling(m_ulSlot, true, request.ulInitStatus != 0);
   ShowWindow(false);
-  CdlgConfirmInstallProduct confirm(GetHost(), CusrCHN::LocationName(m_ulSlot), request.products);
+  CdlgConfirmInstallProduct confirm(GetHost(), m_main.Array().LocationName(m_ulSlot), request.products);
   // Nothing was sent to the board yet: undo the marks and show the choice again.
   const auto abandon = [&] {
-    if (request.bInitRegistered) CusrCHN::SubInitStatus(request.ulInitStatus);
+    if (request.bInitRegistered) m_main.Array().SubInitStatus(request.ulInitStatus);
     install::SetInstalling(m_ulSlot, false);
     ShowWindow(true);
   };
@@ -265,7 +265,7 @@ void CdlgProgramInstall::OnInstall() {
 bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* pulType, bool* pbRegistered) {
   CusrTraceScope trace(kClass, "AskNasOsOptions", TRC_FUNC);
   CusrCHN& board = Board();
-  if (const std::uint32_t ulOther = CusrCHN::GetInitStatus(); ulOther != 0) {
+  if (const std::uint32_t ulOther = m_main.Array().GetInitStatus(); ulOther != 0) {
     if (ulOther == kLuErrorInfo) {
       ShowMessage(kMsgOtherInitErrorLu);
     } else if (ulOther == kLuClusterManagement || ulOther == kLuBoth) {
@@ -310,17 +310,17 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
       if (Ask(msg::kFatalDamage) != IDOK) return false;
     }
   }
-  const bool bFirst = CusrCHN::IsAllNew() && CusrCHN::GetInitStatus() == 0;
+  const bool bFirst = m_main.Array().IsAllNew() && m_main.Array().GetInitStatus() == 0;
   if (bFirst) {
     if (Ask(kMsgFirstInstall) != IDOK) return false;
     ulInit = kLuBoth;
   }
-  if (ulInit != 0) CusrCHN::AddInitStatus(ulInit);
+  if (ulInit != 0) m_main.Array().AddInitStatus(ulInit);
   if (!bFirst && ulInit != 0) {
     const std::uint32_t ulQuestion =
         ulInit == kLuErrorInfo ? kMsgInitErrorLu : ulInit == kLuClusterManagement ? kMsgInitCmLu : kMsgInitBoth;
     if (Ask(ulQuestion) == IDCANCEL || Ask(msg::kFatalDamage) == IDCANCEL) {
-      CusrCHN::SubInitStatus(ulInit);
+      m_main.Array().SubInitStatus(ulInit);
       return false;
     }
   }

@@ -99,7 +99,7 @@ std::string CdlgRestoreNasCmLu::IsExistV01() {
     if (pBoard == nullptr || !pBoard->IsOsRunning()) continue;
     if (pBoard->GetAgentVersion() >= CusrCHN::kOldNasOsAgentVersion) continue;
     if (!strNames.empty()) strNames += ",";
-    strNames += CusrCHN::LocationName(s);
+    strNames += BoardName(s);
   }
   return strNames;
 }
@@ -155,7 +155,7 @@ bool CdlgRestoreNasCmLu::RequestBoards(std::uint32_t ulFirst, std::uint32_t ulLa
       *pulCode = ulCode;
       return false;
     }
-    trace.Info(TraceFmt("Request OK: %s", CusrCHN::LocationName(s).c_str()), TRC_INFO);
+    trace.Info(TraceFmt("Request OK: %s", BoardName(s).c_str()), TRC_INFO);
     m_runs[s] = {kRequested, false, 0};
   }
   return true;
@@ -252,7 +252,7 @@ void CdlgRestoreNasCmLu::ShowRecovered() const {
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
     const BoardRun& run = m_runs[s];
     if (run.nState != kFinished || run.bFailed) continue;
-    const std::string strLine = "  " + CusrCHN::LocationName(s) + "\n";
+    const std::string strLine = "  " + BoardName(s) + "\n";
     if (run.ulResult == kInitFileShare || run.ulResult == kInitBoth) fileShare.push_back(strLine);
     if (run.ulResult == kInitServiceIp || run.ulResult == kInitBoth) serviceIp.push_back(strLine);
   }

@@ -98,7 +98,7 @@ void CdlgRestoreNasSystemLu::OnRestore() {
   std::array<std::int32_t, CusrCHN::kSlots> statuses{};
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
     const CusrCHN* pBoard = Main().Board(s);
-    statuses[s] = CusrCHN::IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
+    statuses[s] = Main().Array().IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
   }
   if (const std::uint32_t ulRefusal = CheckNodes(statuses); ulRefusal != 0) {
     trace.Warn(ShowMessage(ulRefusal), TRC_WARN);
@@ -144,7 +144,7 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
   BoardRuns runs{};
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
     const CusrCHN* pBoard = Main().Board(s);
-    if (!CusrCHN::IsCHN(s) || pBoard == nullptr) continue;
+    if (!Main().Array().IsCHN(s) || pBoard == nullptr) continue;
     if (const std::uint32_t ulCode = pBoard->RestoreNasSystemLU(); ulCode != 0) {
       trace.Error(TraceFmt("RestoreNasSystemLU(): 0x%08x", ulCode), TRC_ERROR);
       trace.Error(FailedText("Faild", s, ulCode), TRC_ERROR);
@@ -171,7 +171,7 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
   std::vector<std::string> failed;
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s)
     if (runs[s].bFailed)
-      failed.push_back(TraceFmt("   %s   Code = 0x%08x\n", CusrCHN::LocationName(s).c_str(), runs[s].ulResult));
+      failed.push_back(TraceFmt("   %s   Code = 0x%08x\n", BoardName(s).c_str(), runs[s].ulResult));
   if (!failed.empty()) {
     StepsFailed(kCompleted, kCompleted, std::string(kFailed) + "\n" + JoinLines(failed, {}));
     return false;

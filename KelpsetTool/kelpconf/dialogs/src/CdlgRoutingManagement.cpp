@@ -55,7 +55,7 @@ void CdlgRoutingManagement::ShowRoutingManagement() {
 }
 
 void CdlgRoutingManagement::SetFieldCaption() {
-  GetDlgItem(res::kRouteBoardLabel).SetWindowText(CusrCHN::LocationName(m_ulSlot));
+  GetDlgItem(res::kRouteBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
 }
 
 std::uint32_t CdlgRoutingManagement::SetRoutingList() {

@@ -84,6 +84,8 @@ BoardOf RestoreDialogBase::MainBoards() const {
   return [this](std::uint32_t ulSlot) -> const CusrCHN* { return m_main.Board(ulSlot); };
 }
 
+std::string RestoreDialogBase::BoardName(std::uint32_t ulSlot) const { return m_main.Array().LocationName(ulSlot); }
+
 void RestoreDialogBase::SetDateText(const std::string& strDate) {
   GetDlgItem(m_controls.nDateText).SetWindowText(strDate);
 }
@@ -95,7 +97,7 @@ void RestoreDialogBase::OnAllReboot() {
   std::array<std::int32_t, CusrCHN::kSlots> statuses{};
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
     const CusrCHN* pBoard = m_main.Board(s);
-    statuses[s] = CusrCHN::IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
+    statuses[s] = m_main.Array().IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
   }
   const RebootPlan plan = PlanRebootAll(statuses);
   if (!plan.bAnyMarked) {
@@ -110,7 +112,11 @@ void RestoreDialogBase::OnAllReboot() {
 
 void RestoreDialogBase::WakeUpThread(const RebootPlan& plan) {
   CusrTraceScope trace(kClass, "WakeUpThread", TRC_FUNC);
-  const RebootOutcome outcome = RebootAll(plan, board::MultiReboot);
+  const RebootOutcome outcome = RebootAll(
+      plan, [this](std::uint32_t ulSlot) { return BoardName(ulSlot); },
+      [this](int nMode, const board::RebootMarks& marks, board::RebootResults& results) {
+        return board::MultiReboot(m_main.Array(), nMode, marks, results);
+      });
   if (outcome.bSucceeded)
     trace.Info(ShowMessage(kRebootAllDone), TRC_INFO);
   else

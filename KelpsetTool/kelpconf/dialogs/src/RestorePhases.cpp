@@ -17,7 +17,10 @@ constexpr std::uint32_t kGroup1First = 0;
 constexpr std::uint32_t kGroup2First = 8;
 constexpr std::uint32_t kGroupSize = 8;
 
-std::string BoardName(std::uint32_t ulSlot) { return CusrCHN::LocationName(ulSlot); }
+std::string BoardName(const BoardOf& boardOf, std::uint32_t ulSlot) {
+  const CusrCHN* pBoard = boardOf(ulSlot);
+  return pBoard != nullptr ? pBoard->LocationName() : std::string();
+}
 
 bool AnyWorking(const BoardRuns& runs) {
   for (const BoardRun& run : runs)
@@ -94,18 +97,18 @@ WaitEnd WaitForBoards(PhaseClock& clock, PhaseView& view, std::chrono::seconds l
         }
       } else if (ulStatus == agent::kStatRunning) {
         run.nState = kWorking;
-        if (texts.pszWorking) trace.Info(TraceFmt(texts.pszWorking, BoardName(s).c_str()), TRC_INFO);
+        if (texts.pszWorking) trace.Info(TraceFmt(texts.pszWorking, BoardName(boardOf, s).c_str()), TRC_INFO);
       } else {
         run = {kFinished, false, ulStatus};
-        if (texts.pszFinished) trace.Info(TraceFmt(texts.pszFinished, BoardName(s).c_str()), TRC_INFO);
+        if (texts.pszFinished) trace.Info(TraceFmt(texts.pszFinished, BoardName(boardOf, s).c_str()), TRC_INFO);
       }
     }
   }
   return WaitEnd::Finished;
 }
 
-std::string FailedText(const char* pszWord, std::uint32_t ulSlot, std::uint32_t ulCode) {
-  return TraceFmt("%s(%s:0x%08x)", pszWord, BoardName(ulSlot).c_str(), ulCode);
+std::string FailedText(const char* pszWord, const std::string& strName, std::uint32_t ulCode) {
+  return TraceFmt("%s(%s:0x%08x)", pszWord, strName.c_str(), ulCode);
 }
 
 std::string JoinLines(const std::vector<std::string>& lines, const std::string& strEmpty) {
@@ -147,7 +150,7 @@ RebootPlan PlanRebootAll(const std::array<std::int32_t, CusrCHN::kSlots>& status
   return plan;
 }
 
-RebootOutcome RebootAll(const RebootPlan& plan, const MultiRebootCall& multiReboot) {
+RebootOutcome RebootAll(const RebootPlan& plan, const NameOf& nameOf, const MultiRebootCall& multiReboot) {
   CusrTraceScope trace(kClass, "RebootAll", TRC_FUNC);
   board::RebootResults results{};
   std::vector<std::string> failed;
@@ -159,7 +162,7 @@ RebootOutcome RebootAll(const RebootPlan& plan, const MultiRebootCall& multiRebo
     for (std::uint32_t s = ulFirst; s < ulFirst + kGroupSize; ++s) {
       if (plan.marks[s] != 1) continue;
       const std::uint32_t ulCode = results[s] != 0 ? results[s] : ulGroupCode;
-      if (ulCode != 0) failed.push_back(TraceFmt("   %s  Code = 0x%08x\n", BoardName(s).c_str(), ulCode));
+      if (ulCode != 0) failed.push_back(TraceFmt("   %s  Code = 0x%08x\n", nameOf(s).c_str(), ulCode));
     }
     return failed.size() == nBefore;
   };
@@ -169,7 +172,7 @@ RebootOutcome RebootAll(const RebootPlan& plan, const MultiRebootCall& multiRebo
     rebootGroup(board::kRebootCluster1, kGroup1First);
   } else {
     for (std::uint32_t s = kGroup1First; s < kGroup1First + kGroupSize; ++s)
-      if (plan.marks[s] == 1) notRestarted.push_back("   " + BoardName(s) + "\n");
+      if (plan.marks[s] == 1) notRestarted.push_back("   " + nameOf(s) + "\n");
   }
   outcome.bSucceeded = failed.empty();
   outcome.strFailed = JoinLines(failed, "    -");

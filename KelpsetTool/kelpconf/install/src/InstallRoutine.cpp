@@ -39,16 +39,18 @@ std::string Format(std::uint32_t ulId, const std::string& strArg) {
 // The LU registration of one installation, released once.
 class InitRegistration {
  public:
-  InitRegistration(std::uint32_t ulFlags, bool bRegistered) : m_ulFlags(bRegistered ? ulFlags : 0) {}
+  InitRegistration(board::ArrayTables& rArray, std::uint32_t ulFlags, bool bRegistered)
+      : m_rArray(rArray), m_ulFlags(bRegistered ? ulFlags : 0) {}
   ~InitRegistration() { Release(); }
   InitRegistration(const InitRegistration&) = delete;
   InitRegistration& operator=(const InitRegistration&) = delete;
   void Release() {
-    if (m_ulFlags != 0) CusrCHN::SubInitStatus(m_ulFlags);
+    if (m_ulFlags != 0) m_rArray.SubInitStatus(m_ulFlags);
     m_ulFlags = 0;
   }
 
  private:
+  board::ArrayTables& m_rArray;
   std::uint32_t m_ulFlags;
 };
 
@@ -72,7 +74,7 @@ void TraceRecord(CusrTraceScope& trace, const board::ProductRecord& r) {
 
 bool Blocked(CusrTraceScope& trace, CusrCHN& board, const char* pszWhen) {
   if (board.MpBlockadeFlag() == 0) return false;
-  trace.Error(TraceFmt("%s Install Thread finish%s : MP Blockade", CusrCHN::LocationName(board.GetIndex()).c_str(),
+  trace.Error(TraceFmt("%s Install Thread finish%s : MP Blockade", board.LocationName().c_str(),
                        pszWhen),
               TRC_ERROR);
   ShowMessage(msg::kPowerHardwareError, agent::CodeText(kCodeMpBlockade));
@@ -176,7 +178,7 @@ std::string FailedText(std::uint32_t ulCode) {
 
 InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, ProgressSink& sink) {
   CusrTraceScope trace(kClass, "InstallThreadFunc", TRC_FUNC);
-  InitRegistration registration(request.ulInitStatus, request.bInitRegistered);
+  InitRegistration registration(board.Array(), request.ulInitStatus, request.bInitRegistered);
   InstallOutcome outcome;
   const std::size_t nCount = request.products.size();
   for (std::size_t i = 0; i < nCount; ++i) sink.RowStatus(i, LoadString(kStringZero));

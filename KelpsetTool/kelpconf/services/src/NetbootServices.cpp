@@ -44,9 +44,10 @@ const char* BootstrapFileFor(std::span<const std::uint16_t> nncTypes) {
   return "pxelinux.0";
 }
 
-NetbootServices::NetbootServices(std::filesystem::path settingsFile, int nDhcpStartAddress,
-                                 InstallDeviceFailed onInstallDeviceFailed)
-    : m_settingsFile(std::move(settingsFile)),
+NetbootServices::NetbootServices(board::ArrayTables& rArray, std::filesystem::path settingsFile,
+                                 int nDhcpStartAddress, InstallDeviceFailed onInstallDeviceFailed)
+    : m_rArray(rArray),
+      m_settingsFile(std::move(settingsFile)),
       m_nDhcpStartAddress(nDhcpStartAddress),
       m_onInstallDeviceFailed(std::move(onInstallDeviceFailed)) {
   std::uint32_t ulError = 0;
@@ -71,10 +72,10 @@ bool NetbootServices::SearchDhcpEnvFile() const {
   return std::filesystem::is_regular_file(plat::MapPath(kDhcpSettingFile), ec);
 }
 
-std::vector<MacAddress> NetbootServices::CollectMacList() {
+std::vector<MacAddress> NetbootServices::CollectMacList() const {
   std::vector<MacAddress> macList;
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    const CusrCHN* pBoard = CusrCHN::GetCHN(i);
+    const CusrCHN* pBoard = m_rArray.GetCHN(i);
     if (pBoard != nullptr && pBoard->GetStatus() != board::CHN_STATUS_DIE) macList.push_back(pBoard->MacAddress());
   }
   return macList;
@@ -87,7 +88,7 @@ bool NetbootServices::RunService(int nWithTftp) {
                         kDhcpServiceName, kTftpServiceName),
                TRC_INFO);
   if (SearchDhcpEnvFile() &&
-      !WriteSettingFile(CusrCHN::SvpIPAddress(), CusrCHN::SvpSubnetMask(), CollectMacList())) {
+      !WriteSettingFile(m_rArray.SvpIPAddress(), m_rArray.SvpSubnetMask(), CollectMacList())) {
     ReportInstallDeviceFailed();
     return false;
   }
@@ -114,7 +115,7 @@ bool NetbootServices::WriteSettingFile(const Ipv4& ucSvpIp, [[maybe_unused]] con
   trace.Info(TraceFmt("nStartAddr   = %d", nStartAddr), TRC_INFO);
 
   std::array<std::uint16_t, CusrCHN::kSlots> nncTypes{};
-  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) nncTypes[i] = CusrCHN::NNCType(i);
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) nncTypes[i] = m_rArray.NNCType(i);
   const std::string strNet = TraceFmt("%d.%d.%d", ucSvpIp[0], ucSvpIp[1], ucSvpIp[2]);
   const std::int64_t llEndAddr = std::int64_t{nStartAddr} + static_cast<std::int64_t>(boards.size()) - 1;
 
@@ -197,12 +198,12 @@ bool NetbootServices::StopService(plat::ServiceHandle* pService) {
 std::uint32_t NetbootServices::RefreshMacAddress() {
   CusrTraceScope trace(kClass, "RefreshMacAddress", TRC_FUNC);
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    CusrCHN* pBoard = CusrCHN::GetCHN(i);
-    if (!CusrCHN::IsCHN(i) || pBoard == nullptr) continue;
+    CusrCHN* pBoard = m_rArray.GetCHN(i);
+    if (!m_rArray.IsCHN(i) || pBoard == nullptr) continue;
     std::uint32_t ulError = 0;
     if (!pBoard->GetMacAddress(&ulError)) {
       trace.Error(TraceFmt("m_pcCHNs[%d]->GetMacAddress() : 0x%08x", static_cast<int>(i), ulError), TRC_ERROR);
-      trace.Error(TraceFmt("%s : the MAC address cannot be read", CusrCHN::LocationName(i).c_str()), TRC_ERROR);
+      trace.Error(TraceFmt("%s : the MAC address cannot be read", m_rArray.LocationName(i).c_str()), TRC_ERROR);
       ShowMessage(GetApiErrorMessageId(ulError), TraceFmt("0x%08x", ulError));
       return ulError;
     }

@@ -1,13 +1,12 @@
-// The setup tool's object for one NAS board slot (0..15), and the process-wide tables of the
-// array's boards.
+// The setup tool's object for one NAS board slot (0..15).
 //
-// The main dialog creates all sixteen objects before the status poller starts and deletes them
-// when the tool ends. A board object knows its slot, MAC address, agent port and agent client,
+// The session creates all sixteen objects over its array tables before the status poller starts
+// and deletes them when it ends. A board object knows its slot, MAC address, agent port and agent client,
 // and its status; it offers the board's operations: status, agent exchanges (one connection per
 // exchange: connect, request, reply, close) and array queries through VELAPI.
 //
-// Thread safety: status, flags and agent version are atomics; the process-wide tables are
-// arrays of atomics (the status poller writes them while workers and the UI thread read). Agent
+// Thread safety: status, flags and agent version are atomics; the array tables are thread-safe
+// (the status poller writes them while workers and the UI thread read). Agent
 // operations keep no connection state and may run on any thread. The product list is touched
 // only by the thread that drives the board's installation.
 //
@@ -28,7 +27,7 @@
 #include "board/BoardLock.h"
 #include "agent/AgentTypes.h"
 #include "board/BoardStatus.h"
-#include "board/MainDialogLink.h"
+#include "board/ArrayTables.h"
 #include "board/PowerDialog.h"
 #include "board/ProductRecord.h"
 #include "plat/Clock.h"
@@ -45,66 +44,23 @@ class CusrCHN {
   // One ExecCommList result: echo, return code, output length, output.
   using CommandResult = std::array<std::string, 4>;
 
-  // Registers the object in the board table under its slot; status 16, agent version unknown.
-  explicit CusrCHN(std::uint32_t ulIndex);
+  // Registers the object in the array's board table under its slot for its lifetime; status 16,
+  // agent version unknown. The tables must outlive the object.
+  CusrCHN(board::ArrayTables& rArray, std::uint32_t ulIndex);
   ~CusrCHN();
   CusrCHN(const CusrCHN&) = delete;
   CusrCHN& operator=(const CusrCHN&) = delete;
 
-  // ---- Array discovery and process-wide tables (class-wide) ----
-  // Remembers the main dialog, reads model, location names, equipment and serial number; shows
-  // the message of a failure itself. *pulError: the failing call's error (7: no board fitted).
-  static bool Initialize(board::MainDialogLink* pMain, int nFtpPort, std::uint32_t* pulError);
-  // Reads the equipment words into the location and NNC type tables; *pnCount gets the number
-  // of fitted boards.
-  static bool SetNNCLocation(int* pnCount, std::uint32_t* pulError);
-  // Forgets every process-wide value (tests, and a second start in one process).
-  static void ResetProcessTables();
-
-  static CusrCHN* GetCHN(std::uint32_t ulIndex);
-  static board::MainDialogLink* MainDialog();
-  static std::uint16_t ModelCode();
-  // The slots the array model has: ZQH 0, 1, 8, 9; the others 0 and 8.
-  static std::vector<std::uint32_t> ModelSlots();
-  static bool ModelHasSlot(std::uint32_t ulIndex);
-  static std::array<std::uint8_t, 4> SvpIPAddress();
-  static std::array<std::uint8_t, 4> SvpSubnetMask();
-  static void SetSvpAddress(const std::uint8_t* pucIPAddress, const std::uint8_t* pucSubnetMask);
-  static int FtpPort();
-  static std::uint32_t SerialNo();
-  static std::string LocationName(std::uint32_t ulIndex);
-  static bool IsCHN(std::uint32_t ulIndex);
-  static std::uint16_t NNCType(std::uint32_t ulIndex);
-  static std::int32_t ArrayStatus(std::uint32_t ulIndex);
-  static void SetArrayStatus(std::uint32_t ulIndex, std::int32_t nStatus);
-  // True when every created board object has status -1 or 0.
-  static bool IsAllNew();
-
-  // ---- Status refresh (class-wide) ----
-  // Refreshes the array status table from dsvp_NasGetCurrentStatus. Mode 0 (start-up) retries
-  // a time-out once after 20 s; mode 1 (poller) leaves the table as it is on a time-out.
-  static void GetChnStatusKestrel(int nMode);
-  // Marks slots whose processor is blocked or in an unknown state fatal.
-  static void GetMPStatus();
-  static void SetChnStatusUpdateTime();
-  static std::uint64_t GetChnStatusUpdateTime();
-  // The poller announces each check so that UpdateMyStatus waits for one that began after it
-  // was called. StopStatusChecks releases every waiter (the poller ended).
-  static void BeginStatusCheck();
-  static void EndStatusCheck();
-  static void StopStatusChecks();
-  // How long UpdateMyStatus waits at most; set by the poller from its period.
-  static void SetStatusWaitLimit(plat::Millis limit);
-  static void AddInitStatus(std::uint32_t ulBits);
-  static void SubInitStatus(std::uint32_t ulBits);
-  static std::uint32_t GetInitStatus();
   // True unless the maintenance PC runs on a discharging battery (no power data means AC).
   static bool GetBatteryStatus();
 
   // ---- This board's status ----
   std::uint32_t GetIndex() const { return m_ulIndex; }
+  board::ArrayTables& Array() const { return m_rArray; }
+  // The array's location name of this board's slot.
+  std::string LocationName() const;
   std::int32_t GetStatus() const { return m_nStatus.load(); }
-  // Stores the status and has the main window refresh this board.
+  // Stores the status and tells the array's observers.
   void SetStatus(std::int32_t nStatus);
   std::string GetStatusText() const { return StatusText(GetStatus()); }
   // The trace text of a status: its name, or "Invalid status : %d".
@@ -118,7 +74,7 @@ class CusrCHN {
   // The same, only when the board lock can be taken at once.
   void SetChnStatusKestrelEX();
   // Waits for a status check that began after the call (bounded; released when the poller
-  // stops), then copies the status and refreshes the main window. False when the wait ran out.
+  // stops), then copies the status and tells the array's observers. False when the wait ran out.
   bool UpdateMyStatus();
   NodeState GetNodeStatus() const;
   NodeState GetNodeStatusByPs() const;
@@ -253,6 +209,7 @@ class CusrCHN {
   int CheckNNCType(const std::vector<std::pair<std::string, std::string>>& products) const;
 
  private:
+  friend class board::ArrayTables;  // the status refresh stamps the last read and the MP blockade
   using Step = std::function<std::uint32_t(const CusrNasManager&, int nSocket)>;
   // One exchange through the board's agent connection (board::RunExchange); 5 without one.
   std::uint32_t Exchange(bool bQuiet, const char* pszName, const Step& request, const Step& reply) const;
@@ -264,6 +221,7 @@ class CusrCHN {
                                  std::uint32_t (CusrNasManager::*reply)(int, std::uint32_t*) const,
                                  std::uint32_t* pulStatus) const;
 
+  board::ArrayTables& m_rArray;
   std::atomic<std::uint32_t> m_ulAgentVersion{kUnknownAgentVersion};
   int m_nAgentPort;
   mutable std::mutex m_managerMutex;  // guards m_pcNasManager

@@ -1,6 +1,6 @@
-// What the board layer needs from the main window. The main dialog implements it; tests give a
-// recording stand-in. Every call may come from any thread (the status poller, operation
-// workers): the implementation brings UI effects to the UI thread itself.
+// What the status poller needs from the window that runs it. The main dialog implements it;
+// kelpctl and tests give stand-ins. Every call may come from the poller's thread: the
+// implementation brings UI effects to the UI thread itself.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +14,6 @@ class MainDialogLink {
  public:
   virtual ~MainDialogLink() = default;
 
-  // Lays out the main window for the array model word; false for a word it does not know.
-  virtual bool OnInitDialogW(std::uint32_t ulModel) = 0;
-  // The board's status changed: refresh its caption, re-apply the button rules for the selected
-  // board and repaint.
-  virtual void RefreshBoard(std::uint32_t ulSlot) = 0;
   // A board's agent is newer than the tool: sets the newer-agent flag and disables every
   // function button. True only for the call that set the flag.
   virtual bool MarkNewerAgent() = 0;

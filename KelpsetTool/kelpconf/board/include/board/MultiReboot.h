@@ -26,10 +26,10 @@ enum MultiRebootMode : int { kRebootCluster1 = 1, kRebootCluster2 = 2, kRebootAl
 inline constexpr plat::Millis kMultiRebootLimit{5'820'000};
 inline constexpr plat::Millis kMultiRebootStagger{1'000};
 
-// Clears the range's results, reboots the range's marked boards and waits for them. 0 when
+// Clears the range's results, reboots the range's marked boards of the array and waits for them. 0 when
 // every worker ended in time (also when none was marked); 9 after the limit (message 3515);
 // 7 when a worker could not be started (message 3520). An unknown mode reboots nothing.
-std::uint32_t MultiReboot(int nMode, const RebootMarks& marks, RebootResults& results);
+std::uint32_t MultiReboot(ArrayTables& rArray, int nMode, const RebootMarks& marks, RebootResults& results);
 
 // One board's worker: reboots it and stores its error word in *pulResult.
 void RebootCallThread(CusrCHN& board, std::uint32_t* pulResult);

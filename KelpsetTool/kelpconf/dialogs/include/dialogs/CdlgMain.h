@@ -1,10 +1,10 @@
-// The main window and controller of the setup tool: it discovers the array, owns the sixteen
-// board objects and the status poller, lays the window out for the array model, keeps the board
-// captions and the function buttons up to date and closes the tool in order.
+// The main window of the setup tool, a view of the array session: it starts the session, lays
+// the window out for the array model, keeps the board captions and the function buttons up to
+// date, opens the function dialogs and closes the tool in order.
 //
-// UI thread only, except the board::MainDialogLink calls, which the poller and the operation
-// workers make: they only post to the UI thread. While the tool closes (exiting flag) nothing
-// re-enables a button.
+// UI thread only, except the board::MainDialogLink and board::BoardObserver calls, which the
+// poller and the operation workers make: they only post to the UI thread. While the tool closes
+// (exiting flag) nothing re-enables a button.
 #pragma once
 
 #include <array>
@@ -16,12 +16,11 @@
 #include <optional>
 #include <string>
 
-#include "app/MainSettings.h"
 #include "board/CusrCHN.h"
-#include "board/CusrStatusAgent.h"
 #include "board/MainDialogLink.h"
 #include "dialogs/CdlgDownloadDump.h"
 #include "services/NetbootServices.h"
+#include "session/ArraySession.h"
 #include "ui/Dialog.h"
 
 class CdlgBootManagement;
@@ -30,7 +29,7 @@ class CdlgHibernationDump;
 class CdlgNetworkSetting;
 class CdlgRestoreNasCmLu;
 
-class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
+class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public board::BoardObserver {
  public:
   static constexpr std::uint32_t kNoBoard = 16;       // selected board: none
   static constexpr unsigned kAgentFinished = 0x0400;  // the poller's end message (WM_USER)
@@ -46,23 +45,19 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // Public busy code while the inherit installation dialog is open.
   static constexpr int kPublicBusyInherit = 7;
 
-  struct StartInfo {
-    std::filesystem::path settingsFile;
-    std::string unitName;
-    app::MainSettings settings;  // read once by the application
-  };
-
-  CdlgMain(kelp::ui::Host& host, StartInfo info);
+  // The session must outlive the window; the window starts it in OnInitDialog.
+  CdlgMain(kelp::ui::Host& host, session::ArraySession& rSession, std::string strUnitName);
   ~CdlgMain() override;
 
-  // ---- board::MainDialogLink (any thread) ----
-  bool OnInitDialogW(std::uint32_t ulModel) override;
-  void RefreshBoard(std::uint32_t ulSlot) override;
+  // ---- board::MainDialogLink and board::BoardObserver (any thread) ----
+  void BoardChanged(std::uint32_t ulSlot) override;
   bool MarkNewerAgent() override;
   bool PostAgentFinished() override;
   bool WaitPumping(const std::function<bool()>& done, plat::Millis timeout) override;
 
   // ---- start-up and close ----
+  // Lays out the main window for the array model word; false for a word it does not know.
+  bool OnInitDialogW(std::uint32_t ulModel);
   void LoadCHNCaption();
   bool CreateChnObject();
   void CreateAllDialog();
@@ -80,10 +75,10 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void SetDisableALLButton();
   bool IsAnyWindowDisplayed() const;
   bool IsFunctionDisable();
-  CusrCHN* GetRunningCHN() const;
+  CusrCHN* GetRunningCHN() const { return m_rSession.GetRunningCHN(); }
   // The board of [MainService] Target; with -1 (also for a value outside 0..15, which start-up
   // read as -1 and which is traced here) the running board with the greatest agent version.
-  CusrCHN* GetLatestCHN() const;
+  CusrCHN* GetLatestCHN() const { return m_rSession.GetLatestCHN(); }
   // NNC Reset of the main window's node table for a status (the boot dialog offers the same).
   static bool IsResetAllowed(std::int32_t nStatus);
 
@@ -118,8 +113,10 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   }
   // The program installation dialog of a board was closed: its busy code is released.
   void ProgramInstallClosed(std::uint32_t ulSlot);
-  services::NetbootServices* Services() const { return m_pcServices.get(); }
-  const std::filesystem::path& SettingsFile() const { return m_info.settingsFile; }
+  services::NetbootServices* Services() const { return m_rSession.Services(); }
+  const std::filesystem::path& SettingsFile() const { return m_rSession.SettingsFile(); }
+  session::ArraySession& Session() const { return m_rSession; }
+  board::ArrayTables& Array() const { return m_rSession.Array(); }
   // The NAS dump dialog of a board was closed: the board's busy code 4 is released.
   void HibernationDumpClosed(std::uint32_t ulSlot);
   CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const {
@@ -135,23 +132,21 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
 
   // Busy codes of a board slot or of the array; 0 is idle.
-  int BoardBusy(std::uint32_t ulSlot) const { return ulSlot < CusrCHN::kSlots ? m_nBusy[ulSlot] : 0; }
+  int BoardBusy(std::uint32_t ulSlot) const { return m_rSession.BoardBusy(ulSlot); }
   void SetBoardBusy(std::uint32_t ulSlot, int nCode);
-  int PublicBusy() const { return m_nPublicBusy; }
+  int PublicBusy() const { return m_rSession.PublicBusy(); }
   void SetPublicBusy(int nCode);
 
   std::uint32_t Selected() const { return m_uSelected; }
   bool IsExiting() const { return m_bExiting.load(); }
   bool IsNewerAgent() const { return m_bNewerAgent.load(); }
-  bool InstallDeviceFailed() const { return m_bInstallDeviceFailed; }
-  CusrCHN* Board(std::uint32_t ulSlot) const { return ulSlot < CusrCHN::kSlots ? m_pcCHNs[ulSlot].get() : nullptr; }
-  const CusrStatusAgent* StatusAgent() const { return m_pcStatusAgent.get(); }
+  bool InstallDeviceFailed() const { return m_rSession.InstallDeviceFailed(); }
+  CusrCHN* Board(std::uint32_t ulSlot) const { return m_rSession.Board(ulSlot); }
   // The caption of a board button for a status, and the status word of the board dialogs.
   const std::string& Caption(std::uint32_t ulSlot, std::int32_t nStatus) const;
   const std::string& StatusWord(std::int32_t nStatus) const;
   // The tooltip of a board button: last successful status read and the operation's stage.
   std::string BoardTooltip(std::uint32_t ulSlot) const;
-  const StartInfo& Info() const { return m_info; }
   // True once OnInitDialog completed: the main window runs.
   bool StartedUp() const { return m_bStartedUp; }
 
@@ -169,8 +164,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   // The installation medium and the network-boot services (not set up yet: traced, and the
   // functions that need them stay refused).
   void SetUpInstallDevice();
-  // The stop operation for each service handle held (Close), with the wait cursor.
-  void StopServices();
   // The configuration dialog, the install device and the services' restart.
   void RunConfiguration();
   void FinishReset(std::uint32_t ulSlot, int nOwnerCode);
@@ -188,12 +181,9 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   void SetFunctionButtonsEnabled(bool bEnable);
   void ShowSplash(bool bShow);
 
-  StartInfo m_info;
-  std::array<std::unique_ptr<CusrCHN>, CusrCHN::kSlots> m_pcCHNs;
-  std::unique_ptr<CusrStatusAgent> m_pcStatusAgent;
+  session::ArraySession& m_rSession;
+  std::string m_strUnitName;
   std::unique_ptr<kelp::ui::Dialog> m_pdlgSplash;
-  // The DHCP and TFTP services of the network boot, held for the whole run.
-  std::unique_ptr<services::NetbootServices> m_pcServices;
   std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
   std::array<std::unique_ptr<CdlgProgramInstall>, CusrCHN::kSlots> m_pdlgInstall;
   std::array<std::unique_ptr<CdlgHibernationDump>, CusrCHN::kSlots> m_pdlgDump;
@@ -201,15 +191,10 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink {
   std::unique_ptr<CdlgRestoreNasCmLu> m_pdlgRestoreCmLu;  // made when first opened
   std::array<std::string, 16> m_strStatusWords;
   std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
-  std::array<int, CusrCHN::kSlots> m_nBusy{};
-  int m_nPublicBusy = 0;
   std::uint32_t m_uSelected = kNoBoard;
   bool m_bReferConfig = false;
   bool m_bRestoreCmLu = false;
   bool m_bRestoreSystemLu = false;
-  std::string m_strMediaRoot;
-  bool m_bMediaRootIsMP = false;
-  bool m_bInstallDeviceFailed = false;
   std::atomic<bool> m_bExiting{false};
   std::atomic<bool> m_bNewerAgent{false};
   bool m_bAgentFinished = false;

@@ -54,6 +54,11 @@ class RestoreDialogBase : public kelp::ui::Dialog, public PhaseView {
   void OnCancel() override;
 
   CdlgMain& Main() { return m_main; }
+  std::string BoardName(std::uint32_t ulSlot) const;
+  // "Failed(CTL0-0:0x0000000d)" for the board of a slot.
+  std::string FailedText(const char* pszWord, std::uint32_t ulSlot, std::uint32_t ulCode) const {
+    return recovery::FailedText(pszWord, BoardName(ulSlot), ulCode);
+  }
   // The main window's board of a slot (any thread).
   BoardOf MainBoards() const;
   PhaseClock& Clock() { return m_clock; }

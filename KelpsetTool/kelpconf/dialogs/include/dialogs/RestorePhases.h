@@ -108,8 +108,8 @@ WaitEnd WaitForBoards(PhaseClock& clock, PhaseView& view, std::chrono::seconds l
                       std::uint32_t* pulFailedSlot);
 
 // ---- message texts ----
-// "Failed(CTL0-0:0x0000000d)" and the like.
-std::string FailedText(const char* pszWord, std::uint32_t ulSlot, std::uint32_t ulCode);
+// "Failed(CTL0-0:0x0000000d)" and the like, for the board of that name.
+std::string FailedText(const char* pszWord, const std::string& strName, std::uint32_t ulCode);
 // One line per entry, or the placeholder when there is none.
 std::string JoinLines(const std::vector<std::string>& lines, const std::string& strEmpty);
 
@@ -132,6 +132,8 @@ struct RebootOutcome {
 };
 // Reboots the marked boards of group 2 and, when all of them came back, those of group 1.
 using MultiRebootCall = std::function<std::uint32_t(int nMode, const board::RebootMarks&, board::RebootResults&)>;
-RebootOutcome RebootAll(const RebootPlan& plan, const MultiRebootCall& multiReboot);
+// The location name of a slot, for the outcome's lines.
+using NameOf = std::function<std::string(std::uint32_t ulSlot)>;
+RebootOutcome RebootAll(const RebootPlan& plan, const NameOf& nameOf, const MultiRebootCall& multiReboot);
 
 }  // namespace recovery

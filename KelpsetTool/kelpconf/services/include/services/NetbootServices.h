@@ -1,5 +1,5 @@
 // The maintenance PC's network-boot services as the main window drives them: the DHCP service's
-// settings file c:\dhcp.ini, written from the board objects, and the start, restart and stop of
+// settings file c:\dhcp.ini, written from the array's board objects, and the start, restart and stop of
 // the "DHCP Server" and "TFTP Server" services through plat::ServiceManager (backend chosen by
 // [Services] Backend of the settings file).
 //
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "board/ArrayTables.h"
 #include "plat/ServiceManager.h"
 
 namespace services {
@@ -45,8 +46,10 @@ class NetbootServices {
   // flag, which never clears.
   using InstallDeviceFailed = std::function<void()>;
 
-  // nDhcpStartAddress: [MainService] DHCP_StartAddress as the application read it.
-  NetbootServices(std::filesystem::path settingsFile, int nDhcpStartAddress, InstallDeviceFailed onInstallDeviceFailed);
+  // nDhcpStartAddress: [MainService] DHCP_StartAddress as the application read it. The array's
+  // tables (and their boards) must outlive the object.
+  NetbootServices(board::ArrayTables& rArray, std::filesystem::path settingsFile, int nDhcpStartAddress,
+                  InstallDeviceFailed onInstallDeviceFailed);
   ~NetbootServices();
   NetbootServices(const NetbootServices&) = delete;
   NetbootServices& operator=(const NetbootServices&) = delete;
@@ -70,7 +73,7 @@ class NetbootServices {
   std::uint32_t RefreshMacAddress();
 
   // The MAC address of every board object whose status is not -1, in slot order.
-  static std::vector<MacAddress> CollectMacList();
+  std::vector<MacAddress> CollectMacList() const;
 
   // The handles held (null when none), for the stop at close.
   plat::ServiceHandle* DhcpService() const { return m_pDhcpService.get(); }
@@ -84,6 +87,7 @@ class NetbootServices {
   void ReportInstallDeviceFailed() const;
   void ShowServiceMessage(const char* pszServiceName) const;
 
+  board::ArrayTables& m_rArray;
   std::filesystem::path m_settingsFile;
   int m_nDhcpStartAddress;
   InstallDeviceFailed m_onInstallDeviceFailed;
