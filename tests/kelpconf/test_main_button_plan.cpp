@@ -217,6 +217,7 @@ TEST(MainButtonPlan, ModesDecideBeforeTheSelectedBoard) {
        },
        "000000", "10000", "0"},
       {"no board selected", [](MainSnapshot& s) { s.selected = mainwindow::kNoBoard; }, "000000", "10101", "-"},
+      {"a slot past the last", [](MainSnapshot& s) { s.selected = mainwindow::kNoBoard + 1; }, "000000", "10101", "-"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);

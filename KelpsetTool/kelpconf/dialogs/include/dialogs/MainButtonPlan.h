@@ -27,9 +27,10 @@ inline constexpr int kPublicBusyInherit = 7;
 
 // Every function button but Close.
 inline constexpr int kFunctionButtons[] = {
-    kelp::res::kProgramInstall, kelp::res::kRouting,      kelp::res::kNncReset,         kelp::res::kNasDump,
-    kelp::res::kRestoreOsLu,    kelp::res::kDownloadDump, kelp::res::kRestoreCmLu,      kelp::res::kConfiguration,
-    kelp::res::kRestoreSystemLu, kelp::res::kInheritInstall, kelp::res::kReferConfig,   kelp::res::kLuInitialize,
+    kelp::res::kProgramInstall, kelp::res::kRouting,       kelp::res::kNncReset,
+    kelp::res::kNasDump,        kelp::res::kRestoreOsLu,   kelp::res::kDownloadDump,
+    kelp::res::kRestoreCmLu,    kelp::res::kConfiguration, kelp::res::kRestoreSystemLu,
+    kelp::res::kInheritInstall, kelp::res::kReferConfig,   kelp::res::kLuInitialize,
     kelp::res::kInstallDevice};
 
 // What the main window knows when it decides its buttons. A slot without a board object has
@@ -39,7 +40,7 @@ struct MainSnapshot {
   std::array<bool, kelp::res::kBoardSlots> fitted{};  // the array has a NAS board in the slot
   std::array<int, kelp::res::kBoardSlots> busy{};
   int publicBusy = 0;
-  std::uint32_t selected = kNoBoard;  // 0..15, or kNoBoard
+  std::uint32_t selected = kNoBoard;  // the slot the node rules look at; kNoBoard: none
   bool referConfig = false;
   bool restoreCmLu = false;
   bool restoreSystemLu = false;
@@ -61,7 +62,7 @@ bool AnyWindowDisplayed(const MainSnapshot& snapshot);
 
 // The window's rules after a selection, a status change or a dialog's opening or closing: every
 // function button, Close where a mode or a busy code forbids it, and with a newer agent every
-// board button as well. snapshot.selected must be 0..kNoBoard.
+// board button as well. A selected slot of kNoBoard or more means no board.
 ButtonPlan PlanButtons(const MainSnapshot& snapshot);
 
 // The public function buttons alone ("Refer Configuration" included); with a newer agent every
