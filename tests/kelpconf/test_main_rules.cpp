@@ -1,7 +1,7 @@
-// The main window's enabling rules, its handlers and the boot management dialog, in-process on
-// the headless host against a simulated ZQH unit (boards 0, 1, 8, 9) with its agents. Board
-// statuses and busy codes are set directly; the tables below are the rules as the engineer
-// knows them, checked over every status and code.
+// The main window applying its button plan, its handlers and the boot management dialog,
+// in-process on the headless host against a simulated ZQH unit (boards 0, 1, 8, 9) with its
+// agents. Board statuses and busy codes are set directly. The enabling rules over every status
+// and code are tabled without a window in test_main_button_plan.cpp.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -124,7 +124,6 @@ ToolBench* MainRules::bench = nullptr;
 
 // The window hands what it knows to the button rules and applies their plan: every button the
 // plan decides shows the plan's state, Close included; a busy code no rule knows ends the tool.
-// The rules themselves are tabled in test_main_button_plan.cpp.
 TEST_F(MainRules, TheWindowAppliesTheButtonPlan) {
   const struct {
     std::array<std::int32_t, 4> statuses;  // slots 0, 1, 8, 9
