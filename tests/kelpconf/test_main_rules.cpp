@@ -1,7 +1,7 @@
-// The main window's enabling rules, its handlers and the boot management dialog, in-process on
-// the headless host against a simulated ZQH unit (boards 0, 1, 8, 9) with its agents. Board
-// statuses and busy codes are set directly; the tables below are the rules as the engineer
-// knows them, checked over every status and code.
+// The main window applying its button plan, its handlers and the boot management dialog,
+// in-process on the headless host against a simulated ZQH unit (boards 0, 1, 8, 9) with its
+// agents. Board statuses and busy codes are set directly. The enabling rules over every status
+// and code are tabled without a window in test_main_button_plan.cpp.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgMain.h"
 #include "dialogs/CdlgNetworkSetting.h"
+#include "dialogs/MainButtonPlan.h"
 #include "dialogs/ShutdownCheck.h"
 #include "resources/ControlIds.h"
 #include "ui/ScriptHost.h"
@@ -123,106 +124,55 @@ class MainRules : public ::testing::Test {
 };
 ToolBench* MainRules::bench = nullptr;
 
-// Node buttons by status: Program Install, Routing, NNC Reset, NAS Dump, Download Dump, LU
-// Initialize. 'I' on unless install-device-failed.
-constexpr std::pair<std::int32_t, const char*> kNodeTable[] = {
-    {-1, "000000"}, {0, "I00000"}, {1, "I00000"},  {2, "I01000"},  {3, "001100"},  {4, "I11111"},
-    {5, "I11111"},  {6, "001100"}, {7, "I11111"},  {8, "I01000"},  {9, "001100"},  {10, "000100"},
-    {11, "000100"}, {12, "001100"}, {13, "000000"}, {14, "000000"}, {15, "000000"},
-};
-
-TEST_F(MainRules, NodeButtonsFollowTheSelectedBoardsStatus) {
-  for (const bool bInstallFailed : {false, true}) {
-    main->SetInstallDeviceState(bInstallFailed, false);
-    for (const auto& [nStatus, pszRule] : kNodeTable) {
-      SCOPED_TRACE(testing::Message() << "status " << nStatus << " install failed " << bInstallFailed);
-      main->Board(0)->SetStatus(nStatus);
-      Select(0);
-      std::string expected(pszRule);
-      expected[0] = expected[0] == 'I' ? (bInstallFailed ? '0' : '1') : expected[0];
-      EXPECT_EQ(Enabled(*main, {res::kProgramInstall, res::kRouting, res::kNncReset, res::kNasDump,
-                                res::kDownloadDump, res::kLuInitialize}),
-                expected);
-    }
-  }
-}
-
-TEST_F(MainRules, RestoreNasOsLuNeedsBothNodesOfThePairRunning) {
+// The window hands what it knows to the button rules and applies their plan: every button the
+// plan decides shows the plan's state, Close included; a busy code no rule knows ends the tool.
+TEST_F(MainRules, TheWindowAppliesTheButtonPlan) {
   const struct {
+    std::array<std::int32_t, 4> statuses;  // slots 0, 1, 8, 9
     std::uint32_t ulSelected;
-    std::int32_t nSelf, nPartner;
-    bool bEnabled;
-  } kCases[] = {{0, 5, 5, true}, {0, 4, 5, true}, {8, 4, 4, true},   {0, 7, 5, false},
-                {0, 5, 2, false}, {8, 5, -1, false}, {0, 2, 2, false}};
+    std::uint32_t ulBusySlot;
+    int nBusy;
+    bool bInstallFailed;
+  } kCases[] = {
+      {{5, 5, 5, 5}, 0, 0, CdlgMain::kBusyReset, false},
+      {{5, 5, 5, 5}, 8, 0, 0, false},
+      {{3, 5, 5, 5}, 0, 1, CdlgMain::kBusyRouting, false},
+      {{4, 2, 4, 2}, CdlgMain::kNoBoard, 0, 0, true},
+  };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::Message() << c.ulSelected << ": " << c.nSelf << "/" << c.nPartner);
-    main->Board(c.ulSelected)->SetStatus(c.nSelf);
-    main->Board(c.ulSelected ^ 8)->SetStatus(c.nPartner);
-    Select(c.ulSelected);
-    EXPECT_EQ(main->GetDlgItem(res::kRestoreOsLu).IsWindowEnabled(), c.bEnabled);
-  }
-}
-
-TEST_F(MainRules, BusyCodesForceTheirButtonsOff) {
-  // Program Install, Routing, NNC Reset, NAS Dump, LU Initialize; Close.
-  const struct {
-    int nCode;
-    const char* pszNode;
-    bool bClose;
-  } kCases[] = {{0, "11111", true}, {1, "10000", true}, {2, "01000", true},
-                {3, "00010", false}, {4, "00010", true}, {6, "00001", true}};
-  SetStatuses({5, 5, 5, 5});
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.nCode);
+    SCOPED_TRACE(testing::Message() << "selected " << c.ulSelected << " busy " << c.ulBusySlot << ":" << c.nBusy);
+    SetStatuses(c.statuses);
+    main->SetBoardBusy(c.ulBusySlot, c.nBusy);
+    main->SetInstallDeviceState(c.bInstallFailed, false);
     main->GetDlgItem(res::kMainClose).EnableWindow(true);
-    main->SetBoardBusy(0, c.nCode);
-    Select(0);
-    EXPECT_EQ(Enabled(*main, {res::kProgramInstall, res::kRouting, res::kNncReset, res::kNasDump, res::kLuInitialize}),
-              c.pszNode);
-    EXPECT_EQ(main->GetDlgItem(res::kMainClose).IsWindowEnabled(), c.bClose);
-    // Any busy board is a displayed window.
-    EXPECT_EQ(Enabled(*main, {res::kDownloadDump, res::kRestoreOsLu}), c.nCode == 0 ? "11" : "00");
+    if (c.ulSelected == CdlgMain::kNoBoard) main->SetEnableButton(CdlgMain::kNoBoard);
+    else Select(c.ulSelected);
+    mainwindow::MainSnapshot snapshot;
+    snapshot.status.fill(board::CHN_STATUS_DIE);
+    for (std::size_t k = 0; k < 4; ++k) {
+      snapshot.status[kSlots[k]] = c.statuses[k];
+      snapshot.fitted[kSlots[k]] = true;
+    }
+    snapshot.busy[c.ulBusySlot] = c.nBusy;
+    snapshot.selected = c.ulSelected;
+    snapshot.installDeviceFailed = c.bInstallFailed;
+    const mainwindow::ButtonPlan plan = mainwindow::PlanButtons(snapshot);
+    ASSERT_FALSE(plan.unknownBusyCode);
+    for (const auto& [id, bEnabled] : plan.enabled) EXPECT_EQ(main->GetDlgItem(id).IsWindowEnabled(), bEnabled) << id;
+    if (!plan.enabled.contains(res::kMainClose)) {
+      EXPECT_TRUE(main->GetDlgItem(res::kMainClose).IsWindowEnabled()) << "Close is left as it was";
+    }
+    EXPECT_EQ(main->IsAnyWindowDisplayed(), c.nBusy != 0);
+    main->SetBoardBusy(c.ulBusySlot, 0);
   }
+  SetStatuses({5, 5, 5, 5});
+  Select(0);
   const std::size_t from = transcript.Lines().size();
   main->SetBoardBusy(0, 5);  // no rule knows it
   main->SetEnableButton(0);
   EXPECT_THAT(Boxes(from), ElementsAreArray({3508u, 3530u}));
+  EXPECT_THAT(LinesFrom(from), testing::Contains(testing::MatchesRegex("message 3508 .*0x00000005.*")));
   EXPECT_TRUE(main->IsExiting());
-}
-
-TEST_F(MainRules, PublicButtonsFollowThePairsAndTheWindows) {
-  // Statuses of slots 0, 1, 8, 9; busy board slot 1 code 2; public busy; install failed; medium
-  // in the settings. Expected: CM LU, System LU, Configuration, Inherit and Install, Refer.
-  const struct {
-    std::array<std::int32_t, 4> statuses;
-    bool bBoardBusy;
-    int nPublicBusy;
-    bool bInstallFailed, bMediaRootIsMP;
-    const char* pszExpected;
-  } kCases[] = {
-      {{5, 5, 5, 5}, false, 0, false, false, "10101"}, {{4, 4, 4, 4}, false, 0, false, false, "11101"},
-      {{4, 2, 4, 2}, false, 0, false, false, "11101"}, {{4, 2, 2, 2}, false, 0, false, false, "00101"},
-      {{2, 2, 8, 0}, false, 0, false, false, "00110"}, {{4, 2, 5, 2}, false, 0, false, false, "10101"},
-      {{7, 5, 7, 5}, false, 0, false, false, "00101"}, {{5, 5, 5, 5}, true, 0, false, false, "00000"},
-      {{2, 2, 2, 2}, false, 0, true, false, "00000"},  {{5, 5, 5, 5}, false, 0, false, true, "10001"},
-      {{5, 5, 5, 5}, false, 5, false, false, "00000"}, {{3, 2, 3, 2}, false, 0, false, false, "00100"},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::Message() << c.statuses[0] << c.statuses[1] << c.statuses[2] << c.statuses[3] << " "
-                                    << c.bBoardBusy << c.nPublicBusy << c.bInstallFailed << c.bMediaRootIsMP);
-    SetStatuses(c.statuses);
-    main->SetBoardBusy(1, c.bBoardBusy ? 2 : 0);
-    main->SetPublicBusy(c.nPublicBusy);
-    main->SetInstallDeviceState(c.bInstallFailed, c.bMediaRootIsMP);
-    main->SetEnableButton(CdlgMain::kNoBoard);
-    main->GetDlgItem(res::kInheritInstall).ShowWindow(true);
-    EXPECT_EQ(Enabled(*main, {res::kRestoreCmLu, res::kRestoreSystemLu, res::kConfiguration, res::kInheritInstall,
-                              res::kReferConfig}),
-              c.pszExpected);
-    EXPECT_EQ(Enabled(*main, {res::kProgramInstall, res::kRouting, res::kNncReset, res::kNasDump,
-                              res::kRestoreOsLu, res::kDownloadDump}),
-              "000000");
-  }
 }
 
 TEST_F(MainRules, ANewerAgentLocksEveryButtonAndEveryHandler) {

@@ -10,6 +10,7 @@
 #include "common/Messages.h"
 #include "common/Strings.h"
 #include "dialogs/CdlgMain.h"
+#include "dialogs/MainButtonPlan.h"
 #include "dialogs/ShutdownCheck.h"
 #include "resources/ControlIds.h"
 
@@ -106,7 +107,7 @@ void CdlgBootManagement::SetLinuxStatus() {
   GetDlgItem(res::kBootOption).EnableWindow(bBoot);
   GetDlgItem(res::kBootReboot).EnableWindow(bStop);
   GetDlgItem(res::kBootShutdown).EnableWindow(bStop);
-  GetDlgItem(res::kBootNncReset).EnableWindow(CdlgMain::IsResetAllowed(nStatus));
+  GetDlgItem(res::kBootNncReset).EnableWindow(mainwindow::IsResetAllowed(nStatus));
   GetDlgItem(res::kBootClose).EnableWindow(true);
   if (HasWord(nStatus)) GetDlgItem(res::kBootStatusText).SetWindowText(m_main.StatusWord(nStatus));
 }

@@ -23,6 +23,7 @@
 #include "dialogs/CdlgRestoreNasCmLu.h"
 #include "dialogs/CdlgRestoreNasOsLu.h"
 #include "dialogs/CdlgRestoreNasSystemLu.h"
+#include "dialogs/MainButtonPlan.h"
 #include "dialogs/RestorePhases.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
@@ -44,52 +45,12 @@ constexpr int kNodeButtons[] = {res::kProgramInstall, res::kRouting,      res::k
                                 res::kNasDump,        res::kRestoreOsLu,  res::kDownloadDump};
 constexpr int kPublicButtons[] = {res::kRestoreCmLu, res::kConfiguration, res::kRestoreSystemLu,
                                   res::kInheritInstall};
-// Every function button but Close.
-constexpr int kFunctionButtons[] = {res::kProgramInstall, res::kRouting,         res::kNncReset,
-                                    res::kNasDump,        res::kRestoreOsLu,     res::kDownloadDump,
-                                    res::kRestoreCmLu,    res::kConfiguration,   res::kRestoreSystemLu,
-                                    res::kInheritInstall, res::kReferConfig,     res::kLuInitialize,
-                                    res::kInstallDevice};
 
 struct BoardLayout {
   std::uint16_t usModel;
   int nBoardsPerGroup;
 };
 constexpr BoardLayout kLayouts[] = {{0x1700, 1}, {0x1701, 1}, {0x1702, 1}, {0x1703, 2}};
-
-// The node buttons by the selected board's status; a status not listed turns them all off.
-enum NodeAllow : std::uint8_t {
-  kOff,
-  kOn,
-  kInstall,    // on unless install-device-failed
-  kNoWindows,  // on unless any window is displayed
-};
-struct NodeRule {
-  std::int32_t nStatus;
-  NodeAllow programInstall, routing, reset, dump, download;
-  bool bLuInitialize;
-};
-constexpr NodeRule kNodeRules[] = {
-    {CHN_STATUS_NEW, kInstall, kOff, kOff, kOff, kOff, false},
-    {CHN_STATUS_INST, kInstall, kOff, kOff, kOff, kOff, false},
-    {CHN_STATUS_STOP, kInstall, kOff, kOn, kOff, kOff, false},
-    {CHN_STATUS_DOWN, kInstall, kOff, kOn, kOff, kOff, false},
-    {CHN_STATUS_BOOTING, kOff, kOff, kOn, kOn, kOff, false},
-    {CHN_STATUS_STOPPING, kOff, kOff, kOn, kOn, kOff, false},
-    {CHN_STATUS_INACTIVE, kInstall, kOn, kOn, kOn, kNoWindows, true},
-    {CHN_STATUS_UP, kInstall, kOn, kOn, kOn, kNoWindows, true},
-    {CHN_STATUS_WARN, kInstall, kOn, kOn, kOn, kNoWindows, true},
-    {CHN_STATUS_PANIC, kOff, kOff, kOn, kOn, kOff, false},
-    {CHN_STATUS_HUNGUP, kOff, kOff, kOn, kOn, kOff, false},
-    {CHN_STATUS_DUMP, kOff, kOff, kOff, kOn, kOff, false},
-    {CHN_STATUS_DUMPSKIP, kOff, kOff, kOff, kOn, kOff, false},
-};
-
-const NodeRule* FindNodeRule(std::int32_t nStatus) {
-  const auto* pRule = std::find_if(std::begin(kNodeRules), std::end(kNodeRules),
-                                   [&](const NodeRule& rule) { return rule.nStatus == nStatus; });
-  return pRule != std::end(kNodeRules) ? pRule : nullptr;
-}
 
 constexpr std::uint32_t kStringNeedVersion2 = 2052;      // "02-00"
 constexpr std::uint32_t kStringNeedVersion5 = 2053;      // "05-00"
@@ -105,36 +66,6 @@ bool Confirmed(std::uint32_t ulQuestion) {
   int nButton = IDCANCEL;
   ShowMessage(ulQuestion, {}, {}, &nButton);
   return nButton == IDOK;
-}
-
-// Board busy codes and the node buttons each forces off (Close: code 3 also disables Close).
-struct BusyRule {
-  int nCode;
-  bool bProgramInstall, bRouting, bReset, bDump, bClose, bLuInitialize;
-};
-constexpr BusyRule kBusyRules[] = {
-    {1, false, true, true, true, false, true},  {2, true, false, true, true, false, true},
-    {3, true, true, true, false, true, true},   {4, true, true, true, false, false, true},
-    {6, true, true, true, true, false, false},
-};
-
-bool IsRunningPairMember(std::int32_t nStatus) { return nStatus == CHN_STATUS_INACTIVE || nStatus == CHN_STATUS_UP; }
-
-// The pair rule of the array-wide recoveries: every position's two nodes both running (as
-// running() says) or both stopped or empty, and at least one pair running.
-template <class Running>
-bool PairsAllow(const std::array<std::int32_t, CusrCHN::kSlots>& status, const Running& running) {
-  bool bAnyRunning = false;
-  for (std::uint32_t p = 0; p < 8; ++p) {
-    const std::int32_t a = status[p];
-    const std::int32_t b = status[p + 8];
-    if (running(a) && running(b)) {
-      bAnyRunning = true;
-    } else if (!(IsStoppedOrEmptyStatus(a) && IsStoppedOrEmptyStatus(b))) {
-      return false;
-    }
-  }
-  return bAnyRunning;
 }
 
 }  // namespace
@@ -435,7 +366,7 @@ void CdlgMain::OnCHNButtonClicked(int nId) {
 // ---------------------------------------------------------------- function buttons
 
 void CdlgMain::SetFunctionButtonsEnabled(bool bEnable) {
-  for (const int id : kFunctionButtons) GetDlgItem(id).EnableWindow(bEnable);
+  for (const int id : mainwindow::kFunctionButtons) GetDlgItem(id).EnableWindow(bEnable);
 }
 
 void CdlgMain::SetDisableALLButton() {
@@ -443,45 +374,26 @@ void CdlgMain::SetDisableALLButton() {
   for (int i = 0; i < res::kBoardSlots; ++i) GetDlgItem(res::kBoardButtonFirst + i).EnableWindow(false);
 }
 
-void CdlgMain::ApplyPlan(const ButtonPlan& plan) {
-  for (const auto& [id, bEnable] : plan) GetDlgItem(id).EnableWindow(bEnable);
+mainwindow::MainSnapshot CdlgMain::Snapshot(std::uint32_t ulSlot) const {
+  mainwindow::MainSnapshot snapshot;
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    snapshot.status[i] = Board(i) ? Board(i)->GetStatus() : CHN_STATUS_DIE;
+    snapshot.fitted[i] = m_rSession.Array().IsCHN(i);
+  }
+  snapshot.busy = m_rSession.BusyCodes();
+  snapshot.publicBusy = m_rSession.PublicBusy();
+  snapshot.selected = ulSlot;
+  snapshot.referConfig = m_bReferConfig;
+  snapshot.restoreCmLu = m_bRestoreCmLu;
+  snapshot.restoreSystemLu = m_bRestoreSystemLu;
+  snapshot.installDeviceFailed = m_rSession.InstallDeviceFailed();
+  snapshot.mediaRootIsMP = m_rSession.MediaRootIsMP();
+  snapshot.newerAgent = m_bNewerAgent;
+  return snapshot;
 }
 
-void CdlgMain::PlanNodeButtons(ButtonPlan& plan, std::int32_t nStatus) const {
-  const NodeRule* pRule = FindNodeRule(nStatus);
-  const auto allowed = [&](NodeAllow NodeRule::*column) {
-    if (pRule == nullptr) return false;
-    switch (pRule->*column) {
-      case kOn: return true;
-      case kInstall: return !InstallDeviceFailed();
-      case kNoWindows: return !IsAnyWindowDisplayed();
-      default: return false;
-    }
-  };
-  plan[res::kProgramInstall] = allowed(&NodeRule::programInstall);
-  plan[res::kRouting] = allowed(&NodeRule::routing);
-  plan[res::kNncReset] = allowed(&NodeRule::reset);
-  plan[res::kNasDump] = allowed(&NodeRule::dump);
-  plan[res::kDownloadDump] = allowed(&NodeRule::download);
-  if (pRule != nullptr && pRule->bLuInitialize) plan[res::kLuInitialize] = true;
-}
-
-bool CdlgMain::IsResetAllowed(std::int32_t nStatus) {
-  const NodeRule* pRule = FindNodeRule(nStatus);
-  return pRule != nullptr && pRule->reset == kOn;
-}
-
-bool CdlgMain::PlanBusyCode(ButtonPlan& plan, int nCode) const {
-  if (nCode == 0) return true;
-  const auto* pRule = std::find_if(std::begin(kBusyRules), std::end(kBusyRules),
-                                   [&](const BusyRule& rule) { return rule.nCode == nCode; });
-  if (pRule == std::end(kBusyRules)) return false;
-  const std::pair<int, bool> offs[] = {{res::kProgramInstall, pRule->bProgramInstall}, {res::kRouting, pRule->bRouting},
-                                       {res::kNncReset, pRule->bReset},                {res::kNasDump, pRule->bDump},
-                                       {res::kMainClose, pRule->bClose},               {res::kLuInitialize, pRule->bLuInitialize}};
-  for (const auto& [id, off] : offs)
-    if (off) plan[id] = false;
-  return true;
+void CdlgMain::ApplyPlan(const mainwindow::ButtonPlan& plan) {
+  for (const auto& [id, bEnable] : plan.enabled) GetDlgItem(id).EnableWindow(bEnable);
 }
 
 void CdlgMain::SetEnableButton(std::uint32_t ulSlot) {
@@ -491,31 +403,11 @@ void CdlgMain::SetEnableButton(std::uint32_t ulSlot) {
     trace.Error(TraceFmt("CdlgMain::SetEnableButton uNumber = [%u]", ulSlot), TRC_ERROR);
     return;
   }
-  if (m_bNewerAgent) {
-    SetDisableALLButton();
+  const mainwindow::ButtonPlan plan = mainwindow::PlanButtons(Snapshot(ulSlot));
+  if (plan.unknownBusyCode) {
+    ShowMessage(msg::kInternalError, TraceFmt("0x%08x", static_cast<unsigned>(*plan.unknownBusyCode)));
+    ExitSVP();
     return;
-  }
-  ButtonPlan plan;
-  for (const int id : kFunctionButtons) plan[id] = false;
-  if (m_bReferConfig) {
-    PlanPublicButtons(plan);
-  } else if (m_bRestoreCmLu || m_bRestoreSystemLu) {
-    plan[m_bRestoreCmLu ? res::kRestoreCmLu : res::kRestoreSystemLu] = true;
-    plan[res::kMainClose] = false;
-  } else if (ulSlot == kNoBoard) {
-    PlanPublicButtons(plan);
-  } else {
-    const std::int32_t nStatus = Board(ulSlot) ? Board(ulSlot)->GetStatus() : CHN_STATUS_DIE;
-    PlanNodeButtons(plan, nStatus);
-    const std::uint32_t ulPartner = ulSlot < 8 ? ulSlot + 8 : ulSlot - 8;
-    const bool bPartnerRunning = Board(ulPartner) && IsRunningPairMember(Board(ulPartner)->GetStatus());
-    plan[res::kRestoreOsLu] = !IsAnyWindowDisplayed() && IsRunningPairMember(nStatus) && bPartnerRunning;
-    if (!PlanBusyCode(plan, m_rSession.BusyCodes()[ulSlot])) {
-      ShowMessage(msg::kInternalError, TraceFmt("0x%08x", static_cast<unsigned>(m_rSession.BusyCodes()[ulSlot])));
-      ExitSVP();
-      return;
-    }
-    PlanPublicButtons(plan);
   }
   ApplyPlan(plan);
 }
@@ -523,37 +415,11 @@ void CdlgMain::SetEnableButton(std::uint32_t ulSlot) {
 void CdlgMain::SetPublicFunctionButton() {
   CusrTraceScope trace(kClass, "SetPublicFunctionButton", TRC_FUNC);
   if (IsExiting()) return;
-  if (m_bNewerAgent) {
-    SetDisableALLButton();
-    return;
-  }
-  ButtonPlan plan;
-  PlanPublicButtons(plan);
-  ApplyPlan(plan);
-}
-
-void CdlgMain::PlanPublicButtons(ButtonPlan& plan) const {
-  std::array<std::int32_t, CusrCHN::kSlots> status{};
-  bool bAnyRunning = false;
-  bool bAllStopped = true;
-  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    status[i] = Board(i) ? Board(i)->GetStatus() : CHN_STATUS_DIE;
-    bAnyRunning = bAnyRunning || IsOsRunning(status[i]);
-    if (m_rSession.Array().IsCHN(i) && !IsStoppedOrEmptyStatus(status[i])) bAllStopped = false;
-  }
-  const bool bBoardBusy = m_rSession.AnyBoardBusy();
-  const bool bWindows = IsAnyWindowDisplayed();
-  plan[res::kReferConfig] = bAnyRunning && PublicBusy() != 5 && !(bBoardBusy && !m_bReferConfig);
-  plan[res::kRestoreCmLu] = !bWindows && PairsAllow(status, IsRunningPairMember);
-  plan[res::kRestoreSystemLu] =
-      !bWindows && PairsAllow(status, [](std::int32_t s) { return s == CHN_STATUS_INACTIVE; });
-  plan[res::kConfiguration] = !InstallDeviceFailed() && !m_rSession.MediaRootIsMP() && !bWindows;
-  plan[res::kInheritInstall] = !bWindows && !InstallDeviceFailed() && bAllStopped;
+  ApplyPlan(mainwindow::PlanPublicButtons(Snapshot(m_uSelected)));
 }
 
 bool CdlgMain::IsAnyWindowDisplayed() const {
-  const bool bAny =
-      PublicBusy() != 0 || m_rSession.AnyBoardBusy();
+  const bool bAny = mainwindow::AnyWindowDisplayed(Snapshot(m_uSelected));
   WriteTraceLine(bAny ? "Any Windows are displayed" : "Main Window Only", "debug", TRC_DEBUG & GetTraceMask());
   return bAny;
 }

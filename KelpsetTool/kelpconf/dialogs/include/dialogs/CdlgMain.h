@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +18,7 @@
 #include "board/CusrCHN.h"
 #include "board/MainDialogLink.h"
 #include "dialogs/CdlgDownloadDump.h"
+#include "dialogs/MainButtonPlan.h"
 #include "services/NetbootServices.h"
 #include "session/ArraySession.h"
 #include "ui/Dialog.h"
@@ -31,19 +31,17 @@ class CdlgRestoreNasCmLu;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public board::BoardObserver {
  public:
-  static constexpr std::uint32_t kNoBoard = 16;       // selected board: none
+  static constexpr std::uint32_t kNoBoard = mainwindow::kNoBoard;
   static constexpr unsigned kAgentFinished = 0x0400;  // the poller's end message (WM_USER)
   static constexpr unsigned kAboutCommand = 0x10;     // system menu item of the About box
-  // Board busy codes of the node functions.
-  static constexpr int kBusyProgramInstall = 1;
-  static constexpr int kBusyRouting = 2;
-  static constexpr int kBusyReset = 3;  // the NNC reset, and the NAS dump dialog while it runs
-  static constexpr int kBusyNasDump = 4;
-  static constexpr int kBusyBootManagement = 6;
-  // Public busy code of the refer-configuration mode.
-  static constexpr int kPublicBusyReferConfig = 5;
-  // Public busy code while the inherit installation dialog is open.
-  static constexpr int kPublicBusyInherit = 7;
+  // The busy codes, as the button rules know them.
+  static constexpr int kBusyProgramInstall = mainwindow::kBusyProgramInstall;
+  static constexpr int kBusyRouting = mainwindow::kBusyRouting;
+  static constexpr int kBusyReset = mainwindow::kBusyReset;
+  static constexpr int kBusyNasDump = mainwindow::kBusyNasDump;
+  static constexpr int kBusyBootManagement = mainwindow::kBusyBootManagement;
+  static constexpr int kPublicBusyReferConfig = mainwindow::kPublicBusyReferConfig;
+  static constexpr int kPublicBusyInherit = mainwindow::kPublicBusyInherit;
 
   // The session must outlive the window; the window starts it in OnInitDialog.
   CdlgMain(kelp::ui::Host& host, session::ArraySession& rSession, std::string strUnitName);
@@ -79,8 +77,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   // The board of [MainService] Target; with -1 (also for a value outside 0..15, which start-up
   // read as -1 and which is traced here) the running board with the greatest agent version.
   CusrCHN* GetLatestCHN() const { return m_rSession.GetLatestCHN(); }
-  // NNC Reset of the main window's node table for a status (the boot dialog offers the same).
-  static bool IsResetAllowed(std::int32_t nStatus);
 
   // ---- function handlers ----
   void OnProgramInstall();
@@ -170,14 +166,11 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   // The checks before the download dialog opens (the board's dump information); empty when a
   // message told why it does not open.
   std::optional<CdlgDownloadDump::DumpInfo> OpeningDumpInfo(CusrCHN& board, const std::string& strName);
+  // What the button rules read, with the rules applied for board ulSlot (kNoBoard: none).
+  mainwindow::MainSnapshot Snapshot(std::uint32_t ulSlot) const;
   // The enabled state each rule wants, applied at once so that a button changes only when its
   // state really does.
-  using ButtonPlan = std::map<int, bool>;
-  void PlanNodeButtons(ButtonPlan& plan, std::int32_t nStatus) const;
-  // False for a busy code the rules do not know.
-  bool PlanBusyCode(ButtonPlan& plan, int nCode) const;
-  void PlanPublicButtons(ButtonPlan& plan) const;
-  void ApplyPlan(const ButtonPlan& plan);
+  void ApplyPlan(const mainwindow::ButtonPlan& plan);
   void SetFunctionButtonsEnabled(bool bEnable);
   void ShowSplash(bool bShow);
 
