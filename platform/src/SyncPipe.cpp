@@ -105,10 +105,10 @@ PipeStatus SyncPipe::Accept(std::optional<Millis> timeout) {
   if (!m_listenFd) return Fail(PipeStatus::Failed, "pipe not created");
   m_peerFd.Reset();
   const WaitResult wait = WaitReadable(m_listenFd.Get(), DeadlineOf(timeout));
-  const int error = errno;
+  const int waitError = errno;
   if (wait == WaitResult::Timeout) return Fail(PipeStatus::Timeout, "no client connected in time");
   if (wait == WaitResult::Failed)
-    return Fail(PipeStatus::Failed, "waiting on '" + m_path.string() + "' failed", error);
+    return Fail(PipeStatus::Failed, "waiting on '" + m_path.string() + "' failed", waitError);
   do {
     m_peerFd.Reset(::accept4(m_listenFd.Get(), nullptr, nullptr, SOCK_CLOEXEC));
   } while (!m_peerFd && errno == EINTR);
@@ -158,10 +158,10 @@ PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes,
   message.clear();
   if (!m_peerFd) return Fail(PipeStatus::Failed, "pipe not connected");
   const WaitResult wait = WaitReadable(m_peerFd.Get(), DeadlineOf(timeout));
-  const int error = errno;
+  const int waitError = errno;
   if (wait == WaitResult::Timeout) return Fail(PipeStatus::Timeout, "no message in time");
   if (wait == WaitResult::Failed)
-    return Fail(PipeStatus::Failed, "waiting on '" + m_path.string() + "' failed", error);
+    return Fail(PipeStatus::Failed, "waiting on '" + m_path.string() + "' failed", waitError);
   std::string buffer(maxBytes, '\0');
   iovec part{buffer.data(), buffer.size()};
   msghdr header{};
