@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "ManualTime.h"
+
 namespace plat {
 namespace {
 
@@ -134,6 +136,8 @@ void WakeManualWaitersLocked(ClockState& s) {
 }
 
 }  // namespace
+
+bool ManualTimeRuns() { return Take().manual; }
 
 TimePoint Clock::Now() {
   ClockState& s = State();

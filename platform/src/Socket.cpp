@@ -13,6 +13,8 @@
 #include <fstream>
 #include <random>
 
+#include "ManualTime.h"
+
 namespace plat {
 namespace {
 
@@ -44,9 +46,40 @@ int PollMillis(TimePoint deadline) {
   return PollMillis(deadline - Clock::Now());
 }
 
+namespace {
+
+// What a poll() that reported events says: the stop descriptor wins over fd.
+WaitResult Reported(const pollfd (&fds)[2], nfds_t count, short* revents) {
+  if (count == 2 && fds[1].revents != 0) return WaitResult::Stopped;
+  if (revents != nullptr) *revents = fds[0].revents;
+  return WaitResult::Ready;
+}
+
+// poll() cannot see manual time pass: the descriptors are checked without blocking between the
+// short pauses of Clock::PollUntil, which follows the manual deadline.
+WaitResult WaitOnManualTime(pollfd (&fds)[2], nfds_t count, TimePoint deadline, short* revents) {
+  int n = 0;
+  int error = 0;
+  const bool ended = Clock::PollUntil(deadline, [&] {
+    do n = ::poll(fds, count, 0);
+    while (n < 0 && errno == EINTR);
+    error = errno;
+    return n != 0;
+  });
+  if (!ended) return WaitResult::Timeout;
+  if (n < 0) {
+    errno = error;
+    return WaitResult::Failed;
+  }
+  return Reported(fds, count, revents);
+}
+
+}  // namespace
+
 WaitResult WaitEvents(int fd, short events, TimePoint deadline, int stopFd, short* revents) {
   pollfd fds[2] = {{fd, events, 0}, {stopFd, POLLIN, 0}};
   const nfds_t count = stopFd >= 0 ? 2 : 1;
+  if (deadline != kNoDeadline && ManualTimeRuns()) return WaitOnManualTime(fds, count, deadline, revents);
   for (;;) {
     const int millis = PollMillis(deadline);
     const int n = ::poll(fds, count, millis);
@@ -55,9 +88,7 @@ WaitResult WaitEvents(int fd, short events, TimePoint deadline, int stopFd, shor
     // A wait longer than poll() can take goes on until the deadline.
     if (n == 0 && millis == INT_MAX) continue;
     if (n == 0) return WaitResult::Timeout;
-    if (count == 2 && fds[1].revents != 0) return WaitResult::Stopped;
-    if (revents != nullptr) *revents = fds[0].revents;
-    return WaitResult::Ready;
+    return Reported(fds, count, revents);
   }
 }
 

@@ -1,7 +1,6 @@
 #include "plat/SyncPipe.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -18,15 +17,8 @@ namespace {
 
 constexpr int kBacklog = 4;
 
-bool Readable(int fd) {
-  pollfd entry{fd, POLLIN, 0};
-  return ::poll(&entry, 1, 0) > 0;
-}
-
-// Waits for input on fd; false when the logical time-out passed first.
-bool WaitReadable(int fd, std::optional<Millis> timeout) {
-  if (!timeout) return true;
-  return Clock::PollUntil(Clock::Now() + *timeout, [fd] { return Readable(fd); });
+TimePoint DeadlineOf(std::optional<Millis> timeout) {
+  return timeout ? Clock::Now() + *timeout : kNoDeadline;
 }
 
 sockaddr_un AddressOf(const std::filesystem::path& path) {
@@ -112,8 +104,11 @@ PipeStatus SyncPipe::Create(std::string_view name) {
 PipeStatus SyncPipe::Accept(std::optional<Millis> timeout) {
   if (!m_listenFd) return Fail(PipeStatus::Failed, "pipe not created");
   m_peerFd.Reset();
-  if (!WaitReadable(m_listenFd.Get(), timeout))
-    return Fail(PipeStatus::Timeout, "no client connected in time");
+  const WaitResult wait = WaitReadable(m_listenFd.Get(), DeadlineOf(timeout));
+  const int waitError = errno;
+  if (wait == WaitResult::Timeout) return Fail(PipeStatus::Timeout, "no client connected in time");
+  if (wait == WaitResult::Failed)
+    return Fail(PipeStatus::Failed, "waiting on '" + m_path.string() + "' failed", waitError);
   do {
     m_peerFd.Reset(::accept4(m_listenFd.Get(), nullptr, nullptr, SOCK_CLOEXEC));
   } while (!m_peerFd && errno == EINTR);
@@ -162,7 +157,11 @@ PipeStatus SyncPipe::Read(std::string& message, std::size_t maxBytes,
                           std::optional<Millis> timeout) {
   message.clear();
   if (!m_peerFd) return Fail(PipeStatus::Failed, "pipe not connected");
-  if (!WaitReadable(m_peerFd.Get(), timeout)) return Fail(PipeStatus::Timeout, "no message in time");
+  const WaitResult wait = WaitReadable(m_peerFd.Get(), DeadlineOf(timeout));
+  const int waitError = errno;
+  if (wait == WaitResult::Timeout) return Fail(PipeStatus::Timeout, "no message in time");
+  if (wait == WaitResult::Failed)
+    return Fail(PipeStatus::Failed, "waiting on '" + m_path.string() + "' failed", waitError);
   std::string buffer(maxBytes, '\0');
   iovec part{buffer.data(), buffer.size()};
   msghdr header{};

@@ -212,6 +212,16 @@ ToolRun ToolBench::Launch(const std::string& script, const std::vector<std::stri
   return ToolRun(std::move(process), out, err);
 }
 
+std::vector<std::string> ToolBench::TraceLines() const {
+  std::vector<std::string> lines;
+  for (const auto& entry : std::filesystem::directory_iterator(work("log"))) {
+    if (entry.path().filename().string().rfind("kelpconf", 0) != 0) continue;
+    const std::vector<std::string> file = ReadLines(entry.path());
+    lines.insert(lines.end(), file.begin(), file.end());
+  }
+  return lines;
+}
+
 testing::AssertionResult ToolBench::UseMedia(const mkmedia::Media& media) {
   std::string error;
   const std::filesystem::path root = work("media");

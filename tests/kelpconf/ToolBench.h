@@ -112,6 +112,8 @@ class ToolBench {
   void WriteSettings() const;
   // Writes media under the bench and makes its MP folder the tool's Install_files.
   testing::AssertionResult UseMedia(const mkmedia::Media& media);
+  // The lines of the tool's trace files (kelpconf* in the bench's log folder) so far.
+  std::vector<std::string> TraceLines() const;
 
  private:
 

@@ -16,6 +16,8 @@ using kctest::Dump;
 using kctest::ExpectInOrder;
 using kctest::FindLine;
 using kctest::ToolBench;
+using ::testing::Contains;
+using ::testing::EndsWith;
 
 // A value the simulated agent of a slot keeps.
 std::string AgentValue(int slot, const std::string& section, const std::string& key) {
@@ -113,6 +115,26 @@ TEST(NetworkFlows, BothNodesInactiveChangeWithoutAClusterStop) {
   EXPECT_FALSE(FindLine(run.lines, "message (3742|3822) .*")) << Dump(run.lines);
   EXPECT_FALSE(FindLine(run.lines, "text 1533 \"Stopping the cluster.*")) << Dump(run.lines);
   EXPECT_EQ(AgentValue(0, "Interface mng1", "MTU"), "9000");
+}
+
+// A board whose agent does not answer its name in time: the time-out box, and the tool's trace
+// names the step that failed and why.
+TEST(NetworkFlows, AReadThatTimesOutIsTracedWithItsStepAndCause) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "0", "CHNName", "DelayMs=90000", "Count=1"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(
+      "wait-transcript \"^ready$\" 600\n"
+      "wait-text 1500 \"\\(ACTIVE\\)\" 600\n"
+      "click 1500\n"
+      "click 1009\n"
+      "wait-message 3515 300\n"
+      "wait-text 231:1520 \"^192\\.168\\.0\\.10$\" 300\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"message 3515 ok .*", "exit 0"});
+  EXPECT_THAT(bench.TraceLines(),
+              Contains(EndsWith(" error ReplyCHNName(), code = 0x00000009: no reply within 60 s")));
 }
 
 TEST(NetworkFlows, RoutesAddedRefusedAndDeleted) {

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <fstream>
@@ -120,6 +121,44 @@ TEST_F(SocketTest, UnderManualClockAPassedDeadlineOnlyChecks) {
   EXPECT_LT(std::chrono::steady_clock::now() - realStart, 1s);
   pair.Write({1});
   EXPECT_EQ(plat::WaitReadable(pair.near.Get(), deadline), WaitResult::Ready);
+}
+
+TEST_F(SocketTest, UnderManualClockAWaitFollowsManualTime) {
+  plat::ManualClock clock;
+  Pair pair;
+  std::atomic<int> result{-1};
+  std::thread timed([&] {
+    result = static_cast<int>(plat::WaitReadable(pair.near.Get(), Clock::Now() + Millis(60000)));
+  });
+  EXPECT_TRUE(clock.WaitForWaiters(1));
+  clock.Advance(Millis(59999));
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(result, -1) << "ended before its manual deadline";
+  clock.Advance(Millis(1));
+  timed.join();
+  EXPECT_EQ(result, static_cast<int>(WaitResult::Timeout));
+
+  // Data and the stop descriptor end a wait without manual time moving.
+  const struct {
+    const char* name;
+    std::function<void(const Pair&)> wake;
+    WaitResult result;
+  } cases[] = {
+      {"Data", [](const Pair& p) { p.Write({1}); }, WaitResult::Ready},
+      {"Stop", [](const Pair& p) { p.Stop(); }, WaitResult::Stopped},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pair woken;
+    std::thread waiter([&] {
+      result = static_cast<int>(
+          plat::WaitReadable(woken.near.Get(), Clock::Now() + Millis(60000), woken.stopRead.Get()));
+    });
+    EXPECT_TRUE(clock.WaitForWaiters(1));
+    c.wake(woken);
+    waiter.join();
+    EXPECT_EQ(result, static_cast<int>(c.result));
+  }
 }
 
 TEST_F(SocketTest, WaitEventsReportsTheEvents) {

@@ -1,8 +1,10 @@
 // The socket toolkit every module uses: an owner for descriptors, and waits, reads and sends on
 // logical time (KELP_TIME_SCALE).
 //
-// poll() cannot see a ManualClock: a wait lasts the real equivalent of the logical time left when
-// it starts, and a deadline that has already passed makes every wait a check without waiting.
+// A wait lasts the real equivalent of the logical time left when it starts; under a ManualClock
+// it ends when manual time reaches its deadline (it checks the descriptors between short real
+// pauses, counting as a waiter for ManualClock::WaitForWaiters). A deadline that has already
+// passed makes every wait a check without waiting.
 // Failures come back as results with errno left as the failing call set it, so that callers can
 // trace or map it. Sends never raise SIGPIPE. Every function is thread-safe.
 #pragma once

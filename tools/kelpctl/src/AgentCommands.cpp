@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,13 +14,12 @@
 #include "agent/Pack.h"
 #include "board/AgentExchange.h"
 #include "board/BoardPorts.h"
+#include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "velapi.h"
 
 namespace kelpctl {
 namespace {
-
-using Step = board::ExchangeStep;
 
 bool ParseAddress(const std::string& text, std::array<std::uint8_t, 4>* pAddress) {
   in_addr addr{};
@@ -28,48 +28,36 @@ bool ParseAddress(const std::string& text, std::array<std::uint8_t, 4>* pAddress
   return true;
 }
 
-// The board's agent link: address and mask from VELAPI, port from the settings.
-struct Board {
-  std::array<std::uint8_t, 4> ip{};
-  std::array<std::uint8_t, 4> mask{};
-  std::string location;
-  std::uint32_t port = agent::kDefaultAgentPort;
-};
-
-bool ResolveBoard(const Invocation& invocation, Board* pBoard, std::FILE* err) {
-  const short sCluster = board::ClusterOf(invocation.slot);
-  const short sPCB = board::PcbOf(invocation.slot);
-  ApiFailure failure;
-  std::array<char, VEL_LOCATION_MIN_SIZE> location{};
-  if (!CallApi(
-          "dsvp_NasGetP4IPAddr",
-          [&](std::uint32_t* e) {
-            return dsvp_NasGetP4IPAddr(sCluster, sPCB, pBoard->ip.data(), pBoard->mask.data(), e);
-          },
-          &failure) ||
-      !CallApi(
-          "dsvp_GetChaLocationName",
-          [&](std::uint32_t* e) {
-            return dsvp_GetChaLocationName(sCluster, sPCB, location.data(), static_cast<short>(location.size()), e);
-          },
-          &failure)) {
-    ReportFailure(err, failure);
-    return false;
+// The board object with its agent connection, as the setup tool makes it: the array read, the
+// agent port from the settings, the address from VELAPI. Null, with the failure printed, when
+// the array cannot be read or the board has no agent connection.
+std::unique_ptr<CusrCHN> OpenBoard(const Invocation& invocation, std::FILE* err) {
+  std::uint32_t ulError = 0;
+  if (!CusrCHN::Initialize(nullptr, board::ResolveFileServerPort(invocation.settingsFile), &ulError)) {
+    std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
+    return nullptr;
   }
-  pBoard->location.assign(location.data(), strnlen(location.data(), location.size()));
-  pBoard->port = board::ResolveAgentPort(pBoard->location, invocation.settingsFile);
-  return true;
+  const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
+  if (!CusrCHN::IsCHN(ulSlot)) {
+    std::fprintf(err, "kelpctl: slot %u has no NAS board\n", ulSlot);
+    return nullptr;
+  }
+  auto pBoard = std::make_unique<CusrCHN>(ulSlot);
+  const std::uint32_t ulPort = board::ResolveAgentPort(CusrCHN::LocationName(ulSlot), invocation.settingsFile);
+  pBoard->SetAgentPort(static_cast<int>(ulPort));
+  if (!pBoard->InitManager(&ulError)) {
+    ReportFailure(err, {"dsvp_NasGetP4IPAddr", ulError});
+    return nullptr;
+  }
+  return pBoard;
 }
 
 std::string Trimmed(const std::string& text) { return agent::TrimTrailingBlanks(text); }
 
 class AgentRun {
  public:
-  AgentRun(const Invocation& invocation, const Board& link, std::FILE* out, std::FILE* err)
-      : m_invocation(invocation),
-        m_manager(link.ip.data(), link.mask.data(), link.port, static_cast<std::uint32_t>(invocation.slot)),
-        m_out(out),
-        m_err(err) {}
+  AgentRun(const Invocation& invocation, const CusrCHN& board, std::FILE* out, std::FILE* err)
+      : m_invocation(invocation), m_board(board), m_out(out), m_err(err) {}
 
   int Run() {
     switch (m_invocation.agentOp) {
@@ -95,27 +83,23 @@ class AgentRun {
   }
 
  private:
-  // One exchange; a failure is printed with its step, code and cause.
-  std::uint32_t Run(board::Connect connect, const char* name, const Step& request, const Step& reply) {
-    const board::ExchangeResult result = board::RunExchange(m_manager, connect, name, request, reply);
-    if (result.code != 0) Report(result);
-    return result.code;
+  // The code of a board operation; a failure is printed with its step, code and cause.
+  std::uint32_t Checked(std::uint32_t ulResult) {
+    if (ulResult != 0) Report();
+    return ulResult;
   }
-  void Report(const board::ExchangeResult& result) {
-    std::fprintf(m_err, "kelpctl: %s(), code = 0x%08x%s%s\n", result.failedStep.c_str(), result.code,
-                 result.cause.empty() ? "" : ": ", result.cause.c_str());
-  }
+  void Report() { std::fprintf(m_err, "kelpctl: %s\n", board::FailureText(CusrCHN::LastExchange()).c_str()); }
   int Usage(const std::string& text) {
     std::fprintf(m_err, "kelpctl: %s\n", text.c_str());
     return 1;
   }
 
   int Version() {
-    std::uint32_t ulVersion = 0;
-    if (Run(
-            board::Connect::Quiet, "Version", [&](int s) { return m_manager.RequestVersion(s); },
-            [&](int s) { return m_manager.ReplyVersion(s, &ulVersion); }) != 0)
+    const std::uint32_t ulVersion = m_board.GetAgentVersion();
+    if (CusrCHN::LastExchange().code != 0) {
+      Report();
       return 1;
+    }
     // The setup tool refuses to work with an agent newer than it knows (0x05000001 or more).
     std::fprintf(
         m_out, "slot %d: agent version 0x%08x (%s; this tool 0x%08x)\n", m_invocation.slot, ulVersion,
@@ -126,11 +110,7 @@ class AgentRun {
 
   int Network() {
     std::string ip, mask, gateway;
-    if (Run(
-            board::Connect::Plain, "NetworkInfo",
-            [&](int s) { return m_manager.RequestNetworkInfo(s, m_invocation.interfaceNumber); },
-            [&](int s) { return m_manager.ReplyNetworkInfo(s, &ip, &mask, &gateway); }) != 0)
-      return 1;
+    if (Checked(m_board.GetNetworkSetting(m_invocation.interfaceNumber, &ip, &mask, &gateway)) != 0) return 1;
     std::fprintf(m_out, "slot %d: mng%u address %s mask %s gateway %s\n", m_invocation.slot,
                  m_invocation.interfaceNumber, Trimmed(ip).c_str(), Trimmed(mask).c_str(), Trimmed(gateway).c_str());
     return 0;
@@ -138,10 +118,7 @@ class AgentRun {
 
   int Ntp() {
     std::vector<std::string> servers;
-    if (Run(
-            board::Connect::Plain, "NTPInfo", [&](int s) { return m_manager.RequestNTPInfo(s); },
-            [&](int s) { return m_manager.ReplyNTPInfo(s, &servers); }) != 0)
-      return 1;
+    if (Checked(m_board.GetNTPSetting(&servers)) != 0) return 1;
     if (servers.empty()) std::fprintf(m_out, "slot %d: no NTP server is set\n", m_invocation.slot);
     for (std::size_t i = 0; i < servers.size(); ++i)
       std::fprintf(m_out, "slot %d: NTP server %zu: %s\n", m_invocation.slot, i + 1, servers[i].c_str());
@@ -150,10 +127,7 @@ class AgentRun {
 
   int Name() {
     std::string name;
-    if (Run(
-            board::Connect::Plain, "CHNName", [&](int s) { return m_manager.RequestCHNName(s); },
-            [&](int s) { return m_manager.ReplyCHNName(s, &name); }) != 0)
-      return 1;
+    if (Checked(m_board.GetCHNName(&name)) != 0) return 1;
     if (name.empty())
       std::fprintf(m_out, "slot %d: no board name is set\n", m_invocation.slot);
     else
@@ -163,20 +137,12 @@ class AgentRun {
 
   int Mtu() {
     std::uint32_t ulMtu = 0;
-    if (Run(
-            board::Connect::Plain, "MTUInfo",
-            [&](int s) { return m_manager.RequestMTUInfo(s, m_invocation.interfaceNumber); },
-            [&](int s) { return m_manager.ReplyMTUInfo(s, &ulMtu); }) != 0)
-      return 1;
+    if (Checked(m_board.GetMTUInfo(m_invocation.interfaceNumber, &ulMtu)) != 0) return 1;
     std::fprintf(m_out, "slot %d: mng%u MTU %u\n", m_invocation.slot, m_invocation.interfaceNumber, ulMtu);
     return 0;
   }
 
-  bool ListRoutes(std::vector<agent::RouteTexts>* pRoutes) {
-    return Run(
-               board::Connect::Plain, "RoutingInfo", [&](int s) { return m_manager.RequestRoutingInfo(s); },
-               [&](int s) { return m_manager.ReplyRoutingInfo(s, pRoutes); }) == 0;
-  }
+  bool ListRoutes(std::vector<agent::RouteTexts>* pRoutes) { return Checked(m_board.GetRoutingList(pRoutes)) == 0; }
 
   int Routes() {
     std::vector<agent::RouteTexts> routes;
@@ -193,9 +159,7 @@ class AgentRun {
   }
 
   bool ListProducts(std::vector<agent::ProductTexts>* pProducts) {
-    return Run(
-               board::Connect::Plain, "UninstInfo", [&](int s) { return m_manager.RequestUninstInfo(s); },
-               [&](int s) { return m_manager.ReplyUninstInfo(s, pProducts); }) == 0;
+    return Checked(m_board.GetProductList(pProducts)) == 0;
   }
 
   int Products() {
@@ -211,13 +175,7 @@ class AgentRun {
 
   int Cluster() {
     std::uint32_t ulStatus = 0, ulDefined = 0;
-    if (Run(
-            board::Connect::Plain, "ClusterStatus", [&](int s) { return m_manager.RequestClusterStatus(s); },
-            [&](int s) { return m_manager.ReplyClusterStatus(s, &ulStatus); }) != 0 ||
-        Run(
-            board::Connect::Plain, "ClusterDefinedStatus",
-            [&](int s) { return m_manager.RequestClusterDefinedStatus(s); },
-            [&](int s) { return m_manager.ReplyClusterDefinedStatus(s, &ulDefined); }) != 0)
+    if (Checked(m_board.GetClusterStatus(&ulStatus)) != 0 || Checked(m_board.GetClusterDefinedStatus(&ulDefined)) != 0)
       return 1;
     std::fprintf(m_out, "slot %d: cluster status 0x%08x, cluster definition state 0x%08x\n", m_invocation.slot,
                  ulStatus, ulDefined);
@@ -225,12 +183,9 @@ class AgentRun {
   }
 
   int Ps() {
-    std::string output;
-    if (Run(
-            board::Connect::Quiet, "CommandIF",
-            [&](int s) { return m_manager.RequestCommandIF(s, std::string(agent::kPsCommandLine)); },
-            [&](int s) { return m_manager.ReplyCommandIF(s, &output); }) != 0)
-      return 1;
+    std::vector<CusrCHN::CommandResult> results;
+    if (Checked(m_board.ExecCommList({std::string(agent::kPsCommandLine)}, &results)) != 0) return 1;
+    const std::string& output = results.front()[3];
     std::fputs(output.c_str(), m_out);
     if (!output.empty() && output.back() != '\n') std::fputc('\n', m_out);
     return 0;
@@ -238,10 +193,7 @@ class AgentRun {
 
   int SetName() {
     const std::string& name = m_invocation.arguments[0];
-    if (Run(
-            board::Connect::Plain, "CHNNameSetting", [&](int s) { return m_manager.RequestCHNNameSetting(s, name); },
-            [&](int s) { return m_manager.ReplyCHNNameSetting(s); }) != 0)
-      return 1;
+    if (Checked(m_board.SetCHNName(name)) != 0) return 1;
     std::fprintf(m_out, "slot %d: name set to %s\n", m_invocation.slot, name.c_str());
     return 0;
   }
@@ -252,19 +204,13 @@ class AgentRun {
       return Usage("set-network needs an IPv4 address and mask such as 192.168.0.5 255.255.255.0");
     const std::string ipText = agent::AddressText(ip.data());
     const std::string maskText = agent::AddressText(mask.data());
-    const board::ExchangeResult result = board::RunExchange(
-        m_manager, board::Connect::Plain, "NetworkSetting0301",
-        [&](int s) { return m_manager.RequestNetworkSetting0301(s, m_invocation.interfaceNumber, ipText, maskText); },
-        [&](int s) { return m_manager.ReplyNetworkSetting0301(s, 0); });
-    if (result.code == agent::kAgentNotChanged) {
+    const std::uint32_t ulResult = m_board.SetNetworkSetting0301(m_invocation.interfaceNumber, ipText, maskText, 0);
+    if (ulResult == agent::kAgentNotChanged) {
       std::fprintf(m_out, "slot %d: mng%u already has address %s mask %s\n", m_invocation.slot,
                    m_invocation.interfaceNumber, ipText.c_str(), maskText.c_str());
       return 0;
     }
-    if (result.code != 0) {
-      Report(result);
-      return 1;
-    }
+    if (Checked(ulResult) != 0) return 1;
     std::fprintf(m_out, "slot %d: mng%u set to address %s mask %s\n", m_invocation.slot, m_invocation.interfaceNumber,
                  ipText.c_str(), maskText.c_str());
     return 0;
@@ -277,21 +223,14 @@ class AgentRun {
     } catch (const std::exception&) {
       return Usage("set-mtu needs a number, not " + m_invocation.arguments[0]);
     }
-    if (Run(
-            board::Connect::Plain, "MTUSetting",
-            [&](int s) { return m_manager.RequestMTUSetting(s, m_invocation.interfaceNumber, ulMtu); },
-            [&](int s) { return m_manager.ReplyMTUSetting(s); }) != 0)
-      return 1;
+    if (Checked(m_board.SetMTUInfo(m_invocation.interfaceNumber, ulMtu)) != 0) return 1;
     std::fprintf(m_out, "slot %d: mng%u MTU set to %u\n", m_invocation.slot, m_invocation.interfaceNumber, ulMtu);
     return 0;
   }
 
   int SetNtp() {
     const std::vector<std::string>& servers = m_invocation.arguments;
-    if (Run(
-            board::Connect::Plain, "NTPSetting", [&](int s) { return m_manager.RequestNTPSetting(s, servers); },
-            [&](int s) { return m_manager.ReplyNTPSetting(s); }) != 0)
-      return 1;
+    if (Checked(m_board.SetNTPSetting(servers)) != 0) return 1;
     std::fprintf(m_out, "slot %d: %zu NTP server(s) set\n", m_invocation.slot, servers.size());
     return 0;
   }
@@ -312,10 +251,7 @@ class AgentRun {
       if (!ParseAddress(a[2], &address)) return Usage("add-route: the gateway must be an IPv4 address");
       route.gateway = address;
     }
-    if (Run(
-            board::Connect::Plain, "RoutingAdd", [&](int s) { return m_manager.RequestRoutingAdd(s, route); },
-            [&](int s) { return m_manager.ReplyRoutingAdd(s); }) != 0)
-      return 1;
+    if (Checked(m_board.SetNewRoute(route)) != 0) return 1;
     std::fprintf(m_out, "slot %d: route to %s added\n", m_invocation.slot, a[0].c_str());
     return 0;
   }
@@ -332,9 +268,7 @@ class AgentRun {
       return Usage("delete-route: the board has no route numbered " + m_invocation.arguments[0] +
                    " (see: agent SLOT routes)");
     const agent::RouteTexts& route = routes[index - 1];
-    const std::uint32_t ulResult = Run(
-        board::Connect::Plain, "RoutingDelete", [&](int s) { return m_manager.RequestRoutingDelete(s, route); },
-        [&](int s) { return m_manager.ReplyRoutingDelete(s); });
+    const std::uint32_t ulResult = Checked(m_board.DeleteRoutingInfo(route));
     if (ulResult == agent::kResultRouteNotFound)
       std::fprintf(m_err, "kelpctl: the board could not delete the route to %s mask %s gateway %s\n",
                    Trimmed(route[agent::kRouteTarget]).c_str(), Trimmed(route[agent::kRouteNetmask]).c_str(),
@@ -346,31 +280,22 @@ class AgentRun {
   }
 
   int Install() {
+    // The board fetches the file from the maintenance PC's address, which the array knows.
     ApiFailure failure;
-    std::uint32_t ulSerial = 0;
     std::array<std::uint8_t, 4> pc{}, pcMask{};
     if (!CallApi(
-            "dsvp_GetDkcSerialNo", [&](std::uint32_t* e) { return dsvp_GetDkcSerialNo(&ulSerial, e); }, &failure) ||
-        !CallApi(
             "dsvp_GetSvpIPAddr", [&](std::uint32_t* e) { return dsvp_GetSvpIPAddr(pc.data(), pcMask.data(), e); },
             &failure)) {
       ReportFailure(m_err, failure);
       return 1;
     }
-    const int nFtpPort = board::ResolveFileServerPort(m_invocation.settingsFile);
+    CusrCHN::SetSvpAddress(pc.data(), pcMask.data());
     const std::string& file = m_invocation.arguments[0];
-    const std::string pcText = agent::AddressText(pc.data());
     std::uint32_t ulVerdict = 0;
     std::fprintf(m_out, "slot %d: installing %s from kelpftpd at %s:%d\n", m_invocation.slot, file.c_str(),
-                 pcText.c_str(), nFtpPort);
+                 agent::AddressText(pc.data()).c_str(), CusrCHN::FtpPort());
     std::fflush(m_out);
-    if (Run(
-            board::Connect::Plain, "Install",
-            [&](int s) {
-              return m_manager.RequestInstall(s, ulSerial, file, pcText, static_cast<std::uint32_t>(nFtpPort));
-            },
-            [&](int s) { return m_manager.ReplyInstall(s, m_invocation.timeoutMinutes * 60, &ulVerdict); }) != 0)
-      return 1;
+    if (Checked(m_board.InstallCommonPP(file, m_invocation.timeoutMinutes * 60, &ulVerdict)) != 0) return 1;
     if (ulVerdict != 0) {
       std::fprintf(m_err, "kelpctl: the agent refused the installation: 0x%08x\n", ulVerdict);
       return 1;
@@ -389,11 +314,7 @@ class AgentRun {
       return Usage("uninstall needs a product code, not " + code);
     for (const agent::ProductTexts& p : products) {
       if (p[agent::kProductCode] != std::to_string(ulCode)) continue;
-      if (Run(
-              board::Connect::Plain, "Uninstall",
-              [&](int s) { return m_manager.RequestUninstall(s, ulCode, p[agent::kProductName]); },
-              [&](int s) { return m_manager.ReplyUninstall(s); }) != 0)
-        return 1;
+      if (Checked(m_board.UninstallPP(ulCode, p[agent::kProductName])) != 0) return 1;
       std::fprintf(m_out, "slot %d: %s (code %s) uninstalled\n", m_invocation.slot, p[agent::kProductName].c_str(),
                    code.c_str());
       return 0;
@@ -402,7 +323,7 @@ class AgentRun {
   }
 
   const Invocation& m_invocation;
-  CusrNasManager m_manager;
+  const CusrCHN& m_board;
   std::FILE* m_out;
   std::FILE* m_err;
 };
@@ -411,11 +332,11 @@ class AgentRun {
 
 int RunAgent(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   CusrTraceScope scope("kelpctl", "RunAgent", TRC_FUNC);
-  Board link;
-  if (!ResolveBoard(invocation, &link, err)) return 1;
+  const std::unique_ptr<CusrCHN> pBoard = OpenBoard(invocation, err);
+  if (pBoard == nullptr) return 1;
   // Message 3653 names the board by its location.
-  CusrNasManager::SetBoardNameProvider([location = link.location](std::uint32_t) { return location; });
-  return AgentRun(invocation, link, out, err).Run();
+  CusrNasManager::SetBoardNameProvider([](std::uint32_t ulIndex) { return CusrCHN::LocationName(ulIndex); });
+  return AgentRun(invocation, *pBoard, out, err).Run();
 }
 
 }  // namespace kelpctl

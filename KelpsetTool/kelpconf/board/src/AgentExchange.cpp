@@ -6,6 +6,13 @@
 
 namespace board {
 
+std::string FailureText(const ExchangeResult& result) {
+  std::string text = result.failedStep.empty() ? std::string() : result.failedStep + "(), ";
+  text += TraceFmt("code = 0x%08x", result.code);
+  if (!result.cause.empty()) text += ": " + result.cause;
+  return text;
+}
+
 ExchangeResult RunExchange(const CusrNasManager& manager, Connect connect, std::string_view name,
                            const ExchangeStep& request, const ExchangeStep& reply) {
   int nSocket = CusrNasManager::INVALID_SOCKET;
@@ -29,7 +36,7 @@ ExchangeResult RunExchange(const CusrNasManager& manager, Connect connect, std::
     return result;
   }
   result.cause = cause.Text();
-  common::TraceLineFmt(TRC_ERROR, "%s(), code = 0x%08x", result.failedStep.c_str(), result.code);
+  common::TraceLine(TRC_ERROR, FailureText(result));
   return result;
 }
 

@@ -1,6 +1,7 @@
 // One exchange with a board's agent as the board operations run it: connect, one request, its
-// reply, close. The result is the first failing step's code and that step's name; the step has
-// already been traced with its code, and any message box went through the process display.
+// reply, close. The result is the first failing step's code, that step's name and the cause; the
+// step has already been traced with all three, and any message box went through the process
+// display.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +25,13 @@ struct ExchangeResult {
   std::string cause;       // the failure in plain words (agent::FailureCause); empty when none was given
 };
 
-// name is the exchange's name without Request/Reply ("CHNName"). A failing close after a good
-// reply is traced "CloseSocket()" and leaves the result alone.
+// "<step>(), code = 0x%08x: <cause>", the trace line of a failed exchange; without the step or
+// the cause when the result has none.
+std::string FailureText(const ExchangeResult& result);
+
+// name is the exchange's name without Request/Reply ("CHNName"). A failed step is traced with
+// FailureText; a failing close after a good reply is traced "CloseSocket()" and leaves the
+// result alone.
 ExchangeResult RunExchange(const CusrNasManager& manager, Connect connect, std::string_view name,
                            const ExchangeStep& request, const ExchangeStep& reply);
 

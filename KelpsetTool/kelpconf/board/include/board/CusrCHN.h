@@ -10,8 +10,9 @@
 // operations keep no connection state and may run on any thread. The product list is touched
 // only by the thread that drives the board's installation.
 //
-// Agent operations return 0, or the failing step's code (traced "<step>(), code = 0x%08x"); a
-// board without an agent connection (InitManager failed or never ran) gives 5 at once.
+// Agent operations return 0, or the failing step's code (traced "<step>(), code = 0x%08x: <cause>",
+// and kept with step and cause for LastExchange); a board without an agent connection
+// (InitManager failed or never ran) gives 5 at once.
 #pragma once
 
 #include <array>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "agent/CusrNasManager.h"
+#include "board/AgentExchange.h"
 #include "board/BoardLock.h"
 #include "agent/AgentTypes.h"
 #include "board/BoardStatus.h"
@@ -110,6 +112,10 @@ class CusrCHN {
   std::uint32_t MpBlockadeFlag() const { return m_ulMpBlockadeFlag.load(); }
 
   // ---- Agent operations ----
+  // The last exchange this thread ran through any board object: code, failed step and cause
+  // (board::FailureText words it). Per thread, so a caller that got a failing code reads the
+  // failure of its own call while the poller and other workers run theirs.
+  static board::ExchangeResult LastExchange();
   std::uint32_t GetAgentVersion() const;
   std::uint32_t GetCHNName(std::string* pstrName) const;
   std::uint32_t SetCHNName(const std::string& strName) const;
@@ -130,6 +136,8 @@ class CusrCHN {
   // Empties and refills the product list; an empty list without an exchange when the NAS OS is
   // not running. Null, with *pulError set, when a step fails.
   const std::vector<agent::ProductTexts>* GetInstPPInfo(std::uint32_t* pulError);
+  // The agent's product list whatever the board's status says (the exchange of GetInstPPInfo).
+  std::uint32_t GetProductList(std::vector<agent::ProductTexts>* pProducts) const;
   std::uint32_t InstallCommonPP(const std::string& strFileName, std::uint32_t ulTimeoutSec, std::uint32_t* pulResult,
                                 bool bNasOsWording = false) const;
   std::uint32_t UninstallPP(std::uint32_t ulPPCode, const std::string& strName) const;
@@ -211,8 +219,9 @@ class CusrCHN {
  private:
   friend class board::ArrayTables;  // the status refresh stamps the last read and the MP blockade
   using Step = std::function<std::uint32_t(const CusrNasManager&, int nSocket)>;
-  // One exchange through the board's agent connection (board::RunExchange); 5 without one.
-  std::uint32_t Exchange(bool bQuiet, const char* pszName, const Step& request, const Step& reply) const;
+  // One exchange through the board's agent connection (board::RunExchange), kept as the thread's
+  // LastExchange; code 5 without a connection.
+  board::ExchangeResult Exchange(bool bQuiet, const char* pszName, const Step& request, const Step& reply) const;
   // The cluster status or the cluster's defined status, traced "Cluster Status CHN[%d] = 0x%08x".
   std::uint32_t ClusterExchange(const char* pszMethod, bool bQuiet, bool bDefined, std::uint32_t* pulStatus) const;
   // A Stat reply with its progress traces ("Processing <what>" / "Finish <what>").
