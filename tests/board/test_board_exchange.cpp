@@ -46,14 +46,13 @@ class BoardExchange : public ::testing::Test {
  protected:
   void SetUp() override {
     veltest::ResetUnit(veltest::DefaultSpec());
-    CusrCHN::ResetProcessTables();
     plat::Clock::SetTimeScale(0.001);  // the 60-second reply wait takes 60 ms
   }
   void TearDown() override { plat::Clock::SetTimeScale(0); }
 
   // Slot 0's board object with its agent connection to port.
   std::unique_ptr<CusrCHN> Board(std::uint16_t port) {
-    auto pBoard = std::make_unique<CusrCHN>(kSlot);
+    auto pBoard = std::make_unique<CusrCHN>(m_array, kSlot);
     pBoard->SetAgentPort(port);
     std::uint32_t ulError = 0;
     EXPECT_TRUE(pBoard->InitManager(&ulError)) << ulError;
@@ -68,6 +67,7 @@ class BoardExchange : public ::testing::Test {
   }
 
   kelptest::CraftedAgent m_agent{kBoardAddress};
+  board::ArrayTables m_array;
   common::MemoryTraceSink m_trace;
   RecordingDisplay m_display;
   common::ProcessContext m_context{{.display = &m_display, .traceSink = &m_trace, .traceMask = TRC_MASK_DEBUG}};
@@ -139,7 +139,7 @@ TEST_F(BoardExchange, LastExchangeIsTheCallingThreadsOwn) {
 
   board::ExchangeResult other;
   std::thread([&] {
-    CusrCHN unconnected(1);
+    CusrCHN unconnected(m_array, 1);
     std::string strOther;
     EXPECT_EQ(unconnected.GetCHNName(&strOther), 5u);
     other = CusrCHN::LastExchange();

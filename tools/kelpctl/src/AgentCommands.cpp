@@ -15,7 +15,9 @@
 #include "board/AgentExchange.h"
 #include "board/BoardPorts.h"
 #include "board/CusrCHN.h"
+#include "app/MainSettings.h"
 #include "common/CusrTraceScope.h"
+#include "session/ArraySession.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -28,28 +30,34 @@ bool ParseAddress(const std::string& text, std::array<std::uint8_t, 4>* pAddress
   return true;
 }
 
-// The board object with its agent connection, as the setup tool makes it: the array read, the
-// agent port from the settings, the address from VELAPI. Null, with the failure printed, when
+// The session with the board's agent connection, as the setup tool makes it: the array read,
+// the agent port from the settings, the address from VELAPI. Null, with the failure printed, when
 // the array cannot be read or the board has no agent connection.
-std::unique_ptr<CusrCHN> OpenBoard(const Invocation& invocation, std::FILE* err) {
+std::unique_ptr<session::ArraySession> OpenBoard(const Invocation& invocation, std::FILE* err) {
+  const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
+  auto pSession =
+      std::make_unique<session::ArraySession>(invocation.settingsFile, app::ReadMainSettings(invocation.settingsFile));
   std::uint32_t ulError = 0;
-  if (!CusrCHN::Initialize(nullptr, board::ResolveFileServerPort(invocation.settingsFile), &ulError)) {
+  std::uint32_t ulAccessError = 0;
+  CusrCHN::AgentAccess access = CusrCHN::AgentAccess::Ready;
+  if (!pSession->Start(&ulError, [&](std::uint32_t ulFitted, CusrCHN::AgentAccess a, std::uint32_t e) {
+        if (ulFitted != ulSlot) return;
+        access = a;
+        ulAccessError = e;
+      })) {
     std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
     return nullptr;
   }
-  const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
-  if (!CusrCHN::IsCHN(ulSlot)) {
+  if (!pSession->Array().IsCHN(ulSlot)) {
     std::fprintf(err, "kelpctl: slot %u has no NAS board\n", ulSlot);
     return nullptr;
   }
-  auto pBoard = std::make_unique<CusrCHN>(ulSlot);
-  const std::uint32_t ulPort = board::ResolveAgentPort(CusrCHN::LocationName(ulSlot), invocation.settingsFile);
-  pBoard->SetAgentPort(static_cast<int>(ulPort));
-  if (!pBoard->InitManager(&ulError)) {
-    ReportFailure(err, {"dsvp_NasGetP4IPAddr", ulError});
+  if (access != CusrCHN::AgentAccess::Ready) {
+    ReportFailure(err, {access == CusrCHN::AgentAccess::NoMacAddress ? "dsvp_NasGetComInf" : "dsvp_NasGetP4IPAddr",
+                        ulAccessError});
     return nullptr;
   }
-  return pBoard;
+  return pSession;
 }
 
 std::string Trimmed(const std::string& text) { return agent::TrimTrailingBlanks(text); }
@@ -289,11 +297,11 @@ class AgentRun {
       ReportFailure(m_err, failure);
       return 1;
     }
-    CusrCHN::SetSvpAddress(pc.data(), pcMask.data());
+    m_board.Array().SetSvpAddress(pc.data(), pcMask.data());
     const std::string& file = m_invocation.arguments[0];
     std::uint32_t ulVerdict = 0;
     std::fprintf(m_out, "slot %d: installing %s from kelpftpd at %s:%d\n", m_invocation.slot, file.c_str(),
-                 agent::AddressText(pc.data()).c_str(), CusrCHN::FtpPort());
+                 agent::AddressText(pc.data()).c_str(), m_board.Array().FtpPort());
     std::fflush(m_out);
     if (Checked(m_board.InstallCommonPP(file, m_invocation.timeoutMinutes * 60, &ulVerdict)) != 0) return 1;
     if (ulVerdict != 0) {
@@ -332,11 +340,14 @@ class AgentRun {
 
 int RunAgent(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   CusrTraceScope scope("kelpctl", "RunAgent", TRC_FUNC);
-  const std::unique_ptr<CusrCHN> pBoard = OpenBoard(invocation, err);
-  if (pBoard == nullptr) return 1;
+  const std::unique_ptr<session::ArraySession> pSession = OpenBoard(invocation, err);
+  if (pSession == nullptr) return 1;
   // Message 3653 names the board by its location.
-  CusrNasManager::SetBoardNameProvider([](std::uint32_t ulIndex) { return CusrCHN::LocationName(ulIndex); });
-  return AgentRun(invocation, *pBoard, out, err).Run();
+  const board::ArrayTables& array = pSession->Array();
+  CusrNasManager::SetBoardNameProvider([&array](std::uint32_t ulIndex) { return array.LocationName(ulIndex); });
+  const int nStatus = AgentRun(invocation, *pSession->Board(static_cast<std::uint32_t>(invocation.slot)), out, err).Run();
+  CusrNasManager::SetBoardNameProvider(nullptr);
+  return nStatus;
 }
 
 }  // namespace kelpctl
