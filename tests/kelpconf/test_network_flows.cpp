@@ -130,6 +130,7 @@ TEST(NetworkFlows, AReadThatTimesOutIsTracedWithItsStepAndCause) {
       "click 1009\n"
       "wait-message 3515 300\n"
       "wait-text 231:1520 \"^192\\.168\\.0\\.10$\" 300\n"
+      "click 231:1532\n"
       "close\n");
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
   ExpectInOrder(run, {"message 3515 ok .*", "exit 0"});
