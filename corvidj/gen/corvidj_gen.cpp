@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -26,7 +27,7 @@ constexpr std::size_t kMaxAlign = 4;  // records pack to 4 bytes
 constexpr char kPackage[] = "quarn.str.diskarray";
 constexpr char kPackagePath[] = "quarn/str/diskarray/";
 
-// The field types of records.schema but records; textN and ptextN take N from the word.
+// The field types of records.schema other than records; textN and ptextN take N from the word.
 struct FieldType {
   const char* word;
   sc::Kind kind;
@@ -151,6 +152,7 @@ constexpr ResultKind kResultKinds[] = {
     {sc::Result::Int, "int", "Int", "int* pValue", "  c.intOut = pValue;\n", "jint", "c.intOut()",
      "return c.ResultInt();", "int", ""},
 };
+
 constexpr bool InResultOrder() {
   for (std::size_t i = 0; i < std::size(kResultKinds); ++i)
     if (static_cast<std::size_t>(kResultKinds[i].result) != i) return false;
