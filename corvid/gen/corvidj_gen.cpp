@@ -381,7 +381,7 @@ std::string CParams(const Method& m) {
 }
 
 void WriteHeader(std::ostream& o) {
-  o << "/* Generated from corvidj/schema by corvidj_gen: the records and functions of the\n"
+  o << "/* Generated from corvid/schema by corvidj_gen: the records and functions of the\n"
        " * array-management library that the JNI bridge reaches. Included by corvid.h. */\n"
        "#ifndef CORVID_RECORDS_H\n#define CORVID_RECORDS_H\n\n"
        "#ifdef __cplusplus\n#define ZQR_SIZE(T, N) static_assert(sizeof(T) == (N), #T \" size\")\n"
@@ -415,7 +415,7 @@ std::string Signature(const Field& f) {
 }
 
 void WriteTables(std::ostream& o) {
-  o << "// Generated from corvidj/schema by corvidj_gen: the descriptor tables.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: the descriptor tables.\n"
        "#include <cstddef>\n#include <string_view>\n\n#include \"corvid.h\"\n#include \"corvid/Schema.h\"\n\n"
        "namespace corvid::schema {\nnamespace {\n";
   for (std::size_t i = 0; i < records.size(); ++i) {
@@ -450,7 +450,7 @@ void WriteTables(std::ostream& o) {
 
 // The stand-in's entry points: each hands its arguments to the record store.
 void WriteStandIn(std::ostream& o) {
-  o << "// Generated from corvidj/schema by corvidj_gen: the stand-in's entry points.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: the stand-in's entry points.\n"
        "#include \"Export.h\"\n#include \"RecordStore.h\"\n#include \"corvid.h\"\n\n"
        "using corvid::detail::StoreCall;\n\nextern \"C\" {\n";
   for (std::size_t i = 0; i < methods.size(); ++i) {
@@ -475,10 +475,10 @@ std::string JniName(const std::string& method) {
 }
 
 void WriteEntries(std::ostream& o, std::ostream& map) {
-  o << "// Generated from corvidj/schema by corvidj_gen: one JNI entry point per native method.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: one JNI entry point per native method.\n"
        "#include <jni.h>\n\n#include \"Call.h\"\n#include \"corvid.h\"\n\nusing corvidj::Call;\n\n"
        "extern \"C\" {\n";
-  map << "/* Generated from corvidj/schema by corvidj_gen: only the native methods leave the library. */\n"
+  map << "/* Generated from corvid/schema by corvidj_gen: only the native methods leave the library. */\n"
          "{\n  global:\n";
   for (std::size_t i = 0; i < methods.size(); ++i) {
     const Method& m = methods[i];
@@ -527,13 +527,13 @@ std::string WithCount(std::string text, const Method& m) {
 void WriteJava(const fs::path& dir) {
   for (const Record& r : records) {
     std::ofstream o(dir / (r.name + ".java"));
-    o << "// Generated from corvidj/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
+    o << "// Generated from corvid/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
       << "public class " << r.name << " {\n  public " << r.name << "() {}\n";
     for (const Field& f : r.fields) o << "  public " << JavaType(f) << " " << f.name << ";\n";
     o << "}\n";
   }
   std::ofstream o(dir / "DiskArrayUtilityJNI.java");
-  o << "// Generated from corvidj/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
+  o << "// Generated from corvid/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
        "public final class DiskArrayUtilityJNI {\n  static {\n    System.loadLibrary(\"corvidj\");\n  }\n\n"
        "  private DiskArrayUtilityJNI() {}\n\n";
   for (const Method& m : methods) {
@@ -546,7 +546,7 @@ void WriteJava(const fs::path& dir) {
 
 void WriteJavaTest(const fs::path& dir) {
   std::ofstream o(dir / "GeneratedCallsTest.java");
-  o << "// Generated from corvidj/schema by corvidj_gen: every native method once, on a simulated unit.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: every native method once, on a simulated unit.\n"
        "package quarn.str.diskarray.test;\n\nimport static org.junit.Assert.*;\n\n"
        "import org.junit.BeforeClass;\nimport org.junit.Test;\nimport quarn.str.diskarray.*;\n\n"
        "public class GeneratedCallsTest {\n  static String unit;\n  static String text;\n"
