@@ -36,6 +36,7 @@
 #include "session/ArraySession.h"
 #include "corvid/Sim.h"
 #include "mkmedia/MediaWriter.h"
+#include "nas/StatusWord.h"
 #include "plat/Socket.h"
 #include "velapi.h"
 
@@ -257,7 +258,7 @@ int main() {
   if (!corvid::sim::CreateUnit(corvid::sim::PresetUnit(kUnit, corvid::sim::Model::ZQH, 4), true, &error))
     Die("cannot create the unit: " + error);
   for (int k = 0; k < 4; ++k)
-    if (!corvid::sim::SetBoardStatus(kUnit, k, board::kStatusOsUp, &error)) Die("cannot start a board: " + error);
+    if (!corvid::sim::SetBoardStatus(kUnit, k, nas::kStatusOsUp, &error)) Die("cannot start a board: " + error);
 
   const std::uint16_t agentPort = plat::FreeLoopbackPort();
   const fs::path settings = root / "kelpconf.ini";

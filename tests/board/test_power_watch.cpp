@@ -17,6 +17,7 @@
 #include "board/CusrCHN.h"
 #include "common/ProcessContext.h"
 #include "corvid/Sim.h"
+#include "nas/StatusWord.h"
 #include "plat/Clock.h"
 #include "velapi.h"
 
@@ -72,11 +73,11 @@ struct WatchCase {
 };
 
 const WatchCase kCases[] = {
-    {"BootShowsEachChangeAtThePollThatSawIt", Operation::Boot, board::kStatusStopped, false,
+    {"BootShowsEachChangeAtThePollThatSawIt", Operation::Boot, nas::kStatusStopped, false,
      {{20, kWordBoot}}, true, 5},
-    {"RebootRunsThroughShutdownAndBoot", Operation::Reboot, board::kStatusOsUp, false,
+    {"RebootRunsThroughShutdownAndBoot", Operation::Reboot, nas::kStatusOsUp, false,
      {{20, kWordShutdown}, {60, kWordBoot}}, true, 8},
-    {"AStalledBootEndsAtTheFirstPollPastItsLimit", Operation::Boot, board::kStatusStopped, true,
+    {"AStalledBootEndsAtTheFirstPollPastItsLimit", Operation::Boot, nas::kStatusStopped, true,
      {{20, kWordBoot}}, false, 1940 / kPaceSeconds},
 };
 

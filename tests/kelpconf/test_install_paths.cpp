@@ -12,7 +12,6 @@
 #include "TestEnv.h"
 #include "ToolBench.h"
 #include "board/BoardLock.h"
-#include "board/BoardStatus.h"
 #include "corvid/NasPages.h"
 #include "corvid/Sim.h"
 #include "mkmedia/MediaWriter.h"
@@ -164,7 +163,7 @@ TEST(InstallPaths, InheritBoardsPastTheWaitLimitAreStoppedJoinedAndFailWithCode9
   for (const int k : {2, 3}) {
     const corvid::sim::BoardState state = BoardNow(k);
     EXPECT_EQ(state.activity, "idle") << "slot " << kSlotOfK[k] << " got its installer after the stop";
-    EXPECT_EQ(state.status, board::kStatusStopped) << "slot " << kSlotOfK[k];
+    EXPECT_EQ(state.status, pg::kStatusStopped) << "slot " << kSlotOfK[k];
   }
 }
 

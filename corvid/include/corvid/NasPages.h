@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/BoardStatus.h"
-#include "board/PowerProgress.h"
+#include "nas/ShutdownProgress.h"
+#include "nas/StatusWord.h"
 
 namespace corvid::pages {
 
@@ -159,18 +159,18 @@ inline constexpr std::uint32_t kBlockade = 0x40000000;
 inline constexpr std::uint32_t kRestore = 0x20000000;
 }  // namespace a7
 
-// Status words of a board (A3 entry status, low 16 bits): the product's vocabulary.
-using board::StatusWord;
-using enum board::StatusWord;
-using board::StatusWordName;
+// Status words of a board (A3 entry status, low 16 bits): defined once in nas/ for the array and the tools.
+using nas::StatusWord;
+using enum nas::StatusWord;
+using nas::StatusWordName;
 
 // MP status of a board (A3 entry).
 inline constexpr std::uint16_t kMpNormal = 0x1000;
 inline constexpr std::uint16_t kMpBlockade = 0x1001;
 
-// A8 progress codes (low four bits of a board's byte): the product's vocabulary.
-using board::ShutdownProgress;
-using enum board::ShutdownProgress;
+// A8 progress codes (low four bits of a board's byte): likewise from nas/.
+using nas::ShutdownProgress;
+using enum nas::ShutdownProgress;
 
 // AA dump status words.
 inline constexpr std::uint32_t kDumpPresent = 0x0000FFFE;

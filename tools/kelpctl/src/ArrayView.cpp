@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "board/BoardStatus.h"
+#include "nas/StatusWord.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -119,7 +119,7 @@ void PrintArrayView(std::FILE* out, const std::string& unit, const ArrayView& vi
     char board[32], equip[16], status[32], mpText[16], mac[24] = "-";
     std::snprintf(board, sizeof board, "CTL%d-%d", row.slot / 8, row.slot % 8);
     std::snprintf(equip, sizeof equip, "0x%04X", row.usCHN);
-    std::snprintf(status, sizeof status, "%u %s", row.status, board::StatusWordName(row.status));
+    std::snprintf(status, sizeof status, "%u %s", row.status, nas::StatusWordName(row.status));
     std::snprintf(mpText, sizeof mpText, "0x%04X", row.mpStatus);
     if (row.mac) {
       const auto& m = *row.mac;

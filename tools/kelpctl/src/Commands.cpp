@@ -4,8 +4,9 @@
 
 #include "ApiCall.h"
 #include "ArrayView.h"
-#include "board/BoardStatus.h"
 #include "board/PowerCommands.h"
+#include "nas/ShutdownProgress.h"
+#include "nas/StatusWord.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -64,8 +65,8 @@ int RunProgress(const Invocation& invocation, std::FILE* out, std::FILE* err) {
           [&](std::uint32_t* e) { return board::ReadShutdownByte(invocation.slot, &byProgress, e) ? 1 : 0; },
           &failure)) {
     const std::uint16_t usWord = state.usChnStat[invocation.slot];
-    std::fprintf(out, "%-18s: %u %s\n", "Status word", usWord, board::StatusWordName(usWord));
-    std::fprintf(out, "%-18s: %u\n", "Shutdown progress", byProgress & board::kProgressCodeMask);
+    std::fprintf(out, "%-18s: %u %s\n", "Status word", usWord, nas::StatusWordName(usWord));
+    std::fprintf(out, "%-18s: %u\n", "Shutdown progress", byProgress & nas::kProgressCodeMask);
   } else {
     status = Fail(err, failure);
   }

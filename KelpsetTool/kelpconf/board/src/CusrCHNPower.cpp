@@ -159,7 +159,7 @@ bool PowerWatch::Watch(PowerDialog* pDialog, std::int64_t llTimeout, plat::TimeP
       ShowApiError(m_trace, ulError);
       return false;
     }
-    const ProgressRow& row = ProgressRowOf(m_command, byProgress & kProgressCodeMask);
+    const ProgressRow& row = ProgressRowOf(m_command, byProgress & nas::kProgressCodeMask);
     m_trace.Info(TraceFmt("%s (0x%02x)", RowText(row, m_command).c_str(), byProgress), TRC_INFO);
     switch (row.end) {
       case ProgressEnd::Running:

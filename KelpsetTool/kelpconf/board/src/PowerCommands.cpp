@@ -12,6 +12,8 @@
 namespace board {
 namespace {
 
+using enum nas::ShutdownProgress;
+
 constexpr ProgressEnd kRun = ProgressEnd::Running;
 constexpr ProgressEnd kDone = ProgressEnd::Finished;
 constexpr ProgressEnd kFail = ProgressEnd::Failed;

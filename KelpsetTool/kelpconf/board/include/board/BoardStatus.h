@@ -1,37 +1,14 @@
-// The words a board's status takes. The array reports one status word per slot
-// (dsvp_NasGetCurrentStatus); the setup tool keeps its own board status, with a trace name, a
-// plain word and a bracketed word for the board button. Header-only: the simulated array builds
-// its pages from the same status words.
+// The setup tool's board status, with a trace name, a plain word and a bracketed word for the
+// board button, and the status each of the array's status words (nas/StatusWord.h) stands for.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 
+#include "nas/StatusWord.h"
+
 namespace board {
-
-// The array's status word of a board (low 16 bits of its A3 status).
-enum StatusWord : std::uint16_t {
-  kStatusNew = 0,
-  kStatusInstalling = 1,
-  kStatusOsUp = 2,
-  kStatusStopped = 3,
-  kStatusDown = 4,
-  kStatusBooting = 5,
-  kStatusStopping = 6,
-  kStatusPanic = 7,
-  kStatusDump = 8,
-  kStatusDumpSkipped = 9,
-  kStatusHungUp = 10,
-  kStatusDisused = 11,
-};
-
-// The name of a status word, as tools print it; "?" for words the array does not define.
-constexpr const char* StatusWordName(std::uint16_t word) {
-  constexpr const char* kNames[] = {"NEW",      "INSTALLING", "OS UP", "STOPPED",      "DOWN",    "BOOTING",
-                                    "STOPPING", "PANIC",      "DUMP",  "DUMP SKIPPED", "HUNG UP", "DISUSED"};
-  return word < sizeof kNames / sizeof kNames[0] ? kNames[word] : "?";
-}
 
 // The setup tool's board status (CusrCHN). Statuses 0..15 have a plain word and a bracketed
 // word for the board button (string resources 300 + s and 250 + s). 16 is only the value of a
@@ -84,7 +61,7 @@ constexpr int ChnStatusOfWord(std::uint16_t word, bool* pbKnown) {
   constexpr int kByWord[] = {CHN_STATUS_NEW,  CHN_STATUS_INST,     CHN_STATUS_EX_OS_UP, CHN_STATUS_STOP,
                              CHN_STATUS_DOWN, CHN_STATUS_BOOTING,  CHN_STATUS_STOPPING, CHN_STATUS_PANIC,
                              CHN_STATUS_DUMP, CHN_STATUS_DUMPSKIP, CHN_STATUS_HUNGUP,   CHN_STATUS_DISUSE};
-  static_assert(std::size(kByWord) == kStatusDisused + 1, "a status for each array word");
+  static_assert(std::size(kByWord) == nas::kStatusDisused + 1, "a status for each array word");
   *pbKnown = word < std::size(kByWord);
   return *pbKnown ? kByWord[word] : CHN_STATUS_UNKN;
 }

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "board/ArrayCall.h"
-#include "board/PowerProgress.h"
+#include "nas/ShutdownProgress.h"
 
 namespace board {
 

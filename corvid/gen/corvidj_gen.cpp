@@ -5,28 +5,85 @@
 // usage: corvidj_gen RECORDS.schema METHODS.schema OUTDIR
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "corvid/Schema.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+namespace sc = corvid::schema;
 
 constexpr std::size_t kMaxAlign = 4;  // records pack to 4 bytes
 constexpr char kPackage[] = "quarn.str.diskarray";
 constexpr char kPackagePath[] = "quarn/str/diskarray/";
 
+// The field types of records.schema other than records; textN and ptextN take N from the word.
+struct FieldType {
+  const char* word;
+  sc::Kind kind;
+  const char* cType;
+  std::size_t size, align;
+  bool isSigned, bigEndian;
+  bool charArray;  // C: an array of `size` cType (a text, b16's two bytes)
+};
+
+constexpr FieldType kFieldTypes[] = {
+    {"i8", sc::Kind::Int, "signed char", 1, 1, true, false, false},
+    {"u8", sc::Kind::Int, "unsigned char", 1, 1, false, false, false},
+    {"i16", sc::Kind::Int, "short", 2, 2, true, false, false},
+    {"u16", sc::Kind::Int, "unsigned short", 2, 2, false, false, false},
+    {"i32", sc::Kind::Int, "int", 4, 4, true, false, false},
+    {"u32", sc::Kind::Int, "unsigned int", 4, 4, false, false, false},
+    {"b16", sc::Kind::Int, "unsigned char", 2, 1, false, true, true},
+    {"pct", sc::Kind::Hundredths, "double", 8, kMaxAlign, false, false, false},
+    {"byte", sc::Kind::Byte, "unsigned char", 1, 1, false, false, false},
+    {"ptext", sc::Kind::PlatformText, "char", 0, 1, false, false, true},
+    {"text", sc::Kind::Text, "char", 0, 1, false, false, true},
+};
+
+// The enumerator and the Java side of each kind of field.
+struct KindText {
+  sc::Kind kind;
+  const char* name;
+  const char* javaType;   // null: the record's class
+  const char* signature;  // null: the record's class
+};
+
+constexpr KindText kKindTexts[] = {
+    {sc::Kind::Int, "Int", "int", "I"},
+    {sc::Kind::Hundredths, "Hundredths", "short", "S"},
+    {sc::Kind::Text, "Text", "String", "Ljava/lang/String;"},
+    {sc::Kind::PlatformText, "PlatformText", "String", "Ljava/lang/String;"},
+    {sc::Kind::Byte, "Byte", "byte", "B"},
+    {sc::Kind::Record, "Record", nullptr, nullptr},
+};
+
+constexpr bool InKindOrder() {
+  for (std::size_t i = 0; i < std::size(kKindTexts); ++i)
+    if (static_cast<std::size_t>(kKindTexts[i].kind) != i) return false;
+  return std::size(kKindTexts) == static_cast<std::size_t>(sc::Kind::Record) + 1;
+}
+static_assert(InKindOrder(), "a row per field kind, in the order of sc::Kind");
+
 struct Field {
-  std::string name, base, alias;
+  std::string name, alias;
   std::vector<std::size_t> dims;
+  const FieldType* type = nullptr;  // null: a record
   std::size_t elemSize = 0, align = 1, offset = 0;
   int record = -1;
+
+  sc::Kind kind() const { return type != nullptr ? type->kind : sc::Kind::Record; }
+  const KindText& text() const { return kKindTexts[static_cast<std::size_t>(kind())]; }
 };
 
 struct Record {
@@ -36,12 +93,74 @@ struct Record {
 };
 
 struct Method {
-  std::string name, args, result;
-  std::vector<std::string> inputs;  // record name per '<'
+  std::string name, args;  // args: one sc::kArg* character per argument
   int input = -1, output = -1;
   std::size_t count = 1;
+  sc::Result result = sc::Result::Void;
   bool minusOne = false, lib = false;
 };
+
+// How an argument of each kind appears in every file written.
+struct ArgKind {
+  char code;                  // the methods.schema word and the Method::args character
+  const char* cType;          // library parameter; null: the input record's
+  const char* cName;
+  bool numbered;              // ints: the name takes the int's ordinal, the store slot its index
+  const char* storeSlot;      // StoreCall member the stand-in fills
+  const char* jniType;
+  const char* jniTake;        // Call member that takes the Java argument; null: passed as it is
+  const char* jniValue;       // Call member that hands the converted value to the library
+  const char* javaType;       // null: the input record's class
+  const char* javaTestValue;  // null: a new input record
+};
+
+constexpr ArgKind kArgKinds[] = {
+    {sc::kArgUnit, "const char*", "pszUnitName", false, "unit", "jstring", "Unit", "unit", "String", "unit"},
+    {sc::kArgSession, "const ZQR_ZQSessionInfo*", "pSession", false, "session", "jobject", "Session", "session",
+     "ZQSessionInfo", "session"},
+    {sc::kArgInt, "int", "n", true, "ints", "jint", nullptr, nullptr, "int", "0"},
+    {sc::kArgText, "const char*", "pszText", false, "text", "jstring", "Text", "text", "String", "text"},
+    {sc::kArgUnitText, "const char*", "pszText", false, "text", "jstring", "Text", "text", "String", "unit"},
+    {sc::kArgInput, nullptr, "pIn", false, "in", "jobject", "Input", "in", nullptr, nullptr},
+};
+
+// How each result appears in every file written. Object and Array carry the output record.
+struct ResultKind {
+  sc::Result result;
+  const char* word;        // the methods.schema word; null: a record, REC or REC[N]
+  const char* name;        // the enumerator in the tables
+  const char* cOut;        // library output parameters, after the record's C type for records
+  const char* storeOut;    // the stand-in's lines handing them to the store
+  const char* jniReturn;
+  const char* jniOut;      // Call's values for the output parameters
+  const char* jniResult;   // the entry point's last statement
+  const char* javaType;    // after the record's class for records
+  const char* javaCheck;   // the generated test's check of r; {count}: records in an array
+};
+
+constexpr ResultKind kResultKinds[] = {
+    {sc::Result::Void, "void", "Void", "", "", "void", "", "c.ResultVoid();", "void", ""},
+    {sc::Result::Object, nullptr, "Object", "* pOut", "  c.out = pOut;\n", "jobject", "c.out()",
+     "return c.ResultObject();", "", "    assertNotNull(r);\n"},
+    {sc::Result::Array, nullptr, "Array", "* pOut", "  c.out = pOut;\n", "jobjectArray", "c.out()",
+     "return c.ResultArray();", "[]", "    assertEquals({count}, r.length);\n    for (Object e : r) assertNotNull(e);\n"},
+    {sc::Result::Text, "str", "Text", "char** ppText", "  c.textOut = ppText;\n", "jstring", "c.textOut()",
+     "return c.ResultText();", "String", "    assertNotNull(r);\n"},
+    {sc::Result::TextPair, "str2", "TextPair", "char* pszText1, char* pszText2",
+     "  c.pair[0] = pszText1;\n  c.pair[1] = pszText2;\n", "jobjectArray", "c.pair(0), c.pair(1)",
+     "return c.ResultPair();", "String[]", "    assertTrue(r == null || r.length == 2);\n"},
+    {sc::Result::Int, "int", "Int", "int* pValue", "  c.intOut = pValue;\n", "jint", "c.intOut()",
+     "return c.ResultInt();", "int", ""},
+};
+
+constexpr bool InResultOrder() {
+  for (std::size_t i = 0; i < std::size(kResultKinds); ++i)
+    if (static_cast<std::size_t>(kResultKinds[i].result) != i) return false;
+  return std::size(kResultKinds) == static_cast<std::size_t>(sc::Result::Int) + 1;
+}
+static_assert(InResultOrder(), "a row per result, in the order of sc::Result");
+
+const ResultKind& ResultOf(const Method& m) { return kResultKinds[static_cast<std::size_t>(m.result)]; }
 
 std::vector<Record> records;
 std::map<std::string, int> recordIndex;
@@ -61,11 +180,15 @@ std::vector<std::string> Words(const std::string& line) {
 
 std::size_t AlignUp(std::size_t v, std::size_t a) { return (v + a - 1) / a * a; }
 
-bool IsInt(const std::string& b) {
-  return b == "i8" || b == "u8" || b == "i16" || b == "u16" || b == "i32" || b == "u32" || b == "b16";
+// The type a word names: the whole word, or a text type and its size after it.
+const FieldType* FindFieldType(const std::string& word, std::size_t* pSize) {
+  for (const FieldType& t : kFieldTypes) {
+    if (t.size != 0 ? word != t.word : word.rfind(t.word, 0) != 0) continue;
+    *pSize = t.size != 0 ? t.size : std::stoul(word.substr(std::strlen(t.word)));
+    return &t;
+  }
+  return nullptr;
 }
-bool IsText(const std::string& b) { return b.rfind("text", 0) == 0 || b.rfind("ptext", 0) == 0; }
-bool IsPlatform(const std::string& b) { return b.rfind("ptext", 0) == 0; }
 
 std::size_t Count(const Field& f) {
   std::size_t n = 1;
@@ -82,19 +205,10 @@ void ParseField(Record& r, const std::vector<std::string>& w, int line) {
     f.dims.insert(f.dims.begin(), std::stoul(type.substr(open + 1)));
     type.erase(open);
   }
-  f.base = type;
   if (w.size() > 2 && w[2][0] == '@') f.alias = w[2].substr(1);
-  if (IsInt(type)) {
-    f.elemSize = type == "i8" || type == "u8" ? 1 : type == "i32" || type == "u32" ? 4 : 2;
-    f.align = type == "b16" ? 1 : f.elemSize;
-  } else if (type == "pct") {
-    f.elemSize = 8;
-    f.align = kMaxAlign;
-  } else if (type == "byte") {
-    if (f.dims.empty()) Die("line " + std::to_string(line) + ": byte needs dimensions");
-    f.elemSize = 1;
-  } else if (IsText(type)) {
-    f.elemSize = std::stoul(type.substr(IsPlatform(type) ? 5 : 4));
+  if ((f.type = FindFieldType(type, &f.elemSize)) != nullptr) {
+    f.align = f.type->align;
+    if (f.type->kind == sc::Kind::Byte && f.dims.empty()) Die("line " + std::to_string(line) + ": byte needs dimensions");
   } else {
     const auto it = recordIndex.find(type);
     if (it == recordIndex.end()) Die("line " + std::to_string(line) + ": unknown type " + type);
@@ -162,10 +276,51 @@ void ReadRecords(const std::string& path) {
   if (!records.empty()) Layout(records.back());
 }
 
+const ArgKind* FindArgKind(char code) {
+  const auto it = std::find_if(std::begin(kArgKinds), std::end(kArgKinds), [code](const ArgKind& k) { return k.code == code; });
+  return it == std::end(kArgKinds) ? nullptr : it;
+}
+
+// One argument of a method: its kind, its position and, for ints, its ordinal among them.
+struct Arg {
+  const ArgKind& kind;
+  std::size_t position;
+  int ordinal;
+};
+
+std::vector<Arg> ArgsOf(const Method& m) {
+  std::vector<Arg> out;
+  int ints = 0;
+  for (std::size_t a = 0; a < m.args.size(); ++a) {
+    const ArgKind& k = *FindArgKind(m.args[a]);
+    out.push_back({k, a, k.numbered ? ints++ : -1});
+  }
+  return out;
+}
+
 int RecordOf(const std::string& name) {
   const auto it = recordIndex.find(name);
   if (it == recordIndex.end()) Die("unknown record " + name);
   return it->second;
+}
+
+// A result word: void, str, str2, int, or a record REC (an object) or REC[N] (an array of N).
+void ReadResult(Method& m, const std::string& word) {
+  for (const ResultKind& k : kResultKinds)
+    if (k.word != nullptr && word == k.word) {
+      m.result = k.result;
+      return;
+    }
+  std::string r = word;
+  if (r.back() == ']') {
+    const std::size_t open = r.find('[');
+    m.count = std::stoul(r.substr(open + 1));
+    r.erase(open);
+    m.result = sc::Result::Array;
+  } else {
+    m.result = sc::Result::Object;
+  }
+  m.output = RecordOf(r);
 }
 
 void ReadMethods(const std::string& path) {
@@ -173,83 +328,52 @@ void ReadMethods(const std::string& path) {
     if (w[0] != "fn" || w.size() < 2) Die("line " + std::to_string(n) + ": expected fn");
     Method m;
     m.name = w[1];
-    m.result = "void";
     for (std::size_t i = 2; i < w.size(); ++i) {
       const std::string& a = w[i];
       if (a == ">") {
         if (++i == w.size()) Die("line " + std::to_string(n) + ": result missing");
-        m.result = w[i];
+        ReadResult(m, w[i]);
       } else if (a == "-1") {
         m.minusOne = true;
       } else if (a == "lib") {
         m.lib = true;
-      } else if (a[0] == '<') {
-        m.args += '<';
+      } else if (a[0] == sc::kArgInput) {
+        m.args += sc::kArgInput;
         m.input = RecordOf(a.substr(1));
-      } else if (a == "u" || a == "s" || a == "i" || a == "p" || a == "P") {
+      } else if (a.size() == 1 && FindArgKind(a[0]) != nullptr) {
         m.args += a;
       } else {
         Die("line " + std::to_string(n) + ": bad argument " + a);
       }
     }
-    if (std::count(m.args.begin(), m.args.end(), '<') > 1) Die(m.name + ": one input object at most");
-    if (m.result != "void" && m.result != "str" && m.result != "str2" && m.result != "int") {
-      std::string r = m.result;
-      if (r.back() == ']') {
-        const std::size_t open = r.find('[');
-        m.count = std::stoul(r.substr(open + 1));
-        r.erase(open);
-        m.result = "array";
-      } else {
-        m.result = "object";
-      }
-      m.output = RecordOf(r);
-    }
+    if (std::count(m.args.begin(), m.args.end(), sc::kArgInput) > 1) Die(m.name + ": one input object at most");
     methods.push_back(m);
   });
 }
 
 // ---- C side ----
 
-std::string CType(const Field& f) {
-  if (f.record >= 0) return records[f.record].ctype;
-  if (f.base == "i8") return "signed char";
-  if (f.base == "u8" || f.base == "b16" || f.base == "byte") return "unsigned char";
-  if (f.base == "i16") return "short";
-  if (f.base == "u16") return "unsigned short";
-  if (f.base == "i32") return "int";
-  if (f.base == "u32") return "unsigned int";
-  if (f.base == "pct") return "double";
-  return "char";
-}
+std::string CType(const Field& f) { return f.type != nullptr ? f.type->cType : records[f.record].ctype; }
 
 std::string CDims(const Field& f) {
   std::string out;
   for (std::size_t d : f.dims) out += "[" + std::to_string(d) + "]";
-  if (IsText(f.base) || f.base == "b16") out += "[" + std::to_string(f.elemSize) + "]";
+  if (f.type != nullptr && f.type->charArray) out += "[" + std::to_string(f.elemSize) + "]";
   return out;
 }
 
 std::string OutParams(const Method& m) {
-  if (m.output >= 0) return records[m.output].ctype + "* pOut";
-  if (m.result == "str") return "char** ppText";
-  if (m.result == "str2") return "char* pszText1, char* pszText2";
-  if (m.result == "int") return "int* pValue";
-  return "";
+  return (m.output >= 0 ? records[m.output].ctype : "") + ResultOf(m).cOut;
+}
+
+std::string CName(const Arg& a) {
+  return a.kind.cName + (a.kind.numbered ? std::to_string(a.ordinal) : "");
 }
 
 std::string CParams(const Method& m) {
   std::vector<std::string> ps;
-  int ints = 0;
-  for (char a : m.args) {
-    switch (a) {
-      case 'u': ps.push_back("const char* pszUnitName"); break;
-      case 's': ps.push_back("const ZQR_ZQSessionInfo* pSession"); break;
-      case 'i': ps.push_back("int n" + std::to_string(ints++)); break;
-      case 'p': case 'P': ps.push_back("const char* pszText"); break;
-      case '<': ps.push_back("const " + records[m.input].ctype + "* pIn"); break;
-    }
-  }
+  for (const Arg& a : ArgsOf(m))
+    ps.push_back((a.kind.cType != nullptr ? a.kind.cType : "const " + records[m.input].ctype + "*") + " " + CName(a));
   if (const std::string out = OutParams(m); !out.empty()) ps.push_back(out);
   std::string s;
   for (const auto& p : ps) s += (s.empty() ? "" : ", ") + p;
@@ -257,7 +381,7 @@ std::string CParams(const Method& m) {
 }
 
 void WriteHeader(std::ostream& o) {
-  o << "/* Generated from corvidj/schema by corvidj_gen: the records and functions of the\n"
+  o << "/* Generated from corvid/schema by corvidj_gen: the records and functions of the\n"
        " * array-management library that the JNI bridge reaches. Included by corvid.h. */\n"
        "#ifndef CORVID_RECORDS_H\n#define CORVID_RECORDS_H\n\n"
        "#ifdef __cplusplus\n#define ZQR_SIZE(T, N) static_assert(sizeof(T) == (N), #T \" size\")\n"
@@ -278,54 +402,30 @@ void WriteHeader(std::ostream& o) {
   o << "\n#ifdef __cplusplus\n}\n#endif\n#endif\n";
 }
 
-std::string Kind(const Field& f) {
-  if (f.record >= 0) return "Record";
-  if (f.base == "pct") return "Hundredths";
-  if (f.base == "byte") return "Byte";
-  if (IsPlatform(f.base)) return "PlatformText";
-  if (IsText(f.base)) return "Text";
-  return "Int";
-}
-
-std::string JavaType(const Field& f, bool withDims = true) {
-  std::string t = f.record >= 0 ? records[f.record].name
-                  : f.base == "pct" ? "short"
-                  : f.base == "byte" ? "byte"
-                  : IsText(f.base) ? "String" : "int";
-  if (withDims)
-    for (std::size_t i = 0; i < f.dims.size(); ++i) t += "[]";
+std::string JavaType(const Field& f) {
+  std::string t = f.text().javaType != nullptr ? f.text().javaType : records[f.record].name;
+  for (std::size_t i = 0; i < f.dims.size(); ++i) t += "[]";
   return t;
 }
 
 std::string Signature(const Field& f) {
-  std::string s(f.dims.size(), '[');
-  if (f.record >= 0) return s + "L" + kPackagePath + records[f.record].name + ";";
-  if (f.base == "pct") return s + "S";
-  if (f.base == "byte") return s + "B";
-  if (IsText(f.base)) return s + "Ljava/lang/String;";
-  return s + "I";
-}
-
-std::string ResultName(const Method& m) {
-  if (m.result == "object") return "Object";
-  if (m.result == "array") return "Array";
-  if (m.result == "str") return "Text";
-  if (m.result == "str2") return "TextPair";
-  if (m.result == "int") return "Int";
-  return "Void";
+  const std::string s(f.dims.size(), '[');
+  if (f.text().signature != nullptr) return s + f.text().signature;
+  return s + "L" + kPackagePath + records[f.record].name + ";";
 }
 
 void WriteTables(std::ostream& o) {
-  o << "// Generated from corvidj/schema by corvidj_gen: the descriptor tables.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: the descriptor tables.\n"
        "#include <cstddef>\n#include <string_view>\n\n#include \"corvid.h\"\n#include \"corvid/Schema.h\"\n\n"
        "namespace corvid::schema {\nnamespace {\n";
   for (std::size_t i = 0; i < records.size(); ++i) {
     const Record& r = records[i];
     o << "constexpr Field kFields" << i << "[] = {\n";
     for (const Field& f : r.fields) {
-      const bool isSigned = f.base == "i8" || f.base == "i16" || f.base == "i32";
-      o << "  {\"" << f.name << "\", \"" << Signature(f) << "\", Kind::" << Kind(f) << ", "
-        << (isSigned ? "true" : "false") << ", " << (f.base == "b16" ? "true" : "false") << ", "
+      const bool isSigned = f.type != nullptr && f.type->isSigned;
+      const bool bigEndian = f.type != nullptr && f.type->bigEndian;
+      o << "  {\"" << f.name << "\", \"" << Signature(f) << "\", Kind::" << f.text().name << ", "
+        << (isSigned ? "true" : "false") << ", " << (bigEndian ? "true" : "false") << ", "
         << f.dims.size() << ", offsetof(" << r.ctype << ", " << (f.alias.empty() ? f.name : f.alias) << "), "
         << f.elemSize << ", {" << (f.dims.size() > 0 ? f.dims[0] : 0) << ", " << (f.dims.size() > 1 ? f.dims[1] : 0)
         << "}, " << f.record << "},\n";
@@ -340,7 +440,7 @@ void WriteTables(std::ostream& o) {
     << RecordOf("ZQSessionInfo") << ";\n\nconst Method kMethods[] = {\n";
   for (const Method& m : methods)
     o << "  {\"" << m.name << "\", \"" << m.args << "\", " << m.input << ", " << m.output << ", " << m.count
-      << ", Result::" << ResultName(m) << ", " << (m.minusOne ? "true" : "false") << "},\n";
+      << ", Result::" << ResultOf(m).name << ", " << (m.minusOne ? "true" : "false") << "},\n";
   o << "};\nconst std::size_t kMethodCount = " << methods.size() << ";\n\n"
        "int FindMethod(std::string_view name) {\n"
        "  for (std::size_t i = 0; i < kMethodCount; ++i)\n"
@@ -350,27 +450,19 @@ void WriteTables(std::ostream& o) {
 
 // The stand-in's entry points: each hands its arguments to the record store.
 void WriteStandIn(std::ostream& o) {
-  o << "// Generated from corvidj/schema by corvidj_gen: the stand-in's entry points.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: the stand-in's entry points.\n"
        "#include \"Export.h\"\n#include \"RecordStore.h\"\n#include \"corvid.h\"\n\n"
        "using corvid::detail::StoreCall;\n\nextern \"C\" {\n";
   for (std::size_t i = 0; i < methods.size(); ++i) {
     const Method& m = methods[i];
     if (m.lib) continue;
     o << "CORVID_API int ZQ_" << m.name << "(" << CParams(m) << ") {\n  StoreCall c;\n";
-    int ints = 0;
-    for (char a : m.args) {
-      switch (a) {
-        case 'u': o << "  c.unit = pszUnitName;\n"; break;
-        case 's': o << "  c.session = pSession;\n"; break;
-        case 'i': o << "  c.ints[" << ints << "] = n" << ints << ";\n"; ++ints; break;
-        case 'p': case 'P': o << "  c.text = pszText;\n"; break;
-        case '<': o << "  c.in = pIn;\n"; break;
-      }
+    for (const Arg& a : ArgsOf(m)) {
+      o << "  c." << a.kind.storeSlot;
+      if (a.kind.numbered) o << "[" << a.ordinal << "]";
+      o << " = " << CName(a) << ";\n";
     }
-    if (m.output >= 0) o << "  c.out = pOut;\n";
-    if (m.result == "str") o << "  c.textOut = ppText;\n";
-    if (m.result == "str2") o << "  c.pair[0] = pszText1;\n  c.pair[1] = pszText2;\n";
-    if (m.result == "int") o << "  c.intOut = pValue;\n";
+    o << ResultOf(m).storeOut;
     o << "  return corvid::detail::ServeCall(" << i << ", c);\n}\n";
   }
   o << "}  // extern \"C\"\n";
@@ -382,58 +474,33 @@ std::string JniName(const std::string& method) {
   return out;
 }
 
-std::string JniType(char a) {
-  return a == 'i' ? "jint" : a == 'u' || a == 'p' || a == 'P' ? "jstring" : "jobject";
-}
-
-std::string JniReturn(const Method& m) {
-  if (m.result == "object") return "jobject";
-  if (m.result == "array" || m.result == "str2") return "jobjectArray";
-  if (m.result == "str") return "jstring";
-  if (m.result == "int") return "jint";
-  return "void";
-}
-
 void WriteEntries(std::ostream& o, std::ostream& map) {
-  o << "// Generated from corvidj/schema by corvidj_gen: one JNI entry point per native method.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: one JNI entry point per native method.\n"
        "#include <jni.h>\n\n#include \"Call.h\"\n#include \"corvid.h\"\n\nusing corvidj::Call;\n\n"
        "extern \"C\" {\n";
-  map << "/* Generated from corvidj/schema by corvidj_gen: only the native methods leave the library. */\n"
+  map << "/* Generated from corvid/schema by corvidj_gen: only the native methods leave the library. */\n"
          "{\n  global:\n";
   for (std::size_t i = 0; i < methods.size(); ++i) {
     const Method& m = methods[i];
     const std::string name = JniName(m.name);
     map << "    " << name << ";\n";
-    o << "JNIEXPORT " << JniReturn(m) << " JNICALL " << name << "(JNIEnv* env, jclass";
-    for (std::size_t a = 0; a < m.args.size(); ++a) o << ", " << JniType(m.args[a]) << " a" << a;
+    const ResultKind& result = ResultOf(m);
+    const std::vector<Arg> args = ArgsOf(m);
+    o << "JNIEXPORT " << result.jniReturn << " JNICALL " << name << "(JNIEnv* env, jclass";
+    for (const Arg& a : args) o << ", " << a.kind.jniType << " a" << a.position;
     o << ") {\n  Call c(env, " << i << ");\n  if (";
     std::vector<std::string> checks, call;
-    for (std::size_t a = 0; a < m.args.size(); ++a) {
-      const std::string v = "a" + std::to_string(a);
-      switch (m.args[a]) {
-        case 'u': checks.push_back("c.Unit(" + v + ")"); call.push_back("c.unit()"); break;
-        case 's': checks.push_back("c.Session(" + v + ")"); call.push_back("c.session()"); break;
-        case 'i': call.push_back(v); break;
-        case 'p': case 'P': checks.push_back("c.Text(" + v + ")"); call.push_back("c.text()"); break;
-        case '<': checks.push_back("c.Input(" + v + ")"); call.push_back("c.in()"); break;
-      }
+    for (const Arg& a : args) {
+      const std::string v = "a" + std::to_string(a.position);
+      if (a.kind.jniTake != nullptr) checks.push_back(std::string("c.") + a.kind.jniTake + "(" + v + ")");
+      call.push_back(a.kind.jniValue != nullptr ? std::string("c.") + a.kind.jniValue + "()" : v);
     }
     checks.push_back("c.Ready()");
-    if (m.output >= 0) call.push_back("c.out()");
-    if (m.result == "str") call.push_back("c.textOut()");
-    if (m.result == "str2") { call.push_back("c.pair(0)"); call.push_back("c.pair(1)"); }
-    if (m.result == "int") call.push_back("c.intOut()");
+    if (*result.jniOut != '\0') call.push_back(result.jniOut);
     for (std::size_t k = 0; k < checks.size(); ++k) o << (k ? " && " : "") << checks[k];
     o << ") c.Done(ZQ_" << m.name << "(";
     for (std::size_t k = 0; k < call.size(); ++k) o << (k ? ", " : "") << call[k];
-    o << "));\n  ";
-    if (m.result == "object") o << "return c.ResultObject();\n";
-    else if (m.result == "array") o << "return c.ResultArray();\n";
-    else if (m.result == "str") o << "return c.ResultText();\n";
-    else if (m.result == "str2") o << "return c.ResultPair();\n";
-    else if (m.result == "int") o << "return c.ResultInt();\n";
-    else o << "c.ResultVoid();\n";
-    o << "}\n";
+    o << "));\n  " << result.jniResult << "\n}\n";
   }
   o << "}  // extern \"C\"\n";
   map << "  local:\n    *;\n};\n";
@@ -441,38 +508,37 @@ void WriteEntries(std::ostream& o, std::ostream& map) {
 
 // ---- Java side ----
 
-std::string JavaArgType(const Method& m, char a) {
-  switch (a) {
-    case 'u': case 'p': case 'P': return "String";
-    case 's': return "ZQSessionInfo";
-    case 'i': return "int";
-    default: return records[m.input].name;
-  }
+std::string JavaArgType(const Method& m, const Arg& a) {
+  return a.kind.javaType != nullptr ? a.kind.javaType : records[m.input].name;
 }
 
 std::string JavaResult(const Method& m) {
-  if (m.result == "object") return records[m.output].name;
-  if (m.result == "array") return records[m.output].name + "[]";
-  if (m.result == "str") return "String";
-  if (m.result == "str2") return "String[]";
-  return m.result;
+  return (m.output >= 0 ? records[m.output].name : "") + ResultOf(m).javaType;
+}
+
+// text with each "{count}" replaced by the records of the method's output.
+std::string WithCount(std::string text, const Method& m) {
+  const std::string placeholder = "{count}";
+  for (std::size_t at; (at = text.find(placeholder)) != std::string::npos;)
+    text.replace(at, placeholder.size(), std::to_string(m.count));
+  return text;
 }
 
 void WriteJava(const fs::path& dir) {
   for (const Record& r : records) {
     std::ofstream o(dir / (r.name + ".java"));
-    o << "// Generated from corvidj/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
+    o << "// Generated from corvid/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
       << "public class " << r.name << " {\n  public " << r.name << "() {}\n";
     for (const Field& f : r.fields) o << "  public " << JavaType(f) << " " << f.name << ";\n";
     o << "}\n";
   }
   std::ofstream o(dir / "DiskArrayUtilityJNI.java");
-  o << "// Generated from corvidj/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
+  o << "// Generated from corvid/schema by corvidj_gen.\npackage " << kPackage << ";\n\n"
        "public final class DiskArrayUtilityJNI {\n  static {\n    System.loadLibrary(\"corvidj\");\n  }\n\n"
        "  private DiskArrayUtilityJNI() {}\n\n";
   for (const Method& m : methods) {
     o << "  public static native " << JavaResult(m) << " ZQ_" << m.name << "(";
-    for (std::size_t a = 0; a < m.args.size(); ++a) o << (a ? ", " : "") << JavaArgType(m, m.args[a]) << " a" << a;
+    for (const Arg& a : ArgsOf(m)) o << (a.position ? ", " : "") << JavaArgType(m, a) << " a" << a.position;
     o << ") throws DiskArrayException;\n";
   }
   o << "}\n";
@@ -480,7 +546,7 @@ void WriteJava(const fs::path& dir) {
 
 void WriteJavaTest(const fs::path& dir) {
   std::ofstream o(dir / "GeneratedCallsTest.java");
-  o << "// Generated from corvidj/schema by corvidj_gen: every native method once, on a simulated unit.\n"
+  o << "// Generated from corvid/schema by corvidj_gen: every native method once, on a simulated unit.\n"
        "package quarn.str.diskarray.test;\n\nimport static org.junit.Assert.*;\n\n"
        "import org.junit.BeforeClass;\nimport org.junit.Test;\nimport quarn.str.diskarray.*;\n\n"
        "public class GeneratedCallsTest {\n  static String unit;\n  static String text;\n"
@@ -488,24 +554,14 @@ void WriteJavaTest(const fs::path& dir) {
        "    unit = SimUnit.create(\"GEN\");\n    text = SimUnit.textFile();\n    session = SimUnit.login(unit);\n  }\n";
   for (const Method& m : methods) {
     o << "\n  @Test(timeout = 20000)\n  public void " << m.name << "() throws Exception {\n    ";
-    if (m.result != "void") o << JavaResult(m) << " r = ";
+    if (m.result != sc::Result::Void) o << JavaResult(m) << " r = ";
     o << "DiskArrayUtilityJNI.ZQ_" << m.name << "(";
-    for (std::size_t a = 0; a < m.args.size(); ++a) {
-      o << (a ? ", " : "");
-      switch (m.args[a]) {
-        case 'u': case 'P': o << "unit"; break;
-        case 'p': o << "text"; break;
-        case 's': o << "session"; break;
-        case 'i': o << "0"; break;
-        default: o << "new " << records[m.input].name << "()"; break;
-      }
+    for (const Arg& a : ArgsOf(m)) {
+      o << (a.position ? ", " : "");
+      if (a.kind.javaTestValue != nullptr) o << a.kind.javaTestValue;
+      else o << "new " << records[m.input].name << "()";
     }
-    o << ");\n";
-    if (m.result == "object" || m.result == "str") o << "    assertNotNull(r);\n";
-    if (m.result == "array")
-      o << "    assertEquals(" << m.count << ", r.length);\n    for (Object e : r) assertNotNull(e);\n";
-    if (m.result == "str2") o << "    assertTrue(r == null || r.length == 2);\n";
-    o << "  }\n";
+    o << ");\n" << WithCount(ResultOf(m).javaCheck, m) << "  }\n";
   }
   o << "}\n";
 }

@@ -1,11 +1,11 @@
 // Progress codes of a board's power command: the low four bits of the board's byte in the
-// shutdown status that the array reports (dsvp_NasGetShutdownStatusEx). Header-only: the
-// simulated array reports the same codes.
+// array's shutdown status (A8), handed on by dsvp_NasGetShutdownStatusEx. The simulated array
+// reports them and the tools read them. Header-only.
 #pragma once
 
 #include <cstdint>
 
-namespace board {
+namespace nas {
 
 enum ShutdownProgress : std::uint8_t {
   kProgressDone = 0,
@@ -20,4 +20,4 @@ enum ShutdownProgress : std::uint8_t {
 
 inline constexpr std::uint8_t kProgressCodeMask = 0x0F;
 
-}  // namespace board
+}  // namespace nas

@@ -1,5 +1,6 @@
-// The record and method descriptors generated from corvidj/schema: what the JNI converter walks
-// and what the corvid stand-in serves. Constant tables only.
+// The descriptors of corvid's records and functions, generated from corvid/schema into the
+// corvid_schema library: what the stand-in serves and what the JNI bridge's converter walks.
+// Constant tables only.
 #pragma once
 
 #include <cstddef>
