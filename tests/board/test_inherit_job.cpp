@@ -217,8 +217,8 @@ TEST_F(InheritJobOnUnit, OtherBoardsRunTogetherAfterTheFirstAndEachReports) {
   EXPECT_THAT(m_display.Boxes(), IsEmpty());
 }
 
-// A board after the first fails its NAS OS: the retry runs that board alone, whole, without the
-// LU flags, and the installation then finishes.
+// A board after the first fails its NAS OS: a retry runs that board alone, whole, without the
+// LU flags; failing again it is reported like any further board, and the next retry finishes.
 TEST_F(InheritJobOnUnit, RetryRunsOnlyTheFailedBoard) {
   ASSERT_TRUE(sim::InjectBoardFault(veltest::kUnit, 2, sim::BoardFault::InstallFailure, 0x00FE));
   RecordingSink first;
@@ -227,22 +227,35 @@ TEST_F(InheritJobOnUnit, RetryRunsOnlyTheFailedBoard) {
                                                "9 0x00000000 done"));
   ASSERT_TRUE(first.end);
   EXPECT_FALSE(first.end->bSucceeded);
-  EXPECT_TRUE(m_trace.Has("Install Failed : 0x000000fe"));
+  EXPECT_EQ(m_trace.TimesOf("Install Failed : 0x000000fe").size(), 1u);
 
-  std::vector<install::BoardPlan> retry;
-  for (const install::BoardResult& r : first.results)
-    if (std::optional<install::BoardPlan> plan = install::RetryPlan(r)) retry.push_back(*plan);
+  const auto retryOf = [](const RecordingSink& sink) {
+    std::vector<install::BoardPlan> plans;
+    for (const install::BoardResult& r : sink.results)
+      if (std::optional<install::BoardPlan> plan = install::RetryPlan(r)) plans.push_back(*plan);
+    return plans;
+  };
+  std::vector<install::BoardPlan> retry = retryOf(first);
   ASSERT_EQ(retry.size(), 1u);
+  EXPECT_EQ(retry[0].Slot(), 8u);
   EXPECT_EQ(retry[0].products, m_products);
+  ASSERT_TRUE(sim::InjectBoardFault(veltest::kUnit, 2, sim::BoardFault::InstallFailure, 0x00FE));
   WatchLuFlags(8);
   RecordingSink second;
   Run(retry, false, second);
   EXPECT_THAT(second.stages, ElementsAre(InheritStage::OtherBoards));
-  EXPECT_THAT(second.ResultLines(), ElementsAre("8 0x00000000 done"));
-  ASSERT_TRUE(second.end);
-  EXPECT_TRUE(second.end->bSucceeded);
+  EXPECT_THAT(second.ResultLines(), ElementsAre("8 0x000000fe nasos"));
   EXPECT_EQ(m_luFlags[8], 0u);
-  EXPECT_EQ(InstallThreads(8), 2u);
+  EXPECT_EQ(m_trace.TimesOf("Install Failed : 0x000000fe").size(), 2u) << "the retry's failure went untraced";
+
+  retry = retryOf(second);
+  ASSERT_EQ(retry.size(), 1u);
+  RecordingSink third;
+  Run(retry, false, third);
+  EXPECT_THAT(third.ResultLines(), ElementsAre("8 0x00000000 done"));
+  ASSERT_TRUE(third.end);
+  EXPECT_TRUE(third.end->bSucceeded);
+  EXPECT_EQ(InstallThreads(8), 3u);
   for (const std::uint32_t slot : {0u, 1u, 9u}) EXPECT_EQ(InstallThreads(slot), 1u) << "slot " << slot;
 }
 

@@ -117,7 +117,9 @@ void InheritJob::Run(InheritSink& sink) {
     run->thread.join();
     BoardResult& r = run->result;
     if (bTimedOut && r.outcome.stage != Stage::Done && r.outcome.ulCode == 0) r.outcome.ulCode = kCodeTimeout;
-    if (r.outcome.ulCode != 0 && run.get() != m_runs.front().get())
+    // The LU board's failure was traced on its own; a retry has no LU board.
+    const bool bLuBoard = m_bFirstGetsLu && run.get() == m_runs.front().get();
+    if (r.outcome.ulCode != 0 && !bLuBoard)
       trace.Error(TraceFmt("Install Failed : 0x%08x", r.outcome.ulCode), TRC_ERROR);
     end.bRestartNeeded = end.bRestartNeeded || r.outcome.bRestartNeeded;
     results.push_back(r);
