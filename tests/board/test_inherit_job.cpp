@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -260,10 +261,26 @@ TEST_F(InheritJobOnUnit, RetryRunsOnlyTheFailedBoard) {
 }
 
 // A board whose lock another program holds past the wait limit: the job stops, waits for every
-// board thread, and that board fails with the time-out code without its installer started.
-TEST_F(InheritJobOnUnit, BoardPastTheWaitLimitIsStoppedAndFailsWithCode9) {
-  plat::NamedMutex lock9(board::BoardLock::NameOf(9));
-  ASSERT_EQ(lock9.Lock(), plat::LockResult::Acquired);
+// board thread, and that board fails with the time-out code without its installer started. The
+// LU registration lasts while the LU board still runs.
+struct HeldCase {
+  const char* pszName;
+  int k;  // the held board
+  std::vector<InheritStage> stages;
+  std::vector<std::string> results;
+  std::uint32_t ulLuWhenStopping;  // the registered LU flags when the stop begins
+};
+
+void PrintTo(const HeldCase& c, std::ostream* os) { *os << c.pszName; }
+
+class HeldBoard : public InheritJobOnUnit, public ::testing::WithParamInterface<HeldCase> {};
+
+TEST_P(HeldBoard, PastTheWaitLimitIsStoppedAndFailsWithCode9) {
+  const HeldCase& c = GetParam();
+  plat::NamedMutex held(board::BoardLock::NameOf(kSlots[c.k]));
+  ASSERT_EQ(held.Lock(), plat::LockResult::Acquired);
+  std::atomic<std::uint32_t> ulLuWhenStopping{0xdead};
+  m_trace.OnLine("the wait limit passed", [&] { ulLuWhenStopping = CusrCHN::GetInitStatus(); });
   RecordingSink sink;
   std::thread job([&] { Run(Plans(), true, sink); });
   bool bStopping = false;
@@ -272,19 +289,29 @@ TEST_F(InheritJobOnUnit, BoardPastTheWaitLimitIsStoppedAndFailsWithCode9) {
     bStopping = m_trace.Has("the wait limit passed");
   }
   EXPECT_FALSE(sink.end) << "the job ended while a board thread still waited for its lock";
-  lock9.Unlock();
+  held.Unlock();
   job.join();
   ASSERT_TRUE(bStopping);
-  EXPECT_THAT(sink.stages, ElementsAre(InheritStage::LuBoard, InheritStage::OtherBoards, InheritStage::Stopping));
-  EXPECT_THAT(sink.ResultLines(), ElementsAre("0 0x00000000 done", "1 0x00000000 done", "8 0x00000000 done",
-                                              "9 0x00000009 nasos"));
+  EXPECT_EQ(ulLuWhenStopping, c.ulLuWhenStopping);
+  EXPECT_EQ(CusrCHN::GetInitStatus(), 0u);
+  EXPECT_EQ(sink.stages, c.stages);
+  EXPECT_EQ(sink.ResultLines(), c.results);
   ASSERT_TRUE(sink.end);
   EXPECT_FALSE(sink.end->bSucceeded);
   std::vector<sim::BoardState> states;
   ASSERT_TRUE(sim::GetBoardStates(veltest::kUnit, &states));
-  EXPECT_EQ(states[3].activity, "idle");
-  EXPECT_EQ(states[3].status, board::kStatusStopped);
+  EXPECT_EQ(states[c.k].activity, "idle");
+  EXPECT_EQ(states[c.k].status, board::kStatusStopped);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, HeldBoard,
+    ::testing::Values(
+        HeldCase{"LuBoard", 0, {InheritStage::LuBoard, InheritStage::Stopping},
+                 {"0 0x00000009 nasos", "1 0xffffffff -", "8 0xffffffff -", "9 0xffffffff -"}, 0x11},
+        HeldCase{"OtherBoard", 3, {InheritStage::LuBoard, InheritStage::OtherBoards, InheritStage::Stopping},
+                 {"0 0x00000000 done", "1 0x00000000 done", "8 0x00000000 done", "9 0x00000009 nasos"}, 0}),
+    veltest::CaseName<HeldCase>);
 
 // What a retry runs for each kind of board result.
 TEST_F(InheritJobOnUnit, RetryPlanOfEachResult) {

@@ -4,6 +4,7 @@
 
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
+#include "common/TraceLine.h"
 
 namespace install {
 namespace {
@@ -77,26 +78,37 @@ bool InheritJob::WaitRuns(std::size_t nFrom, plat::TimePoint deadline) {
   });
 }
 
+void InheritJob::Enter(InheritStage stage, InheritSink& sink) {
+  common::TraceLineFmt(TRC_INFO, "inherit installation : %s", StageText(stage));
+  sink.StageReached(stage);
+}
+
 void InheritJob::Run(InheritSink& sink) {
   CusrTraceScope trace(kClass, "Run", TRC_FUNC);
   bool bTimedOut = false;
-  bool bFirstFailed = false;
+  bool bLuRegistered = false;
   std::size_t nNext = 0;
   if (m_bFirstGetsLu && !m_plans.empty()) {
-    sink.StageReached(InheritStage::LuBoard);
+    Enter(InheritStage::LuBoard, sink);
     CusrCHN::AddInitStatus(kLuBoth);
+    bLuRegistered = true;
     StartBoard(0, kLuBoth, sink);
     bTimedOut = !WaitRuns(0, plat::Clock::Now() + m_limits.wait);
-    CusrCHN::SubInitStatus(kLuBoth);
+    // The registration guards the LUs while their board runs: past the wait limit, until it
+    // has stopped.
+    if (!bTimedOut) {
+      CusrCHN::SubInitStatus(kLuBoth);
+      bLuRegistered = false;
+    }
     nNext = 1;
     const std::uint32_t ulCode = bTimedOut ? kCodeTimeout : m_runs.front()->result.outcome.ulCode;
     if (ulCode != 0) {
       trace.Error(TraceFmt("Install Failed (LU Initialize) : 0x%08x", ulCode), TRC_ERROR);
-      bFirstFailed = true;
+      nNext = m_plans.size();  // the others are not started
     }
   }
-  if (!bFirstFailed && !bTimedOut && nNext < m_plans.size()) {
-    sink.StageReached(InheritStage::OtherBoards);
+  if (!bTimedOut && nNext < m_plans.size()) {
+    Enter(InheritStage::OtherBoards, sink);
     for (std::size_t i = nNext; i < m_plans.size(); ++i) {
       plat::Clock::Sleep(kStartGap);
       StartBoard(i, 0, sink);
@@ -106,11 +118,17 @@ void InheritJob::Run(InheritSink& sink) {
   if (bTimedOut) {
     // A board past the wait limit is told to stop; its thread still reports into its rows, so
     // the end waits for every thread.
-    sink.StageReached(InheritStage::Stopping);
+    Enter(InheritStage::Stopping, sink);
     trace.Error("the wait limit passed: the boards still installing are stopped", TRC_ERROR);
     m_bAbandon = true;
     WaitRuns(0, plat::TimePoint::max());
   }
+  if (bLuRegistered) CusrCHN::SubInitStatus(kLuBoth);
+  Report(bTimedOut, sink);
+}
+
+void InheritJob::Report(bool bTimedOut, InheritSink& sink) {
+  CusrTraceScope trace(kClass, "Report", TRC_FUNC);
   std::vector<BoardResult> results;
   InheritEnd end;
   for (auto& run : m_runs) {

@@ -89,10 +89,14 @@ class InheritJob {
   struct BoardRun;
   class BoardSink;
 
+  // Traces the stage and reports it.
+  static void Enter(InheritStage stage, InheritSink& sink);
   void StartBoard(std::size_t nBoard, std::uint32_t ulInitStatus, InheritSink& sink);
   void InstallThread(BoardRun& run, InheritSink& sink);
   // Waits for the runs from nFrom until deadline; false when one still runs.
   bool WaitRuns(std::size_t nFrom, plat::TimePoint deadline);
+  // Joins every board thread; the results in the order of the plans, then the end.
+  void Report(bool bTimedOut, InheritSink& sink);
 
   std::vector<BoardPlan> m_plans;
   InheritLimits m_limits;
