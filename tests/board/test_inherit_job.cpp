@@ -24,8 +24,8 @@
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
-#include "common/ProcessContext.h"
 #include "common/CusrTraceScope.h"
+#include "common/ProcessContext.h"
 #include "install/InheritJob.h"
 #include "plat/NamedMutex.h"
 
@@ -36,6 +36,7 @@ using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::Eq;
 using ::testing::IsEmpty;
+using ::testing::Ne;
 namespace sim = corvid::sim;
 
 constexpr double kScale = 0.002;  // a board's 10-minute limit takes 1.2 s
@@ -205,7 +206,7 @@ TEST_F(InheritJobOnUnit, OtherBoardsRunTogetherAfterTheFirstAndEachReports) {
   EXPECT_THAT(sink.stages, ElementsAre(InheritStage::LuBoard, InheritStage::OtherBoards));
   ASSERT_EQ(sink.stageRows.size(), 2u);
   EXPECT_THAT(sink.BoardsOfRows(0, sink.stageRows[1]), Each(Eq(0u)));
-  EXPECT_THAT(sink.BoardsOfRows(sink.stageRows[1], sink.rows.size()), Each(::testing::Ne(0u)));
+  EXPECT_THAT(sink.BoardsOfRows(sink.stageRows[1], sink.rows.size()), Each(Ne(0u)));
   EXPECT_THAT(sink.ResultLines(), ElementsAre("0 0x00000000 done", "1 0x00000000 done", "8 0x00000000 done",
                                               "9 0x00000000 done"));
   ASSERT_TRUE(sink.end);
