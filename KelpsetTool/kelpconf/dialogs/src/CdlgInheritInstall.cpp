@@ -1,6 +1,8 @@
 #include "dialogs/CdlgInheritInstall.h"
 
-#include <thread>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "agent/AgentWire.h"
 #include "agent/CusrNasManager.h"
@@ -33,11 +35,7 @@ constexpr std::uint32_t kMsgFinished = 4033;
 constexpr std::uint32_t kMsgRestartNeeded = 4010;
 constexpr std::uint32_t kMsgTimeout = 3515;
 constexpr std::uint16_t kNncTypeCnas = 2;
-constexpr std::uint32_t kInheritType = 2;
-constexpr std::uint32_t kLuBoth = 0x11;
 constexpr std::uint32_t kStringCompleted = 521;
-constexpr plat::Millis kStartGap{1000};
-constexpr plat::Millis kProductGap{1000};
 constexpr const char* kCaption = "Kelpset Tool ( Inherit and Install )";
 constexpr const char* kCaptionSuffix[] = {"", " - Installing...", " - Finished", " - Failed", " - Checking..."};
 constexpr int kStatusColumn = 2;
@@ -55,7 +53,7 @@ std::string Minutes(plat::Millis value) {
 
 // The catalogue's words for a board's failure: the NAS OS steps fail with the array's codes
 // (or the worker's own time-out and blockade codes), the products with the agent's.
-std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
+std::string ReasonText(const install::BoardResult& r) {
   const std::uint32_t ulCode = r.outcome.ulCode;
   std::uint32_t ulMessage = 0;
   if (ulCode == install::kCodeTimeout) {
@@ -76,7 +74,7 @@ std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
 
 // The stage of a board whose products failed: every failed product by name, since the board
 // went on with the next product after each failure.
-std::string FailedProductsText(const CdlgInheritInstall::BoardResult& r) {
+std::string FailedProductsText(const install::BoardResult& r) {
   std::string strNames;
   for (const std::size_t nRow : r.outcome.failedRows) {
     if (nRow >= r.plan.products.size()) continue;
@@ -86,50 +84,39 @@ std::string FailedProductsText(const CdlgInheritInstall::BoardResult& r) {
   return (r.outcome.failedRows.size() > 1 ? "products " : "product ") + (strNames.empty() ? "-" : strNames);
 }
 
-// What a retry of a failed board runs: after a product failure only the failed products (the
-// NAS OS runs), else everything again.
-CdlgInheritInstall::BoardPlan RetryPlan(const CdlgInheritInstall::BoardResult& r) {
-  if (!r.bStarted || r.outcome.stage != install::Stage::Products || r.outcome.failedRows.empty()) return r.plan;
-  CdlgInheritInstall::BoardPlan plan{r.plan.ulSlot, {}, 0};
-  for (const std::size_t nRow : r.outcome.failedRows) plan.products.push_back(r.plan.products[nRow]);
-  return plan;
-}
-
 }  // namespace
 
-// One board of the installation: written by its thread until bDone, read by the control
-// thread afterwards.
-struct CdlgInheritInstall::BoardRun {
-  std::uint32_t ulInitStatus = 0;
-  int nRowBase = 0;  // its first row in the install information list
-  CdlgInheritInstall::BoardResult result;
-  bool bDone = false;  // under m_mutex
-  std::thread thread;
-};
-
-// Reports a board's progress into its rows of the install information list. The board never
-// asks the user between products: a failed product is marked and the next one goes on.
-class CdlgInheritInstall::BoardSink : public install::ProgressSink {
+// The job's reports into the dialog: a board's progress into its rows of the install information
+// list; the results, gathered on the job's thread, into the table at the end.
+class CdlgInheritInstall::ViewSink : public install::InheritSink {
  public:
-  BoardSink(CdlgInheritInstall& dialog, const BoardRun& run) : m_dialog(dialog), m_nRowBase(run.nRowBase) {}
-  void RowStatus(std::size_t nRow, const std::string& strText) override {
-    const int nListRow = m_nRowBase + static_cast<int>(nRow);
-    // The sink ends with its board's thread; the queued call only needs the dialog.
+  ViewSink(CdlgInheritInstall& dialog, const std::vector<install::BoardPlan>& plans) : m_dialog(dialog) {
+    int nRowBase = 0;
+    for (const install::BoardPlan& plan : plans) {
+      m_rowBases.push_back(nRowBase);
+      nRowBase += static_cast<int>(plan.products.size());
+    }
+  }
+  void RowStatus(std::size_t nBoard, std::size_t nRow, const std::string& strText) override {
+    const int nListRow = m_rowBases[nBoard] + static_cast<int>(nRow);
+    // The sink ends with the job; the queued call only needs the dialog.
     CdlgInheritInstall& dialog = m_dialog;
     dialog.Post([&dialog, nListRow, strText] {
       dialog.GetDlgItem(res::kIiInfoList).SetRowText(nListRow, kStatusColumn, strText);
     });
   }
-  void Label(const std::string&, bool) override {}
-  void StopEnabled(bool) override {}
-  bool StopRequested() const override { return m_dialog.m_bAbandon; }
-  void ClearStopRequest() override {}
-  bool CancelRemaining() override { return m_dialog.m_bAbandon; }
-  bool Abandoned() const override { return m_dialog.m_bAbandon; }
+  void BoardEnded(const install::BoardResult& result) override { m_results.push_back(result); }
+  void Ended(const install::InheritEnd& end) override {
+    CdlgInheritInstall& dialog = m_dialog;
+    dialog.Post([&dialog, results = std::move(m_results), end] {
+      dialog.Finish(results, end.bSucceeded, end.bRestartNeeded);
+    });
+  }
 
  private:
   CdlgInheritInstall& m_dialog;
-  int m_nRowBase;
+  std::vector<int> m_rowBases;  // each plan's first row in the install information list
+  std::vector<install::BoardResult> m_results;
 };
 
 CdlgInheritInstall::CdlgInheritInstall(kelp::ui::Host& host, CdlgMain& main, media::MediaLocation location)
@@ -166,21 +153,21 @@ void CdlgInheritInstall::SetProductList() {
     list.AddRow({r[board::kProductName], media::GetVersionString(r[board::kProductVersion], false)});
 }
 
-bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
+bool CdlgInheritInstall::CheckInstallNode(const std::vector<install::BoardPlan>& plans) {
   CusrTraceScope trace(kClass, "CheckInstallNode", TRC_FUNC);
   std::vector<std::pair<std::string, std::string>> versions;
   for (const board::ProductRecord& r : m_products) versions.emplace_back(r[board::kProductName], r[board::kProductVersion]);
   bool bWaited = false;
-  for (const BoardPlan& plan : plans) {
+  for (const install::BoardPlan& plan : plans) {
     if (plan.nOsCount == 0) continue;
-    CusrCHN* pBoard = m_main.Board(plan.ulSlot);
-    const std::string strName = m_main.Array().LocationName(plan.ulSlot);
-    if (m_main.Array().NNCType(plan.ulSlot) != kNncTypeCnas) {
+    CusrCHN* pBoard = &plan.board.get();
+    const std::string strName = m_main.Array().LocationName(plan.Slot());
+    if (m_main.Array().NNCType(plan.Slot()) != kNncTypeCnas) {
       trace.Error(TraceFmt("%s not CNAS", strName.c_str()), TRC_ERROR);
       ShowMessage(kMsgNotCnas);
       return false;
     }
-    if (pBoard == nullptr || pBoard->CheckNNCType(versions) != 1) {
+    if (pBoard->CheckNNCType(versions) != 1) {
       ShowMessage(kMsgNncIncompatible);
       return false;
     }
@@ -189,7 +176,7 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
     if (std::uint32_t ulError = 0;
         pBoard->NasManager() == nullptr &&
         pBoard->PrepareAgentAccess(m_main.SettingsFile(), &ulError) != CusrCHN::AgentAccess::Ready)
-      trace.Error(TraceFmt("m_pcCHNs[%u]->PrepareAgentAccess() : 0x%08x", plan.ulSlot, ulError), TRC_ERROR);
+      trace.Error(TraceFmt("m_pcCHNs[%u]->PrepareAgentAccess() : 0x%08x", plan.Slot(), ulError), TRC_ERROR);
     // One status check of the poller covers every board: wait for it once, then read each.
     if (!bWaited) {
       bWaited = true;
@@ -225,9 +212,16 @@ void CdlgInheritInstall::OnInstall() {
     trace.Error("GetInstallPPInfo() return : NULL", TRC_ERROR);
     return;
   }
-  std::vector<BoardPlan> plans;
-  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
-    if (m_main.Array().IsCHN(i)) plans.push_back({i, m_products, m_nOsCount});
+  std::vector<install::BoardPlan> plans;
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    if (!m_main.Array().IsCHN(i)) continue;
+    CusrCHN* pBoard = m_main.Board(i);
+    if (pBoard == nullptr) {
+      trace.Error(TraceFmt("Can't create INSTALL_INFO (node : %u) : Factor = %s", i, "no board object"), TRC_ERROR);
+      return;
+    }
+    plans.push_back({*pBoard, m_products, m_nOsCount});
+  }
   if (plans.empty()) return;
   StartChecking(std::move(plans), true, true);
 }
@@ -237,12 +231,12 @@ void CdlgInheritInstall::OnRetry() {
   if (m_bWorking || m_retry.empty() || m_main.IsFunctionDisable()) return;
   // The LUs were initialised with the first board's NAS OS: only a first board that did not get
   // its NAS OS initialises them again.
-  const BoardPlan& first = m_retry.front();
-  const bool bFirstAgain = first.ulSlot == m_ulFirstSlot && first.nOsCount > 0;
+  const install::BoardPlan& first = m_retry.front();
+  const bool bFirstAgain = first.Slot() == m_ulFirstSlot && first.nOsCount > 0;
   StartChecking(m_retry, bFirstAgain, false);
 }
 
-void CdlgInheritInstall::StartChecking(std::vector<BoardPlan> plans, bool bFirstGetsLu, bool bAsk) {
+void CdlgInheritInstall::StartChecking(std::vector<install::BoardPlan> plans, bool bFirstGetsLu, bool bAsk) {
   m_bWorking = true;
   SetFieldCaption(kModeChecking);
   for (const int id : {res::kIiInstall, res::kIiRetry, res::kIiClose}) GetDlgItem(id).EnableWindow(false);
@@ -255,7 +249,7 @@ void CdlgInheritInstall::StartChecking(std::vector<BoardPlan> plans, bool bFirst
   });
 }
 
-void CdlgInheritInstall::ChecksDone(std::vector<BoardPlan> plans, bool bFirstGetsLu, bool bAsk, bool bPassed) {
+void CdlgInheritInstall::ChecksDone(std::vector<install::BoardPlan> plans, bool bFirstGetsLu, bool bAsk, bool bPassed) {
   CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
   if (!bPassed) {
     SetIdle();
@@ -266,7 +260,7 @@ void CdlgInheritInstall::ChecksDone(std::vector<BoardPlan> plans, bool bFirstGet
     SetIdle();
     return;
   }
-  if (bAsk) m_ulFirstSlot = plans.front().ulSlot;
+  if (bAsk) m_ulFirstSlot = plans.front().Slot();
   StartInstalling(std::move(plans), bFirstGetsLu);
 }
 
@@ -279,7 +273,7 @@ void CdlgInheritInstall::SetIdle() {
   GetHost().SetWaitCursor(false);
 }
 
-void CdlgInheritInstall::StartInstalling(std::vector<BoardPlan> plans, bool bFirstGetsLu) {
+void CdlgInheritInstall::StartInstalling(std::vector<install::BoardPlan> plans, bool bFirstGetsLu) {
   CusrTraceScope trace(kClass, "StartInstalling", TRC_FUNC);
   // The boards boot their installer against the DHCP table: nothing starts without fresh MAC
   // addresses.
@@ -291,138 +285,36 @@ void CdlgInheritInstall::StartInstalling(std::vector<BoardPlan> plans, bool bFir
     }
   }
   m_bWorking = true;
-  m_bAbandon = false;
   SetFieldCaption(kModeInstalling);
   for (const int id : {res::kIiInstall, res::kIiRetry, res::kIiClose}) GetDlgItem(id).EnableWindow(false);
   GetDlgItem(res::kIiResultList).DeleteAllRows();
   SetInstallList(plans);
-  for (const BoardPlan& plan : plans)
-    install::SetInstalling(plan.ulSlot, true, bFirstGetsLu && plan.ulSlot == plans.front().ulSlot);
+  for (const install::BoardPlan& plan : plans)
+    install::SetInstalling(plan.Slot(), true, bFirstGetsLu && plan.Slot() == plans.front().Slot());
   GetHost().SetWaitCursor(true);
-  StartWorker([this, plans = std::move(plans), bFirstGetsLu] { ControlThread(plans, bFirstGetsLu); });
-}
-
-void CdlgInheritInstall::SetInstallList(const std::vector<BoardPlan>& plans) {
-  kelp::ui::Control list = GetDlgItem(res::kIiInfoList);
-  list.DeleteAllRows();
-  for (const BoardPlan& plan : plans)
-    for (const board::ProductRecord& r : plan.products)
-      list.AddRow({m_main.Array().LocationName(plan.ulSlot), r[board::kProductName], ""});
-}
-
-bool CdlgInheritInstall::WaitRuns(const std::vector<std::unique_ptr<BoardRun>>& runs, std::size_t nFrom,
-                                  plat::TimePoint deadline) {
-  std::unique_lock lock(m_mutex);
-  return plat::Clock::WaitUntil(m_done, lock, deadline, [&] {
-    for (std::size_t i = nFrom; i < runs.size(); ++i)
-      if (!runs[i]->bDone) return false;
-    return true;
+  StartWorker([this, plans = std::move(plans), bFirstGetsLu]() mutable {
+    ViewSink sink(*this, plans);
+    install::InheritJob job(std::move(plans), m_products, bFirstGetsLu);
+    job.Run(sink);
   });
 }
 
-void CdlgInheritInstall::ControlThread(std::vector<BoardPlan> plans, bool bFirstGetsLu) {
-  CusrTraceScope trace(kClass, "StartInstalling", TRC_FUNC);
-  const install::InheritLimits limits = install::GetInheritLimits(m_products);
-  std::vector<std::unique_ptr<BoardRun>> runs;
-  int nRowBase = 0;
-  const auto start = [&](const BoardPlan& plan, std::uint32_t ulInit) {
-    auto run = std::make_unique<BoardRun>();
-    run->ulInitStatus = ulInit;
-    run->nRowBase = nRowBase;
-    nRowBase += static_cast<int>(plan.products.size());
-    run->result.plan = plan;
-    run->result.bStarted = true;
-    BoardRun& ref = *run;
-    runs.push_back(std::move(run));
-    ref.thread = std::thread([this, &ref] { InstallThread(ref); });
-  };
-  bool bTimedOut = false;
-  bool bFirstFailed = false;
-  std::size_t nNext = 0;
-  if (bFirstGetsLu) {
-    m_main.Array().AddInitStatus(kLuBoth);
-    start(plans.front(), kLuBoth);
-    bTimedOut = !WaitRuns(runs, 0, plat::Clock::Now() + limits.wait);
-    m_main.Array().SubInitStatus(kLuBoth);
-    nNext = 1;
-    const std::uint32_t ulCode = bTimedOut ? install::kCodeTimeout : runs.front()->result.outcome.ulCode;
-    if (ulCode != 0) {
-      trace.Error(TraceFmt("Install Failed (LU Initialize) : 0x%08x", ulCode), TRC_ERROR);
-      bFirstFailed = true;
-    }
-  }
-  if (!bFirstFailed && !bTimedOut) {
-    for (std::size_t i = nNext; i < plans.size(); ++i) {
-      plat::Clock::Sleep(kStartGap);
-      start(plans[i], 0);
-    }
-    bTimedOut = !WaitRuns(runs, nNext, plat::Clock::Now() + limits.wait);
-  }
-  if (bTimedOut) {
-    // A board past the wait limit is told to stop; its thread still owns its rows, so the
-    // dialog waits for every thread before it finishes.
-    trace.Error("the wait limit passed: the boards still installing are stopped", TRC_ERROR);
-    m_bAbandon = true;
-    WaitRuns(runs, 0, plat::TimePoint::max());
-  }
-  std::vector<BoardResult> results;
-  bool bRestart = false;
-  for (auto& run : runs) {
-    run->thread.join();
-    BoardResult& r = run->result;
-    if (bTimedOut && r.outcome.stage != install::Stage::Done && r.outcome.ulCode == 0)
-      r.outcome.ulCode = install::kCodeTimeout;
-    if (r.outcome.ulCode != 0 && run.get() != runs.front().get())
-      trace.Error(TraceFmt("Install Failed : 0x%08x", r.outcome.ulCode), TRC_ERROR);
-    bRestart = bRestart || r.outcome.bRestartNeeded;
-    results.push_back(r);
-  }
-  for (std::size_t i = runs.size(); i < plans.size(); ++i) results.push_back(BoardResult{plans[i], false, {}, {}});
-  std::uint32_t ulFirstCode = 0;
-  for (const BoardResult& r : results)
-    if (ulFirstCode == 0) ulFirstCode = r.bStarted ? r.outcome.ulCode : install::kCodeTimeout;
-  const bool bSucceeded = ulFirstCode == 0 && !bTimedOut;
-  if (!bSucceeded) trace.Error(TraceFmt("Inherit and Install Failed (Code:0x%08x)", ulFirstCode), TRC_ERROR);
-  Post([this, results, bSucceeded, bRestart] { Finish(results, bSucceeded, bRestart); });
+void CdlgInheritInstall::SetInstallList(const std::vector<install::BoardPlan>& plans) {
+  kelp::ui::Control list = GetDlgItem(res::kIiInfoList);
+  list.DeleteAllRows();
+  for (const install::BoardPlan& plan : plans)
+    for (const board::ProductRecord& r : plan.products)
+      list.AddRow({m_main.Array().LocationName(plan.Slot()), r[board::kProductName], ""});
 }
 
-void CdlgInheritInstall::InstallThread(BoardRun& run) {
-  CusrTraceScope trace(kClass, "InstallThread", TRC_FUNC);
-  const BoardPlan& plan = run.result.plan;
-  const std::string strName = m_main.Array().LocationName(plan.ulSlot);
-  trace.Info(TraceFmt("%s Install Thread", strName.c_str()), TRC_INFO);
-  const plat::TimePoint start = plat::Clock::Now();
-  if (CusrCHN* pBoard = m_main.Board(plan.ulSlot)) {
-    install::InstallRequest request;
-    request.products = plan.products;
-    request.nOsCount = plan.nOsCount;
-    request.ulInitStatus = run.ulInitStatus;
-    request.ulInstallType = kInheritType;
-    request.productGap = kProductGap;
-    BoardSink sink(*this, run);
-    run.result.outcome = install::RunInstallation(*pBoard, request, sink);
-    if (run.result.outcome.bInstalledAny) install::ChangeInstallInfo(*pBoard);
-  } else {
-    trace.Error(TraceFmt("Can't create INSTALL_INFO (node : %u) : Factor = %s", plan.ulSlot, "no board object"),
-                TRC_ERROR);
-    run.result.outcome.ulCode = msg::kInternalError;
-  }
-  run.result.elapsed = plat::Clock::Now() - start;
-  {
-    std::lock_guard lock(m_mutex);
-    run.bDone = true;
-  }
-  m_done.notify_all();
-}
-
-void CdlgInheritInstall::ShowResults(const std::vector<BoardResult>& results) {
+void CdlgInheritInstall::ShowResults(const std::vector<install::BoardResult>& results) {
   CusrTraceScope trace(kClass, "ShowResults", TRC_FUNC);
   kelp::ui::Control list = GetDlgItem(res::kIiResultList);
   list.DeleteAllRows();
   m_retry.clear();
   kelp::ui::Transcript* pTranscript = GetHost().GetTranscript();
-  for (const BoardResult& r : results) {
-    const std::uint32_t ulSlot = r.plan.ulSlot;
+  for (const install::BoardResult& r : results) {
+    const std::uint32_t ulSlot = r.plan.Slot();
     const std::string strName = m_main.Array().LocationName(ulSlot);
     const std::uint32_t ulCode = r.outcome.ulCode;
     std::string strStage = "not started";
@@ -438,17 +330,17 @@ void CdlgInheritInstall::ShowResults(const std::vector<BoardResult>& results) {
       strResult = ulCode == 0 ? LoadString(kStringCompleted) : install::FailedText(ulCode);
       strReason = ulCode == 0 ? "" : ReasonText(r);
     }
-    if (!r.bStarted || ulCode != 0) m_retry.push_back(RetryPlan(r));
+    if (std::optional<install::BoardPlan> retry = install::RetryPlan(r)) m_retry.push_back(std::move(*retry));
     const std::string strElapsed = r.bStarted ? Minutes(r.elapsed) : "-";
     list.AddRow({strName, strStage, strResult, strReason, strElapsed});
     trace.Info(TraceFmt("result %s : %s, %s, %s, %s", strName.c_str(), strStage.c_str(), strResult.c_str(),
                         strReason.c_str(), strElapsed.c_str()),
                TRC_INFO);
-    if (pTranscript != nullptr) pTranscript->Result(static_cast<int>(ulSlot), r.bStarted ? ulCode : ~0u, strReason);
+    if (pTranscript != nullptr) pTranscript->Result(static_cast<int>(ulSlot), r.Code(), strReason);
   }
 }
 
-void CdlgInheritInstall::Finish(const std::vector<BoardResult>& results, bool bSucceeded, bool bRestart) {
+void CdlgInheritInstall::Finish(const std::vector<install::BoardResult>& results, bool bSucceeded, bool bRestart) {
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) install::SetInstalling(i, false);
   ShowResults(results);
   m_nIdleMode = bSucceeded ? kModeFinished : kModeFailed;
