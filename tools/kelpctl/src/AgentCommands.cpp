@@ -14,6 +14,7 @@
 #include "board/AgentExchange.h"
 #include "board/BoardPorts.h"
 #include "common/CusrTraceScope.h"
+#include "common/TextFormats.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -250,8 +251,8 @@ class AgentRun {
     std::array<std::uint8_t, 4> ip{}, mask{};
     if (!ParseAddress(m_invocation.arguments[0], &ip) || !ParseAddress(m_invocation.arguments[1], &mask))
       return Usage("set-network needs an IPv4 address and mask such as 192.168.0.5 255.255.255.0");
-    const std::string ipText = agent::AddressText(ip.data());
-    const std::string maskText = agent::AddressText(mask.data());
+    const std::string ipText = common::AddressText(ip.data());
+    const std::string maskText = common::AddressText(mask.data());
     const board::ExchangeResult result = board::RunExchange(
         m_manager, board::Connect::Plain, "NetworkSetting0301",
         [&](int s) { return m_manager.RequestNetworkSetting0301(s, m_invocation.interfaceNumber, ipText, maskText); },
@@ -359,7 +360,7 @@ class AgentRun {
     }
     const int nFtpPort = board::ResolveFileServerPort(m_invocation.settingsFile);
     const std::string& file = m_invocation.arguments[0];
-    const std::string pcText = agent::AddressText(pc.data());
+    const std::string pcText = common::AddressText(pc.data());
     std::uint32_t ulVerdict = 0;
     std::fprintf(m_out, "slot %d: installing %s from kelpftpd at %s:%d\n", m_invocation.slot, file.c_str(),
                  pcText.c_str(), nFtpPort);

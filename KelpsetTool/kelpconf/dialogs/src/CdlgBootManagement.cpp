@@ -9,6 +9,7 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgMain.h"
 #include "dialogs/ShutdownCheck.h"
 #include "resources/ControlIds.h"
@@ -169,7 +170,7 @@ void CdlgBootManagement::StartPower(Power power, std::string strBootOption) {
         break;
     }
     if (!bDone) {
-      ShowMessage(text.ulFailure, TraceFmt("0x%08x", ulError));
+      ShowMessage(text.ulFailure, common::CodeText(ulError));
       trace.Error(TraceFmt("%s() Error : 0x%08x", text.pszName, ulError), TRC_ERROR);
     }
     trace.Info(TraceFmt("%s() return code : 0x%08x", text.pszName, ulError), TRC_INFO);

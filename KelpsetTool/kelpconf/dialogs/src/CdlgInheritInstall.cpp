@@ -4,14 +4,15 @@
 
 #include "agent/AgentWire.h"
 #include "agent/CusrNasManager.h"
-#include "agent/Pack.h"
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgMain.h"
 #include "media/MediaRules.h"
 #include "resources/ControlIds.h"
@@ -23,19 +24,9 @@ namespace res = kelp::res;
 namespace {
 
 constexpr const char* kClass = "CdlgInheritInstall";
-constexpr std::uint32_t kMsgNotCnas = 4038;
-constexpr std::uint32_t kMsgNncIncompatible = 4032;
-constexpr std::uint32_t kMsgNoConfig = 4017;
-constexpr std::uint32_t kMsgNasOsRunning = 4031;
-constexpr std::uint32_t kMsgOldLuPaths = 4023;
-constexpr std::uint32_t kMsgInitAndDelete = 4034;
-constexpr std::uint32_t kMsgFinished = 4033;
-constexpr std::uint32_t kMsgRestartNeeded = 4010;
-constexpr std::uint32_t kMsgTimeout = 3515;
 constexpr std::uint16_t kNncTypeCnas = 2;
 constexpr std::uint32_t kInheritType = 2;
 constexpr std::uint32_t kLuBoth = 0x11;
-constexpr std::uint32_t kStringCompleted = 521;
 constexpr plat::Millis kStartGap{1000};
 constexpr plat::Millis kProductGap{1000};
 constexpr const char* kCaption = "Kelpset Tool ( Inherit and Install )";
@@ -58,8 +49,8 @@ std::string Minutes(plat::Millis value) {
 std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
   const std::uint32_t ulCode = r.outcome.ulCode;
   std::uint32_t ulMessage = 0;
-  if (ulCode == install::kCodeTimeout) {
-    ulMessage = kMsgTimeout;
+  if (ulCode == agent::kResultTimeout) {
+    ulMessage = msg::kTimeout;
   } else if (ulCode == install::kCodeMpBlockade) {
     ulMessage = msg::kPowerHardwareError;
   } else if (r.outcome.stage == install::Stage::Products) {
@@ -67,7 +58,7 @@ std::string ReasonText(const CdlgInheritInstall::BoardResult& r) {
   } else {
     ulMessage = GetApiErrorMessageId(ulCode);
   }
-  std::string strText = MessageBody(ulMessage, {agent::CodeText(ulCode)});
+  std::string strText = MessageBody(ulMessage, {common::CodeText(ulCode)});
   for (char& c : strText)
     if (c == '\n') c = ' ';
   while (!strText.empty() && strText.back() == ' ') strText.pop_back();
@@ -177,11 +168,11 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
     const std::string strName = CusrCHN::LocationName(plan.ulSlot);
     if (CusrCHN::NNCType(plan.ulSlot) != kNncTypeCnas) {
       trace.Error(TraceFmt("%s not CNAS", strName.c_str()), TRC_ERROR);
-      ShowMessage(kMsgNotCnas);
+      ShowMessage(msg::kInheritUnsupportedNnc);
       return false;
     }
     if (pBoard == nullptr || pBoard->CheckNNCType(versions) != 1) {
-      ShowMessage(kMsgNncIncompatible);
+      ShowMessage(msg::kNncIncompatible);
       return false;
     }
     // A board fitted since start-up gets its agent access as start-up gives it (a failure makes
@@ -194,7 +185,7 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
     if (!bWaited) {
       bWaited = true;
       if (!pBoard->UpdateMyStatus()) {
-        ShowMessage(kMsgNoConfig);
+        ShowMessage(msg::kNncConfigUnavailable);
         return false;
       }
     } else {
@@ -202,7 +193,7 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<BoardPlan>& plans) {
     }
     if (!board::IsStoppedOrEmptyStatus(pBoard->GetStatus())) {
       trace.Error(TraceFmt("%s NAS OS not stoped", strName.c_str()), TRC_ERROR);
-      ShowMessage(kMsgNasOsRunning);
+      ShowMessage(msg::kInheritNasOsRunning);
       return false;
     }
   }
@@ -217,7 +208,7 @@ void CdlgInheritInstall::OnInstall() {
   }
   int nCount = 0;
   if (std::uint32_t ulError = 0; !CusrCHN::SetNNCLocation(&nCount, &ulError)) {
-    ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
+    ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError));
     return;
   }
   if (!m_pcMedia->CheckMediaFolder()) return;
@@ -261,7 +252,7 @@ void CdlgInheritInstall::ChecksDone(std::vector<BoardPlan> plans, bool bFirstGet
     SetIdle();
     return;
   }
-  if (bAsk && (Ask(kMsgOldLuPaths) == IDCANCEL || Ask(kMsgInitAndDelete) == IDCANCEL)) {
+  if (bAsk && (Ask(msg::kCheckLuPaths) == IDCANCEL || Ask(msg::kInheritInitializesCmLu) == IDCANCEL)) {
     trace.Info("Selected [Cancel] button", TRC_INFO);
     SetIdle();
     return;
@@ -345,7 +336,7 @@ void CdlgInheritInstall::ControlThread(std::vector<BoardPlan> plans, bool bFirst
     bTimedOut = !WaitRuns(runs, 0, plat::Clock::Now() + limits.wait);
     CusrCHN::SubInitStatus(kLuBoth);
     nNext = 1;
-    const std::uint32_t ulCode = bTimedOut ? install::kCodeTimeout : runs.front()->result.outcome.ulCode;
+    const std::uint32_t ulCode = bTimedOut ? agent::kResultTimeout : runs.front()->result.outcome.ulCode;
     if (ulCode != 0) {
       trace.Error(TraceFmt("Install Failed (LU Initialize) : 0x%08x", ulCode), TRC_ERROR);
       bFirstFailed = true;
@@ -371,7 +362,7 @@ void CdlgInheritInstall::ControlThread(std::vector<BoardPlan> plans, bool bFirst
     run->thread.join();
     BoardResult& r = run->result;
     if (bTimedOut && r.outcome.stage != install::Stage::Done && r.outcome.ulCode == 0)
-      r.outcome.ulCode = install::kCodeTimeout;
+      r.outcome.ulCode = agent::kResultTimeout;
     if (r.outcome.ulCode != 0 && run.get() != runs.front().get())
       trace.Error(TraceFmt("Install Failed : 0x%08x", r.outcome.ulCode), TRC_ERROR);
     bRestart = bRestart || r.outcome.bRestartNeeded;
@@ -380,7 +371,7 @@ void CdlgInheritInstall::ControlThread(std::vector<BoardPlan> plans, bool bFirst
   for (std::size_t i = runs.size(); i < plans.size(); ++i) results.push_back(BoardResult{plans[i], false, {}, {}});
   std::uint32_t ulFirstCode = 0;
   for (const BoardResult& r : results)
-    if (ulFirstCode == 0) ulFirstCode = r.bStarted ? r.outcome.ulCode : install::kCodeTimeout;
+    if (ulFirstCode == 0) ulFirstCode = r.bStarted ? r.outcome.ulCode : agent::kResultTimeout;
   const bool bSucceeded = ulFirstCode == 0 && !bTimedOut;
   if (!bSucceeded) trace.Error(TraceFmt("Inherit and Install Failed (Code:0x%08x)", ulFirstCode), TRC_ERROR);
   Post([this, results, bSucceeded, bRestart] { Finish(results, bSucceeded, bRestart); });
@@ -435,7 +426,7 @@ void CdlgInheritInstall::ShowResults(const std::vector<BoardResult>& results) {
         case install::Stage::Products: strStage = FailedProductsText(r); break;
         case install::Stage::Done: strStage = "all products"; break;
       }
-      strResult = ulCode == 0 ? LoadString(kStringCompleted) : install::FailedText(ulCode);
+      strResult = ulCode == 0 ? LoadString(str::kCompleted) : install::FailedText(ulCode);
       strReason = ulCode == 0 ? "" : ReasonText(r);
     }
     if (!r.bStarted || ulCode != 0) m_retry.push_back(RetryPlan(r));
@@ -454,8 +445,8 @@ void CdlgInheritInstall::Finish(const std::vector<BoardResult>& results, bool bS
   m_nIdleMode = bSucceeded ? kModeFinished : kModeFailed;
   SetFieldCaption(m_nIdleMode);
   if (bSucceeded) {
-    ShowMessage(kMsgFinished);
-    if (bRestart) ShowMessage(kMsgRestartNeeded);
+    ShowMessage(msg::kInheritFinished);
+    if (bRestart) ShowMessage(msg::kPatchNeedsRestart);
   }
   SetIdle();
 }

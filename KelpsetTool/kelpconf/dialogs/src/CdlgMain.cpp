@@ -10,7 +10,9 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgProgramInstall.h"
@@ -34,7 +36,7 @@ using namespace board;
 namespace {
 
 constexpr const char* kClass = "CdlgMain";
-constexpr std::uint32_t kStringTitle = 200;
+constexpr std::uint32_t kStringTitle = str::kToolTitle;
 constexpr const char* kCaptionIndent = "                    ";  // twenty blanks before the location
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
@@ -91,9 +93,6 @@ const NodeRule* FindNodeRule(std::int32_t nStatus) {
   return pRule != std::end(kNodeRules) ? pRule : nullptr;
 }
 
-constexpr std::uint32_t kStringNeedVersion2 = 2052;      // "02-00"
-constexpr std::uint32_t kStringNeedVersion5 = 2053;      // "05-00"
-constexpr std::uint32_t kMsgInheritNodes = 4036;
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
 constexpr const char* kBootManagementHint = "Double-click: Boot Management";
@@ -808,7 +807,7 @@ void CdlgMain::OnDownloadDump() {
   if (info) {
     CdlgDownloadDump dlg(GetHost(), *this, ulSlot, *info);
     if (dlg.DoModal() == -1)
-      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
   SetEnableButton(m_uSelected);
 }
@@ -834,7 +833,7 @@ std::optional<CdlgDownloadDump::DumpInfo> CdlgMain::OpeningDumpInfo(CusrCHN& boa
   }
   switch (board::ClassifyDumpStatus(info.ulStatus)) {
     case board::DumpState::Error:
-      trace.Error(ShowMessage(msg::kNasOsError, TraceFmt("0x%08x", info.ulStatus)), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kNasOsError, common::CodeText(info.ulStatus)), TRC_ERROR);
       return std::nullopt;
     case board::DumpState::Nothing:
       trace.Warn(ShowMessage(msg::kDumpNotReady, strName, kDumpWriteMinutes), TRC_WARN);
@@ -851,14 +850,14 @@ void CdlgMain::OnInheritInstall() {
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
     if (CusrCHN::IsCHN(i)) strNodes += "\n  - " + CusrCHN::LocationName(i);
   int nButton = IDCANCEL;
-  ShowMessage(kMsgInheritNodes, strNodes, {}, &nButton);
+  ShowMessage(msg::kInheritInstallQuestion, strNodes, {}, &nButton);
   if (nButton != IDOK) return;
   SetPublicBusy(kPublicBusyInherit);
   GetDlgItem(res::kMainClose).EnableWindow(false);
   SetEnableButton(m_uSelected);
   CdlgInheritInstall dialog(GetHost(), *this, {m_strMediaRoot, m_bMediaRootIsMP});
   if (const int nResult = dialog.DoModal(); nResult == -1 || nResult == 3)
-    ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
+    ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno)));
   SetPublicBusy(0);
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
     if (m_pcCHNs[i]) SetCHNCaption(i);
@@ -876,7 +875,7 @@ void CdlgMain::RunConfiguration() {
   CdlgConfiguration dlg(GetHost(), m_strMediaRoot, [this] { return IsFunctionDisable(); });
   const int nResult = dlg.DoModal();
   if (nResult != IDOK && nResult != IDCANCEL) {
-    trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
     return;
   }
   if (nResult != IDOK) return;
@@ -990,7 +989,7 @@ void CdlgMain::OnRestoreOsLu() {
   if (bOpen) {
     CdlgRestoreNasOsLu dlg(GetHost(), *this, board, strName, info.ulBackupStatus, info.strDate, m_info.settingsFile);
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
   SetEnableButton(m_uSelected);
   GetDlgItem(res::kRestoreOsLu).SetFocus();
@@ -1009,7 +1008,7 @@ void CdlgMain::OnRestoreCmLu() {
     WaitCursor cursor(GetHost());
     pBoard = GetLatestCHN();
     if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion2)), TRC_WARN);
+      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0200)), TRC_WARN);
       return;
     }
     if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&info)) {
@@ -1048,7 +1047,7 @@ void CdlgMain::OnRestoreSystemLu() {
     WaitCursor cursor(GetHost());
     pBoard = GetLatestCHN();
     if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
-      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion5)), TRC_WARN);
+      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0500)), TRC_WARN);
       return;
     }
     if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&info)) {
@@ -1066,7 +1065,7 @@ void CdlgMain::OnRestoreSystemLu() {
     if (!bNamesSlot || !CusrCHN::IsCHN(ulSlot)) {
       trace.Error(TraceFmt(bNamesSlot ? "Update Data is amusing: 0x%08x" : "Upload data is illegal: 0x%08x", u),
                   TRC_ERROR);
-      ShowMessage(msg::kNasManagerError, TraceFmt("0x%08x", kBadUploadCode));
+      ShowMessage(msg::kNasManagerError, common::CodeText(kBadUploadCode));
       return;
     }
   }
@@ -1077,7 +1076,7 @@ void CdlgMain::OnRestoreSystemLu() {
   {
     CdlgRestoreNasSystemLu dlg(GetHost(), *this, *pBoard, std::move(backup), m_info.settingsFile);
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
   m_bRestoreSystemLu = false;
   SetEnableButton(m_uSelected);
