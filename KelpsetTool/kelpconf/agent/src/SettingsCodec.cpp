@@ -83,7 +83,8 @@ Bytes EncodeMTUSettingRequest(std::uint32_t ulInterface, std::uint32_t ulMTU) {
 }
 
 Bytes EncodeRoutingAddRequest(const NewRoute& route) {
-  const std::string target = PadToWord(route.target ? common::AddressText(route.target->data()) : std::string(kDefaultRouteTarget));
+  const std::string target =
+      PadToWord(route.target ? common::AddressText(route.target->data()) : std::string(kDefaultRouteTarget));
   const std::string gateway = PadToWord(DottedOrEmpty(route.gateway));
   const std::string netmask = common::AddressText(route.netmask.data());
   Bytes params;

@@ -33,7 +33,8 @@ bool FileDump(const CusrTraceScope& trace, const std::string& strReported, std::
       break;
     case FileResult::IoError:
       trace.Error(TraceFmt("link(%s): 0x%08x", strReported.c_str(), static_cast<unsigned>(error.value())), TRC_ERROR);
-      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<std::uint32_t>(error.value()))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<std::uint32_t>(error.value()))),
+                  TRC_ERROR);
       return false;
   }
   trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);

@@ -193,7 +193,8 @@ void CdlgProgramInstall::OnInstall() {
   if (nOsCount == 0 && !Board().IsExistLinux()) {
     // The NAS OS is the prerequisite of every product.
     trace.Error("NAS OS neither selected nor installed", TRC_ERROR);
-    ShowMessage(msg::kPrerequisiteMissing, common::CodeText(agent::kInstallErrorBit | agent::kAgentPrerequisiteMissing));
+    ShowMessage(msg::kPrerequisiteMissing,
+                common::CodeText(agent::kInstallErrorBit | agent::kAgentPrerequisiteMissing));
     return;
   }
   std::vector<std::pair<std::string, std::string>> versions;
@@ -290,7 +291,8 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
     if (board.IsExistLinux()) {
       const std::uint32_t ulPartner = board::PartnerSlot(m_ulSlot);
       const CusrCHN* pPartner = m_main.Board(ulPartner);
-      if ((board.IsOsRunning() || (pPartner != nullptr && pPartner->IsOsRunning())) && Ask(msg::kClusterNasOsRunning) != IDOK)
+      if ((board.IsOsRunning() || (pPartner != nullptr && pPartner->IsOsRunning())) &&
+          Ask(msg::kClusterNasOsRunning) != IDOK)
         return false;
       if (Ask(msg::kFatalDamage) != IDOK) return false;
     }
@@ -303,7 +305,9 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
   if (ulInit != 0) CusrCHN::AddInitStatus(ulInit);
   if (!bFirst && ulInit != 0) {
     const std::uint32_t ulQuestion =
-        ulInit == kLuErrorInfo ? msg::kInitErrorLuQuestion : ulInit == kLuClusterManagement ? msg::kInitCmLuQuestion : msg::kInitBothLusQuestion;
+        ulInit == kLuErrorInfo           ? msg::kInitErrorLuQuestion
+        : ulInit == kLuClusterManagement ? msg::kInitCmLuQuestion
+                                         : msg::kInitBothLusQuestion;
     if (Ask(ulQuestion) == IDCANCEL || Ask(msg::kFatalDamage) == IDCANCEL) {
       CusrCHN::SubInitStatus(ulInit);
       return false;

@@ -254,8 +254,8 @@ void CdlgRestoreNasCmLu::ShowRecovered() const {
     common::TraceLine(TRC_INFO, ShowMessage(msg::kCmLuRecovered));
     return;
   }
-  common::TraceLine(TRC_WARN,
-                    ShowMessage(msg::kCmLuRecoveredSettingsAgain, JoinLines(fileShare, "  -\n"), JoinLines(serviceIp, "  -\n")));
+  common::TraceLine(TRC_WARN, ShowMessage(msg::kCmLuRecoveredSettingsAgain, JoinLines(fileShare, "  -\n"),
+                                          JoinLines(serviceIp, "  -\n")));
 }
 
 void CdlgRestoreNasCmLu::WorkFinished() {
