@@ -17,6 +17,7 @@
 #include <new>
 
 #include "StringResources.h"
+#include "common/StringIds.h"
 #include "plat/Clock.h"
 #include "plat/NamedMutex.h"
 #include "plat/RuntimeDir.h"
@@ -118,8 +119,8 @@ std::atomic<std::uint32_t> trace_detail::g_ulMask{0};
 const TraceVariant kKelpconfTraceVariant = {
     .program = TraceProgram::Kelpconf,
     .mutexName = "_kelpconf_",
-    .titleStringId = 2000,
-    .versionStringId = 2002,
+    .titleStringId = str::kToolVersion,
+    .versionStringId = str::kKelpconfTraceVersion,
     .revisionLine = true,
     .resultFileError = 2,
     .openErrorCode = 2,
@@ -133,8 +134,8 @@ const TraceVariant kKelpconfTraceVariant = {
 const TraceVariant kKelpftpdTraceVariant = {
     .program = TraceProgram::Kelpftpd,
     .mutexName = "_kelpftpd_log_",
-    .titleStringId = 106,
-    .versionStringId = 105,
+    .titleStringId = str::kKelpftpdTraceTitle,
+    .versionStringId = str::kKelpftpdTraceVersion,
     .revisionLine = false,
     .resultFileError = 3,
     .openErrorCode = 3,

@@ -7,6 +7,7 @@
 #include "StringResources.h"
 #include "StringTable.h"
 #include "common/MessageBoxStyle.h"
+#include "common/StringIds.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ std::size_t MessageCatalogue::Find(std::uint32_t id) const {
 
 std::string MessageCatalogue::LoadString(std::uint32_t id) const { return LoadStringResource(m_program, id); }
 
-std::string MessageCatalogue::Title() const { return LoadString(IDS_BOX_TITLE); }
+std::string MessageCatalogue::Title() const { return LoadString(str::kBoxTitle); }
 
 std::string LoadStringResource(TraceProgram program, std::uint32_t id) {
   const char* text = nullptr;

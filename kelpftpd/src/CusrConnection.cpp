@@ -12,6 +12,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "kelpftp/FtpProtocol.h"
 #include "plat/Socket.h"
 
@@ -51,9 +52,7 @@ std::uint32_t CusrConnection::Initialize(std::uint32_t address, std::uint16_t po
     scope.Error(TraceFmt("setsockopt(SO_SNDBUF) code=%d", errno), TRC_ERROR);
     return kSocketError;
   }
-  scope.Info(TraceFmt("SVP IP:%u.%u.%u.%u, Port: %u", address >> 24, (address >> 16) & 0xFF, (address >> 8) & 0xFF,
-                      address & 0xFF, port),
-             TRC_INFO);
+  scope.Info(TraceFmt("SVP IP:%s, Port: %u", common::AddressText(address).c_str(), port), TRC_INFO);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(port);
@@ -71,7 +70,7 @@ std::uint32_t CusrConnection::Initialize(std::uint32_t address, std::uint16_t po
 
 std::uint32_t CusrConnection::Fail(const CusrTraceScope& scope, const char* pszCall, int error) {
   scope.Error(TraceFmt("%s code=%d", pszCall, error), TRC_ERROR);
-  scope.Error(ShowMessage(msg::kCommunication, TraceFmt("0x%08x", static_cast<unsigned>(error))), TRC_ERROR);
+  scope.Error(ShowMessage(msg::kCommunication, common::CodeText(static_cast<unsigned>(error))), TRC_ERROR);
   m_session.CloseAll();
   return kSocketError;
 }

@@ -15,12 +15,12 @@
 #include "common/ConsoleDisplay.h"
 #include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
+#include "common/FileServerPort.h"
 #include "common/MessageDisplay.h"
 #include "common/MessageIds.h"
 #include "common/ProcessContext.h"
 #include "common/Messages.h"
 #include "common/TraceSettings.h"
-#include "plat/Profile.h"
 #include "plat/SyncPipe.h"
 
 namespace {
@@ -28,7 +28,6 @@ namespace {
 constexpr int kExitNoPipe = 1;
 constexpr int kExitCommandLine = 2;
 constexpr int kExitNoMemory = 3;
-constexpr unsigned kDefaultPort = 20266;
 
 const char kUsage[] =
     "usage: kelpftpd SETTINGS-FILE OCTET1 OCTET2 OCTET3 OCTET4\n"
@@ -97,12 +96,10 @@ int main(int argc, char** argv) {
   }
 
   const std::filesystem::path settingsFile = argv[1];
-  unsigned port = plat::GetPrivateProfileInt("FtpService", "Port", kDefaultPort, settingsFile);
+  const common::FileServerPort configured = common::ReadFileServerPort(settingsFile);
+  const auto port = static_cast<unsigned>(configured.port);
   std::string portMessage;
-  if (port == 0) {
-    port = kDefaultPort;
-    portMessage = ShowMessage(msg::kInvalidFile, settingsFile.string());
-  }
+  if (configured.zeroGiven) portMessage = ShowMessage(msg::kInvalidFile, settingsFile.string());
 
   const TraceSettings traceSettings = ReadTraceSettings(settingsFile, TraceProgram::Kelpftpd);
   std::error_code ec;

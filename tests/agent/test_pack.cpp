@@ -8,6 +8,7 @@
 #include "agent/FrameCodec.h"
 #include "WireBytes.h"
 #include "agent/Pack.h"
+#include "common/TextFormats.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ TEST(PackHelpers, FormatsAndPadding) {
   EXPECT_EQ(agent::TrimTrailingBlanks("a b  "), "a b");
   EXPECT_EQ(agent::TrimTrailingBlanks("   "), "");
   const std::uint8_t addr[4] = {192, 168, 0, 255};
-  EXPECT_EQ(agent::AddressText(addr), "192.168.0.255");
+  EXPECT_EQ(common::AddressText(addr), "192.168.0.255");
 }
 
 TEST(FrameCodec, RequestsCarryHeaderCommandAndSizes) {

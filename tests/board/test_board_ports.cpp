@@ -6,6 +6,7 @@
 
 #include "TestEnv.h"
 #include "board/BoardPorts.h"
+#include "common/FileServerPort.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST_P(BoardPorts, ResolveFromTheSettingsFile) {
   const auto file = dir / "kelpconf.ini";
   if (c.settings) kelptest::WriteFile(file, c.settings);
   EXPECT_EQ(board::ResolveAgentPort(c.location, file), c.agentPort);
-  EXPECT_EQ(board::ResolveFileServerPort(file), c.fileServerPort);
+  EXPECT_EQ(common::ReadFileServerPort(file).port, c.fileServerPort);
 }
 
 std::string CaseName(const ::testing::TestParamInfo<PortCase>& param) { return param.param.name; }

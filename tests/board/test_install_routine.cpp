@@ -13,6 +13,7 @@
 #include "PowerTestSupport.h"
 #include "QuietMainDialog.h"
 #include "VelapiTestUnit.h"
+#include "agent/AgentWire.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
 #include "common/ProcessContext.h"
@@ -106,7 +107,7 @@ TEST_F(SelfStartingNasOs, RunsWithoutABootCommand) {
 // not at the 32 minutes a boot is given, with the reboot failure and the time-out code.
 TEST_F(SelfStartingNasOs, ThatNeverRunsFailsAtTheInstallersLimit) {
   Install(false);
-  EXPECT_EQ(m_outcome.ulCode, install::kCodeTimeout);
+  EXPECT_EQ(m_outcome.ulCode, agent::kResultTimeout);
   EXPECT_EQ(m_outcome.stage, install::Stage::NasOsBoot);
   EXPECT_THAT(m_sink.labels, ElementsAre("Now Installing...[maximum 10 minutes]", "Failed to reboot the NAS OS."));
   EXPECT_FALSE(BootCommandSent());

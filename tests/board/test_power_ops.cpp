@@ -14,6 +14,7 @@
 #include "PowerTestSupport.h"
 #include "QuietMainDialog.h"
 #include "VelapiTestUnit.h"
+#include "agent/AgentWire.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
 #include "board/MultiReboot.h"
@@ -427,7 +428,7 @@ TEST_F(PowerOps, MultiRebootRebootsTheMarkedBoardsOfItsRangeAndJoinsThemEvenAfte
   caller.join();
   EXPECT_EQ(ulResult, 9u);
   // The worker got the board only after the limit, so its own limit had passed too.
-  EXPECT_EQ(results[1], kPowerErrorTimeout) << "the worker wrote its result before the call returned";
+  EXPECT_EQ(results[1], agent::kResultTimeout) << "the worker wrote its result before the call returned";
 }
 
 }  // namespace

@@ -18,9 +18,6 @@ inline constexpr std::uint32_t MSG_KIND_ERROR = 3;
 // The id of the terminating row, which also answers every id the table lacks.
 inline constexpr std::uint32_t MSG_ID_END = 0xFFFFFFFF;
 
-// The box title's string id (kelpconf only).
-inline constexpr std::uint32_t IDS_BOX_TITLE = 20206;
-
 struct MessageRow {
   std::uint32_t id;
   std::uint32_t kind;

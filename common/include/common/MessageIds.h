@@ -84,6 +84,37 @@ inline constexpr std::uint32_t kInstallConditions = 3597;
 inline constexpr std::uint32_t kBoardInCluster = 3653;  // its argument names the board
 inline constexpr std::uint32_t kPrerequisiteMissing = 4008;
 inline constexpr std::uint32_t kNasOsSpaceShort = 4013;
+inline constexpr std::uint32_t kOnBatteryPower = 4001;
+inline constexpr std::uint32_t kBadProductVersion = 3804;
+inline constexpr std::uint32_t kSomeProductsSelected = 4015;
+inline constexpr std::uint32_t kNncIncompatible = 4032;
+inline constexpr std::uint32_t kFirstInstall = 3583;
+inline constexpr std::uint32_t kNewInstallQuestion = 3499;
+inline constexpr std::uint32_t kUpdateInstallQuestion = 3498;
+inline constexpr std::uint32_t kUninstallQuestion = 3497;  // its argument names the product
+inline constexpr std::uint32_t kClusterNasOsRunning = 3612;
+inline constexpr std::uint32_t kInstallPreOperations = 4009;  // its argument lists the operations
+inline constexpr std::uint32_t kPatchWrongNasOs = 4007;
+inline constexpr std::uint32_t kInstallNasOsStopped = 4011;
+inline constexpr std::uint32_t kNothingToInstall = 4012;
+inline constexpr std::uint32_t kCancelRemainingQuestion = 3593;
+inline constexpr std::uint32_t kPatchNeedsRestart = 4010;
+// The LU initialisation offered with an installation.
+inline constexpr std::uint32_t kInitCmLuQuestion = 3493;
+inline constexpr std::uint32_t kInitErrorLuQuestion = 3494;
+inline constexpr std::uint32_t kInitBothLusQuestion = 3495;
+inline constexpr std::uint32_t kOtherTaskInitErrorLu = 3490;
+inline constexpr std::uint32_t kOtherTaskInitCmLu = 3491;
+inline constexpr std::uint32_t kLuInitWhileInstalling = 4019;
+
+// Inherit installation.
+inline constexpr std::uint32_t kInheritInstallQuestion = 4036;
+inline constexpr std::uint32_t kInheritUnsupportedNnc = 4038;
+inline constexpr std::uint32_t kNncConfigUnavailable = 4017;
+inline constexpr std::uint32_t kInheritNasOsRunning = 4031;
+inline constexpr std::uint32_t kCheckLuPaths = 4023;
+inline constexpr std::uint32_t kInheritInitializesCmLu = 4034;
+inline constexpr std::uint32_t kInheritFinished = 4033;
 
 // Board power operations: questions and failures.
 inline constexpr std::uint32_t kBootFailed = 3540;
@@ -112,6 +143,24 @@ inline constexpr std::uint32_t kRecoveryClusterRunning = 3650;
 inline constexpr std::uint32_t kOsLuUnrecoverable = 3828;
 inline constexpr std::uint32_t kSystemLuBackupInvalid = 4028;
 inline constexpr std::uint32_t kSystemLuBackupMismatch = 4029;
+inline constexpr std::uint32_t kRecoveryNotPossibleNow = 3635;
+inline constexpr std::uint32_t kOsLuCheckFirst = 3827;
+inline constexpr std::uint32_t kOsLuRecovered = 3620;
+inline constexpr std::uint32_t kCmLuRebootFirst = 3829;
+inline constexpr std::uint32_t kCmLuRecoverySteps = 3638;
+inline constexpr std::uint32_t kCmLuNasOsOld = 3639;
+inline constexpr std::uint32_t kCmLuRecoveryFailed = 3640;
+inline constexpr std::uint32_t kCmLuRecovered = 3622;
+inline constexpr std::uint32_t kCmLuRecoveredSettingsAgain = 4022;
+inline constexpr std::uint32_t kSystemLuRecoverySteps = 4024;
+inline constexpr std::uint32_t kSystemLuRecovered = 4025;
+inline constexpr std::uint32_t kSystemLuRecoveryFailed = 4026;
+inline constexpr std::uint32_t kSystemLuNodesNotInactive = 4027;
+inline constexpr std::uint32_t kActiveNodeExists = 4030;
+inline constexpr std::uint32_t kRebootAllQuestion = 3830;
+inline constexpr std::uint32_t kRebootAllDone = 3831;
+inline constexpr std::uint32_t kRebootAllFailed = 3832;  // the failed boards, the ones not restarted
+inline constexpr std::uint32_t kNoNodeToRestart = 4037;
 
 // NAS dump and its download.
 inline constexpr std::uint32_t kDumpTimeQuestion = 3569;  // its argument is the minutes

@@ -12,6 +12,7 @@
 
 #include "agent/FrameCodec.h"
 #include "agent/Pack.h"
+#include "common/TextFormats.h"
 #include "corvid/NasPages.h"
 #include "corvid/Sim.h"
 #include "plat/Clock.h"
@@ -69,7 +70,7 @@ bool AgentServer::Start(std::string* pError) {
   const UnitOptions unit = ReadUnitOptions(m_scenario);
   const std::filesystem::path unitDir = corvid::sim::UnitDir(m_options.unit);
   for (const corvid::sim::BoardSpec& b : scenario.boards) {
-    const std::string address = agent::AddressText(b.ip.data());
+    const std::string address = common::AddressText(b.ip.data());
     Board board;
     board.k = b.k;
     board.agent = std::make_unique<BoardAgent>(Slot(b.k), address, unitDir);

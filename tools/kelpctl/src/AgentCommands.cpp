@@ -17,6 +17,7 @@
 #include "board/CusrCHN.h"
 #include "app/MainSettings.h"
 #include "common/CusrTraceScope.h"
+#include "common/TextFormats.h"
 #include "session/ArraySession.h"
 #include "velapi.h"
 
@@ -210,8 +211,8 @@ class AgentRun {
     std::array<std::uint8_t, 4> ip{}, mask{};
     if (!ParseAddress(m_invocation.arguments[0], &ip) || !ParseAddress(m_invocation.arguments[1], &mask))
       return Usage("set-network needs an IPv4 address and mask such as 192.168.0.5 255.255.255.0");
-    const std::string ipText = agent::AddressText(ip.data());
-    const std::string maskText = agent::AddressText(mask.data());
+    const std::string ipText = common::AddressText(ip.data());
+    const std::string maskText = common::AddressText(mask.data());
     const std::uint32_t ulResult = m_board.SetNetworkSetting0301(m_invocation.interfaceNumber, ipText, maskText, 0);
     if (ulResult == agent::kAgentNotChanged) {
       std::fprintf(m_out, "slot %d: mng%u already has address %s mask %s\n", m_invocation.slot,
@@ -301,7 +302,7 @@ class AgentRun {
     const std::string& file = m_invocation.arguments[0];
     std::uint32_t ulVerdict = 0;
     std::fprintf(m_out, "slot %d: installing %s from kelpftpd at %s:%d\n", m_invocation.slot, file.c_str(),
-                 agent::AddressText(pc.data()).c_str(), m_board.Array().FtpPort());
+                 common::AddressText(pc.data()).c_str(), m_board.Array().FtpPort());
     std::fflush(m_out);
     if (Checked(m_board.InstallCommonPP(file, m_invocation.timeoutMinutes * 60, &ulVerdict)) != 0) return 1;
     if (ulVerdict != 0) {

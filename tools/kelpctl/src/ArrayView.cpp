@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/TextFormats.h"
 #include "nas/StatusWord.h"
 #include "velapi.h"
 
@@ -19,9 +20,7 @@ constexpr ModelName kModels[] = {{0x1700, "ZQS"}, {0x1701, "ZQXS"}, {0x1702, "ZQ
 
 std::string IpText(const std::optional<Ip4>& ip) {
   if (!ip) return "-";
-  char text[20];
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", (*ip)[0], (*ip)[1], (*ip)[2], (*ip)[3]);
-  return text;
+  return common::AddressText(ip->data());
 }
 
 void ReadNasBoard(BoardRow* pRow) {

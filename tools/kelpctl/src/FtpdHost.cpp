@@ -9,6 +9,7 @@
 #include "app/InstanceGuard.h"
 #include "app/MainSettings.h"
 #include "board/BoardPorts.h"
+#include "common/FileServerPort.h"
 #include "common/CusrTraceScope.h"
 #include "plat/NamedMutex.h"
 #include "plat/Process.h"
@@ -61,7 +62,7 @@ int RunFtpd(const Invocation& invocation, std::FILE* out, std::FILE* err) {
     return 1;
   }
   std::fprintf(out, "kelpftpd ready on %s:%d (pid %d); stop with SIGINT or SIGTERM\n", address.c_str(),
-               board::ResolveFileServerPort(invocation.settingsFile), static_cast<int>(server.Pid()));
+               common::ReadFileServerPort(invocation.settingsFile).port, static_cast<int>(server.Pid()));
   std::fflush(out);
 
   int signal = 0;

@@ -20,6 +20,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "common/TraceLine.h"
 #include "plat/Clock.h"
 #include "plat/Socket.h"
@@ -79,7 +80,7 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   remote.sin_family = AF_INET;
   std::memcpy(&remote.sin_addr.s_addr, manager.IPAddress(), 4);
   remote.sin_port = htons(manager.Port());
-  trace.Info(TraceFmt("Manager IP(%s), Port(%d)", AddressText(manager.IPAddress()).c_str(), manager.Port()),
+  trace.Info(TraceFmt("Manager IP(%s), Port(%d)", common::AddressText(manager.IPAddress()).c_str(), manager.Port()),
              TRC_INFO);
   trace.Call("connect()", TRC_DETAIL);
   int connected;
@@ -91,7 +92,7 @@ std::uint32_t Connect(const CusrNasManager& manager, int* pSocket, bool bQuiet) 
   if (connected != 0) {
     Fail(bQuiet, TraceFmt("connect() error, WSAGetLastError() = %d", connectError), msg::kCommunication,
          kCodeProtocol,
-         TraceFmt("cannot connect to %s:%d: %s", AddressText(manager.IPAddress()).c_str(), manager.Port(),
+         TraceFmt("cannot connect to %s:%d: %s", common::AddressText(manager.IPAddress()).c_str(), manager.Port(),
                   std::strerror(connectError)));
     return kResultProtocol;
   }
@@ -137,7 +138,7 @@ std::uint32_t RecvAll(int nSocket, std::uint8_t* pBuffer, std::size_t nLength, s
       return kResultProtocol;
     }
     if (wait == plat::WaitResult::Timeout) {
-      Fail(bQuiet, "select() timeout", msg::kTimeout, CodeText(kResultTimeout),
+      Fail(bQuiet, "select() timeout", msg::kTimeout, common::CodeText(kResultTimeout),
            TraceFmt("no reply within %u s", ulTimeoutSec));
       return kResultTimeout;
     }
@@ -199,8 +200,8 @@ CusrNasManager::CusrNasManager(const std::uint8_t* pucIPAddress, const std::uint
   CusrTraceScope trace(kClass, "CusrNasManager", TRC_FUNC);
   std::memcpy(m_ucIPAddress, pucIPAddress, sizeof m_ucIPAddress);
   std::memcpy(m_ucSubnetMask, pucSubnetMask, sizeof m_ucSubnetMask);
-  trace.Info("IP Address = " + AddressText(m_ucIPAddress), TRC_INFO);
-  trace.Info("SubnetMask = " + AddressText(m_ucSubnetMask), TRC_INFO);
+  trace.Info("IP Address = " + common::AddressText(m_ucIPAddress), TRC_INFO);
+  trace.Info("SubnetMask = " + common::AddressText(m_ucSubnetMask), TRC_INFO);
   trace.Info(TraceFmt("TCP port   = %u", m_ulPort), TRC_INFO);
 }
 
@@ -409,7 +410,7 @@ std::uint32_t CusrNasManager::ProtocolError(const char* pszTrace) {
 void CusrNasManager::ShowAgentError(std::uint32_t ulCode) {
   std::uint32_t ulMessageId = 0;
   GetMsgFormat(ulCode, &ulMessageId);
-  ShowAndTrace(ulMessageId, CodeText(ulCode), TRC_ERROR);
+  ShowAndTrace(ulMessageId, common::CodeText(ulCode), TRC_ERROR);
 }
 
 void CusrNasManager::ShowAndTrace(std::uint32_t ulMessageId, const std::string& strArgument, std::uint32_t ulLevel) {

@@ -5,11 +5,11 @@
 #include "agent/AgentCodes.h"
 #include "agent/CusrNasManager.h"
 #include "agent/InstallCodec.h"
-#include "agent/Pack.h"
 #include "agent/ReplyTrace.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 
 using namespace agent;
 
@@ -25,7 +25,7 @@ void CusrNasManager::ShowInstallError(std::uint32_t ulValue, bool bNasOsWording)
   const AgentCode* row = FindAgentCode(CodeScope::Install, ulValue & ~kInstallErrorBit);
   std::uint32_t ulMessageId = bNasOsWording ? msg::kNasOsError : msg::kNasManagerError;
   if (row != nullptr) ulMessageId = row->messageId;
-  ShowAndTrace(ulMessageId, ulMessageId == msg::kBoardInCluster ? BoardName() : CodeText(ulValue), TRC_ERROR);
+  ShowAndTrace(ulMessageId, ulMessageId == msg::kBoardInCluster ? BoardName() : common::CodeText(ulValue), TRC_ERROR);
 }
 
 std::uint32_t CusrNasManager::RequestInstall(int nSocket, std::uint32_t ulSerialNo, const std::string& strFileName,

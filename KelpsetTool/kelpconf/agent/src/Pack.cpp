@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "agent/AgentWire.h"
-#include "common/CusrTraceScope.h"
 #include "common/TraceLine.h"
 #include "common/VFormat.h"
 
@@ -175,8 +174,6 @@ std::string MakeFormat(const char* pszFormat, ...) {
   return s;
 }
 
-std::string CodeText(std::uint32_t ulCode) { return MakeFormat("0x%08x", ulCode); }
-
 std::string PadBlanks(std::string_view text, std::size_t width) {
   std::string s(text);
   if (s.size() < width) s.append(width - s.size(), ' ');
@@ -188,10 +185,6 @@ std::string PadToWord(std::string_view text) { return PadBlanks(text, (text.size
 std::string TrimTrailingBlanks(std::string_view text) {
   const std::size_t end = text.find_last_not_of(' ');
   return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
-}
-
-std::string AddressText(const std::uint8_t* pucAddress) {
-  return TraceFmt("%d.%d.%d.%d", pucAddress[0], pucAddress[1], pucAddress[2], pucAddress[3]);
 }
 
 }  // namespace agent

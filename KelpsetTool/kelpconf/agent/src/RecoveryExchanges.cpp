@@ -4,11 +4,11 @@
 
 #include "agent/AgentCodes.h"
 #include "agent/CusrNasManager.h"
-#include "agent/Pack.h"
 #include "agent/RecoveryCodec.h"
 #include "agent/ReplyTrace.h"
 #include "common/CusrTraceScope.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "common/TraceLine.h"
 
 using namespace agent;
@@ -19,7 +19,7 @@ constexpr const char* kClass = "CusrNasManager";
 
 // Shows the message of an agent code in scope, with the code as a restore shows it.
 std::uint32_t ShowCodeMessage(const CusrTraceScope& scope, CodeScope codeScope, std::uint32_t ulCode) {
-  const std::string shownCode = CodeText(ulCode | kRestoreCodeBit);
+  const std::string shownCode = common::CodeText(ulCode | kRestoreCodeBit);
   scope.Info(shownCode, TRC_INFO);
   const AgentCode* row = FindAgentCode(codeScope, ulCode);
   const std::uint32_t ulMessageId = AgentCodeMessage(codeScope, ulCode);
@@ -69,7 +69,7 @@ std::uint32_t CusrNasManager::ReplyRecovery(int nSocket, Exchange id, std::uint3
   }
   scope.Error("API ERROR", TRC_ERROR);
   if (const AgentCode* row = OsLuUnrecoverable(id, prefix.result))
-    ShowAndTrace(row->messageId, CodeText(prefix.result), TRC_ERROR);
+    ShowAndTrace(row->messageId, common::CodeText(prefix.result), TRC_ERROR);
   else if (IsSystemLu(id))
     ShowSystemLuMessage(prefix.result);
   else

@@ -7,6 +7,7 @@
 #include "agent/ByteReader.h"
 #include "agent/Pack.h"
 #include "agent/ReplyTrace.h"
+#include "common/TextFormats.h"
 
 namespace agent {
 namespace {
@@ -21,7 +22,7 @@ Decode DataRegion(std::span<const std::uint8_t> data, std::span<const std::uint8
 }
 
 std::string DottedOrEmpty(const std::optional<std::array<std::uint8_t, 4>>& address) {
-  return address ? AddressText(address->data()) : std::string();
+  return address ? common::AddressText(address->data()) : std::string();
 }
 
 std::uint32_t Size(const std::string& text) { return static_cast<std::uint32_t>(text.size()); }
@@ -82,9 +83,10 @@ Bytes EncodeMTUSettingRequest(std::uint32_t ulInterface, std::uint32_t ulMTU) {
 }
 
 Bytes EncodeRoutingAddRequest(const NewRoute& route) {
-  const std::string target = PadToWord(route.target ? AddressText(route.target->data()) : std::string(kDefaultRouteTarget));
+  const std::string target =
+      PadToWord(route.target ? common::AddressText(route.target->data()) : std::string(kDefaultRouteTarget));
   const std::string gateway = PadToWord(DottedOrEmpty(route.gateway));
-  const std::string netmask = AddressText(route.netmask.data());
+  const std::string netmask = common::AddressText(route.netmask.data());
   Bytes params;
   Pack(params,
        MakeFormat("S(%zu)lS(%zu)S(%zu)lS(%zu)lll", kRouteInterfaceWidth, target.size(), kRouteNetmaskWidth,
@@ -270,7 +272,7 @@ std::string SettingErrorArgument(Exchange id, std::uint32_t ulResult) {
   };
   for (const FieldName& row : kFieldNames)
     if (row.id == id && row.result == ulResult) return row.name;
-  return CodeText(ulResult);
+  return common::CodeText(ulResult);
 }
 
 }  // namespace agent

@@ -12,6 +12,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "common/TraceLine.h"
 #include "plat/Version.h"
 
@@ -52,10 +53,10 @@ std::uint32_t SettingError(Exchange id, std::uint32_t ulCode) {
     return ulCode;
   }
   if (id == Exchange::RoutingDelete && FindAgentCode(CodeScope::RoutingDelete, ulCode) != nullptr) {
-    common::TraceLine(TRC_ERROR, "Error Code: " + CodeText(ulCode));
+    common::TraceLine(TRC_ERROR, "Error Code: " + common::CodeText(ulCode));
     return kResultRouteNotFound;
   }
-  common::TraceLine(TRC_ERROR, "Error Code: " + CodeText(ulCode));
+  common::TraceLine(TRC_ERROR, "Error Code: " + common::CodeText(ulCode));
   Show(AgentCodeMessage(ScopeOf(id), ulCode), SettingErrorArgument(id, ulCode));
   return ulCode;
 }
@@ -271,7 +272,7 @@ std::uint32_t CusrNasManager::ReplyRoutingInfo(int nSocket, std::vector<RouteTex
   });
   if (status == Decode::BadFlag) {
     common::TraceLine(TRC_ERROR, strError);
-    Show(msg::kNasManagerError, CodeText(kResultBadRouteFlag));
+    Show(msg::kNasManagerError, common::CodeText(kResultBadRouteFlag));
     return kResultBadRouteFlag;
   }
   if (status != Decode::Ok) return ProtocolError(DecodeTrace(status, body.size()).c_str());

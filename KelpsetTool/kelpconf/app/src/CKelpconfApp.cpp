@@ -14,7 +14,9 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/ProcessContext.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "common/TraceSettings.h"
 #include "dialogs/CdlgMain.h"
 #include "session/ArraySession.h"
@@ -24,12 +26,9 @@
 namespace {
 
 constexpr const char* kClass = "CKelpconfApp";
-constexpr std::uint32_t kStringTitle = 200;
 constexpr int kTraceGenerations = 2;
 
-std::string Code(std::uint32_t ulCode) { return TraceFmt("0x%08x", ulCode); }
-
-void ShowApiError(std::uint32_t ulError) { ShowMessage(GetApiErrorMessageId(ulError), Code(ulError)); }
+void ShowApiError(std::uint32_t ulError) { ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError)); }
 
 }  // namespace
 
@@ -42,7 +41,7 @@ CKelpconfApp::~CKelpconfApp() {
 bool CKelpconfApp::IsSupportOS() {
   const app::SystemCheck check = app::CheckSystem();
   if (!check.queried) {
-    ShowMessage(msg::kPcInternalError, Code(check.error));
+    ShowMessage(msg::kPcInternalError, common::CodeText(check.error));
     return false;
   }
   if (!check.supported) {
@@ -72,7 +71,7 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
     ShowMessage(refusal.messageId, refusal.argument);
     return kExitStartupEnded;
   }
-  const std::string strTitle = LoadString(kStringTitle) + " ( " + arguments.unitName + " )";
+  const std::string strTitle = LoadString(str::kToolTitle) + " ( " + arguments.unitName + " )";
   app::InstanceGuard instance;
   switch (instance.Acquire(strTitle)) {
     case app::InstanceGuard::Outcome::First:

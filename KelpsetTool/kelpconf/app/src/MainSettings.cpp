@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "agent/AgentWire.h"
-#include "kelpftp/FtpProtocol.h"
+#include "common/FileServerPort.h"
 #include "plat/Paths.h"
 #include "plat/Profile.h"
 
@@ -47,8 +47,7 @@ MainSettings ReadMainSettings(const std::filesystem::path& settingsFile) {
   settings.ftpdPath = plat::GetProfileString(kMain, "kelpftpd_path", defaultFtpd, settingsFile);
   settings.ftpdPathTooLong = settings.ftpdPath.size() > kMaxFtpdPathSize;
   settings.agentPort = ReadInt(kMain, "Port", agent::kDefaultAgentPort, settingsFile);
-  settings.ftpPort = ReadInt(kFtp, "Port", kelpftp::kDefaultPort, settingsFile);
-  if (settings.ftpPort == 0) settings.ftpPort = kelpftp::kDefaultPort;
+  settings.ftpPort = common::ReadFileServerPort(settingsFile).port;
   settings.detailedVersions =
       plat::GetProfileString(kMain, "ProgramVersion", "Normal", settingsFile, kProgramVersionBuffer) == "Detail";
 

@@ -3,6 +3,7 @@
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "velapi.h"
 
 namespace board {
@@ -50,7 +51,7 @@ std::string CallText(const CusrCHN& board, const char* pszCall) {
 }
 
 void ShowApiError(const CusrTraceScope& trace, std::uint32_t ulError) {
-  trace.Error(ShowMessage(GetApiErrorMessageId(ulError), TraceFmt("0x%08x", ulError)), TRC_ERROR);
+  trace.Error(ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError)), TRC_ERROR);
 }
 
 }  // namespace board

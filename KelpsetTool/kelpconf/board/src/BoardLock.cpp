@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/StringIds.h"
 #include "common/Strings.h"
 
 namespace board {
 namespace {
-
-constexpr std::uint32_t kStringLockName = 600;
 
 bool Held(plat::LockResult result) {
   return result == plat::LockResult::Acquired || result == plat::LockResult::Abandoned;
@@ -20,7 +19,7 @@ BoardLock::BoardLock(std::uint32_t ulSlot) : m_mutex(NameOf(ulSlot)) {}
 
 std::string BoardLock::NameOf(std::uint32_t ulSlot) {
   // String resource 600 is the name's format, "__kelp_sos_timer_mutex_%d__".
-  const std::string strFormat = LoadString(kStringLockName);
+  const std::string strFormat = LoadString(str::kLockName);
   std::string name(strFormat.size() + 16, '\0');
   const int n = std::snprintf(name.data(), name.size(), strFormat.c_str(), static_cast<int>(ulSlot));
   name.resize(n > 0 ? static_cast<std::size_t>(n) : 0);

@@ -1,7 +1,6 @@
 #include "board/BoardPorts.h"
 
 #include "agent/AgentWire.h"
-#include "kelpftp/FtpProtocol.h"
 #include "plat/Profile.h"
 
 namespace board {
@@ -10,12 +9,6 @@ std::uint32_t ResolveAgentPort(const std::string& location, const std::filesyste
   const int nMainPort =
       static_cast<int>(plat::GetPrivateProfileInt("MainService", "Port", agent::kDefaultAgentPort, settingsFile));
   return plat::GetPrivateProfileInt(location.c_str(), "Port", nMainPort, settingsFile);
-}
-
-int ResolveFileServerPort(const std::filesystem::path& settingsFile) {
-  const int nPort =
-      static_cast<int>(plat::GetPrivateProfileInt("FtpService", "Port", kelpftp::kDefaultPort, settingsFile));
-  return nPort == 0 ? kelpftp::kDefaultPort : nPort;
 }
 
 }  // namespace board

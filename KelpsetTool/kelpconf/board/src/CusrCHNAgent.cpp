@@ -1,10 +1,10 @@
 // CusrCHN: the operations carried out through the board's agent, one exchange each.
 #include <string>
 
-#include "agent/Pack.h"
 #include "board/AgentExchange.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
+#include "common/TextFormats.h"
 #include "common/TraceLine.h"
 
 namespace {
@@ -197,7 +197,7 @@ std::uint32_t CusrCHN::InstallCommonPP(const std::string& strFileName, std::uint
                                        std::uint32_t* pulResult, bool bNasOsWording) const {
   CusrTraceScope trace(kClass, "InstallCommonPP", TRC_FUNC);
   trace.Info(TraceFmt("Set timeout : %u", ulTimeoutSec), TRC_INFO);
-  const std::string strPcAddress = agent::AddressText(m_rArray.SvpIPAddress().data());
+  const std::string strPcAddress = common::AddressText(m_rArray.SvpIPAddress().data());
   return Exchange(
       false, "Install",
       [&](const Manager& m, int s) {
@@ -216,7 +216,7 @@ std::uint32_t CusrCHN::UninstallPP(std::uint32_t ulPPCode, const std::string& st
 std::uint32_t CusrCHN::SutInstallCheck(const std::string& strFileName, std::uint32_t* pulFlags,
                                        std::uint32_t* pulReboot, std::uint32_t* pulResult) const {
   CusrTraceScope trace(kClass, "SutInstallCheck", TRC_FUNC);
-  const std::string strPcAddress = agent::AddressText(m_rArray.SvpIPAddress().data());
+  const std::string strPcAddress = common::AddressText(m_rArray.SvpIPAddress().data());
   trace.Info(TraceFmt("SVP IP Address |%s|", strPcAddress.c_str()), TRC_INFO);
   return Exchange(
       true, "SutInstallCheck",

@@ -7,13 +7,16 @@
 #include <iterator>
 
 #include "agent/AgentCodes.h"
+#include "agent/AgentWire.h"
 #include "board/CusrCHN.h"
 #include "board/PowerCommands.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageCatalogue.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "velapi.h"
 
 using namespace board;
@@ -27,9 +30,6 @@ constexpr int kBootRebootBootMode = 1;
 constexpr std::uint32_t kErrorBadInitStatus = 4;
 constexpr std::uint32_t kInheritRetryFailed = VEL_ERR_INHERIT_UPDATED;
 constexpr std::uint32_t kWordDown = 308;
-constexpr std::uint32_t kTextFailed = 522;
-
-std::string Hex8(std::uint32_t ul) { return TraceFmt("0x%08x", ul); }
 
 // The trace text of a progress row: "%s" is the command's word ("Boot", "Reboot").
 std::string RowText(const ProgressRow& row, const PowerCommandRow& command) {
@@ -136,7 +136,7 @@ bool PowerWatch::Watch(PowerDialog* pDialog, std::int64_t llTimeout, plat::TimeP
     if (elapsed > llTimeout) {
       m_trace.Error(TraceFmt("Kelpset Tool %s Timeout", m_command.name), TRC_ERROR);
       Show(msg::kPowerTimeout, TraceFmt("0x%02x", byProgress));
-      if (m_bMulti) *pulError = kPowerErrorTimeout;
+      if (m_bMulti) *pulError = agent::kResultTimeout;
       return false;
     }
     if (!m_bMulti) m_trace.Debug(TraceFmt("Sleep( %d )", static_cast<int>(BoardLock::kPace.count())), TRC_DEBUG);
@@ -210,7 +210,7 @@ constexpr std::uint16_t kInstallFailedOnNas = 0x05FE;
 
 std::string FailedText(std::uint32_t ulCode) {
   char sz[64];
-  std::snprintf(sz, sizeof sz, LoadString(kTextFailed).c_str(), ulCode);
+  std::snprintf(sz, sizeof sz, LoadString(str::kFailedCode).c_str(), ulCode);
   return sz;
 }
 
@@ -401,7 +401,7 @@ bool CusrCHN::GetOSInstallStatus(std::string* pstrProgress, bool bTimeoutFatal, 
     trace.Error(TraceFmt("dsvp_NasGetProgress(): 0x%08x", *pulCode), TRC_ERROR);
     UpdateMyStatus();
     const std::uint32_t ulMessage = (*pulCode & 0x80000000u) != 0 ? msg::kArrayError : GetApiErrorMessageId(*pulCode);
-    trace.Error(ShowMessage(ulMessage, Hex8(*pulCode)), TRC_ERROR);
+    trace.Error(ShowMessage(ulMessage, common::CodeText(*pulCode)), TRC_ERROR);
     *pstrProgress = FailedText(*pulCode);
     return true;
   }
@@ -424,6 +424,6 @@ bool CusrCHN::GetOSInstallStatus(std::string* pstrProgress, bool bTimeoutFatal, 
   else if (usWord != kInstallFailed)
     trace.Error(TraceFmt("dProgress : 0x%08x", ulProgress), TRC_ERROR);
   UpdateMyStatus();
-  trace.Error(ShowMessage(ulMessage, Hex8(ulProgress)), TRC_ERROR);
+  trace.Error(ShowMessage(ulMessage, common::CodeText(ulProgress)), TRC_ERROR);
   return true;
 }

@@ -1,19 +1,19 @@
 #include "board/DumpDownload.h"
 
-#include "agent/Pack.h"
+#include "agent/AgentWire.h"
 #include "board/BoardLock.h"
 #include "board/CusrCHN.h"
 #include "board/DumpTransfer.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "plat/Clock.h"
 
 namespace board {
 namespace {
 
 constexpr const char* kClass = "CdlgDownloadDump";
-constexpr std::uint32_t kResultProtocol = 5;
 
 // Files a finished download's file; the failure has been shown when it returns false.
 bool FileDump(const CusrTraceScope& trace, const std::string& strReported, std::string* pstrFiled) {
@@ -33,7 +33,8 @@ bool FileDump(const CusrTraceScope& trace, const std::string& strReported, std::
       break;
     case FileResult::IoError:
       trace.Error(TraceFmt("link(%s): 0x%08x", strReported.c_str(), static_cast<unsigned>(error.value())), TRC_ERROR);
-      trace.Error(ShowMessage(msg::kPcInternalError, agent::CodeText(static_cast<std::uint32_t>(error.value()))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<std::uint32_t>(error.value()))),
+                  TRC_ERROR);
       return false;
   }
   trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
@@ -113,21 +114,21 @@ std::uint32_t RunDumpDownload(CusrCHN& board, std::chrono::seconds limit, Downlo
       case DownloadState::Running:
         continue;
       case DownloadState::Succeeded:
-        return ended(FileDump(trace, strFile, pstrFiled) ? 0 : kResultProtocol);
+        return ended(FileDump(trace, strFile, pstrFiled) ? 0 : agent::kResultProtocol);
       case DownloadState::TransferCause:
-        trace.Error(ShowMessage(msg::kDumpDownloadCause, strName, agent::CodeText(ulStatus)), TRC_ERROR);
+        trace.Error(ShowMessage(msg::kDumpDownloadCause, strName, common::CodeText(ulStatus)), TRC_ERROR);
         return ended(ulStatus);
       case DownloadState::TransferFailed:
         trace.Error(ShowMessage(msg::kDumpTransferFailed), TRC_ERROR);
         return ended(ulStatus);
       case DownloadState::Failed:
       case DownloadState::Unknown:
-        trace.Error(ShowMessage(msg::kNasOsError, agent::CodeText(ulStatus)), TRC_ERROR);
+        trace.Error(ShowMessage(msg::kNasOsError, common::CodeText(ulStatus)), TRC_ERROR);
         return ended(ulStatus);
     }
   }
-  trace.Error(ShowMessage(msg::kDumpDownloadTimeout, agent::CodeText(kDownloadTimedOut)), TRC_ERROR);
-  return kDownloadTimedOut;
+  trace.Error(ShowMessage(msg::kDumpDownloadTimeout, common::CodeText(agent::kResultTimeout)), TRC_ERROR);
+  return agent::kResultTimeout;
 }
 
 }  // namespace board

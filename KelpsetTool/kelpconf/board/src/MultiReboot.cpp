@@ -6,9 +6,11 @@
 #include <thread>
 #include <vector>
 
+#include "agent/AgentWire.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 
 namespace board {
 namespace {
@@ -16,7 +18,6 @@ namespace {
 constexpr const char* kClass = "CdlgMain";
 constexpr int kRebootMode = 3;
 constexpr std::uint32_t kWaitTimeoutCode = 0x102;
-constexpr std::uint32_t kResultTimeout = 9;
 constexpr std::uint32_t kResultWaitFailed = 7;
 
 struct SlotRange {
@@ -89,7 +90,7 @@ std::uint32_t MultiReboot(ArrayTables& rArray, int nMode, const RebootMarks& mar
         --running.count;
       }
       trace.Error(e.what(), TRC_ERROR);
-      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<std::uint32_t>(e.code().value()))),
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<std::uint32_t>(e.code().value()))),
                   TRC_ERROR);
       ulResult = kResultWaitFailed;
     }
@@ -101,8 +102,8 @@ std::uint32_t MultiReboot(ArrayTables& rArray, int nMode, const RebootMarks& mar
                                 [&] { return running.count == 0; })) {
       trace.Error(TraceFmt("WaitForMultipleObjects() Timeout. Code = 0x%08x", kWaitTimeoutCode), TRC_ERROR);
       lock.unlock();
-      trace.Error(ShowMessage(msg::kTimeout, TraceFmt("0x%08x", kWaitTimeoutCode)), TRC_ERROR);
-      ulResult = kResultTimeout;
+      trace.Error(ShowMessage(msg::kTimeout, common::CodeText(kWaitTimeoutCode)), TRC_ERROR);
+      ulResult = agent::kResultTimeout;
     }
   }
   // The workers write the caller's tables: none outlives this call.

@@ -4,6 +4,7 @@
 #include <array>
 #include <iterator>
 
+#include "agent/AgentWire.h"
 #include "board/BoardStatus.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
@@ -46,17 +47,17 @@ constexpr ProgressRow kBootRows[] = {
 constexpr ProgressRow kMultiBootRows[] = {
     {kProgressDone, "%s Finished", kDone, 0, 0, 0, 0},
     {kProgressBootRunning, "Boot running", kRun, CHN_STATUS_BOOTING, 0, 0, 0},
-    {kProgressBootTimeout, "%s Timeout", kFail, 0, 0, 0, kPowerErrorTimeout},
-    {kProgressBootTimeoutNoDump, "%s Timeout (No NASDump)", kFail, 0, 0, 0, kPowerErrorTimeout},
+    {kProgressBootTimeout, "%s Timeout", kFail, 0, 0, 0, agent::kResultTimeout},
+    {kProgressBootTimeoutNoDump, "%s Timeout (No NASDump)", kFail, 0, 0, 0, agent::kResultTimeout},
     {kOtherCode, "Internal error", kFail, 0, 0, 0, kPowerErrorInternal},
 };
 constexpr ProgressRow kMultiRebootRows[] = {
     {kProgressDone, "%s Finished", kDone, 0, 0, 0, 0},
     {kProgressBootRunning, "Boot running", kRun, CHN_STATUS_BOOTING, 0, 0, 0},
     {kProgressRebootShutdownRunning, "Shutdown running", kRun, CHN_STATUS_STOPPING, 0, 0, 0},
-    {kProgressRebootShutdownTimeout, "Shutdown Timeout", kFail, 0, 0, 0, kPowerErrorTimeout},
-    {kProgressBootTimeout, "%s Timeout", kFail, 0, 0, 0, kPowerErrorTimeout},
-    {kProgressBootTimeoutNoDump, "%s Timeout (No NASDump)", kFail, 0, 0, 0, kPowerErrorTimeout},
+    {kProgressRebootShutdownTimeout, "Shutdown Timeout", kFail, 0, 0, 0, agent::kResultTimeout},
+    {kProgressBootTimeout, "%s Timeout", kFail, 0, 0, 0, agent::kResultTimeout},
+    {kProgressBootTimeoutNoDump, "%s Timeout (No NASDump)", kFail, 0, 0, 0, agent::kResultTimeout},
     {kOtherCode, "Internal error", kFail, 0, 0, 0, kPowerErrorInternal},
 };
 

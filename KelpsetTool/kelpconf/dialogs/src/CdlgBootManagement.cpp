@@ -9,6 +9,7 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgMain.h"
 #include "dialogs/MainButtonPlan.h"
 #include "dialogs/ShutdownCheck.h"
@@ -170,7 +171,7 @@ void CdlgBootManagement::StartPower(Power power, std::string strBootOption) {
         break;
     }
     if (!bDone) {
-      ShowMessage(text.ulFailure, TraceFmt("0x%08x", ulError));
+      ShowMessage(text.ulFailure, common::CodeText(ulError));
       trace.Error(TraceFmt("%s() Error : 0x%08x", text.pszName, ulError), TRC_ERROR);
     }
     trace.Info(TraceFmt("%s() return code : 0x%08x", text.pszName, ulError), TRC_INFO);

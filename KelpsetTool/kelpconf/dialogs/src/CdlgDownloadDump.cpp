@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "agent/Pack.h"
 #include "board/CusrCHN.h"
 #include "board/DumpDownload.h"
 #include "board/DumpTransfer.h"
@@ -16,6 +15,7 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgMain.h"
 #include "plat/Clock.h"
 #include "plat/DiskSpace.h"
@@ -78,7 +78,7 @@ bool CdlgDownloadDump::CheckFreeSpace() {
   const std::optional<std::uint64_t> required = RequiredDumpBytes(static_cast<std::int32_t>(m_info.ulSize));
   if (!required) {
     trace.Error(TraceFmt("Size of Dump is invalid: %d", static_cast<int>(m_info.ulSize)), TRC_ERROR);
-    trace.Error(ShowMessage(msg::kNasOsError, agent::CodeText(m_info.ulSize)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kNasOsError, common::CodeText(m_info.ulSize)), TRC_ERROR);
     return false;
   }
   const std::filesystem::path drive = plat::MapPath(kDrivePath);
@@ -87,7 +87,7 @@ bool CdlgDownloadDump::CheckFreeSpace() {
   if (!space) {
     const auto ulCode = static_cast<std::uint32_t>(error.value());
     trace.Error(TraceFmt("GetDiskFreeSpaceEx(): 0x%08x", ulCode), TRC_ERROR);
-    trace.Error(ShowMessage(msg::kPcInternalError, agent::CodeText(ulCode)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(ulCode)), TRC_ERROR);
     return false;
   }
   trace.Info(TraceFmt("Dir: %s, FreeBytesAvailable: %llu, TotalNumberOfBytes: %llu, TotalNumberOfFreeBytes: %llu",
@@ -116,7 +116,7 @@ void CdlgDownloadDump::OnDownload() {
       error) {
     const auto ulCode = static_cast<std::uint32_t>(error.value());
     trace.Error(TraceFmt("CreateDirectory(%s): 0x%08x", folder.c_str(), ulCode), TRC_ERROR);
-    trace.Error(ShowMessage(msg::kPcInternalError, agent::CodeText(ulCode)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(ulCode)), TRC_ERROR);
     return;
   }
   m_bWorking = true;

@@ -11,6 +11,7 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "board/DumpDownload.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
@@ -92,7 +93,7 @@ void CdlgHibernationDump::OnDump() {
     bDownloading = board::CheckDownloadMark(Board(), nullptr);
   }
   if (bDownloading) {
-    trace.Warn(ShowMessage(msg::kNasOsBusy, TraceFmt("0x%08x", kDumpDownloading)), TRC_WARN);
+    trace.Warn(ShowMessage(msg::kNasOsBusy, common::CodeText(kDumpDownloading)), TRC_WARN);
     return;
   }
   if (!Confirmed(msg::kDumpDeleteQuestion)) {

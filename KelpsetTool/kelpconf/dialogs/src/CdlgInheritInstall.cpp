@@ -6,10 +6,11 @@
 
 #include "agent/AgentWire.h"
 #include "agent/CusrNasManager.h"
-#include "agent/Pack.h"
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
+#include "common/StringIds.h"
+#include "common/TextFormats.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
@@ -25,17 +26,7 @@ namespace res = kelp::res;
 namespace {
 
 constexpr const char* kClass = "CdlgInheritInstall";
-constexpr std::uint32_t kMsgNotCnas = 4038;
-constexpr std::uint32_t kMsgNncIncompatible = 4032;
-constexpr std::uint32_t kMsgNoConfig = 4017;
-constexpr std::uint32_t kMsgNasOsRunning = 4031;
-constexpr std::uint32_t kMsgOldLuPaths = 4023;
-constexpr std::uint32_t kMsgInitAndDelete = 4034;
-constexpr std::uint32_t kMsgFinished = 4033;
-constexpr std::uint32_t kMsgRestartNeeded = 4010;
-constexpr std::uint32_t kMsgTimeout = 3515;
 constexpr std::uint16_t kNncTypeCnas = 2;
-constexpr std::uint32_t kStringCompleted = 521;
 constexpr const char* kCaption = "Kelpset Tool ( Inherit and Install )";
 constexpr const char* kCaptionSuffix[] = {"", " - Installing...", " - Finished", " - Failed", " - Checking..."};
 constexpr int kStatusColumn = 2;
@@ -56,8 +47,8 @@ std::string Minutes(plat::Millis value) {
 std::string ReasonText(const install::BoardResult& r) {
   const std::uint32_t ulCode = r.outcome.ulCode;
   std::uint32_t ulMessage = 0;
-  if (ulCode == install::kCodeTimeout) {
-    ulMessage = kMsgTimeout;
+  if (ulCode == agent::kResultTimeout) {
+    ulMessage = msg::kTimeout;
   } else if (ulCode == install::kCodeMpBlockade) {
     ulMessage = msg::kPowerHardwareError;
   } else if (r.outcome.stage == install::Stage::Products) {
@@ -65,7 +56,7 @@ std::string ReasonText(const install::BoardResult& r) {
   } else {
     ulMessage = GetApiErrorMessageId(ulCode);
   }
-  std::string strText = MessageBody(ulMessage, {agent::CodeText(ulCode)});
+  std::string strText = MessageBody(ulMessage, {common::CodeText(ulCode)});
   for (char& c : strText)
     if (c == '\n') c = ' ';
   while (!strText.empty() && strText.back() == ' ') strText.pop_back();
@@ -164,11 +155,11 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<install::BoardPlan>&
     const std::string strName = m_main.Array().LocationName(plan.Slot());
     if (m_main.Array().NNCType(plan.Slot()) != kNncTypeCnas) {
       trace.Error(TraceFmt("%s not CNAS", strName.c_str()), TRC_ERROR);
-      ShowMessage(kMsgNotCnas);
+      ShowMessage(msg::kInheritUnsupportedNnc);
       return false;
     }
     if (pBoard->CheckNNCType(versions) != 1) {
-      ShowMessage(kMsgNncIncompatible);
+      ShowMessage(msg::kNncIncompatible);
       return false;
     }
     // A board fitted since start-up gets its agent access as start-up gives it (a failure makes
@@ -181,7 +172,7 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<install::BoardPlan>&
     if (!bWaited) {
       bWaited = true;
       if (!pBoard->UpdateMyStatus()) {
-        ShowMessage(kMsgNoConfig);
+        ShowMessage(msg::kNncConfigUnavailable);
         return false;
       }
     } else {
@@ -189,7 +180,7 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<install::BoardPlan>&
     }
     if (!board::IsStoppedOrEmptyStatus(pBoard->GetStatus())) {
       trace.Error(TraceFmt("%s NAS OS not stoped", strName.c_str()), TRC_ERROR);
-      ShowMessage(kMsgNasOsRunning);
+      ShowMessage(msg::kInheritNasOsRunning);
       return false;
     }
   }
@@ -204,7 +195,7 @@ void CdlgInheritInstall::OnInstall() {
   }
   int nCount = 0;
   if (std::uint32_t ulError = 0; !m_main.Array().SetNNCLocation(&nCount, &ulError)) {
-    ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
+    ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError));
     return;
   }
   if (!m_pcMedia->CheckMediaFolder()) return;
@@ -255,7 +246,7 @@ void CdlgInheritInstall::ChecksDone(std::vector<install::BoardPlan> plans, bool 
     SetIdle();
     return;
   }
-  if (bAsk && (Ask(kMsgOldLuPaths) == IDCANCEL || Ask(kMsgInitAndDelete) == IDCANCEL)) {
+  if (bAsk && (Ask(msg::kCheckLuPaths) == IDCANCEL || Ask(msg::kInheritInitializesCmLu) == IDCANCEL)) {
     trace.Info("Selected [Cancel] button", TRC_INFO);
     SetIdle();
     return;
@@ -327,7 +318,7 @@ void CdlgInheritInstall::ShowResults(const std::vector<install::BoardResult>& re
         case install::Stage::Products: strStage = FailedProductsText(r); break;
         case install::Stage::Done: strStage = "all products"; break;
       }
-      strResult = ulCode == 0 ? LoadString(kStringCompleted) : install::FailedText(ulCode);
+      strResult = ulCode == 0 ? LoadString(str::kCompleted) : install::FailedText(ulCode);
       strReason = ulCode == 0 ? "" : ReasonText(r);
     }
     if (std::optional<install::BoardPlan> retry = install::RetryPlan(r)) m_retry.push_back(std::move(*retry));
@@ -346,8 +337,8 @@ void CdlgInheritInstall::Finish(const std::vector<install::BoardResult>& results
   m_nIdleMode = bSucceeded ? kModeFinished : kModeFailed;
   SetFieldCaption(m_nIdleMode);
   if (bSucceeded) {
-    ShowMessage(kMsgFinished);
-    if (bRestart) ShowMessage(kMsgRestartNeeded);
+    ShowMessage(msg::kInheritFinished);
+    if (bRestart) ShowMessage(msg::kPatchNeedsRestart);
   }
   SetIdle();
 }

@@ -3,7 +3,9 @@
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
+#include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
 #include "media/MediaRules.h"
 #include "resources/ControlIds.h"
@@ -14,10 +16,6 @@ namespace res = kelp::res;
 namespace {
 
 constexpr const char* kClass = "CdlgInstallProgress";
-constexpr std::uint32_t kStringInstalling = 1009;
-constexpr std::uint32_t kStringDone = 1010;
-constexpr std::uint32_t kMsgCancelRemaining = 3593;
-constexpr std::uint32_t kMsgRestartNeeded = 4010;
 constexpr int kStatusColumn = 2;
 
 }  // namespace
@@ -62,7 +60,7 @@ void CdlgInstallProgress::InstallThreadFunc() {
   const install::InstallOutcome outcome = install::RunInstallation(m_board, m_request, *this);
   bool bCompleted = !outcome.bNasOsFailed;
   if (bCompleted) {
-    if (outcome.bRestartNeeded) ShowMessage(kMsgRestartNeeded);
+    if (outcome.bRestartNeeded) ShowMessage(msg::kPatchNeedsRestart);
     if (outcome.bInstalledAny) install::ChangeInstallInfo(m_board);
   }
   Post([this, bCompleted] { SetFinishStatus(bCompleted); });
@@ -72,7 +70,7 @@ void CdlgInstallProgress::SetFinishStatus(bool bCompleted) {
   CusrTraceScope trace(kClass, "SetFinishStatus", TRC_FUNC);
   install::SetInstalling(m_board.GetIndex(), false);
   m_bWorking = false;
-  if (bCompleted) GetDlgItem(res::kIpLabel).SetWindowText(LoadString(kStringDone));
+  if (bCompleted) GetDlgItem(res::kIpLabel).SetWindowText(LoadString(str::kInstallCompleted));
   StopBlinking();
   GetDlgItem(res::kIpClose).EnableWindow(true);
   GetDlgItem(res::kIpStop).EnableWindow(false);
@@ -109,7 +107,7 @@ void CdlgInstallProgress::StopEnabled(bool bEnable) {
 
 bool CdlgInstallProgress::CancelRemaining() {
   int nButton = IDNO;
-  ShowMessage(kMsgCancelRemaining, {}, {}, &nButton);
+  ShowMessage(msg::kCancelRemainingQuestion, {}, {}, &nButton);
   return nButton == IDYES;
 }
 
@@ -124,7 +122,7 @@ void CdlgInstallProgress::OnTimer(int id) {
   if (id != kBlinkTimer) return;
   kelp::ui::Control label = GetDlgItem(res::kIpLabel);
   if (m_productStart)
-    label.SetWindowText(LoadString(kStringInstalling) + " " +
+    label.SetWindowText(LoadString(str::kNowInstalling) + " " +
                         install::ElapsedText(plat::Clock::Now() - *m_productStart, m_productLimit));
   label.ShowWindow(!label.IsWindowVisible());
 }

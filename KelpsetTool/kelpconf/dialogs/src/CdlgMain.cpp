@@ -10,7 +10,9 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgProgramInstall.h"
@@ -35,7 +37,7 @@ using namespace board;
 namespace {
 
 constexpr const char* kClass = "CdlgMain";
-constexpr std::uint32_t kStringTitle = 200;
+constexpr std::uint32_t kStringTitle = str::kToolTitle;
 constexpr const char* kCaptionIndent = "                    ";  // twenty blanks before the location
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
@@ -52,9 +54,6 @@ struct BoardLayout {
 };
 constexpr BoardLayout kLayouts[] = {{0x1700, 1}, {0x1701, 1}, {0x1702, 1}, {0x1703, 2}};
 
-constexpr std::uint32_t kStringNeedVersion2 = 2052;      // "02-00"
-constexpr std::uint32_t kStringNeedVersion5 = 2053;      // "05-00"
-constexpr std::uint32_t kMsgInheritNodes = 4036;
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
 constexpr const char* kBootManagementHint = "Double-click: Boot Management";
@@ -605,7 +604,7 @@ void CdlgMain::OnDownloadDump() {
   if (info) {
     CdlgDownloadDump dlg(GetHost(), *this, ulSlot, *info);
     if (dlg.DoModal() == -1)
-      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
   SetEnableButton(m_uSelected);
 }
@@ -631,7 +630,7 @@ std::optional<CdlgDownloadDump::DumpInfo> CdlgMain::OpeningDumpInfo(CusrCHN& boa
   }
   switch (board::ClassifyDumpStatus(info.ulStatus)) {
     case board::DumpState::Error:
-      trace.Error(ShowMessage(msg::kNasOsError, TraceFmt("0x%08x", info.ulStatus)), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kNasOsError, common::CodeText(info.ulStatus)), TRC_ERROR);
       return std::nullopt;
     case board::DumpState::Nothing:
       trace.Warn(ShowMessage(msg::kDumpNotReady, strName, kDumpWriteMinutes), TRC_WARN);
@@ -648,14 +647,14 @@ void CdlgMain::OnInheritInstall() {
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
     if (m_rSession.Array().IsCHN(i)) strNodes += "\n  - " + m_rSession.Array().LocationName(i);
   int nButton = IDCANCEL;
-  ShowMessage(kMsgInheritNodes, strNodes, {}, &nButton);
+  ShowMessage(msg::kInheritInstallQuestion, strNodes, {}, &nButton);
   if (nButton != IDOK) return;
   SetPublicBusy(kPublicBusyInherit);
   GetDlgItem(res::kMainClose).EnableWindow(false);
   SetEnableButton(m_uSelected);
   CdlgInheritInstall dialog(GetHost(), *this, {m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()});
   if (const int nResult = dialog.DoModal(); nResult == -1 || nResult == 3)
-    ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
+    ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno)));
   SetPublicBusy(0);
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
     if (Board(i)) SetCHNCaption(i);
@@ -673,7 +672,7 @@ void CdlgMain::RunConfiguration() {
   CdlgConfiguration dlg(GetHost(), m_rSession.MediaRoot(), [this] { return IsFunctionDisable(); });
   const int nResult = dlg.DoModal();
   if (nResult != IDOK && nResult != IDCANCEL) {
-    trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
     return;
   }
   if (nResult != IDOK) return;
@@ -780,7 +779,7 @@ void CdlgMain::OnRestoreOsLu() {
   if (bOpen) {
     CdlgRestoreNasOsLu dlg(GetHost(), *this, board, strName, info.ulBackupStatus, info.strDate, SettingsFile());
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
   SetEnableButton(m_uSelected);
   GetDlgItem(res::kRestoreOsLu).SetFocus();
@@ -799,7 +798,7 @@ void CdlgMain::OnRestoreCmLu() {
     WaitCursor cursor(GetHost());
     pBoard = GetLatestCHN();
     if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion2)), TRC_WARN);
+      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0200)), TRC_WARN);
       return;
     }
     if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&info)) {
@@ -838,7 +837,7 @@ void CdlgMain::OnRestoreSystemLu() {
     WaitCursor cursor(GetHost());
     pBoard = GetLatestCHN();
     if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
-      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(kStringNeedVersion5)), TRC_WARN);
+      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0500)), TRC_WARN);
       return;
     }
     if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&info)) {
@@ -856,7 +855,7 @@ void CdlgMain::OnRestoreSystemLu() {
     if (!bNamesSlot || !m_rSession.Array().IsCHN(ulSlot)) {
       trace.Error(TraceFmt(bNamesSlot ? "Update Data is amusing: 0x%08x" : "Upload data is illegal: 0x%08x", u),
                   TRC_ERROR);
-      ShowMessage(msg::kNasManagerError, TraceFmt("0x%08x", kBadUploadCode));
+      ShowMessage(msg::kNasManagerError, common::CodeText(kBadUploadCode));
       return;
     }
   }
@@ -867,7 +866,7 @@ void CdlgMain::OnRestoreSystemLu() {
   {
     CdlgRestoreNasSystemLu dlg(GetHost(), *this, *pBoard, std::move(backup), SettingsFile());
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-      trace.Error(ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno))), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
   m_bRestoreSystemLu = false;
   SetEnableButton(m_uSelected);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "agent/AgentCodes.h"
+#include "board/BoardSlots.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
@@ -175,7 +176,7 @@ bool CdlgNetworkSetting::SetNetSetting(const NetSetting& values, NetChange* pCha
                       change.bNtp),
              TRC_INFO);
   if (!(change.bAddress || change.bMtu) || !m_bClusterDefined) return true;
-  const std::uint32_t ulPartner = m_ulSlot < 8 ? m_ulSlot + 8 : m_ulSlot - 8;
+  const std::uint32_t ulPartner = board::PartnerSlot(m_ulSlot);
   const std::int32_t nStatus = Board().GetStatus();
   const CusrCHN* pPartner = m_main.Board(ulPartner);
   const std::int32_t nPartner = pPartner ? pPartner->GetStatus() : CHN_STATUS_DIE;

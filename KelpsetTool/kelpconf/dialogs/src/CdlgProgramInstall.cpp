@@ -5,12 +5,13 @@
 
 #include "agent/AgentCodes.h"
 #include "agent/AgentWire.h"
-#include "agent/Pack.h"
+#include "board/BoardSlots.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "dialogs/CdlgConfirmInstallProduct.h"
 #include "dialogs/CdlgInstallProgress.h"
 #include "dialogs/CdlgMain.h"
@@ -26,22 +27,6 @@ namespace {
 constexpr const char* kClass = "CdlgProgramInstall";
 constexpr const char* kOptType = "opt ";
 // Messages of the choosing steps.
-constexpr std::uint32_t kMsgOnBattery = 4001;
-constexpr std::uint32_t kMsgNncIncompatible = 4032;
-constexpr std::uint32_t kMsgSomeSelected = 4015;
-constexpr std::uint32_t kMsgBadVersion = 3804;
-constexpr std::uint32_t kMsgOtherInitErrorLu = 3490;
-constexpr std::uint32_t kMsgOtherInitCmLu = 3491;
-constexpr std::uint32_t kMsgLuWhileInstalling = 4019;
-constexpr std::uint32_t kMsgNewInstall = 3499;
-constexpr std::uint32_t kMsgUpdateInstall = 3498;
-constexpr std::uint32_t kMsgStopCluster = 3612;
-constexpr std::uint32_t kMsgFirstInstall = 3583;
-constexpr std::uint32_t kMsgInitErrorLu = 3494;
-constexpr std::uint32_t kMsgInitCmLu = 3493;
-constexpr std::uint32_t kMsgInitBoth = 3495;
-constexpr std::uint32_t kMsgPreOperations = 4009;
-constexpr std::uint32_t kMsgUninstall = 3497;
 constexpr std::uint32_t kLuErrorInfo = 0x01;
 constexpr std::uint32_t kLuClusterManagement = 0x10;
 constexpr std::uint32_t kLuBoth = 0x11;
@@ -147,7 +132,7 @@ void CdlgProgramInstall::OnUninstall() {
   const int nRow = GetDlgItem(res::kPiInstalledList).GetSelection();
   if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_installed.size()) return;
   const agent::ProductTexts product = m_installed[static_cast<std::size_t>(nRow)];
-  if (Ask(kMsgUninstall, product[agent::kProductName]) != IDOK) return;
+  if (Ask(msg::kUninstallQuestion, product[agent::kProductName]) != IDOK) return;
   trace.Info(TraceFmt("Uninstall PP = %s", product[agent::kProductName].c_str()), TRC_INFO);
   const auto ulCode = static_cast<std::uint32_t>(std::strtoul(product[agent::kProductCode].c_str(), nullptr, 10));
   const std::uint32_t ulResult = Board().UninstallPP(ulCode, product[agent::kProductName]);
@@ -176,7 +161,7 @@ bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::si
   }
   *pnOsCount = result.nOsCount;
   *pList = std::move(result.list);
-  if (result.ulPreOps != 0 && Ask(kMsgPreOperations, install::PreOperationLines(result.ulPreOps)) != IDOK) {
+  if (result.ulPreOps != 0 && Ask(msg::kInstallPreOperations, install::PreOperationLines(result.ulPreOps)) != IDOK) {
     trace.Info("[Cancel] button pushed", TRC_INFO);
     return false;
   }
@@ -186,7 +171,7 @@ bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::si
 void CdlgProgramInstall::OnInstall() {
   CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
   if (!CusrCHN::GetBatteryStatus()) {
-    ShowMessage(kMsgOnBattery);
+    ShowMessage(msg::kOnBatteryPower);
     return;
   }
   install::Selection selection = GetSelectedPPInfo();
@@ -202,29 +187,30 @@ void CdlgProgramInstall::OnInstall() {
       trace.Warn(TraceFmt("second NAS OS not installed : %s %s", r[board::kProductName].c_str(),
                           r[board::kProductVersion].c_str()),
                  TRC_WARN);
-      ShowMessage(msg::kInstallConditions, agent::CodeText(agent::kInstallErrorBit | agent::kAgentInstallConditions));
+      ShowMessage(msg::kInstallConditions, common::CodeText(agent::kInstallErrorBit | agent::kAgentInstallConditions));
     }
   }
   if (nOsCount == 0 && !Board().IsExistLinux()) {
     // The NAS OS is the prerequisite of every product.
     trace.Error("NAS OS neither selected nor installed", TRC_ERROR);
-    ShowMessage(msg::kPrerequisiteMissing, agent::CodeText(agent::kInstallErrorBit | agent::kAgentPrerequisiteMissing));
+    ShowMessage(msg::kPrerequisiteMissing,
+                common::CodeText(agent::kInstallErrorBit | agent::kAgentPrerequisiteMissing));
     return;
   }
   std::vector<std::pair<std::string, std::string>> versions;
   for (const board::ProductRecord& r : list) versions.emplace_back(r[board::kProductName], r[board::kProductVersion]);
   if (Board().CheckNNCType(versions) != 1) {
-    ShowMessage(kMsgNncIncompatible);
+    ShowMessage(msg::kNncIncompatible);
     return;
   }
-  if (selection.bSomeLeftOut && Ask(kMsgSomeSelected) != IDOK) return;
+  if (selection.bSomeLeftOut && Ask(msg::kSomeProductsSelected) != IDOK) return;
   if (!IsInstallNecessary(&list, &nOsCount)) return;
   if (!m_pcMedia->CheckMediaFolder()) return;
   for (const board::ProductRecord& r : list) {
     if (media::IsValidVersion(r[board::kProductVersion])) continue;
     trace.Error(TraceFmt("PP Name: %s", r[board::kProductName].c_str()), TRC_ERROR);
     trace.Error(TraceFmt("Invalid PP Version: %s", r[board::kProductVersion].c_str()), TRC_ERROR);
-    ShowMessage(kMsgBadVersion);
+    ShowMessage(msg::kBadProductVersion);
     return;
   }
   install::InstallRequest request;
@@ -243,7 +229,7 @@ void CdlgProgramInstall::OnInstall() {
   };
   const int nResult = confirm.DoModal();
   if (nResult != IDOK) {
-    if (nResult != IDCANCEL) ShowMessage(msg::kPcInternalError, TraceFmt("0x%08x", static_cast<unsigned>(errno)));
+    if (nResult != IDCANCEL) ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno)));
     abandon();
     return;
   }
@@ -267,9 +253,9 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
   CusrCHN& board = Board();
   if (const std::uint32_t ulOther = m_main.Array().GetInitStatus(); ulOther != 0) {
     if (ulOther == kLuErrorInfo) {
-      ShowMessage(kMsgOtherInitErrorLu);
+      ShowMessage(msg::kOtherTaskInitErrorLu);
     } else if (ulOther == kLuClusterManagement || ulOther == kLuBoth) {
-      ShowMessage(kMsgOtherInitCmLu);
+      ShowMessage(msg::kOtherTaskInitCmLu);
     } else {
       trace.Error(TraceFmt("uInitStatus = 0x%08x", ulOther), TRC_ERROR);
       ShowMessage(msg::kInternalError);
@@ -289,36 +275,39 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
   std::uint32_t ulInit = (GetDlgItem(res::kPiInitCmLu).GetCheck() == 1 ? kLuClusterManagement : 0) |
                          (GetDlgItem(res::kPiInitErrorLu).GetCheck() == 1 ? kLuErrorInfo : 0);
   if (ulInit != 0 && install::IsOtherInstallingWithoutLu(m_ulSlot)) {
-    ShowMessage(kMsgLuWhileInstalling);
+    ShowMessage(msg::kLuInitWhileInstalling);
     return false;
   }
   bool bNew = true;
   if (board.IsExistLinux() && ulInit == 0) {
-    const int nButton = Ask(kMsgUpdateInstall);
+    const int nButton = Ask(msg::kUpdateInstallQuestion);
     if (nButton == IDCANCEL) return false;
     bNew = nButton == IDNO;
     if (!bNew && board.IsOsRunning() && dialogs::CheckShutdown(board, msg::kFatalDamage) != dialogs::ShutdownCheck::GoOn)
       return false;
   }
   if (bNew) {
-    if (Ask(kMsgNewInstall) != IDOK) return false;
+    if (Ask(msg::kNewInstallQuestion) != IDOK) return false;
     if (board.IsExistLinux()) {
-      const std::uint32_t ulPartner = m_ulSlot < 8 ? m_ulSlot + 8 : m_ulSlot - 8;
+      const std::uint32_t ulPartner = board::PartnerSlot(m_ulSlot);
       const CusrCHN* pPartner = m_main.Board(ulPartner);
-      if ((board.IsOsRunning() || (pPartner != nullptr && pPartner->IsOsRunning())) && Ask(kMsgStopCluster) != IDOK)
+      if ((board.IsOsRunning() || (pPartner != nullptr && pPartner->IsOsRunning())) &&
+          Ask(msg::kClusterNasOsRunning) != IDOK)
         return false;
       if (Ask(msg::kFatalDamage) != IDOK) return false;
     }
   }
   const bool bFirst = m_main.Array().IsAllNew() && m_main.Array().GetInitStatus() == 0;
   if (bFirst) {
-    if (Ask(kMsgFirstInstall) != IDOK) return false;
+    if (Ask(msg::kFirstInstall) != IDOK) return false;
     ulInit = kLuBoth;
   }
   if (ulInit != 0) m_main.Array().AddInitStatus(ulInit);
   if (!bFirst && ulInit != 0) {
     const std::uint32_t ulQuestion =
-        ulInit == kLuErrorInfo ? kMsgInitErrorLu : ulInit == kLuClusterManagement ? kMsgInitCmLu : kMsgInitBoth;
+        ulInit == kLuErrorInfo           ? msg::kInitErrorLuQuestion
+        : ulInit == kLuClusterManagement ? msg::kInitCmLuQuestion
+                                         : msg::kInitBothLusQuestion;
     if (Ask(ulQuestion) == IDCANCEL || Ask(msg::kFatalDamage) == IDCANCEL) {
       m_main.Array().SubInitStatus(ulInit);
       return false;

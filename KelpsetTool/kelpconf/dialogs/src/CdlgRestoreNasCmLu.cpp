@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "agent/AgentWire.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
@@ -18,13 +19,6 @@ using namespace recovery;
 namespace {
 
 constexpr const char* kClass = "CdlgRestoreNasCmLu";
-constexpr std::uint32_t kMsgNotNormal = 3635;
-constexpr std::uint32_t kMsgRebootFirst = 3829;
-constexpr std::uint32_t kMsgThreeSteps = 3638;
-constexpr std::uint32_t kMsgOldNasOs = 3639;
-constexpr std::uint32_t kMsgStepsFailed = 3640;
-constexpr std::uint32_t kMsgRecovered = 3622;
-constexpr std::uint32_t kMsgSettingsAgain = 4022;
 
 // Cluster initialisation results that ask for settings to be made again.
 constexpr std::uint32_t kInitFileShare = 15;
@@ -108,16 +102,16 @@ void CdlgRestoreNasCmLu::OnRestore() {
   CusrTraceScope trace(kClass, "OnRestore", TRC_FUNC);
   if (IsWorking() || m_pBoard == nullptr || Main().IsFunctionDisable()) return;
   if (m_ulStatus != kLuNormal) {
-    trace.Warn(ShowMessage(kMsgNotNormal), TRC_WARN);
+    trace.Warn(ShowMessage(msg::kRecoveryNotPossibleNow), TRC_WARN);
     return;
   }
-  for (const std::uint32_t ulQuestion : {kMsgRebootFirst, kMsgThreeSteps, msg::kFatalDamage})
+  for (const std::uint32_t ulQuestion : {msg::kCmLuRebootFirst, msg::kCmLuRecoverySteps, msg::kFatalDamage})
     if (!Confirmed(ulQuestion)) return;
   GetHost().SetWaitCursor(true);
   const std::string strOld = IsExistV01();
   GetHost().SetWaitCursor(false);
   if (!strOld.empty()) {
-    trace.Warn(ShowMessage(kMsgOldNasOs, strOld), TRC_WARN);
+    trace.Warn(ShowMessage(msg::kCmLuNasOsOld, strOld), TRC_WARN);
     return;
   }
   m_runs = {};
@@ -179,10 +173,10 @@ std::uint32_t CdlgRestoreNasCmLu::StartClusterStopping() {
       return m_runs[ulSlot].ulResult;
     case WaitEnd::TimedOut:
       ErrorMessage(kTimedOut, kNotRun, kNotRun);
-      return kResultTimeout;
+      return agent::kResultTimeout;
     case WaitEnd::Stopped: break;
   }
-  return kResultTimeout;
+  return agent::kResultTimeout;
 }
 
 std::uint32_t CdlgRestoreNasCmLu::StartRestoreCmLU() {
@@ -208,10 +202,10 @@ std::uint32_t CdlgRestoreNasCmLu::StartRestoreCmLU() {
       return runs[ulSlot].ulResult;
     case WaitEnd::TimedOut:
       ErrorMessage(kCompleted, kTimedOut, kNotRun);
-      return kResultTimeout;
+      return agent::kResultTimeout;
     case WaitEnd::Stopped: break;
   }
-  return kResultTimeout;
+  return agent::kResultTimeout;
 }
 
 std::uint32_t CdlgRestoreNasCmLu::StartClusterInitialize() {
@@ -234,17 +228,17 @@ std::uint32_t CdlgRestoreNasCmLu::StartClusterInitialize() {
       return m_runs[ulSlot].ulResult;
     case WaitEnd::TimedOut:
       ErrorMessage(kCompleted, kCompleted, kTimedOut);
-      return kResultTimeout;
+      return agent::kResultTimeout;
     case WaitEnd::Stopped: break;
   }
-  return kResultTimeout;
+  return agent::kResultTimeout;
 }
 
 void CdlgRestoreNasCmLu::ErrorMessage(const std::string& strStep1, const std::string& strStep2,
                                       const std::string& strStep3) const {
   CusrTraceScope trace(kClass, "ErrorMessage", TRC_FUNC);
   int nButton = IDOK;
-  trace.Error(ShowMessageEx(kMsgStepsFailed, &nButton, {strStep1, strStep2, strStep3}), TRC_ERROR);
+  trace.Error(ShowMessageEx(msg::kCmLuRecoveryFailed, &nButton, {strStep1, strStep2, strStep3}), TRC_ERROR);
 }
 
 void CdlgRestoreNasCmLu::ShowRecovered() const {
@@ -257,11 +251,11 @@ void CdlgRestoreNasCmLu::ShowRecovered() const {
     if (run.ulResult == kInitServiceIp || run.ulResult == kInitBoth) serviceIp.push_back(strLine);
   }
   if (fileShare.empty() && serviceIp.empty()) {
-    common::TraceLine(TRC_INFO, ShowMessage(kMsgRecovered));
+    common::TraceLine(TRC_INFO, ShowMessage(msg::kCmLuRecovered));
     return;
   }
-  common::TraceLine(TRC_WARN,
-                    ShowMessage(kMsgSettingsAgain, JoinLines(fileShare, "  -\n"), JoinLines(serviceIp, "  -\n")));
+  common::TraceLine(TRC_WARN, ShowMessage(msg::kCmLuRecoveredSettingsAgain, JoinLines(fileShare, "  -\n"),
+                                          JoinLines(serviceIp, "  -\n")));
 }
 
 void CdlgRestoreNasCmLu::WorkFinished() {

@@ -1,10 +1,12 @@
 #include "dialogs/CdlgRestoreNasOsLu.h"
 
+#include "agent/AgentWire.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "common/TraceLine.h"
 #include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
@@ -15,9 +17,6 @@ using namespace recovery;
 namespace {
 
 constexpr const char* kClass = "CdlgRestoreNasOsLu";
-constexpr std::uint32_t kMsgNotNormal = 3635;
-constexpr std::uint32_t kMsgCheckFirst = 3827;
-constexpr std::uint32_t kMsgRecovered = 3620;
 constexpr PollTexts kRestoreTexts{nullptr, nullptr, "GetNasOsLuRestoreStatus(): 0x%08x"};
 constexpr RestoreControls kControls{res::kOsLuStatusText, res::kOsLuDateText, 0, res::kOsLuRestore,
                                     res::kOsLuClose};
@@ -66,10 +65,10 @@ void CdlgRestoreNasOsLu::OnRestore() {
   CusrTraceScope trace(kClass, "OnRestore", TRC_FUNC);
   if (IsWorking() || Main().IsFunctionDisable()) return;
   if (m_ulStatus != kLuNormal) {
-    trace.Warn(ShowMessage(kMsgNotNormal), TRC_WARN);
+    trace.Warn(ShowMessage(msg::kRecoveryNotPossibleNow), TRC_WARN);
     return;
   }
-  for (const std::uint32_t ulQuestion : {kMsgCheckFirst, msg::kFatalDamage})
+  for (const std::uint32_t ulQuestion : {msg::kOsLuCheckFirst, msg::kFatalDamage})
     if (!Confirmed(ulQuestion)) return;
   StartWork([this] { m_ulResult = StartRestore(); });
 }
@@ -81,7 +80,7 @@ std::uint32_t CdlgRestoreNasOsLu::StartRestore() {
   if (const std::uint32_t ulCode = m_board.RestoreNasOsLU(); ulCode != 0) {
     trace.Error(TraceFmt("RestoreNasOsLU(): 0x%08x", ulCode), TRC_ERROR);
     if (m_board.NasManager() == nullptr)
-      trace.Error(ShowMessage(msg::kCommunication, TraceFmt("0x%08x", ulCode)), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kCommunication, common::CodeText(ulCode)), TRC_ERROR);
     return ulCode;
   }
   Post([this] { SetShowStatus(kLuRestoring); });
@@ -93,15 +92,15 @@ std::uint32_t CdlgRestoreNasOsLu::StartRestore() {
   switch (WaitForBoards(Clock(), *this, limit, runs, OnlyBoard(m_board),
                         &CusrCHN::GetNasOsLuRestoreStatus, kRestoreTexts, true, &ulFailed)) {
     case WaitEnd::Finished:
-      common::TraceLine(TRC_INFO, ShowMessage(kMsgRecovered, m_strName, m_strName));
+      common::TraceLine(TRC_INFO, ShowMessage(msg::kOsLuRecovered, m_strName, m_strName));
       return 0;
     case WaitEnd::Failed: return runs[ulSlot].ulResult;
     case WaitEnd::TimedOut:
-      trace.Error(ShowMessage(msg::kNasManagerError, TraceFmt("0x%08x", kResultTimeout)), TRC_ERROR);
-      return kResultTimeout;
+      trace.Error(ShowMessage(msg::kNasManagerError, common::CodeText(agent::kResultTimeout)), TRC_ERROR);
+      return agent::kResultTimeout;
     case WaitEnd::Stopped: break;
   }
-  return kResultTimeout;
+  return agent::kResultTimeout;
 }
 
 void CdlgRestoreNasOsLu::WorkFinished() {

@@ -2,11 +2,13 @@
 
 #include <vector>
 
+#include "agent/AgentWire.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "common/TraceLine.h"
 #include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
@@ -18,11 +20,6 @@ using namespace board;
 namespace {
 
 constexpr const char* kClass = "CdlgRestoreNasSystemLu";
-constexpr std::uint32_t kMsgStartRecovery = 4024;
-constexpr std::uint32_t kMsgRecovered = 4025;
-constexpr std::uint32_t kMsgStepsFailed = 4026;
-constexpr std::uint32_t kMsgNotInactive = 4027;
-constexpr std::uint32_t kMsgActiveNode = 4030;
 constexpr std::uint32_t kClusterPairs = CusrCHN::kSlots / 2;
 constexpr const char* kCompleted = "Completed";
 constexpr const char* kFailed = "Failed";
@@ -42,7 +39,7 @@ bool IsPairNode(std::int32_t nStatus) { return nStatus == CHN_STATUS_INACTIVE ||
 
 void StepsFailed(const std::string& strStep1, const std::string& strStep2, const std::string& strStep3) {
   int nButton = IDOK;
-  common::TraceLine(TRC_ERROR, ShowMessageEx(kMsgStepsFailed, &nButton, {strStep1, strStep2, strStep3}));
+  common::TraceLine(TRC_ERROR, ShowMessageEx(msg::kSystemLuRecoveryFailed, &nButton, {strStep1, strStep2, strStep3}));
 }
 
 }  // namespace
@@ -85,10 +82,10 @@ std::uint32_t CdlgRestoreNasSystemLu::CheckNodes(const std::array<std::int32_t, 
   for (std::uint32_t p = 0; p < kClusterPairs; ++p) {
     const std::int32_t n1 = statuses[p], n2 = statuses[p + kClusterPairs];
     if (n1 == kNoNasPackage && n2 == kNoNasPackage) continue;
-    if (!IsPairNode(n1) || !IsPairNode(n2)) return kMsgNotInactive;
+    if (!IsPairNode(n1) || !IsPairNode(n2)) return msg::kSystemLuNodesNotInactive;
   }
   for (const std::int32_t nStatus : statuses)
-    if (nStatus == CHN_STATUS_UP) return kMsgActiveNode;
+    if (nStatus == CHN_STATUS_UP) return msg::kActiveNodeExists;
   return 0;
 }
 
@@ -104,7 +101,7 @@ void CdlgRestoreNasSystemLu::OnRestore() {
     trace.Warn(ShowMessage(ulRefusal), TRC_WARN);
     return;
   }
-  for (const std::uint32_t ulQuestion : {kMsgStartRecovery, msg::kFatalDamage})
+  for (const std::uint32_t ulQuestion : {msg::kSystemLuRecoverySteps, msg::kFatalDamage})
     if (!Confirmed(ulQuestion)) return;
   SetShowStatus(kSysExpanding);
   StartWork([this] { m_bSucceeded = ExecRestore(); });
@@ -130,7 +127,7 @@ bool CdlgRestoreNasSystemLu::ExecRestore() {
       return false;
     case WaitEnd::TimedOut:
       trace.Error("Failed(timeout)", TRC_ERROR);
-      trace.Error(ShowMessage(msg::kTimeout, TraceFmt("0x%08x", kResultTimeout)), TRC_ERROR);
+      trace.Error(ShowMessage(msg::kTimeout, common::CodeText(agent::kResultTimeout)), TRC_ERROR);
       StepsFailed(kFailed, kNotRun, kNotRun);
       return false;
     case WaitEnd::Stopped: return false;
@@ -161,10 +158,10 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
   if (end == WaitEnd::TimedOut) {
     trace.Error("Failed(timeout)", TRC_ERROR);
     trace.Error("StartRestoreSystemLU() Timeout.", TRC_ERROR);
-    trace.Error(ShowMessage(msg::kTimeout, TraceFmt("0x%08x", kResultTimeout)), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kTimeout, common::CodeText(agent::kResultTimeout)), TRC_ERROR);
     // Boards still working when the limit came have failed.
     for (BoardRun& run : runs)
-      if (run.nState == kRequested || run.nState == kWorking) run = {kFinished, true, kResultTimeout};
+      if (run.nState == kRequested || run.nState == kWorking) run = {kFinished, true, agent::kResultTimeout};
   } else {
     trace.Info("Finish the restoration of the All NAS System LU", TRC_INFO);
   }
@@ -176,7 +173,7 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
     StepsFailed(kCompleted, kCompleted, std::string(kFailed) + "\n" + JoinLines(failed, {}));
     return false;
   }
-  common::TraceLine(TRC_INFO, ShowMessage(kMsgRecovered));
+  common::TraceLine(TRC_INFO, ShowMessage(msg::kSystemLuRecovered));
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs/CdlgRoutingManagement.h"
 
 #include "agent/AgentWire.h"
+#include "board/BoardSlots.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageBoxStyle.h"
@@ -104,7 +105,7 @@ void CdlgRoutingManagement::OnRoutingDelete() {
     trace.Error("Internal error. (Not selected list)", TRC_ERROR);
     return;
   }
-  const std::uint32_t ulPartner = m_ulSlot < 8 ? m_ulSlot + 8 : m_ulSlot - 8;
+  const std::uint32_t ulPartner = board::PartnerSlot(m_ulSlot);
   const CusrCHN* pPartner = m_main.Board(ulPartner);
   const bool bServing = Board().GetStatus() == CHN_STATUS_UP || (pPartner && pPartner->GetStatus() == CHN_STATUS_UP);
   const bool bConfirmed = bServing ? Answered(msg::kRouteDeleteServicesQuestion) && Answered(msg::kFatalDamage)

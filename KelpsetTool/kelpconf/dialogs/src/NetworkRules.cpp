@@ -1,9 +1,9 @@
 #include "dialogs/NetworkRules.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "board/BoardStatus.h"
+#include "common/TextFormats.h"
 
 namespace network {
 namespace {
@@ -57,11 +57,7 @@ std::optional<Address> ParseAddress(std::string_view text) {
   return address;
 }
 
-std::string AddressText(const Address& address) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", address[0], address[1], address[2], address[3]);
-  return text;
-}
+std::string AddressText(const Address& address) { return common::AddressText(address.data()); }
 
 std::string ControlAddressText(std::string_view text) {
   const std::optional<Address> address = ParseAddress(text);

@@ -11,10 +11,6 @@ namespace recovery {
 namespace {
 
 constexpr const char* kClass = "RestoreDialogBase";
-constexpr std::uint32_t kRebootAllQuestion = 3830;
-constexpr std::uint32_t kRebootAllDone = 3831;
-constexpr std::uint32_t kRebootAllFailed = 3832;
-constexpr std::uint32_t kNoNodeToRestart = 4037;
 
 bool Confirmed(std::uint32_t ulQuestion) {
   int nButton = IDCANCEL;
@@ -93,7 +89,7 @@ void RestoreDialogBase::SetDateText(const std::string& strDate) {
 void RestoreDialogBase::OnAllReboot() {
   CusrTraceScope trace(kClass, "OnAllReboot", TRC_FUNC);
   if (m_bWorking || m_main.IsFunctionDisable()) return;
-  if (!Confirmed(kRebootAllQuestion)) return;
+  if (!Confirmed(msg::kRebootAllQuestion)) return;
   std::array<std::int32_t, CusrCHN::kSlots> statuses{};
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
     const CusrCHN* pBoard = m_main.Board(s);
@@ -101,7 +97,7 @@ void RestoreDialogBase::OnAllReboot() {
   }
   const RebootPlan plan = PlanRebootAll(statuses);
   if (!plan.bAnyMarked) {
-    trace.Warn(ShowMessage(kNoNodeToRestart), TRC_WARN);
+    trace.Warn(ShowMessage(msg::kNoNodeToRestart), TRC_WARN);
     return;
   }
   if (plan.bActiveNode && !Confirmed(msg::kFatalDamage)) return;
@@ -118,9 +114,9 @@ void RestoreDialogBase::WakeUpThread(const RebootPlan& plan) {
         return board::MultiReboot(m_main.Array(), nMode, marks, results);
       });
   if (outcome.bSucceeded)
-    trace.Info(ShowMessage(kRebootAllDone), TRC_INFO);
+    trace.Info(ShowMessage(msg::kRebootAllDone), TRC_INFO);
   else
-    trace.Error(ShowMessage(kRebootAllFailed, outcome.strFailed, outcome.strNotRestarted), TRC_ERROR);
+    trace.Error(ShowMessage(msg::kRebootAllFailed, outcome.strFailed, outcome.strNotRestarted), TRC_ERROR);
 }
 
 void RestoreDialogBase::OnCancel() {

@@ -2,15 +2,13 @@
 
 #include "agent/AgentWire.h"
 #include "common/CusrTraceScope.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
 
 namespace recovery {
 namespace {
 
 constexpr const char* kClass = "RestorePhases";
-constexpr std::uint32_t kStringLuUnknown = 2500;
-constexpr std::uint32_t kStringRebootingAll = 2506;
-constexpr std::uint32_t kStringSystemLuUnknown = 2601;
 
 // The slots of the two reboot groups.
 constexpr std::uint32_t kGroup1First = 0;
@@ -33,15 +31,15 @@ bool AnyWorking(const BoardRuns& runs) {
 std::string LuStatusText(std::uint32_t ulStatus, bool bClusterDialog, bool* pbKnown) {
   const bool bClusterOnly = ulStatus == kLuStoppingCluster || ulStatus == kLuRemovingCluster;
   *pbKnown = ulStatus <= kLuFailed && (bClusterDialog || !bClusterOnly);
-  if (!*pbKnown || ulStatus == kLuFailed) return LoadString(kStringLuUnknown);
-  return LoadString(kStringLuUnknown + 1 + ulStatus);
+  if (!*pbKnown || ulStatus == kLuFailed) return LoadString(str::kLuStatusUnknown);
+  return LoadString(str::kLuStatusUnknown + 1 + ulStatus);
 }
 
-std::string RebootingAllText() { return LoadString(kStringRebootingAll); }
+std::string RebootingAllText() { return LoadString(str::kRebootingAllNasOs); }
 
 std::string SystemLuStatusText(std::uint32_t ulStatus, bool* pbKnown) {
   *pbKnown = ulStatus >= kSysNoBackup && ulStatus <= kSysRebooting;
-  return LoadString(kStringSystemLuUnknown + (*pbKnown ? ulStatus : 0));
+  return LoadString(str::kSystemLuStatusUnknown + (*pbKnown ? ulStatus : 0));
 }
 
 std::uint32_t SystemLuInitialStatus(std::uint32_t ulExecuteStatus, const std::string& strDate) {

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "agent/AgentWire.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/TraceLine.h"
@@ -103,7 +104,7 @@ void InheritJob::Run(InheritSink& sink) {
       bLuRegistered = false;
     }
     nNext = 1;
-    const std::uint32_t ulCode = bTimedOut ? kCodeTimeout : m_runs.front()->result.outcome.ulCode;
+    const std::uint32_t ulCode = bTimedOut ? agent::kResultTimeout : m_runs.front()->result.outcome.ulCode;
     if (ulCode != 0) {
       trace.Error(TraceFmt("Install Failed (LU Initialize) : 0x%08x", ulCode), TRC_ERROR);
       nNext = m_plans.size();  // the others are not started
@@ -136,7 +137,7 @@ void InheritJob::Report(bool bTimedOut, InheritSink& sink) {
   for (auto& run : m_runs) {
     run->thread.join();
     BoardResult& r = run->result;
-    if (bTimedOut && r.outcome.stage != Stage::Done && r.outcome.ulCode == 0) r.outcome.ulCode = kCodeTimeout;
+    if (bTimedOut && r.outcome.stage != Stage::Done && r.outcome.ulCode == 0) r.outcome.ulCode = agent::kResultTimeout;
     // The LU board's failure was traced on its own; a retry has no LU board.
     const bool bLuBoard = m_bFirstGetsLu && run.get() == m_runs.front().get();
     if (r.outcome.ulCode != 0 && !bLuBoard)
@@ -148,7 +149,7 @@ void InheritJob::Report(bool bTimedOut, InheritSink& sink) {
     results.push_back(BoardResult{m_plans[i], false, {}, {}});
   std::uint32_t ulFirstCode = 0;
   for (const BoardResult& r : results)
-    if (ulFirstCode == 0) ulFirstCode = r.bStarted ? r.outcome.ulCode : kCodeTimeout;
+    if (ulFirstCode == 0) ulFirstCode = r.bStarted ? r.outcome.ulCode : agent::kResultTimeout;
   end.bSucceeded = ulFirstCode == 0 && !bTimedOut;
   if (!end.bSucceeded) trace.Error(TraceFmt("Inherit and Install Failed (Code:0x%08x)", ulFirstCode), TRC_ERROR);
   for (const BoardResult& r : results) sink.BoardEnded(r);

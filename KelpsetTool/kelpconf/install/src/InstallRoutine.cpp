@@ -5,29 +5,22 @@
 #include <atomic>
 #include <filesystem>
 
-#include "agent/Pack.h"
+#include "agent/AgentWire.h"
 #include "board/BoardStatus.h"
 #include "board/CusrCHN.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageCatalogue.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "velapi.h"
 
 namespace install {
 namespace {
 
 constexpr const char* kClass = "InstallRoutine";
-constexpr std::uint32_t kStringCompleted = 521;
-constexpr std::uint32_t kStringFailed = 522;
-constexpr std::uint32_t kStringZero = 500;
-constexpr std::uint32_t kStringOsCompleted = 1008;
-constexpr std::uint32_t kStringInstalling = 1009;
-constexpr std::uint32_t kStringOsInstalling = 1050;
-constexpr std::uint32_t kStringOsFailed = 1051;
-constexpr std::uint32_t kStringRebootFailed = 1052;
-constexpr std::uint32_t kStringRebooting = 2051;
 
 // Installing marks: bit 0 installing, bit 1 with LU initialisation.
 std::array<std::atomic<int>, CusrCHN::kSlots> g_marks{};
@@ -77,7 +70,7 @@ bool Blocked(CusrTraceScope& trace, CusrCHN& board, const char* pszWhen) {
   trace.Error(TraceFmt("%s Install Thread finish%s : MP Blockade", board.LocationName().c_str(),
                        pszWhen),
               TRC_ERROR);
-  ShowMessage(msg::kPowerHardwareError, agent::CodeText(kCodeMpBlockade));
+  ShowMessage(msg::kPowerHardwareError, common::CodeText(kCodeMpBlockade));
   return true;
 }
 
@@ -93,7 +86,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     return ulCode;
   };
   plat::Millis limit = InstallLimit(record);
-  sink.Label(Format(kStringOsInstalling, record[board::kProductTimeout]), true);
+  sink.Label(Format(str::kNasOsInstalling, record[board::kProductTimeout]), true);
   board.SetStatus(board::CHN_STATUS_INST);
   std::uint32_t ulError = 0;
   // The lock may come only after the installation was given up (another program drove the
@@ -103,20 +96,20 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     bAbandoned = sink.Abandoned();
     return !bAbandoned && board.InstallOS(record, request.ulInstallType, request.ulInitStatus, &ulError);
   });
-  if (bAbandoned) return fail(kCodeTimeout, kStringOsFailed);
+  if (bAbandoned) return fail(agent::kResultTimeout, str::kNasOsNotUpdated);
   if (!bStarted) {
     trace.Error("InstallOS()", TRC_ERROR);
     trace.Error(TraceFmt("Error Code = 0x%08x", ulError), TRC_ERROR);
-    ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
-    return fail(ulError, kStringOsFailed);
+    ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError));
+    return fail(ulError, str::kNasOsNotUpdated);
   }
   plat::TimePoint start = plat::Clock::Now();
   for (;;) {
-    if (Blocked(trace, board, "")) return fail(kCodeMpBlockade, kStringOsFailed);
-    if (sink.Abandoned()) return fail(kCodeTimeout, kStringOsFailed);
+    if (Blocked(trace, board, "")) return fail(kCodeMpBlockade, str::kNasOsNotUpdated);
+    if (sink.Abandoned()) return fail(agent::kResultTimeout, str::kNasOsNotUpdated);
     if (plat::Clock::Now() - start > limit) {
-      ShowMessage(msg::kNasOsError, agent::CodeText(kCodeTimeout));
-      return fail(kCodeTimeout, kStringOsFailed);
+      ShowMessage(msg::kNasOsError, common::CodeText(agent::kResultTimeout));
+      return fail(agent::kResultTimeout, str::kNasOsNotUpdated);
     }
     std::string strProgress;
     bool bFailed = false;
@@ -126,7 +119,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     if (!bEnded) continue;
     if (bFailed) {
       trace.Error(TraceFmt("GetOSInstallStatus(): code = 0x%08x", ulCode), TRC_ERROR);
-      return fail(ulCode, kStringOsFailed);
+      return fail(ulCode, str::kNasOsNotUpdated);
     }
     break;
   }
@@ -134,20 +127,20 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
   if (!BootsByItself(record)) {
     if (!Locked(board, [&] { return board.StartInstallBoot(&ulError); })) {
       trace.Error(TraceFmt("StartInstallBoot(): code = 0x%08x", ulError), TRC_ERROR);
-      return fail(ulError, kStringOsFailed);
+      return fail(ulError, str::kNasOsNotUpdated);
     }
-    sink.Label(Format(kStringRebooting, std::to_string(kBootLimitMinutes)), true);
+    sink.Label(Format(str::kNasOsRebooting, std::to_string(kBootLimitMinutes)), true);
     start = plat::Clock::Now();
     limit = kBootLimit;
   }
   while (!board.IsOsRunning()) {
-    if (Blocked(trace, board, " (Reboot)")) return fail(kCodeMpBlockade, kStringRebootFailed);
-    if (sink.Abandoned()) return fail(kCodeTimeout, kStringRebootFailed);
+    if (Blocked(trace, board, " (Reboot)")) return fail(kCodeMpBlockade, str::kNasOsRebootFailed);
+    if (sink.Abandoned()) return fail(agent::kResultTimeout, str::kNasOsRebootFailed);
     if (plat::Clock::Now() - start > limit) {
       board.UpdateMyStatus();
       if (board.IsOsRunning()) break;
-      ShowMessage(msg::kNasOsError, agent::CodeText(kCodeTimeout));
-      return fail(kCodeTimeout, kStringRebootFailed);
+      ShowMessage(msg::kNasOsError, common::CodeText(agent::kResultTimeout));
+      return fail(agent::kResultTimeout, str::kNasOsRebootFailed);
     }
     plat::Clock::Sleep(kRunningPoll);
   }
@@ -162,8 +155,8 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
     }
     plat::Clock::Sleep(kRunningPoll);
   }
-  sink.RowStatus(0, LoadString(kStringCompleted));
-  sink.Label(LoadString(kStringOsCompleted), false);
+  sink.RowStatus(0, LoadString(str::kCompleted));
+  sink.Label(LoadString(str::kNasOsInstallCompleted), false);
   registration.Release();
   return 0;
 }
@@ -172,7 +165,7 @@ std::uint32_t InstallNasOs(CusrTraceScope& trace, CusrCHN& board, const InstallR
 
 std::string FailedText(std::uint32_t ulCode) {
   char sz[64];
-  std::snprintf(sz, sizeof sz, LoadString(kStringFailed).c_str(), ulCode);
+  std::snprintf(sz, sizeof sz, LoadString(str::kFailedCode).c_str(), ulCode);
   return sz;
 }
 
@@ -181,7 +174,7 @@ InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, Pr
   InitRegistration registration(board.Array(), request.ulInitStatus, request.bInitRegistered);
   InstallOutcome outcome;
   const std::size_t nCount = request.products.size();
-  for (std::size_t i = 0; i < nCount; ++i) sink.RowStatus(i, LoadString(kStringZero));
+  for (std::size_t i = 0; i < nCount; ++i) sink.RowStatus(i, LoadString(str::kZeroPercent));
   sink.StopEnabled(nCount > 1);
   if (request.nOsCount > 0) {
     outcome.ulCode = InstallNasOs(trace, board, request, sink, registration, &outcome.stage);
@@ -200,8 +193,8 @@ InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, Pr
     const bool bLast = i + 1 == nCount;
     if (bLast) sink.StopEnabled(false);
     TraceRecord(trace, record);
-    sink.RowStatus(i, LoadString(kStringZero));
-    sink.Label(LoadString(kStringInstalling), true);
+    sink.RowStatus(i, LoadString(str::kZeroPercent));
+    sink.Label(LoadString(str::kNowInstalling), true);
     if (request.productGap.count() > 0) plat::Clock::Sleep(request.productGap);
     sink.ProductStarted(i, InstallLimit(record));
     const std::string strFile = std::filesystem::path(record[board::kProductFilePath]).filename().string();
@@ -210,7 +203,7 @@ InstallOutcome RunInstallation(CusrCHN& board, const InstallRequest& request, Pr
     std::uint32_t ulCode = board.InstallCommonPP(strFile, ulTimeoutSec, &ulResult);
     if (ulCode == 0) ulCode = ulResult;
     if (ulCode == 0) {
-      sink.RowStatus(i, LoadString(kStringCompleted));
+      sink.RowStatus(i, LoadString(str::kCompleted));
       outcome.bInstalledAny = true;
       if (IsPatch(record) && board.IsRebootNecessary(strFile) == 1) outcome.bRestartNeeded = true;
       continue;
@@ -242,7 +235,7 @@ std::uint32_t ChangeInstallInfo(CusrCHN& board) {
   }
   trace.Error(TraceFmt("dsvp_NasChangeInstallInf : 0x%08x", ulError), TRC_ERROR);
   board.UpdateMyStatus();
-  ShowMessage(GetApiErrorMessageId(ulError), agent::CodeText(ulError));
+  ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError));
   return ulError;
 }
 

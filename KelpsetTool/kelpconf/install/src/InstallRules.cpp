@@ -5,19 +5,13 @@
 
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
+#include "common/StringIds.h"
 #include "common/Strings.h"
 #include "common/TraceLine.h"
 #include "media/MediaRules.h"
 
 namespace install {
 namespace {
-
-constexpr std::uint32_t kStringStopCluster = 20207;
-constexpr std::uint32_t kStringStopNode = 20208;
-constexpr std::uint32_t kStringStopService = 20209;
-constexpr std::uint32_t kMsgPatchWrongNasOs = 4007;
-constexpr std::uint32_t kMsgNasOsStopped = 4011;
-constexpr std::uint32_t kMsgNothingToInstall = 4012;
 
 void Trace(std::uint32_t ulLevel, const std::string& strText) { common::TraceLine(ulLevel, strText); }
 
@@ -52,7 +46,7 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
       result.list = std::move(list);
     } else {
       Trace(TRC_INFO, "NAS OS Stoped ( [Forcibly Install] Unchecked ) -> Cancel Install");
-      result.ulMessage = kMsgNasOsStopped;
+      result.ulMessage = msg::kInstallNasOsStopped;
     }
     return result;
   }
@@ -78,7 +72,7 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
     }
     Trace(TRC_INFO, TraceFmt("SutInstallCheck() Result = 0x%08x", ulResult));
     if (ulResult == kPatchWrongNasOs && !bHasOs) {
-      result.ulMessage = kMsgPatchWrongNasOs;
+      result.ulMessage = msg::kPatchWrongNasOs;
       return result;
     }
     if (ulResult == kPatchNotNeeded && !bForcibly) continue;
@@ -86,7 +80,7 @@ Necessity IsInstallNecessary(const BoardFacts& board, ProductList list, std::siz
     checked.push_back(std::move(record));
   }
   if (checked.empty()) {
-    result.ulMessage = kMsgNothingToInstall;
+    result.ulMessage = msg::kNothingToInstall;
     return result;
   }
   result.bGoOn = true;
@@ -99,11 +93,11 @@ std::string PreOperationLines(std::uint32_t ulPreOps) {
   std::string strLines;
   const auto add = [&](std::uint32_t ulId) { strLines += "- " + LoadString(ulId) + "\n"; };
   if ((ulPreOps & kPreStopCluster) != 0) {
-    add(kStringStopCluster);
+    add(str::kStopClusterOperation);
     return strLines;
   }
-  if ((ulPreOps & kPreStopNode) != 0) add(kStringStopNode);
-  if ((ulPreOps & kPreStopService) != 0) add(kStringStopService);
+  if ((ulPreOps & kPreStopNode) != 0) add(str::kStopNodeOperation);
+  if ((ulPreOps & kPreStopService) != 0) add(str::kStopServiceOperation);
   return strLines;
 }
 

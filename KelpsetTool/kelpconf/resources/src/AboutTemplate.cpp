@@ -1,21 +1,19 @@
 // The About box: the tool's version string and a build line the dialog fills in.
 #include "Templates.h"
 #include "common/MessageBoxStyle.h"
+#include "common/StringIds.h"
 #include "resources/ControlIds.h"
 
 namespace kelp::res {
 namespace {
 
-constexpr std::uint32_t kStringAboutTitle = 101;  // "About Kelpset Tool"
-constexpr std::uint32_t kStringVersion = 2000;    // "Kelpset Tool Version 05-00-01"
-
 constexpr ControlTemplate kControls[] = {
-    {kAboutVersionText, ControlKind::Static, "", 20, 20, 300, 20, 0, {}, kStringVersion},
+    {kAboutVersionText, ControlKind::Static, "", 20, 20, 300, 20, 0, {}, str::kToolVersion},
     {kAboutBuildText, ControlKind::Static, "", 20, 45, 300, 20},
     {IDOK, ControlKind::PushButton, "OK", 130, 85, 80, 28, kStyleDefaultButton | kStyleGroup},
 };
 
-constexpr DialogTemplate kAbout{kTemplateAbout, "", 340, 130, kControls, kStringAboutTitle};
+constexpr DialogTemplate kAbout{kTemplateAbout, "", 340, 130, kControls, str::kAbout};
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
+#include "common/TextFormats.h"
 #include "plat/Clock.h"
 #include "plat/Paths.h"
 #include "plat/Profile.h"
@@ -25,8 +26,6 @@ constexpr plat::Millis kRetryPause{1000};
 constexpr std::int64_t kHostLimit = 255;
 constexpr char kParameters[] = "Parameters";
 constexpr char kMacSection[] = "mac id address";
-
-std::string AddressText(const Ipv4& ip) { return TraceFmt("%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]); }
 
 }  // namespace
 
@@ -107,7 +106,7 @@ bool NetbootServices::WriteSettingFile(const Ipv4& ucSvpIp, [[maybe_unused]] con
                                        std::span<const MacAddress> macList) {
   CusrTraceScope trace(kClass, "WriteSettingFile", TRC_FUNC);
   const std::span<const MacAddress> boards = macList.first(std::min(macList.size(), kMaxBoards));
-  const std::string strSvpIp = AddressText(ucSvpIp);
+  const std::string strSvpIp = common::AddressText(ucSvpIp.data());
   trace.Info(TraceFmt("lpSvpIp      = %s", strSvpIp.c_str()), TRC_INFO);
   trace.Info(TraceFmt("iMacAddrNum  = %d", static_cast<int>(boards.size())), TRC_INFO);
   trace.Info(TraceFmt("Get Address  = %d", m_nDhcpStartAddress), TRC_INFO);
@@ -204,7 +203,7 @@ std::uint32_t NetbootServices::RefreshMacAddress() {
     if (!pBoard->GetMacAddress(&ulError)) {
       trace.Error(TraceFmt("m_pcCHNs[%d]->GetMacAddress() : 0x%08x", static_cast<int>(i), ulError), TRC_ERROR);
       trace.Error(TraceFmt("%s : the MAC address cannot be read", m_rArray.LocationName(i).c_str()), TRC_ERROR);
-      ShowMessage(GetApiErrorMessageId(ulError), TraceFmt("0x%08x", ulError));
+      ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError));
       return ulError;
     }
   }

@@ -19,8 +19,6 @@ namespace kelpftp {
 inline constexpr std::string_view kMagic = "****KELPFTPD****";
 inline constexpr std::size_t kMagicSize = 16;
 inline constexpr std::uint32_t kVersion = 0x00010000;
-// The port the server listens on when the settings name none ([FtpService] Port).
-inline constexpr std::uint16_t kDefaultPort = 20266;
 
 // Message types.
 inline constexpr std::uint32_t kTypeFileRequest = 0x00010001;  // "Request FTP"

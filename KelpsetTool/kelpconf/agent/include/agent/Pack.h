@@ -49,9 +49,5 @@ std::string PadBlanks(std::string_view text, std::size_t width);
 std::string PadToWord(std::string_view text);
 // The text without trailing blanks.
 std::string TrimTrailingBlanks(std::string_view text);
-// "0x%08x" of a code: how messages and traces show result and agent codes.
-std::string CodeText(std::uint32_t ulCode);
-// "a.b.c.d" of four address bytes.
-std::string AddressText(const std::uint8_t* pucAddress);
 
 }  // namespace agent

@@ -1,5 +1,6 @@
-// The TCP ports the board layer uses, read from the settings file. A missing file, section or
-// key falls through to the next source; names match case-insensitively.
+// The agent port the board layer uses, read from the settings file (kelpftpd's port is
+// common/FileServerPort.h's). A missing file, section or key falls through to the next source;
+// names match case-insensitively.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,5 @@ namespace board {
 // The port of a board's agent: key Port of the section named after the board's location name,
 // else Port of [MainService], else the agent's default port.
 std::uint32_t ResolveAgentPort(const std::string& location, const std::filesystem::path& settingsFile);
-
-// The port of kelpftpd, from which the boards fetch files: [FtpService] Port; missing or 0 means
-// the file server's default port.
-int ResolveFileServerPort(const std::filesystem::path& settingsFile);
 
 }  // namespace board

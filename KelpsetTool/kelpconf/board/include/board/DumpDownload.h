@@ -15,7 +15,6 @@ class CusrCHN;
 namespace board {
 
 inline constexpr int kDownloadPollSeconds = 20;
-inline constexpr std::uint32_t kDownloadTimedOut = 9;
 
 // What the caller shows meanwhile; called on the downloading thread.
 class DownloadProgress {
@@ -28,7 +27,7 @@ class DownloadProgress {
 };
 
 // 0 with *pstrFiled the name the dump was filed under, or the failure's code (its message shown;
-// kDownloadTimedOut past the limit, which the caller reads as kDumpDownloadLimit).
+// agent::kResultTimeout past the limit, which the caller reads as kDumpDownloadLimit).
 std::uint32_t RunDumpDownload(CusrCHN& board, std::chrono::seconds limit, DownloadProgress& progress,
                               std::string* pstrFiled);
 

@@ -43,8 +43,8 @@ const PowerCommandRow& PowerCommandOf(PowerCommand command);
 // The row of a progress code (the kOtherCode row when it has none).
 const ProgressRow& ProgressRowOf(const PowerCommandRow& command, std::uint8_t code);
 
-// Error words of StartBootReboot and of the watch (besides the array's own codes).
-inline constexpr std::uint32_t kPowerErrorTimeout = 9;
+// Error words of StartBootReboot and of the watch (besides the array's own codes and
+// agent::kResultTimeout).
 inline constexpr std::uint32_t kPowerErrorInternal = 0x15;
 inline constexpr std::uint32_t kPowerErrorMpBlockade = 0x16;
 inline constexpr std::uint32_t kPowerErrorResetOrDump = 0x17;

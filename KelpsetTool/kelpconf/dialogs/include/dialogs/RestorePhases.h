@@ -23,7 +23,6 @@
 namespace recovery {
 
 inline constexpr const char* kNoBackupDate = "----/--/-- --:--";  // a backup that does not exist
-inline constexpr std::uint32_t kResultTimeout = 9;
 inline constexpr plat::Millis kPollInterval{30'000};
 inline constexpr plat::Millis kBlinkPeriod{1'000};
 

@@ -23,8 +23,7 @@ inline constexpr std::uint32_t kPreStopService = 0x4;
 // Results of the patch check.
 inline constexpr std::uint32_t kPatchNotNeeded = 0x500;
 inline constexpr std::uint32_t kPatchWrongNasOs = 0x502;
-// Fixed result codes of the installation worker.
-inline constexpr std::uint32_t kCodeTimeout = 9;
+// Fixed result codes of the installation worker (besides agent::kResultTimeout).
 inline constexpr std::uint32_t kCodeMpBlockade = 22;
 // The wait for the NAS OS to run after the boot, and its poll period.
 inline constexpr plat::Millis kBootLimit{1920'000};

@@ -1,5 +1,7 @@
 #include "ui/Transcript.h"
 
+#include "common/TextFormats.h"
+
 namespace kelp::ui {
 
 Transcript::Transcript(std::FILE* out) : m_out(out) {}
@@ -49,9 +51,7 @@ void Transcript::Busy(int slot, int code) {
 }
 
 void Transcript::Result(int slot, std::uint32_t code, std::string_view reason) {
-  char sz[16];
-  std::snprintf(sz, sizeof sz, "0x%08x", code);
-  Write("result " + std::to_string(slot) + " " + sz + " " + Quote(reason));
+  Write("result " + std::to_string(slot) + " " + common::CodeText(code) + " " + Quote(reason));
 }
 
 void Transcript::Ready() { Write("ready"); }

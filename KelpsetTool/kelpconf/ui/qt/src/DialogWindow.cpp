@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "common/StringIds.h"
 #include "common/Strings.h"
 #include "resources/ControlIds.h"
 
@@ -23,7 +24,6 @@ namespace {
 
 using res::ControlKind;
 
-constexpr std::uint32_t kStringAboutMenu = 101;
 constexpr unsigned kAboutCommand = 0x10;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -230,7 +230,7 @@ bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
 void DialogWindow::contextMenuEvent(QContextMenuEvent* event) {
   if (m_dialog.TemplateId() != res::kTemplateMain) return;
   QMenu menu(this);
-  QAction* about = menu.addAction(Q(LoadString(kStringAboutMenu)));
+  QAction* about = menu.addAction(Q(LoadString(str::kAbout)));
   if (menu.exec(event->globalPos()) == about) m_dialog.SysCommand(kAboutCommand);
 }
 
