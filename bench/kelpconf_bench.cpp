@@ -31,13 +31,13 @@
 #include <vector>
 
 #include "board/BoardStatus.h"
-#include "app/MainSettings.h"
 #include "board/CusrCHN.h"
-#include "session/ArraySession.h"
 #include "corvid/Sim.h"
 #include "mkmedia/MediaWriter.h"
 #include "nas/StatusWord.h"
 #include "plat/Socket.h"
+#include "session/ArraySession.h"
+#include "session/MainSettings.h"
 #include "velapi.h"
 
 namespace fs = std::filesystem;
@@ -169,7 +169,7 @@ double TimedMs(const std::function<void()>& body) {
 std::unique_ptr<session::ArraySession> OpenSession(const fs::path& settings) {
   std::uint32_t ulError = 0;
   if (!dsvp_SetArrayUnitName(kUnit, &ulError)) Die("dsvp_SetArrayUnitName failed");
-  auto pSession = std::make_unique<session::ArraySession>(settings, app::ReadMainSettings(settings));
+  auto pSession = std::make_unique<session::ArraySession>(settings, session::ReadMainSettings(settings));
   bool bAllReady = true;
   if (!pSession->Start(&ulError, [&](std::uint32_t, CusrCHN::AgentAccess access, std::uint32_t) {
         bAllReady = bAllReady && access == CusrCHN::AgentAccess::Ready;

@@ -1,15 +1,19 @@
-// The setup tool's start-up rules that need no array: command line, settings, system check and
-// the kelpftpd handshake's failure paths.
+// The setup tool's start-up rules that need no array: command line, settings, system check, the
+// kelpftpd handshake's failure paths and the session's hold on the server it started.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
 
 #include "TestEnv.h"
-#include "app/FtpdLauncher.h"
 #include "app/LaunchArguments.h"
-#include "app/MainSettings.h"
 #include "app/SystemCheck.h"
 #include "common/MessageIds.h"
 #include "plat/Clock.h"
+#include "session/ArraySession.h"
+#include "session/FtpdLauncher.h"
+#include "session/MainSettings.h"
 
 namespace {
 
@@ -61,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct SettingsCase {
   const char* pszName;
   const char* pszIni;
-  std::function<void(const app::MainSettings&)> check;
+  std::function<void(const session::MainSettings&)> check;
 };
 
 class MainSettingsTest : public ::testing::TestWithParam<SettingsCase> {};
@@ -69,14 +73,14 @@ class MainSettingsTest : public ::testing::TestWithParam<SettingsCase> {};
 TEST_P(MainSettingsTest, ReadsWithDefaultsAndBounds) {
   kelptest::TempDir dir;
   kelptest::WriteFile(dir / "k.ini", GetParam().pszIni);
-  GetParam().check(app::ReadMainSettings(dir / "k.ini"));
+  GetParam().check(session::ReadMainSettings(dir / "k.ini"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MainSettingsTest,
     ::testing::Values(
         SettingsCase{"Defaults", "",
-                     [](const app::MainSettings& s) {
+                     [](const session::MainSettings& s) {
                        EXPECT_EQ(s.agentPort, 20265);
                        EXPECT_EQ(s.ftpPort, 20266);
                        EXPECT_EQ(s.refreshSeconds, 20);
@@ -87,31 +91,31 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_THAT(s.ftpdPath, ::testing::EndsWith("/kelpftpd"));
                      }},
         SettingsCase{"StoredFtpPortZeroMeansDefault", "[FtpService]\nPort=0\n",
-                     [](const app::MainSettings& s) { EXPECT_EQ(s.ftpPort, 20266); }},
+                     [](const session::MainSettings& s) { EXPECT_EQ(s.ftpPort, 20266); }},
         SettingsCase{"NegativeRefreshMeansTwenty", "[MainService]\nRefreshTime=-5\n",
-                     [](const app::MainSettings& s) { EXPECT_EQ(s.refreshSeconds, 20); }},
+                     [](const session::MainSettings& s) { EXPECT_EQ(s.refreshSeconds, 20); }},
         SettingsCase{"RefreshAboveAnHourIsAnHour", "[MainService]\nRefreshTime=5000\n",
-                     [](const app::MainSettings& s) { EXPECT_EQ(s.refreshSeconds, 3600); }},
+                     [](const session::MainSettings& s) { EXPECT_EQ(s.refreshSeconds, 3600); }},
         SettingsCase{"RefreshZeroChecksContinuously", "[MainService]\nRefreshTime=0\n",
-                     [](const app::MainSettings& s) { EXPECT_EQ(s.refreshSeconds, 0); }},
+                     [](const session::MainSettings& s) { EXPECT_EQ(s.refreshSeconds, 0); }},
         SettingsCase{"TargetSlotKept", "[MainService]\nTarget=9\n",
-                     [](const app::MainSettings& s) { EXPECT_EQ(s.target, 9); }},
+                     [](const session::MainSettings& s) { EXPECT_EQ(s.target, 9); }},
         SettingsCase{"TargetOutsideSlotsIsMinusOne", "[MainService]\nTarget=16\n",
-                     [](const app::MainSettings& s) {
+                     [](const session::MainSettings& s) {
                        EXPECT_EQ(s.target, -1);
                        EXPECT_TRUE(s.targetOutOfRange);
                      }},
         SettingsCase{"DetailExactly", "[MainService]\nProgramVersion=Detail\n",
-                     [](const app::MainSettings& s) { EXPECT_TRUE(s.detailedVersions); }},
+                     [](const session::MainSettings& s) { EXPECT_TRUE(s.detailedVersions); }},
         SettingsCase{"DetailIsCaseSensitive", "[MainService]\nProgramVersion=detail\n",
-                     [](const app::MainSettings& s) { EXPECT_FALSE(s.detailedVersions); }},
+                     [](const session::MainSettings& s) { EXPECT_FALSE(s.detailedVersions); }},
         SettingsCase{"DetailWithMoreIsNot", "[MainService]\nProgramVersion=Details\n",
-                     [](const app::MainSettings& s) { EXPECT_FALSE(s.detailedVersions); }},
+                     [](const session::MainSettings& s) { EXPECT_FALSE(s.detailedVersions); }},
         SettingsCase{"FtpdPathOver259IsFlagged",
                      "[MainService]\nkelpftpd_path=/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
                      "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
                      "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n",
-                     [](const app::MainSettings& s) { EXPECT_TRUE(s.ftpdPathTooLong); }}),
+                     [](const session::MainSettings& s) { EXPECT_TRUE(s.ftpdPathTooLong); }}),
     [](const auto& testCase) { return std::string(testCase.param.pszName); });
 
 TEST(SystemCheck, KernelReleasesAgainstTheMinimum) {
@@ -135,8 +139,8 @@ TEST_P(FtpdHandshakeFailure, EndsAtTheFailingStep) {
   kelptest::IsolatedEnv env;
   plat::Process child;
   const plat::TimePoint start = plat::Clock::Now();
-  const app::FtpdStart result =
-      app::StartFtpd(GetParam().pszProgram, env.systemRoot() / "k.ini", {127, 0, 0, 1}, &child);
+  const session::FtpdStart result =
+      session::StartFtpd(GetParam().pszProgram, env.systemRoot() / "k.ini", {127, 0, 0, 1}, &child);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.failedStep, GetParam().pszStep);
   EXPECT_LT(plat::Clock::Now() - start, plat::Millis(30'000));
@@ -147,5 +151,33 @@ INSTANTIATE_TEST_SUITE_P(Cases, FtpdHandshakeFailure,
                          ::testing::Values(FtpdCase{"Missing", "/nonexistent/kelpftpd", "CreateProcess"},
                                            FtpdCase{"EndsWithoutConnecting", "/bin/false", "ConnectNamedPipe"}),
                          [](const auto& testCase) { return std::string(testCase.param.pszName); });
+
+// A server that never connects is still running when the handshake gives up: the session keeps
+// it and ends it when it closes, so no kelpftpd outlives the run that started it.
+TEST(SessionFileServer, EndsTheServerThatNeverAnswered) {
+  kelptest::IsolatedEnv env;
+  struct FastClock {
+    FastClock() { plat::Clock::SetTimeScale(0.01); }
+    ~FastClock() { plat::Clock::SetTimeScale(1.0); }
+  } fast;
+  const std::filesystem::path pidFile = env.systemRoot() / "ftpd.pid";
+  const std::filesystem::path program = env.systemRoot() / "hung-ftpd";
+  kelptest::WriteFile(program, "#!/bin/sh\necho $$ > '" + pidFile.string() + "'\nexec sleep 30\n");
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  session::MainSettings settings;
+  settings.ftpdPath = program.string();
+
+  pid_t pid = 0;
+  {
+    session::ArraySession session(env.systemRoot() / "k.ini", settings);
+    const session::FtpdStart started = session.StartFileServer();
+    EXPECT_FALSE(started.ok);
+    EXPECT_EQ(started.failedStep, "ConnectNamedPipe");
+    std::ifstream(pidFile) >> pid;
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(kill(pid, 0), 0) << "the server ended with the handshake";
+  }
+  EXPECT_EQ(kill(pid, 0), -1) << "the server outlived its session";
+}
 
 }  // namespace

@@ -17,11 +17,11 @@
 
 #include "TestEnv.h"
 #include "app/LaunchArguments.h"
-#include "app/MainSettings.h"
 #include "board/SettingsLimits.h"
 #include "common/MessageIds.h"
 #include "common/TraceSettings.h"
 #include "plat/Profile.h"
+#include "session/MainSettings.h"
 
 namespace fs = std::filesystem;
 
@@ -84,10 +84,10 @@ TEST_P(SettingsFileProblem, NamesTheFileAndTheReason) {
   kelptest::TempDir dir;
   const fs::path file = c.make(dir.path());
 
-  EXPECT_EQ(app::SettingsFileProblem(file), c.pszProblem);
+  EXPECT_EQ(session::SettingsFileProblem(file), c.pszProblem);
   // A FIFO is named but never read: reading it would wait for a writer.
   if (!fs::is_fifo(file)) {
-    EXPECT_EQ(app::ReadMainSettings(file).fileProblem, c.pszProblem);
+    EXPECT_EQ(session::ReadMainSettings(file).fileProblem, c.pszProblem);
   }
 
   const std::vector<std::string> words{"-h", "U1", "-s", file.string()};
@@ -173,8 +173,8 @@ TEST(SettingsExample, SetsOnlyTheDefaults) {
   const fs::path example = SETTINGS_EXAMPLE_PATH;
   const fs::path none = env.systemRoot() / "none.ini";
 
-  const app::MainSettings fromExample = app::ReadMainSettings(example);
-  const app::MainSettings defaults = app::ReadMainSettings(none);
+  const session::MainSettings fromExample = session::ReadMainSettings(example);
+  const session::MainSettings defaults = session::ReadMainSettings(none);
   EXPECT_THAT(fromExample.fileProblem, IsEmpty());
   EXPECT_EQ(fromExample.ftpdPath, defaults.ftpdPath);
   EXPECT_EQ(fromExample.agentPort, defaults.agentPort);

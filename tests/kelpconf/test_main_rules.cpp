@@ -58,7 +58,7 @@ class MainRules : public ::testing::Test {
 
   void Start(int nTarget = -1, bool bTargetOutOfRange = false) {
     main.reset();
-    app::MainSettings settings;
+    session::MainSettings settings;
     settings.target = nTarget;
     settings.targetOutOfRange = bTargetOutOfRange;
     session = std::make_unique<session::ArraySession>(bench->settingsFile(), settings);

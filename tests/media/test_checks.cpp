@@ -6,9 +6,9 @@
 
 #include "VelapiTestUnit.h"
 #include "board/CusrCHN.h"
+#include "board/ProductChecks.h"
 #include "common/CusrTrace.h"
 #include "common/MemoryTraceSink.h"
-#include "media/ProductChecks.h"
 
 namespace {
 
@@ -42,19 +42,19 @@ TEST_F(Checks, VersionComparisonOverTheInstalledProducts) {
       {"NAS Backup Support", "03-09-00-00", 0}, {"Audit", "01-00-00-00", 1},            // not installed
       {"NAS OS", "5-0", 0},                  // no version at all: refused
   };
-  for (const auto& c : cases) EXPECT_EQ(media::CompareWithInstalled(board, c.name, c.version), c.result) << c.name << " " << c.version;
+  for (const auto& c : cases) EXPECT_EQ(board::CompareWithInstalled(board, c.name, c.version), c.result) << c.name << " " << c.version;
 }
 
 TEST_F(Checks, VersionComparisonTracesItsDecision) {
-  EXPECT_EQ(media::CompareWithInstalled({Product("NAS OS", "05-00-01-00")}, "NAS OS", "05-00-01-00"), 0);
-  EXPECT_EQ(media::CompareWithInstalled({}, "NAS OS", "05-00-01-00"), 1);
+  EXPECT_EQ(board::CompareWithInstalled({Product("NAS OS", "05-00-01-00")}, "NAS OS", "05-00-01-00"), 0);
+  EXPECT_EQ(board::CompareWithInstalled({}, "NAS OS", "05-00-01-00"), 1);
   EXPECT_EQ(Texts(), (std::vector<std::string>{"Install Product - NAS OS", "Media Product Version     = 05-00-01-00",
                                                "Installed Product Version = 05-00-01-00", "Down or Same Version",
                                                "Install Product - NAS OS", "Not installed"}));
 }
 
 TEST_F(Checks, NncTypeOfEveryProductVersion) {
-  using Pairs = std::vector<media::ProductVersion>;
+  using Pairs = std::vector<board::ProductVersion>;
   const struct {
     Pairs products;
     std::uint16_t usType;
@@ -67,14 +67,14 @@ TEST_F(Checks, NncTypeOfEveryProductVersion) {
       {{{"A", "05-00-00-00"}, {"B", "04-00-00-00"}}, 2, 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(media::CheckProductTypes("CTL0-0", c.usType, c.products), c.result)
+    EXPECT_EQ(board::CheckProductTypes("CTL0-0", c.usType, c.products), c.result)
         << (c.products.empty() ? "" : c.products.back().second) << " type " << c.usType;
   }
 }
 
 TEST_F(Checks, NncTypeTraces) {
-  EXPECT_EQ(media::CheckProductTypes("CTL1-0", 2, {{"Old", "03-09-00-00"}}), 0);
-  EXPECT_EQ(media::CheckProductTypes("CTL1-0", 2, {{"Mid", "04-05-00-00"}}), 0);
+  EXPECT_EQ(board::CheckProductTypes("CTL1-0", 2, {{"Old", "03-09-00-00"}}), 0);
+  EXPECT_EQ(board::CheckProductTypes("CTL1-0", 2, {{"Mid", "04-05-00-00"}}), 0);
   EXPECT_EQ(Texts(), (std::vector<std::string>{
                          "Invalid version : PP Name = Old | PP Version = 03-09-00-00",
                          "CTL1-0 Incorrect Type. NNC Type = 0x0002 | PP Name = Mid | PP Version = 04-05-00-00"}));

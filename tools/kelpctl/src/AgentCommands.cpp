@@ -15,10 +15,10 @@
 #include "board/AgentExchange.h"
 #include "board/BoardPorts.h"
 #include "board/CusrCHN.h"
-#include "app/MainSettings.h"
 #include "common/CusrTraceScope.h"
 #include "common/TextFormats.h"
 #include "session/ArraySession.h"
+#include "session/MainSettings.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -37,7 +37,7 @@ bool ParseAddress(const std::string& text, std::array<std::uint8_t, 4>* pAddress
 std::unique_ptr<session::ArraySession> OpenBoard(const Invocation& invocation, std::FILE* err) {
   const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
   auto pSession =
-      std::make_unique<session::ArraySession>(invocation.settingsFile, app::ReadMainSettings(invocation.settingsFile));
+      std::make_unique<session::ArraySession>(invocation.settingsFile, session::ReadMainSettings(invocation.settingsFile));
   std::uint32_t ulError = 0;
   std::uint32_t ulAccessError = 0;
   CusrCHN::AgentAccess access = CusrCHN::AgentAccess::Ready;

@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "app/FtpdLauncher.h"
 #include "app/InstanceGuard.h"
-#include "app/MainSettings.h"
 #include "board/BoardPorts.h"
-#include "common/FileServerPort.h"
 #include "common/CusrTraceScope.h"
+#include "common/FileServerPort.h"
 #include "plat/NamedMutex.h"
 #include "plat/Process.h"
+#include "session/FtpdLauncher.h"
+#include "session/MainSettings.h"
 
 namespace kelpctl {
 namespace {
@@ -44,16 +44,16 @@ int RunFtpd(const Invocation& invocation, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "kelpctl: the setup tool (or another kelpctl ftpd) is running: mutex kelpconf is taken\n");
     return 1;
   }
-  const app::MainSettings settings = app::ReadMainSettings(invocation.settingsFile);
+  const session::MainSettings settings = session::ReadMainSettings(invocation.settingsFile);
   if (settings.ftpdPathTooLong) {
-    std::fprintf(err, "kelpctl: kelpftpd_path is longer than %zu characters\n", app::kMaxFtpdPathSize);
+    std::fprintf(err, "kelpctl: kelpftpd_path is longer than %zu characters\n", session::kMaxFtpdPathSize);
     setupTool.Unlock();
     return 1;
   }
   // The setup tool's own handshake: the pipe first, then the child, each wait bounded.
   plat::Process server;
-  const app::FtpdStart started =
-      app::StartFtpd(settings.ftpdPath, invocation.settingsFile, {octet[0], octet[1], octet[2], octet[3]}, &server);
+  const session::FtpdStart started =
+      session::StartFtpd(settings.ftpdPath, invocation.settingsFile, {octet[0], octet[1], octet[2], octet[3]}, &server);
   if (!started.ok) {
     std::fprintf(err, "kelpctl: %s did not answer KELPFTPD OK (%s: %s)\n", settings.ftpdPath.c_str(),
                  started.failedStep.c_str(), started.detail.empty() ? "no answer" : started.detail.c_str());

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "ApiCall.h"
-#include "app/MainSettings.h"
-#include "session/ArraySession.h"
 #include "services/NetbootServices.h"
+#include "session/ArraySession.h"
+#include "session/MainSettings.h"
 #include "velapi.h"
 
 namespace kelpctl {
@@ -64,7 +64,7 @@ int RunServices(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   const std::string& op = invocation.arguments.front();
   // The session's tables give the services the boards' MAC addresses and the maintenance PC's
   // address, as in the setup tool; only start reads them.
-  session::ArraySession session(invocation.settingsFile, app::ReadMainSettings(invocation.settingsFile));
+  session::ArraySession session(invocation.settingsFile, session::ReadMainSettings(invocation.settingsFile));
   services::NetbootServices netboot(session.Array(), invocation.settingsFile, session.Settings().dhcpStartAddress, {});
   if (op == "start") {
     if (!PrepareSession(session, err)) return 1;

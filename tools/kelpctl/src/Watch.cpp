@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/MainSettings.h"
 #include "board/CusrCHN.h"
 #include "plat/Clock.h"
+#include "session/MainSettings.h"
 
 namespace kelpctl {
 namespace {
@@ -31,7 +31,7 @@ std::string ClockText(std::uint64_t ullMs) {
 
 std::unique_ptr<session::ArraySession> OpenSession(const Invocation& invocation, std::FILE* err) {
   auto pSession =
-      std::make_unique<session::ArraySession>(invocation.settingsFile, app::ReadMainSettings(invocation.settingsFile));
+      std::make_unique<session::ArraySession>(invocation.settingsFile, session::ReadMainSettings(invocation.settingsFile));
   std::uint32_t ulError = 0;
   const bool bStarted =
       pSession->Start(&ulError, [err](std::uint32_t ulSlot, CusrCHN::AgentAccess access, std::uint32_t ulAccessError) {

@@ -4,10 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/FtpdLauncher.h"
 #include "app/InstanceGuard.h"
 #include "app/LaunchArguments.h"
-#include "app/MainSettings.h"
 #include "app/SystemCheck.h"
 #include "common/CusrTrace.h"
 #include "common/CusrTraceScope.h"
@@ -20,6 +18,7 @@
 #include "common/TraceSettings.h"
 #include "dialogs/CdlgMain.h"
 #include "session/ArraySession.h"
+#include "session/MainSettings.h"
 #include "ui/Host.h"
 #include "velapi.h"
 
@@ -33,10 +32,6 @@ void ShowApiError(std::uint32_t ulError) { ShowMessage(GetApiErrorMessageId(ulEr
 }  // namespace
 
 CKelpconfApp::CKelpconfApp(kelp::ui::Host& host) : m_host(host) {}
-
-CKelpconfApp::~CKelpconfApp() {
-  if (m_bFtpdStarted) m_cFtpd.Terminate(0);
-}
 
 bool CKelpconfApp::IsSupportOS() {
   const app::SystemCheck check = app::CheckSystem();
@@ -83,7 +78,7 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
       return kExitStartupEnded;
   }
 
-  const app::MainSettings settings = app::ReadMainSettings(arguments.settingsFile);
+  const session::MainSettings settings = session::ReadMainSettings(arguments.settingsFile);
   const TraceSettings traceSettings = ReadTraceSettings(arguments.settingsFile, TraceProgram::Kelpconf);
   CusrTrace trace(kKelpconfTraceVariant);
   std::uint32_t ulError = 0;
@@ -119,11 +114,10 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
 
   if (settings.ftpdPathTooLong) {
     scope.Error("kelpftpd_path is longer than 259 characters", TRC_ERROR);
-    ShowMessage(msg::kServiceNotStarted, settings.ftpdPath.substr(0, app::kMaxFtpdPathSize));
+    ShowMessage(msg::kServiceNotStarted, settings.ftpdPath.substr(0, session::kMaxFtpdPathSize));
     return kExitStartupEnded;
   }
-  const app::FtpdStart ftpd = app::StartFtpd(settings.ftpdPath, arguments.settingsFile, session.Array().SvpIPAddress(), &m_cFtpd);
-  m_bFtpdStarted = m_cFtpd.Pid() != 0;
+  const session::FtpdStart ftpd = session.StartFileServer();
   if (!ftpd.ok) {
     scope.Error(TraceFmt("%s: %s", ftpd.failedStep.c_str(), ftpd.detail.c_str()), TRC_ERROR);
     ShowMessage(msg::kServiceNotStarted, settings.ftpdPath);
@@ -141,9 +135,6 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
   if (nResult == -1 || nResult == 3)
     scope.Error(TraceFmt("Main dialog created failed. code = 0x%08x", static_cast<unsigned>(nResult)), TRC_ERROR);
 
-  if (m_bFtpdStarted) {
-    m_cFtpd.Terminate(0);
-    m_bFtpdStarted = false;
-  }
+  session.StopFileServer();
   return main.StartedUp() ? kExitNormal : kExitStartupEnded;
 }

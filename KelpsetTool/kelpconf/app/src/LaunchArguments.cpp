@@ -2,8 +2,8 @@
 
 #include <system_error>
 
-#include "app/MainSettings.h"
 #include "common/MessageIds.h"
+#include "session/MainSettings.h"
 
 namespace app {
 namespace {
@@ -37,7 +37,7 @@ LaunchRefusal ParseLaunchArguments(const std::vector<std::string>& words, Launch
   if (words.size() == 4) {
     std::error_code ec;
     if (std::filesystem::path full = std::filesystem::absolute(settings, ec); !ec) settings = std::move(full);
-    if (const std::string problem = SettingsFileProblem(settings); !problem.empty())
+    if (const std::string problem = session::SettingsFileProblem(settings); !problem.empty())
       return {refused.messageId, refused.argument, "cannot read the settings file " + settings.string() + ": " + problem};
   }
   pArguments->unitName = unit;

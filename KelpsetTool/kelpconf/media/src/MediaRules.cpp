@@ -8,21 +8,7 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
-constexpr std::string_view kFirstType1Version = "04-00-00-00";
-constexpr std::string_view kFirstType2Version = "05-00-00-00";
-
 }  // namespace
-
-bool IsVersionText(std::string_view version) {
-  if (version.size() != 11) return false;
-  for (std::size_t i = 0; i < version.size(); ++i) {
-    const bool bDash = i % 3 == 2;
-    if (bDash ? version[i] != '-' : !IsDigit(version[i])) return false;
-  }
-  return true;
-}
-
-bool IsValidVersion(std::string_view version) { return version == kPatchVersion || IsVersionText(version); }
 
 std::optional<std::uint32_t> ParseTimeoutMinutes(std::string_view text) {
   if (text.empty()) return std::nullopt;
@@ -63,12 +49,6 @@ void InsertByEnvFileName(std::vector<board::ProductRecord>& list, board::Product
     return r[board::kProductEnvFile] > record[board::kProductEnvFile];
   });
   list.insert(greater, std::move(record));
-}
-
-std::optional<std::uint16_t> RequiredNNCType(std::string_view version) {
-  if (version == kPatchVersion) return 0;
-  if (!IsVersionText(version) || version < kFirstType1Version) return std::nullopt;
-  return version < kFirstType2Version ? 1 : 2;
 }
 
 }  // namespace media

@@ -13,13 +13,14 @@ constexpr const char* kClass = "ArraySession";
 
 }  // namespace
 
-ArraySession::ArraySession(std::filesystem::path settingsFile, app::MainSettings settings)
+ArraySession::ArraySession(std::filesystem::path settingsFile, MainSettings settings)
     : m_settingsFile(std::move(settingsFile)),
       m_settings(std::move(settings)),
       m_pcArray(std::make_unique<board::ArrayTables>()) {}
 
 ArraySession::~ArraySession() {
   StopPoller();
+  StopFileServer();
   m_pcServices.reset();
   if (m_pcStatusAgent && m_pcStatusAgent->Abandoned()) {
     // The poller's thread still runs inside a call and uses the tables and the boards: they stay
@@ -59,6 +60,12 @@ bool ArraySession::Start(std::uint32_t* pulError, const AccessReport& report) {
   for (const auto& board : m_pcCHNs) board->SetChnStatusKestrel();
   return true;
 }
+
+FtpdStart ArraySession::StartFileServer() {
+  return StartFtpd(m_settings.ftpdPath, m_settingsFile, m_pcArray->SvpIPAddress(), &m_cFtpd);
+}
+
+void ArraySession::StopFileServer() { m_cFtpd.Terminate(0); }
 
 bool ArraySession::AnyAgentNewer() {
   bool bNewer = false;

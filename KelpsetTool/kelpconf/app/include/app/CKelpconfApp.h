@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "plat/Process.h"
 #include "ui/ScriptRunner.h"
 
 namespace kelp::ui {
@@ -24,8 +23,6 @@ class CKelpconfApp {
 
   // host is the message display and runs the dialogs; it must outlive the application object.
   explicit CKelpconfApp(kelp::ui::Host& host);
-  // Ends kelpftpd if it is still marked started.
-  ~CKelpconfApp();
   CKelpconfApp(const CKelpconfApp&) = delete;
   CKelpconfApp& operator=(const CKelpconfApp&) = delete;
 
@@ -43,8 +40,6 @@ class CKelpconfApp {
 
  private:
   kelp::ui::Host& m_host;
-  bool m_bFtpdStarted = false;
-  plat::Process m_cFtpd;
   CdlgMain* m_pMain = nullptr;
   bool m_bMainEnded = false;
   std::function<void()> m_ready;

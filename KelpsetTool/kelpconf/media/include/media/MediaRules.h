@@ -1,6 +1,6 @@
-// The rules of the installation medium's texts, shared by the catalogue, the board checks, the
-// configuration dialog and kelpctl: version texts, install time-outs, product file names, the
-// display of versions and the order of a catalogue list.
+// The rules of the installation medium's texts, shared by the catalogue, the configuration
+// dialog and kelpctl: version texts, install time-outs, product file names, the display of
+// versions and the order of a catalogue list.
 #pragma once
 
 #include <cstdint>
@@ -9,21 +9,19 @@
 #include <string_view>
 #include <vector>
 
+#include "board/ProductChecks.h"
 #include "board/ProductRecord.h"
 
 namespace media {
 
-// The version of a patch.
-inline constexpr std::string_view kPatchVersion = "-";
+// The version texts are the product record's rules (board/ProductChecks.h); the medium's
+// catalogue reads them under its own name too.
+using board::IsValidVersion;
+using board::kPatchVersion;
+
 // Install time-outs accepted, in minutes (one day at most).
 inline constexpr std::uint32_t kMinTimeoutMinutes = 1;
 inline constexpr std::uint32_t kMaxTimeoutMinutes = 1440;
-
-// "NN-NN-NN-NN" (four groups of two decimal digits), the only form byte-wise comparison orders
-// correctly.
-bool IsVersionText(std::string_view version);
-// A version the catalogue accepts: IsVersionText, or the patch version "-".
-bool IsValidVersion(std::string_view version);
 
 // A Timeout value in minutes: decimal digits only, read with saturation (no overflow however
 // long), accepted within kMinTimeoutMinutes..kMaxTimeoutMinutes. Empty otherwise.
@@ -40,10 +38,5 @@ std::string GetVersionString(const std::string& strVersion, bool bDetailed);
 // Inserts record before the first one whose description file name is greater (byte-wise), else
 // at the end: the list stays ordered by description file name, equal names in arrival order.
 void InsertByEnvFileName(std::vector<board::ProductRecord>& list, board::ProductRecord record);
-
-// The NNC type a product version needs: 1 for 04-00-00-00 up to 05-00-00-00 (exclusive), 2 from
-// 05-00-00-00 on, 0 for a patch (no need). Empty for a version below 04-00-00-00 or not a
-// version at all.
-std::optional<std::uint16_t> RequiredNNCType(std::string_view version);
 
 }  // namespace media

@@ -1,12 +1,12 @@
 // One run of the setup tool against one array: the array's tables, the sixteen board objects,
-// the boards' busy codes, the status poller, the network-boot services and the installation
-// medium, and the start-up sequence that brings them up in order. The main window is a view of
-// it; kelpctl, the bench and the tests open one the same way.
+// the boards' busy codes, the status poller, the network-boot services, the installation medium
+// and the file server (kelpftpd), and the start-up sequence that brings them up in order. The
+// main window is a view of it; kelpctl, the bench and the tests open one the same way.
 //
 // Threads: the tables and the board objects are thread-safe. Start-up, the busy codes, the
 // services and the medium's state belong to the thread that opened the session (the UI thread).
-// The destructor stops the poller; a poller thread that does not end (see CusrStatusAgent) keeps
-// the tables and the boards alive until the process exits.
+// The destructor stops the poller and ends kelpftpd; a poller thread that does not end (see
+// CusrStatusAgent) keeps the tables and the boards alive until the process exits.
 #pragma once
 
 #include <array>
@@ -16,12 +16,14 @@
 #include <memory>
 #include <string>
 
-#include "app/MainSettings.h"
 #include "board/ArrayTables.h"
 #include "board/CusrCHN.h"
 #include "board/CusrStatusAgent.h"
 #include "board/MainDialogLink.h"
+#include "plat/Process.h"
 #include "services/NetbootServices.h"
+#include "session/FtpdLauncher.h"
+#include "session/MainSettings.h"
 
 namespace session {
 
@@ -29,7 +31,7 @@ class ArraySession {
  public:
   static constexpr std::uint32_t kSlots = CusrCHN::kSlots;
 
-  ArraySession(std::filesystem::path settingsFile, app::MainSettings settings);
+  ArraySession(std::filesystem::path settingsFile, MainSettings settings);
   ~ArraySession();
   ArraySession(const ArraySession&) = delete;
   ArraySession& operator=(const ArraySession&) = delete;
@@ -38,7 +40,7 @@ class ArraySession {
   // The board object of a slot (null before Start and for a slot outside 0..15).
   CusrCHN* Board(std::uint32_t ulSlot) const { return ulSlot < kSlots ? m_pcCHNs[ulSlot].get() : nullptr; }
   const std::filesystem::path& SettingsFile() const { return m_settingsFile; }
-  const app::MainSettings& Settings() const { return m_settings; }
+  const MainSettings& Settings() const { return m_settings; }
 
   // ---- start-up ----
   // The maintenance PC's address on the array's network (dsvp_GetSvpIPAddr); false with the
@@ -56,6 +58,13 @@ class ArraySession {
   std::uint32_t StartPoller(board::MainDialogLink* pLink, std::uint32_t ulPeriodMs);
   void StopPoller();
   const CusrStatusAgent* Poller() const { return m_pcStatusAgent.get(); }
+
+  // ---- the file server ----
+  // Starts Settings().ftpdPath for this array's maintenance address (ReadSvpAddress first) and
+  // waits for its handshake. The child is the session's whatever the outcome: StopFileServer or
+  // the destructor ends it.
+  FtpdStart StartFileServer();
+  void StopFileServer();
 
   // ---- installation medium and network-boot services ----
   // Creates the services, finds the installation medium and starts the services; a failure
@@ -90,11 +99,12 @@ class ArraySession {
 
  private:
   std::filesystem::path m_settingsFile;
-  app::MainSettings m_settings;
+  MainSettings m_settings;
   std::unique_ptr<board::ArrayTables> m_pcArray;
   std::array<std::unique_ptr<CusrCHN>, kSlots> m_pcCHNs;
   std::unique_ptr<CusrStatusAgent> m_pcStatusAgent;
   std::unique_ptr<services::NetbootServices> m_pcServices;
+  plat::Process m_cFtpd;
   std::string m_strMediaRoot;
   bool m_bMediaRootIsMP = false;
   bool m_bInstallDeviceFailed = false;

@@ -1,11 +1,15 @@
-#include "media/ProductChecks.h"
+#include "board/ProductChecks.h"
 
 #include "common/CusrTraceScope.h"
 #include "common/TraceLine.h"
-#include "media/MediaRules.h"
 
-namespace media {
+namespace board {
 namespace {
+
+constexpr std::string_view kFirstType1Version = "04-00-00-00";
+constexpr std::string_view kFirstType2Version = "05-00-00-00";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 void Trace(std::uint32_t ulLevel, const std::string& strText) { common::TraceLine(ulLevel, strText); }
 
@@ -14,6 +18,23 @@ std::string InvalidVersionText(const std::string& strName, const std::string& st
 }
 
 }  // namespace
+
+bool IsVersionText(std::string_view version) {
+  if (version.size() != 11) return false;
+  for (std::size_t i = 0; i < version.size(); ++i) {
+    const bool bDash = i % 3 == 2;
+    if (bDash ? version[i] != '-' : !IsDigit(version[i])) return false;
+  }
+  return true;
+}
+
+bool IsValidVersion(std::string_view version) { return version == kPatchVersion || IsVersionText(version); }
+
+std::optional<std::uint16_t> RequiredNNCType(std::string_view version) {
+  if (version == kPatchVersion) return 0;
+  if (!IsVersionText(version) || version < kFirstType1Version) return std::nullopt;
+  return version < kFirstType2Version ? 1 : 2;
+}
 
 int CompareWithInstalled(const std::vector<agent::ProductTexts>& installed, const std::string& strName,
                          const std::string& strVersion) {
@@ -62,4 +83,4 @@ int CheckProductTypes(const std::string& strBoardName, std::uint16_t usNNCType,
   return 1;
 }
 
-}  // namespace media
+}  // namespace board

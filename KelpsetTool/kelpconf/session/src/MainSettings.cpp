@@ -1,4 +1,4 @@
-#include "app/MainSettings.h"
+#include "session/MainSettings.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include "plat/Paths.h"
 #include "plat/Profile.h"
 
-namespace app {
+namespace session {
 namespace {
 
 constexpr const char* kMain = "MainService";
@@ -63,4 +63,4 @@ MainSettings ReadMainSettings(const std::filesystem::path& settingsFile) {
   return settings;
 }
 
-}  // namespace app
+}  // namespace session

@@ -12,7 +12,7 @@
 #include "plat/Clock.h"
 #include "plat/Process.h"
 
-namespace app {
+namespace session {
 
 inline constexpr plat::Millis kFtpdHandshakeLimit{60'000};
 inline constexpr std::string_view kFtpdReady = "KELPFTPD OK";
@@ -30,4 +30,4 @@ FtpdStart StartFtpd(const std::string& ftpdPath, const std::filesystem::path& se
                     const std::array<std::uint8_t, 4>& svpAddress, plat::Process* pChild,
                     plat::Millis limit = kFtpdHandshakeLimit);
 
-}  // namespace app
+}  // namespace session

@@ -1,11 +1,11 @@
-#include "app/FtpdLauncher.h"
+#include "session/FtpdLauncher.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "plat/SyncPipe.h"
 
-namespace app {
+namespace session {
 namespace {
 
 constexpr std::size_t kMaxAnswer = 63;
@@ -58,4 +58,4 @@ FtpdStart StartFtpd(const std::string& ftpdPath, const std::filesystem::path& se
   return {true, {}, {}};
 }
 
-}  // namespace app
+}  // namespace session

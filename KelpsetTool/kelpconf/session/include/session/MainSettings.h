@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-namespace app {
+namespace session {
 
 inline constexpr std::size_t kMaxFtpdPathSize = 259;
 inline constexpr int kDefaultRefreshSeconds = 20;
@@ -38,4 +38,4 @@ std::string SettingsFileProblem(const std::filesystem::path& settingsFile);
 
 MainSettings ReadMainSettings(const std::filesystem::path& settingsFile);
 
-}  // namespace app
+}  // namespace session
