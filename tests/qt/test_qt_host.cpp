@@ -221,7 +221,7 @@ TEST_F(QtHostTest, DumpDialogsAtTheirTemplateGeometry) {
   dump.Click(res::kDumpClose);
   EXPECT_EQ(main.BoardBusy(0), 0);
 
-  CdlgDownloadDump download(host, main, 0, {0x0000FFFE, "20261209014703", 1});
+  CdlgDownloadDump download(host, session, *main.Board(0), {0x0000FFFE, "20261209014703", 1});
   ASSERT_TRUE(download.Create());
   download.ShowWindow(true);
   EXPECT_EQ(download.GetDlgItem(res::kDownloadDateText).GetWindowText(), "2026/12/09 01:47:03");
@@ -289,9 +289,9 @@ TEST_F(QtHostTest, RecoveryDialogsAtTheirTemplateGeometry) {
   CdlgMain main(host, session, {});
   ASSERT_TRUE(DiscoverArray(main));
   CusrCHN& board = *main.Board(0);
-  CdlgRestoreNasCmLu cmLu(host, main, nullptr);
-  CdlgRestoreNasOsLu osLu(host, main, board, "CTL0-0", 0, "2024/01/15 10:30", {});
-  CdlgRestoreNasSystemLu systemLu(host, main, board, {4, "sysLU0.tgz", "2024/01/15 11:00"}, {});
+  CdlgRestoreNasCmLu cmLu(host, session, nullptr);
+  CdlgRestoreNasOsLu osLu(host, session, board, "CTL0-0", 0, "2024/01/15 10:30", {});
+  CdlgRestoreNasSystemLu systemLu(host, session, board, {4, "sysLU0.tgz", "2024/01/15 11:00"}, {});
   ASSERT_TRUE(cmLu.Create());
   cmLu.Prepare(board, 0, "2024/01/15 10:35", {});
   struct Shot {

@@ -10,7 +10,6 @@
 #include "common/Messages.h"
 #include "common/Strings.h"
 #include "common/TextFormats.h"
-#include "dialogs/CdlgMain.h"
 #include "dialogs/MainButtonPlan.h"
 #include "dialogs/ShutdownCheck.h"
 #include "resources/ControlIds.h"
@@ -59,8 +58,11 @@ bool Confirmed(std::uint32_t ulQuestion) {
 
 }  // namespace
 
-CdlgBootManagement::CdlgBootManagement(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot)
-    : Dialog(host, res::kTemplateBootManagement), m_main(main), m_ulSlot(ulSlot) {
+CdlgBootManagement::CdlgBootManagement(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard,
+                                       ClosedCallback onClosed, std::function<void()> onNncReset)
+    : BoardDialog(host, res::kTemplateBootManagement, rSession, rBoard, "operation", std::move(onClosed),
+                  CloseWhileWorking::Hides),
+      m_onNncReset(std::move(onNncReset)) {
   OnCommand(res::kBootBoot, [this] { OnBoot(); });
   OnCommand(res::kBootReboot, [this] { OnReboot(); });
   OnCommand(res::kBootShutdown, [this] { OnShutdown(); });
@@ -68,18 +70,14 @@ CdlgBootManagement::CdlgBootManagement(kelp::ui::Host& host, CdlgMain& main, std
   OnCommand(res::kBootClose, [this] { OnOK(); });
 }
 
-CdlgBootManagement::~CdlgBootManagement() { JoinWorkers(); }
-
-CusrCHN& CdlgBootManagement::Board() const { return *m_main.Board(m_ulSlot); }
-
 bool CdlgBootManagement::IsValidBootOption(const std::string& strOption) {
   return strOption.size() <= kMaxBootOptionBytes &&
          std::all_of(strOption.begin(), strOption.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
 void CdlgBootManagement::Prepare() {
-  GetDlgItem(res::kBootBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
-  GetDlgItem(res::kBootStatusText).SetWindowText(m_main.StatusWord(Board().GetStatus()));
+  GetDlgItem(res::kBootBoardLabel).SetWindowText(Board().LocationName());
+  GetDlgItem(res::kBootStatusText).SetWindowText(StatusWord(Board().GetStatus()));
   SetLinuxStatus();
 }
 
@@ -90,13 +88,13 @@ void CdlgBootManagement::SetEnableButton(bool bClose) {
 }
 
 void CdlgBootManagement::SetLinuxStatus() {
-  if (m_bWorking) {
+  if (IsWorking()) {
     SetEnableButton(true);
     return;
   }
   const std::int32_t nStatus = Board().GetStatus();
-  const int nBusy = m_main.BoardBusy(m_ulSlot);
-  if (nBusy != 0 && nBusy != CdlgMain::kBusyBootManagement) {
+  const int nBusy = Session().BoardBusy(Slot());
+  if (nBusy != 0 && nBusy != mainwindow::kBusyBootManagement) {
     SetEnableButton(true);
     return;
   }
@@ -110,12 +108,12 @@ void CdlgBootManagement::SetLinuxStatus() {
   GetDlgItem(res::kBootShutdown).EnableWindow(bStop);
   GetDlgItem(res::kBootNncReset).EnableWindow(mainwindow::IsResetAllowed(nStatus));
   GetDlgItem(res::kBootClose).EnableWindow(true);
-  if (HasWord(nStatus)) GetDlgItem(res::kBootStatusText).SetWindowText(m_main.StatusWord(nStatus));
+  if (HasWord(nStatus)) GetDlgItem(res::kBootStatusText).SetWindowText(StatusWord(nStatus));
 }
 
 void CdlgBootManagement::OnBoot() {
   CusrTraceScope trace(kClass, "OnBoot", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (IsWorking() || IsFunctionDisable()) return;
   const std::string strOption = GetDlgItem(res::kBootOption).GetWindowText();
   if (!IsValidBootOption(strOption)) {
     trace.Warn(ShowMessage(msg::kInvalidEntry, kBootOptionRule), TRC_WARN);
@@ -131,7 +129,7 @@ void CdlgBootManagement::OnShutdown() { OnStopOperation(Power::Shutdown); }
 
 void CdlgBootManagement::OnStopOperation(Power power) {
   CusrTraceScope trace(kClass, power == Power::Reboot ? "OnReboot" : "OnShutdown", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (IsWorking() || IsFunctionDisable()) return;
   if (!Confirmed(kPowerTexts[static_cast<int>(power)].ulQuestion)) return;
   const bool bGoOn = Board().GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion ? Confirmed(msg::kOldNasOsQuestion)
                                                                                 : CheckShutdown() == 1;
@@ -144,13 +142,13 @@ int CdlgBootManagement::CheckShutdown() {
 
 void CdlgBootManagement::OnNncReset() {
   CusrTraceScope trace(kClass, "OnNncReset", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
-  m_main.ResetBoard(m_ulSlot, CdlgMain::kBusyBootManagement);
+  if (IsWorking() || IsFunctionDisable()) return;
+  if (m_onNncReset) m_onNncReset();
   SetLinuxStatus();
 }
 
 void CdlgBootManagement::StartPower(Power power, std::string strBootOption) {
-  m_bWorking = true;
+  SetWorking(true);
   SetEnableButton(true);
   StartWorker([this, power, strBootOption = std::move(strBootOption)] {
     const PowerText& text = kPowerTexts[static_cast<int>(power)];
@@ -180,27 +178,13 @@ void CdlgBootManagement::StartPower(Power power, std::string strBootOption) {
 }
 
 void CdlgBootManagement::PowerFinished() {
-  m_bWorking = false;
+  SetWorking(false);
   SetLinuxStatus();
-  if (!IsWindowVisible()) m_main.BootManagementClosed(m_ulSlot);
+  if (!IsWindowVisible()) Closed();
 }
 
 void CdlgBootManagement::ShowPowerStatus(std::int32_t, int nStatusWordId) {
   Post([this, nStatusWordId] {
     GetDlgItem(res::kBootStatusText).SetWindowText(LoadString(static_cast<std::uint32_t>(nStatusWordId)));
   });
-}
-
-void CdlgBootManagement::OnOK() {
-  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
-  EndDialog(IDOK);
-  if (!m_bWorking) m_main.BootManagementClosed(m_ulSlot);
-}
-
-void CdlgBootManagement::OnCancel() {
-  if (m_bWorking) {
-    WriteTraceLine("The operation runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
-    return;
-  }
-  OnOK();
 }

@@ -16,7 +16,6 @@
 #include "common/Messages.h"
 #include "common/Strings.h"
 #include "common/TextFormats.h"
-#include "dialogs/CdlgMain.h"
 #include "plat/Clock.h"
 #include "plat/DiskSpace.h"
 #include "plat/Paths.h"
@@ -36,8 +35,8 @@ constexpr const char* kDrivePath = "C:\\";
 
 }  // namespace
 
-CdlgDownloadDump::CdlgDownloadDump(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot, DumpInfo info)
-    : Dialog(host, res::kTemplateDownloadDump), m_main(main), m_ulSlot(ulSlot), m_info(std::move(info)) {
+CdlgDownloadDump::CdlgDownloadDump(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, DumpInfo info)
+    : BoardDialog(host, res::kTemplateDownloadDump, rSession, rBoard, "download"), m_info(std::move(info)) {
   OnCommand(res::kDownloadDownload, [this] { OnDownload(); });
   OnCommand(res::kDownloadClose, [this] { OnOK(); });
 }
@@ -53,7 +52,7 @@ std::string CdlgDownloadDump::DateText(const std::string& strDate) {
 
 bool CdlgDownloadDump::OnInitDialog() {
   CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
-  GetDlgItem(res::kDownloadBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
+  GetDlgItem(res::kDownloadBoardLabel).SetWindowText(Board().LocationName());
   SetShowStatus();
   return true;
 }
@@ -69,8 +68,8 @@ void CdlgDownloadDump::SetShowStatus() {
   GetDlgItem(res::kDownloadDateText).SetWindowText(bNoDump ? kNoDate : DateText(m_info.strDate));
   GetDlgItem(res::kDownloadSizeText)
       .SetWindowText(bNoDump ? kNoSize : TraceFmt("%d MB", static_cast<int>(m_info.ulSize)));
-  GetDlgItem(res::kDownloadDownload).EnableWindow(!m_bWorking && state == DumpState::Normal);
-  GetDlgItem(res::kDownloadClose).EnableWindow(!m_bWorking);
+  GetDlgItem(res::kDownloadDownload).EnableWindow(!IsWorking() && state == DumpState::Normal);
+  GetDlgItem(res::kDownloadClose).EnableWindow(!IsWorking());
 }
 
 bool CdlgDownloadDump::CheckFreeSpace() {
@@ -104,9 +103,9 @@ bool CdlgDownloadDump::CheckFreeSpace() {
 
 void CdlgDownloadDump::OnDownload() {
   CusrTraceScope trace(kClass, "OnDownload", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (IsWorking() || IsFunctionDisable()) return;
   if (!CheckFreeSpace()) return;
-  const std::string strName = m_main.Array().LocationName(m_ulSlot);
+  const std::string strName = Board().LocationName();
   int nButton = IDCANCEL;
   ShowMessage(msg::kDumpDownloadQuestion, strName, {}, &nButton);
   if (nButton != IDOK) return;
@@ -119,7 +118,7 @@ void CdlgDownloadDump::OnDownload() {
     trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(ulCode)), TRC_ERROR);
     return;
   }
-  m_bWorking = true;
+  SetWorking(true);
   GetHost().SetWaitCursor(true);
   SetShowStatus();
   StartWorker([this, strName] {
@@ -133,7 +132,7 @@ void CdlgDownloadDump::OnDownload() {
 void CdlgDownloadDump::DownloadFinished(std::uint32_t ulResult) {
   CusrTraceScope trace(kClass, "OnDownload", TRC_FUNC);
   if (ulResult != 0) trace.Error(TraceFmt("StartDownload(): 0x%08x", ulResult), TRC_ERROR);
-  m_bWorking = false;
+  SetWorking(false);
   GetHost().SetWaitCursor(false);
   SetShowStatus();
 }
@@ -166,19 +165,6 @@ std::uint32_t CdlgDownloadDump::StartDownload(std::string* pstrFiled) {
    private:
     CdlgDownloadDump& m_dialog;
   } progress(*this);
-  const std::chrono::seconds limit = ReadLimit(m_main.SettingsFile(), kDumpDownloadLimit);
-  return RunDumpDownload(*m_main.Board(m_ulSlot), limit, progress, pstrFiled);
-}
-
-void CdlgDownloadDump::OnOK() {
-  if (m_bWorking) return;
-  EndDialog(IDOK);
-}
-
-void CdlgDownloadDump::OnCancel() {
-  if (m_bWorking) {
-    WriteTraceLine("The download runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
-    return;
-  }
-  OnOK();
+  const std::chrono::seconds limit = ReadLimit(Session().SettingsFile(), kDumpDownloadLimit);
+  return RunDumpDownload(Board(), limit, progress, pstrFiled);
 }

@@ -12,7 +12,7 @@
 #include "common/Messages.h"
 #include "board/DumpDownload.h"
 #include "common/TextFormats.h"
-#include "dialogs/CdlgMain.h"
+#include "dialogs/MainButtonPlan.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -52,8 +52,8 @@ bool Confirmed(std::uint32_t ulQuestion, const std::string& strArg = {}) {
 
 }  // namespace
 
-CdlgHibernationDump::CdlgHibernationDump(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot)
-    : Dialog(host, res::kTemplateHibernationDump), m_main(main), m_ulSlot(ulSlot) {
+CdlgHibernationDump::CdlgHibernationDump(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed)
+    : BoardDialog(host, res::kTemplateHibernationDump, rSession, rBoard, "operation", std::move(onClosed)) {
   OnCommand(res::kDumpDump, [this] { OnDump(); });
   OnCommand(res::kDumpStop, [this] { OnStopDump(); });
   OnCommand(res::kDumpClose, [this] { OnOK(); });
@@ -61,14 +61,12 @@ CdlgHibernationDump::CdlgHibernationDump(kelp::ui::Host& host, CdlgMain& main, s
 
 CdlgHibernationDump::~CdlgHibernationDump() { JoinWorkers(); }
 
-CusrCHN& CdlgHibernationDump::Board() const { return *m_main.Board(m_ulSlot); }
-
 void CdlgHibernationDump::SetShowStatus() {
   CusrTraceScope trace(kClass, "SetShowStatus", TRC_FUNC);
   const std::int32_t nStatus = Board().GetStatus();
-  GetDlgItem(res::kDumpBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
-  if (HasWord(nStatus)) GetDlgItem(res::kDumpStatusText).SetWindowText(m_main.StatusWord(nStatus));
-  if (m_bWorking) {
+  GetDlgItem(res::kDumpBoardLabel).SetWindowText(Board().LocationName());
+  if (HasWord(nStatus)) GetDlgItem(res::kDumpStatusText).SetWindowText(StatusWord(nStatus));
+  if (IsWorking()) {
     for (const int id : {res::kDumpDump, res::kDumpStop, res::kDumpClose}) GetDlgItem(id).EnableWindow(false);
     return;
   }
@@ -85,7 +83,7 @@ void CdlgHibernationDump::SetShowStatus() {
 
 void CdlgHibernationDump::OnDump() {
   CusrTraceScope trace(kClass, "OnDump", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (IsWorking() || IsFunctionDisable()) return;
   // A download still filling the PC from the last dump would lose it to the new one.
   bool bDownloading = false;
   {
@@ -108,7 +106,7 @@ void CdlgHibernationDump::OnDump() {
 
 void CdlgHibernationDump::OnStopDump() {
   CusrTraceScope trace(kClass, "OnStopDump", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (IsWorking() || IsFunctionDisable()) return;
   if (!IsDumpRunning(Board().GetStatus())) {
     trace.Warn(ShowMessage(msg::kNotInThisState), TRC_WARN);
     GetDlgItem(res::kDumpDump).EnableWindow(false);
@@ -121,11 +119,9 @@ void CdlgHibernationDump::OnStopDump() {
 }
 
 void CdlgHibernationDump::StartOperation(bool bDump) {
-  m_bWorking = true;
+  SetWorking(true);
   if (!bDump) GetHost().SetWaitCursor(true);
-  m_main.SetBoardBusy(m_ulSlot, CdlgMain::kBusyReset);
-  m_main.SetEnableButton(m_main.Selected());
-  m_main.IsEnableCloseBtn();
+  Session().SetBoardBusy(Slot(), mainwindow::kBusyReset);
   SetShowStatus();
   CusrCHN* pBoard = &Board();
   StartWorker([this, pBoard, bDump] {
@@ -145,25 +141,8 @@ void CdlgHibernationDump::StartOperation(bool bDump) {
 }
 
 void CdlgHibernationDump::OperationFinished() {
-  m_bWorking = false;
+  SetWorking(false);
   GetHost().SetWaitCursor(false);
-  m_main.SetBoardBusy(m_ulSlot, CdlgMain::kBusyNasDump);
-  m_main.SetEnableButton(m_main.Selected());
-  m_main.IsEnableCloseBtn();
+  Session().SetBoardBusy(Slot(), mainwindow::kBusyNasDump);
   SetShowStatus();
-}
-
-void CdlgHibernationDump::OnOK() {
-  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
-  if (m_bWorking) return;
-  EndDialog(IDOK);
-  m_main.HibernationDumpClosed(m_ulSlot);
-}
-
-void CdlgHibernationDump::OnCancel() {
-  if (m_bWorking) {
-    WriteTraceLine("The operation runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
-    return;
-  }
-  OnOK();
 }

@@ -15,7 +15,6 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/Strings.h"
-#include "dialogs/CdlgMain.h"
 #include "media/MediaRules.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
@@ -110,8 +109,8 @@ class CdlgInheritInstall::ViewSink : public install::InheritSink {
   std::vector<install::BoardResult> m_results;
 };
 
-CdlgInheritInstall::CdlgInheritInstall(kelp::ui::Host& host, CdlgMain& main, media::MediaLocation location)
-    : Dialog(host, res::kTemplateInheritInstall), m_main(main), m_location(std::move(location)) {
+CdlgInheritInstall::CdlgInheritInstall(kelp::ui::Host& host, session::ArraySession& rSession, media::MediaLocation location)
+    : Dialog(host, res::kTemplateInheritInstall), m_rSession(rSession), m_location(std::move(location)) {
   OnCommand(res::kIiInstall, [this] { OnInstall(); });
   OnCommand(res::kIiRetry, [this] { OnRetry(); });
   OnCommand(res::kIiClose, [this] { OnOK(); });
@@ -152,8 +151,8 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<install::BoardPlan>&
   for (const install::BoardPlan& plan : plans) {
     if (plan.nOsCount == 0) continue;
     CusrCHN* pBoard = &plan.board.get();
-    const std::string strName = m_main.Array().LocationName(plan.Slot());
-    if (m_main.Array().NNCType(plan.Slot()) != kNncTypeCnas) {
+    const std::string strName = m_rSession.Array().LocationName(plan.Slot());
+    if (m_rSession.Array().NNCType(plan.Slot()) != kNncTypeCnas) {
       trace.Error(TraceFmt("%s not CNAS", strName.c_str()), TRC_ERROR);
       ShowMessage(msg::kInheritUnsupportedNnc);
       return false;
@@ -166,7 +165,7 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<install::BoardPlan>&
     // it fatal, which the status check below refuses).
     if (std::uint32_t ulError = 0;
         pBoard->NasManager() == nullptr &&
-        pBoard->PrepareAgentAccess(m_main.SettingsFile(), &ulError) != CusrCHN::AgentAccess::Ready)
+        pBoard->PrepareAgentAccess(m_rSession.SettingsFile(), &ulError) != CusrCHN::AgentAccess::Ready)
       trace.Error(TraceFmt("m_pcCHNs[%u]->PrepareAgentAccess() : 0x%08x", plan.Slot(), ulError), TRC_ERROR);
     // One status check of the poller covers every board: wait for it once, then read each.
     if (!bWaited) {
@@ -189,12 +188,12 @@ bool CdlgInheritInstall::CheckInstallNode(const std::vector<install::BoardPlan>&
 
 void CdlgInheritInstall::OnInstall() {
   CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) {
+  if (m_bWorking || m_rSession.IsFunctionDisable()) {
     trace.Info("IsFunctionDisable() return code : TRUE", TRC_INFO);
     return;
   }
   int nCount = 0;
-  if (std::uint32_t ulError = 0; !m_main.Array().SetNNCLocation(&nCount, &ulError)) {
+  if (std::uint32_t ulError = 0; !m_rSession.Array().SetNNCLocation(&nCount, &ulError)) {
     ShowMessage(GetApiErrorMessageId(ulError), common::CodeText(ulError));
     return;
   }
@@ -205,8 +204,8 @@ void CdlgInheritInstall::OnInstall() {
   }
   std::vector<install::BoardPlan> plans;
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    if (!m_main.Array().IsCHN(i)) continue;
-    CusrCHN* pBoard = m_main.Board(i);
+    if (!m_rSession.Array().IsCHN(i)) continue;
+    CusrCHN* pBoard = m_rSession.Board(i);
     if (pBoard == nullptr) {
       trace.Error(TraceFmt("Can't create INSTALL_INFO (node : %u) : Factor = %s", i, "no board object"), TRC_ERROR);
       return;
@@ -219,7 +218,7 @@ void CdlgInheritInstall::OnInstall() {
 
 void CdlgInheritInstall::OnRetry() {
   CusrTraceScope trace(kClass, "OnRetry", TRC_FUNC);
-  if (m_bWorking || m_retry.empty() || m_main.IsFunctionDisable()) return;
+  if (m_bWorking || m_retry.empty() || m_rSession.IsFunctionDisable()) return;
   // The LUs were initialised with the first board's NAS OS: only a first board that did not get
   // its NAS OS initialises them again.
   const install::BoardPlan& first = m_retry.front();
@@ -268,8 +267,8 @@ void CdlgInheritInstall::StartInstalling(std::vector<install::BoardPlan> plans, 
   CusrTraceScope trace(kClass, "StartInstalling", TRC_FUNC);
   // The boards boot their installer against the DHCP table: nothing starts without fresh MAC
   // addresses.
-  if (m_main.Services() != nullptr) {
-    if (const std::uint32_t ulError = m_main.Services()->RefreshMacAddress(); ulError != 0) {
+  if (m_rSession.Services() != nullptr) {
+    if (const std::uint32_t ulError = m_rSession.Services()->RefreshMacAddress(); ulError != 0) {
       trace.Error(TraceFmt("Inherit and Install Failed (Code:0x%08x)", ulError), TRC_ERROR);
       SetIdle();
       return;
@@ -295,7 +294,7 @@ void CdlgInheritInstall::SetInstallList(const std::vector<install::BoardPlan>& p
   list.DeleteAllRows();
   for (const install::BoardPlan& plan : plans)
     for (const board::ProductRecord& r : plan.products)
-      list.AddRow({m_main.Array().LocationName(plan.Slot()), r[board::kProductName], ""});
+      list.AddRow({m_rSession.Array().LocationName(plan.Slot()), r[board::kProductName], ""});
 }
 
 void CdlgInheritInstall::ShowResults(const std::vector<install::BoardResult>& results) {
@@ -306,7 +305,7 @@ void CdlgInheritInstall::ShowResults(const std::vector<install::BoardResult>& re
   kelp::ui::Transcript* pTranscript = GetHost().GetTranscript();
   for (const install::BoardResult& r : results) {
     const std::uint32_t ulSlot = r.plan.Slot();
-    const std::string strName = m_main.Array().LocationName(ulSlot);
+    const std::string strName = m_rSession.Array().LocationName(ulSlot);
     const std::uint32_t ulCode = r.outcome.ulCode;
     std::string strStage = "not started";
     std::string strResult = "Not started";

@@ -20,8 +20,9 @@ constexpr int kStatusColumn = 2;
 
 }  // namespace
 
-CdlgInstallProgress::CdlgInstallProgress(kelp::ui::Host& host, CusrCHN& board, std::function<void()> onClosed)
-    : Dialog(host, res::kTemplateInstallProgress), m_board(board), m_onClosed(std::move(onClosed)) {
+CdlgInstallProgress::CdlgInstallProgress(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard,
+                                         ClosedCallback onClosed)
+    : BoardDialog(host, res::kTemplateInstallProgress, rSession, rBoard, "installation", std::move(onClosed)) {
   OnCommand(res::kIpStop, [this] { OnStopInstall(); });
   OnCommand(res::kIpClose, [this] { OnOK(); });
 }
@@ -38,7 +39,7 @@ void CdlgInstallProgress::SetInstallPPList() {
 }
 
 void CdlgInstallProgress::ShowProgressDlg() {
-  GetDlgItem(res::kIpBoardLabel).SetWindowText(m_board.LocationName());
+  GetDlgItem(res::kIpBoardLabel).SetWindowText(Board().LocationName());
   GetDlgItem(res::kIpLabel).SetWindowText("");
   SetInstallPPList();
   ShowWindow(true);
@@ -49,7 +50,7 @@ void CdlgInstallProgress::ShowProgressDlg() {
 void CdlgInstallProgress::StartInstalling() {
   CusrTraceScope trace(kClass, "StartInstalling", TRC_FUNC);
   m_bStopRequested = false;
-  m_bWorking = true;
+  SetWorking(true);
   GetDlgItem(res::kIpStop).EnableWindow(false);
   GetDlgItem(res::kIpClose).EnableWindow(false);
   GetHost().SetWaitCursor(true);
@@ -57,19 +58,19 @@ void CdlgInstallProgress::StartInstalling() {
 }
 
 void CdlgInstallProgress::InstallThreadFunc() {
-  const install::InstallOutcome outcome = install::RunInstallation(m_board, m_request, *this);
+  const install::InstallOutcome outcome = install::RunInstallation(Board(), m_request, *this);
   bool bCompleted = !outcome.bNasOsFailed;
   if (bCompleted) {
     if (outcome.bRestartNeeded) ShowMessage(msg::kPatchNeedsRestart);
-    if (outcome.bInstalledAny) install::ChangeInstallInfo(m_board);
+    if (outcome.bInstalledAny) install::ChangeInstallInfo(Board());
   }
   Post([this, bCompleted] { SetFinishStatus(bCompleted); });
 }
 
 void CdlgInstallProgress::SetFinishStatus(bool bCompleted) {
   CusrTraceScope trace(kClass, "SetFinishStatus", TRC_FUNC);
-  install::SetInstalling(m_board.GetIndex(), false);
-  m_bWorking = false;
+  install::SetInstalling(Board().GetIndex(), false);
+  SetWorking(false);
   if (bCompleted) GetDlgItem(res::kIpLabel).SetWindowText(LoadString(str::kInstallCompleted));
   StopBlinking();
   GetDlgItem(res::kIpClose).EnableWindow(true);
@@ -133,17 +134,3 @@ void CdlgInstallProgress::OnStopInstall() {
   GetDlgItem(res::kIpStop).EnableWindow(false);
 }
 
-void CdlgInstallProgress::OnOK() {
-  if (m_bWorking) return;
-  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
-  EndDialog(IDOK);
-  if (m_onClosed) m_onClosed();
-}
-
-void CdlgInstallProgress::OnCancel() {
-  if (m_bWorking) {
-    WriteTraceLine("The installation runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
-    return;
-  }
-  OnOK();
-}

@@ -72,6 +72,7 @@ bool Confirmed(std::uint32_t ulQuestion) {
 CdlgMain::CdlgMain(kelp::ui::Host& host, session::ArraySession& rSession, std::string strUnitName)
     : Dialog(host, res::kTemplateMain), m_rSession(rSession), m_strUnitName(std::move(strUnitName)) {
   m_rSession.Array().Subscribe(this);
+  m_rSession.OnBusyChanged([this](std::uint32_t ulSlot) { BusyChanged(ulSlot); });
   for (int i = 0; i < res::kBoardSlots; ++i)
     OnCommand(res::kBoardButtonFirst + i, [this, i] { OnCHNButtonClicked(res::kBoardButtonFirst + i); });
   for (int i = 0; i < res::kBoardSlots; ++i)
@@ -90,6 +91,7 @@ CdlgMain::CdlgMain(kelp::ui::Host& host, session::ArraySession& rSession, std::s
 
 CdlgMain::~CdlgMain() {
   m_rSession.Array().Unsubscribe(this);
+  m_rSession.OnBusyChanged({});
   // The reset worker and the boot and recovery dialogs' workers use the boards.
   JoinWorkers();
   for (auto& dialog : m_pdlgBoot) dialog.reset();
@@ -217,13 +219,19 @@ bool CdlgMain::CreateChnObject() {
 void CdlgMain::CreateAllDialog() {
   CusrTraceScope trace(kClass, "CreateAllDialog", TRC_FUNC);
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    m_pdlgBoot[i] = std::make_unique<CdlgBootManagement>(GetHost(), *this, i);
+    CusrCHN& board = *Board(i);
+    m_pdlgBoot[i] = std::make_unique<CdlgBootManagement>(
+        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyBootManagement); },
+        [this, i] { ResetBoard(i, kBusyBootManagement); });
     m_pdlgBoot[i]->Create();
-    m_pdlgInstall[i] = std::make_unique<CdlgProgramInstall>(GetHost(), *this, i);
+    m_pdlgInstall[i] = std::make_unique<CdlgProgramInstall>(
+        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyProgramInstall); });
     m_pdlgInstall[i]->Create();
-    m_pdlgDump[i] = std::make_unique<CdlgHibernationDump>(GetHost(), *this, i);
+    m_pdlgDump[i] = std::make_unique<CdlgHibernationDump>(
+        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyNasDump); });
     m_pdlgDump[i]->Create();
-    m_pdlgNetwork[i] = std::make_unique<CdlgNetworkSetting>(GetHost(), *this, i);
+    m_pdlgNetwork[i] = std::make_unique<CdlgNetworkSetting>(
+        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyRouting); });
     m_pdlgNetwork[i]->Create();
   }
 }
@@ -260,7 +268,7 @@ void CdlgMain::OnOK() {
     m_rSession.StopPoller();
   }
   // Only now: a check still running while the poller stops would otherwise lock and tell again.
-  m_bNewerAgent = false;
+  m_rSession.ClearNewerAgent();
   EndDialog(IDOK);
 }
 
@@ -286,7 +294,7 @@ void CdlgMain::BoardChanged(std::uint32_t ulSlot) {
 }
 
 bool CdlgMain::MarkNewerAgent() {
-  if (m_bNewerAgent.exchange(true)) return false;
+  if (!m_rSession.MarkNewerAgent()) return false;
   Post([this] { SetDisableALLButton(); });
   return true;
 }
@@ -387,7 +395,7 @@ mainwindow::MainSnapshot CdlgMain::Snapshot(std::uint32_t ulSlot) const {
   snapshot.restoreSystemLu = m_bRestoreSystemLu;
   snapshot.installDeviceFailed = m_rSession.InstallDeviceFailed();
   snapshot.mediaRootIsMP = m_rSession.MediaRootIsMP();
-  snapshot.newerAgent = m_bNewerAgent;
+  snapshot.newerAgent = m_rSession.IsNewerAgent();
   return snapshot;
 }
 
@@ -423,22 +431,48 @@ bool CdlgMain::IsAnyWindowDisplayed() const {
   return bAny;
 }
 
-bool CdlgMain::IsFunctionDisable() {
-  if (!m_bNewerAgent) return false;
-  ShowMessage(msg::kAgentNewerStopTool);
-  WriteTraceLine("This Button cannot start the Function.", "info_", TRC_INFO & GetTraceMask());
-  return true;
+bool CdlgMain::IsFunctionDisable() { return m_rSession.IsFunctionDisable(); }
+
+void CdlgMain::SetBoardBusy(std::uint32_t ulSlot, int nCode) { m_rSession.SetBoardBusy(ulSlot, nCode); }
+
+void CdlgMain::SetPublicBusy(int nCode) { m_rSession.SetPublicBusy(nCode); }
+
+void CdlgMain::BusyChanged(std::uint32_t ulSlot) {
+  if (ulSlot < CusrCHN::kSlots)
+    GetHost().SetBusy(static_cast<int>(ulSlot), m_rSession.BoardBusy(ulSlot));
+  else
+    GetHost().SetBusy(kelp::ui::kPublicBusySlot, m_rSession.PublicBusy());
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
 }
 
-void CdlgMain::SetBoardBusy(std::uint32_t ulSlot, int nCode) {
-  if (ulSlot >= CusrCHN::kSlots) return;
-  m_rSession.SetBoardBusy(ulSlot, nCode);
-  GetHost().SetBusy(static_cast<int>(ulSlot), nCode);
+void CdlgMain::OpenBoardDialog(std::uint32_t ulSlot, int nCode, bool bAlreadyOpen, kelp::ui::Dialog& front,
+                               const std::function<void()>& open) {
+  CusrTraceScope trace(kClass, "OpenBoardDialog", TRC_FUNC);
+  if (bAlreadyOpen) {
+    front.ShowWindow(true);
+    front.BringToForeground();
+    return;
+  }
+  if (!m_rSession.Claim(ulSlot, nCode)) {
+    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BoardBusy(ulSlot)), TRC_INFO);
+    return;
+  }
+  GetDlgItem(res::kMainClose).EnableWindow(false);
+  open();
 }
 
-void CdlgMain::SetPublicBusy(int nCode) {
-  m_rSession.SetPublicBusy(nCode);
-  GetHost().SetBusy(kelp::ui::kPublicBusySlot, nCode);
+void CdlgMain::BoardDialogClosed(std::uint32_t ulSlot, int nCode) {
+  if (!m_rSession.Release(ulSlot, nCode)) return;
+  SetCHNCaption(ulSlot);
+  if (nCode != kBusyNasDump) return;
+  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
+    kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i));
+    if (button.IsWindowEnabled()) {
+      button.SetFocus();
+      break;
+    }
+  }
 }
 
 void CdlgMain::OnSysCommand(unsigned nId) {
@@ -495,95 +529,37 @@ void CdlgMain::LeaveReferConfig() {
 // ---------------------------------------------------------------- node functions
 
 void CdlgMain::OnProgramInstall() {
-  CusrTraceScope trace(kClass, "OnProgramInstall", TRC_FUNC);
   const std::uint32_t ulSlot = m_uSelected;
-  if (ulSlot >= CusrCHN::kSlots || !m_pdlgInstall[ulSlot] || IsFunctionDisable()) return;
-  if (m_rSession.BusyCodes()[ulSlot] == kBusyProgramInstall) {
-    m_pdlgInstall[ulSlot]->BringForward();
+  CdlgProgramInstall* pInstall = ulSlot < CusrCHN::kSlots ? m_pdlgInstall[ulSlot].get() : nullptr;
+  if (pInstall == nullptr || IsFunctionDisable()) return;
+  if (m_rSession.BoardBusy(ulSlot) == kBusyProgramInstall) {
+    pInstall->BringForward();
     return;
   }
-  if (m_rSession.BusyCodes()[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
-    return;
-  }
-  SetBoardBusy(ulSlot, kBusyProgramInstall);
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  SetEnableButton(m_uSelected);
-  m_pdlgInstall[ulSlot]->Open({m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()});
-}
-
-void CdlgMain::ProgramInstallClosed(std::uint32_t ulSlot) {
-  if (ulSlot >= CusrCHN::kSlots || m_rSession.BusyCodes()[ulSlot] != kBusyProgramInstall) return;
-  SetBoardBusy(ulSlot, 0);
-  SetCHNCaption(ulSlot);
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
+  OpenBoardDialog(ulSlot, kBusyProgramInstall, false, *pInstall,
+                  [&] { pInstall->Open({m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()}); });
 }
 
 void CdlgMain::OnSetting() {
-  CusrTraceScope trace(kClass, "OnSetting", TRC_FUNC);
   const std::uint32_t ulSlot = m_uSelected;
   CdlgNetworkSetting* pNetwork = NetworkSetting(ulSlot);
   if (IsFunctionDisable() || pNetwork == nullptr || IsExiting()) return;
-  if (m_rSession.BusyCodes()[ulSlot] == kBusyRouting) {
-    pNetwork->ShowWindow(true);
-    pNetwork->BringToForeground();
-    return;
-  }
-  if (m_rSession.BusyCodes()[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
-    return;
-  }
-  SetBoardBusy(ulSlot, kBusyRouting);
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  SetEnableButton(m_uSelected);
-  pNetwork->ShowNetSetDialog(m_bReferConfig);
-}
-
-void CdlgMain::NetworkSettingClosed(std::uint32_t ulSlot) {
-  if (ulSlot >= CusrCHN::kSlots || m_rSession.BusyCodes()[ulSlot] != kBusyRouting) return;
-  SetBoardBusy(ulSlot, 0);
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
+  OpenBoardDialog(ulSlot, kBusyRouting, m_rSession.BoardBusy(ulSlot) == kBusyRouting, *pNetwork,
+                  [&] { pNetwork->ShowNetSetDialog(m_bReferConfig); });
 }
 
 void CdlgMain::OnHibernationDump() {
-  CusrTraceScope trace(kClass, "OnHibernationDump", TRC_FUNC);
   if (IsFunctionDisable()) return;
   const std::uint32_t ulSlot = m_uSelected;
   CdlgHibernationDump* pDump = HibernationDump(ulSlot);
   if (pDump == nullptr) return;
-  if (m_rSession.BusyCodes()[ulSlot] == kBusyNasDump || (m_rSession.BusyCodes()[ulSlot] == kBusyReset && pDump->IsWorking())) {
-    pDump->ShowWindow(true);
-    pDump->BringToForeground();
-    return;
-  }
-  if (m_rSession.BusyCodes()[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
-    return;
-  }
-  SetBoardBusy(ulSlot, kBusyNasDump);
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  SetEnableButton(m_uSelected);
-  pDump->SetShowStatus();
-  pDump->ShowWindow(true);
-  pDump->BringToForeground();
-}
-
-void CdlgMain::HibernationDumpClosed(std::uint32_t ulSlot) {
-  CdlgHibernationDump* pDump = HibernationDump(ulSlot);
-  if (pDump == nullptr || pDump->IsWorking()) return;
-  SetCHNCaption(ulSlot);
-  if (m_rSession.BusyCodes()[ulSlot] == kBusyNasDump) SetBoardBusy(ulSlot, 0);
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
-  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i));
-    if (button.IsWindowEnabled()) {
-      button.SetFocus();
-      break;
-    }
-  }
+  const int nBusy = m_rSession.BoardBusy(ulSlot);
+  OpenBoardDialog(ulSlot, kBusyNasDump, nBusy == kBusyNasDump || (nBusy == kBusyReset && pDump->IsWorking()), *pDump,
+                  [&] {
+                    pDump->SetShowStatus();
+                    pDump->ShowWindow(true);
+                    pDump->BringToForeground();
+                  });
 }
 
 void CdlgMain::OnDownloadDump() {
@@ -602,7 +578,7 @@ void CdlgMain::OnDownloadDump() {
     }
   }
   if (info) {
-    CdlgDownloadDump dlg(GetHost(), *this, ulSlot, *info);
+    CdlgDownloadDump dlg(GetHost(), m_rSession, board, *info);
     if (dlg.DoModal() == -1)
       trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
@@ -652,7 +628,7 @@ void CdlgMain::OnInheritInstall() {
   SetPublicBusy(kPublicBusyInherit);
   GetDlgItem(res::kMainClose).EnableWindow(false);
   SetEnableButton(m_uSelected);
-  CdlgInheritInstall dialog(GetHost(), *this, {m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()});
+  CdlgInheritInstall dialog(GetHost(), m_rSession, {m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()});
   if (const int nResult = dialog.DoModal(); nResult == -1 || nResult == 3)
     ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno)));
   SetPublicBusy(0);
@@ -681,35 +657,15 @@ void CdlgMain::RunConfiguration() {
 }
 
 void CdlgMain::OnBootManagement(std::uint32_t ulSlot) {
-  CusrTraceScope trace(kClass, "OnBootManagement", TRC_FUNC);
   CdlgBootManagement* pBoot = BootManagement(ulSlot);
   if (pBoot == nullptr || IsExiting() || m_bReferConfig || m_bRestoreCmLu || m_bRestoreSystemLu) return;
   if (!GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot)).IsWindowEnabled() || IsFunctionDisable()) return;
-  if (m_rSession.BusyCodes()[ulSlot] == kBusyBootManagement) {
-    // Its own dialog, perhaps hidden while its operation runs.
+  // Its own dialog may be hidden while its operation runs.
+  OpenBoardDialog(ulSlot, kBusyBootManagement, m_rSession.BoardBusy(ulSlot) == kBusyBootManagement, *pBoot, [&] {
+    pBoot->Prepare();
     pBoot->ShowWindow(true);
     pBoot->BringToForeground();
-    return;
-  }
-  if (m_rSession.BusyCodes()[ulSlot] != 0) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
-    return;
-  }
-  SetBoardBusy(ulSlot, kBusyBootManagement);
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  SetEnableButton(m_uSelected);
-  pBoot->Prepare();
-  pBoot->ShowWindow(true);
-  pBoot->BringToForeground();
-}
-
-void CdlgMain::BootManagementClosed(std::uint32_t ulSlot) {
-  CdlgBootManagement* pBoot = BootManagement(ulSlot);
-  if (pBoot == nullptr || pBoot->IsWorking() || m_rSession.BusyCodes()[ulSlot] != kBusyBootManagement) return;
-  SetBoardBusy(ulSlot, 0);
-  SetCHNCaption(ulSlot);
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
+  });
 }
 
 void CdlgMain::OnP4Reset() {
@@ -777,7 +733,7 @@ void CdlgMain::OnRestoreOsLu() {
     }
   }
   if (bOpen) {
-    CdlgRestoreNasOsLu dlg(GetHost(), *this, board, strName, info.ulBackupStatus, info.strDate, SettingsFile());
+    CdlgRestoreNasOsLu dlg(GetHost(), m_rSession, board, strName, info.ulBackupStatus, info.strDate, SettingsFile());
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
       trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }
@@ -812,7 +768,7 @@ void CdlgMain::OnRestoreCmLu() {
     return;
   }
   if (!m_pdlgRestoreCmLu) {
-    m_pdlgRestoreCmLu = std::make_unique<CdlgRestoreNasCmLu>(GetHost(), *this, [this] { RestoreCmLuClosed(); });
+    m_pdlgRestoreCmLu = std::make_unique<CdlgRestoreNasCmLu>(GetHost(), m_rSession, [this] { RestoreCmLuClosed(); });
     m_pdlgRestoreCmLu->Create();
   }
   m_pdlgRestoreCmLu->Prepare(*pBoard, info.ulBackupStatus, info.strDate, SettingsFile());
@@ -864,7 +820,7 @@ void CdlgMain::OnRestoreSystemLu() {
   m_bRestoreSystemLu = true;
   SetEnableButton(kNoBoard);
   {
-    CdlgRestoreNasSystemLu dlg(GetHost(), *this, *pBoard, std::move(backup), SettingsFile());
+    CdlgRestoreNasSystemLu dlg(GetHost(), m_rSession, *pBoard, std::move(backup), SettingsFile());
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
       trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }

@@ -10,7 +10,6 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
-#include "dialogs/CdlgMain.h"
 #include "dialogs/CdlgRoutingManagement.h"
 #include "dialogs/NetworkRules.h"
 #include "resources/ControlIds.h"
@@ -35,8 +34,8 @@ bool Confirmed(std::uint32_t ulQuestion) {
 
 }  // namespace
 
-CdlgNetworkSetting::CdlgNetworkSetting(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot)
-    : Dialog(host, res::kTemplateNetworkSetting), m_main(main), m_ulSlot(ulSlot) {
+CdlgNetworkSetting::CdlgNetworkSetting(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed)
+    : BoardDialog(host, res::kTemplateNetworkSetting, rSession, rBoard, "setting", std::move(onClosed)) {
   // OnChangeChnName, OnFieldchangedEth1IpAddress, OnFieldchangedEth1NetMask, OnChangeEth1Mtu and
   // the NTP servers' handlers all re-check the required fields.
   for (const int id : kFields) OnCommand(id, [this] { CheckRequiredFiled(); });
@@ -54,15 +53,13 @@ CdlgNetworkSetting::~CdlgNetworkSetting() {
   JoinWorkers();
 }
 
-CusrCHN& CdlgNetworkSetting::Board() const { return *m_main.Board(m_ulSlot); }
-
 void CdlgNetworkSetting::ShowNetSetDialog(bool bViewMode) {
   CusrTraceScope trace(kClass, "ShowNetSetDialog", TRC_FUNC);
   m_bViewMode = bViewMode;
   SetWindowText(std::string(Template()->caption) + (bViewMode ? kViewCaption : ""));
   GetDlgItem(res::kNetSetup).SetWindowText(bViewMode ? ">> Next" : "Setup");
   GetDlgItem(res::kNetClose).SetWindowText(bViewMode ? "Cancel" : "Close");
-  GetDlgItem(res::kNetBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
+  GetDlgItem(res::kNetBoardLabel).SetWindowText(Board().LocationName());
   GetDlgItem(res::kNetStatusText).SetWindowText("");
   const bool bRead = GetNetSetting();
   ShowFields(m_ref);
@@ -95,7 +92,7 @@ bool CdlgNetworkSetting::GetNetSetting() {
   m_ref.strNtp2 = servers.size() > 1 ? servers[1] : "";
   std::uint32_t ulDefined = kClusterNotDefined;
   if (const std::uint32_t r = board.GetClusterDefinedStatus(&ulDefined)) {
-    trace.Error(TraceFmt("CHN[%u]->GetClusterDefinedStatus(): code = 0x%08x", m_ulSlot, r), TRC_ERROR);
+    trace.Error(TraceFmt("CHN[%u]->GetClusterDefinedStatus(): code = 0x%08x", Slot(), r), TRC_ERROR);
     bRead = false;
   } else {
     trace.Info(TraceFmt("Cluster Defined Status = 0x%8x", ulDefined), TRC_INFO);
@@ -137,10 +134,10 @@ bool CdlgNetworkSetting::ValidMTU(const std::string& strMtu) { return network::P
 
 void CdlgNetworkSetting::OnSetupButton() {
   CusrTraceScope trace(kClass, "OnSetupButton", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (IsWorking() || IsFunctionDisable()) return;
   if (m_bViewMode) {
     EndDialog(IDOK);
-    m_main.NetworkSettingClosed(m_ulSlot);
+    Closed();
     return;
   }
   const NetSetting values = ReadFields();
@@ -158,7 +155,7 @@ void CdlgNetworkSetting::OnSetupButton() {
   if (!Confirmed(msg::kNoText3584)) return;
   NetChange change;
   if (!SetNetSetting(values, &change)) return;
-  m_bWorking = true;
+  SetWorking(true);
   SetEnableButton(ButtonMode::Working);
   StartWorker([this, change] { StartNetworkSeting(change); });
 }
@@ -176,11 +173,11 @@ bool CdlgNetworkSetting::SetNetSetting(const NetSetting& values, NetChange* pCha
                       change.bNtp),
              TRC_INFO);
   if (!(change.bAddress || change.bMtu) || !m_bClusterDefined) return true;
-  const std::uint32_t ulPartner = board::PartnerSlot(m_ulSlot);
+  const std::uint32_t ulPartner = board::PartnerSlot(Slot());
   const std::int32_t nStatus = Board().GetStatus();
-  const CusrCHN* pPartner = m_main.Board(ulPartner);
+  const CusrCHN* pPartner = Session().Board(ulPartner);
   const std::int32_t nPartner = pPartner ? pPartner->GetStatus() : CHN_STATUS_DIE;
-  trace.Info(TraceFmt("Status CHN[%u] = %d, CHN[%u] = %d", m_ulSlot, nStatus, ulPartner, nPartner), TRC_INFO);
+  trace.Info(TraceFmt("Status CHN[%u] = %d, CHN[%u] = %d", Slot(), nStatus, ulPartner, nPartner), TRC_INFO);
   const network::ClusterChange need = network::ClusterChangeFor(nStatus, nPartner);
   if (need == network::ClusterChange::Refused) {
     trace.Warn(ShowMessage(msg::kNetworkSettingRefused), TRC_WARN);
@@ -243,7 +240,7 @@ void CdlgNetworkSetting::StartNetworkSeting(const NetChange& change) {
 std::uint32_t CdlgNetworkSetting::StartClusterStopping() {
   CusrTraceScope trace(kClass, "StartClusterStopping", TRC_FUNC);
   const CusrCHN& board = Board();
-  const std::string strName = m_main.Array().LocationName(m_ulSlot);
+  const std::string strName = Board().LocationName();
   if (const std::uint32_t r = board.StopCluster()) {
     trace.Error(TraceFmt("StopCluster(): 0x%08x", r), TRC_ERROR);
     return r;
@@ -283,28 +280,13 @@ void CdlgNetworkSetting::ShowStatus(const std::string& strText) {
 
 void CdlgNetworkSetting::SettingFinished(const NetSetting& applied) {
   m_ref = applied;
-  m_bWorking = false;
+  SetWorking(false);
   SetEnableButton(ButtonMode::Edit);
 }
 
 void CdlgNetworkSetting::OnRouting() {
   CusrTraceScope trace(kClass, "OnRouting", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
-  CdlgRoutingManagement routing(GetHost(), m_main, m_ulSlot);
+  if (IsWorking() || IsFunctionDisable()) return;
+  CdlgRoutingManagement routing(GetHost(), Session(), Board());
   routing.DoModal();
-}
-
-void CdlgNetworkSetting::OnOK() {
-  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
-  if (m_bWorking) return;
-  EndDialog(IDOK);
-  m_main.NetworkSettingClosed(m_ulSlot);
-}
-
-void CdlgNetworkSetting::OnCancel() {
-  if (m_bWorking) {
-    WriteTraceLine("The setting runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
-    return;
-  }
-  OnOK();
 }

@@ -14,7 +14,6 @@
 #include "common/TextFormats.h"
 #include "dialogs/CdlgConfirmInstallProduct.h"
 #include "dialogs/CdlgInstallProgress.h"
-#include "dialogs/CdlgMain.h"
 #include "dialogs/ShutdownCheck.h"
 #include "install/InstallRoutine.h"
 #include "media/MediaRules.h"
@@ -59,8 +58,8 @@ class Facts : public install::BoardFacts {
 
 }  // namespace
 
-CdlgProgramInstall::CdlgProgramInstall(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot)
-    : Dialog(host, res::kTemplateProgramInstall), m_main(main), m_ulSlot(ulSlot) {
+CdlgProgramInstall::CdlgProgramInstall(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed)
+    : BoardDialog(host, res::kTemplateProgramInstall, rSession, rBoard, "installation", std::move(onClosed)) {
   OnCommand(res::kPiInstalledList, [this] { OnClickInstalledList(); });
   OnCommand(res::kPiUninstall, [this] { OnUninstall(); });
   OnCommand(res::kPiInstall, [this] { OnInstall(); });
@@ -69,16 +68,12 @@ CdlgProgramInstall::CdlgProgramInstall(kelp::ui::Host& host, CdlgMain& main, std
 
 CdlgProgramInstall::~CdlgProgramInstall() = default;
 
-CusrCHN& CdlgProgramInstall::Board() const { return *m_main.Board(m_ulSlot); }
-
-bool CdlgProgramInstall::IsWorking() const { return m_pdlgProgress && m_pdlgProgress->IsWindowVisible(); }
-
 void CdlgProgramInstall::Open(const media::MediaLocation& location) {
   CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
   m_pcMedia = std::make_unique<CusrMedia>(location);
   if (const std::uint32_t ulError = m_pcMedia->CreateProductArrayInMedia(); ulError != 0)
     trace.Error(TraceFmt("CreateProductArrayInMedia() : code = 0x%08x", ulError), TRC_ERROR);
-  GetDlgItem(res::kPiBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
+  GetDlgItem(res::kPiBoardLabel).SetWindowText(Board().LocationName());
   GetDlgItem(res::kPiMediaFolder).SetWindowText(m_pcMedia->MediaFolder());
   for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu, res::kPiForcibly, res::kPiInstall}) {
     GetDlgItem(id).SetCheck(0);
@@ -218,13 +213,13 @@ void CdlgProgramInstall::OnInstall() {
     return;
   request.products = std::move(list);
   request.nOsCount = nOsCount;
-  install::SetInstalling(m_ulSlot, true, request.ulInitStatus != 0);
+  install::SetInstalling(Slot(), true, request.ulInitStatus != 0);
   ShowWindow(false);
-  CdlgConfirmInstallProduct confirm(GetHost(), m_main.Array().LocationName(m_ulSlot), request.products);
+  CdlgConfirmInstallProduct confirm(GetHost(), Board().LocationName(), request.products);
   // Nothing was sent to the board yet: undo the marks and show the choice again.
   const auto abandon = [&] {
-    if (request.bInitRegistered) m_main.Array().SubInitStatus(request.ulInitStatus);
-    install::SetInstalling(m_ulSlot, false);
+    if (request.bInitRegistered) Array().SubInitStatus(request.ulInitStatus);
+    install::SetInstalling(Slot(), false);
     ShowWindow(true);
   };
   const int nResult = confirm.DoModal();
@@ -235,23 +230,24 @@ void CdlgProgramInstall::OnInstall() {
   }
   // The board boots its installer against the DHCP table: with a MAC address that could not be
   // read it would boot against a stale table and fail only at the install's limit.
-  if (nOsCount > 0 && m_main.Services() != nullptr) {
-    if (const std::uint32_t ulError = m_main.Services()->RefreshMacAddress(); ulError != 0) {
+  if (nOsCount > 0 && Session().Services() != nullptr) {
+    if (const std::uint32_t ulError = Session().Services()->RefreshMacAddress(); ulError != 0) {
       trace.Error(TraceFmt("RefreshMacAddress() : 0x%08x", ulError), TRC_ERROR);
       abandon();
       return;
     }
   }
-  m_pdlgProgress = std::make_unique<CdlgInstallProgress>(GetHost(), Board(), [this] { ProgressClosed(); });
+  m_pdlgProgress = std::make_unique<CdlgInstallProgress>(GetHost(), Session(), Board(), [this](std::uint32_t) { ProgressClosed(); });
   m_pdlgProgress->Create();
   m_pdlgProgress->SetSelectPPInfo(std::move(request));
+  SetWorking(true);  // the progress dialog is the one the engineer works with now
   m_pdlgProgress->ShowProgressDlg();
 }
 
 bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* pulType, bool* pbRegistered) {
   CusrTraceScope trace(kClass, "AskNasOsOptions", TRC_FUNC);
   CusrCHN& board = Board();
-  if (const std::uint32_t ulOther = m_main.Array().GetInitStatus(); ulOther != 0) {
+  if (const std::uint32_t ulOther = Array().GetInitStatus(); ulOther != 0) {
     if (ulOther == kLuErrorInfo) {
       ShowMessage(msg::kOtherTaskInitErrorLu);
     } else if (ulOther == kLuClusterManagement || ulOther == kLuBoth) {
@@ -264,7 +260,7 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
   }
   std::uint32_t ulError = 0;
   if (!board.GetMacAddress(&ulError)) {
-    trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", m_ulSlot, ulError), TRC_ERROR);
+    trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", Slot(), ulError), TRC_ERROR);
     trace.Error("CusrCHN::CheckMacAddress() Error Return", TRC_ERROR);
     for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu, res::kPiInstall}) {
       GetDlgItem(id).SetCheck(0);
@@ -274,7 +270,7 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
   }
   std::uint32_t ulInit = (GetDlgItem(res::kPiInitCmLu).GetCheck() == 1 ? kLuClusterManagement : 0) |
                          (GetDlgItem(res::kPiInitErrorLu).GetCheck() == 1 ? kLuErrorInfo : 0);
-  if (ulInit != 0 && install::IsOtherInstallingWithoutLu(m_ulSlot)) {
+  if (ulInit != 0 && install::IsOtherInstallingWithoutLu(Slot())) {
     ShowMessage(msg::kLuInitWhileInstalling);
     return false;
   }
@@ -289,27 +285,27 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
   if (bNew) {
     if (Ask(msg::kNewInstallQuestion) != IDOK) return false;
     if (board.IsExistLinux()) {
-      const std::uint32_t ulPartner = board::PartnerSlot(m_ulSlot);
-      const CusrCHN* pPartner = m_main.Board(ulPartner);
+      const std::uint32_t ulPartner = board::PartnerSlot(Slot());
+      const CusrCHN* pPartner = Session().Board(ulPartner);
       if ((board.IsOsRunning() || (pPartner != nullptr && pPartner->IsOsRunning())) &&
           Ask(msg::kClusterNasOsRunning) != IDOK)
         return false;
       if (Ask(msg::kFatalDamage) != IDOK) return false;
     }
   }
-  const bool bFirst = m_main.Array().IsAllNew() && m_main.Array().GetInitStatus() == 0;
+  const bool bFirst = Array().IsAllNew() && Array().GetInitStatus() == 0;
   if (bFirst) {
     if (Ask(msg::kFirstInstall) != IDOK) return false;
     ulInit = kLuBoth;
   }
-  if (ulInit != 0) m_main.Array().AddInitStatus(ulInit);
+  if (ulInit != 0) Array().AddInitStatus(ulInit);
   if (!bFirst && ulInit != 0) {
     const std::uint32_t ulQuestion =
         ulInit == kLuErrorInfo           ? msg::kInitErrorLuQuestion
         : ulInit == kLuClusterManagement ? msg::kInitCmLuQuestion
                                          : msg::kInitBothLusQuestion;
     if (Ask(ulQuestion) == IDCANCEL || Ask(msg::kFatalDamage) == IDCANCEL) {
-      m_main.Array().SubInitStatus(ulInit);
+      Array().SubInitStatus(ulInit);
       return false;
     }
   }
@@ -321,6 +317,7 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
 
 void CdlgProgramInstall::ProgressClosed() {
   CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
+  SetWorking(false);
   SetProductListEx();
   if (Board().IsOsRunning()) SetInstalledList();
   kelp::ui::Control media = GetDlgItem(res::kPiMediaList);
@@ -331,16 +328,4 @@ void CdlgProgramInstall::ProgressClosed() {
   }
   ShowWindow(true);
   BringToForeground();
-}
-
-void CdlgProgramInstall::OnOK() {
-  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
-  if (IsWorking()) return;
-  EndDialog(IDOK);
-  m_main.ProgramInstallClosed(m_ulSlot);
-}
-
-void CdlgProgramInstall::OnCancel() {
-  if (IsWorking()) return;
-  OnOK();
 }

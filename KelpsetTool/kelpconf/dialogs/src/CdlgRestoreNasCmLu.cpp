@@ -9,7 +9,6 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "common/TraceLine.h"
-#include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -46,8 +45,8 @@ constexpr RestoreControls kControls{res::kCmLuStatusText, res::kCmLuDateText, re
 
 }  // namespace
 
-CdlgRestoreNasCmLu::CdlgRestoreNasCmLu(kelp::ui::Host& host, CdlgMain& main, std::function<void()> onClosed)
-    : RestoreDialogBase(host, res::kTemplateRestoreCmLu, main, kControls), m_onClosed(std::move(onClosed)) {
+CdlgRestoreNasCmLu::CdlgRestoreNasCmLu(kelp::ui::Host& host, session::ArraySession& rSession, std::function<void()> onClosed)
+    : RestoreDialogBase(host, res::kTemplateRestoreCmLu, rSession, kControls), m_onClosed(std::move(onClosed)) {
   OnCommand(res::kCmLuRestore, [this] { OnRestore(); });
 }
 
@@ -89,7 +88,7 @@ void CdlgRestoreNasCmLu::ShowButtons() {
 std::string CdlgRestoreNasCmLu::IsExistV01() {
   std::string strNames;
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
-    const CusrCHN* pBoard = Main().Board(s);
+    const CusrCHN* pBoard = Session().Board(s);
     if (pBoard == nullptr || !pBoard->IsOsRunning()) continue;
     if (pBoard->GetAgentVersion() >= CusrCHN::kOldNasOsAgentVersion) continue;
     if (!strNames.empty()) strNames += ",";
@@ -100,7 +99,7 @@ std::string CdlgRestoreNasCmLu::IsExistV01() {
 
 void CdlgRestoreNasCmLu::OnRestore() {
   CusrTraceScope trace(kClass, "OnRestore", TRC_FUNC);
-  if (IsWorking() || m_pBoard == nullptr || Main().IsFunctionDisable()) return;
+  if (IsWorking() || m_pBoard == nullptr || Session().IsFunctionDisable()) return;
   if (m_ulStatus != kLuNormal) {
     trace.Warn(ShowMessage(msg::kRecoveryNotPossibleNow), TRC_WARN);
     return;
@@ -141,7 +140,7 @@ bool CdlgRestoreNasCmLu::RequestBoards(std::uint32_t ulFirst, std::uint32_t ulLa
                                        std::uint32_t* pulSlot, std::uint32_t* pulCode) {
   CusrTraceScope trace(kClass, "RequestBoards", TRC_FUNC);
   for (std::uint32_t s = ulFirst; s < ulLast; ++s) {
-    const CusrCHN* pBoard = Main().Board(s);
+    const CusrCHN* pBoard = Session().Board(s);
     if (pBoard == nullptr || !pBoard->IsOsRunning()) continue;
     if (const std::uint32_t ulCode = (pBoard->*request)(); ulCode != 0) {
       trace.Error(TraceFmt(pszFailure, ulCode), TRC_ERROR);

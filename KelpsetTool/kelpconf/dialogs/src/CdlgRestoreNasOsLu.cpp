@@ -8,7 +8,6 @@
 #include "common/Messages.h"
 #include "common/TextFormats.h"
 #include "common/TraceLine.h"
-#include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
 
 namespace res = kelp::res;
@@ -29,10 +28,10 @@ bool Confirmed(std::uint32_t ulQuestion) {
 
 }  // namespace
 
-CdlgRestoreNasOsLu::CdlgRestoreNasOsLu(kelp::ui::Host& host, CdlgMain& main, CusrCHN& board, std::string strName,
+CdlgRestoreNasOsLu::CdlgRestoreNasOsLu(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& board, std::string strName,
                                        std::uint32_t ulStatus, std::string strDate,
                                        std::filesystem::path settingsFile)
-    : RestoreDialogBase(host, res::kTemplateRestoreOsLu, main, kControls),
+    : RestoreDialogBase(host, res::kTemplateRestoreOsLu, rSession, kControls),
       m_board(board),
       m_strName(std::move(strName)),
       m_ulStatus(ulStatus),
@@ -63,7 +62,7 @@ void CdlgRestoreNasOsLu::SetShowStatus(std::uint32_t ulStatus) {
 
 void CdlgRestoreNasOsLu::OnRestore() {
   CusrTraceScope trace(kClass, "OnRestore", TRC_FUNC);
-  if (IsWorking() || Main().IsFunctionDisable()) return;
+  if (IsWorking() || Session().IsFunctionDisable()) return;
   if (m_ulStatus != kLuNormal) {
     trace.Warn(ShowMessage(msg::kRecoveryNotPossibleNow), TRC_WARN);
     return;

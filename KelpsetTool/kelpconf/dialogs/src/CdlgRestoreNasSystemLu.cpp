@@ -10,7 +10,6 @@
 #include "common/Messages.h"
 #include "common/TextFormats.h"
 #include "common/TraceLine.h"
-#include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
 
 namespace res = kelp::res;
@@ -44,9 +43,9 @@ void StepsFailed(const std::string& strStep1, const std::string& strStep2, const
 
 }  // namespace
 
-CdlgRestoreNasSystemLu::CdlgRestoreNasSystemLu(kelp::ui::Host& host, CdlgMain& main, CusrCHN& board,
+CdlgRestoreNasSystemLu::CdlgRestoreNasSystemLu(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& board,
                                                Backup backup, std::filesystem::path settingsFile)
-    : RestoreDialogBase(host, res::kTemplateRestoreSystemLu, main, kControls),
+    : RestoreDialogBase(host, res::kTemplateRestoreSystemLu, rSession, kControls),
       m_board(board),
       m_backup(std::move(backup)),
       m_ulStatus(m_backup.ulStatus),
@@ -91,11 +90,11 @@ std::uint32_t CdlgRestoreNasSystemLu::CheckNodes(const std::array<std::int32_t, 
 
 void CdlgRestoreNasSystemLu::OnRestore() {
   CusrTraceScope trace(kClass, "OnRestore", TRC_FUNC);
-  if (IsWorking() || Main().IsFunctionDisable()) return;
+  if (IsWorking() || Session().IsFunctionDisable()) return;
   std::array<std::int32_t, CusrCHN::kSlots> statuses{};
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
-    const CusrCHN* pBoard = Main().Board(s);
-    statuses[s] = Main().Array().IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
+    const CusrCHN* pBoard = Session().Board(s);
+    statuses[s] = Session().Array().IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
   }
   if (const std::uint32_t ulRefusal = CheckNodes(statuses); ulRefusal != 0) {
     trace.Warn(ShowMessage(ulRefusal), TRC_WARN);
@@ -140,8 +139,8 @@ bool CdlgRestoreNasSystemLu::StartRestoreSystemLU() {
   CusrTraceScope trace(kClass, "StartRestoreSystemLU", TRC_FUNC);
   BoardRuns runs{};
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
-    const CusrCHN* pBoard = Main().Board(s);
-    if (!Main().Array().IsCHN(s) || pBoard == nullptr) continue;
+    const CusrCHN* pBoard = Session().Board(s);
+    if (!Session().Array().IsCHN(s) || pBoard == nullptr) continue;
     if (const std::uint32_t ulCode = pBoard->RestoreNasSystemLU(); ulCode != 0) {
       trace.Error(TraceFmt("RestoreNasSystemLU(): 0x%08x", ulCode), TRC_ERROR);
       trace.Error(FailedText("Faild", s, ulCode), TRC_ERROR);

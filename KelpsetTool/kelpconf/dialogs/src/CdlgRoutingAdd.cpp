@@ -6,7 +6,6 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
-#include "dialogs/CdlgMain.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -22,9 +21,9 @@ constexpr std::uint32_t kReject = 1;
 
 }  // namespace
 
-CdlgRoutingAdd::CdlgRoutingAdd(kelp::ui::Host& host, CdlgMain& main, const CusrCHN& board,
+CdlgRoutingAdd::CdlgRoutingAdd(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard,
                                std::function<void()> onAdded)
-    : Dialog(host, res::kTemplateRoutingAdd), m_main(main), m_board(board), m_onAdded(std::move(onAdded)) {
+    : BoardDialog(host, res::kTemplateRoutingAdd, rSession, rBoard, "addition"), m_onAdded(std::move(onAdded)) {
   OnCommand(res::kAddTargetNetwork, [this] { OnRadioTargetNetwork(); });
   OnCommand(res::kAddTargetDefault, [this] { OnRadioTargetDefault(); });
   // OnFieldchangedIpTarget, OnFieldchangedIpNetmask, OnFieldchangedIpGateway and the gateway box.
@@ -70,7 +69,7 @@ bool CdlgRoutingAdd::ValidMTU(const std::string& strMss) { return network::Parse
 
 void CdlgRoutingAdd::OnRoutingAdd() {
   CusrTraceScope trace(kClass, "OnRoutingAdd", TRC_FUNC);
-  if (m_main.IsFunctionDisable()) return;
+  if (IsFunctionDisable()) return;
   const std::string strMss = GetDlgItem(res::kAddMss).GetWindowText();
   if (!ValidMTU(strMss)) {
     trace.Warn(TraceFmt("Invalid MSS : (%s)", strMss.c_str()), TRC_WARN);
@@ -89,7 +88,7 @@ void CdlgRoutingAdd::OnRoutingAdd() {
   route.ulRouteFlag = GetDlgItem(res::kAddMethodReject).GetCheck() == 1 ? kReject : kAllow;
   route.ulMSS = *network::ParseMss(strMss);
   GetHost().SetWaitCursor(true);
-  const std::uint32_t r = m_board.SetNewRoute(route);
+  const std::uint32_t r = Board().SetNewRoute(route);
   GetHost().SetWaitCursor(false);
   if (r != 0) {
     // The agent client has shown the code's message: 3819 for a route already there, 3833 for a
@@ -99,9 +98,4 @@ void CdlgRoutingAdd::OnRoutingAdd() {
   }
   ShowMessage(msg::kSetupFinished);
   m_onAdded();
-}
-
-void CdlgRoutingAdd::OnOK() {
-  CusrTraceScope trace(kClass, "OnOK", TRC_FUNC);
-  EndDialog(IDOK);
 }

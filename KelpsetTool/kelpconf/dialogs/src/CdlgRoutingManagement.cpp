@@ -7,7 +7,6 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
-#include "dialogs/CdlgMain.h"
 #include "dialogs/CdlgRoutingAdd.h"
 #include "resources/ControlIds.h"
 
@@ -32,16 +31,14 @@ bool Answered(std::uint32_t ulMessage, const std::vector<std::string>& args = {}
 
 }  // namespace
 
-CdlgRoutingManagement::CdlgRoutingManagement(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot)
-    : Dialog(host, res::kTemplateRoutingManagement), m_main(main), m_ulSlot(ulSlot) {
+CdlgRoutingManagement::CdlgRoutingManagement(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed)
+    : BoardDialog(host, res::kTemplateRoutingManagement, rSession, rBoard, "deletion", std::move(onClosed)) {
   OnCommand(res::kRouteAdd, [this] { OnRoutingAdd(); });
   OnCommand(res::kRouteDelete, [this] { OnRoutingDelete(); });
   OnCommand(res::kRouteClose, [this] { OnOK(); });
 }
 
 CdlgRoutingManagement::~CdlgRoutingManagement() { JoinWorkers(); }
-
-CusrCHN& CdlgRoutingManagement::Board() const { return *m_main.Board(m_ulSlot); }
 
 bool CdlgRoutingManagement::OnInitDialog() {
   CusrTraceScope trace(kClass, "OnInitDialog", TRC_FUNC);
@@ -56,7 +53,7 @@ void CdlgRoutingManagement::ShowRoutingManagement() {
 }
 
 void CdlgRoutingManagement::SetFieldCaption() {
-  GetDlgItem(res::kRouteBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
+  GetDlgItem(res::kRouteBoardLabel).SetWindowText(Board().LocationName());
 }
 
 std::uint32_t CdlgRoutingManagement::SetRoutingList() {
@@ -83,8 +80,8 @@ void CdlgRoutingManagement::SetButtons(bool bEnable) {
 
 void CdlgRoutingManagement::OnRoutingAdd() {
   CusrTraceScope trace(kClass, "OnRoutingAdd", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
-  CdlgRoutingAdd add(GetHost(), m_main, Board(), [this] { SetRoutingList(); });
+  if (IsWorking() || IsFunctionDisable()) return;
+  CdlgRoutingAdd add(GetHost(), Session(), Board(), [this] { SetRoutingList(); });
   add.DoModal();
 }
 
@@ -99,14 +96,14 @@ std::vector<int> CdlgRoutingManagement::SelectedRows() {
 
 void CdlgRoutingManagement::OnRoutingDelete() {
   CusrTraceScope trace(kClass, "OnRoutingDelete", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (IsWorking() || IsFunctionDisable()) return;
   const std::vector<int> rows = SelectedRows();
   if (rows.empty()) {
     trace.Error("Internal error. (Not selected list)", TRC_ERROR);
     return;
   }
-  const std::uint32_t ulPartner = board::PartnerSlot(m_ulSlot);
-  const CusrCHN* pPartner = m_main.Board(ulPartner);
+  const std::uint32_t ulPartner = board::PartnerSlot(Slot());
+  const CusrCHN* pPartner = Session().Board(ulPartner);
   const bool bServing = Board().GetStatus() == CHN_STATUS_UP || (pPartner && pPartner->GetStatus() == CHN_STATUS_UP);
   const bool bConfirmed = bServing ? Answered(msg::kRouteDeleteServicesQuestion) && Answered(msg::kFatalDamage)
                                    : Answered(msg::kRouteDeleteQuestion);
@@ -119,7 +116,7 @@ void CdlgRoutingManagement::OnRoutingDelete() {
     }
     routes.push_back(m_routes[static_cast<std::size_t>(row)]);
   }
-  m_bWorking = true;
+  SetWorking(true);
   SetButtons(false);
   StartWorker([this, routes = std::move(routes)] { StartRoutingDelete(routes); });
 }
@@ -149,20 +146,7 @@ void CdlgRoutingManagement::StartRoutingDelete(std::vector<agent::RouteTexts> ro
 
 void CdlgRoutingManagement::DeleteFinished() {
   CusrTraceScope trace(kClass, "DeleteFinished", TRC_FUNC);
-  m_bWorking = false;
+  SetWorking(false);
   if (const std::uint32_t r = SetRoutingList()) trace.Error(TraceFmt("SetRoutingList() : code = 0x%08x", r), TRC_ERROR);
   SetButtons(true);
-}
-
-void CdlgRoutingManagement::OnOK() {
-  if (m_bWorking) return;
-  EndDialog(IDOK);
-}
-
-void CdlgRoutingManagement::OnCancel() {
-  if (m_bWorking) {
-    WriteTraceLine("The deletion runs: the dialog stays open", "info_", TRC_INFO & GetTraceMask());
-    return;
-  }
-  OnOK();
 }

@@ -4,7 +4,6 @@
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
-#include "dialogs/CdlgMain.h"
 #include "ui/Host.h"
 
 namespace recovery {
@@ -20,9 +19,9 @@ bool Confirmed(std::uint32_t ulQuestion) {
 
 }  // namespace
 
-RestoreDialogBase::RestoreDialogBase(kelp::ui::Host& host, int nTemplateId, CdlgMain& main,
+RestoreDialogBase::RestoreDialogBase(kelp::ui::Host& host, int nTemplateId, session::ArraySession& rSession,
                                      RestoreControls controls)
-    : Dialog(host, nTemplateId), m_main(main), m_controls(controls) {
+    : Dialog(host, nTemplateId), m_rSession(rSession), m_controls(controls) {
   if (m_controls.nRebootAll != 0) OnCommand(m_controls.nRebootAll, [this] { OnAllReboot(); });
   OnCommand(m_controls.nClose, [this] { OnOK(); });
 }
@@ -77,10 +76,10 @@ void RestoreDialogBase::OnTimer(int id) {
 }
 
 BoardOf RestoreDialogBase::MainBoards() const {
-  return [this](std::uint32_t ulSlot) -> const CusrCHN* { return m_main.Board(ulSlot); };
+  return [this](std::uint32_t ulSlot) -> const CusrCHN* { return m_rSession.Board(ulSlot); };
 }
 
-std::string RestoreDialogBase::BoardName(std::uint32_t ulSlot) const { return m_main.Array().LocationName(ulSlot); }
+std::string RestoreDialogBase::BoardName(std::uint32_t ulSlot) const { return m_rSession.Array().LocationName(ulSlot); }
 
 void RestoreDialogBase::SetDateText(const std::string& strDate) {
   GetDlgItem(m_controls.nDateText).SetWindowText(strDate);
@@ -88,12 +87,12 @@ void RestoreDialogBase::SetDateText(const std::string& strDate) {
 
 void RestoreDialogBase::OnAllReboot() {
   CusrTraceScope trace(kClass, "OnAllReboot", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (m_bWorking || m_rSession.IsFunctionDisable()) return;
   if (!Confirmed(msg::kRebootAllQuestion)) return;
   std::array<std::int32_t, CusrCHN::kSlots> statuses{};
   for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
-    const CusrCHN* pBoard = m_main.Board(s);
-    statuses[s] = m_main.Array().IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
+    const CusrCHN* pBoard = m_rSession.Board(s);
+    statuses[s] = m_rSession.Array().IsCHN(s) && pBoard != nullptr ? pBoard->GetStatus() : kNoNasPackage;
   }
   const RebootPlan plan = PlanRebootAll(statuses);
   if (!plan.bAnyMarked) {
@@ -111,7 +110,7 @@ void RestoreDialogBase::WakeUpThread(const RebootPlan& plan) {
   const RebootOutcome outcome = RebootAll(
       plan, [this](std::uint32_t ulSlot) { return BoardName(ulSlot); },
       [this](int nMode, const board::RebootMarks& marks, board::RebootResults& results) {
-        return board::MultiReboot(m_main.Array(), nMode, marks, results);
+        return board::MultiReboot(m_rSession.Array(), nMode, marks, results);
       });
   if (outcome.bSucceeded)
     trace.Info(ShowMessage(msg::kRebootAllDone), TRC_INFO);

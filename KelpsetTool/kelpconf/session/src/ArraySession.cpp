@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "common/CusrTraceScope.h"
+#include "common/MessageIds.h"
+#include "common/Messages.h"
 #include "media/CusrMedia.h"
 #include "velapi.h"
 
@@ -126,19 +128,33 @@ void ArraySession::SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP) {
   m_bMediaRootIsMP = bMediaRootIsMP;
 }
 
+bool ArraySession::IsFunctionDisable() const {
+  if (!IsNewerAgent()) return false;
+  ShowMessage(msg::kAgentNewerStopTool);
+  WriteTraceLine("This Button cannot start the Function.", "info_", TRC_INFO & GetTraceMask());
+  return true;
+}
+
 void ArraySession::SetBoardBusy(std::uint32_t ulSlot, int nCode) {
-  if (ulSlot < kSlots) m_nBusy[ulSlot] = nCode;
+  if (ulSlot >= kSlots) return;
+  m_nBusy[ulSlot] = nCode;
+  if (m_onBusyChanged) m_onBusyChanged(ulSlot);
+}
+
+void ArraySession::SetPublicBusy(int nCode) {
+  m_nPublicBusy = nCode;
+  if (m_onBusyChanged) m_onBusyChanged(kSlots);
 }
 
 bool ArraySession::Claim(std::uint32_t ulSlot, int nCode) {
   if (ulSlot >= kSlots || m_nBusy[ulSlot] != 0) return false;
-  m_nBusy[ulSlot] = nCode;
+  SetBoardBusy(ulSlot, nCode);
   return true;
 }
 
 bool ArraySession::Release(std::uint32_t ulSlot, int nCode) {
   if (ulSlot >= kSlots || m_nBusy[ulSlot] != nCode) return false;
-  m_nBusy[ulSlot] = 0;
+  SetBoardBusy(ulSlot, 0);
   return true;
 }
 

@@ -1,6 +1,6 @@
 // Boot management of one board: boot (with a boot option), reboot and shut down its NAS OS, or
-// reset the board through the main window. One modeless dialog per board slot, created with the
-// main window and shown by a double-click on the board's button.
+// reset the board (through the owner's reset, which asks its questions). One modeless dialog per
+// board slot, created with the main window and shown by a double-click on the board's button.
 //
 // The power operations run on one worker at a time; the worker only posts to the UI thread.
 // While it runs the dialog ignores Esc and the window's close control. Close hides the dialog;
@@ -9,21 +9,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "board/PowerDialog.h"
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CdlgMain;
-class CusrCHN;
-
-class CdlgBootManagement : public kelp::ui::Dialog, public board::PowerDialog {
+class CdlgBootManagement : public dialogs::BoardDialog, public board::PowerDialog {
  public:
   // The boot option the board's boot command takes: printable ASCII, at most this many bytes.
   static constexpr std::size_t kMaxBootOptionBytes = 84;
 
-  CdlgBootManagement(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
-  ~CdlgBootManagement() override;
+  // onNncReset runs the NNC reset of the board for this dialog (the owner's questions and worker).
+  CdlgBootManagement(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed,
+                     std::function<void()> onNncReset);
 
   // Before showing: board label, status word and buttons from the board's status.
   void Prepare();
@@ -32,17 +31,11 @@ class CdlgBootManagement : public kelp::ui::Dialog, public board::PowerDialog {
   void SetLinuxStatus();
   // A running operation: Boot, Reboot, Shutdown, NNC Reset and the option off, Close as given.
   void SetEnableButton(bool bClose);
-  bool IsWorking() const { return m_bWorking; }
-  std::uint32_t Slot() const { return m_ulSlot; }
 
   static bool IsValidBootOption(const std::string& strOption);
 
   // board::PowerDialog (worker thread): the status word goes to the status text.
   void ShowPowerStatus(std::int32_t nStatus, int nStatusWordId) override;
-
- protected:
-  void OnOK() override;
-  void OnCancel() override;
 
  private:
   enum class Power { Boot, Reboot, Shutdown };
@@ -57,9 +50,6 @@ class CdlgBootManagement : public kelp::ui::Dialog, public board::PowerDialog {
   // Starts the worker of an operation (StartBoot, StartReboot, StartShutdown).
   void StartPower(Power power, std::string strBootOption);
   void PowerFinished();
-  CusrCHN& Board() const;
 
-  CdlgMain& m_main;
-  const std::uint32_t m_ulSlot;
-  bool m_bWorking = false;  // UI thread
+  std::function<void()> m_onNncReset;
 };

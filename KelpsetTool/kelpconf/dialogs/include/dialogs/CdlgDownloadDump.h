@@ -10,12 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CdlgMain;
-class CusrCHN;
-
-class CdlgDownloadDump : public kelp::ui::Dialog {
+class CdlgDownloadDump : public dialogs::BoardDialog {
  public:
   // What GetDumpInfo told about the board's dump.
   struct DumpInfo {
@@ -24,7 +21,7 @@ class CdlgDownloadDump : public kelp::ui::Dialog {
     std::uint32_t ulSize = 0;  // MB
   };
 
-  CdlgDownloadDump(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot, DumpInfo info);
+  CdlgDownloadDump(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, DumpInfo info);
   ~CdlgDownloadDump() override;
 
   // "YYYY/MM/DD hh:mm:ss" of a 14-digit date; any other text as it is.
@@ -32,8 +29,6 @@ class CdlgDownloadDump : public kelp::ui::Dialog {
 
  protected:
   bool OnInitDialog() override;
-  void OnOK() override;
-  void OnCancel() override;
 
  private:
   void SetShowStatus();
@@ -47,8 +42,5 @@ class CdlgDownloadDump : public kelp::ui::Dialog {
   void PostStatus(std::uint32_t ulStatus);
   void DownloadFinished(std::uint32_t ulResult);
 
-  CdlgMain& m_main;
-  const std::uint32_t m_ulSlot;
   DumpInfo m_info;          // UI thread
-  bool m_bWorking = false;  // UI thread
 };

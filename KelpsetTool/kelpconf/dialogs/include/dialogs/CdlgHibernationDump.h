@@ -9,28 +9,19 @@
 
 #include <cstdint>
 
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CdlgMain;
-class CusrCHN;
-
-class CdlgHibernationDump : public kelp::ui::Dialog {
+class CdlgHibernationDump : public dialogs::BoardDialog {
  public:
   // The longest a dump takes, as question 3569 tells the engineer.
   static constexpr int kDumpMinutes = 90;
 
-  CdlgHibernationDump(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
+  CdlgHibernationDump(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed = {});
   ~CdlgHibernationDump() override;
 
   // Board label, status word and the Dump and Cancel buttons by the board's status; while a
   // worker runs every button stays off.
   void SetShowStatus();
-  bool IsWorking() const { return m_bWorking; }
-  std::uint32_t Slot() const { return m_ulSlot; }
-
- protected:
-  void OnOK() override;
-  void OnCancel() override;
 
  private:
   void OnDump();
@@ -38,9 +29,5 @@ class CdlgHibernationDump : public kelp::ui::Dialog {
   // Runs the dump (true) or its cancel (false, with the wait cursor) on a worker under busy code 3.
   void StartOperation(bool bDump);
   void OperationFinished();
-  CusrCHN& Board() const;
 
-  CdlgMain& m_main;
-  const std::uint32_t m_ulSlot;
-  bool m_bWorking = false;  // UI thread
 };

@@ -15,9 +15,9 @@
 
 #include "install/InheritJob.h"
 #include "media/CusrMedia.h"
+#include "session/ArraySession.h"
 #include "ui/Dialog.h"
 
-class CdlgMain;
 
 class CdlgInheritInstall : public kelp::ui::Dialog {
  public:
@@ -28,7 +28,7 @@ class CdlgInheritInstall : public kelp::ui::Dialog {
   static constexpr int kModeFailed = 3;
   static constexpr int kModeChecking = 4;
 
-  CdlgInheritInstall(kelp::ui::Host& host, CdlgMain& main, media::MediaLocation location);
+  CdlgInheritInstall(kelp::ui::Host& host, session::ArraySession& rSession, media::MediaLocation location);
   ~CdlgInheritInstall() override;
 
  protected:
@@ -58,7 +58,7 @@ class CdlgInheritInstall : public kelp::ui::Dialog {
   // The table, the caption and the closing messages; then Close and the retry are possible.
   void Finish(const std::vector<install::BoardResult>& results, bool bSucceeded, bool bRestart);
 
-  CdlgMain& m_main;
+  session::ArraySession& m_rSession;
   media::MediaLocation m_location;
   std::unique_ptr<CusrMedia> m_pcMedia;
   install::ProductList m_products;

@@ -12,23 +12,20 @@
 #include <optional>
 
 #include "install/InstallRoutine.h"
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CusrCHN;
-
-class CdlgInstallProgress : public kelp::ui::Dialog, public install::ProgressSink {
+class CdlgInstallProgress : public dialogs::BoardDialog, public install::ProgressSink {
  public:
   static constexpr int kBlinkTimer = 1;
   static constexpr plat::Millis kBlinkPeriod{1000};
 
   // onClosed: the user closed the finished dialog.
-  CdlgInstallProgress(kelp::ui::Host& host, CusrCHN& board, std::function<void()> onClosed);
+  CdlgInstallProgress(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed);
   ~CdlgInstallProgress() override;
 
   void SetSelectPPInfo(install::InstallRequest request);
   // Shows the dialog and starts the worker.
   void ShowProgressDlg();
-  bool IsWorking() const { return m_bWorking; }
 
   // install::ProgressSink (worker thread).
   void RowStatus(std::size_t nRow, const std::string& strText) override;
@@ -40,8 +37,6 @@ class CdlgInstallProgress : public kelp::ui::Dialog, public install::ProgressSin
   void ProductStarted(std::size_t nRow, plat::Millis limit) override;
 
  protected:
-  void OnOK() override;
-  void OnCancel() override;
   void OnTimer(int id) override;
 
  private:
@@ -52,11 +47,8 @@ class CdlgInstallProgress : public kelp::ui::Dialog, public install::ProgressSin
   void SetFinishStatus(bool bCompleted);
   void StopBlinking();
 
-  CusrCHN& m_board;
-  std::function<void()> m_onClosed;
   install::InstallRequest m_request;
   std::atomic<bool> m_bStopRequested{false};
-  bool m_bWorking = false;   // UI thread
   bool m_bBlinking = false;  // UI thread
   // The product the board's agent is installing: the label counts its time (UI thread).
   std::optional<plat::TimePoint> m_productStart;

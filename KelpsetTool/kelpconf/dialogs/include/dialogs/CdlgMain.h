@@ -102,25 +102,16 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   // board carries when the reset is asked for (0 from the main window, 6 from the boot dialog);
   // the reset never starts over another code and gives the board back to its owner when done.
   void ResetBoard(std::uint32_t ulSlot, int nOwnerCode);
-  // The boot dialog of a board was closed: its busy code is released unless its worker runs.
-  void BootManagementClosed(std::uint32_t ulSlot);
   CdlgBootManagement* BootManagement(std::uint32_t ulSlot) const {
     return ulSlot < CusrCHN::kSlots ? m_pdlgBoot[ulSlot].get() : nullptr;
   }
-  // The program installation dialog of a board was closed: its busy code is released.
-  void ProgramInstallClosed(std::uint32_t ulSlot);
   services::NetbootServices* Services() const { return m_rSession.Services(); }
   const std::filesystem::path& SettingsFile() const { return m_rSession.SettingsFile(); }
   session::ArraySession& Session() const { return m_rSession; }
   board::ArrayTables& Array() const { return m_rSession.Array(); }
-  // The NAS dump dialog of a board was closed: the board's busy code 4 is released.
-  void HibernationDumpClosed(std::uint32_t ulSlot);
   CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const {
     return ulSlot < CusrCHN::kSlots ? m_pdlgDump[ulSlot].get() : nullptr;
   }
-  // The network setting dialog of a board was closed, or handed control back: its busy code
-  // is released.
-  void NetworkSettingClosed(std::uint32_t ulSlot);
   CdlgNetworkSetting* NetworkSetting(std::uint32_t ulSlot) const {
     return ulSlot < CusrCHN::kSlots ? m_pdlgNetwork[ulSlot].get() : nullptr;
   }
@@ -135,7 +126,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
 
   std::uint32_t Selected() const { return m_uSelected; }
   bool IsExiting() const { return m_bExiting.load(); }
-  bool IsNewerAgent() const { return m_bNewerAgent.load(); }
+  bool IsNewerAgent() const { return m_rSession.IsNewerAgent(); }
   bool InstallDeviceFailed() const { return m_rSession.InstallDeviceFailed(); }
   CusrCHN* Board(std::uint32_t ulSlot) const { return m_rSession.Board(ulSlot); }
   // The caption of a board button for a status, and the status word of the board dialogs.
@@ -160,6 +151,14 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   // The installation medium and the network-boot services (not set up yet: traced, and the
   // functions that need them stay refused).
   void SetUpInstallDevice();
+  // A board's or the public busy code changed: the script host hears of it, the buttons follow.
+  void BusyChanged(std::uint32_t ulSlot);
+  // The function dialog of a board: brought to the front when bAlreadyOpen, refused (traced)
+  // while the board carries another busy code, else opened under nCode.
+  void OpenBoardDialog(std::uint32_t ulSlot, int nCode, bool bAlreadyOpen, kelp::ui::Dialog& front,
+                       const std::function<void()>& open);
+  // A board dialog gave its board back: the busy code nCode is released.
+  void BoardDialogClosed(std::uint32_t ulSlot, int nCode);
   // The configuration dialog, the install device and the services' restart.
   void RunConfiguration();
   void FinishReset(std::uint32_t ulSlot, int nOwnerCode);
@@ -189,7 +188,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   bool m_bRestoreCmLu = false;
   bool m_bRestoreSystemLu = false;
   std::atomic<bool> m_bExiting{false};
-  std::atomic<bool> m_bNewerAgent{false};
   bool m_bAgentFinished = false;
   bool m_bStartedUp = false;
 };

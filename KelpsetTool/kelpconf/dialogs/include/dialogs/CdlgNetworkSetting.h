@@ -16,12 +16,9 @@
 #include <mutex>
 #include <string>
 
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CdlgMain;
-class CusrCHN;
-
-class CdlgNetworkSetting : public kelp::ui::Dialog {
+class CdlgNetworkSetting : public dialogs::BoardDialog {
  public:
   static constexpr plat::Millis kStopPollPeriod{30'000};
   static constexpr int kStopPollLimit = 120;  // one hour of polls
@@ -35,17 +32,11 @@ class CdlgNetworkSetting : public kelp::ui::Dialog {
     View,        // ">> Next" and "Cancel" only
   };
 
-  CdlgNetworkSetting(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
+  CdlgNetworkSetting(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed = {});
   ~CdlgNetworkSetting() override;
 
   // Reads the board's settings into the fields and shows the dialog in front.
   void ShowNetSetDialog(bool bViewMode);
-  bool IsWorking() const { return m_bWorking; }
-  std::uint32_t Slot() const { return m_ulSlot; }
-
- protected:
-  void OnOK() override;
-  void OnCancel() override;
 
  private:
   // The values the dialog holds, as texts.
@@ -76,14 +67,10 @@ class CdlgNetworkSetting : public kelp::ui::Dialog {
   NetSetting ReadFields();
   void ShowFields(const NetSetting& values);
   void ShowStatus(const std::string& strText);  // any thread
-  CusrCHN& Board() const;
 
-  CdlgMain& m_main;
-  const std::uint32_t m_ulSlot;
   NetSetting m_ref;  // the board's values as last read or applied
   bool m_bClusterDefined = false;
   bool m_bViewMode = false;
-  bool m_bWorking = false;  // UI thread
   ButtonMode m_mode = ButtonMode::ReadFailed;
   // Ends the worker's waits when the dialog goes.
   std::mutex m_stopMutex;

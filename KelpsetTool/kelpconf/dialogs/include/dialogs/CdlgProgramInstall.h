@@ -12,26 +12,20 @@
 #include "agent/AgentTypes.h"
 #include "install/InstallRules.h"
 #include "media/CusrMedia.h"
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CdlgMain;
 class CdlgInstallProgress;
-class CusrCHN;
 
-class CdlgProgramInstall : public kelp::ui::Dialog {
+class CdlgProgramInstall : public dialogs::BoardDialog {
  public:
-  CdlgProgramInstall(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
+  CdlgProgramInstall(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed = {});
   ~CdlgProgramInstall() override;
 
   // Rebuilds the catalogue of the medium and shows the dialog for the board.
   void Open(const media::MediaLocation& location);
-  // The dialog of this board that the user works with: the progress dialog while it is shown.
+  // The dialog of this board that the user works with: the progress dialog while it is shown
+  // (the dialog is working meanwhile).
   void BringForward();
-  bool IsWorking() const;
-
- protected:
-  void OnOK() override;
-  void OnCancel() override;
 
  private:
   void SetInstalledList();
@@ -46,10 +40,7 @@ class CdlgProgramInstall : public kelp::ui::Dialog {
   // flags and kind, *pbRegistered whether the flags were registered.
   bool AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* pulType, bool* pbRegistered);
   void ProgressClosed();
-  CusrCHN& Board() const;
 
-  CdlgMain& m_main;
-  const std::uint32_t m_ulSlot;
   std::unique_ptr<CusrMedia> m_pcMedia;
   std::vector<media::CatalogueEntry> m_mediaRows;  // the media list's rows, in order
   std::vector<agent::ProductTexts> m_installed;

@@ -16,7 +16,7 @@ class CusrCHN;
 class CdlgRestoreNasCmLu : public recovery::RestoreDialogBase {
  public:
   // onClosed: the dialog was closed (the main window leaves its mode).
-  CdlgRestoreNasCmLu(kelp::ui::Host& host, CdlgMain& main, std::function<void()> onClosed);
+  CdlgRestoreNasCmLu(kelp::ui::Host& host, session::ArraySession& rSession, std::function<void()> onClosed);
   ~CdlgRestoreNasCmLu() override;
 
   // Before showing: the board the recovery runs on and its backup information.

@@ -12,7 +12,7 @@ class CusrCHN;
 
 class CdlgRestoreNasOsLu : public recovery::RestoreDialogBase {
  public:
-  CdlgRestoreNasOsLu(kelp::ui::Host& host, CdlgMain& main, CusrCHN& board, std::string strName,
+  CdlgRestoreNasOsLu(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& board, std::string strName,
                      std::uint32_t ulStatus, std::string strDate, std::filesystem::path settingsFile);
   ~CdlgRestoreNasOsLu() override;
 

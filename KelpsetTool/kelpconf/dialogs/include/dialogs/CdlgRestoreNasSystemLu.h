@@ -19,7 +19,7 @@ class CdlgRestoreNasSystemLu : public recovery::RestoreDialogBase {
     std::string strFileName;     // the uploaded backup data
     std::string strDate;         // its download date
   };
-  CdlgRestoreNasSystemLu(kelp::ui::Host& host, CdlgMain& main, CusrCHN& board, Backup backup,
+  CdlgRestoreNasSystemLu(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& board, Backup backup,
                          std::filesystem::path settingsFile);
   ~CdlgRestoreNasSystemLu() override;
 

@@ -8,19 +8,15 @@
 #include <string>
 
 #include "dialogs/NetworkRules.h"
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CdlgMain;
-class CusrCHN;
-
-class CdlgRoutingAdd : public kelp::ui::Dialog {
+class CdlgRoutingAdd : public dialogs::BoardDialog {
  public:
   // onAdded: a route was added (the routing list reads the board again).
-  CdlgRoutingAdd(kelp::ui::Host& host, CdlgMain& main, const CusrCHN& board, std::function<void()> onAdded);
+  CdlgRoutingAdd(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, std::function<void()> onAdded);
 
  protected:
   bool OnInitDialog() override;
-  void OnOK() override;
 
  private:
   void OnRadioTargetNetwork();
@@ -34,8 +30,6 @@ class CdlgRoutingAdd : public kelp::ui::Dialog {
   void OnRoutingAdd();
   network::RouteFields Fields();
 
-  CdlgMain& m_main;
-  const CusrCHN& m_board;
   std::function<void()> m_onAdded;
   network::TargetKind m_kind = network::TargetKind::Network;
 };

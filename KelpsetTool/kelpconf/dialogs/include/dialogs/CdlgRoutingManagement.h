@@ -11,14 +11,11 @@
 #include <vector>
 
 #include "agent/AgentTypes.h"
-#include "ui/Dialog.h"
+#include "dialogs/BoardDialog.h"
 
-class CdlgMain;
-class CusrCHN;
-
-class CdlgRoutingManagement : public kelp::ui::Dialog {
+class CdlgRoutingManagement : public dialogs::BoardDialog {
  public:
-  CdlgRoutingManagement(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
+  CdlgRoutingManagement(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed = {});
   ~CdlgRoutingManagement() override;
 
   // Reads the board's routes into the list; the agent's code, 0 when read.
@@ -26,8 +23,6 @@ class CdlgRoutingManagement : public kelp::ui::Dialog {
 
  protected:
   bool OnInitDialog() override;
-  void OnOK() override;
-  void OnCancel() override;
 
  private:
   void ShowRoutingManagement();
@@ -39,10 +34,6 @@ class CdlgRoutingManagement : public kelp::ui::Dialog {
   // The rows to delete: the checked ones, else the selected one.
   std::vector<int> SelectedRows();
   void SetButtons(bool bEnable);
-  CusrCHN& Board() const;
 
-  CdlgMain& m_main;
-  const std::uint32_t m_ulSlot;
   std::vector<agent::RouteTexts> m_routes;  // as listed, one per row
-  bool m_bWorking = false;                  // UI thread
 };

@@ -11,9 +11,8 @@
 #include <string>
 
 #include "dialogs/RestorePhases.h"
+#include "session/ArraySession.h"
 #include "ui/Dialog.h"
-
-class CdlgMain;
 
 namespace recovery {
 
@@ -30,7 +29,7 @@ class RestoreDialogBase : public kelp::ui::Dialog, public PhaseView {
  public:
   static constexpr int kBlinkTimer = 1;
 
-  RestoreDialogBase(kelp::ui::Host& host, int nTemplateId, CdlgMain& main, RestoreControls controls);
+  RestoreDialogBase(kelp::ui::Host& host, int nTemplateId, session::ArraySession& rSession, RestoreControls controls);
   ~RestoreDialogBase() override;
 
   bool IsWorking() const { return m_bWorking; }
@@ -53,20 +52,20 @@ class RestoreDialogBase : public kelp::ui::Dialog, public PhaseView {
   void OnTimer(int id) override;
   void OnCancel() override;
 
-  CdlgMain& Main() { return m_main; }
+  session::ArraySession& Session() const { return m_rSession; }
   std::string BoardName(std::uint32_t ulSlot) const;
   // "Failed(CTL0-0:0x0000000d)" for the board of a slot.
   std::string FailedText(const char* pszWord, std::uint32_t ulSlot, std::uint32_t ulCode) const {
     return recovery::FailedText(pszWord, BoardName(ulSlot), ulCode);
   }
-  // The main window's board of a slot (any thread).
+  // The session's board of a slot (any thread).
   BoardOf MainBoards() const;
   PhaseClock& Clock() { return m_clock; }
 
  private:
   void StopBlinking();
 
-  CdlgMain& m_main;
+  session::ArraySession& m_rSession;
   const RestoreControls m_controls;
   PhaseClock m_clock;
   bool m_bWorking = false;    // UI thread

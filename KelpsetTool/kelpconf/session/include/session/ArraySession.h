@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -80,12 +81,24 @@ class ArraySession {
   bool InstallDeviceFailed() const { return m_bInstallDeviceFailed; }
   void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
 
+  // ---- a board agent newer than the tool ----
+  bool IsNewerAgent() const { return m_bNewerAgent.load(); }
+  // Sets the flag; true only for the call that set it (any thread).
+  bool MarkNewerAgent() { return !m_bNewerAgent.exchange(true); }
+  // Cleared once the poller has stopped at close, so that nothing tells of it again.
+  void ClearNewerAgent() { m_bNewerAgent = false; }
+  // While the flag is set no function starts: the message that says so, and true.
+  bool IsFunctionDisable() const;
+
   // ---- busy codes (0 idle) ----
+  // Told on the opening thread after each change of a board's or the public busy code (slot
+  // kSlots for the public one).
+  void OnBusyChanged(std::function<void(std::uint32_t ulSlot)> onChanged) { m_onBusyChanged = std::move(onChanged); }
   int BoardBusy(std::uint32_t ulSlot) const { return ulSlot < kSlots ? m_nBusy[ulSlot] : 0; }
   const std::array<int, kSlots>& BusyCodes() const { return m_nBusy; }
   int PublicBusy() const { return m_nPublicBusy; }
   void SetBoardBusy(std::uint32_t ulSlot, int nCode);
-  void SetPublicBusy(int nCode) { m_nPublicBusy = nCode; }
+  void SetPublicBusy(int nCode);
   // Takes an idle board for nCode; false (nothing changed) when it carries another code.
   bool Claim(std::uint32_t ulSlot, int nCode);
   // Gives the board back when it carries nCode; false when it does not.
@@ -110,6 +123,8 @@ class ArraySession {
   bool m_bInstallDeviceFailed = false;
   std::array<int, kSlots> m_nBusy{};
   int m_nPublicBusy = 0;
+  std::function<void(std::uint32_t)> m_onBusyChanged;
+  std::atomic<bool> m_bNewerAgent{false};
 };
 
 }  // namespace session
