@@ -26,6 +26,7 @@
 #include "dialogs/CdlgRestoreNasOsLu.h"
 #include "dialogs/CdlgRestoreNasSystemLu.h"
 #include "dialogs/MainButtonPlan.h"
+#include "dialogs/MainLayout.h"
 #include "dialogs/RestorePhases.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
@@ -41,18 +42,6 @@ constexpr std::uint32_t kStringTitle = str::kToolTitle;
 constexpr const char* kCaptionIndent = "                    ";  // twenty blanks before the location
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
-
-// In the order of the window's two button grids.
-constexpr int kNodeButtons[] = {res::kProgramInstall, res::kRouting,      res::kNncReset,
-                                res::kNasDump,        res::kRestoreOsLu,  res::kDownloadDump};
-constexpr int kPublicButtons[] = {res::kRestoreCmLu, res::kConfiguration, res::kRestoreSystemLu,
-                                  res::kInheritInstall};
-
-struct BoardLayout {
-  std::uint16_t usModel;
-  int nBoardsPerGroup;
-};
-constexpr BoardLayout kLayouts[] = {{0x1700, 1}, {0x1701, 1}, {0x1702, 1}, {0x1703, 2}};
 
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
@@ -156,43 +145,19 @@ void CdlgMain::ShowSplash(bool bShow) {
 
 bool CdlgMain::OnInitDialogW(std::uint32_t ulModel) {
   CusrTraceScope trace(kClass, "OnInitDialogW", TRC_FUNC);
-  const auto* pLayout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
-                                     [&](const BoardLayout& l) { return l.usModel == (ulModel & 0xFFFF); });
-  if (pLayout == std::end(kLayouts)) {
-    trace.Error(ShowMessage(msg::kArrayInvalidValue, TraceFmt("0x%08x", ulModel)), TRC_ERROR);
+  const std::optional<mainwindow::MainLayout> layout = mainwindow::LayOutMain(ulModel);
+  if (!layout) {
+    trace.Error(ShowMessage(msg::kArrayInvalidValue, common::CodeText(ulModel)), TRC_ERROR);
     return false;
   }
-  const int nPerGroup = pLayout->nBoardsPerGroup;
-  for (int i = 0; i < res::kBoardSlots; ++i) {
-    kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + i);
-    button.SetWindowText(m_rSession.Array().LocationName(static_cast<std::uint32_t>(i)));
-    const int p = i % 8;
-    if (p >= nPerGroup) {
-      button.ShowWindow(false);
-      continue;
-    }
-    button.MoveWindow(25, p * 116 + (i < 8 ? 20 : 63), 450, 33);
-    button.ShowWindow(true);
+  for (int i = 0; i < res::kBoardSlots; ++i)
+    GetDlgItem(res::kBoardButtonFirst + i).SetWindowText(m_rSession.Array().LocationName(static_cast<std::uint32_t>(i)));
+  for (const mainwindow::Placement& place : layout->placements) {
+    kelp::ui::Control control = GetDlgItem(place.nId);
+    if (place.rect) control.MoveWindow(place.rect->x, place.rect->y, place.rect->w, place.rect->h);
+    if (place.shown) control.ShowWindow(*place.shown);
   }
-  int y = 0;
-  GetDlgItem(res::kBoardFrame1).MoveWindow(15, y, 470, 106);
-  y += 116;
-  const int nSecondFrame = nPerGroup == 1 ? 0 : 106;
-  GetDlgItem(res::kBoardFrame2).MoveWindow(15, y, 470, nSecondFrame);
-  y += nSecondFrame + 10;
-  const auto placeGrid = [&](const int* pIds, std::size_t n, int top) {
-    for (std::size_t k = 0; k < n; ++k)
-      GetDlgItem(pIds[k]).MoveWindow(k % 2 == 0 ? 25 : 255, top + static_cast<int>(k / 2) * 40 + 20, 220, 30);
-  };
-  GetDlgItem(res::kNodeFunctionFrame).MoveWindow(15, y, 470, 140);
-  placeGrid(kNodeButtons, std::size(kNodeButtons), y);
-  y += 150;
-  GetDlgItem(res::kPublicFunctionFrame).MoveWindow(15, y, 470, 100);
-  placeGrid(kPublicButtons, std::size(kPublicButtons), y);
-  y += 110;
-  GetDlgItem(res::kMainClose).MoveWindow(255, y + 10, 220, 30);
-  SetWindowSize(500, y + 85);
-  GetDlgItem(res::kInheritInstall).ShowWindow(false);
+  SetWindowSize(layout->nWidth, layout->nHeight);
   return true;
 }
 
