@@ -26,6 +26,7 @@
 #include "dialogs/CdlgRestoreNasOsLu.h"
 #include "dialogs/CdlgRestoreNasSystemLu.h"
 #include "dialogs/MainButtonPlan.h"
+#include "dialogs/BoardCaption.h"
 #include "dialogs/MainLayout.h"
 #include "dialogs/RestorePhases.h"
 #include "media/CusrMedia.h"
@@ -39,13 +40,11 @@ namespace {
 
 constexpr const char* kClass = "CdlgMain";
 constexpr std::uint32_t kStringTitle = str::kToolTitle;
-constexpr const char* kCaptionIndent = "                    ";  // twenty blanks before the location
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
 
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
-constexpr const char* kBootManagementHint = "Double-click: Boot Management";
 constexpr const char* kDumpWriteMinutes = "30";  // the longest a board takes to write its dump file
 
 using kelp::ui::WaitCursor;
@@ -105,7 +104,6 @@ bool CdlgMain::OnInitDialog() {
     ExitSVP();
     return false;
   }
-  LoadCHNCaption();
   if (!CreateChnObject()) {
     trace.Error("cannot create chn object", TRC_ERROR);
     ExitSVP();
@@ -161,21 +159,12 @@ bool CdlgMain::OnInitDialogW(std::uint32_t ulModel) {
   return true;
 }
 
-void CdlgMain::LoadCHNCaption() {
-  for (std::uint32_t s = 0; s < m_strStatusWords.size(); ++s) {
-    m_strStatusWords[s] = LoadString(kStatusWordString + s);
-    const std::string strBracketed = LoadString(kStatusCaptionString + s);
-    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
-      m_strCaptions[i][s] = kCaptionIndent + m_rSession.Array().LocationName(i) + strBracketed;
-  }
-}
-
 bool CdlgMain::CreateChnObject() {
   CusrTraceScope trace(kClass, "CreateChnObject", TRC_FUNC);
   // The session made the board objects and read their status; the window shows them.
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
     GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i))
-        .SetWindowText(kCaptionIndent + m_rSession.Array().LocationName(i));
+        .SetWindowText(mainwindow::BoardCaption(m_rSession.Array().LocationName(i)));
     SetCHNCaption(i);
   }
   return true;
@@ -283,36 +272,6 @@ void CdlgMain::OnUserMessage(unsigned msg, std::uintptr_t, std::intptr_t) {
 
 // ---------------------------------------------------------------- board buttons
 
-const std::string& CdlgMain::Caption(std::uint32_t ulSlot, std::int32_t nStatus) const {
-  static const std::string kNone;
-  return ulSlot < CusrCHN::kSlots && HasWord(nStatus) ? m_strCaptions[ulSlot][static_cast<std::size_t>(nStatus)]
-                                                      : kNone;
-}
-
-const std::string& CdlgMain::StatusWord(std::int32_t nStatus) const {
-  static const std::string kNone;
-  return HasWord(nStatus) ? m_strStatusWords[static_cast<std::size_t>(nStatus)] : kNone;
-}
-
-std::string CdlgMain::BoardTooltip(std::uint32_t ulSlot) const {
-  const CusrCHN* pBoard = Board(ulSlot);
-  if (pBoard == nullptr) return {};
-  std::string text = "Last status read: ";
-  if (const std::uint64_t ms = pBoard->LastSeenMs(); ms == 0) {
-    text += "never";
-  } else {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y/%m/%d %H:%M:%S", &local);
-    text += buffer;
-  }
-  const std::string stage = pBoard->StageText();
-  if (!stage.empty()) text += "\n" + stage;
-  return text + "\n" + kBootManagementHint;
-}
-
 void CdlgMain::SetCHNCaption(std::uint32_t ulSlot) {
   CusrTraceScope trace(kClass, "SetCHNCaption", TRC_DEBUG);
   const CusrCHN* pBoard = Board(ulSlot);
@@ -320,9 +279,10 @@ void CdlgMain::SetCHNCaption(std::uint32_t ulSlot) {
   const std::int32_t nStatus = pBoard->GetStatus();
   trace.Debug(TraceFmt("Status CHN[%u] = %d", ulSlot, nStatus), TRC_DEBUG);
   kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot));
-  if (HasWord(nStatus) && button.GetWindowText() != Caption(ulSlot, nStatus))
-    button.SetWindowText(Caption(ulSlot, nStatus));
-  button.SetToolTip(BoardTooltip(ulSlot));
+  if (const std::string strCaption = mainwindow::BoardCaption(pBoard->LocationName(), nStatus);
+      HasWord(nStatus) && button.GetWindowText() != strCaption)
+    button.SetWindowText(strCaption);
+  button.SetToolTip(mainwindow::BoardTooltip(pBoard->LastSeenMs(), pBoard->StageText()));
   if (nStatus == CHN_STATUS_DIE || nStatus == CHN_STATUS_FATAL) button.EnableWindow(false);
 }
 
