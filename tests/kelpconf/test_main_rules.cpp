@@ -66,7 +66,6 @@ class MainRules : public ::testing::Test {
     std::uint32_t ulError = 0;
     ASSERT_TRUE(session->Start(&ulError)) << ulError;
     ASSERT_TRUE(main->OnInitDialogW(session->Array().ModelWord()));
-    main->LoadCHNCaption();
     ASSERT_TRUE(main->CreateChnObject());
     main->CreateAllDialog();
     main->SetInstallDeviceState(false, false);

@@ -82,7 +82,6 @@ QList<QWidget*> Widgets(QWidget* window) { return window->findChildren<QWidget*>
   std::uint32_t ulError = 0;
   if (!main.Session().Start(&ulError)) return ::testing::AssertionFailure() << "Start: " << ulError;
   if (!main.OnInitDialogW(main.Array().ModelWord())) return ::testing::AssertionFailure() << "OnInitDialogW";
-  main.LoadCHNCaption();
   if (!main.CreateChnObject()) return ::testing::AssertionFailure() << "CreateChnObject";
   return ::testing::AssertionSuccess();
 }

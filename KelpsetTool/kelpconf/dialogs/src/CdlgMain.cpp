@@ -26,6 +26,8 @@
 #include "dialogs/CdlgRestoreNasOsLu.h"
 #include "dialogs/CdlgRestoreNasSystemLu.h"
 #include "dialogs/MainButtonPlan.h"
+#include "dialogs/BoardCaption.h"
+#include "dialogs/MainLayout.h"
 #include "dialogs/RestorePhases.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
@@ -38,25 +40,11 @@ namespace {
 
 constexpr const char* kClass = "CdlgMain";
 constexpr std::uint32_t kStringTitle = str::kToolTitle;
-constexpr const char* kCaptionIndent = "                    ";  // twenty blanks before the location
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
 
-// In the order of the window's two button grids.
-constexpr int kNodeButtons[] = {res::kProgramInstall, res::kRouting,      res::kNncReset,
-                                res::kNasDump,        res::kRestoreOsLu,  res::kDownloadDump};
-constexpr int kPublicButtons[] = {res::kRestoreCmLu, res::kConfiguration, res::kRestoreSystemLu,
-                                  res::kInheritInstall};
-
-struct BoardLayout {
-  std::uint16_t usModel;
-  int nBoardsPerGroup;
-};
-constexpr BoardLayout kLayouts[] = {{0x1700, 1}, {0x1701, 1}, {0x1702, 1}, {0x1703, 2}};
-
 constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
 constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
-constexpr const char* kBootManagementHint = "Double-click: Boot Management";
 constexpr const char* kDumpWriteMinutes = "30";  // the longest a board takes to write its dump file
 
 using kelp::ui::WaitCursor;
@@ -116,7 +104,6 @@ bool CdlgMain::OnInitDialog() {
     ExitSVP();
     return false;
   }
-  LoadCHNCaption();
   if (!CreateChnObject()) {
     trace.Error("cannot create chn object", TRC_ERROR);
     ExitSVP();
@@ -156,53 +143,20 @@ void CdlgMain::ShowSplash(bool bShow) {
 
 bool CdlgMain::OnInitDialogW(std::uint32_t ulModel) {
   CusrTraceScope trace(kClass, "OnInitDialogW", TRC_FUNC);
-  const auto* pLayout = std::find_if(std::begin(kLayouts), std::end(kLayouts),
-                                     [&](const BoardLayout& l) { return l.usModel == (ulModel & 0xFFFF); });
-  if (pLayout == std::end(kLayouts)) {
-    trace.Error(ShowMessage(msg::kArrayInvalidValue, TraceFmt("0x%08x", ulModel)), TRC_ERROR);
+  const std::optional<mainwindow::MainLayout> layout = mainwindow::LayOutMain(ulModel);
+  if (!layout) {
+    trace.Error(ShowMessage(msg::kArrayInvalidValue, common::CodeText(ulModel)), TRC_ERROR);
     return false;
   }
-  const int nPerGroup = pLayout->nBoardsPerGroup;
-  for (int i = 0; i < res::kBoardSlots; ++i) {
-    kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + i);
-    button.SetWindowText(m_rSession.Array().LocationName(static_cast<std::uint32_t>(i)));
-    const int p = i % 8;
-    if (p >= nPerGroup) {
-      button.ShowWindow(false);
-      continue;
-    }
-    button.MoveWindow(25, p * 116 + (i < 8 ? 20 : 63), 450, 33);
-    button.ShowWindow(true);
+  for (int i = 0; i < res::kBoardSlots; ++i)
+    GetDlgItem(res::kBoardButtonFirst + i).SetWindowText(m_rSession.Array().LocationName(static_cast<std::uint32_t>(i)));
+  for (const mainwindow::Placement& place : layout->placements) {
+    kelp::ui::Control control = GetDlgItem(place.nId);
+    if (place.rect) control.MoveWindow(place.rect->x, place.rect->y, place.rect->w, place.rect->h);
+    if (place.shown) control.ShowWindow(*place.shown);
   }
-  int y = 0;
-  GetDlgItem(res::kBoardFrame1).MoveWindow(15, y, 470, 106);
-  y += 116;
-  const int nSecondFrame = nPerGroup == 1 ? 0 : 106;
-  GetDlgItem(res::kBoardFrame2).MoveWindow(15, y, 470, nSecondFrame);
-  y += nSecondFrame + 10;
-  const auto placeGrid = [&](const int* pIds, std::size_t n, int top) {
-    for (std::size_t k = 0; k < n; ++k)
-      GetDlgItem(pIds[k]).MoveWindow(k % 2 == 0 ? 25 : 255, top + static_cast<int>(k / 2) * 40 + 20, 220, 30);
-  };
-  GetDlgItem(res::kNodeFunctionFrame).MoveWindow(15, y, 470, 140);
-  placeGrid(kNodeButtons, std::size(kNodeButtons), y);
-  y += 150;
-  GetDlgItem(res::kPublicFunctionFrame).MoveWindow(15, y, 470, 100);
-  placeGrid(kPublicButtons, std::size(kPublicButtons), y);
-  y += 110;
-  GetDlgItem(res::kMainClose).MoveWindow(255, y + 10, 220, 30);
-  SetWindowSize(500, y + 85);
-  GetDlgItem(res::kInheritInstall).ShowWindow(false);
+  SetWindowSize(layout->nWidth, layout->nHeight);
   return true;
-}
-
-void CdlgMain::LoadCHNCaption() {
-  for (std::uint32_t s = 0; s < m_strStatusWords.size(); ++s) {
-    m_strStatusWords[s] = LoadString(kStatusWordString + s);
-    const std::string strBracketed = LoadString(kStatusCaptionString + s);
-    for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
-      m_strCaptions[i][s] = kCaptionIndent + m_rSession.Array().LocationName(i) + strBracketed;
-  }
 }
 
 bool CdlgMain::CreateChnObject() {
@@ -210,7 +164,7 @@ bool CdlgMain::CreateChnObject() {
   // The session made the board objects and read their status; the window shows them.
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
     GetDlgItem(res::kBoardButtonFirst + static_cast<int>(i))
-        .SetWindowText(kCaptionIndent + m_rSession.Array().LocationName(i));
+        .SetWindowText(mainwindow::BoardCaption(m_rSession.Array().LocationName(i)));
     SetCHNCaption(i);
   }
   return true;
@@ -318,36 +272,6 @@ void CdlgMain::OnUserMessage(unsigned msg, std::uintptr_t, std::intptr_t) {
 
 // ---------------------------------------------------------------- board buttons
 
-const std::string& CdlgMain::Caption(std::uint32_t ulSlot, std::int32_t nStatus) const {
-  static const std::string kNone;
-  return ulSlot < CusrCHN::kSlots && HasWord(nStatus) ? m_strCaptions[ulSlot][static_cast<std::size_t>(nStatus)]
-                                                      : kNone;
-}
-
-const std::string& CdlgMain::StatusWord(std::int32_t nStatus) const {
-  static const std::string kNone;
-  return HasWord(nStatus) ? m_strStatusWords[static_cast<std::size_t>(nStatus)] : kNone;
-}
-
-std::string CdlgMain::BoardTooltip(std::uint32_t ulSlot) const {
-  const CusrCHN* pBoard = Board(ulSlot);
-  if (pBoard == nullptr) return {};
-  std::string text = "Last status read: ";
-  if (const std::uint64_t ms = pBoard->LastSeenMs(); ms == 0) {
-    text += "never";
-  } else {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y/%m/%d %H:%M:%S", &local);
-    text += buffer;
-  }
-  const std::string stage = pBoard->StageText();
-  if (!stage.empty()) text += "\n" + stage;
-  return text + "\n" + kBootManagementHint;
-}
-
 void CdlgMain::SetCHNCaption(std::uint32_t ulSlot) {
   CusrTraceScope trace(kClass, "SetCHNCaption", TRC_DEBUG);
   const CusrCHN* pBoard = Board(ulSlot);
@@ -355,9 +279,10 @@ void CdlgMain::SetCHNCaption(std::uint32_t ulSlot) {
   const std::int32_t nStatus = pBoard->GetStatus();
   trace.Debug(TraceFmt("Status CHN[%u] = %d", ulSlot, nStatus), TRC_DEBUG);
   kelp::ui::Control button = GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot));
-  if (HasWord(nStatus) && button.GetWindowText() != Caption(ulSlot, nStatus))
-    button.SetWindowText(Caption(ulSlot, nStatus));
-  button.SetToolTip(BoardTooltip(ulSlot));
+  if (const std::string strCaption = mainwindow::BoardCaption(pBoard->LocationName(), nStatus);
+      HasWord(nStatus) && button.GetWindowText() != strCaption)
+    button.SetWindowText(strCaption);
+  button.SetToolTip(mainwindow::BoardTooltip(pBoard->LastSeenMs(), pBoard->StageText()));
   if (nStatus == CHN_STATUS_DIE || nStatus == CHN_STATUS_FATAL) button.EnableWindow(false);
 }
 

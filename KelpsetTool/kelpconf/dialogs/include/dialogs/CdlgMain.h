@@ -56,7 +56,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   // ---- start-up and close ----
   // Lays out the main window for the array model word; false for a word it does not know.
   bool OnInitDialogW(std::uint32_t ulModel);
-  void LoadCHNCaption();
   bool CreateChnObject();
   void CreateAllDialog();
   std::uint32_t StartAgent();
@@ -129,11 +128,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   bool IsNewerAgent() const { return m_rSession.IsNewerAgent(); }
   bool InstallDeviceFailed() const { return m_rSession.InstallDeviceFailed(); }
   CusrCHN* Board(std::uint32_t ulSlot) const { return m_rSession.Board(ulSlot); }
-  // The caption of a board button for a status, and the status word of the board dialogs.
-  const std::string& Caption(std::uint32_t ulSlot, std::int32_t nStatus) const;
-  const std::string& StatusWord(std::int32_t nStatus) const;
-  // The tooltip of a board button: last successful status read and the operation's stage.
-  std::string BoardTooltip(std::uint32_t ulSlot) const;
   // True once OnInitDialog completed: the main window runs.
   bool StartedUp() const { return m_bStartedUp; }
 
@@ -181,8 +175,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   std::array<std::unique_ptr<CdlgHibernationDump>, CusrCHN::kSlots> m_pdlgDump;
   std::array<std::unique_ptr<CdlgNetworkSetting>, CusrCHN::kSlots> m_pdlgNetwork;
   std::unique_ptr<CdlgRestoreNasCmLu> m_pdlgRestoreCmLu;  // made when first opened
-  std::array<std::string, 16> m_strStatusWords;
-  std::array<std::array<std::string, 16>, CusrCHN::kSlots> m_strCaptions;
   std::uint32_t m_uSelected = kNoBoard;
   bool m_bReferConfig = false;
   bool m_bRestoreCmLu = false;
