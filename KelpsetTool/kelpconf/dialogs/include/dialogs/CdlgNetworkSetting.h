@@ -33,12 +33,14 @@ class CdlgNetworkSetting : public kelp::ui::Dialog {
     Working,     // nothing
     ReadFailed,  // the board's values are unknown: Routing and Close only
     View,        // ">> Next" and "Cancel" only
+    Reading,     // the board's values are being read: Close (or Cancel) only
   };
 
   CdlgNetworkSetting(kelp::ui::Host& host, CdlgMain& main, std::uint32_t ulSlot);
   ~CdlgNetworkSetting() override;
 
-  // Reads the board's settings into the fields and shows the dialog in front.
+  // Shows the dialog in front at once; the board's settings fill the fields when its worker has
+  // read them.
   void ShowNetSetDialog(bool bViewMode);
   bool IsWorking() const { return m_bWorking; }
   std::uint32_t Slot() const { return m_ulSlot; }
@@ -59,8 +61,15 @@ class CdlgNetworkSetting : public kelp::ui::Dialog {
     bool bStopCluster = false, bName = false, bAddress = false, bMtu = false, bNtp = false;
   };
 
-  // False when a value could not be read (the others are still read).
-  bool GetNetSetting();
+  // The board's values as a read found them; bRead false when an exchange failed, which ended
+  // the read (the values read before it are kept).
+  struct NetRead {
+    NetSetting values;
+    bool bClusterDefined = false;
+    bool bRead = false;
+  };
+  static NetRead GetNetSetting(const CusrCHN& board, std::uint32_t ulSlot);  // worker thread
+  void NetSettingRead(const NetRead& read);
   void SetEnableButton(ButtonMode mode);
   // Setup only while name, address, netmask and MTU are filled.
   void CheckRequiredFiled();
