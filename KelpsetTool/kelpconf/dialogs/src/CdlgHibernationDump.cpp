@@ -68,8 +68,9 @@ void CdlgHibernationDump::SetShowStatus() {
   const std::int32_t nStatus = Board().GetStatus();
   GetDlgItem(res::kDumpBoardLabel).SetWindowText(m_main.Array().LocationName(m_ulSlot));
   if (HasWord(nStatus)) GetDlgItem(res::kDumpStatusText).SetWindowText(m_main.StatusWord(nStatus));
-  if (m_bWorking) {
-    for (const int id : {res::kDumpDump, res::kDumpStop, res::kDumpClose}) GetDlgItem(id).EnableWindow(false);
+  if (m_bWorking || IsReading()) {
+    for (const int id : {res::kDumpDump, res::kDumpStop}) GetDlgItem(id).EnableWindow(false);
+    GetDlgItem(res::kDumpClose).EnableWindow(!m_bWorking);
     return;
   }
   const auto* pRow = std::find_if(std::begin(kDumpButtons), std::end(kDumpButtons),
@@ -85,13 +86,16 @@ void CdlgHibernationDump::SetShowStatus() {
 
 void CdlgHibernationDump::OnDump() {
   CusrTraceScope trace(kClass, "OnDump", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (m_bWorking || IsReading() || m_main.IsFunctionDisable()) return;
   // A download still filling the PC from the last dump would lose it to the new one.
-  bool bDownloading = false;
-  {
-    kelp::ui::WaitCursor cursor(GetHost());
-    bDownloading = board::CheckDownloadMark(Board(), nullptr);
-  }
+  StartRead([&board = Board()] { return board::CheckDownloadMark(board, nullptr); },
+            [this](bool bDownloading) { DownloadChecked(bDownloading); });
+  SetShowStatus();
+}
+
+void CdlgHibernationDump::DownloadChecked(bool bDownloading) {
+  CusrTraceScope trace(kClass, "OnDump", TRC_FUNC);
+  SetShowStatus();
   if (bDownloading) {
     trace.Warn(ShowMessage(msg::kNasOsBusy, common::CodeText(kDumpDownloading)), TRC_WARN);
     return;
@@ -108,7 +112,7 @@ void CdlgHibernationDump::OnDump() {
 
 void CdlgHibernationDump::OnStopDump() {
   CusrTraceScope trace(kClass, "OnStopDump", TRC_FUNC);
-  if (m_bWorking || m_main.IsFunctionDisable()) return;
+  if (m_bWorking || IsReading() || m_main.IsFunctionDisable()) return;
   if (!IsDumpRunning(Board().GetStatus())) {
     trace.Warn(ShowMessage(msg::kNotInThisState), TRC_WARN);
     GetDlgItem(res::kDumpDump).EnableWindow(false);
