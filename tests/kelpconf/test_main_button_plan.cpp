@@ -246,4 +246,23 @@ TEST(MainButtonPlan, ANewerAgentLocksEveryFunctionAndBoardButton) {
   }
 }
 
+// While a handler reads a board on a worker the window takes no second click: every function
+// button and Close off, in every mode and over any busy code; the board buttons stay selectable.
+TEST(MainButtonPlan, AReadOnAWorkerHoldsEveryFunctionButtonAndClose) {
+  MainSnapshot idle = Unit({5, 5, 5, 5}, 0);
+  MainSnapshot cmLu = idle;
+  cmLu.restoreCmLu = true;
+  MainSnapshot busy = idle;
+  busy.busy[0] = 5;
+  for (MainSnapshot snapshot : {idle, cmLu, busy, Unit({5, 5, 5, 5})}) {
+    snapshot.reading = true;
+    for (const ButtonPlan& plan : {PlanButtons(snapshot), mainwindow::PlanPublicButtons(snapshot)}) {
+      EXPECT_FALSE(plan.unknownBusyCode);
+      for (const int id : mainwindow::kFunctionButtons) EXPECT_EQ(Bits(plan, {id}), "0") << id;
+      EXPECT_EQ(Bits(plan, {res::kMainClose}), "0");
+      EXPECT_EQ(Bits(plan, {res::kBoardButtonFirst}), "-");
+    }
+  }
+}
+
 }  // namespace

@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
+#include <thread>
 
 #include "ToolBench.h"
 #include "board/CusrCHN.h"
@@ -96,6 +98,8 @@ class MainRules : public ::testing::Test {
     return {lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end()};
   }
   bool Pump(const std::function<bool()>& done) { return main->WaitPumping(done, kPumpLimit); }
+  // Pumps until the dialog's read on a worker has been delivered.
+  bool Read(const kelp::ui::Dialog& dialog) { return Pump([&] { return !dialog.IsReading(); }); }
   // The simulated board of slot k's position (0, 1, 8, 9 are k 0..3).
   static corvid::sim::BoardState SimBoard(int k) {
     std::vector<corvid::sim::BoardState> boards;
@@ -286,6 +290,9 @@ TEST_F(MainRules, RoutingOpensTheBoardsNetworkDialog) {
   CdlgNetworkSetting& net = *main->NetworkSetting(0);
   EXPECT_EQ(main->BoardBusy(0), CdlgMain::kBusyRouting);
   ASSERT_TRUE(net.IsWindowVisible());
+  EXPECT_EQ(net.GetWindowText(), "Kelpset Tool ( Setting ) - Reading...");
+  EXPECT_EQ(Enabled(net, {res::kNetName, res::kNetRouting, res::kNetSetup, res::kNetClose}), "0001");
+  ASSERT_TRUE(Read(net));
   EXPECT_EQ(net.GetWindowText(), "Kelpset Tool ( Setting )");
   EXPECT_EQ(net.GetDlgItem(res::kNetAddress).GetWindowText(), "192.168.0.10");
   EXPECT_EQ(net.GetDlgItem(res::kNetMtu).GetWindowText(), "1500");
@@ -303,6 +310,7 @@ TEST_F(MainRules, RoutingOpensTheBoardsNetworkDialog) {
 
   main->OnReferConfig();
   main->OnSetting();
+  ASSERT_TRUE(Read(net));
   EXPECT_EQ(net.GetWindowText(), "Kelpset Tool ( Setting ) VIEW MODE");
   EXPECT_EQ(net.GetDlgItem(res::kNetSetup).GetWindowText(), ">> Next");
   EXPECT_EQ(net.GetDlgItem(res::kNetClose).GetWindowText(), "Cancel");
@@ -337,6 +345,7 @@ TEST_F(MainRules, NetworkSetupAsksByTheClusterNodesStatuses) {
     Select(1);
     main->Click(res::kRouting);
     CdlgNetworkSetting& net = *main->NetworkSetting(1);
+    ASSERT_TRUE(Read(net));
     net.UserSetText(res::kNetName, "node-b");
     net.UserSetText(res::kNetMtu, "9000");
     for (const auto& [id, button] : c.answers) host.Answers().Queue(id, button);
@@ -367,11 +376,16 @@ TEST_F(MainRules, RecoveryChecksRefuseOldAgents) {
     SCOPED_TRACE(c.pszVersion);
     for (const std::uint32_t ulSlot : kSlots) Agent(std::to_string(ulSlot), "AgentVersion", c.pszVersion);
     const std::size_t from = transcript.Lines().size();
-    // The NAS OS LU dialog is modal: closed as soon as it runs.
-    host.Post([this] {
-      if (kelp::ui::Dialog* pOsLu = host.FindShown(res::kTemplateRestoreOsLu)) pOsLu->EndDialog(IDOK);
-    });
-    for (const int id : {res::kRestoreCmLu, res::kRestoreOsLu, res::kRestoreSystemLu}) main->Click(id);
+    for (const int id : {res::kRestoreCmLu, res::kRestoreOsLu, res::kRestoreSystemLu}) {
+      main->Click(id);
+      // The worker's read posts the follow-up before it ends; behind it comes the close of the
+      // NAS OS LU dialog, which is modal, so that it closes as soon as it runs.
+      while (main->WorkersRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      host.Post([this] {
+        if (kelp::ui::Dialog* pOsLu = host.FindShown(res::kTemplateRestoreOsLu)) pOsLu->EndDialog(IDOK);
+      });
+      ASSERT_TRUE(Read(*main));
+    }
     std::vector<std::string> seen, windows;
     for (const std::string& line : LinesFrom(from)) {
       if (line.rfind("message", 0) == 0) seen.push_back(line);
@@ -471,6 +485,7 @@ TEST_F(MainRules, AnOldAgentIsAskedAboutItsServicesInsteadOfTheClusterCheck) {
   host.Answers().Queue(3568, IDOK);
   host.Answers().Queue(3599, IDCANCEL);
   boot.Click(res::kBootReboot);
+  ASSERT_TRUE(Read(boot));
   EXPECT_THAT(Boxes(from), ElementsAreArray({3568u, 3599u}));
   EXPECT_FALSE(boot.IsWorking());
   Agent("1", "AgentVersion", "-");

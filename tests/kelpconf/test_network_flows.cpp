@@ -18,6 +18,8 @@ using kctest::FindLine;
 using kctest::ToolBench;
 using ::testing::Contains;
 using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // A value the simulated agent of a slot keeps.
 std::string AgentValue(int slot, const std::string& section, const std::string& key) {
@@ -117,8 +119,8 @@ TEST(NetworkFlows, BothNodesInactiveChangeWithoutAClusterStop) {
   EXPECT_EQ(AgentValue(0, "Interface mng1", "MTU"), "9000");
 }
 
-// A board whose agent does not answer its name in time: the time-out box, and the tool's trace
-// names the step that failed and why.
+// A board whose agent does not answer its name in time: the time-out box ends the read (the
+// exchanges after it are not tried), and the tool's trace names the step that failed and why.
 TEST(NetworkFlows, AReadThatTimesOutIsTracedWithItsStepAndCause) {
   ToolBench bench;
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "0", "CHNName", "DelayMs=90000", "Count=1"}), 0);
@@ -127,15 +129,52 @@ TEST(NetworkFlows, AReadThatTimesOutIsTracedWithItsStepAndCause) {
       "wait-transcript \"^ready$\" 600\n"
       "wait-text 1500 \"\\(ACTIVE\\)\" 600\n"
       "click 1500\n"
-      "click 1009\n"
+      "click \"Routing\"\n"
       "wait-message 3515 300\n"
-      "wait-text 231:1520 \"^192\\.168\\.0\\.10$\" 300\n"
+      "wait-transcript \"^title 231 \\\"Kelpset Tool \\\\( Setting \\\\)\\\"$\" 300\n"
+      "wait-transcript \"^enable 1530 1$\" 300\n"
       "click 231:1532\n"
       "close\n");
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
-  ExpectInOrder(run, {"message 3515 ok .*", "exit 0"});
+  ExpectInOrder(run, {"window 231 \"Kelpset Tool \\( Setting \\)\"", "title 231 \"Kelpset Tool \\( Setting \\) - Reading\\.\\.\\.\"",
+                      "message 3515 ok .*", "title 231 \"Kelpset Tool \\( Setting \\)\"", "enable 1530 1", "exit 0"});
+  // Nothing was read: the fields stay empty and locked, Setup stays off.
+  EXPECT_FALSE(FindLine(run.lines, "text 1520 \".+\"")) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "enable (1520|1531) 1")) << Dump(run.lines);
   EXPECT_THAT(bench.TraceLines(),
               Contains(EndsWith(" error ReplyCHNName(), code = 0x00000009: no reply within 60 s")));
+  EXPECT_THAT(bench.TraceLines(), Not(Contains(HasSubstr("RequestNetworkInfo"))));
+}
+
+// A board whose agent takes every request of the settings and never answers: the dialog is up
+// at once and says it reads, Close ends it at once, and the read that goes on behind it ends
+// with at most its one time-out box; the tool then closes normally.
+TEST(NetworkFlows, AStalledAgentNeitherHoldsTheWindowNorTheClose) {
+  ToolBench bench;
+  for (const char* pszExchange : {"CHNName", "NetworkInfo", "MTUInfo", "NTPInfo", "ClusterDefinedStatus"})
+    ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "0", pszExchange, "Stall=1"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(
+      "wait-transcript \"^ready$\" 600\n"
+      "wait-text 1500 \"\\(ACTIVE\\)\" 600\n"
+      "click 1500\n"
+      "click \"Routing\"\n"
+      "wait-transcript \"^window 231 .*\" 1\n"
+      "wait-transcript \"^title 231 .* - Reading\\.\\.\\.\\\"$\" 1\n"
+      "click 231:1532\n"
+      "wait-transcript \"^busy 0 0$\" 1\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"busy 0 2", "window 231 \"Kelpset Tool \\( Setting \\)\"",
+                      "title 231 \"Kelpset Tool \\( Setting \\) - Reading\\.\\.\\.\"", "title 231 \"Kelpset Tool \\( Setting \\)\"",
+                      "busy 0 0",
+                      "exit 0"});
+  std::size_t nBoxes = 0;
+  for (const std::string& line : run.lines) nBoxes += line.rfind("message 3515 ", 0) == 0 ? 1 : 0;
+  EXPECT_LE(nBoxes, 1u) << Dump(run.lines);
+  // The abandoned read wrote nothing into the closed dialog.
+  EXPECT_FALSE(FindLine(run.lines, "text 1520 \".+\"")) << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "enable 1530 1")) << Dump(run.lines);
 }
 
 TEST(NetworkFlows, RoutesAddedRefusedAndDeleted) {
@@ -192,7 +231,8 @@ TEST(NetworkFlows, RoutesAddedRefusedAndDeleted) {
       "wait-idle 600\n"
       "close\n");
   EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
-  ExpectInOrder(run, {"busy 1 2", "window 232 \"Kelpset Tool \\( Routing \\)\"",
+  ExpectInOrder(run, {"busy 1 2", "window 232 \"Kelpset Tool \\( Routing \\) - Reading\\.\\.\\.\"",
+                      "title 232 \"Kelpset Tool \\( Routing \\)\"",
                       "window 233 \"Kelpset Tool \\( Add Routing \\)\"", "message 3537 ok .*", "message 3537 ok .*",
                       "message 3819 ok .*", "message 3588 ok .*MSS.*", "message 3817 ok .*", "enable 1539 0",
                       "message 3814 ok .*Target: 10\\.1\\.0\\.0.*Netmask: 255\\.255\\.0\\.0.*Gateway: 192\\.168\\.1\\.1.*",

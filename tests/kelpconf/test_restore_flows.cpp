@@ -104,6 +104,26 @@ TEST(RestoreFlows, NasOsLuOfOneBoard) {
   EXPECT_FALSE(FindLine(run.lines, "message 3556 .*")) << Dump(run.lines);
 }
 
+// The backup information comes slowly: the main window holds its function buttons and Close at
+// once while a worker asks, and when the answer comes gives them back and opens the recovery.
+TEST(RestoreFlows, NasOsLuOpensWhenItsSlowReadEnds) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "1", "NasOsLuBackupInfo", "DelayMs=20000", "Count=1"}), 0);
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(std::string(kAllUp) +
+      "click 1501\n"
+      "click \"Restore NAS OS LU\"\n"
+      "wait-transcript \"^enable 1081 0$\" 1\n"
+      "wait-transcript \"^window 223 .*\" 300\n"
+      "key escape\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  for (const char* pszButton : {"1106", "1081"})
+    ExpectInOrder(run, {"ready", std::string("enable ") + pszButton + " 0", std::string("enable ") + pszButton + " 1",
+                        "window 223 \"Kelpset Tool \\( Restore NAS OS LU \\)\"", "exit 0"});
+  EXPECT_FALSE(FindLine(run.lines, "message .*")) << Dump(run.lines);
+}
+
 TEST(RestoreFlows, SystemLuWithOneBoardFailing) {
   ToolBench bench;
   AllInactive(bench);

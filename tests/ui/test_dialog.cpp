@@ -2,6 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "common/MessageBoxStyle.h"
 #include "common/Strings.h"
 #include "resources/ControlIds.h"
@@ -87,6 +92,59 @@ TEST(Dialog, BoardButtonsAreOneRadioGroupAndChangesReachTheTranscript) {
               ElementsAre("enable 1008 0", "show 1096 1", R"x(text 1500 "  CL1-A \"x\"\\(ACTIVE)")x",
                           R"x(window 102 "Kelpset Tool ( UNIT )")x", R"x(title 102 "Kelpset Tool ( UNIT2 )")x", "busy 3 1",
                           "busy public 5", "busy 3 0", "busy public 0"));
+}
+
+// Runs the host's loop until every call posted so far has run.
+void Drain(ScriptHost& host, Dialog& dialog) {
+  bool bDone = false;
+  dialog.Post([&] { bDone = true; });
+  host.RunUntil([&] { return bDone; });
+}
+
+// A read on a worker shows the reading caption and cursor while it runs and is delivered on the
+// UI thread; a newer read, EndDialog and the dialog's end each drop the result of the one before.
+TEST(Dialog, AReadIsDeliveredUnlessAbandoned) {
+  Transcript transcript;
+  ScriptHost host(&transcript);
+  Dialog dialog(host, res::kTemplateMain);
+  dialog.SetWindowText("Unit");
+  dialog.ShowWindow(true);
+  std::vector<int> delivered;
+  const auto deliver = [&](int n) { delivered.push_back(n); };
+
+  std::promise<void> first;
+  dialog.StartRead([gate = first.get_future().share()] { gate.wait(); return 1; }, deliver);
+  EXPECT_TRUE(dialog.IsReading());
+  EXPECT_EQ(dialog.GetWindowText(), "Unit - Reading...");
+  EXPECT_TRUE(host.WaitCursor());
+  dialog.StartRead([] { return 2; }, deliver);
+  first.set_value();
+  host.RunUntil([&] { return !dialog.IsReading() && !dialog.WorkersRunning(); });
+  Drain(host, dialog);
+  EXPECT_THAT(delivered, ElementsAre(2));
+  EXPECT_EQ(dialog.GetWindowText(), "Unit");
+  EXPECT_FALSE(host.WaitCursor());
+
+  std::promise<void> closed;
+  dialog.StartRead([gate = closed.get_future().share()] { gate.wait(); return 3; }, deliver);
+  dialog.EndDialog(IDCANCEL);
+  EXPECT_FALSE(dialog.IsReading());
+  EXPECT_EQ(dialog.GetWindowText(), "Unit");
+  EXPECT_FALSE(host.WaitCursor());
+  closed.set_value();
+  host.RunUntil([&] { return !dialog.WorkersRunning(); });
+  Drain(host, dialog);
+  EXPECT_THAT(delivered, ElementsAre(2));
+
+  auto pGone = std::make_unique<Dialog>(host, res::kTemplateMain);
+  const std::string strTitle = pGone->GetWindowText();
+  pGone->StartRead([] { return 4; }, deliver, false);
+  EXPECT_EQ(pGone->GetWindowText(), strTitle);  // without the reading caption
+  EXPECT_TRUE(host.WaitCursor());
+  pGone.reset();
+  Drain(host, dialog);
+  EXPECT_THAT(delivered, ElementsAre(2));
+  EXPECT_FALSE(host.WaitCursor());
 }
 
 TEST(Transcript, WritesEachEventAsOneLine) {

@@ -88,7 +88,7 @@ void CdlgBootManagement::SetEnableButton(bool bClose) {
 }
 
 void CdlgBootManagement::SetLinuxStatus() {
-  if (IsWorking()) {
+  if (IsWorking() || IsReading()) {
     SetEnableButton(true);
     return;
   }
@@ -113,7 +113,7 @@ void CdlgBootManagement::SetLinuxStatus() {
 
 void CdlgBootManagement::OnBoot() {
   CusrTraceScope trace(kClass, "OnBoot", TRC_FUNC);
-  if (IsWorking() || IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || IsFunctionDisable()) return;
   const std::string strOption = GetDlgItem(res::kBootOption).GetWindowText();
   if (!IsValidBootOption(strOption)) {
     trace.Warn(ShowMessage(msg::kInvalidEntry, kBootOptionRule), TRC_WARN);
@@ -129,20 +129,25 @@ void CdlgBootManagement::OnShutdown() { OnStopOperation(Power::Shutdown); }
 
 void CdlgBootManagement::OnStopOperation(Power power) {
   CusrTraceScope trace(kClass, power == Power::Reboot ? "OnReboot" : "OnShutdown", TRC_FUNC);
-  if (IsWorking() || IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || IsFunctionDisable()) return;
   if (!Confirmed(kPowerTexts[static_cast<int>(power)].ulQuestion)) return;
-  const bool bGoOn = Board().GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion ? Confirmed(msg::kOldNasOsQuestion)
-                                                                                : CheckShutdown() == 1;
-  if (bGoOn) StartPower(power, {});
+  SetEnableButton(true);
+  StartRead([&board = Board()] { return CheckShutdown(board); },
+            [this, power](bool bGoOn) {
+              if (bGoOn) StartPower(power, {});
+              else SetLinuxStatus();
+            });
 }
 
-int CdlgBootManagement::CheckShutdown() {
-  return static_cast<int>(dialogs::CheckShutdown(Board(), msg::kServicesAffected));
+bool CdlgBootManagement::CheckShutdown(const CusrCHN& board) {
+  return board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion
+             ? Confirmed(msg::kOldNasOsQuestion)
+             : dialogs::CheckShutdown(board, msg::kServicesAffected) == dialogs::ShutdownCheck::GoOn;
 }
 
 void CdlgBootManagement::OnNncReset() {
   CusrTraceScope trace(kClass, "OnNncReset", TRC_FUNC);
-  if (IsWorking() || IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || IsFunctionDisable()) return;
   if (m_onNncReset) m_onNncReset();
   SetLinuxStatus();
 }

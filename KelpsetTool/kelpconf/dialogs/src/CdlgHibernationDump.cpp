@@ -66,8 +66,9 @@ void CdlgHibernationDump::SetShowStatus() {
   const std::int32_t nStatus = Board().GetStatus();
   GetDlgItem(res::kDumpBoardLabel).SetWindowText(Board().LocationName());
   if (HasWord(nStatus)) GetDlgItem(res::kDumpStatusText).SetWindowText(StatusWord(nStatus));
-  if (IsWorking()) {
-    for (const int id : {res::kDumpDump, res::kDumpStop, res::kDumpClose}) GetDlgItem(id).EnableWindow(false);
+  if (IsWorking() || IsReading()) {
+    for (const int id : {res::kDumpDump, res::kDumpStop}) GetDlgItem(id).EnableWindow(false);
+    GetDlgItem(res::kDumpClose).EnableWindow(!IsWorking());
     return;
   }
   const auto* pRow = std::find_if(std::begin(kDumpButtons), std::end(kDumpButtons),
@@ -83,13 +84,16 @@ void CdlgHibernationDump::SetShowStatus() {
 
 void CdlgHibernationDump::OnDump() {
   CusrTraceScope trace(kClass, "OnDump", TRC_FUNC);
-  if (IsWorking() || IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || IsFunctionDisable()) return;
   // A download still filling the PC from the last dump would lose it to the new one.
-  bool bDownloading = false;
-  {
-    kelp::ui::WaitCursor cursor(GetHost());
-    bDownloading = board::CheckDownloadMark(Board(), nullptr);
-  }
+  StartRead([&board = Board()] { return board::CheckDownloadMark(board, nullptr); },
+            [this](bool bDownloading) { DownloadChecked(bDownloading); });
+  SetShowStatus();
+}
+
+void CdlgHibernationDump::DownloadChecked(bool bDownloading) {
+  CusrTraceScope trace(kClass, "OnDump", TRC_FUNC);
+  SetShowStatus();
   if (bDownloading) {
     trace.Warn(ShowMessage(msg::kNasOsBusy, common::CodeText(kDumpDownloading)), TRC_WARN);
     return;
@@ -106,7 +110,7 @@ void CdlgHibernationDump::OnDump() {
 
 void CdlgHibernationDump::OnStopDump() {
   CusrTraceScope trace(kClass, "OnStopDump", TRC_FUNC);
-  if (IsWorking() || IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || IsFunctionDisable()) return;
   if (!IsDumpRunning(Board().GetStatus())) {
     trace.Warn(ShowMessage(msg::kNotInThisState), TRC_WARN);
     GetDlgItem(res::kDumpDump).EnableWindow(false);

@@ -231,7 +231,7 @@ void CdlgMain::OnMainClose() { OnOK(); }
 void CdlgMain::IsEnableCloseBtn() {
   CusrTraceScope trace(kClass, "IsEnableCloseBtn", TRC_FUNC);
   if (IsExiting()) return;
-  const bool bIdle = m_rSession.PublicBusy() == 0 && !IsRestoreMode() && !m_rSession.AnyBoardBusy();
+  const bool bIdle = m_rSession.PublicBusy() == 0 && !IsRestoreMode() && !m_rSession.AnyBoardBusy() && !IsReading();
   trace.Info(bIdle ? "can close main dialog" : "cannot close main dialog", TRC_INFO);
   GetDlgItem(res::kMainClose).EnableWindow(bIdle);
 }
@@ -321,6 +321,7 @@ mainwindow::MainSnapshot CdlgMain::Snapshot(std::uint32_t ulSlot) const {
   snapshot.installDeviceFailed = m_rSession.InstallDeviceFailed();
   snapshot.mediaRootIsMP = m_rSession.MediaRootIsMP();
   snapshot.newerAgent = m_rSession.IsNewerAgent();
+  snapshot.reading = IsReading();
   return snapshot;
 }
 
@@ -487,27 +488,40 @@ void CdlgMain::OnHibernationDump() {
                   });
 }
 
+template <class Read, class FollowUp>
+void CdlgMain::ReadThen(Read read, FollowUp followUp) {
+  StartRead(
+      std::move(read),
+      [this, followUp = std::move(followUp)](auto result) mutable {
+        SetEnableButton(m_uSelected);
+        IsEnableCloseBtn();
+        followUp(std::move(result));
+      },
+      false);
+  SetEnableButton(m_uSelected);
+  IsEnableCloseBtn();
+}
+
 void CdlgMain::OnDownloadDump() {
   CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
-  if (IsFunctionDisable() || m_uSelected >= CusrCHN::kSlots) return;
+  if (IsFunctionDisable() || IsReading() || m_uSelected >= CusrCHN::kSlots) return;
   const std::uint32_t ulSlot = m_uSelected;
-  CusrCHN& board = *Board(ulSlot);
   const std::string strName = m_rSession.Array().LocationName(ulSlot);
-  std::optional<CdlgDownloadDump::DumpInfo> info;
-  {
-    WaitCursor cursor(GetHost());
-    if (board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-      trace.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
-    } else {
-      info = OpeningDumpInfo(board, strName);
-    }
-  }
-  if (info) {
-    CdlgDownloadDump dlg(GetHost(), m_rSession, board, *info);
-    if (dlg.DoModal() == -1)
-      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
-  }
-  SetEnableButton(m_uSelected);
+  ReadThen(
+      [&board = *Board(ulSlot), strName]() -> std::optional<CdlgDownloadDump::DumpInfo> {
+        if (board.GetAgentVersion() >= CusrCHN::kOldNasOsAgentVersion) return OpeningDumpInfo(board, strName);
+        CusrTraceScope worker(kClass, "OnDownloadDump", TRC_FUNC);
+        worker.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
+        return std::nullopt;
+      },
+      [this, ulSlot](const std::optional<CdlgDownloadDump::DumpInfo>& info) {
+        CusrTraceScope followUp(kClass, "OnDownloadDump", TRC_FUNC);
+        if (!info) return;
+        CdlgDownloadDump dlg(GetHost(), m_rSession, *Board(ulSlot), *info);
+        if (dlg.DoModal() == -1)
+          followUp.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
+        SetEnableButton(m_uSelected);
+      });
 }
 
 std::optional<CdlgDownloadDump::DumpInfo> CdlgMain::OpeningDumpInfo(CusrCHN& board, const std::string& strName) {
@@ -640,53 +654,76 @@ void CdlgMain::FinishReset(std::uint32_t ulSlot, int nOwnerCode) {
 
 void CdlgMain::OnRestoreOsLu() {
   CusrTraceScope trace(kClass, "OnRestoreOsLu", TRC_FUNC);
-  if (IsFunctionDisable() || m_uSelected >= CusrCHN::kSlots) return;
+  if (IsFunctionDisable() || IsReading() || m_uSelected >= CusrCHN::kSlots) return;
   CusrCHN& board = *Board(m_uSelected);
   const std::string strName = m_rSession.Array().LocationName(m_uSelected);
-  agent::LuBackupInfo info;
-  bool bOpen = false;
-  {
-    WaitCursor cursor(GetHost());
-    if (board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-      trace.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
-    } else if (const std::uint32_t ulResult = board.GetOsLuBackupInfo(&info)) {
-      trace.Error(TraceFmt("GetOsLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-    } else if (info.strDate == recovery::kNoBackupDate) {
-      trace.Warn(ShowMessage(msg::kNoOsLuBackup, strName), TRC_WARN);
-    } else {
-      bOpen = true;
-    }
-  }
-  if (bOpen) {
-    CdlgRestoreNasOsLu dlg(GetHost(), m_rSession, board, strName, info.ulBackupStatus, info.strDate, SettingsFile());
-    if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
-  }
-  SetEnableButton(m_uSelected);
-  GetDlgItem(res::kRestoreOsLu).SetFocus();
+  ReadThen(
+      [&board, strName]() -> std::optional<agent::LuBackupInfo> {
+        CusrTraceScope worker(kClass, "OnRestoreOsLu", TRC_FUNC);
+        agent::LuBackupInfo info;
+        if (board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
+          worker.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
+        } else if (const std::uint32_t ulResult = board.GetOsLuBackupInfo(&info)) {
+          worker.Error(TraceFmt("GetOsLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+        } else if (info.strDate == recovery::kNoBackupDate) {
+          worker.Warn(ShowMessage(msg::kNoOsLuBackup, strName), TRC_WARN);
+        } else {
+          return info;
+        }
+        return std::nullopt;
+      },
+      [this, &board, strName](const std::optional<agent::LuBackupInfo>& info) {
+        CusrTraceScope followUp(kClass, "OnRestoreOsLu", TRC_FUNC);
+        if (info) {
+          CdlgRestoreNasOsLu dlg(GetHost(), m_rSession, board, strName, info->ulBackupStatus, info->strDate, SettingsFile());
+          if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
+            followUp.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))),
+                           TRC_ERROR);
+          SetEnableButton(m_uSelected);
+        }
+        GetDlgItem(res::kRestoreOsLu).SetFocus();
+      });
 }
+
+namespace {
+
+// The newest running board and its backup information, read on a worker; no board when a
+// message or the trace told why the recovery does not open.
+template <class Info>
+struct LatestBackup {
+  CusrCHN* pBoard = nullptr;
+  Info info;
+};
+
+}  // namespace
 
 void CdlgMain::OnRestoreCmLu() {
   CusrTraceScope trace(kClass, "OnRestoreCmLu", TRC_FUNC);
-  if (IsFunctionDisable()) return;
+  if (IsFunctionDisable() || IsReading()) return;
   if (m_bRestoreCmLu && m_pdlgRestoreCmLu) {
     m_pdlgRestoreCmLu->BringToForeground();
     return;
   }
-  CusrCHN* pBoard = nullptr;
-  agent::LuBackupInfo info;
-  {
-    WaitCursor cursor(GetHost());
-    pBoard = GetLatestCHN();
-    if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0200)), TRC_WARN);
-      return;
-    }
-    if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&info)) {
-      trace.Error(TraceFmt("GetSharedLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-      return;
-    }
-  }
+  ReadThen(
+      [&session = m_rSession] {
+        CusrTraceScope worker(kClass, "OnRestoreCmLu", TRC_FUNC);
+        LatestBackup<agent::LuBackupInfo> latest;
+        CusrCHN* pBoard = session.GetLatestCHN();
+        if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
+          worker.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0200)), TRC_WARN);
+        } else if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&latest.info)) {
+          worker.Error(TraceFmt("GetSharedLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+        } else {
+          latest.pBoard = pBoard;
+        }
+        return latest;
+      },
+      [this](const LatestBackup<agent::LuBackupInfo>& latest) { OpenRestoreCmLu(latest.pBoard, latest.info); });
+}
+
+void CdlgMain::OpenRestoreCmLu(CusrCHN* pBoard, const agent::LuBackupInfo& info) {
+  CusrTraceScope trace(kClass, "OnRestoreCmLu", TRC_FUNC);
+  if (pBoard == nullptr) return;
   trace.Info(TraceFmt("Status : 0x%08x, Date : %s", info.ulBackupStatus, info.strDate.c_str()), TRC_INFO);
   if (info.strDate == recovery::kNoBackupDate) {
     trace.Warn(ShowMessage(msg::kNoCmLuBackup), TRC_WARN);
@@ -711,21 +748,28 @@ void CdlgMain::RestoreCmLuClosed() {
 
 void CdlgMain::OnRestoreSystemLu() {
   CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
-  if (IsFunctionDisable() || m_bRestoreSystemLu) return;
-  CusrCHN* pBoard = nullptr;
-  agent::SystemLuBackupInfo info;
-  {
-    WaitCursor cursor(GetHost());
-    pBoard = GetLatestCHN();
-    if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
-      trace.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0500)), TRC_WARN);
-      return;
-    }
-    if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&info)) {
-      trace.Error(TraceFmt("GetSystemLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-      return;
-    }
-  }
+  if (IsFunctionDisable() || IsReading() || m_bRestoreSystemLu) return;
+  ReadThen(
+      [&session = m_rSession] {
+        CusrTraceScope worker(kClass, "OnRestoreSystemLu", TRC_FUNC);
+        LatestBackup<agent::SystemLuBackupInfo> latest;
+        CusrCHN* pBoard = session.GetLatestCHN();
+        if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
+          worker.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0500)), TRC_WARN);
+        } else if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&latest.info)) {
+          worker.Error(TraceFmt("GetSystemLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
+        } else {
+          latest.pBoard = pBoard;
+        }
+        return latest;
+      },
+      [this](const LatestBackup<agent::SystemLuBackupInfo>& latest) {
+        if (latest.pBoard != nullptr) OpenRestoreSystemLu(*latest.pBoard, latest.info);
+      });
+}
+
+void CdlgMain::OpenRestoreSystemLu(CusrCHN& board, const agent::SystemLuBackupInfo& info) {
+  CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
   trace.Info(TraceFmt("Execute Status = 0x%08x, Upload Status = 0x%08x, File Name = %s, Download Date = %s",
                       info.ulExecuteStatus, info.ulUploadStatus, info.strFileName.c_str(), info.strDate.c_str()),
              TRC_INFO);
@@ -745,7 +789,7 @@ void CdlgMain::OnRestoreSystemLu() {
   m_bRestoreSystemLu = true;
   SetEnableButton(kNoBoard);
   {
-    CdlgRestoreNasSystemLu dlg(GetHost(), m_rSession, *pBoard, std::move(backup), SettingsFile());
+    CdlgRestoreNasSystemLu dlg(GetHost(), m_rSession, board, std::move(backup), SettingsFile());
     if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
       trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
   }

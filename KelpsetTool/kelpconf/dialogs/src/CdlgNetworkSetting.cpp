@@ -61,44 +61,51 @@ void CdlgNetworkSetting::ShowNetSetDialog(bool bViewMode) {
   GetDlgItem(res::kNetClose).SetWindowText(bViewMode ? "Cancel" : "Close");
   GetDlgItem(res::kNetBoardLabel).SetWindowText(Board().LocationName());
   GetDlgItem(res::kNetStatusText).SetWindowText("");
-  const bool bRead = GetNetSetting();
+  m_ref = {};
   ShowFields(m_ref);
-  SetEnableButton(bViewMode ? ButtonMode::View : bRead ? ButtonMode::Edit : ButtonMode::ReadFailed);
+  SetEnableButton(ButtonMode::Reading);
   ShowWindow(true);
   BringToForeground();
+  StartRead([&board = Board(), ulSlot = Slot()] { return GetNetSetting(board, ulSlot); },
+            [this](const NetRead& read) { NetSettingRead(read); });
 }
 
-bool CdlgNetworkSetting::GetNetSetting() {
+void CdlgNetworkSetting::NetSettingRead(const NetRead& read) {
+  m_ref = read.values;
+  m_bClusterDefined = read.bClusterDefined;
+  ShowFields(m_ref);
+  SetEnableButton(m_bViewMode ? ButtonMode::View : read.bRead ? ButtonMode::Edit : ButtonMode::ReadFailed);
+}
+
+CdlgNetworkSetting::NetRead CdlgNetworkSetting::GetNetSetting(const CusrCHN& board, std::uint32_t ulSlot) {
   CusrTraceScope trace(kClass, "GetNetSetting", TRC_FUNC);
-  const CusrCHN& board = Board();
-  m_ref = {};
-  bool bRead = true;
-  const auto failed = [&](const char* pszFormat, std::uint32_t ulResult) {
-    trace.Error(TraceFmt(pszFormat, ulResult), TRC_ERROR);
-    bRead = false;
+  NetRead read;
+  NetSetting& v = read.values;
+  // Each failed exchange has shown its message: the first one ends the read.
+  const auto failed = [&](const std::string& strTrace) {
+    trace.Error(strTrace, TRC_ERROR);
+    return read;
   };
-  if (const std::uint32_t r = board.GetCHNName(&m_ref.strName)) failed("GetCHNName() : code = 0x%08x", r);
+  if (const std::uint32_t r = board.GetCHNName(&v.strName)) return failed(TraceFmt("GetCHNName() : code = 0x%08x", r));
   std::string strAddress, strNetmask, strGateway;
   if (const std::uint32_t r = board.GetNetworkSetting(kEth1, &strAddress, &strNetmask, &strGateway))
-    failed("GetNetworkSetting() : code = 0x%08x", r);
-  m_ref.strAddress = network::ControlAddressText(strAddress);
-  m_ref.strNetmask = network::ControlAddressText(strNetmask);
+    return failed(TraceFmt("GetNetworkSetting() : code = 0x%08x", r));
+  v.strAddress = network::ControlAddressText(strAddress);
+  v.strNetmask = network::ControlAddressText(strNetmask);
   std::uint32_t ulMtu = 0;
-  if (const std::uint32_t r = board.GetMTUInfo(kEth1, &ulMtu)) failed("GetMTUInfo() : code = 0x%08x", r);
-  else m_ref.strMtu = std::to_string(ulMtu);
+  if (const std::uint32_t r = board.GetMTUInfo(kEth1, &ulMtu)) return failed(TraceFmt("GetMTUInfo() : code = 0x%08x", r));
+  v.strMtu = std::to_string(ulMtu);
   std::vector<std::string> servers;
-  if (const std::uint32_t r = board.GetNTPSetting(&servers)) failed("GetNTPSetting() : code = 0x%08x", r);
-  m_ref.strNtp1 = servers.size() > 0 ? servers[0] : "";
-  m_ref.strNtp2 = servers.size() > 1 ? servers[1] : "";
+  if (const std::uint32_t r = board.GetNTPSetting(&servers)) return failed(TraceFmt("GetNTPSetting() : code = 0x%08x", r));
+  v.strNtp1 = servers.size() > 0 ? servers[0] : "";
+  v.strNtp2 = servers.size() > 1 ? servers[1] : "";
   std::uint32_t ulDefined = kClusterNotDefined;
-  if (const std::uint32_t r = board.GetClusterDefinedStatus(&ulDefined)) {
-    trace.Error(TraceFmt("CHN[%u]->GetClusterDefinedStatus(): code = 0x%08x", Slot(), r), TRC_ERROR);
-    bRead = false;
-  } else {
-    trace.Info(TraceFmt("Cluster Defined Status = 0x%8x", ulDefined), TRC_INFO);
-  }
-  m_bClusterDefined = ulDefined != kClusterNotDefined;
-  return bRead;
+  if (const std::uint32_t r = board.GetClusterDefinedStatus(&ulDefined))
+    return failed(TraceFmt("CHN[%u]->GetClusterDefinedStatus(): code = 0x%08x", ulSlot, r));
+  trace.Info(TraceFmt("Cluster Defined Status = 0x%8x", ulDefined), TRC_INFO);
+  read.bClusterDefined = ulDefined != kClusterNotDefined;
+  read.bRead = true;
+  return read;
 }
 
 CdlgNetworkSetting::NetSetting CdlgNetworkSetting::ReadFields() {

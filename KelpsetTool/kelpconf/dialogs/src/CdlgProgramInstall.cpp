@@ -79,10 +79,10 @@ void CdlgProgramInstall::Open(const media::MediaLocation& location) {
     GetDlgItem(id).SetCheck(0);
     GetDlgItem(id).EnableWindow(true);
   }
-  SetInstalledList();
   SetProductListEx();
   ShowWindow(true);
   BringToForeground();
+  SetInstalledList();
 }
 
 void CdlgProgramInstall::BringForward() {
@@ -92,18 +92,31 @@ void CdlgProgramInstall::BringForward() {
 }
 
 void CdlgProgramInstall::SetInstalledList() {
-  CusrTraceScope trace(kClass, "SetInstalledList", TRC_FUNC);
-  kelp::ui::Control list = GetDlgItem(res::kPiInstalledList);
-  list.DeleteAllRows();
+  GetDlgItem(res::kPiInstalledList).DeleteAllRows();
   m_installed.clear();
   GetDlgItem(res::kPiUninstall).EnableWindow(false);
-  std::uint32_t ulError = 0;
-  const std::vector<agent::ProductTexts>* pProducts = Board().GetInstPPInfo(&ulError);
-  if (pProducts == nullptr) {
-    trace.Error(TraceFmt("GetInstPPInfo() : code = 0x%08x", ulError), TRC_ERROR);
+  if (!IsReading()) m_bInstallAfterRead = GetDlgItem(res::kPiInstall).IsWindowEnabled();
+  GetDlgItem(res::kPiInstall).EnableWindow(false);
+  StartRead(
+      [&board = Board()] {
+        InstalledRead read;
+        const std::vector<agent::ProductTexts>* pProducts = board.GetInstPPInfo(&read.ulError);
+        read.bRead = pProducts != nullptr;
+        if (pProducts != nullptr) read.products = *pProducts;
+        return read;
+      },
+      [this](const InstalledRead& read) { InstalledListRead(read); });
+}
+
+void CdlgProgramInstall::InstalledListRead(const InstalledRead& read) {
+  CusrTraceScope trace(kClass, "SetInstalledList", TRC_FUNC);
+  GetDlgItem(res::kPiInstall).EnableWindow(m_bInstallAfterRead);
+  if (!read.bRead) {
+    trace.Error(TraceFmt("GetInstPPInfo() : code = 0x%08x", read.ulError), TRC_ERROR);
     return;
   }
-  m_installed = *pProducts;
+  m_installed = read.products;
+  kelp::ui::Control list = GetDlgItem(res::kPiInstalledList);
   for (const agent::ProductTexts& p : m_installed) list.AddRow({p[agent::kProductName], p[agent::kProductVersion]});
 }
 
@@ -124,16 +137,28 @@ void CdlgProgramInstall::OnClickInstalledList() {
 
 void CdlgProgramInstall::OnUninstall() {
   CusrTraceScope trace(kClass, "OnUninstall", TRC_FUNC);
+  if (IsReading()) return;
   const int nRow = GetDlgItem(res::kPiInstalledList).GetSelection();
   if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_installed.size()) return;
   const agent::ProductTexts product = m_installed[static_cast<std::size_t>(nRow)];
   if (Ask(msg::kUninstallQuestion, product[agent::kProductName]) != IDOK) return;
   trace.Info(TraceFmt("Uninstall PP = %s", product[agent::kProductName].c_str()), TRC_INFO);
   const auto ulCode = static_cast<std::uint32_t>(std::strtoul(product[agent::kProductCode].c_str(), nullptr, 10));
-  const std::uint32_t ulResult = Board().UninstallPP(ulCode, product[agent::kProductName]);
-  trace.Info(TraceFmt("UninstallPP() : code = 0x%08x", ulResult), TRC_INFO);
-  if (ulResult == 0) ShowMessage(msg::kFinishedNormally);
-  SetInstalledList();
+  m_bInstallAfterRead = GetDlgItem(res::kPiInstall).IsWindowEnabled();
+  for (const int id : {res::kPiInstall, res::kPiUninstall}) GetDlgItem(id).EnableWindow(false);
+  StartRead(
+      [&board = Board(), ulCode, strName = product[agent::kProductName]] {
+        CusrTraceScope worker(kClass, "OnUninstall", TRC_FUNC);
+        const std::uint32_t ulResult = board.UninstallPP(ulCode, strName);
+        worker.Info(TraceFmt("UninstallPP() : code = 0x%08x", ulResult), TRC_INFO);
+        if (ulResult == 0) ShowMessage(msg::kFinishedNormally);
+        return ulResult;
+      },
+      [this](std::uint32_t) {
+        GetDlgItem(res::kPiInstall).EnableWindow(m_bInstallAfterRead);
+        SetInstalledList();
+      },
+      false);
 }
 
 install::Selection CdlgProgramInstall::GetSelectedPPInfo() {
@@ -165,6 +190,7 @@ bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::si
 
 void CdlgProgramInstall::OnInstall() {
   CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
+  if (IsReading()) return;
   if (!CusrCHN::GetBatteryStatus()) {
     ShowMessage(msg::kOnBatteryPower);
     return;

@@ -85,30 +85,37 @@ void CdlgRestoreNasCmLu::ShowButtons() {
   GetDlgItem(res::kCmLuClose).EnableWindow(true);
 }
 
-std::string CdlgRestoreNasCmLu::IsExistV01() {
+std::string CdlgRestoreNasCmLu::IsExistV01(const std::vector<RunningBoard>& running) {
   std::string strNames;
-  for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s) {
-    const CusrCHN* pBoard = Session().Board(s);
-    if (pBoard == nullptr || !pBoard->IsOsRunning()) continue;
-    if (pBoard->GetAgentVersion() >= CusrCHN::kOldNasOsAgentVersion) continue;
+  for (const RunningBoard& board : running) {
+    if (board.pBoard->GetAgentVersion() >= CusrCHN::kOldNasOsAgentVersion) continue;
     if (!strNames.empty()) strNames += ",";
-    strNames += BoardName(s);
+    strNames += board.strName;
   }
   return strNames;
 }
 
 void CdlgRestoreNasCmLu::OnRestore() {
   CusrTraceScope trace(kClass, "OnRestore", TRC_FUNC);
-  if (IsWorking() || m_pBoard == nullptr || Session().IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || m_pBoard == nullptr || Session().IsFunctionDisable()) return;
   if (m_ulStatus != kLuNormal) {
     trace.Warn(ShowMessage(msg::kRecoveryNotPossibleNow), TRC_WARN);
     return;
   }
   for (const std::uint32_t ulQuestion : {msg::kCmLuRebootFirst, msg::kCmLuRecoverySteps, msg::kFatalDamage})
     if (!Confirmed(ulQuestion)) return;
-  GetHost().SetWaitCursor(true);
-  const std::string strOld = IsExistV01();
-  GetHost().SetWaitCursor(false);
+  std::vector<RunningBoard> running;
+  for (std::uint32_t s = 0; s < CusrCHN::kSlots; ++s)
+    if (const CusrCHN* pBoard = Session().Board(s); pBoard != nullptr && pBoard->IsOsRunning())
+      running.push_back({pBoard, BoardName(s)});
+  for (const int id : {res::kCmLuRestore, res::kCmLuRebootAll}) GetDlgItem(id).EnableWindow(false);
+  StartRead([running = std::move(running)] { return IsExistV01(running); },
+            [this](const std::string& strOld) { AgentsChecked(strOld); });
+}
+
+void CdlgRestoreNasCmLu::AgentsChecked(const std::string& strOld) {
+  CusrTraceScope trace(kClass, "OnRestore", TRC_FUNC);
+  ShowButtons();
   if (!strOld.empty()) {
     trace.Warn(ShowMessage(msg::kCmLuNasOsOld, strOld), TRC_WARN);
     return;

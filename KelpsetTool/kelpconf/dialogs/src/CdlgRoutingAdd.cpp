@@ -7,7 +7,6 @@
 #include "common/MessageIds.h"
 #include "common/Messages.h"
 #include "resources/ControlIds.h"
-#include "ui/Host.h"
 
 namespace res = kelp::res;
 using network::TargetKind;
@@ -62,14 +61,14 @@ network::RouteFields CdlgRoutingAdd::Fields() {
 }
 
 void CdlgRoutingAdd::CheckRequiredField() {
-  GetDlgItem(res::kAddAdd).EnableWindow(network::HasRequiredRouteFields(Fields()));
+  GetDlgItem(res::kAddAdd).EnableWindow(!IsReading() && network::HasRequiredRouteFields(Fields()));
 }
 
 bool CdlgRoutingAdd::ValidMTU(const std::string& strMss) { return network::ParseMss(strMss).has_value(); }
 
 void CdlgRoutingAdd::OnRoutingAdd() {
   CusrTraceScope trace(kClass, "OnRoutingAdd", TRC_FUNC);
-  if (IsFunctionDisable()) return;
+  if (IsReading() || IsFunctionDisable()) return;
   const std::string strMss = GetDlgItem(res::kAddMss).GetWindowText();
   if (!ValidMTU(strMss)) {
     trace.Warn(TraceFmt("Invalid MSS : (%s)", strMss.c_str()), TRC_WARN);
@@ -87,15 +86,20 @@ void CdlgRoutingAdd::OnRoutingAdd() {
   route.ulHostFlag = kNetworkRoute;
   route.ulRouteFlag = GetDlgItem(res::kAddMethodReject).GetCheck() == 1 ? kReject : kAllow;
   route.ulMSS = *network::ParseMss(strMss);
-  GetHost().SetWaitCursor(true);
-  const std::uint32_t r = Board().SetNewRoute(route);
-  GetHost().SetWaitCursor(false);
-  if (r != 0) {
-    // The agent client has shown the code's message: 3819 for a route already there, 3833 for a
-    // full table.
-    trace.Error(TraceFmt("SetNewRoute() : code = 0x%08x", r), TRC_ERROR);
-    return;
-  }
-  ShowMessage(msg::kSetupFinished);
-  m_onAdded();
+  GetDlgItem(res::kAddAdd).EnableWindow(false);
+  StartRead(
+      [&board = Board(), route] {
+        CusrTraceScope worker(kClass, "OnRoutingAdd", TRC_FUNC);
+        const std::uint32_t r = board.SetNewRoute(route);
+        // The agent client has shown the code's message: 3819 for a route already there, 3833
+        // for a full table.
+        if (r != 0) worker.Error(TraceFmt("SetNewRoute() : code = 0x%08x", r), TRC_ERROR);
+        else ShowMessage(msg::kSetupFinished);
+        return r;
+      },
+      [this](std::uint32_t r) {
+        CheckRequiredField();
+        if (r == 0) m_onAdded();
+      },
+      false);
 }

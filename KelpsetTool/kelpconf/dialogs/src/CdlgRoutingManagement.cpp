@@ -49,28 +49,40 @@ bool CdlgRoutingManagement::OnInitDialog() {
 void CdlgRoutingManagement::ShowRoutingManagement() {
   SetFieldCaption();
   SetRoutingList();
-  SetButtons(true);
 }
 
 void CdlgRoutingManagement::SetFieldCaption() {
   GetDlgItem(res::kRouteBoardLabel).SetWindowText(Board().LocationName());
 }
 
-std::uint32_t CdlgRoutingManagement::SetRoutingList() {
+void CdlgRoutingManagement::SetRoutingList() {
   CusrTraceScope trace(kClass, "SetRoutingList", TRC_FUNC);
-  kelp::ui::Control list = GetDlgItem(res::kRouteList);
-  list.DeleteAllRows();
+  GetDlgItem(res::kRouteList).DeleteAllRows();
   m_routes.clear();
-  if (const std::uint32_t r = Board().GetRoutingList(&m_routes)) {
-    trace.Error(TraceFmt("GetRoutingList() : code = 0x%08x", r), TRC_ERROR);
-    m_routes.clear();
-    return r;
+  SetButtons(false);
+  GetDlgItem(res::kRouteClose).EnableWindow(true);
+  StartRead(
+      [&board = Board()] {
+        RouteRead read;
+        read.ulCode = board.GetRoutingList(&read.routes);
+        return read;
+      },
+      [this](const RouteRead& read) { RoutingListRead(read); });
+}
+
+void CdlgRoutingManagement::RoutingListRead(const RouteRead& read) {
+  CusrTraceScope trace(kClass, "SetRoutingList", TRC_FUNC);
+  SetButtons(true);
+  if (read.ulCode != 0) {
+    trace.Error(TraceFmt("GetRoutingList() : code = 0x%08x", read.ulCode), TRC_ERROR);
+    return;
   }
+  m_routes = read.routes;
+  kelp::ui::Control list = GetDlgItem(res::kRouteList);
   for (const agent::RouteTexts& route : m_routes)
     list.AddRow({Shown(route[agent::kRouteInterface]), Shown(route[agent::kRouteTarget]),
                  Shown(route[agent::kRouteNetmask]), Shown(route[agent::kRouteGateway]),
                  Shown(route[agent::kRouteRouteFlag])});
-  return 0;
 }
 
 void CdlgRoutingManagement::SetButtons(bool bEnable) {
@@ -80,7 +92,7 @@ void CdlgRoutingManagement::SetButtons(bool bEnable) {
 
 void CdlgRoutingManagement::OnRoutingAdd() {
   CusrTraceScope trace(kClass, "OnRoutingAdd", TRC_FUNC);
-  if (IsWorking() || IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || IsFunctionDisable()) return;
   CdlgRoutingAdd add(GetHost(), Session(), Board(), [this] { SetRoutingList(); });
   add.DoModal();
 }
@@ -96,7 +108,7 @@ std::vector<int> CdlgRoutingManagement::SelectedRows() {
 
 void CdlgRoutingManagement::OnRoutingDelete() {
   CusrTraceScope trace(kClass, "OnRoutingDelete", TRC_FUNC);
-  if (IsWorking() || IsFunctionDisable()) return;
+  if (IsWorking() || IsReading() || IsFunctionDisable()) return;
   const std::vector<int> rows = SelectedRows();
   if (rows.empty()) {
     trace.Error("Internal error. (Not selected list)", TRC_ERROR);
@@ -147,6 +159,5 @@ void CdlgRoutingManagement::StartRoutingDelete(std::vector<agent::RouteTexts> ro
 void CdlgRoutingManagement::DeleteFinished() {
   CusrTraceScope trace(kClass, "DeleteFinished", TRC_FUNC);
   SetWorking(false);
-  if (const std::uint32_t r = SetRoutingList()) trace.Error(TraceFmt("SetRoutingList() : code = 0x%08x", r), TRC_ERROR);
-  SetButtons(true);
+  SetRoutingList();
 }

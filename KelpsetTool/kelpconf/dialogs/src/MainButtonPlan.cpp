@@ -137,6 +137,13 @@ void AddPublicButtons(ButtonPlan& plan, const MainSnapshot& snapshot) {
   plan.enabled[res::kInheritInstall] = !windows && !snapshot.installDeviceFailed && allStopped;
 }
 
+ButtonPlan WhileReading() {
+  ButtonPlan plan;
+  for (const int id : kFunctionButtons) plan.enabled[id] = false;
+  plan.enabled[res::kMainClose] = false;
+  return plan;
+}
+
 ButtonPlan LockEverything() {
   ButtonPlan plan;
   for (const int id : kFunctionButtons) plan.enabled[id] = false;
@@ -153,6 +160,7 @@ bool AnyWindowDisplayed(const MainSnapshot& snapshot) {
 
 ButtonPlan PlanButtons(const MainSnapshot& snapshot) {
   if (snapshot.newerAgent) return LockEverything();
+  if (snapshot.reading) return WhileReading();
   ButtonPlan plan;
   for (const int id : kFunctionButtons) plan.enabled[id] = false;
   if (snapshot.referConfig) {
@@ -172,6 +180,7 @@ ButtonPlan PlanButtons(const MainSnapshot& snapshot) {
 
 ButtonPlan PlanPublicButtons(const MainSnapshot& snapshot) {
   if (snapshot.newerAgent) return LockEverything();
+  if (snapshot.reading) return WhileReading();
   ButtonPlan plan;
   AddPublicButtons(plan, snapshot);
   return plan;

@@ -44,9 +44,12 @@ class CdlgBootManagement : public dialogs::BoardDialog, public board::PowerDialo
   void OnReboot();
   void OnShutdown();
   void OnNncReset();
-  // Reboot and shutdown: their question, then the old-agent question or the cluster check.
+  // Reboot and shutdown: their question, then, on a worker, the old-agent question or the
+  // cluster check; only Close meanwhile.
   void OnStopOperation(Power power);
-  int CheckShutdown();
+  // The board's agent version and cluster status with their questions; true to go on. Worker
+  // thread.
+  static bool CheckShutdown(const CusrCHN& board);
   // Starts the worker of an operation (StartBoot, StartReboot, StartShutdown).
   void StartPower(Power power, std::string strBootOption);
   void PowerFinished();

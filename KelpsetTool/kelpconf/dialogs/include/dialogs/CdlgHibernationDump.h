@@ -24,7 +24,9 @@ class CdlgHibernationDump : public dialogs::BoardDialog {
   void SetShowStatus();
 
  private:
+  // The dump's check of a download still running runs on a worker; its questions follow.
   void OnDump();
+  void DownloadChecked(bool bDownloading);
   void OnStopDump();
   // Runs the dump (true) or its cancel (false, with the wait cursor) on a worker under busy code 3.
   void StartOperation(bool bDump);

@@ -30,12 +30,14 @@ class CdlgNetworkSetting : public dialogs::BoardDialog {
     Working,     // nothing
     ReadFailed,  // the board's values are unknown: Routing and Close only
     View,        // ">> Next" and "Cancel" only
+    Reading,     // the board's values are being read: Close (or Cancel) only
   };
 
   CdlgNetworkSetting(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed = {});
   ~CdlgNetworkSetting() override;
 
-  // Reads the board's settings into the fields and shows the dialog in front.
+  // Shows the dialog in front at once; the board's settings fill the fields when its worker has
+  // read them.
   void ShowNetSetDialog(bool bViewMode);
 
  private:
@@ -50,8 +52,15 @@ class CdlgNetworkSetting : public dialogs::BoardDialog {
     bool bStopCluster = false, bName = false, bAddress = false, bMtu = false, bNtp = false;
   };
 
-  // False when a value could not be read (the others are still read).
-  bool GetNetSetting();
+  // The board's values as a read found them; bRead false when an exchange failed, which ended
+  // the read (the values read before it are kept).
+  struct NetRead {
+    NetSetting values;
+    bool bClusterDefined = false;
+    bool bRead = false;
+  };
+  static NetRead GetNetSetting(const CusrCHN& board, std::uint32_t ulSlot);  // worker thread
+  void NetSettingRead(const NetRead& read);
   void SetEnableButton(ButtonMode mode);
   // Setup only while name, address, netmask and MTU are filled.
   void CheckRequiredFiled();

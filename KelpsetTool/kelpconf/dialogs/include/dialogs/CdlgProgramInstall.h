@@ -28,9 +28,19 @@ class CdlgProgramInstall : public dialogs::BoardDialog {
   void BringForward();
 
  private:
+  // Empties the installed list and reads the board's products into it on a worker; Install and
+  // Uninstall are off meanwhile.
   void SetInstalledList();
+  // The board's products as the worker read them; bRead false when a step failed (ulError).
+  struct InstalledRead {
+    std::vector<agent::ProductTexts> products;
+    std::uint32_t ulError = 0;
+    bool bRead = false;
+  };
+  void InstalledListRead(const InstalledRead& read);
   void SetProductListEx();
   void OnClickInstalledList();
+  // The uninstallation runs on a worker; the installed list is read again after it.
   void OnUninstall();
   // The checked rows of the media list, each by the identity of its catalogue record.
   install::Selection GetSelectedPPInfo();
@@ -44,5 +54,6 @@ class CdlgProgramInstall : public dialogs::BoardDialog {
   std::unique_ptr<CusrMedia> m_pcMedia;
   std::vector<media::CatalogueEntry> m_mediaRows;  // the media list's rows, in order
   std::vector<agent::ProductTexts> m_installed;
+  bool m_bInstallAfterRead = false;  // Install's state before the installed list's read
   std::unique_ptr<CdlgInstallProgress> m_pdlgProgress;
 };

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "dialogs/RestoreDialogBase.h"
 
@@ -31,9 +32,17 @@ class CdlgRestoreNasCmLu : public recovery::RestoreDialogBase {
   void SetFieldCaption(bool bRebooting) override;
 
  private:
+  // The questions, then, on a worker, the running boards' agent versions; only Close meanwhile.
   void OnRestore();
-  // The names of the running boards whose agent is older than 02-00, joined with ",".
-  std::string IsExistV01();
+  struct RunningBoard {
+    const CusrCHN* pBoard;
+    std::string strName;
+  };
+  // The names of the running boards whose agent is older than 02-00, joined with ",". Worker
+  // thread.
+  static std::string IsExistV01(const std::vector<RunningBoard>& running);
+  // The restore goes on when no running board's agent is too old.
+  void AgentsChecked(const std::string& strOld);
   // The three phases on the worker; 0, or the failing phase's code.
   std::uint32_t StartRestore();
   std::uint32_t StartClusterStopping();

@@ -27,6 +27,7 @@ class CdlgRoutingAdd : public dialogs::BoardDialog {
   void CheckRequiredField();
   // The MSS check.
   static bool ValidMTU(const std::string& strMss);
+  // The route goes to the board on a worker; Add stays off until it has answered.
   void OnRoutingAdd();
   network::RouteFields Fields();
 

@@ -18,13 +18,20 @@ class CdlgRoutingManagement : public dialogs::BoardDialog {
   CdlgRoutingManagement(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed = {});
   ~CdlgRoutingManagement() override;
 
-  // Reads the board's routes into the list; the agent's code, 0 when read.
-  std::uint32_t SetRoutingList();
+  // Empties the list and reads the board's routes into it on a worker; meanwhile only Close
+  // may be used.
+  void SetRoutingList();
 
  protected:
   bool OnInitDialog() override;
 
  private:
+  // The routes as the worker read them; ulCode is the agent's, 0 when read.
+  struct RouteRead {
+    std::uint32_t ulCode = 0;
+    std::vector<agent::RouteTexts> routes;
+  };
+  void RoutingListRead(const RouteRead& read);
   void ShowRoutingManagement();
   void SetFieldCaption();
   void OnRoutingAdd();

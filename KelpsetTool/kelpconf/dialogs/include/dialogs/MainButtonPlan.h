@@ -47,6 +47,7 @@ struct MainSnapshot {
   bool installDeviceFailed = false;
   bool mediaRootIsMP = false;  // the medium's root comes from the settings file
   bool newerAgent = false;     // a board's agent is newer than the tool: everything stays locked
+  bool reading = false;        // a handler reads a board on a worker: every function button and Close off
 };
 
 struct ButtonPlan {

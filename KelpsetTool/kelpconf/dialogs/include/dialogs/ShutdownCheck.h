@@ -13,7 +13,7 @@ inline constexpr std::uint32_t kClusterNodeStoppable = 0;
 
 enum class ShutdownCheck { GoOn = 1, Stop = 2 };
 
-// UI thread. A stoppable node goes on at once ("Shutdown OK"). A failed query asks 3609, a
+// Exchanges with the board: a worker thread. A stoppable node goes on at once ("Shutdown OK"). A failed query asks 3609, a
 // node its cluster still counts on asks 3610; OK there asks 3611 and then ulLastQuestion.
 // Any answer but OK stops.
 ShutdownCheck CheckShutdown(const CusrCHN& board, std::uint32_t ulLastQuestion);

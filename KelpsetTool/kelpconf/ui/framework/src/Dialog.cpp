@@ -82,6 +82,7 @@ void Dialog::BringToForeground() {
 }
 
 void Dialog::EndDialog(int result) {
+  AbandonRead();
   m_result = result;
   m_ended = true;
   if (!m_modal) ShowWindow(false);
@@ -147,10 +148,29 @@ void Dialog::StartWorker(std::function<void()> work) {
 }
 
 void Dialog::JoinWorkers() {
+  AbandonRead();
   if (m_workers.empty()) return;
   m_host.RunUntil([this] { return m_runningWorkers.load() == 0; });
   for (std::thread& t : m_workers) t.join();
   m_workers.clear();
+}
+
+void Dialog::BeginRead(bool bCaption) {
+  m_readToken = std::make_shared<const int>(0);
+  m_bReadCaption = bCaption;
+  m_readTitle = m_title;
+  if (bCaption) SetWindowText(m_title + kReadingSuffix);
+  m_host.SetWaitCursor(true);
+}
+
+void Dialog::EndRead() {
+  m_readToken.reset();
+  if (m_bReadCaption) SetWindowText(m_readTitle);
+  m_host.SetWaitCursor(false);
+}
+
+void Dialog::AbandonRead() {
+  if (IsReading()) EndRead();
 }
 
 void Dialog::OnCommand(int id, std::function<void()> handler) { m_commands[id] = std::move(handler); }

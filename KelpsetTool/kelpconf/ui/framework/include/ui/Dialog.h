@@ -1,6 +1,6 @@
 // A dialog built from a template: every control's state by id, the title, size and visibility,
 // the modal and modeless life cycle, command handlers by control id, keys, timers on logical
-// time, posted calls and worker threads.
+// time, posted calls, worker threads and reads on a worker.
 //
 // Threads: everything runs on the UI thread (the host's) except Post and PostMessage, which
 // any thread may call. Workers never touch control state: they Post.
@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "plat/Clock.h"
@@ -83,10 +85,22 @@ class Dialog {
   // UI thread: runs work on a new thread the host counts (wait-idle); work must not touch
   // control state.
   void StartWorker(std::function<void()> work);
-  // Processes events until every worker of this dialog has finished, then joins them.
+  // Abandons the read, then processes events until every worker of this dialog has finished,
+  // and joins them.
   void JoinWorkers();
   // Any thread: a worker of this dialog has not finished yet.
   bool WorkersRunning() const { return m_runningWorkers.load() > 0; }
+
+  // UI thread: runs read (which must not touch the dialog) on a worker and hands its result to
+  // deliver on the UI thread, unless the read was abandoned meanwhile: by EndDialog, by a newer
+  // read, by JoinWorkers or by the dialog's end. While it runs the wait cursor is on and, with
+  // bCaption, the caption carries kReadingSuffix.
+  template <class Read, class Deliver>
+  void StartRead(Read read, Deliver deliver, bool bCaption = true);
+  // UI thread: drops the running read's result; the caption and cursor are restored.
+  void AbandonRead();
+  bool IsReading() const { return m_readToken != nullptr; }
+  static constexpr const char* kReadingSuffix = " - Reading...";
 
   // User input, from a host or the script runner.
   // A click: a check box toggles, a radio button is checked and the others of its group
@@ -134,6 +148,9 @@ class Dialog {
   void Change(int id, ControlAspect aspect, const std::function<bool(ControlState&)>& change);
   void CheckRadio(const ControlState& clicked);
   void RunCommand(int id);
+  // The reading look on (the caption saved) and off again.
+  void BeginRead(bool bCaption);
+  void EndRead();
 
   Host& m_host;
   const int m_templateId;
@@ -154,6 +171,23 @@ class Dialog {
   std::vector<std::thread> m_workers;
   std::atomic<int> m_runningWorkers{0};
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);  // posted calls hold a weak reference
+  std::shared_ptr<const int> m_readToken;                  // the running read's; null when none
+  std::string m_readTitle;                                  // the caption before the read
+  bool m_bReadCaption = false;
 };
+
+template <class Read, class Deliver>
+void Dialog::StartRead(Read read, Deliver deliver, bool bCaption) {
+  AbandonRead();
+  BeginRead(bCaption);
+  StartWorker([this, token = m_readToken, read = std::move(read), deliver = std::move(deliver)]() mutable {
+    std::invoke_result_t<Read&> result = read();
+    Post([this, token = std::move(token), result = std::move(result), deliver = std::move(deliver)]() mutable {
+      if (token != m_readToken) return;
+      EndRead();
+      deliver(std::move(result));
+    });
+  });
+}
 
 }  // namespace kelp::ui
