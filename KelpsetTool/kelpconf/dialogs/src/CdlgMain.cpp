@@ -28,6 +28,7 @@
 #include "dialogs/MainButtonPlan.h"
 #include "dialogs/BoardCaption.h"
 #include "dialogs/MainLayout.h"
+#include "dialogs/RecoveryReads.h"
 #include "dialogs/RestorePhases.h"
 #include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
@@ -43,9 +44,6 @@ constexpr std::uint32_t kStringTitle = str::kToolTitle;
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
 
-constexpr std::uint32_t kSystemLuAgentVersion = 0x05000000;
-constexpr std::uint32_t kBadUploadCode = 6;  // shown with 3556 for an upload status that names no board
-constexpr const char* kDumpWriteMinutes = "30";  // the longest a board takes to write its dump file
 
 using kelp::ui::WaitCursor;
 
@@ -503,56 +501,17 @@ void CdlgMain::ReadThen(Read read, FollowUp followUp) {
 }
 
 void CdlgMain::OnDownloadDump() {
-  CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
   if (IsFunctionDisable() || IsReading() || m_uSelected >= CusrCHN::kSlots) return;
-  const std::uint32_t ulSlot = m_uSelected;
-  const std::string strName = m_rSession.Array().LocationName(ulSlot);
-  ReadThen(
-      [&board = *Board(ulSlot), strName]() -> std::optional<CdlgDownloadDump::DumpInfo> {
-        if (board.GetAgentVersion() >= CusrCHN::kOldNasOsAgentVersion) return OpeningDumpInfo(board, strName);
-        CusrTraceScope worker(kClass, "OnDownloadDump", TRC_FUNC);
-        worker.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
-        return std::nullopt;
-      },
-      [this, ulSlot](const std::optional<CdlgDownloadDump::DumpInfo>& info) {
-        CusrTraceScope followUp(kClass, "OnDownloadDump", TRC_FUNC);
-        if (!info) return;
-        CdlgDownloadDump dlg(GetHost(), m_rSession, *Board(ulSlot), *info);
-        if (dlg.DoModal() == -1)
-          followUp.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
-        SetEnableButton(m_uSelected);
-      });
-}
-
-std::optional<CdlgDownloadDump::DumpInfo> CdlgMain::OpeningDumpInfo(CusrCHN& board, const std::string& strName) {
-  CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
-  // A download that outran its wait: the dialog follows it until a poll sees its end.
-  std::string strFiled;
-  const bool bStillDownloading = board::CheckDownloadMark(board, &strFiled);
-  if (!strFiled.empty()) ShowMessage(msg::kDumpDownloaded, strName, strFiled);
-  CdlgDownloadDump::DumpInfo info;
-  std::uint32_t ulError = 0;
-  if (!board.GetDumpInfo(&info.ulStatus, &info.strDate, &info.ulSize, &ulError)) {
-    trace.Error(TraceFmt("GetDumpInfo(): 0x%08x", ulError), TRC_ERROR);
-    return std::nullopt;
-  }
-  trace.Info(TraceFmt("Status: 0x%08x, Date: %s, Size: %d", info.ulStatus, info.strDate.c_str(),
-                      static_cast<int>(info.ulSize)),
-             TRC_INFO);
-  if (bStillDownloading) {
-    info.ulStatus = board::kDumpDownloading;
-    return info;
-  }
-  switch (board::ClassifyDumpStatus(info.ulStatus)) {
-    case board::DumpState::Error:
-      trace.Error(ShowMessage(msg::kNasOsError, common::CodeText(info.ulStatus)), TRC_ERROR);
-      return std::nullopt;
-    case board::DumpState::Nothing:
-      trace.Warn(ShowMessage(msg::kDumpNotReady, strName, kDumpWriteMinutes), TRC_WARN);
-      return std::nullopt;
-    default:
-      return info;
-  }
+  CusrCHN& board = *Board(m_uSelected);
+  ReadThen([&board] { return recovery::ReadDumpDownload(board); },
+           [this, &board](const std::optional<CdlgDownloadDump::DumpInfo>& info) {
+             CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
+             if (!info) return;
+             CdlgDownloadDump dlg(GetHost(), m_rSession, board, *info);
+             if (dlg.DoModal() == -1)
+               trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
+             SetEnableButton(m_uSelected);
+           });
 }
 
 void CdlgMain::OnInheritInstall() {
@@ -653,91 +612,44 @@ void CdlgMain::FinishReset(std::uint32_t ulSlot, int nOwnerCode) {
 // ---------------------------------------------------------------- LU recovery
 
 void CdlgMain::OnRestoreOsLu() {
-  CusrTraceScope trace(kClass, "OnRestoreOsLu", TRC_FUNC);
   if (IsFunctionDisable() || IsReading() || m_uSelected >= CusrCHN::kSlots) return;
   CusrCHN& board = *Board(m_uSelected);
-  const std::string strName = m_rSession.Array().LocationName(m_uSelected);
-  ReadThen(
-      [&board, strName]() -> std::optional<agent::LuBackupInfo> {
-        CusrTraceScope worker(kClass, "OnRestoreOsLu", TRC_FUNC);
-        agent::LuBackupInfo info;
-        if (board.GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-          worker.Warn(ShowMessage(msg::kOsLuVersionOld, strName), TRC_WARN);
-        } else if (const std::uint32_t ulResult = board.GetOsLuBackupInfo(&info)) {
-          worker.Error(TraceFmt("GetOsLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-        } else if (info.strDate == recovery::kNoBackupDate) {
-          worker.Warn(ShowMessage(msg::kNoOsLuBackup, strName), TRC_WARN);
-        } else {
-          return info;
-        }
-        return std::nullopt;
-      },
-      [this, &board, strName](const std::optional<agent::LuBackupInfo>& info) {
-        CusrTraceScope followUp(kClass, "OnRestoreOsLu", TRC_FUNC);
-        if (info) {
-          CdlgRestoreNasOsLu dlg(GetHost(), m_rSession, board, strName, info->ulBackupStatus, info->strDate, SettingsFile());
-          if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-            followUp.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))),
-                           TRC_ERROR);
-          SetEnableButton(m_uSelected);
-        }
-        GetDlgItem(res::kRestoreOsLu).SetFocus();
-      });
+  ReadThen([&board] { return recovery::ReadOsLuBackup(board); },
+           [this, &board](const std::optional<agent::LuBackupInfo>& info) {
+             CusrTraceScope trace(kClass, "OnRestoreOsLu", TRC_FUNC);
+             if (info) {
+               CdlgRestoreNasOsLu dlg(GetHost(), m_rSession, board, board.LocationName(), info->ulBackupStatus,
+                                      info->strDate, SettingsFile());
+               if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
+                 trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))),
+                             TRC_ERROR);
+               SetEnableButton(m_uSelected);
+             }
+             GetDlgItem(res::kRestoreOsLu).SetFocus();
+           });
 }
 
-namespace {
-
-// The newest running board and its backup information, read on a worker; no board when a
-// message or the trace told why the recovery does not open.
-template <class Info>
-struct LatestBackup {
-  CusrCHN* pBoard = nullptr;
-  Info info;
-};
-
-}  // namespace
-
 void CdlgMain::OnRestoreCmLu() {
-  CusrTraceScope trace(kClass, "OnRestoreCmLu", TRC_FUNC);
   if (IsFunctionDisable() || IsReading()) return;
   if (m_bRestoreCmLu && m_pdlgRestoreCmLu) {
     m_pdlgRestoreCmLu->BringToForeground();
     return;
   }
-  ReadThen(
-      [&session = m_rSession] {
-        CusrTraceScope worker(kClass, "OnRestoreCmLu", TRC_FUNC);
-        LatestBackup<agent::LuBackupInfo> latest;
-        CusrCHN* pBoard = session.GetLatestCHN();
-        if (pBoard == nullptr || pBoard->GetAgentVersion() < CusrCHN::kOldNasOsAgentVersion) {
-          worker.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0200)), TRC_WARN);
-        } else if (const std::uint32_t ulResult = pBoard->GetSharedLuBackupInfo(&latest.info)) {
-          worker.Error(TraceFmt("GetSharedLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-        } else {
-          latest.pBoard = pBoard;
-        }
-        return latest;
-      },
-      [this](const LatestBackup<agent::LuBackupInfo>& latest) { OpenRestoreCmLu(latest.pBoard, latest.info); });
-}
-
-void CdlgMain::OpenRestoreCmLu(CusrCHN* pBoard, const agent::LuBackupInfo& info) {
-  CusrTraceScope trace(kClass, "OnRestoreCmLu", TRC_FUNC);
-  if (pBoard == nullptr) return;
-  trace.Info(TraceFmt("Status : 0x%08x, Date : %s", info.ulBackupStatus, info.strDate.c_str()), TRC_INFO);
-  if (info.strDate == recovery::kNoBackupDate) {
-    trace.Warn(ShowMessage(msg::kNoCmLuBackup), TRC_WARN);
-    return;
-  }
-  if (!m_pdlgRestoreCmLu) {
-    m_pdlgRestoreCmLu = std::make_unique<CdlgRestoreNasCmLu>(GetHost(), m_rSession, [this] { RestoreCmLuClosed(); });
-    m_pdlgRestoreCmLu->Create();
-  }
-  m_pdlgRestoreCmLu->Prepare(*pBoard, info.ulBackupStatus, info.strDate, SettingsFile());
-  m_bRestoreCmLu = true;
-  SetEnableButton(kNoBoard);
-  m_pdlgRestoreCmLu->ShowWindow(true);
-  m_pdlgRestoreCmLu->BringToForeground();
+  ReadThen([&session = m_rSession] { return recovery::ReadCmLuBackup(session); },
+           [this](const std::optional<recovery::LatestBackup<agent::LuBackupInfo>>& latest) {
+             if (!latest) return;
+             if (!m_pdlgRestoreCmLu) {
+               m_pdlgRestoreCmLu =
+                   std::make_unique<CdlgRestoreNasCmLu>(GetHost(), m_rSession, [this] { RestoreCmLuClosed(); });
+               m_pdlgRestoreCmLu->Create();
+             }
+             m_pdlgRestoreCmLu->Prepare(*latest->pBoard, latest->info.ulBackupStatus, latest->info.strDate,
+                                        SettingsFile());
+             m_bRestoreCmLu = true;
+             SetEnableButton(kNoBoard);
+             m_pdlgRestoreCmLu->ShowWindow(true);
+             m_pdlgRestoreCmLu->BringToForeground();
+           });
 }
 
 void CdlgMain::RestoreCmLuClosed() {
@@ -747,53 +659,25 @@ void CdlgMain::RestoreCmLuClosed() {
 }
 
 void CdlgMain::OnRestoreSystemLu() {
-  CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
   if (IsFunctionDisable() || IsReading() || m_bRestoreSystemLu) return;
-  ReadThen(
-      [&session = m_rSession] {
-        CusrTraceScope worker(kClass, "OnRestoreSystemLu", TRC_FUNC);
-        LatestBackup<agent::SystemLuBackupInfo> latest;
-        CusrCHN* pBoard = session.GetLatestCHN();
-        if (pBoard == nullptr || pBoard->GetAgentVersion() < kSystemLuAgentVersion) {
-          worker.Warn(ShowMessage(msg::kNoRunningNasOs, LoadString(str::kNasOsVersion0500)), TRC_WARN);
-        } else if (const std::uint32_t ulResult = pBoard->GetSystemLuBackupInfo(&latest.info)) {
-          worker.Error(TraceFmt("GetSystemLuBackupInfo(): 0x%08x", ulResult), TRC_ERROR);
-        } else {
-          latest.pBoard = pBoard;
-        }
-        return latest;
-      },
-      [this](const LatestBackup<agent::SystemLuBackupInfo>& latest) {
-        if (latest.pBoard != nullptr) OpenRestoreSystemLu(*latest.pBoard, latest.info);
-      });
-}
-
-void CdlgMain::OpenRestoreSystemLu(CusrCHN& board, const agent::SystemLuBackupInfo& info) {
-  CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
-  trace.Info(TraceFmt("Execute Status = 0x%08x, Upload Status = 0x%08x, File Name = %s, Download Date = %s",
-                      info.ulExecuteStatus, info.ulUploadStatus, info.strFileName.c_str(), info.strDate.c_str()),
-             TRC_INFO);
-  if (const std::uint32_t u = info.ulUploadStatus; u != 0) {
-    // The board that uploaded the data: 1-4 are slots 0-3, 5-8 slots 8-11.
-    const bool bNamesSlot = u <= 8;
-    const std::uint32_t ulSlot = u <= 4 ? u - 1 : u + 3;
-    if (!bNamesSlot || !m_rSession.Array().IsCHN(ulSlot)) {
-      trace.Error(TraceFmt(bNamesSlot ? "Update Data is amusing: 0x%08x" : "Upload data is illegal: 0x%08x", u),
-                  TRC_ERROR);
-      ShowMessage(msg::kNasManagerError, common::CodeText(kBadUploadCode));
-      return;
-    }
-  }
-  CdlgRestoreNasSystemLu::Backup backup{recovery::SystemLuInitialStatus(info.ulExecuteStatus, info.strDate),
-                                        info.strFileName, info.strDate};
-  m_bRestoreSystemLu = true;
-  SetEnableButton(kNoBoard);
-  {
-    CdlgRestoreNasSystemLu dlg(GetHost(), m_rSession, board, std::move(backup), SettingsFile());
-    if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-      trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
-  }
-  m_bRestoreSystemLu = false;
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
+  ReadThen([&session = m_rSession] { return recovery::ReadSystemLuBackup(session); },
+           [this](const std::optional<recovery::LatestBackup<agent::SystemLuBackupInfo>>& latest) {
+             CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
+             if (!latest) return;
+             const agent::SystemLuBackupInfo& info = latest->info;
+             m_bRestoreSystemLu = true;
+             SetEnableButton(kNoBoard);
+             {
+               CdlgRestoreNasSystemLu dlg(GetHost(), m_rSession, *latest->pBoard,
+                                          {recovery::SystemLuInitialStatus(info.ulExecuteStatus, info.strDate),
+                                           info.strFileName, info.strDate},
+                                          SettingsFile());
+               if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
+                 trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))),
+                             TRC_ERROR);
+             }
+             m_bRestoreSystemLu = false;
+             SetEnableButton(m_uSelected);
+             IsEnableCloseBtn();
+           });
 }

@@ -157,16 +157,10 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   // The configuration dialog, the install device and the services' restart.
   void RunConfiguration();
   void FinishReset(std::uint32_t ulSlot, int nOwnerCode);
-  // The checks before the download dialog opens (the board's dump information); empty when a
-  // message told why it does not open. Worker thread.
-  static std::optional<CdlgDownloadDump::DumpInfo> OpeningDumpInfo(CusrCHN& board, const std::string& strName);
   // Runs read on a worker with every function button and Close off, then, on the UI thread,
   // gives the buttons back to their rules and hands the result to followUp.
   template <class Read, class FollowUp>
   void ReadThen(Read read, FollowUp followUp);
-  // The recoveries' dialogs once the newest running board's backup information is read.
-  void OpenRestoreCmLu(CusrCHN* pBoard, const agent::LuBackupInfo& info);
-  void OpenRestoreSystemLu(CusrCHN& board, const agent::SystemLuBackupInfo& info);
   // What the button rules read, with the rules applied for board ulSlot (kNoBoard: none).
   mainwindow::MainSnapshot Snapshot(std::uint32_t ulSlot) const;
   // The enabled state each rule wants, applied at once so that a button changes only when its
