@@ -162,12 +162,6 @@ bool ArraySession::AnyBoardBusy() const {
   return std::any_of(m_nBusy.begin(), m_nBusy.end(), [](int nCode) { return nCode != 0; });
 }
 
-CusrCHN* ArraySession::GetRunningCHN() const {
-  for (const auto& board : m_pcCHNs)
-    if (board && board->IsOsRunning()) return board.get();
-  return nullptr;
-}
-
 CusrCHN* ArraySession::GetLatestCHN() const {
   CusrTraceScope trace("CdlgMain", "GetLatestCHN", TRC_FUNC);
   if (m_settings.targetOutOfRange) trace.Warn("Target is out of range: the latest board is chosen", TRC_WARN);

@@ -73,7 +73,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   void SetDisableALLButton();
   bool IsAnyWindowDisplayed() const;
   bool IsFunctionDisable();
-  CusrCHN* GetRunningCHN() const { return m_rSession.GetRunningCHN(); }
   // The board of [MainService] Target; with -1 (also for a value outside 0..15, which start-up
   // read as -1 and which is traced here) the running board with the greatest agent version.
   CusrCHN* GetLatestCHN() const { return m_rSession.GetLatestCHN(); }

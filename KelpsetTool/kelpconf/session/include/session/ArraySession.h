@@ -106,7 +106,6 @@ class ArraySession {
   bool AnyBoardBusy() const;
 
   // ---- boards chosen for array-wide work ----
-  CusrCHN* GetRunningCHN() const;
   // The board of [MainService] Target; with -1 the running board with the greatest agent version.
   CusrCHN* GetLatestCHN() const;
 
