@@ -1,12 +1,8 @@
 #include "dialogs/CdlgMain.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <ctime>
 
-#include "board/DumpTransfer.h"
 #include "common/CusrTraceScope.h"
-#include "common/MessageCatalogue.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
@@ -16,7 +12,6 @@
 #include "dialogs/CdlgAbout.h"
 #include "dialogs/CdlgBootManagement.h"
 #include "dialogs/CdlgProgramInstall.h"
-#include "board/DumpDownload.h"
 #include "dialogs/CdlgDownloadDump.h"
 #include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgConfiguration.h"
@@ -25,12 +20,11 @@
 #include "dialogs/CdlgRestoreNasCmLu.h"
 #include "dialogs/CdlgRestoreNasOsLu.h"
 #include "dialogs/CdlgRestoreNasSystemLu.h"
-#include "dialogs/MainButtonPlan.h"
 #include "dialogs/BoardCaption.h"
+#include "dialogs/MainButtonPlan.h"
 #include "dialogs/MainLayout.h"
 #include "dialogs/RecoveryReads.h"
 #include "dialogs/RestorePhases.h"
-#include "media/CusrMedia.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -43,7 +37,6 @@ constexpr const char* kClass = "CdlgMain";
 constexpr std::uint32_t kStringTitle = str::kToolTitle;
 constexpr int kPumpTimer = 0x7F01;
 constexpr plat::Millis kPumpTick{100};
-
 
 using kelp::ui::WaitCursor;
 
