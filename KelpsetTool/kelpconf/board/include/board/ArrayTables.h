@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "board/BoardSlots.h"
 #include "plat/Clock.h"
 
 class CusrCHN;
@@ -32,7 +33,7 @@ class BoardObserver {
 
 class ArrayTables {
  public:
-  static constexpr std::uint32_t kSlots = 16;
+  static constexpr std::uint32_t kSlots = board::kSlots;
 
   ArrayTables();
   ~ArrayTables();

@@ -36,7 +36,7 @@
 
 class CusrCHN {
  public:
-  static constexpr std::uint32_t kSlots = 16;
+  static constexpr std::uint32_t kSlots = board::kSlots;
   static constexpr std::uint32_t kUnknownAgentVersion = 0x01000000;
   static constexpr std::uint32_t kOldNasOsAgentVersion = 0x02000000;  // below: an old NAS OS
   // Array model codes of the process-wide model field.
