@@ -10,13 +10,10 @@
 #include "common/Strings.h"
 #include "common/TextFormats.h"
 #include "dialogs/CdlgAbout.h"
-#include "dialogs/CdlgBootManagement.h"
-#include "dialogs/CdlgProgramInstall.h"
 #include "dialogs/CdlgDownloadDump.h"
 #include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgConfiguration.h"
 #include "dialogs/CdlgInheritInstall.h"
-#include "dialogs/CdlgNetworkSetting.h"
 #include "dialogs/CdlgRestoreNasCmLu.h"
 #include "dialogs/CdlgRestoreNasOsLu.h"
 #include "dialogs/CdlgRestoreNasSystemLu.h"
@@ -40,16 +37,15 @@ constexpr plat::Millis kPumpTick{100};
 
 using kelp::ui::WaitCursor;
 
-bool Confirmed(std::uint32_t ulQuestion) {
-  int nButton = IDCANCEL;
-  ShowMessage(ulQuestion, {}, {}, &nButton);
-  return nButton == IDOK;
-}
-
 }  // namespace
 
 CdlgMain::CdlgMain(kelp::ui::Host& host, session::ArraySession& rSession, std::string strUnitName)
-    : Dialog(host, res::kTemplateMain), m_rSession(rSession), m_strUnitName(std::move(strUnitName)) {
+    : Dialog(host, res::kTemplateMain),
+      m_rSession(rSession),
+      m_strUnitName(std::move(strUnitName)),
+      m_functions(
+          host, *this, rSession, [this](std::uint32_t ulSlot, int nCode) { BoardDialogClosed(ulSlot, nCode); },
+          [this](std::uint32_t ulSlot) { ResetBoard(ulSlot, kBusyBootManagement); }) {
   m_rSession.Array().Subscribe(this);
   m_rSession.OnBusyChanged([this](std::uint32_t ulSlot) { BusyChanged(ulSlot); });
   for (int i = 0; i < res::kBoardSlots; ++i)
@@ -73,8 +69,6 @@ CdlgMain::~CdlgMain() {
   m_rSession.OnBusyChanged({});
   // The reset worker and the boot and recovery dialogs' workers use the boards.
   JoinWorkers();
-  for (auto& dialog : m_pdlgBoot) dialog.reset();
-  for (auto& dialog : m_pdlgNetwork) dialog.reset();
   m_pdlgRestoreCmLu.reset();
 }
 
@@ -163,22 +157,7 @@ bool CdlgMain::CreateChnObject() {
 
 void CdlgMain::CreateAllDialog() {
   CusrTraceScope trace(kClass, "CreateAllDialog", TRC_FUNC);
-  for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
-    CusrCHN& board = *Board(i);
-    m_pdlgBoot[i] = std::make_unique<CdlgBootManagement>(
-        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyBootManagement); },
-        [this, i] { ResetBoard(i, kBusyBootManagement); });
-    m_pdlgBoot[i]->Create();
-    m_pdlgInstall[i] = std::make_unique<CdlgProgramInstall>(
-        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyProgramInstall); });
-    m_pdlgInstall[i]->Create();
-    m_pdlgDump[i] = std::make_unique<CdlgHibernationDump>(
-        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyNasDump); });
-    m_pdlgDump[i]->Create();
-    m_pdlgNetwork[i] = std::make_unique<CdlgNetworkSetting>(
-        GetHost(), m_rSession, board, [this](std::uint32_t s) { BoardDialogClosed(s, kBusyRouting); });
-    m_pdlgNetwork[i]->Create();
-  }
+  m_functions.Create();
 }
 
 std::uint32_t CdlgMain::StartAgent() {
@@ -233,8 +212,7 @@ void CdlgMain::BoardChanged(std::uint32_t ulSlot) {
   Post([this, ulSlot] {
     SetCHNCaption(ulSlot);
     SetEnableButton(m_uSelected);
-    if (CdlgBootManagement* pBoot = BootManagement(ulSlot); pBoot && pBoot->IsWindowVisible()) pBoot->SetLinuxStatus();
-    if (CdlgHibernationDump* pDump = HibernationDump(ulSlot); pDump && pDump->IsWindowVisible()) pDump->SetShowStatus();
+    m_functions.BoardChanged(ulSlot);
   });
 }
 
@@ -363,24 +341,7 @@ void CdlgMain::BusyChanged(std::uint32_t ulSlot) {
   IsEnableCloseBtn();
 }
 
-void CdlgMain::OpenBoardDialog(std::uint32_t ulSlot, int nCode, bool bAlreadyOpen, kelp::ui::Dialog& front,
-                               const std::function<void()>& open) {
-  CusrTraceScope trace(kClass, "OpenBoardDialog", TRC_FUNC);
-  if (bAlreadyOpen) {
-    front.ShowWindow(true);
-    front.BringToForeground();
-    return;
-  }
-  if (!m_rSession.Claim(ulSlot, nCode)) {
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BoardBusy(ulSlot)), TRC_INFO);
-    return;
-  }
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  open();
-}
-
 void CdlgMain::BoardDialogClosed(std::uint32_t ulSlot, int nCode) {
-  if (!m_rSession.Release(ulSlot, nCode)) return;
   SetCHNCaption(ulSlot);
   if (nCode != kBusyNasDump) return;
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i) {
@@ -446,37 +407,15 @@ void CdlgMain::LeaveReferConfig() {
 // ---------------------------------------------------------------- node functions
 
 void CdlgMain::OnProgramInstall() {
-  const std::uint32_t ulSlot = m_uSelected;
-  CdlgProgramInstall* pInstall = ulSlot < CusrCHN::kSlots ? m_pdlgInstall[ulSlot].get() : nullptr;
-  if (pInstall == nullptr || IsFunctionDisable()) return;
-  if (m_rSession.BoardBusy(ulSlot) == kBusyProgramInstall) {
-    pInstall->BringForward();
-    return;
-  }
-  OpenBoardDialog(ulSlot, kBusyProgramInstall, false, *pInstall,
-                  [&] { pInstall->Open({m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()}); });
+  if (!IsFunctionDisable()) m_functions.OpenProgramInstall(m_uSelected);
 }
 
 void CdlgMain::OnSetting() {
-  const std::uint32_t ulSlot = m_uSelected;
-  CdlgNetworkSetting* pNetwork = NetworkSetting(ulSlot);
-  if (IsFunctionDisable() || pNetwork == nullptr || IsExiting()) return;
-  OpenBoardDialog(ulSlot, kBusyRouting, m_rSession.BoardBusy(ulSlot) == kBusyRouting, *pNetwork,
-                  [&] { pNetwork->ShowNetSetDialog(m_bReferConfig); });
+  if (!IsFunctionDisable() && !IsExiting()) m_functions.OpenNetworkSetting(m_uSelected, m_bReferConfig);
 }
 
 void CdlgMain::OnHibernationDump() {
-  if (IsFunctionDisable()) return;
-  const std::uint32_t ulSlot = m_uSelected;
-  CdlgHibernationDump* pDump = HibernationDump(ulSlot);
-  if (pDump == nullptr) return;
-  const int nBusy = m_rSession.BoardBusy(ulSlot);
-  OpenBoardDialog(ulSlot, kBusyNasDump, nBusy == kBusyNasDump || (nBusy == kBusyReset && pDump->IsWorking()), *pDump,
-                  [&] {
-                    pDump->SetShowStatus();
-                    pDump->ShowWindow(true);
-                    pDump->BringToForeground();
-                  });
+  if (!IsFunctionDisable()) m_functions.OpenNasDump(m_uSelected);
 }
 
 template <class Read, class FollowUp>
@@ -548,15 +487,9 @@ void CdlgMain::RunConfiguration() {
 }
 
 void CdlgMain::OnBootManagement(std::uint32_t ulSlot) {
-  CdlgBootManagement* pBoot = BootManagement(ulSlot);
-  if (pBoot == nullptr || IsExiting() || m_bReferConfig || m_bRestoreCmLu || m_bRestoreSystemLu) return;
-  if (!GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot)).IsWindowEnabled() || IsFunctionDisable()) return;
-  // Its own dialog may be hidden while its operation runs.
-  OpenBoardDialog(ulSlot, kBusyBootManagement, m_rSession.BoardBusy(ulSlot) == kBusyBootManagement, *pBoot, [&] {
-    pBoot->Prepare();
-    pBoot->ShowWindow(true);
-    pBoot->BringToForeground();
-  });
+  if (ulSlot >= CusrCHN::kSlots || IsExiting() || m_bReferConfig || m_bRestoreCmLu || m_bRestoreSystemLu) return;
+  if (GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot)).IsWindowEnabled() && !IsFunctionDisable())
+    m_functions.OpenBootManagement(ulSlot);
 }
 
 void CdlgMain::OnP4Reset() {
@@ -564,42 +497,7 @@ void CdlgMain::OnP4Reset() {
 }
 
 void CdlgMain::ResetBoard(std::uint32_t ulSlot, int nOwnerCode) {
-  CusrTraceScope trace(kClass, "OnP4Reset", TRC_FUNC);
-  if (ulSlot >= CusrCHN::kSlots || IsExiting()) return;
-  if (m_rSession.BusyCodes()[ulSlot] != nOwnerCode) {
-    // Another operation holds the board: its mark stays.
-    trace.Info(TraceFmt("CHN[%u] busy: %d", ulSlot, m_rSession.BusyCodes()[ulSlot]), TRC_INFO);
-    return;
-  }
-  SetBoardBusy(ulSlot, kBusyReset);
-  SetEnableButton(m_uSelected);
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  for (const std::uint32_t ulQuestion : {msg::kNncResetQuestion, msg::kForcedStopQuestion, msg::kFatalDamage}) {
-    if (!Confirmed(ulQuestion)) {
-      SetBoardBusy(ulSlot, nOwnerCode);
-      SetEnableButton(m_uSelected);
-      IsEnableCloseBtn();
-      return;
-    }
-  }
-  CusrCHN* pBoard = Board(ulSlot);
-  StartWorker([this, pBoard, ulSlot, nOwnerCode] {
-    CusrTraceScope worker(kClass, "P4ResetThread", TRC_FUNC);
-    std::uint32_t ulError = 0;
-    if (pBoard->StartP4Reset(nullptr, &ulError)) ShowMessage(msg::kFinishedNormally);
-    else worker.Error(TraceFmt("function failed, code = 0x%08x", ulError), TRC_ERROR);
-    Post([this, ulSlot, nOwnerCode] { FinishReset(ulSlot, nOwnerCode); });
-  });
-}
-
-void CdlgMain::FinishReset(std::uint32_t ulSlot, int nOwnerCode) {
-  CdlgBootManagement* pBoot = BootManagement(ulSlot);
-  // The boot dialog that asked for the reset gets its board back only while it is open.
-  const bool bOwnerOpen = nOwnerCode == kBusyBootManagement && pBoot && pBoot->IsWindowVisible();
-  SetBoardBusy(ulSlot, bOwnerOpen ? nOwnerCode : 0);
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
-  if (bOwnerOpen) pBoot->SetLinuxStatus();
+  if (!IsExiting()) m_functions.Reset(ulSlot, nOwnerCode);
 }
 
 // ---------------------------------------------------------------- LU recovery

@@ -18,16 +18,13 @@
 #include "agent/AgentTypes.h"
 #include "board/CusrCHN.h"
 #include "board/MainDialogLink.h"
+#include "dialogs/BoardFunctions.h"
 #include "dialogs/CdlgDownloadDump.h"
 #include "dialogs/MainButtonPlan.h"
 #include "services/NetbootServices.h"
 #include "session/ArraySession.h"
 #include "ui/Dialog.h"
 
-class CdlgBootManagement;
-class CdlgProgramInstall;
-class CdlgHibernationDump;
-class CdlgNetworkSetting;
 class CdlgRestoreNasCmLu;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public board::BoardObserver {
@@ -97,23 +94,15 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   bool IsReferConfig() const { return m_bReferConfig; }
   // A double-click on a board button: the board's boot management dialog (busy code 6).
   void OnBootManagement(std::uint32_t ulSlot);
-  // The NNC reset of a board: three questions, then a worker. nOwnerCode is the busy code the
-  // board carries when the reset is asked for (0 from the main window, 6 from the boot dialog);
-  // the reset never starts over another code and gives the board back to its owner when done.
+  // The NNC reset of a board (dialogs::BoardFunctions::Reset), unless the tool closes.
   void ResetBoard(std::uint32_t ulSlot, int nOwnerCode);
-  CdlgBootManagement* BootManagement(std::uint32_t ulSlot) const {
-    return ulSlot < CusrCHN::kSlots ? m_pdlgBoot[ulSlot].get() : nullptr;
-  }
+  CdlgBootManagement* BootManagement(std::uint32_t ulSlot) const { return m_functions.BootManagement(ulSlot); }
   services::NetbootServices* Services() const { return m_rSession.Services(); }
   const std::filesystem::path& SettingsFile() const { return m_rSession.SettingsFile(); }
   session::ArraySession& Session() const { return m_rSession; }
   board::ArrayTables& Array() const { return m_rSession.Array(); }
-  CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const {
-    return ulSlot < CusrCHN::kSlots ? m_pdlgDump[ulSlot].get() : nullptr;
-  }
-  CdlgNetworkSetting* NetworkSetting(std::uint32_t ulSlot) const {
-    return ulSlot < CusrCHN::kSlots ? m_pdlgNetwork[ulSlot].get() : nullptr;
-  }
+  CdlgHibernationDump* HibernationDump(std::uint32_t ulSlot) const { return m_functions.HibernationDump(ulSlot); }
+  CdlgNetworkSetting* NetworkSetting(std::uint32_t ulSlot) const { return m_functions.NetworkSetting(ulSlot); }
   // The installation medium's state as the media catalogue leaves it.
   void SetInstallDeviceState(bool bFailed, bool bMediaRootIsMP);
 
@@ -147,15 +136,10 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   void SetUpInstallDevice();
   // A board's or the public busy code changed: the script host hears of it, the buttons follow.
   void BusyChanged(std::uint32_t ulSlot);
-  // The function dialog of a board: brought to the front when bAlreadyOpen, refused (traced)
-  // while the board carries another busy code, else opened under nCode.
-  void OpenBoardDialog(std::uint32_t ulSlot, int nCode, bool bAlreadyOpen, kelp::ui::Dialog& front,
-                       const std::function<void()>& open);
-  // A board dialog gave its board back: the busy code nCode is released.
+  // A board dialog gave its board back (busy code nCode): the board's caption follows.
   void BoardDialogClosed(std::uint32_t ulSlot, int nCode);
   // The configuration dialog, the install device and the services' restart.
   void RunConfiguration();
-  void FinishReset(std::uint32_t ulSlot, int nOwnerCode);
   // Runs read on a worker with every function button and Close off, then, on the UI thread,
   // gives the buttons back to their rules and hands the result to followUp.
   template <class Read, class FollowUp>
@@ -171,10 +155,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   session::ArraySession& m_rSession;
   std::string m_strUnitName;
   std::unique_ptr<kelp::ui::Dialog> m_pdlgSplash;
-  std::array<std::unique_ptr<CdlgBootManagement>, CusrCHN::kSlots> m_pdlgBoot;
-  std::array<std::unique_ptr<CdlgProgramInstall>, CusrCHN::kSlots> m_pdlgInstall;
-  std::array<std::unique_ptr<CdlgHibernationDump>, CusrCHN::kSlots> m_pdlgDump;
-  std::array<std::unique_ptr<CdlgNetworkSetting>, CusrCHN::kSlots> m_pdlgNetwork;
+  dialogs::BoardFunctions m_functions;
   std::unique_ptr<CdlgRestoreNasCmLu> m_pdlgRestoreCmLu;  // made when first opened
   std::uint32_t m_uSelected = kNoBoard;
   bool m_bReferConfig = false;
