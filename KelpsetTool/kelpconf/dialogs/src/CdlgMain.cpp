@@ -10,18 +10,11 @@
 #include "common/Strings.h"
 #include "common/TextFormats.h"
 #include "dialogs/CdlgAbout.h"
-#include "dialogs/CdlgDownloadDump.h"
-#include "dialogs/CdlgHibernationDump.h"
 #include "dialogs/CdlgConfiguration.h"
 #include "dialogs/CdlgInheritInstall.h"
-#include "dialogs/CdlgRestoreNasCmLu.h"
-#include "dialogs/CdlgRestoreNasOsLu.h"
-#include "dialogs/CdlgRestoreNasSystemLu.h"
 #include "dialogs/BoardCaption.h"
 #include "dialogs/MainButtonPlan.h"
 #include "dialogs/MainLayout.h"
-#include "dialogs/RecoveryReads.h"
-#include "dialogs/RestorePhases.h"
 #include "resources/ControlIds.h"
 #include "ui/Host.h"
 
@@ -45,7 +38,11 @@ CdlgMain::CdlgMain(kelp::ui::Host& host, session::ArraySession& rSession, std::s
       m_strUnitName(std::move(strUnitName)),
       m_functions(
           host, *this, rSession, [this](std::uint32_t ulSlot, int nCode) { BoardDialogClosed(ulSlot, nCode); },
-          [this](std::uint32_t ulSlot) { ResetBoard(ulSlot, kBusyBootManagement); }) {
+          [this](std::uint32_t ulSlot) { ResetBoard(ulSlot, kBusyBootManagement); }),
+      m_recovery(host, *this, rSession, [this] {
+        SetEnableButton(m_uSelected);
+        IsEnableCloseBtn();
+      }) {
   m_rSession.Array().Subscribe(this);
   m_rSession.OnBusyChanged([this](std::uint32_t ulSlot) { BusyChanged(ulSlot); });
   for (int i = 0; i < res::kBoardSlots; ++i)
@@ -69,7 +66,6 @@ CdlgMain::~CdlgMain() {
   m_rSession.OnBusyChanged({});
   // The reset worker and the boot and recovery dialogs' workers use the boards.
   JoinWorkers();
-  m_pdlgRestoreCmLu.reset();
 }
 
 // ---------------------------------------------------------------- start-up
@@ -285,8 +281,8 @@ mainwindow::MainSnapshot CdlgMain::Snapshot(std::uint32_t ulSlot) const {
   snapshot.publicBusy = m_rSession.PublicBusy();
   snapshot.selected = ulSlot;
   snapshot.referConfig = m_bReferConfig;
-  snapshot.restoreCmLu = m_bRestoreCmLu;
-  snapshot.restoreSystemLu = m_bRestoreSystemLu;
+  snapshot.restoreCmLu = m_recovery.IsRestoreCmLu();
+  snapshot.restoreSystemLu = m_recovery.IsRestoreSystemLu();
   snapshot.installDeviceFailed = m_rSession.InstallDeviceFailed();
   snapshot.mediaRootIsMP = m_rSession.MediaRootIsMP();
   snapshot.newerAgent = m_rSession.IsNewerAgent();
@@ -418,32 +414,8 @@ void CdlgMain::OnHibernationDump() {
   if (!IsFunctionDisable()) m_functions.OpenNasDump(m_uSelected);
 }
 
-template <class Read, class FollowUp>
-void CdlgMain::ReadThen(Read read, FollowUp followUp) {
-  StartRead(
-      std::move(read),
-      [this, followUp = std::move(followUp)](auto result) mutable {
-        SetEnableButton(m_uSelected);
-        IsEnableCloseBtn();
-        followUp(std::move(result));
-      },
-      false);
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
-}
-
 void CdlgMain::OnDownloadDump() {
-  if (IsFunctionDisable() || IsReading() || m_uSelected >= CusrCHN::kSlots) return;
-  CusrCHN& board = *Board(m_uSelected);
-  ReadThen([&board] { return recovery::ReadDumpDownload(board); },
-           [this, &board](const std::optional<CdlgDownloadDump::DumpInfo>& info) {
-             CusrTraceScope trace(kClass, "OnDownloadDump", TRC_FUNC);
-             if (!info) return;
-             CdlgDownloadDump dlg(GetHost(), m_rSession, board, *info);
-             if (dlg.DoModal() == -1)
-               trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))), TRC_ERROR);
-             SetEnableButton(m_uSelected);
-           });
+  if (!IsFunctionDisable()) m_recovery.DownloadDump(m_uSelected);
 }
 
 void CdlgMain::OnInheritInstall() {
@@ -487,7 +459,7 @@ void CdlgMain::RunConfiguration() {
 }
 
 void CdlgMain::OnBootManagement(std::uint32_t ulSlot) {
-  if (ulSlot >= CusrCHN::kSlots || IsExiting() || m_bReferConfig || m_bRestoreCmLu || m_bRestoreSystemLu) return;
+  if (ulSlot >= CusrCHN::kSlots || IsExiting() || m_bReferConfig || IsRestoreMode()) return;
   if (GetDlgItem(res::kBoardButtonFirst + static_cast<int>(ulSlot)).IsWindowEnabled() && !IsFunctionDisable())
     m_functions.OpenBootManagement(ulSlot);
 }
@@ -503,72 +475,13 @@ void CdlgMain::ResetBoard(std::uint32_t ulSlot, int nOwnerCode) {
 // ---------------------------------------------------------------- LU recovery
 
 void CdlgMain::OnRestoreOsLu() {
-  if (IsFunctionDisable() || IsReading() || m_uSelected >= CusrCHN::kSlots) return;
-  CusrCHN& board = *Board(m_uSelected);
-  ReadThen([&board] { return recovery::ReadOsLuBackup(board); },
-           [this, &board](const std::optional<agent::LuBackupInfo>& info) {
-             CusrTraceScope trace(kClass, "OnRestoreOsLu", TRC_FUNC);
-             if (info) {
-               CdlgRestoreNasOsLu dlg(GetHost(), m_rSession, board, board.LocationName(), info->ulBackupStatus,
-                                      info->strDate, SettingsFile());
-               if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-                 trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))),
-                             TRC_ERROR);
-               SetEnableButton(m_uSelected);
-             }
-             GetDlgItem(res::kRestoreOsLu).SetFocus();
-           });
+  if (!IsFunctionDisable()) m_recovery.RestoreOsLu(m_uSelected);
 }
 
 void CdlgMain::OnRestoreCmLu() {
-  if (IsFunctionDisable() || IsReading()) return;
-  if (m_bRestoreCmLu && m_pdlgRestoreCmLu) {
-    m_pdlgRestoreCmLu->BringToForeground();
-    return;
-  }
-  ReadThen([&session = m_rSession] { return recovery::ReadCmLuBackup(session); },
-           [this](const std::optional<recovery::LatestBackup<agent::LuBackupInfo>>& latest) {
-             if (!latest) return;
-             if (!m_pdlgRestoreCmLu) {
-               m_pdlgRestoreCmLu =
-                   std::make_unique<CdlgRestoreNasCmLu>(GetHost(), m_rSession, [this] { RestoreCmLuClosed(); });
-               m_pdlgRestoreCmLu->Create();
-             }
-             m_pdlgRestoreCmLu->Prepare(*latest->pBoard, latest->info.ulBackupStatus, latest->info.strDate,
-                                        SettingsFile());
-             m_bRestoreCmLu = true;
-             SetEnableButton(kNoBoard);
-             m_pdlgRestoreCmLu->ShowWindow(true);
-             m_pdlgRestoreCmLu->BringToForeground();
-           });
-}
-
-void CdlgMain::RestoreCmLuClosed() {
-  m_bRestoreCmLu = false;
-  SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
+  if (!IsFunctionDisable()) m_recovery.RestoreCmLu();
 }
 
 void CdlgMain::OnRestoreSystemLu() {
-  if (IsFunctionDisable() || IsReading() || m_bRestoreSystemLu) return;
-  ReadThen([&session = m_rSession] { return recovery::ReadSystemLuBackup(session); },
-           [this](const std::optional<recovery::LatestBackup<agent::SystemLuBackupInfo>>& latest) {
-             CusrTraceScope trace(kClass, "OnRestoreSystemLu", TRC_FUNC);
-             if (!latest) return;
-             const agent::SystemLuBackupInfo& info = latest->info;
-             m_bRestoreSystemLu = true;
-             SetEnableButton(kNoBoard);
-             {
-               CdlgRestoreNasSystemLu dlg(GetHost(), m_rSession, *latest->pBoard,
-                                          {recovery::SystemLuInitialStatus(info.ulExecuteStatus, info.strDate),
-                                           info.strFileName, info.strDate},
-                                          SettingsFile());
-               if (const int nResult = dlg.DoModal(); nResult == -1 || nResult == 3)
-                 trace.Error(ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno))),
-                             TRC_ERROR);
-             }
-             m_bRestoreSystemLu = false;
-             SetEnableButton(m_uSelected);
-             IsEnableCloseBtn();
-           });
+  if (!IsFunctionDisable()) m_recovery.RestoreSystemLu();
 }

@@ -20,12 +20,11 @@
 #include "board/MainDialogLink.h"
 #include "dialogs/BoardFunctions.h"
 #include "dialogs/CdlgDownloadDump.h"
+#include "dialogs/RecoveryFunctions.h"
 #include "dialogs/MainButtonPlan.h"
 #include "services/NetbootServices.h"
 #include "session/ArraySession.h"
 #include "ui/Dialog.h"
-
-class CdlgRestoreNasCmLu;
 
 class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public board::BoardObserver {
  public:
@@ -82,9 +81,7 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   void OnRestoreOsLu();
   void OnDownloadDump();
   void OnRestoreCmLu();
-  // The Cluster Management LU dialog was closed: the main window leaves its mode.
-  void RestoreCmLuClosed();
-  bool IsRestoreMode() const { return m_bRestoreCmLu || m_bRestoreSystemLu; }
+  bool IsRestoreMode() const { return m_recovery.IsRestoreCmLu() || m_recovery.IsRestoreSystemLu(); }
   void OnConfiguration();
   void OnRestoreSystemLu();
   void OnInheritInstall();
@@ -140,10 +137,6 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   void BoardDialogClosed(std::uint32_t ulSlot, int nCode);
   // The configuration dialog, the install device and the services' restart.
   void RunConfiguration();
-  // Runs read on a worker with every function button and Close off, then, on the UI thread,
-  // gives the buttons back to their rules and hands the result to followUp.
-  template <class Read, class FollowUp>
-  void ReadThen(Read read, FollowUp followUp);
   // What the button rules read, with the rules applied for board ulSlot (kNoBoard: none).
   mainwindow::MainSnapshot Snapshot(std::uint32_t ulSlot) const;
   // The enabled state each rule wants, applied at once so that a button changes only when its
@@ -156,11 +149,9 @@ class CdlgMain : public kelp::ui::Dialog, public board::MainDialogLink, public b
   std::string m_strUnitName;
   std::unique_ptr<kelp::ui::Dialog> m_pdlgSplash;
   dialogs::BoardFunctions m_functions;
-  std::unique_ptr<CdlgRestoreNasCmLu> m_pdlgRestoreCmLu;  // made when first opened
+  dialogs::RecoveryFunctions m_recovery;
   std::uint32_t m_uSelected = kNoBoard;
   bool m_bReferConfig = false;
-  bool m_bRestoreCmLu = false;
-  bool m_bRestoreSystemLu = false;
   std::atomic<bool> m_bExiting{false};
   bool m_bAgentFinished = false;
   bool m_bStartedUp = false;
