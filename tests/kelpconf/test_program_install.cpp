@@ -2,6 +2,7 @@
 // through the simulated array's installer and two products through the simulated agent, which
 // fetches them from kelpftpd and checks every byte; the same versions are then refused. An
 // inherit installation of four boards with one board refusing a product, then its retry.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -90,6 +91,41 @@ TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
                       "enable 1434 1", "busy 0 0", "exit 0"});
   EXPECT_FALSE(FindLine(run.lines, "text 1432 \"Now Installing...\"")) << "no product after a failed NAS OS";
   EXPECT_FALSE(FindLine(run.lines, "text 1432 \"Installation process has completed.\""));
+}
+
+// A running board whose agent takes the cluster status query of an update and never answers:
+// Install asks and exchanges on a worker, so Install goes off at once, Close ends the dialog at
+// once while the query hangs. The query behind it ends with its time-out box and the failed
+// query's question, whose default (Cancel) stops: no confirmation follows, nothing reaches the
+// board and the tool closes normally.
+TEST(ProgramInstall, AStalledClusterQueryNeitherHoldsTheDialogNorTheClose) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "0", "ClusterStatus", "Stall=1"}), 0);
+  mkmedia::Media media = mkmedia::DefaultMedia(1000);
+  for (mkmedia::Product& product : media.products) product.version = "04-01-00-00";  // NNC type 1 of the ZQH
+  ASSERT_TRUE(bench.UseMedia(media));
+  ASSERT_TRUE(bench.StartAgents());
+  const kctest::Outcome run = bench.Run(
+      kctest::script::OpenProgramInstall(0, "ACTIVE") +
+      "wait-transcript \"^enable 1413 1$\" 600\n"
+      "check-row \"^NAS OS\\t\" 1\ncheck \"Forcibly install\" 1\n"
+      "answer 4015 ok\nanswer 3498 yes\n"
+      "click \"Install\"\n"
+      "wait-transcript \"^enable 1413 0$\" 1\n"
+      "wait-transcript \"^message 3498 yes \" 5\n"
+      "sleep 1\n"
+      "click \"Close\"\n"
+      "wait-transcript \"^busy 0 0$\" 1\n"
+      "close\n");
+  EXPECT_EQ(run.exitCode, 0) << Dump(run.lines) << run.errors;
+  ExpectInOrder(run, {"window 206 .*", "enable 1413 1", "enable 1413 0", "message 3498 yes .*", "busy 0 0", "exit 0"});
+  std::vector<std::string> boxes;
+  for (const std::string& line : run.lines)
+    if (line.rfind("message ", 0) == 0) boxes.push_back(line.substr(0, line.find(' ', 13)));
+  EXPECT_THAT(boxes, testing::ElementsAre("message 4015 ok", "message 3498 yes", "message 3515 ok", "message 3609 cancel"))
+      << Dump(run.lines);
+  EXPECT_FALSE(FindLine(run.lines, "window 207 .*")) << "no confirmation after the dialog closed";
+  EXPECT_THAT(TraceText(bench.work("log")), testing::Not(testing::HasSubstr("dsvp_NasChangeInstallInf")));
 }
 
 TEST(InheritInstall, FourBoardsThenARetryOfTheBoardThatRefusedAProduct) {

@@ -428,8 +428,6 @@ void CdlgMain::OnInheritInstall() {
   ShowMessage(msg::kInheritInstallQuestion, strNodes, {}, &nButton);
   if (nButton != IDOK) return;
   SetPublicBusy(kPublicBusyInherit);
-  GetDlgItem(res::kMainClose).EnableWindow(false);
-  SetEnableButton(m_uSelected);
   CdlgInheritInstall dialog(GetHost(), m_rSession, {m_rSession.MediaRoot(), m_rSession.MediaRootIsMP()});
   if (const int nResult = dialog.DoModal(); nResult == -1 || nResult == 3)
     ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno)));
@@ -437,7 +435,6 @@ void CdlgMain::OnInheritInstall() {
   for (std::uint32_t i = 0; i < CusrCHN::kSlots; ++i)
     if (Board(i)) SetCHNCaption(i);
   SetEnableButton(m_uSelected);
-  IsEnableCloseBtn();
 }
 
 void CdlgMain::OnConfiguration() {

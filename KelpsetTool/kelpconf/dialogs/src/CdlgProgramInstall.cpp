@@ -58,6 +58,17 @@ class Facts : public install::BoardFacts {
 
 }  // namespace
 
+CdlgProgramInstall::InstallHold::~InstallHold() {
+  if (bKept) return;
+  if (ulInit != 0) rArray.SubInitStatus(ulInit);
+  if (bInstalling) install::SetInstalling(ulSlot, false);
+}
+
+void CdlgProgramInstall::InstallHold::Register(std::uint32_t ulFlags) {
+  if (ulFlags != 0) rArray.AddInitStatus(ulFlags);
+  ulInit = ulFlags;
+}
+
 CdlgProgramInstall::CdlgProgramInstall(kelp::ui::Host& host, session::ArraySession& rSession, CusrCHN& rBoard, ClosedCallback onClosed)
     : BoardDialog(host, res::kTemplateProgramInstall, rSession, rBoard, "installation", std::move(onClosed)) {
   OnCommand(res::kPiInstalledList, [this] { OnClickInstalledList(); });
@@ -169,11 +180,10 @@ install::Selection CdlgProgramInstall::GetSelectedPPInfo() {
   return install::SelectProducts(m_mediaRows, checked);
 }
 
-bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount) {
+bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount, bool bForcibly) const {
   CusrTraceScope trace(kClass, "IsInstallNecessary", TRC_FUNC);
   const Facts facts(Board());
-  install::Necessity result =
-      install::IsInstallNecessary(facts, std::move(*pList), *pnOsCount, GetDlgItem(res::kPiForcibly).GetCheck() == 1);
+  install::Necessity result = install::IsInstallNecessary(facts, std::move(*pList), *pnOsCount, bForcibly);
   if (!result.bGoOn) {
     if (result.ulMessage != 0) ShowMessage(result.ulMessage);
     pList->clear();
@@ -191,14 +201,24 @@ bool CdlgProgramInstall::IsInstallNecessary(install::ProductList* pList, std::si
 void CdlgProgramInstall::OnInstall() {
   CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
   if (IsReading()) return;
+  InstallChoice choice{GetSelectedPPInfo(), GetDlgItem(res::kPiForcibly).GetCheck() == 1,
+                       (GetDlgItem(res::kPiInitCmLu).GetCheck() == 1 ? kLuClusterManagement : 0) |
+                           (GetDlgItem(res::kPiInitErrorLu).GetCheck() == 1 ? kLuErrorInfo : 0)};
+  if (choice.selection.products.empty()) return;
+  for (const int id : {res::kPiInstall, res::kPiUninstall}) GetDlgItem(id).EnableWindow(false);
+  StartRead([this, choice = std::move(choice)] { return PrepareInstall(choice); },
+            [this](PreparedInstall prepared) { InstallPrepared(std::move(prepared)); }, false);
+}
+
+CdlgProgramInstall::PreparedInstall CdlgProgramInstall::PrepareInstall(const InstallChoice& choice) const {
+  CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
+  PreparedInstall prepared;
   if (!CusrCHN::GetBatteryStatus()) {
     ShowMessage(msg::kOnBatteryPower);
-    return;
+    return prepared;
   }
-  install::Selection selection = GetSelectedPPInfo();
-  install::ProductList list = std::move(selection.products);
-  std::size_t nOsCount = selection.nOsCount;
-  if (list.empty()) return;
+  install::ProductList list = choice.selection.products;
+  std::size_t nOsCount = choice.selection.nOsCount;
   if (nOsCount > 1) {
     // One NAS OS per installation: the others are refused with the agent's words for an
     // installation whose conditions are not met.
@@ -216,61 +236,92 @@ void CdlgProgramInstall::OnInstall() {
     trace.Error("NAS OS neither selected nor installed", TRC_ERROR);
     ShowMessage(msg::kPrerequisiteMissing,
                 common::CodeText(agent::kInstallErrorBit | agent::kAgentPrerequisiteMissing));
-    return;
+    return prepared;
   }
   std::vector<std::pair<std::string, std::string>> versions;
   for (const board::ProductRecord& r : list) versions.emplace_back(r[board::kProductName], r[board::kProductVersion]);
   if (Board().CheckNNCType(versions) != 1) {
     ShowMessage(msg::kNncIncompatible);
-    return;
+    return prepared;
   }
-  if (selection.bSomeLeftOut && Ask(msg::kSomeProductsSelected) != IDOK) return;
-  if (!IsInstallNecessary(&list, &nOsCount)) return;
-  if (!m_pcMedia->CheckMediaFolder()) return;
+  if (choice.selection.bSomeLeftOut && Ask(msg::kSomeProductsSelected) != IDOK) return prepared;
+  if (!IsInstallNecessary(&list, &nOsCount, choice.bForcibly)) return prepared;
+  if (!m_pcMedia->CheckMediaFolder()) return prepared;
   for (const board::ProductRecord& r : list) {
     if (media::IsValidVersion(r[board::kProductVersion])) continue;
     trace.Error(TraceFmt("PP Name: %s", r[board::kProductName].c_str()), TRC_ERROR);
     trace.Error(TraceFmt("Invalid PP Version: %s", r[board::kProductVersion].c_str()), TRC_ERROR);
     ShowMessage(msg::kBadProductVersion);
-    return;
+    return prepared;
   }
   install::InstallRequest request;
-  if (nOsCount > 0 && !AskNasOsOptions(&request.ulInitStatus, &request.ulInstallType, &request.bInitRegistered))
-    return;
+  auto hold = std::make_shared<InstallHold>(Array(), Slot());
+  if (nOsCount > 0 && !AskNasOsOptions(choice.ulInit, *hold, &request.ulInstallType, &prepared.bMacFailed))
+    return prepared;
+  request.ulInitStatus = hold->ulInit;
+  request.bInitRegistered = hold->ulInit != 0;
   request.products = std::move(list);
   request.nOsCount = nOsCount;
+  prepared.request = std::move(request);
+  prepared.hold = std::move(hold);
+  return prepared;
+}
+
+void CdlgProgramInstall::InstallPrepared(PreparedInstall prepared) {
+  CusrTraceScope trace(kClass, "OnInstall", TRC_FUNC);
+  GetDlgItem(res::kPiInstall).EnableWindow(true);
+  OnClickInstalledList();
+  if (prepared.bMacFailed) {
+    for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu, res::kPiInstall}) {
+      GetDlgItem(id).SetCheck(0);
+      GetDlgItem(id).EnableWindow(false);
+    }
+  }
+  if (!prepared.request) return;
+  install::InstallRequest& request = *prepared.request;
   install::SetInstalling(Slot(), true, request.ulInitStatus != 0);
+  prepared.hold->bInstalling = true;
   ShowWindow(false);
   CdlgConfirmInstallProduct confirm(GetHost(), Board().LocationName(), request.products);
-  // Nothing was sent to the board yet: undo the marks and show the choice again.
-  const auto abandon = [&] {
-    if (request.bInitRegistered) Array().SubInitStatus(request.ulInitStatus);
-    install::SetInstalling(Slot(), false);
-    ShowWindow(true);
-  };
   const int nResult = confirm.DoModal();
   if (nResult != IDOK) {
+    // Nothing was sent to the board yet: the hold gives its marks back; the choice shows again.
     if (nResult != IDCANCEL) ShowMessage(msg::kPcInternalError, common::CodeText(static_cast<unsigned>(errno)));
-    abandon();
+    ShowWindow(true);
     return;
   }
   // The board boots its installer against the DHCP table: with a MAC address that could not be
   // read it would boot against a stale table and fail only at the install's limit.
-  if (nOsCount > 0 && Session().Services() != nullptr) {
-    if (const std::uint32_t ulError = Session().Services()->RefreshMacAddress(); ulError != 0) {
-      trace.Error(TraceFmt("RefreshMacAddress() : 0x%08x", ulError), TRC_ERROR);
-      abandon();
-      return;
-    }
+  services::NetbootServices* pServices = Session().Services();
+  if (request.nOsCount == 0 || pServices == nullptr) {
+    StartProgress(std::move(prepared));
+    return;
   }
+  StartRead([pServices] { return pServices->RefreshMacAddress(); },
+            [this, prepared = std::move(prepared)](std::uint32_t ulError) mutable {
+              CusrTraceScope refresh(kClass, "OnInstall", TRC_FUNC);
+              if (ulError == 0) {
+                StartProgress(std::move(prepared));
+                return;
+              }
+              refresh.Error(TraceFmt("RefreshMacAddress() : 0x%08x", ulError), TRC_ERROR);
+              prepared.hold.reset();
+              ShowWindow(true);
+            },
+            false);
+}
+
+void CdlgProgramInstall::StartProgress(PreparedInstall prepared) {
+  prepared.hold->Keep();  // the installation gives the marks back when it ends
   m_pdlgProgress = std::make_unique<CdlgInstallProgress>(GetHost(), Session(), Board(), [this](std::uint32_t) { ProgressClosed(); });
   m_pdlgProgress->Create();
-  m_pdlgProgress->SetSelectPPInfo(std::move(request));
+  m_pdlgProgress->SetSelectPPInfo(std::move(*prepared.request));
   SetWorking(true);  // the progress dialog is the one the engineer works with now
   m_pdlgProgress->ShowProgressDlg();
 }
 
-bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* pulType, bool* pbRegistered) {
+bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t ulInit, InstallHold& hold, std::uint32_t* pulType,
+                                         bool* pbMacFailed) const {
   CusrTraceScope trace(kClass, "AskNasOsOptions", TRC_FUNC);
   CusrCHN& board = Board();
   if (const std::uint32_t ulOther = Array().GetInitStatus(); ulOther != 0) {
@@ -288,14 +339,9 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
   if (!board.GetMacAddress(&ulError)) {
     trace.Error(TraceFmt("m_pcCHNs[%u]->GetMacAddress() : 0x%08x", Slot(), ulError), TRC_ERROR);
     trace.Error("CusrCHN::CheckMacAddress() Error Return", TRC_ERROR);
-    for (const int id : {res::kPiInitCmLu, res::kPiInitErrorLu, res::kPiInstall}) {
-      GetDlgItem(id).SetCheck(0);
-      GetDlgItem(id).EnableWindow(false);
-    }
+    *pbMacFailed = true;
     return false;
   }
-  std::uint32_t ulInit = (GetDlgItem(res::kPiInitCmLu).GetCheck() == 1 ? kLuClusterManagement : 0) |
-                         (GetDlgItem(res::kPiInitErrorLu).GetCheck() == 1 ? kLuErrorInfo : 0);
   if (ulInit != 0 && install::IsOtherInstallingWithoutLu(Slot())) {
     ShowMessage(msg::kLuInitWhileInstalling);
     return false;
@@ -324,20 +370,15 @@ bool CdlgProgramInstall::AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* 
     if (Ask(msg::kFirstInstall) != IDOK) return false;
     ulInit = kLuBoth;
   }
-  if (ulInit != 0) Array().AddInitStatus(ulInit);
+  hold.Register(ulInit);
   if (!bFirst && ulInit != 0) {
     const std::uint32_t ulQuestion =
         ulInit == kLuErrorInfo           ? msg::kInitErrorLuQuestion
         : ulInit == kLuClusterManagement ? msg::kInitCmLuQuestion
                                          : msg::kInitBothLusQuestion;
-    if (Ask(ulQuestion) == IDCANCEL || Ask(msg::kFatalDamage) == IDCANCEL) {
-      Array().SubInitStatus(ulInit);
-      return false;
-    }
+    if (Ask(ulQuestion) == IDCANCEL || Ask(msg::kFatalDamage) == IDCANCEL) return false;
   }
-  *pulInit = ulInit;
   *pulType = bNew ? 0 : 1;
-  *pbRegistered = ulInit != 0;
   return true;
 }
 

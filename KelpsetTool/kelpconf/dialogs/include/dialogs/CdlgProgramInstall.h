@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "agent/AgentTypes.h"
+#include "install/InstallRoutine.h"
 #include "install/InstallRules.h"
 #include "media/CusrMedia.h"
 #include "dialogs/BoardDialog.h"
@@ -44,11 +46,45 @@ class CdlgProgramInstall : public dialogs::BoardDialog {
   void OnUninstall();
   // The checked rows of the media list, each by the identity of its catalogue record.
   install::Selection GetSelectedPPInfo();
-  bool IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount);
+  // What Install reads from the dialog before its worker starts.
+  struct InstallChoice {
+    install::Selection selection;
+    bool bForcibly = false;
+    std::uint32_t ulInit = 0;  // the LU initialisation boxes
+  };
+  // What an installation holds before anything is sent to the board: the LU registration and the
+  // board's installing mark. Given back when the hold goes unless kept, so that a result dropped
+  // because the dialog closed never leaves them held.
+  struct InstallHold {
+    InstallHold(board::ArrayTables& rTables, std::uint32_t ulBoardSlot) : rArray(rTables), ulSlot(ulBoardSlot) {}
+    ~InstallHold();
+    InstallHold(const InstallHold&) = delete;
+    InstallHold& operator=(const InstallHold&) = delete;
+    void Register(std::uint32_t ulFlags);
+    void Keep() { bKept = true; }
+    board::ArrayTables& rArray;
+    std::uint32_t ulSlot;
+    std::uint32_t ulInit = 0;
+    bool bInstalling = false;
+    bool bKept = false;
+  };
+  // What the worker's checks and questions leave: the request when the installation goes on.
+  struct PreparedInstall {
+    std::optional<install::InstallRequest> request;
+    std::shared_ptr<InstallHold> hold;
+    bool bMacFailed = false;  // the MAC address could not be read: the NAS OS boxes go off
+  };
+  bool IsInstallNecessary(install::ProductList* pList, std::size_t* pnOsCount, bool bForcibly) const;
+  // Install: the choice is read from the dialog, then the checks, exchanges and questions run on
+  // a worker (PrepareInstall); the confirmation, the MAC refresh (a worker again) and the
+  // progress dialog follow on the UI thread.
   void OnInstall();
-  // The NAS OS options and questions; false stops. *pulInit and *pulType get the installer's
-  // flags and kind, *pbRegistered whether the flags were registered.
-  bool AskNasOsOptions(std::uint32_t* pulInit, std::uint32_t* pulType, bool* pbRegistered);
+  PreparedInstall PrepareInstall(const InstallChoice& choice) const;
+  void InstallPrepared(PreparedInstall prepared);
+  void StartProgress(PreparedInstall prepared);
+  // The NAS OS options and questions; false stops. ulInit holds the LU boxes; the flags the
+  // installer gets are registered on hold, *pulType gets the installer's kind.
+  bool AskNasOsOptions(std::uint32_t ulInit, InstallHold& hold, std::uint32_t* pulType, bool* pbMacFailed) const;
   void ProgressClosed();
 
   std::unique_ptr<CusrMedia> m_pcMedia;
