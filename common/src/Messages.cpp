@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/MessageBoxStyle.h"
 #include "common/MessageCatalogue.h"
@@ -17,6 +18,8 @@ std::atomic<TraceProgram> g_program{TraceProgram::Kelpconf};
 constexpr std::size_t kTextBufferSize = 1024;
 constexpr std::size_t kMaxArgs = 5;
 constexpr std::uint32_t kCreationErrorStyle = MB_TOPMOST | MB_TASKMODAL | MB_ICONHAND;  // 0x42010
+
+thread_local std::function<bool()> t_quiet;
 
 const MessageCatalogue& Catalogue() { return MessageCatalogue::Of(g_program.load()); }
 
@@ -48,6 +51,10 @@ std::string ShowRow(std::uint32_t id, const std::vector<std::string>& args, int*
   const MessageRow& row = Catalogue().Rows()[FindMessage(id)];
   const std::string identifier = Identifier(row.id, row.kind);
   const std::string body = Body(row.id, args);
+  if (t_quiet && t_quiet()) {
+    if (pnButton) *pnButton = ButtonsOfStyle(row.style).nDefault;
+    return CutText(identifier, body);
+  }
 
   const int nButton = ShowBox(identifier, body, row.style | MessageKindIcon(row.kind));
   if (pnButton) *pnButton = nButton != 0 ? nButton : IDCANCEL;
@@ -102,6 +109,10 @@ std::string ShowMessageEx(std::uint32_t id, int* pnButton, const std::vector<std
   const std::vector<std::string> used(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(std::min(args.size(), kMaxArgs)));
   return ShowRow(id, used, pnButton, true);
 }
+
+QuietMessages::QuietMessages(std::function<bool()> quiet) : m_previous(std::exchange(t_quiet, std::move(quiet))) {}
+
+QuietMessages::~QuietMessages() { t_quiet = std::move(m_previous); }
 
 std::size_t FindMessage(std::uint32_t id) { return Catalogue().Find(id); }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <set>
+#include <thread>
 
 #include "common/ConsoleDisplay.h"
 #include "common/MessageBoxStyle.h"
@@ -38,8 +39,7 @@ struct RowCase {
   int defaultButton;
 };
 
-TEST_F(MessagesTest, RowsGiveIdentifierIconButtonsAndDefault) {
-  const RowCase cases[] = {
+constexpr RowCase kRowCases[] = {
       {3593, "[DMEN03593I]", 0x42044, IDYES},     // Yes/No, information
       {3498, "[DMEN03498W]", 0x42233, IDCANCEL},  // Yes/No/Cancel, third button default
       {3584, "[DMEN03584W]", 0x42131, IDCANCEL},  // OK/Cancel, second button default
@@ -50,8 +50,10 @@ TEST_F(MessagesTest, RowsGiveIdentifierIconButtonsAndDefault) {
       {3822, "[DMEN03822E]", 0x42010, IDOK},
       {4003, "[DMEN04003E]", 0x42010, IDOK},
       {12345, "[DMEN04294967295W]", 0x42030, IDOK},  // not in the table
-  };
-  for (const RowCase& c : cases) {
+};
+
+TEST_F(MessagesTest, RowsGiveIdentifierIconButtonsAndDefault) {
+  for (const RowCase& c : kRowCases) {
     SCOPED_TRACE(c.id);
     m_display.Clear();
     int button = -1;
@@ -61,6 +63,31 @@ TEST_F(MessagesTest, RowsGiveIdentifierIconButtonsAndDefault) {
     EXPECT_EQ(button, c.defaultButton);
     EXPECT_EQ(text.rfind(c.identifier, 0), 0u);
   }
+}
+
+// A worker whose result nobody waits for: its messages are not shown, their text still comes
+// back and each takes its row's default button. The condition is asked per message, holds for
+// the making thread only, and the thread's earlier setting comes back afterwards.
+TEST_F(MessagesTest, QuietMessagesAreNotShownAndTakeTheDefault) {
+  bool bQuiet = true;
+  {
+    QuietMessages quiet([&] { return bQuiet; });
+    for (const RowCase& c : kRowCases) {
+      SCOPED_TRACE(c.id);
+      int button = -1;
+      EXPECT_EQ(ShowMessage(c.id, {}, {}, &button).rfind(c.identifier, 0), 0u);
+      EXPECT_EQ(button, c.defaultButton);
+    }
+    EXPECT_TRUE(m_display.Boxes().empty());
+    std::thread([] { ShowMessage(3518); }).join();
+    EXPECT_EQ(m_display.Boxes().size(), 1u);
+    bQuiet = false;
+    ShowMessage(3518);
+    EXPECT_EQ(m_display.Boxes().size(), 2u);
+    bQuiet = true;
+  }
+  ShowMessage(3518);
+  EXPECT_EQ(m_display.Boxes().size(), 3u);
 }
 
 TEST_F(MessagesTest, MessagesWithoutTextShowTheIdentifierAlone) {

@@ -148,7 +148,7 @@ TEST(NetworkFlows, AReadThatTimesOutIsTracedWithItsStepAndCause) {
 
 // A board whose agent takes every request of the settings and never answers: the dialog is up
 // at once and says it reads, Close ends it at once, and the read that goes on behind it ends
-// with at most its one time-out box; the tool then closes normally.
+// quietly: its time-out box is not shown; the tool then closes normally.
 TEST(NetworkFlows, AStalledAgentNeitherHoldsTheWindowNorTheClose) {
   ToolBench bench;
   for (const char* pszExchange : {"CHNName", "NetworkInfo", "MTUInfo", "NTPInfo", "ClusterDefinedStatus"})
@@ -171,7 +171,7 @@ TEST(NetworkFlows, AStalledAgentNeitherHoldsTheWindowNorTheClose) {
                       "exit 0"});
   std::size_t nBoxes = 0;
   for (const std::string& line : run.lines) nBoxes += line.rfind("message 3515 ", 0) == 0 ? 1 : 0;
-  EXPECT_LE(nBoxes, 1u) << Dump(run.lines);
+  EXPECT_EQ(nBoxes, 0u) << Dump(run.lines);
   // The abandoned read wrote nothing into the closed dialog.
   EXPECT_FALSE(FindLine(run.lines, "text 1520 \".+\"")) << Dump(run.lines);
   EXPECT_FALSE(FindLine(run.lines, "enable 1530 1")) << Dump(run.lines);

@@ -95,9 +95,9 @@ TEST(ProgramInstall, StalledInstallerEndsWithCode9AtTheMediumsLimit) {
 
 // A running board whose agent takes the cluster status query of an update and never answers:
 // Install asks and exchanges on a worker, so Install goes off at once, Close ends the dialog at
-// once while the query hangs. The query behind it ends with its time-out box and the failed
-// query's question, whose default (Cancel) stops: no confirmation follows, nothing reaches the
-// board and the tool closes normally.
+// once while the query hangs. The query behind it ends quietly: its time-out and the failed
+// query's question are not shown, the question takes its default (Cancel) and stops, no
+// confirmation follows, nothing reaches the board and the tool closes normally.
 TEST(ProgramInstall, AStalledClusterQueryNeitherHoldsTheDialogNorTheClose) {
   ToolBench bench;
   ASSERT_EQ(bench.ArraySim({"agent", kctest::kUnit, "behave", "0", "ClusterStatus", "Stall=1"}), 0);
@@ -122,7 +122,7 @@ TEST(ProgramInstall, AStalledClusterQueryNeitherHoldsTheDialogNorTheClose) {
   std::vector<std::string> boxes;
   for (const std::string& line : run.lines)
     if (line.rfind("message ", 0) == 0) boxes.push_back(line.substr(0, line.find(' ', 13)));
-  EXPECT_THAT(boxes, testing::ElementsAre("message 4015 ok", "message 3498 yes", "message 3515 ok", "message 3609 cancel"))
+  EXPECT_THAT(boxes, testing::ElementsAre("message 4015 ok", "message 3498 yes"))
       << Dump(run.lines);
   EXPECT_FALSE(FindLine(run.lines, "window 207 .*")) << "no confirmation after the dialog closed";
   EXPECT_THAT(TraceText(bench.work("log")), testing::Not(testing::HasSubstr("dsvp_NasChangeInstallInf")));

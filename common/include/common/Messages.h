@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,21 @@ std::size_t FormatMessageText(char* pszBuffer, std::size_t nSize, std::uint32_t 
 int ShowMessageBox(std::uint32_t id, std::uint32_t kind, std::uint32_t ulStyle, const std::vector<std::string>& args);
 // Shows the fallback box for a message that could not be shown and returns its text.
 std::string ShowCreationError(std::uint32_t id, std::uint32_t ulCode);
+
+// For the life of the object, on the thread that made it: while quiet() holds (a worker whose
+// result nobody waits for any more), a message is not shown. The caller still gets its text to
+// trace, and a question takes its default button, so the work behind it stops as a closed box
+// would stop it.
+class QuietMessages {
+ public:
+  explicit QuietMessages(std::function<bool()> quiet);
+  ~QuietMessages();
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+
+ private:
+  std::function<bool()> m_previous;
+};
 
 // The message that explains an error code of the VELAPI library.
 std::uint32_t GetApiErrorMessageId(std::uint32_t ulErrorCode);

@@ -156,7 +156,7 @@ void Dialog::JoinWorkers() {
 }
 
 void Dialog::BeginRead(bool bCaption) {
-  m_readToken = std::make_shared<const int>(0);
+  m_readToken = std::make_shared<std::atomic<bool>>(false);
   m_bReadCaption = bCaption;
   m_readTitle = m_title;
   if (bCaption) SetWindowText(m_title + kReadingSuffix);
@@ -170,7 +170,9 @@ void Dialog::EndRead() {
 }
 
 void Dialog::AbandonRead() {
-  if (IsReading()) EndRead();
+  if (!IsReading()) return;
+  m_readToken->store(true);
+  EndRead();
 }
 
 void Dialog::OnCommand(int id, std::function<void()> handler) { m_commands[id] = std::move(handler); }

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Messages.h"
 #include "plat/Clock.h"
 #include "resources/DialogTemplate.h"
 #include "ui/Control.h"
@@ -93,7 +94,8 @@ class Dialog {
 
   // UI thread: runs read (which must not touch the dialog) on a worker and hands its result to
   // deliver on the UI thread, unless the read was abandoned meanwhile: by EndDialog, by a newer
-  // read, by JoinWorkers or by the dialog's end. While it runs the wait cursor is on and, with
+  // read, by JoinWorkers or by the dialog's end. Once abandoned, the messages the read would
+  // still show are quiet (QuietMessages). While it runs the wait cursor is on and, with
   // bCaption, the caption carries kReadingSuffix.
   template <class Read, class Deliver>
   void StartRead(Read read, Deliver deliver, bool bCaption = true);
@@ -171,7 +173,7 @@ class Dialog {
   std::vector<std::thread> m_workers;
   std::atomic<int> m_runningWorkers{0};
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);  // posted calls hold a weak reference
-  std::shared_ptr<const int> m_readToken;                  // the running read's; null when none
+  std::shared_ptr<std::atomic<bool>> m_readToken;          // the running read's (set: abandoned); null when none
   std::string m_readTitle;                                  // the caption before the read
   bool m_bReadCaption = false;
 };
@@ -181,7 +183,10 @@ void Dialog::StartRead(Read read, Deliver deliver, bool bCaption) {
   AbandonRead();
   BeginRead(bCaption);
   StartWorker([this, token = m_readToken, read = std::move(read), deliver = std::move(deliver)]() mutable {
-    std::invoke_result_t<Read&> result = read();
+    std::invoke_result_t<Read&> result = [&] {
+      QuietMessages quiet([&token] { return token->load(); });
+      return read();
+    }();
     Post([this, token = std::move(token), result = std::move(result), deliver = std::move(deliver)]() mutable {
       if (token != m_readToken) return;
       EndRead();
