@@ -309,6 +309,26 @@ TEST_F(AgentSimArrayStatus, BoardRefusesUntilItIsUp) {
                      [&](int s) { return other.ReplyVersion(s, &version); }), agent::kResultProtocol);
 }
 
+// The array installs the NAS OS, so the products list names the version the array reports for
+// the board (the preset's 05-00-00-00), not the agent's own default.
+TEST_F(AgentSimArrayStatus, TheNasOsRowFollowsTheArraysVersion) {
+  ASSERT_TRUE(sim.Start());
+  std::string error;
+  ASSERT_TRUE(corvid::sim::SetBoardStatus(kUnit, 1, 2, &error)) << error;
+  const CusrNasManager c = sim.Client(1);
+  std::vector<agent::ProductTexts> products;
+  std::uint32_t result = agent::kResultProtocol;
+  for (int i = 0; i < 200 && result != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    result = Exchange(c, [&](int s) { return c.RequestUninstInfo(s); },
+                      [&](int s) { return c.ReplyUninstInfo(s, &products); });
+  }
+  ASSERT_EQ(result, 0u);
+  ASSERT_FALSE(products.empty());
+  EXPECT_EQ(products[0][agent::kProductName], "NAS OS");
+  EXPECT_EQ(products[0][agent::kProductVersion], "05-00-00-00");
+}
+
 TEST_F(AgentSimArrayStatus, ReportsAnAddressItCannotBindAndExits) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in sa{};

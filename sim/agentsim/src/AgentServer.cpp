@@ -115,21 +115,23 @@ bool AgentServer::Open(Board& board, std::string* pError) {
 
 void AgentServer::Close(Board& board) { board.listener.Reset(); }
 
-std::optional<std::vector<bool>> AgentServer::UpBoards() const {
+std::optional<std::vector<AgentServer::BoardView>> AgentServer::ViewBoards() const {
   std::vector<corvid::sim::BoardState> states;
   if (!corvid::sim::GetBoardStates(m_options.unit, &states)) return std::nullopt;
-  std::vector<bool> up(corvid::pages::kBoards, false);
+  std::vector<BoardView> views(corvid::pages::kBoards);
   for (const corvid::sim::BoardState& s : states)
-    if (s.k >= 0 && s.k < static_cast<int>(up.size())) up[static_cast<std::size_t>(s.k)] = s.status == corvid::pages::kStatusOsUp;
-  return up;
+    if (s.k >= 0 && s.k < static_cast<int>(views.size()))
+      views[static_cast<std::size_t>(s.k)] = {s.status == corvid::pages::kStatusOsUp, s.nasOsVersion};
+  return views;
 }
 
 void AgentServer::ApplyStatus() {
   const bool ignore = IgnoresStatus();
-  const auto up = ignore ? std::nullopt : UpBoards();
-  if (!ignore && !up) return;  // the array cannot be read now; keep things as they are
+  const auto views = ignore ? std::nullopt : ViewBoards();
+  if (!ignore && !views) return;  // the array cannot be read now; keep things as they are
   for (Board& board : m_boards) {
-    if (ignore || (*up)[static_cast<std::size_t>(board.k)]) {
+    if (views) board.agent->FollowNasOs((*views)[static_cast<std::size_t>(board.k)].nasOsVersion);
+    if (ignore || (*views)[static_cast<std::size_t>(board.k)].up) {
       std::string error;
       if (!board.listener && !Open(board, &error)) std::fprintf(stderr, "kelp-agentsim: %s\n", error.c_str());
     } else {
@@ -168,8 +170,8 @@ void AgentServer::Accept(Board& board) {
   plat::UniqueFd fd(::accept4(board.listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
   if (!fd) return;
   if (!IgnoresStatus()) {
-    const auto up = UpBoards();
-    if (up && !(*up)[static_cast<std::size_t>(board.k)]) {
+    const auto views = ViewBoards();
+    if (views && !(*views)[static_cast<std::size_t>(board.k)].up) {
       Close(board);
       return;
     }

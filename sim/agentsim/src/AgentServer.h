@@ -54,8 +54,12 @@ class AgentServer {
   };
 
   bool IgnoresStatus() const;
-  // Board k's "is OS UP" by k; empty when the array cannot be read.
-  std::optional<std::vector<bool>> UpBoards() const;
+  // Board k's "is OS UP" and installed NAS OS version by k; empty when the array cannot be read.
+  struct BoardView {
+    bool up = false;
+    std::string nasOsVersion;
+  };
+  std::optional<std::vector<BoardView>> ViewBoards() const;
   void ApplyStatus();
   bool Open(Board& board, std::string* pError);
   void Close(Board& board);

@@ -450,6 +450,17 @@ BoardAgent::BoardAgent(int slot, std::string address, const std::filesystem::pat
       m_stateFile(BoardStateFile(unitDir, slot)),
       m_data(LoadBoardData(m_stateFile, DefaultBoardData(slot, m_address))) {}
 
+void BoardAgent::FollowNasOs(const std::string& version) {
+  if (version.empty()) return;
+  std::lock_guard lock(m_mutex);
+  const auto os = std::find_if(m_data.products.begin(), m_data.products.end(),
+                               [](const InstalledProduct& p) { return p.name == "NAS OS"; });
+  if (os == m_data.products.end() || os->version == version) return;
+  os->version = version;
+  os->date = DateText("%Y/%m/%d %H:%M:%S", agent::kInstallDateWidth);
+  Save();
+}
+
 void BoardAgent::Save() {
   std::string error;
   if (!SaveBoardData(m_stateFile, m_data, &error))

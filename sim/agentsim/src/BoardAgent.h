@@ -32,6 +32,9 @@ class BoardAgent {
   // The answer to a request, or none when its parameters are malformed (the connection is then
   // closed without a reply). Failures worth a line on stderr go to *pNote.
   std::optional<Answer> Handle(const Request& request, const BoardOptions& options, std::string* pNote);
+  // The array installs the NAS OS: the products list's NAS OS row follows the version the array
+  // reports for the board (dated now when it changes); an empty version changes nothing.
+  void FollowNasOs(const std::string& version);
 
  private:
   // The two installation exchanges: the file is fetched outside the lock.
