@@ -52,7 +52,14 @@ TEST(ScriptParser, GoodLinesGiveTheirCommand) {
       {"wait-transcript \"^ready$\" 0", ScriptVerb::WaitTranscript, [](const ScriptCommand& c) { EXPECT_EQ(c.seconds, 0); }},
       {"wait-idle", ScriptVerb::WaitIdle, [](const ScriptCommand&) {}},
       {"sleep 20", ScriptVerb::Sleep, [](const ScriptCommand& c) { EXPECT_EQ(c.seconds, 20); }},
-      {"screenshot /tmp/main.png", ScriptVerb::Screenshot, [](const ScriptCommand& c) { EXPECT_EQ(c.text, "/tmp/main.png"); }},
+      {"screenshot /tmp/main.png", ScriptVerb::Screenshot, [](const ScriptCommand& c) {
+         EXPECT_EQ(c.text, "/tmp/main.png");
+         EXPECT_EQ(c.target.templateId, 0);
+       }},
+      {"screenshot \"/tmp/a b.png\" 102", ScriptVerb::Screenshot, [](const ScriptCommand& c) {
+         EXPECT_EQ(c.text, "/tmp/a b.png");
+         EXPECT_EQ(c.target.templateId, 102);
+       }},
       {"close", ScriptVerb::Close, [](const ScriptCommand&) {}},
   };
   for (const GoodLine& line : lines) {
@@ -80,6 +87,8 @@ TEST(ScriptParser, BadLinesSayWhy) {
       {"key shift+", "key: bad KEY shift+"},
       {"wait-idle -1", "wait-idle: bad SECONDS -1"},
       {"sleep", "sleep: missing SECONDS"},
+      {"screenshot /tmp/x.png 0", "screenshot: bad TEMPLATE 0"},
+      {"screenshot /tmp/x.png main", "screenshot: bad TEMPLATE main"},
       {"wait-transcript (", "wait-transcript: bad REGEX ("},
       {"set 16 \"open", "unterminated quote"},
   };

@@ -141,9 +141,10 @@ Probe MakeProbe(Host& host, const ScriptCommand& command) {
     case ScriptVerb::WaitIdle:
       return [&host]() -> ProbeResult { return {host.IsIdle() ? "" : "not idle", {}}; };
     case ScriptVerb::Screenshot:
-      return [&host, path = command.text]() -> ProbeResult {
-        Dialog* dialog = host.Foreground();
-        if (dialog == nullptr) return {"no dialog is shown", {}};
+      return [&host, path = command.text, templateId = command.target.templateId]() -> ProbeResult {
+        Dialog* dialog = templateId != 0 ? host.FindShown(templateId) : host.Foreground();
+        if (dialog == nullptr)
+          return {templateId != 0 ? "dialog " + std::to_string(templateId) + " is not shown" : "no dialog is shown", {}};
         return {host.Screenshot(*dialog, path), {}};
       };
     default:

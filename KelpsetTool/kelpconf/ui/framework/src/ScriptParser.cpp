@@ -37,7 +37,7 @@ constexpr VerbRule kVerbs[] = {
     {"wait-transcript", ScriptVerb::WaitTranscript, "RD?"},
     {"wait-idle", ScriptVerb::WaitIdle, "D?"},
     {"sleep", ScriptVerb::Sleep, "D"},
-    {"screenshot", ScriptVerb::Screenshot, "S"},
+    {"screenshot", ScriptVerb::Screenshot, "SW?"},
     {"close", ScriptVerb::Close, ""},
 };
 
@@ -51,6 +51,7 @@ constexpr std::string_view ArgName(char kind) {
     case 'A': return "ok|cancel|yes|no";
     case 'K': return "KEY";
     case 'N': return "MSGID";
+    case 'W': return "TEMPLATE";
     default: return "SECONDS";
   }
 }
@@ -132,6 +133,7 @@ bool ParseArg(char kind, const Word& w, ScriptCommand& c) {
       c.messageId = id;
       return true;
     }
+    case 'W': return ParseNumber(std::string_view(w.text), c.target.templateId) && c.target.templateId > 0;
     case 'A': {
       const std::optional<int> button = ButtonFromWord(w.text);
       c.button = button.value_or(0);

@@ -7,9 +7,10 @@
 //   check-row REGEX [0|1]    select-row REGEX           answer MSGID|* ok|cancel|yes|no
 //   key CHORD                wait-message MSGID [S]     wait-text TARGET REGEX [S]
 //   wait-transcript REGEX [S]  wait-idle [S]            sleep S
-//   screenshot PATH          close
+//   screenshot PATH [TEMPLATE]                          close
 //
 // TARGET: a control id, TEMPLATE:ID, or a caption in double quotes. S: logical seconds.
+// screenshot takes the shown dialog of TEMPLATE, else the foreground dialog.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +43,7 @@ struct ScriptTarget {
 struct ScriptCommand {
   int line = 0;
   ScriptVerb verb = ScriptVerb::Close;
-  ScriptTarget target;
+  ScriptTarget target;  // screenshot: templateId alone
   std::string text;   // set: TEXT; screenshot: PATH; the REGEX as written
   std::regex regex;
   int flag = 1;       // check, check-row
