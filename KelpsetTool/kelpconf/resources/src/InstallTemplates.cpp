@@ -49,22 +49,23 @@ constexpr ControlTemplate kProgressControls[] = {
     {kIpClose, ControlKind::PushButton, "Close", 370, 261, kButtonW, kButtonH, kStyleDisabled},
 };
 
-constexpr ListColumn kInheritInfo[] = {{"Node", 110}, {"Program Product Name", 250}, {"Status", 170}};
+// Wide enough for a failed board's stage ("product NAS Backup Support") and reason unclipped.
+constexpr ListColumn kInheritInfo[] = {{"Node", 110}, {"Program Product Name", 330}, {"Status", 435}};
 constexpr ListColumn kInheritResult[] = {
-    {"Node", 90}, {"Stage", 130}, {"Result", 130}, {"Reason", 130}, {"Elapsed", 60}};
+    {"Node", 70}, {"Stage", 200}, {"Result", 140}, {"Reason", 420}, {"Elapsed", 70}};
 
 constexpr ControlTemplate kInheritControls[] = {
     {kIiProductLabel, ControlKind::Static, "Install Program Product", 20, 14, 300, 20},
-    {kIiProductList, ControlKind::ListView, "", 20, 36, 560, 110, 0, kNameVersion},
+    {kIiProductList, ControlKind::ListView, "", 20, 36, 900, 110, 0, kNameVersion},
     {kIiFromLabel, ControlKind::Static, "Install from :", 20, 154, 100, 20},
-    {kIiMediaFolder, ControlKind::Static, "", 120, 154, 460, 20},
+    {kIiMediaFolder, ControlKind::Static, "", 120, 154, 800, 20},
     {kIiInfoLabel, ControlKind::Static, "Install Information", 20, 184, 300, 20},
-    {kIiInfoList, ControlKind::ListView, "", 20, 206, 560, 170, 0, kInheritInfo},
+    {kIiInfoList, ControlKind::ListView, "", 20, 206, 900, 170, 0, kInheritInfo},
     {kIiResultLabel, ControlKind::Static, "Result", 20, 386, 300, 20},
-    {kIiResultList, ControlKind::ListView, "", 20, 408, 560, 110, 0, kInheritResult},
+    {kIiResultList, ControlKind::ListView, "", 20, 408, 900, 110, 0, kInheritResult},
     {kIiRetry, ControlKind::PushButton, "Retry failed boards", 20, 532, 170, kButtonH, kStyleDisabled},
-    {kIiInstall, ControlKind::PushButton, "Install", 350, 532, kButtonW, kButtonH, kStyleDefaultButton},
-    {kIiClose, ControlKind::PushButton, "Close", 470, 532, kButtonW, kButtonH},
+    {kIiInstall, ControlKind::PushButton, "Install", 690, 532, kButtonW, kButtonH, kStyleDefaultButton},
+    {kIiClose, ControlKind::PushButton, "Close", 810, 532, kButtonW, kButtonH},
 };
 
 constexpr DialogTemplate kProgramInstallDialog{kTemplateProgramInstall, "Kelpset Tool ( Program Install )", 480, 576,
@@ -73,7 +74,7 @@ constexpr DialogTemplate kConfirm{kTemplateConfirmInstall, "Kelpset Tool ( Confi
                                   352, kConfirmControls};
 constexpr DialogTemplate kProgress{kTemplateInstallProgress, "Kelpset Tool ( Install Progress )", 500, 314,
                                    kProgressControls};
-constexpr DialogTemplate kInherit{kTemplateInheritInstall, "Kelpset Tool ( Inherit and Install )", 600, 578,
+constexpr DialogTemplate kInherit{kTemplateInheritInstall, "Kelpset Tool ( Inherit and Install )", 940, 578,
                                   kInheritControls};
 
 }  // namespace
