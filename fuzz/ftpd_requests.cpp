@@ -27,12 +27,15 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ClientStream.h"
 #include "CusrClient.h"
 #include "CusrService.h"
 #include "CusrSession.h"
+#include "common/ProcessContext.h"
+#include "common/TraceSink.h"
 #include "kelpftp/FtpProtocol.h"
 #include "plat/Clock.h"
 #include "plat/Profile.h"
@@ -93,6 +96,15 @@ const Tree& MakeTree() {
   }();
   return tree;
 }
+
+// Every trace level is on, so that the fuzzed names pass through the trace's formatting; a line
+// must stay one line whatever a name holds.
+class OneLineSink final : public common::TraceSink {
+ public:
+  void WriteLine(std::string_view line) override {
+    Require(line.find_first_of("\r\n") == std::string_view::npos, "a trace line broken by a request's bytes");
+  }
+};
 
 // One block sent from a file: where it came from.
 struct SentBlock {
@@ -241,6 +253,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The server's pauses between attempts (a second each) shrink to a tenth of a millisecond.
   plat::Clock::SetTimeScale(0.0001);
   const Tree& tree = MakeTree();
+  static OneLineSink sink;
+  static const common::ProcessContext context(
+      {.program = TraceProgram::Kelpftpd, .traceSink = &sink, .traceMask = TRC_MASK_DEBUG});
   static CusrSession session;
   static CusrService service(session);
 
