@@ -66,10 +66,19 @@ void WriteBytes(const fs::path& path, std::size_t size, std::uint8_t first) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The temporary tree goes when the process ends normally.
+char g_szTreeRoot[] = "/tmp/fuzz_ftpd_requests-XXXXXX";
+
+void RemoveTree() {
+  std::error_code ec;
+  fs::remove_all(g_szTreeRoot, ec);
+}
+
 const Tree& MakeTree() {
   static const Tree tree = [] {
-    char pattern[] = "/tmp/fuzz_ftpd_requests-XXXXXX";
+    char* pattern = g_szTreeRoot;
     Require(::mkdtemp(pattern) != nullptr, "no temporary folder");
+    std::atexit(RemoveTree);
     const fs::path c = fs::path(pattern) / "c";
     ::setenv("KELP_SYSTEM_ROOT", c.c_str(), 1);
     ::setenv("KELP_RUNTIME_DIR", (fs::path(pattern) / "run").c_str(), 1);
