@@ -40,7 +40,7 @@ struct Target {
   std::uint32_t block;
   double ratio;
 };
-constexpr Target kTargets[] = {{16, 1u << 20, 0.9}, {1, 1u << 20, 0.4}, {1, 64u << 10, 0.12}};
+constexpr Target kTargets[] = {{16, 1u << 20, 0.9}, {16, 8u << 20, 0.9}, {1, 1u << 20, 0.4}, {1, 64u << 10, 0.12}};
 
 double Seconds(WallClock::time_point start) { return std::chrono::duration<double>(WallClock::now() - start).count(); }
 

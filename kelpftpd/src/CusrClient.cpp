@@ -1,16 +1,10 @@
 #include "CusrClient.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <span>
 #include <system_error>
 #include <utility>
 
-#include "SocketIo.h"
 #include "common/CusrTraceScope.h"
-#include "plat/Socket.h"
 
 using namespace kelpftp;
 
@@ -19,12 +13,8 @@ CusrClient::~CusrClient() {
   ClostSocket();
 }
 
-bool CusrClient::Launch(int fd, std::function<void()> body) {
-  Join();
-  {
-    std::lock_guard lock(m_fdMutex);
-    m_fd = fd;
-  }
+bool CusrClient::Launch(std::unique_ptr<ClientStream> pStream, std::function<void()> body) {
+  Attach(std::move(pStream));
   try {
     m_thread = std::thread(std::move(body));
     return true;
@@ -36,48 +26,52 @@ bool CusrClient::Launch(int fd, std::function<void()> body) {
   }
 }
 
+void CusrClient::Attach(std::unique_ptr<ClientStream> pStream) {
+  Join();
+  std::lock_guard lock(m_streamMutex);
+  m_pStream = std::move(pStream);
+}
+
 void CusrClient::Join() {
   if (m_thread.joinable()) m_thread.join();
 }
 
 void CusrClient::Abort() {
-  std::lock_guard lock(m_fdMutex);
-  if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
+  std::lock_guard lock(m_streamMutex);
+  if (m_pStream) m_pStream->Shutdown();
 }
 
 std::uint32_t CusrClient::RecvMessage(std::uint8_t* pBuffer, std::size_t length, int nTimeoutSeconds) {
   CusrTraceScope scope("CusrClient", "RecvMessage", TRC_DEBUG);
+  const plat::Millis wait(nTimeoutSeconds * 1000LL);
   std::size_t got = 0;
   while (got < length) {
-    const ssize_t n = ::recv(m_fd, pBuffer + got, length - got, MSG_DONTWAIT);
-    if (n > 0) {
-      got += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      const plat::WaitResult wait =
-          plat::WaitReadable(m_fd, plat::Clock::Now() + plat::Millis(nTimeoutSeconds * 1000LL));
-      if (wait == plat::WaitResult::Timeout) {
+    std::size_t n = 0;
+    int error = 0;
+    switch (m_pStream->Receive(std::span(pBuffer + got, length - got), wait, n, error)) {
+      case ClientStream::Arrival::Data:
+        got += n;
+        break;
+      case ClientStream::Arrival::Timeout:
         scope.Error("select() timeout", TRC_ERROR);
         return kTimeout;
-      }
-      if (wait == plat::WaitResult::Failed) {
-        scope.Error(TraceFmt("select() code=%d", errno), TRC_ERROR);
+      case ClientStream::Arrival::WaitFailed:
+        scope.Error(TraceFmt("select() code=%d", error), TRC_ERROR);
         return kError;
-      }
-      continue;
+      case ClientStream::Arrival::Closed:
+      case ClientStream::Arrival::Failed:
+        scope.Error(TraceFmt("recv() code=%d", error), TRC_ERROR);
+        return kError;
     }
-    scope.Error(TraceFmt("recv() code=%d", n == 0 ? 0 : errno), TRC_ERROR);
-    return kError;
   }
   return kOk;
 }
 
 std::uint32_t CusrClient::SendMessage(const std::uint8_t* pData, std::size_t length) {
   CusrTraceScope scope("CusrClient", "SendMessage", TRC_DEBUG);
-  if (plat::SendAll(m_fd, std::span(pData, length))) return kOk;
-  scope.Error(TraceFmt("send() code=%d", errno), TRC_ERROR);
+  int error = 0;
+  if (m_pStream->Send(std::span(pData, length), false, error)) return kOk;
+  scope.Error(TraceFmt("send() code=%d", error), TRC_ERROR);
   return kError;
 }
 
@@ -122,17 +116,20 @@ std::uint32_t CusrClient::ReplyFileData(const FileBlock& block) {
   CusrTraceScope scope("CusrClient", "ReplyFileData", TRC_DEBUG);
   const auto head = EncodeLengthReply(block.length);
   const Trailer trailer = EncodeDataTrailer(block.length, block.more);
-  const kelpftpd::Cork cork(m_fd);
-  if (!plat::SendAll(m_fd, head)) {
-    scope.Error(TraceFmt("send() code=%d", errno), TRC_ERROR);
+  // The head waits for the first data segment. The reply is not corked as a whole: a corked
+  // socket sends only full segments as the board's window opens, which stalls every block larger
+  // than that window.
+  int error = 0;
+  if (!m_pStream->Send(head, true, error)) {
+    scope.Error(TraceFmt("send() code=%d", error), TRC_ERROR);
     return kError;
   }
-  if (!kelpftpd::SendFileAll(m_fd, block.file.Get(), block.offset, block.length)) {
-    scope.Error(TraceFmt("sendfile() code=%d", errno), TRC_ERROR);
+  if (!m_pStream->SendFile(block.file.Get(), block.offset, block.length, error)) {
+    scope.Error(TraceFmt("sendfile() code=%d", error), TRC_ERROR);
     return kError;
   }
-  if (!plat::SendAll(m_fd, std::span(trailer.bytes.data(), trailer.size))) {
-    scope.Error(TraceFmt("send() code=%d", errno), TRC_ERROR);
+  if (!m_pStream->Send(trailer.view(), false, error)) {
+    scope.Error(TraceFmt("send() code=%d", error), TRC_ERROR);
     return kError;
   }
   return kOk;
@@ -149,11 +146,12 @@ std::uint32_t CusrClient::ReplyError(std::uint32_t type, std::uint32_t status) {
 }
 
 void CusrClient::ClostSocket() {
-  std::lock_guard lock(m_fdMutex);
-  if (m_fd < 0) return;
+  std::lock_guard lock(m_streamMutex);
+  if (!m_pStream) return;
   CusrTraceScope scope("CusrClient", "ClostSocket", TRC_FUNC);
-  if (::shutdown(m_fd, SHUT_RDWR) != 0 && errno != ENOTCONN)
-    scope.Error(TraceFmt("shotdown() : WSAGetLastError = %d", errno), TRC_ERROR);
-  if (::close(m_fd) != 0) scope.Error(TraceFmt("closesocket() : WSAGetLastError = %d", errno), TRC_ERROR);
-  m_fd = -1;
+  if (const int error = m_pStream->Shutdown())
+    scope.Error(TraceFmt("shotdown() : WSAGetLastError = %d", error), TRC_ERROR);
+  if (const int error = m_pStream->Close())
+    scope.Error(TraceFmt("closesocket() : WSAGetLastError = %d", error), TRC_ERROR);
+  m_pStream.reset();
 }

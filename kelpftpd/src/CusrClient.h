@@ -1,19 +1,21 @@
-// One client slot: a connected board's socket, its in-use flag and the thread that serves it,
+// One client slot: a connected board's stream, its in-use flag and the thread that serves it,
 // with the framing of the file-transfer protocol. The in-use flag belongs to CusrSession, which
 // changes it under its critical section.
 //
 // Receives wait for each piece at most the given time (not for the whole message); sends go out
-// whole, and a send that makes no progress for the socket's send time-out fails. Results: 0,
+// whole, and a send that makes no progress for the stream's send time-out fails. Results: 0,
 // kTimeout, kError, and for RecvHeader kBadHeader; every failure is traced.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "ClientStream.h"
 #include "FileBlock.h"
 #include "kelpftp/FtpProtocol.h"
 
@@ -31,10 +33,12 @@ class CusrClient {
   CusrClient(const CusrClient&) = delete;
   CusrClient& operator=(const CusrClient&) = delete;
 
-  // Takes the accepted socket and runs body on the slot's own thread, after the slot's previous
-  // thread (which has freed the slot already) has ended. False when no thread can be started;
-  // the socket is then closed.
-  bool Launch(int fd, std::function<void()> body);
+  // Takes the accepted connection and runs body on the slot's own thread, after the slot's
+  // previous thread (which has freed the slot already) has ended. False when no thread can be
+  // started; the connection is then closed.
+  bool Launch(std::unique_ptr<ClientStream> pStream, std::function<void()> body);
+  // Takes a connection to be served on the caller's thread (after the slot's own has ended).
+  void Attach(std::unique_ptr<ClientStream> pStream);
   // Waits for the slot's thread, if any.
   void Join();
   // Shuts the connection down from outside (server end): the thread's pending receive or send
@@ -47,20 +51,20 @@ class CusrClient {
   std::uint32_t RecvHeader(std::uint32_t& type);
   std::uint32_t RecvBody(kelpftp::FileRequest& request);
   std::uint32_t ReplyFileSize(std::uint32_t size);
-  // Length-word reply, the block's bytes straight from its file, padding and end flag, held
-  // together so that they leave in full segments. A failure part-way leaves the reply cut off:
-  // the connection must end.
+  // Length-word reply, the block's bytes straight from its file, padding and end flag. A failure
+  // part-way leaves the reply cut off: the connection must end.
   std::uint32_t ReplyFileData(const FileBlock& block);
   std::uint32_t ReplyShutdown();
   std::uint32_t ReplyError(std::uint32_t type, std::uint32_t status);
-  // Shuts the socket down both ways and closes it.
+  // Shuts the connection down both ways and closes it.
   void ClostSocket();
 
  private:
   friend class CusrSession;
 
-  int m_fd = -1;          // written by the slot's thread only while it runs; guarded for Abort
-  std::mutex m_fdMutex;
+  // Replaced by the slot's thread only while it runs; guarded for Abort.
+  std::unique_ptr<ClientStream> m_pStream;
+  std::mutex m_streamMutex;
   bool m_bInUse = false;  // guarded by CusrSession
   std::thread m_thread;
 };

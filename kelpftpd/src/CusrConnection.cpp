@@ -6,9 +6,11 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <memory>
 
 #include "CusrService.h"
 #include "CusrSession.h"
+#include "SocketStream.h"
 #include "common/CusrTraceScope.h"
 #include "common/MessageIds.h"
 #include "common/Messages.h"
@@ -140,7 +142,8 @@ std::uint32_t CusrConnection::Run() {
     }
 
     if (pClient != nullptr) {
-      if (!pClient->Launch(fd.Release(), [this, pClient] { m_service.StartService(*pClient); }))
+      if (!pClient->Launch(std::make_unique<SocketStream>(fd.Release()),
+                           [this, pClient] { m_service.StartService(*pClient); }))
         m_session.Decrement(pClient);
     } else {
       ::shutdown(fd.Get(), SHUT_WR);

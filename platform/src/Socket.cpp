@@ -117,19 +117,19 @@ ReadResult ReadExactly(int fd, std::span<std::uint8_t> out, TimePoint deadline, 
   return ReadResult::Complete;
 }
 
-bool SendAll(int fd, std::span<const std::uint8_t> bytes) {
+bool SendAll(int fd, std::span<const std::uint8_t> bytes, int flags) {
   iovec piece{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
-  return SendAll(fd, std::span(&piece, 1));
+  return SendAll(fd, std::span(&piece, 1), flags);
 }
 
-bool SendAll(int fd, std::span<iovec> pieces) {
+bool SendAll(int fd, std::span<iovec> pieces, int flags) {
   iovec* iov = pieces.data();
   std::size_t count = pieces.size();
   while (count > 0) {
     msghdr msg{};
     msg.msg_iov = iov;
     msg.msg_iovlen = count;
-    const ssize_t sent = ::sendmsg(fd, &msg, MSG_NOSIGNAL);
+    const ssize_t sent = ::sendmsg(fd, &msg, MSG_NOSIGNAL | flags);
     if (sent < 0) {
       if (errno == EINTR) continue;
       return false;

@@ -1,5 +1,6 @@
 // The client library against a test-local server that answers with crafted bytes: every field
 // of every reply is checked, and each breach is reported, never passed on as data.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -229,6 +230,31 @@ INSTANTIATE_TEST_SUITE_P(
                   {{1056, SizeReply(4)}, {1056, DataReply(4, "abcd", "", 1)}},
                   ClientStatus::BadReply}),
     CaseName());
+
+// A block larger than the receive window reaches the sink in window-sized pieces, in order, each
+// with its own offset, and the bytes are the block's.
+TEST(FtpClient, LargeBlockArrivesInWindowSizedPieces) {
+  constexpr std::uint32_t kWindow = FtpClient::kWindowSize;
+  std::string data(2 * kWindow + 5, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 23);
+  const auto size = static_cast<std::uint32_t>(data.size());
+  CraftedServer server(Greeting(1), {{1056, SizeReply(size)}, {1056, DataReply(size, data, "   ", 0)}});
+  FtpClient client;
+  ASSERT_EQ(client.Connect("127.0.0.1", server.port(), plat::Millis(2000)), ClientStatus::Ok);
+  std::vector<std::pair<std::uint32_t, std::size_t>> pieces;
+  std::string got;
+  const auto sink = [&](std::uint32_t offset, std::span<const std::uint8_t> b) {
+    pieces.emplace_back(offset, b.size());
+    got.append(b.begin(), b.end());
+    return true;
+  };
+  const ClientStatus status = client.FetchFile("f", 4 * kWindow, sink);
+  ASSERT_EQ(status, ClientStatus::Ok) << client.Error();
+  EXPECT_THAT(pieces, testing::ElementsAre(std::pair(0u, std::size_t{kWindow}),
+                                           std::pair(kWindow, std::size_t{kWindow}),
+                                           std::pair(2 * kWindow, std::size_t{5})));
+  EXPECT_TRUE(got == data);
+}
 
 TEST(FtpClient, EndRequestWantsTheEndReply) {
   {

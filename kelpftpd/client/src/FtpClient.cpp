@@ -176,18 +176,32 @@ ClientStatus FtpClient::RequestSize(std::string_view name, std::uint32_t& size) 
 
 ClientStatus FtpClient::ReadBlock(std::string_view name, std::uint32_t offset, std::span<std::uint8_t> buffer,
                                   std::uint32_t& length, bool& more) {
-  if (offset == kSizeRequestOffset || buffer.size() > 0xFFFFFFFFu)
-    return Fail(ClientStatus::BadRequest, "offset or block size out of range");
+  if (buffer.size() > 0xFFFFFFFFu) return Fail(ClientStatus::BadRequest, "offset or block size out of range");
   const auto size = static_cast<std::uint32_t>(buffer.size());
+  return ReceiveBlock(name, offset, size, size, buffer, [](std::span<const std::uint8_t>) { return true; }, length,
+                      more);
+}
+
+ClientStatus FtpClient::ReceiveBlock(std::string_view name, std::uint32_t offset, std::uint32_t size,
+                                     std::uint32_t most, std::span<std::uint8_t> window, const PieceSink& sink,
+                                     std::uint32_t& length, bool& more) {
+  if (offset == kSizeRequestOffset) return Fail(ClientStatus::BadRequest, "offset or block size out of range");
   const auto request = EncodeFileRequest(name, offset, size);
   if (!request) return Fail(ClientStatus::BadRequest, "file name too long or holding a NUL");
   if (const ClientStatus r = SendRequest(*request); r != ClientStatus::Ok) return r;
 
   std::uint32_t n = 0;
   if (const ClientStatus r = ReceiveFileReplyLength(n); r != ClientStatus::Ok) return r;
-  if (n > size) return Fail(ClientStatus::BadReply, "data reply of " + std::to_string(n) + " bytes for " + std::to_string(size));
-  if (const ClientStatus r = Receive(buffer.data(), n); r != ClientStatus::Ok) return r;
-
+  if (n > most)
+    return Fail(ClientStatus::BadReply,
+                "data reply of " + std::to_string(n) + " bytes where at most " + std::to_string(most) + " can come");
+  // A window smaller than the block is filled again for each piece.
+  for (std::uint32_t done = 0; done < n;) {
+    const auto piece = window.first(std::min<std::size_t>(window.size(), n - done));
+    if (const ClientStatus r = Receive(piece.data(), piece.size()); r != ClientStatus::Ok) return r;
+    if (!sink(piece)) return Fail(ClientStatus::IoError, "transfer stopped by the receiver");
+    done += static_cast<std::uint32_t>(piece.size());
+  }
   std::array<std::uint8_t, kMaxTrailerSize> trailer;
   const std::size_t pad = PaddingOf(n);
   if (const ClientStatus r = Receive(trailer.data(), pad + kEndFlagSize); r != ClientStatus::Ok) return r;
@@ -226,19 +240,26 @@ ClientStatus FtpClient::FetchFile(std::string_view name, std::uint32_t blockSize
   std::uint32_t size = 0;
   if (const ClientStatus r = RequestSize(name, size); r != ClientStatus::Ok) return r;
   if (pSize != nullptr) *pSize = size;
-  std::vector<std::uint8_t> buffer(std::min(blockSize, std::max<std::uint32_t>(size, 1)));
+  // The pieces of a block go through a window that stays in the cache, however large the block.
+  std::vector<std::uint8_t> window(std::min({blockSize, kWindowSize, std::max<std::uint32_t>(size, 1)}));
   std::uint64_t offset = 0;
   for (;;) {
     if (offset >= kSizeRequestOffset) return Fail(ClientStatus::BadReply, "file goes on past the 32-bit offsets");
     std::uint32_t length = 0;
     bool more = false;
     const auto at = static_cast<std::uint32_t>(offset);
-    if (const ClientStatus r = ReadBlock(name, at, buffer, length, more); r != ClientStatus::Ok) return r;
-    if (offset + length > size) return Fail(ClientStatus::BadReply, "more data than the file size");
+    const auto most = static_cast<std::uint32_t>(std::min<std::uint64_t>(blockSize, size - offset));
+    std::uint32_t piecesAt = at;
+    const auto deliver = [&](std::span<const std::uint8_t> piece) {
+      const bool taken = sink(piecesAt, piece);
+      piecesAt += static_cast<std::uint32_t>(piece.size());
+      return taken;
+    };
+    if (const ClientStatus r = ReceiveBlock(name, at, blockSize, most, window, deliver, length, more);
+        r != ClientStatus::Ok)
+      return r;
     if (more && (length == 0 || offset + length == size))
       return Fail(ClientStatus::BadReply, "end flag 1 at the end of the file");
-    if (!sink(at, std::span<const std::uint8_t>(buffer.data(), length)))
-      return Fail(ClientStatus::IoError, "transfer stopped by the receiver");
     offset += length;
     if (!more) break;
   }

@@ -80,10 +80,11 @@ enum class ReadResult {
 ReadResult ReadExactly(int fd, std::span<std::uint8_t> out, TimePoint deadline, int stopFd = -1);
 
 // Sends every byte, resuming after interruptions and partial sends. False with errno set on
-// failure (EAGAIN: no progress within the socket's send time-out).
-bool SendAll(int fd, std::span<const std::uint8_t> bytes);
+// failure (EAGAIN: no progress within the socket's send time-out). flags are added to each send
+// (MSG_MORE: more follows at once, so a partial segment may wait for it).
+bool SendAll(int fd, std::span<const std::uint8_t> bytes, int flags = 0);
 // The same for pieces gathered into as few segments as the socket allows; the pieces are consumed.
-bool SendAll(int fd, std::span<iovec> pieces);
+bool SendAll(int fd, std::span<iovec> pieces, int flags = 0);
 
 // The socket's send (SO_SNDTIMEO) or receive (SO_RCVTIMEO) time-out as a logical duration. False
 // with errno set on failure.

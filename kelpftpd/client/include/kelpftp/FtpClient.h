@@ -40,6 +40,8 @@ const char* ToText(ClientStatus status);
 class FtpClient {
  public:
   static constexpr plat::Millis kDefaultTimeout{60000};
+  // FetchFile receives a block through a window of at most this size, whatever the block size.
+  static constexpr std::uint32_t kWindowSize = 256u << 10;
 
   FtpClient() = default;
   ~FtpClient();
@@ -65,8 +67,10 @@ class FtpClient {
   ClientStatus End();
 
   // Size request, then blocks of blockSize from offset 0 until the end flag says the file is
-  // complete; sink receives each block with its offset and may stop the transfer by returning
-  // false (IoError). The blocks must add up to the size, else BadReply.
+  // complete. sink receives the bytes in order, in pieces of at most kWindowSize, each with its
+  // offset in the file, and may stop the transfer by returning false (IoError). The blocks must
+  // add up to the size, else BadReply; a block found faulty after some of its pieces were handed
+  // over fails the transfer all the same.
   using Sink = std::function<bool(std::uint32_t offset, std::span<const std::uint8_t> block)>;
   ClientStatus FetchFile(std::string_view name, std::uint32_t blockSize, const Sink& sink,
                          std::uint32_t* pSize = nullptr);
@@ -85,6 +89,12 @@ class FtpClient {
   // Reads a reply's header and status and checks them against the expected type.
   ClientStatus ReceiveReply(std::uint32_t type, std::uint32_t& status);
   ClientStatus ReceiveFileReplyLength(std::uint32_t& value);
+  // One data request for size bytes at offset; the reply may carry at most most bytes, which
+  // arrive through window, each piece handed to sink before the window is filled again.
+  using PieceSink = std::function<bool(std::span<const std::uint8_t> piece)>;
+  ClientStatus ReceiveBlock(std::string_view name, std::uint32_t offset, std::uint32_t size, std::uint32_t most,
+                            std::span<std::uint8_t> window, const PieceSink& sink, std::uint32_t& length,
+                            bool& more);
 
   plat::UniqueFd m_fd;
   plat::Millis m_timeout = kDefaultTimeout;
