@@ -1,11 +1,17 @@
 # Thin front door: every real step lives in CMake, CTest and scripts/.
-.PHONY: demo test bench fuzz package
+.PHONY: demo screenshots test bench fuzz package
 
 demo:
 	@scripts/bootstrap
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default
 	@scripts/demo
+
+screenshots:
+	@scripts/bootstrap
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+	@scripts/screenshots
 
 test:
 	@scripts/bootstrap
