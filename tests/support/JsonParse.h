@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -16,3 +17,10 @@ namespace kelptest {
 std::optional<common::json::Value> ParseJson(std::string_view text, std::string* pError = nullptr);
 
 }  // namespace kelptest
+
+namespace common::json {
+
+// Failed expectations show values as their JSON text.
+inline void PrintTo(const Value& value, std::ostream* os) { *os << Write(value); }
+
+}  // namespace common::json
