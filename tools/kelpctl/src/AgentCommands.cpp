@@ -33,7 +33,7 @@ bool ParseAddress(const std::string& text, std::array<std::uint8_t, 4>* pAddress
 }
 
 // The session with the board's agent connection, as the setup tool makes it: the array read,
-// the agent port from the settings, the address from VELAPI. Null, with the failure printed, when
+// the agent port from the settings, the address from VELAPI. Null, with the failure reported, when
 // the array cannot be read or the board has no agent connection.
 std::unique_ptr<session::ArraySession> OpenBoard(const Invocation& invocation, Report& report) {
   const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
@@ -100,7 +100,7 @@ class AgentRun {
   }
 
  private:
-  // The code of a board operation; a failure is printed with its step, code and cause.
+  // The code of a board operation; a failure is reported with its step, code and cause.
   std::uint32_t Checked(std::uint32_t ulResult) {
     if (ulResult != 0) ReportExchange();
     return ulResult;
