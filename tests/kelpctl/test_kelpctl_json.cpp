@@ -221,7 +221,9 @@ TEST_F(KelpctlJson, DumpAndDownloadReportTheirResult) {
   EXPECT_EQ(filed.parent_path(), env.systemRoot() / "NASDUMP");
   EXPECT_EQ(download.json["copy"], Value((to / filed.filename()).string()));
   EXPECT_EQ(kelptest::ReadFile(filed), kelptest::ReadFile(to / filed.filename()));
+  // Standard error still tells where the dump went, should a script lose the document.
   EXPECT_THAT(download.run.errors, HasSubstr("downloading\n"));
+  EXPECT_THAT(download.run.errors, HasSubstr("dump of slot 8 filed as " + filed.string() + "\n"));
 
   const Document again = Json("-h U download-dump 8");
   ASSERT_EQ(again.run.status, 0) << again.run.errors;

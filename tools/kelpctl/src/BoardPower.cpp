@@ -104,8 +104,8 @@ class ConsolePowerDialog : public board::PowerDialog {
 };
 
 // Runs op on the board of the invocation's slot with the board objects and the status poller of
-// a kelpconf run around it. As text prints the end; the logical seconds it took, nullopt when it
-// failed (reported).
+// a kelpconf run around it. Its lines go where the report puts progress; returns the logical
+// seconds it took, nullopt when it failed (reported).
 std::optional<long long> RunOnBoard(const Invocation& invocation, const char* pszWord, Report& report,
                                     const std::function<bool(CusrCHN&, const Stopwatch&, std::uint32_t*)>& op) {
   const Stopwatch clock;
@@ -133,7 +133,7 @@ std::optional<long long> RunOnBoard(const Invocation& invocation, const char* ps
     report.Fail(CodedError(std::string(pszWord) + " of slot " + std::to_string(invocation.slot) + " failed", ulError));
     return std::nullopt;
   }
-  if (!report.Json()) std::fprintf(report.Lines(), "%s of slot %d finished\n", pszWord, invocation.slot);
+  std::fprintf(report.Lines(), "%s of slot %d finished\n", pszWord, invocation.slot);
   return clock.Seconds();
 }
 
@@ -274,14 +274,14 @@ int RunDownloadDump(const Invocation& invocation, Report& report) {
                                   });
   if (!seconds) return 1;
   const std::filesystem::path filed = board::DumpFolder() / strFiled;
-  if (!report.Json()) std::fprintf(report.Lines(), "dump of slot %d filed as %s\n", invocation.slot, filed.c_str());
+  std::fprintf(report.Lines(), "dump of slot %d filed as %s\n", invocation.slot, filed.c_str());
   std::optional<std::string> copied;
   if (invocation.toFolder) {
     std::error_code error;
     const std::filesystem::path copy = std::filesystem::path(*invocation.toFolder) / strFiled;
     if (!std::filesystem::copy_file(filed, copy, std::filesystem::copy_options::none, error))
       return report.Fail(PlainError("cannot copy the dump to " + copy.string() + ": " + error.message()));
-    if (!report.Json()) std::fprintf(report.Lines(), "copied to %s\n", copy.c_str());
+    std::fprintf(report.Lines(), "copied to %s\n", copy.c_str());
     copied = copy.string();
   }
   common::json::Value::Object document = FinishedDocument(invocation, "download-dump", *seconds);
