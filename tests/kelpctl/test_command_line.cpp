@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CommandLine.h"
 
 namespace {
@@ -135,6 +137,51 @@ TEST(KelpctlCommandLine, AgentOperationsTakeTheirArgumentsAndOptions) {
   ASSERT_TRUE(line) << error;
   EXPECT_EQ(line->agentOp, kelpctl::AgentOp::Install);
   EXPECT_EQ(line->timeoutMinutes, 5u);
+}
+
+struct JsonCase {
+  std::vector<std::string> args;
+  const char* refusedAs;  // null: --json is taken
+};
+
+// --json is a global option, before or after -h; the commands without a document refuse it by name.
+TEST(KelpctlCommandLine, JsonIsTakenAnywhereAndRefusedByCommandsWithoutADocument) {
+  const JsonCase cases[] = {
+      {{"--json", "-h", "U", "boards"}, nullptr},
+      {{"-h", "U", "--json", "progress", "8"}, nullptr},
+      {{"-h", "U", "dump", "8", "--json"}, nullptr},
+      {{"-h", "U", "download-dump", "9", "--to", "x", "--json"}, nullptr},
+      {{"--json", "media"}, nullptr},
+      {{"-h", "U", "services", "status", "--json"}, nullptr},
+      {{"-h", "U", "agent", "0", "products", "--json"}, nullptr},
+      {{"-h", "U", "agent", "0", "network", "--interface", "1", "--json"}, nullptr},
+      {{"--json", "-h", "U", "agent", "0", "version"}, nullptr},
+      {{"-h", "U", "boards"}, nullptr},
+      {{"--json", "-h", "U", "watch"}, "watch"},
+      {{"--json", "-h", "U", "boot", "8", "--watch"}, "boot"},
+      {{"--json", "-h", "U", "shutdown", "8"}, "shutdown"},
+      {{"--json", "-h", "U", "reset", "8"}, "reset"},
+      {{"--json", "ftpd", "127.0.0.1"}, "ftpd"},
+      {{"--json", "-h", "U", "services", "stop"}, "services stop"},
+      {{"--json", "-h", "U", "agent", "0", "ps"}, "agent SLOT ps"},
+      {{"--json", "-h", "U", "agent", "0", "install", "f.img"}, "agent SLOT install"},
+  };
+  for (const JsonCase& c : cases) {
+    std::string error;
+    const auto line = ParseCommandLine(c.args, &error);
+    ASSERT_TRUE(line) << ::testing::PrintToString(c.args) << ": " << error;
+    const bool given = std::find(c.args.begin(), c.args.end(), "--json") != c.args.end();
+    EXPECT_EQ(line->json, given) << ::testing::PrintToString(c.args);
+    const auto refusal = kelpctl::JsonRefusal(*line);
+    if (c.refusedAs == nullptr) {
+      EXPECT_FALSE(refusal) << ::testing::PrintToString(c.args) << ": " << refusal.value_or("");
+      continue;
+    }
+    ASSERT_TRUE(refusal) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(*refusal, std::string("--json is not supported by ") + c.refusedAs +
+                            " (only by boards, progress, dump, download-dump, media, services status and agent "
+                            "SLOT products|network|version)");
+  }
 }
 
 }  // namespace

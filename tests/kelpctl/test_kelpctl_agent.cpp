@@ -3,12 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
 #include "AgentSimHarness.h"
 #include "CraftedAgent.h"
 #include "FtpdHarness.h"
+#include "JsonParse.h"
 #include "KelpctlRun.h"
 #include "TestEnv.h"
 #include "agent/FrameCodec.h"
@@ -38,6 +40,17 @@ class KelpctlAgent : public ::testing::Test {
   Result Kelpctl(const std::string& args) {
     return kelptest::RunKelpctl("-s " + (settings.path() / "kelpconf.ini").string() + " -h " + agentsimtest::kUnit +
                                 " " + args);
+  }
+
+  // Runs with --json, expects status and returns the document of standard output.
+  common::json::Value Json(const std::string& args, int status) {
+    const Result run = kelptest::RunKelpctlApart("--json -s " + (settings.path() / "kelpconf.ini").string() + " -h " +
+                                                 agentsimtest::kUnit + " " + args);
+    EXPECT_EQ(run.status, status) << args << "\n" << run.output << run.errors;
+    std::string error;
+    const auto document = kelptest::ParseJson(run.output, &error);
+    EXPECT_TRUE(document) << args << ": " << error << "\n" << run.output;
+    return document.value_or(common::json::Value());
   }
 
   // Runs and expects success, returning the output.
@@ -77,6 +90,26 @@ TEST_F(KelpctlAgent, ReadsAndChangesEverySettingOfABoard) {
 
   // Another board keeps its own settings.
   EXPECT_THAT(Ok("agent 8 name"), Not(HasSubstr("nas-node-a")));
+
+  // The same reads as documents.
+  using common::json::Value;
+  EXPECT_EQ(Json("agent 0 version", 0), Value(Value::Object{{"slot", 0},
+                                                             {"version", 0x05000000},
+                                                             {"newerAgent", false},
+                                                             {"toolVersion", 0x05000100}}));
+  EXPECT_EQ(Json("agent 0 network", 0), Value(Value::Object{{"slot", 0},
+                                                             {"interface", "mng0"},
+                                                             {"address", "192.168.10.5"},
+                                                             {"mask", "255.255.255.0"},
+                                                             {"gateway", "127.0.0.1"}}));
+  // The NAS OS the array installed is the board's one product.
+  EXPECT_EQ(Json("agent 9 products", 0),
+            Value(Value::Object{{"slot", 9},
+                                {"products", Value::Array{Value::Object{{"code", 1},
+                                                                        {"name", "NAS OS"},
+                                                                        {"version", "05-00-01-00"},
+                                                                        {"date", "2024/01/15 10:30:00"},
+                                                                        {"type", "OS"}}}}}));
 }
 
 TEST_F(KelpctlAgent, InstallsAndRemovesAProductThroughKelpftpd) {
@@ -92,6 +125,16 @@ TEST_F(KelpctlAgent, InstallsAndRemovesAProductThroughKelpftpd) {
   std::smatch match;
   ASSERT_TRUE(std::regex_search(products, match, std::regex("code (\\d+) +" + media.products[3].name)))
       << products;
+  // The product as a document: the code is a number, the texts as the agent keeps them.
+  const common::json::Value listed = Json("agent 9 products", 0);
+  const common::json::Value::Array& all = listed["products"].AsArray();
+  const auto product = std::find_if(all.begin(), all.end(), [&](const common::json::Value& p) {
+    return p["name"].AsString() == media.products[3].name;
+  });
+  ASSERT_NE(product, all.end()) << products;
+  EXPECT_EQ((*product)["code"].AsNumber(), std::stoll(match[1].str()));
+  EXPECT_EQ((*product)["version"].AsString(), media.products[3].version);
+  EXPECT_FALSE((*product)["date"].IsNull());
   Ok("agent 9 uninstall " + match[1].str());
   EXPECT_THAT(Ok("agent 9 products"), Not(HasSubstr(media.products[3].name)));
 
@@ -142,6 +185,19 @@ TEST_F(KelpctlAgent, FailuresNameTheirCause) {
   EXPECT_EQ(refused.status, 1) << refused.output;
   EXPECT_THAT(refused.output, HasSubstr("kelpctl: InitializeSocketEx(), code = 0x00000005: cannot connect to 127.0.0.11:" +
                                         std::to_string(board.Port()) + ": Connection refused\n"));
+
+  // Under --json the same failures are the error document: the step, its code and the cause.
+  using common::json::Value;
+  const auto errorOf = [](std::uint32_t code, const char* step, const std::string& message) {
+    return Value(Value::Object{{"error", Value::Object{{"code", code}, {"message", message}, {"step", step}}}});
+  };
+  board.Push({Bytes(version.begin(), version.begin() + 30)});
+  EXPECT_EQ(Json("agent 0 version", 1), errorOf(5, "ReplyVersion", "connection closed by the board"));
+  board.Push(silence);
+  EXPECT_EQ(Json("agent 0 network", 1), errorOf(9, "ReplyNetworkInfo", "no reply within 60 s"));
+  EXPECT_EQ(Json("agent 1 version", 1),
+            errorOf(5, "InitializeSocketEx",
+                    "cannot connect to 127.0.0.11:" + std::to_string(board.Port()) + ": Connection refused"));
 }
 
 // Agents that follow the array status: the preset's boards are stopped.

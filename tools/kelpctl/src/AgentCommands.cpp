@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,9 @@ bool ParseAddress(const std::string& text, std::array<std::uint8_t, 4>* pAddress
 }
 
 // The session with the board's agent connection, as the setup tool makes it: the array read,
-// the agent port from the settings, the address from VELAPI. Null, with the failure printed, when
+// the agent port from the settings, the address from VELAPI. Null, with the failure reported, when
 // the array cannot be read or the board has no agent connection.
-std::unique_ptr<session::ArraySession> OpenBoard(const Invocation& invocation, std::FILE* err) {
+std::unique_ptr<session::ArraySession> OpenBoard(const Invocation& invocation, Report& report) {
   const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
   auto pSession =
       std::make_unique<session::ArraySession>(invocation.settingsFile, session::ReadMainSettings(invocation.settingsFile));
@@ -46,16 +47,16 @@ std::unique_ptr<session::ArraySession> OpenBoard(const Invocation& invocation, s
         access = a;
         ulAccessError = e;
       })) {
-    std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
+    report.Fail(CodedError("the array could not be read", ulError));
     return nullptr;
   }
   if (!pSession->Array().IsCHN(ulSlot)) {
-    std::fprintf(err, "kelpctl: slot %u has no NAS board\n", ulSlot);
+    report.Fail(PlainError("slot " + std::to_string(ulSlot) + " has no NAS board"));
     return nullptr;
   }
   if (access != CusrCHN::AgentAccess::Ready) {
-    ReportFailure(err, {access == CusrCHN::AgentAccess::NoMacAddress ? "dsvp_NasGetComInf" : "dsvp_NasGetP4IPAddr",
-                        ulAccessError});
+    report.Fail(ApiError(
+        {access == CusrCHN::AgentAccess::NoMacAddress ? "dsvp_NasGetComInf" : "dsvp_NasGetP4IPAddr", ulAccessError}));
     return nullptr;
   }
   return pSession;
@@ -63,10 +64,17 @@ std::unique_ptr<session::ArraySession> OpenBoard(const Invocation& invocation, s
 
 std::string Trimmed(const std::string& text) { return agent::TrimTrailingBlanks(text); }
 
+// A text the agent pads with blanks; null when it holds nothing else.
+std::optional<std::string> TextOrNull(const std::string& text) {
+  std::string trimmed = Trimmed(text);
+  if (trimmed.empty()) return std::nullopt;
+  return trimmed;
+}
+
 class AgentRun {
  public:
-  AgentRun(const Invocation& invocation, const CusrCHN& board, std::FILE* out, std::FILE* err)
-      : m_invocation(invocation), m_board(board), m_out(out), m_err(err) {}
+  AgentRun(const Invocation& invocation, const CusrCHN& board, Report& report)
+      : m_invocation(invocation), m_board(board), m_report(report), m_out(report.Lines()) {}
 
   int Run() {
     switch (m_invocation.agentOp) {
@@ -92,36 +100,44 @@ class AgentRun {
   }
 
  private:
-  // The code of a board operation; a failure is printed with its step, code and cause.
+  // The code of a board operation; a failure is reported with its step, code and cause.
   std::uint32_t Checked(std::uint32_t ulResult) {
-    if (ulResult != 0) Report();
+    if (ulResult != 0) ReportExchange();
     return ulResult;
   }
-  void Report() { std::fprintf(m_err, "kelpctl: %s\n", board::FailureText(CusrCHN::LastExchange()).c_str()); }
-  int Usage(const std::string& text) {
-    std::fprintf(m_err, "kelpctl: %s\n", text.c_str());
-    return 1;
-  }
+  void ReportExchange() { m_report.Fail(ExchangeError(CusrCHN::LastExchange())); }
+  int Usage(const std::string& text) { return m_report.Fail(PlainError(text)); }
 
   int Version() {
     const std::uint32_t ulVersion = m_board.GetAgentVersion();
     if (CusrCHN::LastExchange().code != 0) {
-      Report();
+      ReportExchange();
       return 1;
     }
     // The setup tool refuses to work with an agent newer than it knows (0x05000001 or more).
-    std::fprintf(
-        m_out, "slot %d: agent version 0x%08x (%s; this tool 0x%08x)\n", m_invocation.slot, ulVersion,
-        CusrNasManager::IsNewerAgent(ulVersion) ? "newer agent: the setup tool would lock itself" : "supported",
-        CusrNasManager::ToolVersionWord());
+    const bool bNewer = CusrNasManager::IsNewerAgent(ulVersion);
+    if (!m_report.Json())
+      std::fprintf(m_out, "slot %d: agent version 0x%08x (%s; this tool 0x%08x)\n", m_invocation.slot, ulVersion,
+                   bNewer ? "newer agent: the setup tool would lock itself" : "supported",
+                   CusrNasManager::ToolVersionWord());
+    m_report.Result(common::json::Value::Object{{"slot", m_invocation.slot},
+                                                {"version", ulVersion},
+                                                {"newerAgent", bNewer},
+                                                {"toolVersion", CusrNasManager::ToolVersionWord()}});
     return 0;
   }
 
   int Network() {
     std::string ip, mask, gateway;
     if (Checked(m_board.GetNetworkSetting(m_invocation.interfaceNumber, &ip, &mask, &gateway)) != 0) return 1;
-    std::fprintf(m_out, "slot %d: mng%u address %s mask %s gateway %s\n", m_invocation.slot,
-                 m_invocation.interfaceNumber, Trimmed(ip).c_str(), Trimmed(mask).c_str(), Trimmed(gateway).c_str());
+    if (!m_report.Json())
+      std::fprintf(m_out, "slot %d: mng%u address %s mask %s gateway %s\n", m_invocation.slot,
+                   m_invocation.interfaceNumber, Trimmed(ip).c_str(), Trimmed(mask).c_str(), Trimmed(gateway).c_str());
+    m_report.Result(common::json::Value::Object{{"slot", m_invocation.slot},
+                                                {"interface", "mng" + std::to_string(m_invocation.interfaceNumber)},
+                                                {"address", TextOrNull(ip)},
+                                                {"mask", TextOrNull(mask)},
+                                                {"gateway", TextOrNull(gateway)}});
     return 0;
   }
 
@@ -174,6 +190,21 @@ class AgentRun {
   int Products() {
     std::vector<agent::ProductTexts> products;
     if (!ListProducts(&products)) return 1;
+    if (m_report.Json()) {
+      common::json::Value::Array listed;
+      for (const agent::ProductTexts& p : products) {
+        std::uint32_t ulCode = 0;
+        std::from_chars(p[agent::kProductCode].data(), p[agent::kProductCode].data() + p[agent::kProductCode].size(),
+                        ulCode);
+        listed.push_back(common::json::Value::Object{{"code", ulCode},
+                                                     {"name", p[agent::kProductName]},
+                                                     {"version", p[agent::kProductVersion]},
+                                                     {"date", TextOrNull(p[agent::kProductDate])},
+                                                     {"type", TextOrNull(p[agent::kProductType])}});
+      }
+      m_report.Result(common::json::Value::Object{{"slot", m_invocation.slot}, {"products", std::move(listed)}});
+      return 0;
+    }
     if (products.empty()) std::fprintf(m_out, "slot %d: no program product is installed\n", m_invocation.slot);
     for (const agent::ProductTexts& p : products)
       std::fprintf(m_out, "code %-6s %-24s %-14s %-20s %s\n", p[agent::kProductCode].c_str(),
@@ -279,9 +310,9 @@ class AgentRun {
     const agent::RouteTexts& route = routes[index - 1];
     const std::uint32_t ulResult = Checked(m_board.DeleteRoutingInfo(route));
     if (ulResult == agent::kResultRouteNotFound)
-      std::fprintf(m_err, "kelpctl: the board could not delete the route to %s mask %s gateway %s\n",
-                   Trimmed(route[agent::kRouteTarget]).c_str(), Trimmed(route[agent::kRouteNetmask]).c_str(),
-                   Trimmed(route[agent::kRouteGateway]).c_str());
+      m_report.Fail(PlainError("the board could not delete the route to " + Trimmed(route[agent::kRouteTarget]) +
+                               " mask " + Trimmed(route[agent::kRouteNetmask]) + " gateway " +
+                               Trimmed(route[agent::kRouteGateway])));
     if (ulResult != 0) return 1;
     std::fprintf(m_out, "slot %d: route %zu to %s deleted\n", m_invocation.slot, index,
                  Trimmed(route[agent::kRouteTarget]).c_str());
@@ -294,10 +325,8 @@ class AgentRun {
     std::array<std::uint8_t, 4> pc{}, pcMask{};
     if (!CallApi(
             "dsvp_GetSvpIPAddr", [&](std::uint32_t* e) { return dsvp_GetSvpIPAddr(pc.data(), pcMask.data(), e); },
-            &failure)) {
-      ReportFailure(m_err, failure);
-      return 1;
-    }
+            &failure))
+      return m_report.Fail(ApiError(failure));
     m_board.Array().SetSvpAddress(pc.data(), pcMask.data());
     const std::string& file = m_invocation.arguments[0];
     std::uint32_t ulVerdict = 0;
@@ -305,10 +334,7 @@ class AgentRun {
                  common::AddressText(pc.data()).c_str(), m_board.Array().FtpPort());
     std::fflush(m_out);
     if (Checked(m_board.InstallCommonPP(file, m_invocation.timeoutMinutes * 60, &ulVerdict)) != 0) return 1;
-    if (ulVerdict != 0) {
-      std::fprintf(m_err, "kelpctl: the agent refused the installation: 0x%08x\n", ulVerdict);
-      return 1;
-    }
+    if (ulVerdict != 0) return m_report.Fail(CodedError("the agent refused the installation", ulVerdict));
     std::fprintf(m_out, "slot %d: %s installed\n", m_invocation.slot, file.c_str());
     return 0;
   }
@@ -333,20 +359,20 @@ class AgentRun {
 
   const Invocation& m_invocation;
   const CusrCHN& m_board;
-  std::FILE* m_out;
-  std::FILE* m_err;
+  Report& m_report;
+  std::FILE* const m_out;  // the result as text
 };
 
 }  // namespace
 
-int RunAgent(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+int RunAgent(const Invocation& invocation, Report& report) {
   CusrTraceScope scope("kelpctl", "RunAgent", TRC_FUNC);
-  const std::unique_ptr<session::ArraySession> pSession = OpenBoard(invocation, err);
+  const std::unique_ptr<session::ArraySession> pSession = OpenBoard(invocation, report);
   if (pSession == nullptr) return 1;
   // Message 3653 names the board by its location.
   const board::ArrayTables& array = pSession->Array();
   CusrNasManager::SetBoardNameProvider([&array](std::uint32_t ulIndex) { return array.LocationName(ulIndex); });
-  const int nStatus = AgentRun(invocation, *pSession->Board(static_cast<std::uint32_t>(invocation.slot)), out, err).Run();
+  const int nStatus = AgentRun(invocation, *pSession->Board(static_cast<std::uint32_t>(invocation.slot)), report).Run();
   CusrNasManager::SetBoardNameProvider(nullptr);
   return nStatus;
 }

@@ -6,13 +6,12 @@
 // code and cause.
 #pragma once
 
-#include <cstdio>
-
 #include "CommandLine.h"
+#include "Report.h"
 
 namespace kelpctl {
 
 // Returns the exit status: 0 success, 1 a VELAPI call or an agent exchange failed.
-int RunAgent(const Invocation& invocation, std::FILE* out, std::FILE* err);
+int RunAgent(const Invocation& invocation, Report& report);
 
 }  // namespace kelpctl

@@ -1,8 +1,6 @@
 // How kelpctl calls VELAPI: through the board layer's CallApi (traced, one retry after the pace
-// when the array times out); a failure is printed with its catalogue message.
+// when the array times out); a failure is reported as ApiError (Report.h).
 #pragma once
-
-#include <cstdio>
 
 #include "board/ArrayCall.h"
 
@@ -10,8 +8,5 @@ namespace kelpctl {
 
 using board::ApiFailure;
 using board::CallApi;
-
-// Prints "kelpctl: <call> failed: 0x%08x" and the catalogue message for the code to out.
-void ReportFailure(std::FILE* out, const ApiFailure& failure);
 
 }  // namespace kelpctl

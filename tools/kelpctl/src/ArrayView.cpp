@@ -23,6 +23,22 @@ std::string IpText(const std::optional<Ip4>& ip) {
   return common::AddressText(ip->data());
 }
 
+// "CTL0-1" of slot 1.
+std::string BoardName(int slot) { return "CTL" + std::to_string(slot / 8) + "-" + std::to_string(slot % 8); }
+
+std::optional<std::string> AddressValue(const std::optional<Ip4>& ip) {
+  if (!ip) return std::nullopt;
+  return common::AddressText(ip->data());
+}
+
+std::optional<std::string> MacText(const std::optional<std::array<std::uint8_t, 6>>& mac) {
+  if (!mac) return std::nullopt;
+  const auto& m = *mac;
+  char text[24];
+  std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", m[0], m[1], m[2], m[3], m[4], m[5]);
+  return text;
+}
+
 void ReadNasBoard(BoardRow* pRow) {
   const short sCluster = board::ClusterOf(pRow->slot);
   const short sPCB = board::PcbOf(pRow->slot);
@@ -115,19 +131,49 @@ void PrintArrayView(std::FILE* out, const std::string& unit, const ArrayView& vi
   std::fprintf(out, "%-4s %-6s %-6s %-9s %-16s %-6s %-15s %-15s %-17s %s\n", "SLOT", "BOARD", "EQUIP",
                "TYPE", "STATUS", "MP", "IP ADDRESS", "SUBNET MASK", "MAC", "LOCATION");
   for (const BoardRow& row : view.rows) {
-    char board[32], equip[16], status[32], mpText[16], mac[24] = "-";
-    std::snprintf(board, sizeof board, "CTL%d-%d", row.slot / 8, row.slot % 8);
+    char board[32], equip[16], status[32], mpText[16];
+    std::snprintf(board, sizeof board, "%s", BoardName(row.slot).c_str());
     std::snprintf(equip, sizeof equip, "0x%04X", row.usCHN);
     std::snprintf(status, sizeof status, "%u %s", row.status, nas::StatusWordName(row.status));
     std::snprintf(mpText, sizeof mpText, "0x%04X", row.mpStatus);
-    if (row.mac) {
-      const auto& m = *row.mac;
-      std::snprintf(mac, sizeof mac, "%02X-%02X-%02X-%02X-%02X-%02X", m[0], m[1], m[2], m[3], m[4], m[5]);
-    }
-    std::fprintf(out, "%-4d %-6s %-6s %-9s %-16s %-6s %-15s %-15s %-17s %s\n", row.slot, board, equip,
-                 row.type.c_str(), status, mpText, IpText(row.ip).c_str(), IpText(row.mask).c_str(), mac,
-                 row.location ? row.location->c_str() : "-");
+    std::fprintf(out, "%-4d %-6s %-6s %-9s %-16s %-6s %-15s %-15s %-17s %s\n", row.slot, board, equip, row.type.c_str(),
+                 status, mpText, IpText(row.ip).c_str(), IpText(row.mask).c_str(),
+                 MacText(row.mac).value_or("-").c_str(), row.location ? row.location->c_str() : "-");
   }
+}
+
+common::json::Value StatusNameValue(std::uint16_t word) {
+  const std::string_view name = nas::StatusWordName(word);
+  if (name == "?") return nullptr;
+  return name;
+}
+
+common::json::Value ArrayViewDocument(const std::string& unit, const ArrayView& view) {
+  using common::json::Value;
+  Value::Array boards;
+  for (const BoardRow& row : view.rows)
+    boards.push_back(Value::Object{
+        {"slot", row.slot},
+        {"board", BoardName(row.slot)},
+        {"equipment", row.usCHN},
+        {"type", row.type},
+        {"status", row.status},
+        {"statusName", StatusNameValue(row.status)},
+        {"mpStatus", row.mpStatus},
+        {"address", AddressValue(row.ip)},
+        {"mask", AddressValue(row.mask)},
+        {"mac", MacText(row.mac)},
+        {"location", row.location && !row.location->empty() ? Value(*row.location) : Value()},
+    });
+  return Value::Object{
+      {"unit", unit},
+      {"model", view.model},
+      {"modelName", std::string_view(ModelText(view.model)) == "unknown" ? Value() : Value(ModelText(view.model))},
+      {"serial", view.serial},
+      {"svpAddress", common::AddressText(view.svpIp.data())},
+      {"svpMask", common::AddressText(view.svpMask.data())},
+      {"boards", std::move(boards)},
+  };
 }
 
 }  // namespace kelpctl

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ApiCall.h"
+#include "common/Json.h"
 
 namespace kelpctl {
 
@@ -46,5 +47,9 @@ bool ReadArrayView(ArrayView* pView, ApiFailure* pFailure);
 
 // Prints the view as a table.
 void PrintArrayView(std::FILE* out, const std::string& unit, const ArrayView& view);
+// The view as the --json document of boards.
+common::json::Value ArrayViewDocument(const std::string& unit, const ArrayView& view);
+// A status word's name, null for a word the array does not define.
+common::json::Value StatusNameValue(std::uint16_t word);
 
 }  // namespace kelpctl

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "board/PowerCommands.h"
 #include "board/SettingsLimits.h"
 #include "common/Strings.h"
+#include "common/TextFormats.h"
 #include "plat/Clock.h"
 #include "plat/DiskSpace.h"
 #include "velapi.h"
@@ -102,20 +104,21 @@ class ConsolePowerDialog : public board::PowerDialog {
 };
 
 // Runs op on the board of the invocation's slot with the board objects and the status poller of
-// a kelpconf run around it. Prints the result; the exit status.
-int RunOnBoard(const Invocation& invocation, const char* pszWord, std::FILE* out, std::FILE* err,
-               const std::function<bool(CusrCHN&, const Stopwatch&, std::uint32_t*)>& op) {
+// a kelpconf run around it. Its lines go where the report puts progress; returns the logical
+// seconds it took, nullopt when it failed (reported).
+std::optional<long long> RunOnBoard(const Invocation& invocation, const char* pszWord, Report& report,
+                                    const std::function<bool(CusrCHN&, const Stopwatch&, std::uint32_t*)>& op) {
   const Stopwatch clock;
   const auto ulSlot = static_cast<std::uint32_t>(invocation.slot);
-  const std::unique_ptr<session::ArraySession> pSession = OpenSession(invocation, err);
-  if (!pSession) return 1;
+  const std::unique_ptr<session::ArraySession> pSession = OpenSession(invocation, report);
+  if (!pSession) return std::nullopt;
   board::ArrayTables& array = pSession->Array();
   CusrCHN* pBoard = pSession->Board(ulSlot);
   if (pBoard == nullptr || !array.IsCHN(ulSlot)) {
-    std::fprintf(err, "kelpctl: slot %d has no NAS board\n", invocation.slot);
-    return 1;
+    report.Fail(PlainError("slot " + std::to_string(invocation.slot) + " has no NAS board"));
+    return std::nullopt;
   }
-  ConsoleMain main(array, ulSlot, out, clock);
+  ConsoleMain main(array, ulSlot, report.Lines(), clock);
   array.Subscribe(&main);
   array.GetMPStatus();  // a blocked board shows fatal from the first line on
   pBoard->SetChnStatusKestrel();
@@ -126,28 +129,34 @@ int RunOnBoard(const Invocation& invocation, const char* pszWord, std::FILE* out
   const bool bOk = op(*pBoard, clock, &ulError);
   pSession->StopPoller();
   array.Unsubscribe(&main);
-  if (bOk) {
-    std::fprintf(out, "%s of slot %d finished\n", pszWord, invocation.slot);
-    return 0;
+  if (!bOk) {
+    report.Fail(CodedError(std::string(pszWord) + " of slot " + std::to_string(invocation.slot) + " failed", ulError));
+    return std::nullopt;
   }
-  std::fprintf(err, "kelpctl: %s of slot %d failed: 0x%08x\n", pszWord, invocation.slot, ulError);
-  return 1;
+  std::fprintf(report.Lines(), "%s of slot %d finished\n", pszWord, invocation.slot);
+  return clock.Seconds();
+}
+
+// The --json document of a finished board operation.
+common::json::Value::Object FinishedDocument(const Invocation& invocation, const char* pszWord, long long seconds) {
+  return {{"slot", invocation.slot}, {"operation", pszWord}, {"seconds", seconds}};
 }
 
 }  // namespace
 
-int RunPower(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+int RunPower(const Invocation& invocation, Report& report) {
   const PowerVerb& verb = VerbOf(invocation.command);
   if (invocation.watch) {
-    return RunOnBoard(invocation, verb.word, out, err,
-                      [&](CusrCHN& board, const Stopwatch& clock, std::uint32_t* pulError) {
-                        ConsolePowerDialog dialog(out, clock);
-                        switch (invocation.command) {
-                          case Command::Shutdown: return board.StartShutdown(&dialog, pulError);
-                          case Command::Reboot: return board.StartReboot(&dialog, pulError);
-                          default: return board.StartBoot(&dialog, invocation.bootOption.value_or(""), pulError);
-                        }
-                      });
+    const auto seconds =
+        RunOnBoard(invocation, verb.word, report, [&](CusrCHN& board, const Stopwatch& clock, std::uint32_t* pulError) {
+          ConsolePowerDialog dialog(report.Lines(), clock);
+          switch (invocation.command) {
+            case Command::Shutdown: return board.StartShutdown(&dialog, pulError);
+            case Command::Reboot: return board.StartReboot(&dialog, pulError);
+            default: return board.StartBoot(&dialog, invocation.bootOption.value_or(""), pulError);
+          }
+        });
+    return seconds ? 0 : 1;
   }
   const board::PowerCommandRow& command = board::PowerCommandOf(verb.power);
   const char* pszBootOpt = verb.power == board::PowerCommand::Boot && invocation.bootOption
@@ -160,33 +169,37 @@ int RunPower(const Invocation& invocation, std::FILE* out, std::FILE* err) {
             return dsvp_NasShutdown(board::ClusterOf(invocation.slot), board::PcbOf(invocation.slot), command.dwOption,
                                     pszBootOpt, e);
           },
-          &failure)) {
-    ReportFailure(err, failure);
-    return 1;
-  }
-  std::fprintf(out, "%s of slot %d accepted\n", verb.word, invocation.slot);
+          &failure))
+    return report.Fail(ApiError(failure));
+  std::fprintf(report.Lines(), "%s of slot %d accepted\n", verb.word, invocation.slot);
   return 0;
 }
 
-int RunReset(const Invocation& invocation, std::FILE* out, std::FILE* err) {
-  std::fprintf(out, "reset of slot %d: forced blockade, restore and settle time\n", invocation.slot);
-  std::fflush(out);
-  return RunOnBoard(invocation, "reset", out, err, [](CusrCHN& board, const Stopwatch&, std::uint32_t* pulError) {
-    return board.StartP4Reset(nullptr, pulError);
-  });
+int RunReset(const Invocation& invocation, Report& report) {
+  std::fprintf(report.Lines(), "reset of slot %d: forced blockade, restore and settle time\n", invocation.slot);
+  std::fflush(report.Lines());
+  const auto seconds = RunOnBoard(
+      invocation, "reset", report,
+      [](CusrCHN& board, const Stopwatch&, std::uint32_t* pulError) { return board.StartP4Reset(nullptr, pulError); });
+  return seconds ? 0 : 1;
 }
 
-int RunDump(const Invocation& invocation, std::FILE* out, std::FILE* err) {
-  std::fprintf(out, "NAS dump of slot %d: the NAS OS stops at once and writes its memory image\n", invocation.slot);
-  std::fflush(out);
-  return RunOnBoard(invocation, "dump", out, err, [](CusrCHN& board, const Stopwatch&, std::uint32_t* pulError) {
-    std::string strFiled;
-    if (board::CheckDownloadMark(board, &strFiled)) {
-      *pulError = board::kDumpDownloading;  // the dump being downloaded would be lost
-      return false;
-    }
-    return board.StartDump(pulError);
-  });
+int RunDump(const Invocation& invocation, Report& report) {
+  std::fprintf(report.Lines(), "NAS dump of slot %d: the NAS OS stops at once and writes its memory image\n",
+               invocation.slot);
+  std::fflush(report.Lines());
+  const auto seconds =
+      RunOnBoard(invocation, "dump", report, [](CusrCHN& board, const Stopwatch&, std::uint32_t* pulError) {
+        std::string strFiled;
+        if (board::CheckDownloadMark(board, &strFiled)) {
+          *pulError = board::kDumpDownloading;  // the dump being downloaded would be lost
+          return false;
+        }
+        return board.StartDump(pulError);
+      });
+  if (!seconds) return 1;
+  report.Result(FinishedDocument(invocation, "dump", *seconds));
+  return 0;
 }
 
 namespace {
@@ -211,13 +224,15 @@ class ConsoleDownload : public board::DownloadProgress {
 };
 
 // The board's dump must exist and fit on the dump folder's file system with (size + 50) MiB.
-bool CheckDumpReady(CusrCHN& board, std::FILE* err, std::uint32_t* pulError) {
+bool CheckDumpReady(CusrCHN& board, Report& report, std::uint32_t* pulError) {
   std::uint32_t ulStatus = 0;
   std::uint32_t ulSize = 0;
   std::string strDate;
   if (!board.GetDumpInfo(&ulStatus, &strDate, &ulSize, pulError)) return false;
   if (board::ClassifyDumpStatus(ulStatus) != board::DumpState::Normal) {
-    std::fprintf(err, "kelpctl: slot %u has no dump to download (status 0x%08x)\n", board.GetIndex(), ulStatus);
+    Failure none = CodedError("slot " + std::to_string(board.GetIndex()) + " has no dump to download", ulStatus);
+    none.text = none.message + " (status " + common::CodeText(ulStatus) + ")";
+    report.Fail(none);
     *pulError = ulStatus;
     return false;
   }
@@ -226,7 +241,8 @@ bool CheckDumpReady(CusrCHN& board, std::FILE* err, std::uint32_t* pulError) {
   std::filesystem::create_directories(board::DumpFolder(), error);
   const std::optional<plat::DiskSpace> space = plat::QueryDiskSpace(board::DumpFolder(), error);
   if (!required || !space || space->availableBytes < *required) {
-    std::fprintf(err, "kelpctl: a dump of %u MB does not fit into %s\n", ulSize, board::DumpFolder().c_str());
+    report.Fail(PlainError("a dump of " + std::to_string(ulSize) + " MB does not fit into " +
+                           board::DumpFolder().string()));
     *pulError = ulSize;
     return false;
   }
@@ -235,7 +251,7 @@ bool CheckDumpReady(CusrCHN& board, std::FILE* err, std::uint32_t* pulError) {
 
 }  // namespace
 
-int RunDownloadDump(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+int RunDownloadDump(const Invocation& invocation, Report& report) {
   // The copy's folder is made first, as mkdir -p would, so that a folder that cannot be made
   // stops the command before the board uploads anything.
   if (invocation.toFolder) {
@@ -243,33 +259,35 @@ int RunDownloadDump(const Invocation& invocation, std::FILE* out, std::FILE* err
     std::filesystem::create_directories(*invocation.toFolder, error);
     if (!error && !std::filesystem::is_directory(*invocation.toFolder, error))
       error = std::make_error_code(std::errc::not_a_directory);
-    if (error) {
-      std::fprintf(err, "kelpctl: cannot create the folder %s: %s\n", invocation.toFolder->c_str(),
-                   error.message().c_str());
-      return 1;
-    }
+    if (error)
+      return report.Fail(PlainError("cannot create the folder " + *invocation.toFolder + ": " + error.message()));
   }
   std::string strFiled;
-  const int nResult = RunOnBoard(invocation, "download-dump", out, err,
-                                 [&](CusrCHN& board, const Stopwatch& clock, std::uint32_t* pulError) {
-                                   if (!CheckDumpReady(board, err, pulError)) return false;
-                                   ConsoleDownload progress(out, clock);
-                                   const std::chrono::seconds limit =
-                                       board::ReadLimit(invocation.settingsFile, board::kDumpDownloadLimit);
-                                   *pulError = board::RunDumpDownload(board, limit, progress, &strFiled);
-                                   return *pulError == 0;
-                                 });
-  if (nResult != 0) return nResult;
+  const auto seconds = RunOnBoard(invocation, "download-dump", report,
+                                  [&](CusrCHN& board, const Stopwatch& clock, std::uint32_t* pulError) {
+                                    if (!CheckDumpReady(board, report, pulError)) return false;
+                                    ConsoleDownload progress(report.Lines(), clock);
+                                    const std::chrono::seconds limit =
+                                        board::ReadLimit(invocation.settingsFile, board::kDumpDownloadLimit);
+                                    *pulError = board::RunDumpDownload(board, limit, progress, &strFiled);
+                                    return *pulError == 0;
+                                  });
+  if (!seconds) return 1;
   const std::filesystem::path filed = board::DumpFolder() / strFiled;
-  std::fprintf(out, "dump of slot %d filed as %s\n", invocation.slot, filed.c_str());
-  if (!invocation.toFolder) return 0;
-  std::error_code error;
-  const std::filesystem::path copy = std::filesystem::path(*invocation.toFolder) / strFiled;
-  if (!std::filesystem::copy_file(filed, copy, std::filesystem::copy_options::none, error)) {
-    std::fprintf(err, "kelpctl: cannot copy the dump to %s: %s\n", copy.c_str(), error.message().c_str());
-    return 1;
+  std::fprintf(report.Lines(), "dump of slot %d filed as %s\n", invocation.slot, filed.c_str());
+  std::optional<std::string> copied;
+  if (invocation.toFolder) {
+    std::error_code error;
+    const std::filesystem::path copy = std::filesystem::path(*invocation.toFolder) / strFiled;
+    if (!std::filesystem::copy_file(filed, copy, std::filesystem::copy_options::none, error))
+      return report.Fail(PlainError("cannot copy the dump to " + copy.string() + ": " + error.message()));
+    std::fprintf(report.Lines(), "copied to %s\n", copy.c_str());
+    copied = copy.string();
   }
-  std::fprintf(out, "copied to %s\n", copy.c_str());
+  common::json::Value::Object document = FinishedDocument(invocation, "download-dump", *seconds);
+  document.push_back({"file", filed.string()});
+  document.push_back({"copy", copied});
+  report.Result(std::move(document));
   return 0;
 }
 

@@ -55,6 +55,8 @@ constexpr OptionRule kOptions[] = {
     {"-h", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.unit = t; }, nullptr, nullptr},
     {"-s", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.settingsFile = t; }, nullptr,
      nullptr},
+    {"--json", ValueKind::Flag, [](Invocation& v, const std::string&, std::uint32_t) { v.json = true; }, nullptr,
+     nullptr},
     {"--option", ValueKind::Text, [](Invocation& v, const std::string& t, std::uint32_t) { v.bootOption = t; }, IsBoot,
      "the boot command"},
     {"--watch", ValueKind::Flag, [](Invocation& v, const std::string&, std::uint32_t) { v.watch = true; }, IsPower,
@@ -228,8 +230,38 @@ std::optional<Invocation> ParseCommandLine(const std::vector<std::string>& args,
   return invocation;
 }
 
+std::optional<std::string> JsonRefusal(const Invocation& invocation) {
+  if (!invocation.json) return std::nullopt;
+  std::string name;
+  switch (invocation.command) {
+    case Command::Help:
+    case Command::Boards:
+    case Command::Progress:
+    case Command::Dump:
+    case Command::DownloadDump:
+    case Command::Media: return std::nullopt;
+    case Command::Services:
+      if (invocation.arguments.front() == "status") return std::nullopt;
+      name = "services " + invocation.arguments.front();
+      break;
+    case Command::Agent: {
+      const AgentOp op = invocation.agentOp;
+      if (op == AgentOp::Products || op == AgentOp::Network || op == AgentOp::Version) return std::nullopt;
+      for (const AgentOpName& o : kAgentOps)
+        if (o.op == op) name = std::string("agent SLOT ") + o.name;
+      break;
+    }
+    default:
+      for (const CommandRule& c : kCommands)
+        if (c.command == invocation.command) name = c.name;
+  }
+  return "--json is not supported by " + name +
+         " (only by boards, progress, dump, download-dump, media, services status and agent SLOT "
+         "products|network|version)";
+}
+
 const char* UsageText() {
-  return "Usage: kelpctl -h UNIT [-s SETTINGS] COMMAND [ARGS]\n"
+  return "Usage: kelpctl -h UNIT [-s SETTINGS] [--json] COMMAND [ARGS]\n"
          "       kelpctl [-s SETTINGS] ftpd ADDRESS\n"
          "Reads and drives the NAS boards of one array unit through the VELAPI library.\n"
          "\n"
@@ -308,6 +340,10 @@ const char* UsageText() {
          "  -s SETTINGS   settings file: the trace (section MainService), the agent port (key Port of\n"
          "                the board's location-name section, else of MainService, else 20265) and\n"
          "                the kelpftpd port ([FtpService] Port, else 20266); default ./kelpconf.ini\n"
+         "  --json        one JSON document on standard output instead of text (boards, progress, dump,\n"
+         "                download-dump, media, services status, agent SLOT products|network|version):\n"
+         "                the result, or {\"error\": {\"code\", \"message\", \"step\"}} with the same exit\n"
+         "                status; progress lines go to standard error\n"
          "  --help        this text\n"
          "\n"
          "Environment: KELP_SYSTEM_ROOT (where the arrays and C:\\ live), KELP_TIME_SCALE\n"

@@ -38,10 +38,15 @@ struct Invocation {
   std::uint32_t intervalSeconds = 20;  // watch --interval S: logical seconds between rounds
   std::uint32_t rounds = 0;            // watch --count N: stop after N rounds (0: until a signal)
   std::optional<std::string> toFolder; // download-dump --to DIR: a copy of the filed dump goes there
+  bool json = false;                   // --json: one JSON document on standard output
 };
 
 // Parses argv[1..]; on failure returns nullopt and a one-line reason in *pError.
 std::optional<Invocation> ParseCommandLine(const std::vector<std::string>& args, std::string* pError);
+
+// The one-line reason why the invocation's command cannot write --json; nullopt when it can or
+// --json was not given.
+std::optional<std::string> JsonRefusal(const Invocation& invocation);
 
 // The --help text.
 const char* UsageText();

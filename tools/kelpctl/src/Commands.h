@@ -1,14 +1,13 @@
-// The kelpctl commands. Each prints to out, reports failures to err and returns the exit status
-// (0 success, 1 a VELAPI call failed or the board did not do what was asked).
+// The kelpctl commands that read the array. Each reports to report and returns the exit status
+// (0 success, 1 a VELAPI call failed).
 #pragma once
 
-#include <cstdio>
-
 #include "CommandLine.h"
+#include "Report.h"
 
 namespace kelpctl {
 
-int RunBoards(const Invocation& invocation, std::FILE* out, std::FILE* err);
-int RunProgress(const Invocation& invocation, std::FILE* out, std::FILE* err);
+int RunBoards(const Invocation& invocation, Report& report);
+int RunProgress(const Invocation& invocation, Report& report);
 
 }  // namespace kelpctl

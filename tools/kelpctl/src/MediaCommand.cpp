@@ -4,6 +4,7 @@
 #include <string>
 
 #include "media/CusrMedia.h"
+#include "media/MediaRules.h"
 #include "plat/Paths.h"
 #include "plat/Profile.h"
 
@@ -14,35 +15,47 @@ constexpr const char* kKindWords[CusrMedia::kKinds] = {"os", "sut", "req", "opt"
 
 }  // namespace
 
-int RunMedia(std::FILE* out, std::FILE* err) {
+int RunMedia(Report& report) {
   const std::filesystem::path ini = plat::MapPath("C:\\tftp.ini");
   const std::string strNetboot = plat::GetProfileString("Parameters", "File Path", "", ini);
-  if (strNetboot.empty()) {
-    std::fprintf(err, "kelpctl: no medium is registered ([Parameters] File Path of %s)\n", ini.c_str());
-    return 1;
-  }
+  if (strNetboot.empty())
+    return report.Fail(PlainError("no medium is registered ([Parameters] File Path of " + ini.string() + ")"));
   const std::string strRoot = plat::MapPath(strNetboot).parent_path().string();
   CusrMedia cMedia({strRoot, false});
-  if (const std::uint32_t ulError = cMedia.CreateProductArrayInMedia(); ulError != 0) {
-    std::fprintf(err, "kelpctl: the catalogue of %s cannot be built: 0x%08x\n", strRoot.c_str(), ulError);
-    return 1;
+  if (const std::uint32_t ulError = cMedia.CreateProductArrayInMedia(); ulError != 0)
+    return report.Fail(CodedError("the catalogue of " + strRoot + " cannot be built", ulError));
+  std::FILE* const out = report.Lines();
+  if (!report.Json()) {
+    std::fprintf(out, "Medium %s, products in %s\n", strRoot.c_str(), cMedia.MediaFolder().c_str());
+    std::fprintf(out, "%-4s %-32s %-11s %-12s %7s  %s\n", "KIND", "NAME", "VERSION", "BUILD", "TIMEOUT", "FILE");
   }
-  std::fprintf(out, "Medium %s, products in %s\n", strRoot.c_str(), cMedia.MediaFolder().c_str());
-  std::fprintf(out, "%-4s %-32s %-11s %-12s %7s  %s\n", "KIND", "NAME", "VERSION", "BUILD", "TIMEOUT", "FILE");
-  int nCount = 0;
+  common::json::Value::Array listed;
   const CusrMedia::ProductArray products = cMedia.GetProductArrayInMedia();
   for (std::size_t slot = 0; slot < CusrMedia::kKinds; ++slot) {
     if (!products[slot]) continue;
     for (const board::ProductRecord& r : *products[slot]) {
       const std::string strFile =
           std::filesystem::path(r[board::kProductFilePath]).lexically_relative(cMedia.MediaFolder()).string();
-      std::fprintf(out, "%-4s %-32s %-11s %-12s %7s  %s\n", kKindWords[slot], r[board::kProductName].c_str(),
-                   r[board::kProductVersion].c_str(), r[board::kProductBuild].c_str(),
-                   r[board::kProductTimeout].c_str(), strFile.c_str());
-      ++nCount;
+      if (!report.Json())
+        std::fprintf(out, "%-4s %-32s %-11s %-12s %7s  %s\n", kKindWords[slot], r[board::kProductName].c_str(),
+                     r[board::kProductVersion].c_str(), r[board::kProductBuild].c_str(),
+                     r[board::kProductTimeout].c_str(), strFile.c_str());
+      listed.push_back(common::json::Value::Object{
+          {"kind", kKindWords[slot]},
+          {"name", r[board::kProductName]},
+          {"version", r[board::kProductVersion]},
+          {"build", r[board::kProductBuild]},
+          {"timeoutMinutes", media::ParseTimeoutMinutes(r[board::kProductTimeout])},
+          {"file", strFile},
+      });
     }
   }
-  std::fprintf(out, "%d product(s)\n", nCount);
+  if (!report.Json()) std::fprintf(out, "%zu product(s)\n", listed.size());
+  report.Result(common::json::Value::Object{
+      {"medium", strRoot},
+      {"folder", cMedia.MediaFolder()},
+      {"products", std::move(listed)},
+  });
   return 0;
 }
 

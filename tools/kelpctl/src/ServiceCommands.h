@@ -3,12 +3,11 @@
 // the README ("Network-boot services").
 #pragma once
 
-#include <cstdio>
-
 #include "CommandLine.h"
+#include "Report.h"
 
 namespace kelpctl {
 
-int RunServices(const Invocation& invocation, std::FILE* out, std::FILE* err);
+int RunServices(const Invocation& invocation, Report& report);
 
 }  // namespace kelpctl

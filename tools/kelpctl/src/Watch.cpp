@@ -29,19 +29,19 @@ std::string ClockText(std::uint64_t ullMs) {
 
 }  // namespace
 
-std::unique_ptr<session::ArraySession> OpenSession(const Invocation& invocation, std::FILE* err) {
+std::unique_ptr<session::ArraySession> OpenSession(const Invocation& invocation, Report& report) {
   auto pSession =
       std::make_unique<session::ArraySession>(invocation.settingsFile, session::ReadMainSettings(invocation.settingsFile));
   std::uint32_t ulError = 0;
-  const bool bStarted =
-      pSession->Start(&ulError, [err](std::uint32_t ulSlot, CusrCHN::AgentAccess access, std::uint32_t ulAccessError) {
+  const bool bStarted = pSession->Start(
+      &ulError, [err = report.Notes()](std::uint32_t ulSlot, CusrCHN::AgentAccess access, std::uint32_t ulAccessError) {
         if (access == CusrCHN::AgentAccess::NoMacAddress)
           std::fprintf(err, "kelpctl: slot %u: no MAC address (0x%08x)\n", ulSlot, ulAccessError);
         else if (access == CusrCHN::AgentAccess::NoConnection)
           std::fprintf(err, "kelpctl: slot %u: no agent connection (0x%08x)\n", ulSlot, ulAccessError);
       });
   if (!bStarted) {
-    std::fprintf(err, "kelpctl: the array could not be read: 0x%08x\n", ulError);
+    report.Fail(CodedError("the array could not be read", ulError));
     return nullptr;
   }
   return pSession;
@@ -69,7 +69,7 @@ void PrintRound(std::FILE* out, const Invocation& invocation, unsigned round, co
 
 }  // namespace
 
-int RunWatch(const Invocation& invocation, std::FILE* out, std::FILE* err) {
+int RunWatch(const Invocation& invocation, Report& report) {
   // SIGINT and SIGTERM end the wait between rounds (sigtimedwait), from every thread.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
@@ -77,7 +77,7 @@ int RunWatch(const Invocation& invocation, std::FILE* out, std::FILE* err) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  const std::unique_ptr<session::ArraySession> pSession = OpenSession(invocation, err);
+  const std::unique_ptr<session::ArraySession> pSession = OpenSession(invocation, report);
   if (!pSession) return 1;
   board::ArrayTables& array = pSession->Array();
   const auto realInterval = plat::Clock::ToReal(std::chrono::seconds(invocation.intervalSeconds));
@@ -85,7 +85,7 @@ int RunWatch(const Invocation& invocation, std::FILE* out, std::FILE* err) {
     array.GetMPStatus();
     array.GetChnStatusKestrel(1);
     for (const std::uint32_t ulSlot : array.ModelSlots()) pSession->Board(ulSlot)->SetChnStatusKestrel();
-    PrintRound(out, invocation, round, *pSession);
+    PrintRound(report.Lines(), invocation, round, *pSession);
     if (round == invocation.rounds) break;
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(realInterval);
     const timespec wait{static_cast<std::time_t>(whole.count()),

@@ -7,17 +7,18 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "Report.h"
 #include "session/ArraySession.h"
 
 namespace kelpctl {
 
 // The setup tool's session over the invocation's settings, started as the main window starts it:
 // discovery, the board objects with their agent connections and the first status read. What
-// could not be prepared is reported to err; null, after its line on err, when the array could
-// not be read.
-std::unique_ptr<session::ArraySession> OpenSession(const Invocation& invocation, std::FILE* err);
+// could not be prepared is noted; null, with the failure reported, when the array could not be
+// read.
+std::unique_ptr<session::ArraySession> OpenSession(const Invocation& invocation, Report& report);
 
 // 0 after the last round or a stop signal, 1 when the array could not be read at the start.
-int RunWatch(const Invocation& invocation, std::FILE* out, std::FILE* err);
+int RunWatch(const Invocation& invocation, Report& report);
 
 }  // namespace kelpctl

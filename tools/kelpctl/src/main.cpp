@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "FtpdHost.h"
 #include "MediaCommand.h"
+#include "Report.h"
 #include "ServiceCommands.h"
 #include "Watch.h"
 #include "common/ConsoleDisplay.h"
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(), stdout);
     return 0;
   }
+  if (const auto refusal = JsonRefusal(*line)) {
+    std::fprintf(stderr, "kelpctl: %s\n", refusal->c_str());
+    return 2;
+  }
 
   // Message boxes of the agent client are printed; without input each takes its default button.
   ConsoleDisplay display(stderr);
@@ -47,32 +52,33 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kelpctl: the trace could not be opened in %s: 0x%08x (going on without it)\n",
                  settings.strDirectory.c_str(), ulTraceError);
 
+  Report report(line->json, stdout, stderr);
   int status = 1;
   ApiFailure failure;
   if (line->command == Command::Ftpd) {
     status = RunFtpd(*line, stdout, stderr);
   } else if (line->command == Command::Media) {
-    status = RunMedia(stdout, stderr);
+    status = RunMedia(report);
   } else if (!CallApi("dsvp_SetArrayUnitName",
                [&](std::uint32_t* e) { return dsvp_SetArrayUnitName(line->unit.c_str(), e); }, &failure)) {
-    ReportFailure(stderr, failure);
+    report.Fail(ApiError(failure));
   } else {
     switch (line->command) {
-      case Command::Boards: status = RunBoards(*line, stdout, stderr); break;
-      case Command::Progress: status = RunProgress(*line, stdout, stderr); break;
+      case Command::Boards: status = RunBoards(*line, report); break;
+      case Command::Progress: status = RunProgress(*line, report); break;
       case Command::Boot:
       case Command::Shutdown:
-      case Command::Reboot: status = RunPower(*line, stdout, stderr); break;
-      case Command::Reset: status = RunReset(*line, stdout, stderr); break;
-      case Command::Dump: status = RunDump(*line, stdout, stderr); break;
-      case Command::DownloadDump: status = RunDownloadDump(*line, stdout, stderr); break;
-      case Command::Agent: status = RunAgent(*line, stdout, stderr); break;
-      case Command::Watch: status = RunWatch(*line, stdout, stderr); break;
-      case Command::Services: status = RunServices(*line, stdout, stderr); break;
+      case Command::Reboot: status = RunPower(*line, report); break;
+      case Command::Reset: status = RunReset(*line, report); break;
+      case Command::Dump: status = RunDump(*line, report); break;
+      case Command::DownloadDump: status = RunDownloadDump(*line, report); break;
+      case Command::Agent: status = RunAgent(*line, report); break;
+      case Command::Watch: status = RunWatch(*line, report); break;
+      case Command::Services: status = RunServices(*line, report); break;
       case Command::Ftpd:
       case Command::Media:
       case Command::Help: break;
     }
   }
-  return status;
+  return report.Finish(status);
 }
