@@ -52,7 +52,7 @@ constexpr ControlTemplate kProgressControls[] = {
 // Wide enough for a failed board's stage ("product NAS Backup Support") and reason unclipped.
 constexpr ListColumn kInheritInfo[] = {{"Node", 110}, {"Program Product Name", 330}, {"Status", 435}};
 constexpr ListColumn kInheritResult[] = {
-    {"Node", 70}, {"Stage", 200}, {"Result", 140}, {"Reason", 420}, {"Elapsed", 70}};
+    {"Node", 70}, {"Stage", 200}, {"Result", 140}, {"Reason", 414}, {"Elapsed", 70}};
 
 constexpr ControlTemplate kInheritControls[] = {
     {kIiProductLabel, ControlKind::Static, "Install Program Product", 20, 14, 300, 20},
