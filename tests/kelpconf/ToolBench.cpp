@@ -194,20 +194,22 @@ void ToolBench::WriteSettings() const {
   kelptest::WriteFile(m_settingsFile, text.str());
 }
 
-ToolRun ToolBench::Launch(const std::string& script, const std::vector<std::string>& words) {
+ToolRun ToolBench::Launch(const std::string& script, const std::vector<std::string>& words,
+                          const std::filesystem::path& dir) {
   WriteSettings();
   const std::string run = "run" + std::to_string(++m_runs);
   const std::filesystem::path scriptFile = m_work / (run + ".script");
   const std::filesystem::path out = m_work / (run + ".out");
   const std::filesystem::path err = m_work / (run + ".err");
   kelptest::WriteFile(scriptFile, script);
-  std::vector<std::string> args{"-c", "exec \"$0\" \"$@\" >\"$KCT_OUT\" 2>\"$KCT_ERR\"", KELPCONF_PATH};
+  std::vector<std::string> args{"-c", "cd \"${KCT_DIR:-.}\" && exec \"$0\" \"$@\" >\"$KCT_OUT\" 2>\"$KCT_ERR\"",
+                                KELPCONF_PATH};
   args.insert(args.end(), words.begin(), words.end());
   plat::Process process;
   const std::string ui = qtOffscreen ? "QT_QPA_PLATFORM=offscreen" : "KELP_UI=headless";
   EXPECT_TRUE(process.Start("/bin/sh", args,
                             {ui, "KELP_UI_SCRIPT=" + scriptFile.string(), "KELP_TIME_SCALE=" + ScaleText(),
-                             "KCT_OUT=" + out.string(), "KCT_ERR=" + err.string()}))
+                             "KCT_OUT=" + out.string(), "KCT_ERR=" + err.string(), "KCT_DIR=" + dir.string()}))
       << process.Error();
   return ToolRun(std::move(process), out, err);
 }

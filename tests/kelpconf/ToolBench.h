@@ -102,7 +102,9 @@ class ToolBench {
 
   // The standard command line: -h UNIT -s SETTINGS.
   std::vector<std::string> Words() const;
-  ToolRun Launch(const std::string& script, const std::vector<std::string>& words);
+  // The tool runs in the test's folder, or in dir when given (where "./kelpconf.ini" is read).
+  ToolRun Launch(const std::string& script, const std::vector<std::string>& words,
+                 const std::filesystem::path& dir = {});
   ToolRun Launch(const std::string& script) { return Launch(script, Words()); }
   Outcome Run(const std::string& script, const std::vector<std::string>& words) {
     return Launch(script, words).Finish();

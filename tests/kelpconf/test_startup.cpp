@@ -17,7 +17,12 @@
 namespace {
 
 using kctest::Dump;
+using kctest::ExpectInOrder;
 using kctest::FindLine;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::MatchesRegex;
 using kctest::ToolBench;
 using corvid::sim::Model;
 
@@ -310,3 +315,32 @@ TEST(AgentVersion, TheToolsOwnVersionIsNotNewer) {
 }
 
 }  // namespace
+
+// kelpconf with no arguments at all, the desktop's way in: the units the array library knows,
+// one row each (name, model, NAS boards). OK starts on the chosen unit exactly as -h UNIT with
+// ./kelpconf.ini; Cancel ends without a message; with no unit known the command line is refused
+// with 4002 as before.
+TEST(UnitChooser, NoArgumentsOfferTheKnownUnits) {
+  ToolBench bench;
+  ASSERT_EQ(bench.ArraySim({"create", "KC2", "--model", "ZQS", "--boards", "2"}), 0);
+  const std::string choose = "wait-transcript \"^window 241 .*\" 60\n";
+  const kctest::Outcome chosen =
+      bench.Launch(choose + "select-row \"^KC1\\tZQH\\t4$\"\nclick \"OK\"\n" + kCloseWhenReady, {}, bench.work(""))
+          .Finish();
+  EXPECT_EQ(chosen.exitCode, 0) << Dump(chosen.lines) << chosen.errors;
+  ExpectInOrder(chosen, {"window 241 \"Kelpset Tool \\( Select the array unit \\)\"",
+                         "window 102 \"Kelpset Tool \\( KC1 \\)\"", "ready", "exit 0"});
+  EXPECT_THAT(bench.TraceLines(),
+              Contains(EndsWith("Settings File  = " + bench.settingsFile().lexically_normal().string())));
+
+  const kctest::Outcome cancelled = bench.Launch(choose + "select-row \"^KC2\\tZQS\\t2$\"\nclick \"Cancel\"\n", {},
+                                                 bench.work("")).Finish();
+  EXPECT_EQ(cancelled.exitCode, 1);
+  EXPECT_THAT(cancelled.lines, ElementsAre(MatchesRegex("window 241 .*"), "exit 1")) << Dump(cancelled.lines);
+
+  for (const char* unit : {"KC2", kctest::kUnit}) ASSERT_EQ(bench.ArraySim({"delete", unit}), 0);
+  const kctest::Outcome none = bench.Run(kCloseWhenReady, {});
+  EXPECT_EQ(none.exitCode, 1);
+  ASSERT_EQ(none.lines.size(), 2u) << Dump(none.lines);
+  EXPECT_TRUE(std::regex_match(none.lines[0], std::regex(MessageLine(4002)))) << none.lines[0];
+}

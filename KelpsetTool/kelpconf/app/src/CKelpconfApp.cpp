@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "KnownUnits.h"
 #include "app/InstanceGuard.h"
 #include "app/LaunchArguments.h"
 #include "app/SystemCheck.h"
@@ -17,6 +18,7 @@
 #include "common/TextFormats.h"
 #include "common/TraceSettings.h"
 #include "dialogs/CdlgMain.h"
+#include "dialogs/CdlgSelectUnit.h"
 #include "session/ArraySession.h"
 #include "session/MainSettings.h"
 #include "ui/Host.h"
@@ -60,7 +62,18 @@ int CKelpconfApp::InitInstance(const std::vector<std::string>& words) {
   if (!IsSupportOS()) return kExitStartupEnded;
 
   app::LaunchArguments arguments;
-  if (const app::LaunchRefusal refusal = app::ParseLaunchArguments(words, &arguments); refusal.messageId != 0) {
+  std::vector<std::string> launch = words;
+  if (launch.empty()) {
+    // No arguments at all: the desktop's way in. The engineer picks one of the units the array
+    // library knows; with none known the command line is refused as before.
+    if (std::vector<CdlgSelectUnit::Unit> units = app::KnownUnits(); !units.empty()) {
+      CdlgSelectUnit chooser(m_host, std::move(units));
+      chooser.DoModal();
+      if (!chooser.Chosen()) return kExitStartupEnded;
+      launch = {"-h", *chooser.Chosen()};
+    }
+  }
+  if (const app::LaunchRefusal refusal = app::ParseLaunchArguments(launch, &arguments); refusal.messageId != 0) {
     // The trace's folder comes from the settings file, so the reason goes to standard error.
     if (!refusal.reason.empty()) std::fprintf(stderr, "kelpconf: %s\n", refusal.reason.c_str());
     ShowMessage(refusal.messageId, refusal.argument);

@@ -12,7 +12,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
                                        &HibernationDumpTemplate(), &DownloadDumpTemplate(),
                                        &NetworkSettingTemplate(), &RoutingManagementTemplate(),
                                        &RoutingAddTemplate(),
-                                       &RestoreOsLuTemplate(), &RestoreCmLuTemplate(), &RestoreSystemLuTemplate()};
+                                       &RestoreOsLuTemplate(), &RestoreCmLuTemplate(), &RestoreSystemLuTemplate(),
+                                       &SelectUnitTemplate()};
   const auto it = std::find_if(std::begin(all), std::end(all), [id](const DialogTemplate* t) { return t->id == id; });
   return it != std::end(all) ? *it : nullptr;
 }

@@ -22,5 +22,6 @@ const DialogTemplate& RoutingAddTemplate();
 const DialogTemplate& RestoreOsLuTemplate();
 const DialogTemplate& RestoreCmLuTemplate();
 const DialogTemplate& RestoreSystemLuTemplate();
+const DialogTemplate& SelectUnitTemplate();
 
 }  // namespace kelp::res

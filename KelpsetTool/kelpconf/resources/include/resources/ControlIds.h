@@ -22,6 +22,7 @@ inline constexpr int kTemplateNetworkSetting = 231;
 inline constexpr int kTemplateRoutingManagement = 232;
 inline constexpr int kTemplateRoutingAdd = 233;
 inline constexpr int kTemplateConfiguration = 240;
+inline constexpr int kTemplateSelectUnit = 241;  // a number of our own choice
 
 // Main window (template 102). Board button of slot i is kBoardButtonFirst + i.
 inline constexpr int kBoardSlots = 16;
@@ -106,6 +107,10 @@ inline constexpr int kIiResultList = 1567;
 inline constexpr int kIiInstall = 1568;
 inline constexpr int kIiRetry = 1569;  // "Retry failed boards"
 inline constexpr int kIiClose = 1570;
+
+// Select the array unit (kelpconf started without arguments); OK and Cancel are 1 and 2.
+inline constexpr int kSuLabel = 1590;
+inline constexpr int kSuList = 1591;
 // NAS dump of one board (template 210).
 inline constexpr int kDumpBoardLabel = 1440;
 inline constexpr int kDumpStatusLabel = 1441;

@@ -1,0 +1,22 @@
+#include "KnownUnits.h"
+
+#include <algorithm>
+
+#include "corvid/Sim.h"
+
+namespace app {
+
+std::vector<CdlgSelectUnit::Unit> KnownUnits() {
+  constexpr std::uint8_t kNasBoard = 2;  // the port kind of a NAS board
+  std::vector<CdlgSelectUnit::Unit> units;
+  for (const std::string& name : corvid::sim::ListUnits()) {
+    corvid::sim::UnitSpec spec;
+    if (!corvid::sim::LoadUnitSpec(name, &spec)) continue;
+    const auto boards = std::count_if(spec.boards.begin(), spec.boards.end(),
+                                      [](const corvid::sim::BoardSpec& b) { return b.portKind == kNasBoard; });
+    units.push_back({name, corvid::sim::ModelName(spec.model), static_cast<int>(boards)});
+  }
+  return units;
+}
+
+}  // namespace app
