@@ -1,5 +1,6 @@
 // The demo medium: description files the setup tool can read, product files whose bytes a reader
 // can predict, the TFTP root record, and the command line.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -85,6 +86,27 @@ TEST(MkMedia, RegistersTheNetbootFolderAsTftpRoot) {
   ASSERT_TRUE(RegisterTftpRoot(root.path(), error)) << error;
   EXPECT_EQ(plat::GetProfileString("Parameters", "File path", "", env.systemRoot() / "tftp.ini"),
             (root.path() / "netboot").string());
+}
+
+// --pxelinux: the two syslinux files byte for byte and a configuration naming the installer; a
+// missing source names the file and its package, and no configuration is written.
+TEST(MkMedia, PxelinuxMakesTheNetbootFolderBootable) {
+  kelptest::TempDir root, system;
+  kelptest::WriteFile(system.path() / "pxelinux.0", std::string("PXE\0boot", 8));
+  kelptest::WriteFile(system.path() / "ldlinux.c32", "module");
+  const PxelinuxFiles from{system.path() / "pxelinux.0", system.path() / "ldlinux.c32"};
+  std::string error;
+  ASSERT_TRUE(AddPxelinux(root.path(), from, error)) << error;
+  EXPECT_EQ(kelptest::ReadFile(root.path() / "netboot" / "pxelinux.0"), std::string("PXE\0boot", 8));
+  EXPECT_EQ(kelptest::ReadFile(root.path() / "netboot" / "ldlinux.c32"), "module");
+  EXPECT_THAT(kelptest::ReadFile(root.path() / "netboot" / "pxelinux.cfg" / "default"),
+              testing::HasSubstr("KERNEL nasinstall.krn\n"));
+
+  kelptest::TempDir other;
+  const PxelinuxFiles missing{system.path() / "pxelinux.0", system.path() / "none.c32"};
+  EXPECT_FALSE(AddPxelinux(other.path(), missing, error));
+  EXPECT_EQ(error, (system.path() / "none.c32").string() + " is missing (Debian package syslinux-common)");
+  EXPECT_FALSE(fs::exists(other.path() / "netboot" / "pxelinux.cfg" / "default"));
 }
 
 TEST(MkMedia, RefusesProductFileNamesWithAFolder) {

@@ -278,6 +278,33 @@ bool RegisterTftpRoot(const std::filesystem::path& root, std::string& error) {
   return true;
 }
 
+bool AddPxelinux(const std::filesystem::path& root, const PxelinuxFiles& from, std::string& error) {
+  const std::filesystem::path netboot = root / "netboot";
+  const std::pair<const std::filesystem::path*, const char*> files[] = {{&from.pxelinux, "pxelinux"},
+                                                                        {&from.ldlinux, "syslinux-common"}};
+  std::error_code ec;
+  std::filesystem::create_directories(netboot / "pxelinux.cfg", ec);
+  if (ec) {
+    error = "cannot create " + (netboot / "pxelinux.cfg").string() + ": " + ec.message();
+    return false;
+  }
+  for (const auto& [file, package] : files) {
+    if (!std::filesystem::is_regular_file(*file)) {
+      error = file->string() + " is missing (Debian package " + package + ")";
+      return false;
+    }
+    std::filesystem::copy_file(*file, netboot / file->filename(), std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec) {
+      error = "cannot copy " + file->string() + ": " + ec.message();
+      return false;
+    }
+  }
+  return WriteText(netboot / "pxelinux.cfg" / "default",
+                   "# Written by kelp-mkmedia: the board boots the NAS OS installer.\n"
+                   "DEFAULT nasinstall\nPROMPT 0\nTIMEOUT 10\nLABEL nasinstall\n  KERNEL nasinstall.krn\n",
+                   error);
+}
+
 std::optional<std::uint64_t> ParseSize(std::string_view text) {
   std::uint64_t value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);

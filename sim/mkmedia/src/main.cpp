@@ -30,6 +30,9 @@ const char kUsage[] =
     "  --os-version V     NAS OS version in MediaInfo.ini (default: the first os product's)\n"
     "  --register         record ROOT/netboot as the TFTP root in C:\\tftp.ini\n"
     "                     (under $KELP_SYSTEM_ROOT), where kelpftpd finds the medium\n"
+    "  --pxelinux         make netboot/ bootable by a PXE firmware: pxelinux.0 and\n"
+    "                     ldlinux.c32 from the system's syslinux files, and a\n"
+    "                     pxelinux.cfg/default naming the installer\n"
     "  --help             this text\n";
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -73,6 +76,7 @@ int main(int argc, char** argv) {
   std::string osVersion;
   std::string root;
   bool bRegister = false;
+  bool bPxelinux = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -96,6 +100,8 @@ int main(int argc, char** argv) {
       osVersion = argv[++i];
     } else if (arg == "--register") {
       bRegister = true;
+    } else if (arg == "--pxelinux") {
+      bPxelinux = true;
     } else if (!arg.empty() && arg[0] != '-' && root.empty()) {
       root = arg;
     } else {
@@ -118,7 +124,8 @@ int main(int argc, char** argv) {
   media.rawDescriptions = rawDescriptions;
 
   std::string error;
-  if (!mkmedia::WriteMedia(root, media, error) || (bRegister && !mkmedia::RegisterTftpRoot(root, error))) {
+  if (!mkmedia::WriteMedia(root, media, error) || (bPxelinux && !mkmedia::AddPxelinux(root, {}, error)) ||
+      (bRegister && !mkmedia::RegisterTftpRoot(root, error))) {
     std::fprintf(stderr, "kelp-mkmedia: %s\n", error.c_str());
     return 1;
   }

@@ -85,6 +85,16 @@ bool WriteMedia(const std::filesystem::path& root, const Media& media, std::stri
 // system root), as the setup tool does when it selects a medium.
 bool RegisterTftpRoot(const std::filesystem::path& root, std::string& error);
 
+// The system's syslinux files a bootable medium needs: the PXE boot program and its first module.
+struct PxelinuxFiles {
+  std::filesystem::path pxelinux = "/usr/lib/PXELINUX/pxelinux.0";
+  std::filesystem::path ldlinux = "/usr/lib/syslinux/modules/bios/ldlinux.c32";
+};
+// Makes root/netboot bootable by a PXE firmware: copies pxelinux.0 and ldlinux.c32 there and
+// writes pxelinux.cfg/default, which names the installer's kernel (nasinstall.krn, not
+// written). False with error set (naming the missing file and its Debian package) on failure.
+bool AddPxelinux(const std::filesystem::path& root, const PxelinuxFiles& from, std::string& error);
+
 // "512M", "64K", "1G" or plain bytes; empty when not a size.
 std::optional<std::uint64_t> ParseSize(std::string_view text);
 
