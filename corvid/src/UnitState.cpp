@@ -222,7 +222,10 @@ bool ParseUnitState(std::string_view text, UnitState* pState, std::string* pErro
     if (!ini.HasSection(section)) continue;
     BoardRuntime& b = state.boards[static_cast<std::size_t>(k)];
     b.present = true;
-    for (const auto& [key, value] : ini.Entries(section)) {
+    for (const std::pair<std::string, std::string>& entry : ini.Entries(section)) {
+      // Named references, not a structured binding: the lambda below captures them.
+      const std::string& key = entry.first;
+      const std::string& value = entry.second;
       bool known = false, ok = false;
       ForEachField(b, [&](const char* name, auto& field) {
         if (known || Lower(name) != Lower(key)) return;
