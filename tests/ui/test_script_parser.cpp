@@ -82,6 +82,12 @@ TEST(ScriptParser, BadLinesSayWhy) {
       {"sleep", "sleep: missing SECONDS"},
       {"wait-transcript (", "wait-transcript: bad REGEX ("},
       {"set 16 \"open", "unterminated quote"},
+      // A reason is one transcript line: a quoted word in it keeps its escapes.
+      {R"(check 14 "0\n1")", R"(check: bad 0|1 "0\n1")"},
+      {R"("wait\nexit 0" 1)", R"(unknown command "wait\nexit 0")"},
+      {R"(click 1 "two\nlines")", R"(click: extra argument "two\nlines")"},
+      // A pattern too big for the regex library is refused, not built.
+      {"wait-transcript a{9999}{9999}", "wait-transcript: bad REGEX a{9999}{9999}"},
   };
   for (const auto& [text, reason] : lines) {
     auto parsed = ParseScriptLine(3, text);

@@ -89,6 +89,10 @@ std::variant<std::vector<Word>, std::string> Split(std::string_view line) {
   return words;
 }
 
+// A word as a reason shows it: a quoted word quoted again with C escapes, so that the reason
+// stays on its one transcript line whatever the word holds.
+std::string Spelling(const Word& w) { return w.quoted ? Transcript::Quote(w.text) : w.text; }
+
 template <typename T>
 bool ParseNumber(std::string_view text, T& value) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -96,7 +100,7 @@ bool ParseNumber(std::string_view text, T& value) {
 }
 
 bool ParseTarget(const Word& w, ScriptTarget& target) {
-  target.spelling = w.quoted ? Transcript::Quote(w.text) : w.text;
+  target.spelling = Spelling(w);
   if (w.quoted) {
     target.byCaption = true;
     target.caption = w.text;
@@ -158,7 +162,7 @@ std::variant<std::monostate, ScriptCommand, ScriptError> ParseScriptLine(int lin
   for (const VerbRule& r : kVerbs) {
     if (!words[0].quoted && r.name == words[0].text) rule = &r;
   }
-  if (rule == nullptr) return ScriptError{line, "unknown command " + words[0].text};
+  if (rule == nullptr) return ScriptError{line, "unknown command " + Spelling(words[0])};
   ScriptCommand c;
   c.line = line;
   c.verb = rule->verb;
@@ -173,11 +177,13 @@ std::variant<std::monostate, ScriptCommand, ScriptError> ParseScriptLine(int lin
       return ScriptError{line, std::string(rule->name) + ": missing " + std::string(ArgName(kind))};
     }
     if (!ParseArg(kind, words[next], c)) {
-      return ScriptError{line, std::string(rule->name) + ": bad " + std::string(ArgName(kind)) + " " + words[next].text};
+      return ScriptError{line,
+                         std::string(rule->name) + ": bad " + std::string(ArgName(kind)) + " " + Spelling(words[next])};
     }
     ++next;
   }
-  if (next < words.size()) return ScriptError{line, std::string(rule->name) + ": extra argument " + words[next].text};
+  if (next < words.size())
+    return ScriptError{line, std::string(rule->name) + ": extra argument " + Spelling(words[next])};
   return c;
 }
 
