@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -54,11 +55,26 @@ bool IsInterfaceName(const std::string& name) {
   return true;
 }
 
-// A value that can stand in a comma-separated dnsmasq option.
+// A value that can stand in a comma-separated dnsmasq option as it is: dnsmasq reads blanks,
+// commas, quotes, backslashes and '#' in an option line as its own syntax.
 bool IsPlainWord(const std::string& text) {
   if (text.empty()) return false;
   for (const char c : text)
-    if (c == ',' || c == '#' || static_cast<unsigned char>(c) <= ' ') return false;
+    if (c == ',' || c == '#' || c == '"' || c == '\'' || c == '\\' || c == 0x7F ||
+        static_cast<unsigned char>(c) <= ' ')
+      return false;
+  return true;
+}
+
+// A file the TFTP service serves from inside its root: relative, every '/'-separated part a
+// name other than "..".
+bool IsBootFileName(const std::string& text) {
+  if (!IsPlainWord(text)) return false;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find('/', start), text.size());
+    if (end == start || text.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
   return true;
 }
 
@@ -100,7 +116,7 @@ bool AppendDhcp(std::ostream& out, const std::filesystem::path& file, const Dnsm
   if (value("Use Bootstrap File") == "1") {
     const std::string boot = value("Bootstrap File");
     const std::string server = value("Bootstrap Server");
-    if (!IsPlainWord(boot)) return Refuse(pWhy, file.string() + ": bad Bootstrap File " + boot);
+    if (!IsBootFileName(boot)) return Refuse(pWhy, file.string() + ": bad Bootstrap File " + boot);
     out << "dhcp-boot=" << boot;
     if (IsIPv4(server)) out << ",," << server;
     out << "\n";
@@ -118,7 +134,10 @@ bool AppendTftp(std::ostream& out, const std::filesystem::path& file, std::strin
   const std::filesystem::path root = std::filesystem::absolute(MapPath(recorded), ec).lexically_normal();
   if (ec || root.empty() || !std::filesystem::is_directory(root))
     return Refuse(pWhy, "the TFTP root " + recorded + " is not a folder");
-  if (root.string().find_first_of("\r\n") != std::string::npos) return Refuse(pWhy, "bad TFTP root " + recorded);
+  if (!IsPlainWord(root.string())) return Refuse(pWhy, "bad TFTP root " + recorded);
+  // The setup tool records a medium's netboot folder; any other folder would be served whole.
+  if (root.filename() != kMediaNetbootFolder)
+    return Refuse(pWhy, "the TFTP root " + recorded + " is not a medium's " + kMediaNetbootFolder + " folder");
   out << "enable-tftp\n";
   out << "tftp-root=" << root.string() << "\n";
   return true;
