@@ -41,7 +41,8 @@ std::vector<Line> Lines(std::string_view text) {
   while (!text.empty()) {
     const std::size_t nl = text.find('\n');
     if (nl == std::string_view::npos) {
-      lines.push_back({std::string(text), ""});
+      const bool cr = text.back() == '\r';
+      lines.push_back({std::string(text.substr(0, text.size() - (cr ? 1 : 0))), cr ? "\r" : ""});
       break;
     }
     const bool crlf = nl > 0 && text[nl - 1] == '\r';
@@ -79,7 +80,7 @@ std::string ReadFile(const fs::path& file) {
 }
 
 // The lines before and after a write differ only in the middle: a common head and tail, where
-// a line that was last without an ending may have gained one.
+// a line that was last without a whole ending may have gained one.
 struct Diff {
   std::vector<Line> removed;
   std::vector<Line> added;
@@ -88,7 +89,8 @@ struct Diff {
 Diff Compare(const std::vector<Line>& before, const std::vector<Line>& after) {
   std::size_t head = 0;
   while (head < before.size() && head < after.size() && before[head].text == after[head].text &&
-         (before[head].eol == after[head].eol || (head + 1 == before.size() && before[head].eol.empty())))
+         (before[head].eol == after[head].eol ||
+          (head + 1 == before.size() && (before[head].eol.empty() || before[head].eol == "\r"))))
     ++head;
   std::size_t tail = 0;
   while (tail < before.size() - head && tail < after.size() - head &&
