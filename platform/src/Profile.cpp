@@ -134,10 +134,10 @@ struct Document {
     for (std::size_t i = 0; i < lines.size(); ++i) {
       out += lines[i].text;
       // A line that lost its place at the end of the file needs a whole ending now.
-      const bool last = i + 1 == lines.size();
-      out += last || lines[i].eol == "\n" || lines[i].eol == "\r\n" ? lines[i].eol
-             : lines[i].eol == "\r"                                   ? "\r\n"
-                                                                      : eol;
+      std::string_view ending = lines[i].eol;
+      if (i + 1 < lines.size() && ending.empty()) ending = eol;
+      if (i + 1 < lines.size() && ending == "\r") ending = "\r\n";
+      out += ending;
     }
     return out;
   }
