@@ -99,7 +99,9 @@ bool Refuse(std::string* pWhy, std::string why) {
 
 // The DHCP lines from the DHCP service's file.
 bool AppendDhcp(std::ostream& out, const std::filesystem::path& file, const DnsmasqFiles& files, std::string* pWhy) {
-  if (!std::filesystem::is_regular_file(file)) return Refuse(pWhy, file.string() + " does not exist");
+  // The error-code forms throughout: a path too long or unreadable refuses, it never throws.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return Refuse(pWhy, file.string() + " does not exist");
   const auto value = [&](const char* pszKey) { return GetProfileString(kParameters, pszKey, "", file); };
   const std::string start = value("Start Address");
   const std::string end = value("End Address");
@@ -132,7 +134,7 @@ bool AppendTftp(std::ostream& out, const std::filesystem::path& file, std::strin
   if (recorded.empty()) return Refuse(pWhy, file.string() + ": no File Path");
   std::error_code ec;
   const std::filesystem::path root = std::filesystem::absolute(MapPath(recorded), ec).lexically_normal();
-  if (ec || root.empty() || !std::filesystem::is_directory(root))
+  if (ec || root.empty() || !std::filesystem::is_directory(root, ec))
     return Refuse(pWhy, "the TFTP root " + recorded + " is not a folder");
   if (!IsPlainWord(root.string())) return Refuse(pWhy, "bad TFTP root " + recorded);
   // The setup tool records a medium's netboot folder; any other folder would be served whole.
@@ -324,7 +326,7 @@ std::shared_ptr<ServiceBackend> MakeDnsmasqBackend(const std::filesystem::path& 
   std::error_code ec;
   const std::filesystem::path dir = stateDir / "dnsmasq";
   if (std::filesystem::create_directory(dir, ec)) ::chmod(dir.c_str(), 0700);
-  if (!std::filesystem::is_directory(dir)) {
+  if (!std::filesystem::is_directory(dir, ec)) {
     *pulError = kServiceAccessDenied;
     return nullptr;
   }

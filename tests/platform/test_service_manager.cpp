@@ -183,6 +183,9 @@ struct BadInput {
   const char* pszFolder;  // Windows path of a folder made first, so that only the name is wrong
 };
 
+// A folder name longer than any the file system takes.
+const std::string kTftpIniWithLongRoot = "[Parameters]\nFile Path=C:\\" + std::string(300, 'm') + "\\netboot\n";
+
 class DnsmasqRefusals : public DnsmasqConfig, public ::testing::WithParamInterface<BadInput> {};
 
 TEST_P(DnsmasqRefusals, SayWhy) {
@@ -224,6 +227,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"NoTftpRoot", "C:\\tftp.ini", "[Parameters]\n", "no File Path", nullptr},
         BadInput{"TftpRootMissing", "C:\\tftp.ini", "[Parameters]\nFile Path=/nonexistent/netboot\n", "is not a folder",
                  nullptr},
+        // Found by fuzz_dnsmasq_config: the folder test threw (name too long) and ended the program.
+        BadInput{"TftpRootNameTooLong", "C:\\tftp.ini", kTftpIniWithLongRoot.c_str(), "is not a folder", nullptr},
         BadInput{"TftpRootWithBlanks", "C:\\tftp.ini", "[Parameters]\nFile Path=C:\\medi44-55 = 10.0.0.240\n",
                  "bad TFTP root C:\\medi44-55 = 10.0.0.240", "C:\\medi44-55 = 10.0.0.240"},
         BadInput{"TftpRootWithComma", "C:\\tftp.ini", "[Parameters]\nFile Path=C:\\media,lo\\netboot\n",

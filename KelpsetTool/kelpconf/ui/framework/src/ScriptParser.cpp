@@ -89,6 +89,26 @@ std::variant<std::vector<Word>, std::string> Split(std::string_view line) {
   return words;
 }
 
+// The regex library reads the counts of a repeat "{n,m}" into a long without a bound check (a
+// longer count overflows it): a count of more digits than kMaxCountDigits is refused before.
+constexpr std::size_t kMaxCountDigits = 9;
+
+bool HasOversizedCount(std::string_view pattern) {
+  bool inCount = false;
+  std::size_t digits = 0;
+  for (const char c : pattern) {
+    if (c == '{' || (inCount && c == ',')) {
+      inCount = true;
+      digits = 0;
+    } else if (inCount && c >= '0' && c <= '9') {
+      if (++digits > kMaxCountDigits) return true;
+    } else {
+      inCount = false;
+    }
+  }
+  return false;
+}
+
 // A word as a reason shows it: a quoted word quoted again with C escapes, so that the reason
 // stays on its one transcript line whatever the word holds.
 std::string Spelling(const Word& w) { return w.quoted ? Transcript::Quote(w.text) : w.text; }
@@ -121,6 +141,7 @@ bool ParseArg(char kind, const Word& w, ScriptCommand& c) {
     case 'B': c.flag = w.text == "1" ? 1 : 0; return w.text == "0" || w.text == "1";
     case 'R':
       c.text = w.text;
+      if (HasOversizedCount(w.text)) return false;
       try {
         c.regex = std::regex(w.text, std::regex::ECMAScript);
       } catch (const std::regex_error&) {
