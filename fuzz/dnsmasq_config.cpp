@@ -42,7 +42,7 @@ std::vector<std::string> Split(std::string_view text, char separator) {
 
 bool IsIPv4(const std::string& text) {
   in_addr address{};
-  return inet_pton(AF_INET, text.c_str(), &address) == 1;
+  return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
 bool IsMac(const std::string& text) {

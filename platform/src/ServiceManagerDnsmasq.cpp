@@ -43,9 +43,10 @@ struct DnsmasqFiles {
   std::filesystem::path lock = dir / "state.lock";
 };
 
+// The whole text, not only what comes before a NUL in it, is a dotted address.
 bool IsIPv4(const std::string& text) {
   in_addr address{};
-  return inet_pton(AF_INET, text.c_str(), &address) == 1;
+  return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
 bool IsInterfaceName(const std::string& name) {

@@ -237,6 +237,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "the TFTP root C:\\etc is not a medium's netboot folder", "C:\\etc"}),
     [](const ::testing::TestParamInfo<BadInput>& param) { return std::string(param.param.pszName); });
 
+// Found by fuzz_dnsmasq_config: an address was checked only up to a NUL in it, and the rest (here
+// a second field) was written too.
+TEST_F(DnsmasqConfig, AddressWithANulInsideIsRefused) {
+  kelptest::WriteFile(plat::MapPath("c:\\dhcp.ini"),
+                      "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\n[mac id address]\n"
+                      "02-4B-00-0A-BC-01 = 1.2.3.4" + std::string(1, '\0') + ",tag\n");
+  std::string why;
+  EXPECT_EQ(Config(true, false, &why), "");
+  EXPECT_THAT(why, HasSubstr("bad [mac id address] line 02-4B-00-0A-BC-01 = 1.2.3.4"));
+}
+
 TEST_F(DnsmasqConfig, StartThatDnsmasqRefusesLeavesNothingRunning) {
   kelptest::WriteFile(m_settings, "[Services]\nBackend=dnsmasq\nInterface=enp3s0\nDnsmasq=false\n");
   std::uint32_t ulError = 0;

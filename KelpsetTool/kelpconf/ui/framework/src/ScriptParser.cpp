@@ -89,21 +89,23 @@ std::variant<std::vector<Word>, std::string> Split(std::string_view line) {
   return words;
 }
 
-// The regex library reads the counts of a repeat "{n,m}" into a long without a bound check (a
-// longer count overflows it): a count of more digits than kMaxCountDigits is refused before.
-constexpr std::size_t kMaxCountDigits = 9;
+// The regex library reads the counts of a repeat "{n,m}" and the number of a back-reference
+// "\n" into a long without a bound check (a longer number overflows it): such a number of more
+// than kMaxNumberDigits digits is refused before. A literal backslash before a long number is
+// refused with them.
+constexpr std::size_t kMaxNumberDigits = 9;
 
-bool HasOversizedCount(std::string_view pattern) {
-  bool inCount = false;
+bool HasOversizedNumber(std::string_view pattern) {
+  bool inNumber = false;
   std::size_t digits = 0;
   for (const char c : pattern) {
-    if (c == '{' || (inCount && c == ',')) {
-      inCount = true;
+    if (c == '{' || c == '\\' || (inNumber && c == ',')) {
+      inNumber = true;
       digits = 0;
-    } else if (inCount && c >= '0' && c <= '9') {
-      if (++digits > kMaxCountDigits) return true;
+    } else if (inNumber && c >= '0' && c <= '9') {
+      if (++digits > kMaxNumberDigits) return true;
     } else {
-      inCount = false;
+      inNumber = false;
     }
   }
   return false;
@@ -141,7 +143,7 @@ bool ParseArg(char kind, const Word& w, ScriptCommand& c) {
     case 'B': c.flag = w.text == "1" ? 1 : 0; return w.text == "0" || w.text == "1";
     case 'R':
       c.text = w.text;
-      if (HasOversizedCount(w.text)) return false;
+      if (HasOversizedNumber(w.text)) return false;
       try {
         c.regex = std::regex(w.text, std::regex::ECMAScript);
       } catch (const std::regex_error&) {
