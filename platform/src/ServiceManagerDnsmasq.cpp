@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -81,14 +81,14 @@ bool IsBootFileName(const std::string& text) {
 
 // "AA-BB-CC-DD-EE-FF" as dnsmasq writes a hardware address: "aa:bb:cc:dd:ee:ff".
 bool MacText(const std::string& key, std::string* pText) {
-  std::array<unsigned, 6> bytes{};
-  char tail = 0;
-  if (key.size() != 17 || std::sscanf(key.c_str(), "%2x-%2x-%2x-%2x-%2x-%2x%c", &bytes[0], &bytes[1], &bytes[2],
-                                      &bytes[3], &bytes[4], &bytes[5], &tail) != 6)
-    return false;
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4],
-                bytes[5]);
+  // Checked character by character: a scanf conversion would also take blanks and signs ("-4").
+  if (key.size() != 17) return false;
+  std::string text = key;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (i % 3 == 2 ? c != '-' : !std::isxdigit(c)) return false;
+    text[i] = i % 3 == 2 ? ':' : static_cast<char>(std::tolower(c));
+  }
   *pText = text;
   return true;
 }

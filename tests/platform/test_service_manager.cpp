@@ -204,6 +204,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"BadMac", "c:\\dhcp.ini",
                  "[Parameters]\nStart Address=192.0.2.240\nEnd Address=192.0.2.241\n[mac id address]\n02-4B = 192.0.2.240\n",
                  "bad [mac id address] line 02-4B", nullptr},
+        // Found by fuzz_dnsmasq_config: "--4" read as the byte -4, written as "fffffffc".
+        BadInput{"MacWithSign", "c:\\dhcp.ini",
+                 "[Parameters]\nStart Address=192.0.2.240\nEnd Address=192.0.2.241\n[mac id address]\n"
+                 "04-11-22-33--4-55 = 192.0.2.240\n",
+                 "bad [mac id address] line 04-11-22-33--4-55", nullptr},
         BadInput{"BootFileWithComma", "c:\\dhcp.ini",
                  "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\nUse Bootstrap File=1\nBootstrap File=a,b\n",
                  "bad Bootstrap File a,b", nullptr},
