@@ -167,6 +167,8 @@ std::optional<std::vector<std::uint8_t>> SensePage(int page, int subPage, const 
     if (poke.page != page || poke.subPage != subPage) continue;
     for (std::size_t i = 0; i < poke.bytes.size(); ++i) Put8(image, poke.offset + i, poke.bytes[i]);
   }
+  if (const auto cut = state.cuts.find(PageKey(page, subPage)); cut != state.cuts.end() && cut->second < image.size())
+    image.resize(cut->second);
   return image;
 }
 

@@ -270,6 +270,7 @@ CORVID_API bool ClearFaults(const std::string& unit, std::string* pError) {
     UnitState& state = session.state();
     state.callFaults.clear();
     state.pokes.clear();
+    state.cuts.clear();
     for (const BoardSpec& scenario : session.scenario().boards) {
       BoardRuntime& b = state.boards[static_cast<std::size_t>(scenario.k)];
       BoardMachine(b, session.scenario(), scenario).Stall(false, session.now());
@@ -294,6 +295,18 @@ CORVID_API bool PokePage(const std::string& unit, int page, int subPage, std::si
     return Fail(pError, "the bytes do not fit the page (" + std::to_string(*size) + " bytes)");
   return WithUnit(unit, pError, [&](UnitSession& session) {
     session.state().pokes.push_back(Poke{page, subPage, offset, bytes});
+    session.Touch();
+    return true;
+  });
+}
+
+CORVID_API bool ShortenPage(const std::string& unit, int page, int subPage, std::size_t size, std::string* pError) {
+  const auto pageSize = PageSize(page, subPage);
+  if (!pageSize) return Fail(pError, "the array has no page " + Hex(static_cast<std::uint32_t>(page)) + "/" +
+                                         Hex(static_cast<std::uint32_t>(subPage)));
+  if (size >= *pageSize) return Fail(pError, "the page is " + std::to_string(*pageSize) + " bytes");
+  return WithUnit(unit, pError, [&](UnitSession& session) {
+    session.state().cuts[PageKey(page, subPage)] = size;
     session.Touch();
     return true;
   });

@@ -135,6 +135,18 @@ std::optional<CallFault> ParseCallFault(std::string_view text) {
   return fault;
 }
 
+// "page.subPage", the key of a page's entries in state.ini.
+std::string PageKeyText(int key) { return std::to_string(key / 256) + "." + std::to_string(key % 256); }
+
+std::optional<int> ParsePageKey(std::string_view text) {
+  const std::size_t dot = text.find('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  const auto page = ParseBounded(text.substr(0, dot), 0xFF);
+  const auto sub = ParseBounded(text.substr(dot + 1), 0xFF);
+  if (!page || !sub) return std::nullopt;
+  return PageKey(static_cast<int>(*page), static_cast<int>(*sub));
+}
+
 // "page,subPage,offset,hexbytes"
 std::optional<Poke> ParsePoke(std::string_view text) {
   std::array<std::string_view, 4> parts;
@@ -202,8 +214,8 @@ std::string FormatUnitState(const UnitState& state) {
             std::to_string(p.page) + "," + std::to_string(p.subPage) + "," +
                 std::to_string(p.offset) + "," + EncodeBytes(p.bytes));
   }
-  for (const auto& [key, image] : state.selected)
-    ini.Add("Selected", std::to_string(key / 256) + "." + std::to_string(key % 256), EncodeBytes(image));
+  for (const auto& [key, image] : state.selected) ini.Add("Selected", PageKeyText(key), EncodeBytes(image));
+  for (const auto& [key, size] : state.cuts) ini.Add("Cuts", PageKeyText(key), std::to_string(size));
   return ini.Format();
 }
 
@@ -222,7 +234,10 @@ bool ParseUnitState(std::string_view text, UnitState* pState, std::string* pErro
     if (!ini.HasSection(section)) continue;
     BoardRuntime& b = state.boards[static_cast<std::size_t>(k)];
     b.present = true;
-    for (const auto& [key, value] : ini.Entries(section)) {
+    for (const std::pair<std::string, std::string>& entry : ini.Entries(section)) {
+      // Named references, not a structured binding: the lambda below captures them.
+      const std::string& key = entry.first;
+      const std::string& value = entry.second;
       bool known = false, ok = false;
       ForEachField(b, [&](const char* name, auto& field) {
         if (known || Lower(name) != Lower(key)) return;
@@ -243,13 +258,16 @@ bool ParseUnitState(std::string_view text, UnitState* pState, std::string* pErro
     state.pokes.push_back(*poke);
   }
   for (const auto& [key, value] : ini.Entries("Selected")) {
-    const std::size_t dot = key.find('.');
-    const auto page = ParseBounded(std::string_view(key).substr(0, dot), 0xFF);
-    const auto sub = dot == std::string::npos ? std::nullopt
-                                              : ParseBounded(std::string_view(key).substr(dot + 1), 0xFF);
+    const auto pageKey = ParsePageKey(key);
     const auto image = DecodeBytes(value);
-    if (!page || !sub || !image) return Fail(pError, "state.ini: bad selected image " + key);
-    state.selected[PageKey(static_cast<int>(*page), static_cast<int>(*sub))] = *image;
+    if (!pageKey || !image) return Fail(pError, "state.ini: bad selected image " + key);
+    state.selected[*pageKey] = *image;
+  }
+  for (const auto& [key, value] : ini.Entries("Cuts")) {
+    const auto pageKey = ParsePageKey(key);
+    const auto size = ParseBounded(value, 0xFFFF);
+    if (!pageKey || !size) return Fail(pError, "state.ini: bad cut " + key + "=" + value);
+    state.cuts[*pageKey] = *size;
   }
   *pState = std::move(state);
   return true;

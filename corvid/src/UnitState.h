@@ -88,6 +88,7 @@ struct UnitState {
   std::array<BoardRuntime, pages::kBoards> boards;
   std::vector<CallFault> callFaults;  // in injection order
   std::vector<Poke> pokes;            // applied in order
+  std::map<int, std::size_t> cuts;    // by PageKey: sensed images end after this many bytes
   std::map<int, std::vector<std::uint8_t>> selected;  // by PageKey
 };
 

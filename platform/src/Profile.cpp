@@ -64,7 +64,7 @@ enum class LineKind { Other, Section, Entry };
 
 struct Line {
   std::string text;  // without its line ending
-  std::string eol;   // "\r\n", "\n", or "" for a last line without one
+  std::string eol;   // "\r\n", "\n", or for a last line "\r" or "" (none)
   LineKind kind = LineKind::Other;
   std::string name;   // section name or key, trimmed
   std::string value;  // entry value, trimmed
@@ -109,7 +109,11 @@ struct Document {
       const std::size_t nl = content.find('\n');
       Line line;
       if (nl == std::string_view::npos) {
-        line.text = content;
+        // A last line ending in a lone CR is a CRLF line that lost its LF: the CR is its ending,
+        // not part of its value, and gets its LF back once another line follows.
+        const bool cr = content.back() == '\r';
+        line.text = content.substr(0, content.size() - (cr ? 1 : 0));
+        line.eol = cr ? "\r" : "";
         content = {};
       } else {
         const bool crlf = nl > 0 && content[nl - 1] == '\r';
@@ -129,8 +133,11 @@ struct Document {
     std::string out = bom;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       out += lines[i].text;
-      // A line that lost its place at the end of the file needs an ending now.
-      out += (lines[i].eol.empty() && i + 1 < lines.size()) ? eol : lines[i].eol;
+      // A line that lost its place at the end of the file needs a whole ending now.
+      std::string_view ending = lines[i].eol;
+      if (i + 1 < lines.size() && ending.empty()) ending = eol;
+      if (i + 1 < lines.size() && ending == "\r") ending = "\r\n";
+      out += ending;
     }
     return out;
   }

@@ -5,9 +5,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -42,9 +43,10 @@ struct DnsmasqFiles {
   std::filesystem::path lock = dir / "state.lock";
 };
 
+// The whole text, not only what comes before a NUL in it, is a dotted address.
 bool IsIPv4(const std::string& text) {
   in_addr address{};
-  return inet_pton(AF_INET, text.c_str(), &address) == 1;
+  return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
 bool IsInterfaceName(const std::string& name) {
@@ -54,24 +56,39 @@ bool IsInterfaceName(const std::string& name) {
   return true;
 }
 
-// A value that can stand in a comma-separated dnsmasq option.
+// A value that can stand in a comma-separated dnsmasq option as it is: dnsmasq reads blanks,
+// commas, quotes, backslashes and '#' in an option line as its own syntax.
 bool IsPlainWord(const std::string& text) {
   if (text.empty()) return false;
   for (const char c : text)
-    if (c == ',' || c == '#' || static_cast<unsigned char>(c) <= ' ') return false;
+    if (c == ',' || c == '#' || c == '"' || c == '\'' || c == '\\' || c == 0x7F ||
+        static_cast<unsigned char>(c) <= ' ')
+      return false;
+  return true;
+}
+
+// A file the TFTP service serves from inside its root: relative, every '/'-separated part a
+// name other than "..".
+bool IsBootFileName(const std::string& text) {
+  if (!IsPlainWord(text)) return false;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find('/', start), text.size());
+    if (end == start || text.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
   return true;
 }
 
 // "AA-BB-CC-DD-EE-FF" as dnsmasq writes a hardware address: "aa:bb:cc:dd:ee:ff".
 bool MacText(const std::string& key, std::string* pText) {
-  std::array<unsigned, 6> bytes{};
-  char tail = 0;
-  if (key.size() != 17 || std::sscanf(key.c_str(), "%2x-%2x-%2x-%2x-%2x-%2x%c", &bytes[0], &bytes[1], &bytes[2],
-                                      &bytes[3], &bytes[4], &bytes[5], &tail) != 6)
-    return false;
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4],
-                bytes[5]);
+  // Checked character by character: a scanf conversion would also take blanks and signs ("-4").
+  if (key.size() != 17) return false;
+  std::string text = key;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (i % 3 == 2 ? c != '-' : !std::isxdigit(c)) return false;
+    text[i] = i % 3 == 2 ? ':' : static_cast<char>(std::tolower(c));
+  }
   *pText = text;
   return true;
 }
@@ -83,7 +100,9 @@ bool Refuse(std::string* pWhy, std::string why) {
 
 // The DHCP lines from the DHCP service's file.
 bool AppendDhcp(std::ostream& out, const std::filesystem::path& file, const DnsmasqFiles& files, std::string* pWhy) {
-  if (!std::filesystem::is_regular_file(file)) return Refuse(pWhy, file.string() + " does not exist");
+  // The error-code forms throughout: a path too long or unreadable refuses, it never throws.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return Refuse(pWhy, file.string() + " does not exist");
   const auto value = [&](const char* pszKey) { return GetProfileString(kParameters, pszKey, "", file); };
   const std::string start = value("Start Address");
   const std::string end = value("End Address");
@@ -100,7 +119,7 @@ bool AppendDhcp(std::ostream& out, const std::filesystem::path& file, const Dnsm
   if (value("Use Bootstrap File") == "1") {
     const std::string boot = value("Bootstrap File");
     const std::string server = value("Bootstrap Server");
-    if (!IsPlainWord(boot)) return Refuse(pWhy, file.string() + ": bad Bootstrap File " + boot);
+    if (!IsBootFileName(boot)) return Refuse(pWhy, file.string() + ": bad Bootstrap File " + boot);
     out << "dhcp-boot=" << boot;
     if (IsIPv4(server)) out << ",," << server;
     out << "\n";
@@ -116,9 +135,12 @@ bool AppendTftp(std::ostream& out, const std::filesystem::path& file, std::strin
   if (recorded.empty()) return Refuse(pWhy, file.string() + ": no File Path");
   std::error_code ec;
   const std::filesystem::path root = std::filesystem::absolute(MapPath(recorded), ec).lexically_normal();
-  if (ec || root.empty() || !std::filesystem::is_directory(root))
+  if (ec || root.empty() || !std::filesystem::is_directory(root, ec))
     return Refuse(pWhy, "the TFTP root " + recorded + " is not a folder");
-  if (root.string().find_first_of("\r\n") != std::string::npos) return Refuse(pWhy, "bad TFTP root " + recorded);
+  if (!IsPlainWord(root.string())) return Refuse(pWhy, "bad TFTP root " + recorded);
+  // The setup tool records a medium's netboot folder; any other folder would be served whole.
+  if (root.filename() != kMediaNetbootFolder)
+    return Refuse(pWhy, "the TFTP root " + recorded + " is not a medium's " + kMediaNetbootFolder + " folder");
   out << "enable-tftp\n";
   out << "tftp-root=" << root.string() << "\n";
   return true;
@@ -305,7 +327,7 @@ std::shared_ptr<ServiceBackend> MakeDnsmasqBackend(const std::filesystem::path& 
   std::error_code ec;
   const std::filesystem::path dir = stateDir / "dnsmasq";
   if (std::filesystem::create_directory(dir, ec)) ::chmod(dir.c_str(), 0700);
-  if (!std::filesystem::is_directory(dir)) {
+  if (!std::filesystem::is_directory(dir, ec)) {
     *pulError = kServiceAccessDenied;
     return nullptr;
   }

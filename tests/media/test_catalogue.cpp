@@ -117,7 +117,16 @@ TEST_F(Catalogue, KindsOrderAndEveryKindOfBrokenDescription) {
   Raw(m, "noname.sut", "Version=04-01-00-00;File=a.img");
   Raw(m, "nofile.sut", "Name=NoFile;Version=04-01-00-00;File=missing.img");
   Raw(m, "upper.opt", "Name=Upper;Version=04-02-00-00;File=A.IMG");
+  // Found by fuzz_media_files: a File naming a folder of the medium was taken as a product file.
+  Raw(m, "folder.opt", "Name=Folder;Version=04-02-00-00;File=sub/");
+  // A value longer than 259 characters is refused, not cut; so is one with a NUL inside, which
+  // the file system would read only up to the NUL.
+  const std::string strLongName = "Name=" + std::string(260, 'n') + ";Version=04-02-00-00;File=a.img";
+  Raw(m, "long.opt", strLongName.c_str());
   Write(m);
+  std::filesystem::create_directory(m_root.path() / "MP" / "sub");
+  kelptest::WriteFile(m_root.path() / "MP" / "nul.opt",
+                      "[Product]\nName=Nul\nVersion=04-02-00-00\nFile=a.img" + std::string(1, '\0') + "/x\n");
 
   CusrMedia cMedia({m_root.path().string(), false});
   ASSERT_EQ(cMedia.CreateProductArrayInMedia(), 0u);
@@ -149,8 +158,14 @@ TEST_F(Catalogue, KindsOrderAndEveryKindOfBrokenDescription) {
   EXPECT_FALSE(cMedia.GetPPInfoEx({1, 1}));
   EXPECT_FALSE(cMedia.GetPPInfoEx({4, 0}));
 
-  for (const char* bad : {"letter.req", "huge.req", "day.req", "climb.sut", "abs.sut", "badver.sut", "noname.sut"})
+  for (const char* bad :
+       {"letter.req", "huge.req", "day.req", "climb.sut", "abs.sut", "badver.sut", "noname.sut", "long.opt", "nul.opt"})
     EXPECT_TRUE(Traced(m_trace, std::string("Envfile Error : ") + (m_root.path() / "MP" / bad).string())) << bad;
+  EXPECT_TRUE(Traced(m_trace, "Invalid value : Name"));
+  EXPECT_TRUE(Traced(m_trace, "Invalid value : File"));
+  EXPECT_TRUE(Traced(m_trace, "No such file : " + (m_root.path() / "MP" / "sub/").string()));
+  EXPECT_TRUE(Traced(m_trace, "[DMEN03507E]The file is invalid. \nFile name: " +
+                                  (m_root.path() / "MP" / "folder.opt").string()));
   EXPECT_TRUE(Traced(m_trace, "No such file : " + (m_root.path() / "MP" / "missing.img").string()));
   EXPECT_TRUE(Traced(m_trace, "[DMEN03507E]The file is invalid. \nFile name: " +
                                   (m_root.path() / "MP" / "nofile.sut").string()));

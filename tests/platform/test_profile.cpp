@@ -171,9 +171,28 @@ TEST(ProfileWrite, ChangesOnlyWhatItMust) {
 
 TEST(ProfileWrite, KeepsLineEndingsAndCreatesFilesNotFolders) {
   kelptest::TempDir dir;
-  WriteFile(dir / "crlf.ini", "[A]\r\nk=1");
-  ASSERT_TRUE(plat::WritePrivateProfileString("A", "j", "2", dir / "crlf.ini"));
-  EXPECT_EQ(ReadFile(dir / "crlf.ini"), "[A]\r\nk=1\r\nj=2\r\n");
+  struct Case {
+    const char* original;
+    const char* section;  // of the key j written
+    const char* expected;
+    const char* k;  // [A] k, the same before and after the write
+  };
+  const Case cases[] = {
+      {"[A]\r\nk=1", "A", "[A]\r\nk=1\r\nj=2\r\n", "1"},
+      // Found by fuzz_profile: the lone CR ending the last line met the LF added after it, so
+      // "k=1\r" read "1\r" before the write of another key and "1" after it.
+      {"[A]\r\nk=1\r", "A", "[A]\r\nk=1\r\nj=2\r\n", "1"},
+      {"[A]\nk=1\r", "B", "[A]\nk=1\r\n\n[B]\nj=2\n", "1"},
+      {"[P]e-00-00\r", "New", "[P]e-00-00\r\n\n[New]\nj=2\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.original);
+    WriteFile(dir / "eol.ini", c.original);
+    EXPECT_EQ(plat::GetProfileString("A", "k", "", dir / "eol.ini"), c.k);
+    ASSERT_TRUE(plat::WritePrivateProfileString(c.section, "j", "2", dir / "eol.ini"));
+    EXPECT_EQ(ReadFile(dir / "eol.ini"), c.expected);
+    EXPECT_EQ(plat::GetProfileString("A", "k", "", dir / "eol.ini"), c.k);
+  }
 
   ASSERT_TRUE(plat::WritePrivateProfileString("S", "K", "V", dir / "new.ini"));
   EXPECT_EQ(ReadFile(dir / "new.ini"), "[S]\nK=V\n");

@@ -180,11 +180,16 @@ struct BadInput {
   const char* pszFile;  // Windows path of the file to change
   const char* pszContent;
   const char* pszWhy;
+  const char* pszFolder;  // Windows path of a folder made first, so that only the name is wrong
 };
+
+// A folder name longer than any the file system takes.
+const std::string kTftpIniWithLongRoot = "[Parameters]\nFile Path=C:\\" + std::string(300, 'm') + "\\netboot\n";
 
 class DnsmasqRefusals : public DnsmasqConfig, public ::testing::WithParamInterface<BadInput> {};
 
 TEST_P(DnsmasqRefusals, SayWhy) {
+  if (GetParam().pszFolder != nullptr) std::filesystem::create_directories(plat::MapPath(GetParam().pszFolder));
   kelptest::WriteFile(plat::MapPath(GetParam().pszFile), GetParam().pszContent);
   std::string why;
   EXPECT_EQ(Config(true, true, &why), "");
@@ -194,16 +199,59 @@ TEST_P(DnsmasqRefusals, SayWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DnsmasqRefusals,
     ::testing::Values(
-        BadInput{"NoRange", "c:\\dhcp.ini", "[Parameters]\nStart Address=192.0.2.240\n", "no valid Start Address"},
+        BadInput{"NoRange", "c:\\dhcp.ini", "[Parameters]\nStart Address=192.0.2.240\n", "no valid Start Address",
+                 nullptr},
         BadInput{"BadMac", "c:\\dhcp.ini",
                  "[Parameters]\nStart Address=192.0.2.240\nEnd Address=192.0.2.241\n[mac id address]\n02-4B = 192.0.2.240\n",
-                 "bad [mac id address] line 02-4B"},
+                 "bad [mac id address] line 02-4B", nullptr},
+        // Found by fuzz_dnsmasq_config: "--4" read as the byte -4, written as "fffffffc".
+        BadInput{"MacWithSign", "c:\\dhcp.ini",
+                 "[Parameters]\nStart Address=192.0.2.240\nEnd Address=192.0.2.241\n[mac id address]\n"
+                 "04-11-22-33--4-55 = 192.0.2.240\n",
+                 "bad [mac id address] line 04-11-22-33--4-55", nullptr},
         BadInput{"BootFileWithComma", "c:\\dhcp.ini",
                  "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\nUse Bootstrap File=1\nBootstrap File=a,b\n",
-                 "bad Bootstrap File a,b"},
-        BadInput{"NoTftpRoot", "C:\\tftp.ini", "[Parameters]\n", "no File Path"},
-        BadInput{"TftpRootMissing", "C:\\tftp.ini", "[Parameters]\nFile Path=/nonexistent/netboot\n", "is not a folder"}),
+                 "bad Bootstrap File a,b", nullptr},
+        // Found by fuzz_dnsmasq_config: values that dnsmasq would read as more than one name.
+        BadInput{"BootFileWithQuote", "c:\\dhcp.ini",
+                 "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\nUse Bootstrap File=1\nBootstrap File=a\"b\n",
+                 "bad Bootstrap File a\"b", nullptr},
+        BadInput{"BootFileWithBackslash", "c:\\dhcp.ini",
+                 "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\nUse Bootstrap File=1\nBootstrap File=a\\n\n",
+                 "bad Bootstrap File a\\n", nullptr},
+        BadInput{"BootFileAboveTheRoot", "c:\\dhcp.ini",
+                 "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\nUse Bootstrap File=1\n"
+                 "Bootstrap File=../../etc/shadow\n",
+                 "bad Bootstrap File ../../etc/shadow", nullptr},
+        BadInput{"BootFileAbsolute", "c:\\dhcp.ini",
+                 "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\nUse Bootstrap File=1\nBootstrap File=/boot/x\n",
+                 "bad Bootstrap File /boot/x", nullptr},
+        BadInput{"BootFileNamingAFolder", "c:\\dhcp.ini",
+                 "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\nUse Bootstrap File=1\nBootstrap File=pxelinux.0/\n",
+                 "bad Bootstrap File pxelinux.0/", nullptr},
+        BadInput{"NoTftpRoot", "C:\\tftp.ini", "[Parameters]\n", "no File Path", nullptr},
+        BadInput{"TftpRootMissing", "C:\\tftp.ini", "[Parameters]\nFile Path=/nonexistent/netboot\n", "is not a folder",
+                 nullptr},
+        // Found by fuzz_dnsmasq_config: the folder test threw (name too long) and ended the program.
+        BadInput{"TftpRootNameTooLong", "C:\\tftp.ini", kTftpIniWithLongRoot.c_str(), "is not a folder", nullptr},
+        BadInput{"TftpRootWithBlanks", "C:\\tftp.ini", "[Parameters]\nFile Path=C:\\medi44-55 = 10.0.0.240\n",
+                 "bad TFTP root C:\\medi44-55 = 10.0.0.240", "C:\\medi44-55 = 10.0.0.240"},
+        BadInput{"TftpRootWithComma", "C:\\tftp.ini", "[Parameters]\nFile Path=C:\\media,lo\\netboot\n",
+                 "bad TFTP root C:\\media,lo\\netboot", "C:\\media,lo\\netboot"},
+        BadInput{"TftpRootNotANetbootFolder", "C:\\tftp.ini", "[Parameters]\nFile Path=C:\\etc\n",
+                 "the TFTP root C:\\etc is not a medium's netboot folder", "C:\\etc"}),
     [](const ::testing::TestParamInfo<BadInput>& param) { return std::string(param.param.pszName); });
+
+// Found by fuzz_dnsmasq_config: an address was checked only up to a NUL in it, and the rest (here
+// a second field) was written too.
+TEST_F(DnsmasqConfig, AddressWithANulInsideIsRefused) {
+  kelptest::WriteFile(plat::MapPath("c:\\dhcp.ini"),
+                      "[Parameters]\nStart Address=1.2.3.4\nEnd Address=1.2.3.5\n[mac id address]\n"
+                      "02-4B-00-0A-BC-01 = 1.2.3.4" + std::string(1, '\0') + ",tag\n");
+  std::string why;
+  EXPECT_EQ(Config(true, false, &why), "");
+  EXPECT_THAT(why, HasSubstr("bad [mac id address] line 02-4B-00-0A-BC-01 = 1.2.3.4"));
+}
 
 TEST_F(DnsmasqConfig, StartThatDnsmasqRefusesLeavesNothingRunning) {
   kelptest::WriteFile(m_settings, "[Services]\nBackend=dnsmasq\nInterface=enp3s0\nDnsmasq=false\n");

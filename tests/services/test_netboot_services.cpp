@@ -333,7 +333,13 @@ INSTANTIATE_TEST_SUITE_P(
         StartFailure{"ServiceNotConfigured", "Backend=exec\n", false, {"OpenService() error : 0x00000424"}, ""},
         StartFailure{"UnknownBackend", "Backend=teletype\n", false, {"OpenSCManager() error : 0x00000429"}, ""},
         StartFailure{"DnsmasqWithoutInterface", "Backend=dnsmasq\n", false,
-                     {"OpenSCManager() error : 0x00000057"}, ""}),
+                     {"OpenSCManager() error : 0x00000057"}, ""},
+        // The settings the backend refuses are named in the trace, not only the failed starts.
+        StartFailure{"DnsmasqRefusesTheSettings", "Backend=dnsmasq\nInterface=lo\n", false,
+                     {"StartService( ) error (3) : 0x0000042a",
+                      "DHCP Server : settings refused : ", "dhcp.ini does not exist",
+                      "Cannot run the service"},
+                     ""}),
     veltest::CaseName<StartFailure>);
 
 TEST_F(NetbootServicesTest, StopOfAServiceThatDoesNotRunFailsThreeTimes) {

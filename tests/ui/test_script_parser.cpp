@@ -91,6 +91,16 @@ TEST(ScriptParser, BadLinesSayWhy) {
       {"screenshot /tmp/x.png main", "screenshot: bad TEMPLATE main"},
       {"wait-transcript (", "wait-transcript: bad REGEX ("},
       {"set 16 \"open", "unterminated quote"},
+      // A reason is one transcript line: a quoted word in it keeps its escapes.
+      {R"(check 14 "0\n1")", R"(check: bad 0|1 "0\n1")"},
+      {R"("wait\nexit 0" 1)", R"(unknown command "wait\nexit 0")"},
+      {R"(click 1 "two\nlines")", R"(click: extra argument "two\nlines")"},
+      // A pattern too big for the regex library is refused, not built.
+      {"wait-transcript a{9999}{9999}", "wait-transcript: bad REGEX a{9999}{9999}"},
+      // Found by fuzz_script: numbers that overflow the regex library's long (undefined behaviour).
+      {"wait-transcript x{5555555555555555555}", "wait-transcript: bad REGEX x{5555555555555555555}"},
+      {"select-row x{1,99999999999}", "select-row: bad REGEX x{1,99999999999}"},
+      {R"(wait-transcript (a)\55555555555555555555)", R"(wait-transcript: bad REGEX (a)\55555555555555555555)"},
   };
   for (const auto& [text, reason] : lines) {
     auto parsed = ParseScriptLine(3, text);

@@ -57,6 +57,12 @@ void Poke(int subPage, std::size_t offset, const std::vector<std::uint8_t>& byte
     ADD_FAILURE() << "PokePage: " << error;
 }
 
+void Shorten(int subPage, std::size_t size) {
+  std::string error;
+  if (!corvid::sim::ShortenPage(kUnit, pages::kNasPage, subPage, size, &error))
+    ADD_FAILURE() << "ShortenPage: " << error;
+}
+
 void InjectFault(const std::string& op, int page, int subPage, int count, std::uint32_t code) {
   std::string error;
   if (!corvid::sim::InjectCallFault(kUnit, op, page, subPage, count, code, &error))

@@ -29,6 +29,8 @@ void ResetUnit(const corvid::sim::UnitSpec& scenario);
 
 // NAS page access on the unit; a refusal fails the current test.
 void Poke(int subPage, std::size_t offset, const std::vector<std::uint8_t>& bytes);
+// Cuts the sensed images of a sub-page to their first size bytes.
+void Shorten(int subPage, std::size_t size);
 void InjectFault(const std::string& op, int page, int subPage, int count, std::uint32_t code);
 std::vector<std::uint8_t> Sense(int subPage);
 std::vector<std::uint8_t> Selected(int subPage);

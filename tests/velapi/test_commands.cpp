@@ -172,6 +172,50 @@ INSTANTIATE_TEST_SUITE_P(
             {{pages::a4::kTimeOut0, Words({~0u, 2, ~0u, 4, 5, 0x80000000, ~0u, ~0u, ~0u, ~0u})}}}),
     veltest::CaseName<CommandCase>);
 
+// A page image shorter than the fields a command reads or stores fails the command with
+// VEL_ERR_MODE_PARAM and selects nothing back.
+struct ShortImageCase {
+  const char* pszName;
+  int nSubPage;
+  std::size_t nSize;
+  std::function<BOOL(E)> call;
+};
+class VelapiShortImage : public VelapiCommands, public ::testing::WithParamInterface<ShortImageCase> {};
+
+TEST_P(VelapiShortImage, FailsWithModeParam) {
+  veltest::Shorten(GetParam().nSubPage, GetParam().nSize);
+  std::uint32_t ulErr = 0;
+  EXPECT_FALSE(GetParam().call(&ulErr));
+  EXPECT_EQ(ulErr, VEL_ERR_MODE_PARAM);
+  std::vector<std::uint8_t> image;
+  EXPECT_FALSE(corvid::sim::LastSelected(veltest::kUnit, pages::kNasPage, GetParam().nSubPage, &image));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VelapiShortImage,
+    ::testing::Values(
+        // Found by fuzz_pages: the version flag (byte 15) of a shorter image read as 0, so the
+        // command "succeeded" without the version the array asked for.
+        ShortImageCase{"InstallInfoWithoutVersionFlag", pages::kA2InstallInfo, 12,
+                       [](E e) { return dsvp_NasChangeInstallInf(kCluster, kPcb, e); }},
+        ShortImageCase{"InstallInfoWithoutVersion", pages::kA2InstallInfo, pages::a2::kSize - 1,
+                       [](E e) { return dsvp_NasChangeInstallInf(kCluster, kPcb, e); }},
+        ShortImageCase{"InstallWithoutRetryInfo", pages::kA1Install, pages::a1::kSize - 1,
+                       [](E e) {
+                         std::uint32_t ulInherit = 0;
+                         return dsvp_NasInstallLinux(kCluster, kPcb, 0, 0, 0, &ulInherit, e);
+                       }},
+        ShortImageCase{"TimeOutsWithoutReserve", pages::kA4TimeOut, pages::a4::kSize - 1,
+                       [](E e) {
+                         const VEL_TIMECTLE st{};
+                         return dsvp_NasSetTimeOutinf(kCluster, kPcb, &st, e);
+                       }},
+        ShortImageCase{"BootOptionCut", pages::kA7Power, pages::a7::kBootOpt + 4,
+                       [](E e) { return dsvp_NasShutdown(kCluster, kPcb, VEL_NAS_REBOOT, "console=ttyS0", e); }},
+        ShortImageCase{"HibDumpWithoutAddress", pages::kA5HibDump, pages::cmd::kPcb + 1,
+                       [](E e) { return dsvp_NasGetHibDump(kCluster, kPcb, e); }}),
+    veltest::CaseName<ShortImageCase>);
+
 TEST_F(VelapiCommands, RestoreAfterBlockadeSendsOnlyTheRestoreOption) {
   std::uint32_t ulErr = 0;
   ASSERT_TRUE(dsvp_NasBlockadeForce(kCluster, kPcb, &ulErr));

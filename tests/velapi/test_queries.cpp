@@ -229,6 +229,29 @@ TEST_F(VelapiQueries, EntriesNotValidFailWithNncInvalid) {
   }
 }
 
+TEST_F(VelapiQueries, ImagesShorterThanTheirLayoutFailWithModeParam) {
+  const auto layoutSize = [](int nSubPage) {
+    switch (nSubPage) {
+      case pages::kA3Config: return a3::kSize;
+      case pages::kA6Progress: return a6::kSize;
+      case pages::kAADumpInfo: return pages::aa::kSize;
+      default: return pages::ac::kSize;
+    }
+  };
+  for (const GatedRead& r : kGatedReads) {
+    veltest::ResetUnit(veltest::DefaultSpec());
+    const std::size_t nSize = layoutSize(r.nSubPage) - 1;
+    veltest::Shorten(r.nSubPage, nSize);
+    const std::string strLine =
+        "Mode Param size error [" + std::string(r.pszPage) + "->size=" + std::to_string(nSize) + "]";
+    LogTail log;
+    std::uint32_t ulErr = 0;
+    EXPECT_FALSE(r.call(0, 1, &ulErr)) << strLine;
+    EXPECT_EQ(ulErr, VEL_ERR_MODE_PARAM) << strLine;
+    EXPECT_TRUE(log.Has(strLine)) << strLine;
+  }
+}
+
 // ---- values ----
 
 TEST_F(VelapiQueries, ConfigurationValues) {

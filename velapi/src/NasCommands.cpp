@@ -189,7 +189,10 @@ bool ReadNasOsVersion(char (&szVersion)[a2::kNasOSVersionSize]) {
 bool svp_NasChangeInstallInf_setmodeprm(SensedPage& page, short sCluster, short sPCB,
                                         std::uint32_t* lpErrInfo) {
   return velapi::Traced("svp_NasChangeInstallInf_setmodeprm", [&] {
-    if (!StoreAddress(page, sCluster, sPCB, "A2->Cluster", "A2->Pcb", lpErrInfo)) return false;
+    // A short image has no version flag to read: it is refused, not taken as "no version wanted".
+    if (!velapi::CheckPageSize(page, a2::kSize, "A2", lpErrInfo) ||
+        !StoreAddress(page, sCluster, sPCB, "A2->Cluster", "A2->Pcb", lpErrInfo))
+      return false;
     if (getByte(page, a2::kVersionFlag) != 1) return true;
     char szVersion[a2::kNasOSVersionSize] = {};
     if (ReadNasOsVersion(szVersion)) {

@@ -145,6 +145,9 @@ bool ClearFaults(const std::string& unit, std::string* pError = nullptr);
 // its size is right whether or not the board accepted the command (false when none was).
 bool PokePage(const std::string& unit, int page, int subPage, std::size_t offset,
               const std::vector<std::uint8_t>& bytes, std::string* pError = nullptr);
+// ShortenPage cuts every later sensed image of that page to its first size bytes (until
+// ClearFaults), as an array answering with a short page would; size must be below the page's.
+bool ShortenPage(const std::string& unit, int page, int subPage, std::size_t size, std::string* pError = nullptr);
 bool LastSelected(const std::string& unit, int page, int subPage, std::vector<std::uint8_t>* pImage,
                   std::string* pError = nullptr);
 // The image ZQ_ModeSenseonMemory would return now, without consuming injected call faults.

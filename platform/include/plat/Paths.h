@@ -30,6 +30,9 @@ std::filesystem::path ProgramDir();
 inline constexpr const char* kDumpFolder = "C:\\NASDUMP";
 inline constexpr const char* kDumpReceiveFolder = "C:\\NASDUMP\\.receive";
 
+// The folder of an installation medium that holds its network-boot tree (the TFTP root).
+inline constexpr const char* kMediaNetbootFolder = "netboot";
+
 // The system folder: "/".
 std::filesystem::path SystemFolder();
 

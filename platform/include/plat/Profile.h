@@ -2,8 +2,9 @@
 //
 // Reading: section and key names match case-insensitively; names and values lose leading and
 // trailing blanks; a value enclosed in matching single or double quotes loses them; lines whose
-// first non-blank character is ';' are comments. When a section or key appears twice, the first
-// one counts. A missing or unreadable file reads as empty, so every call yields its default.
+// first non-blank character is ';' are comments. Lines end in LF or CRLF; a lone CR ending the
+// last line is its line ending too. When a section or key appears twice, the first one counts. A
+// missing or unreadable file reads as empty, so every call yields its default.
 //
 // Writing: only the lines concerned change; comments, blank lines, unknown lines and key order
 // stay byte for byte. A replaced key keeps its line (and everything up to its '='); a new key goes

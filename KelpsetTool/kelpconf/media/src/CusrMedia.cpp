@@ -26,7 +26,6 @@ constexpr std::uint32_t kValueChars = 260;  // 259 characters and the NUL
 constexpr const char* kTftpIni = "C:\\tftp.ini";
 constexpr const char* kSystemDrive = "C:";
 constexpr const char* kProductFolder = "MP";
-constexpr const char* kNetbootFolder = "netboot";
 constexpr const char* kKindExtensions[CusrMedia::kKinds] = {".os", ".sut", ".req", ".opt"};
 
 // A catalogue message made for the trace only, never shown.
@@ -123,7 +122,7 @@ std::uint32_t CusrMedia::SetInstallDevice(const std::string& strRoot) const {
   const fs::path ini = plat::MapPath(kTftpIni);
   std::error_code ec;
   fs::create_directories(ini.parent_path(), ec);
-  const std::string strNetboot = (fs::absolute(strRoot, ec) / kNetbootFolder).lexically_normal().string();
+  const std::string strNetboot = (fs::absolute(strRoot, ec) / plat::kMediaNetbootFolder).lexically_normal().string();
   errno = 0;
   if (ec || !plat::WritePrivateProfileString("Parameters", "File Path", strNetboot.c_str(), ini)) {
     trace.Error(TraceFmt("WritePrivateProfileString() : code = %d", ec ? ec.value() : errno), TRC_ERROR);
@@ -137,8 +136,14 @@ std::uint32_t CusrMedia::SetInstallDevice(const std::string& strRoot) const {
 int CusrMedia::ReadPPEnvFile(const fs::path& envFile, std::string* pstrName, std::string* pstrVersion,
                              std::string* pstrFile, std::string* pstrTimeout, std::string* pstrBuild) const {
   CusrTraceScope trace(kClass, "ReadPPEnvFile", TRC_FUNC);
-  const auto read = [&envFile](const char* pszSection, const char* pszKey, const char* pszDefault) {
-    return plat::GetProfileString(pszSection, pszKey, pszDefault, envFile, kValueChars);
+  // Read with room for one character more than a value may hold: a longer value (or one with a
+  // NUL inside) is refused, never cut into another name or path.
+  std::string strBadKey;
+  const auto read = [&](const char* pszSection, const char* pszKey, const char* pszDefault) {
+    std::string strValue = plat::GetProfileString(pszSection, pszKey, pszDefault, envFile, kValueChars + 1);
+    if ((strValue.size() >= kValueChars || strValue.find('\0') != std::string::npos) && strBadKey.empty())
+      strBadKey = pszKey;
+    return strValue;
   };
   *pstrName = read("Product", "Name", "");
   *pstrVersion = read("Product", "Version", "");
@@ -156,6 +161,7 @@ int CusrMedia::ReadPPEnvFile(const fs::path& envFile, std::string* pstrName, std
     trace.Error(MessageForTrace(msg::kInvalidFile, envFile.string()), TRC_ERROR);
     return 0;
   };
+  if (!strBadKey.empty()) return invalid(TraceFmt("Invalid value : %s", strBadKey.c_str()));
   if (pstrTimeout->empty()) *pstrTimeout = "1";
   const std::optional<std::uint32_t> minutes = media::ParseTimeoutMinutes(*pstrTimeout);
   if (!minutes) {
@@ -175,7 +181,8 @@ int CusrMedia::CheckEnvFile(std::string* pstrFilePath, std::string* pstrTimeout)
   const fs::path file(*pstrFilePath);
   std::error_code ec;
   const fs::path found = fs::exists(file, ec) ? file : FindIgnoringCase(file.parent_path(), file.filename().string());
-  if (found.empty()) {
+  // A folder of that name is no product file ("sub/" names the folder sub itself).
+  if (found.empty() || !fs::is_regular_file(found, ec)) {
     trace.Error(TraceFmt("No such file : %s", pstrFilePath->c_str()), TRC_ERROR);
     return 0;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <string_view>
 #include <utility>
 
 #include "board/BoardStatus.h"
@@ -176,6 +177,13 @@ std::unique_ptr<plat::ServiceHandle> NetbootServices::StartService(const char* p
     plat::Clock::Sleep(kRetryPause);
     if (pService->Start(&ulError)) return pService;
     trace.Error(TraceFmt("StartService( ) error (%d) : 0x%08x", nAttempt, ulError), TRC_ERROR);
+  }
+  if (ulError == plat::kServiceSpecificError && m_strBackend == "dnsmasq") {
+    // dnsmasq is not started on settings it cannot take as they are: the trace says which.
+    std::string strWhy;
+    const bool bDhcp = std::string_view(pszServiceName) == kDhcpServiceName;
+    if (plat::DnsmasqConfiguration(m_settingsFile, bDhcp, !bDhcp, &strWhy).empty())
+      trace.Error(TraceFmt("%s : settings refused : %s", pszServiceName, strWhy.c_str()), TRC_ERROR);
   }
   trace.Error("Cannot run the service", TRC_ERROR);
   ShowServiceMessage(pszServiceName);

@@ -71,8 +71,9 @@ class CusrMedia {
   // The time-out comes back as plain minutes ("1" when empty).
   int ReadPPEnvFile(const std::filesystem::path& envFile, std::string* pstrName, std::string* pstrVersion,
                     std::string* pstrFile, std::string* pstrTimeout, std::string* pstrBuild) const;
-  // The product file must exist (the path found replaces the given one; names match regardless
-  // of case, as on the medium's original file system) and the time-out be valid: 1, else 0.
+  // The product file must exist as a regular file (the path found replaces the given one; names
+  // match regardless of case, as on the medium's original file system) and the time-out be
+  // valid: 1, else 0.
   int CheckEnvFile(std::string* pstrFilePath, std::string* pstrTimeout) const;
   std::uint32_t SetPPInfo(board::ProductRecord* pRecord, const std::string& strName, const std::string& strVersion,
                           const std::string& strFilePath, const std::string& strTimeout,

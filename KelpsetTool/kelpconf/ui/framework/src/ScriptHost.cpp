@@ -45,7 +45,10 @@ void ScriptHost::FireDueTimers() {
     t.due = now + t.period;
     due.emplace_back(t.dialog, t.id);
   }
-  for (const auto& [dialog, id] : due) {
+  for (const std::pair<Dialog*, int>& fire : due) {
+    // Plain names rather than a structured binding, so that the lambda below can capture them.
+    Dialog* const dialog = fire.first;
+    const int id = fire.second;
     // An earlier handler may have killed this timer or destroyed its dialog.
     const bool alive = std::any_of(m_timers.begin(), m_timers.end(), [&](const Timer& t) { return t.dialog == dialog && t.id == id; });
     if (alive) dialog->TimerElapsed(id);

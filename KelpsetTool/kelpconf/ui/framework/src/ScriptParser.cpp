@@ -90,6 +90,32 @@ std::variant<std::vector<Word>, std::string> Split(std::string_view line) {
   return words;
 }
 
+// The regex library reads the counts of a repeat "{n,m}" and the number of a back-reference
+// "\n" into a long without a bound check (a longer number overflows it): such a number of more
+// than kMaxNumberDigits digits is refused before. A literal backslash before a long number is
+// refused with them.
+constexpr std::size_t kMaxNumberDigits = 9;
+
+bool HasOversizedNumber(std::string_view pattern) {
+  bool inNumber = false;
+  std::size_t digits = 0;
+  for (const char c : pattern) {
+    if (c == '{' || c == '\\' || (inNumber && c == ',')) {
+      inNumber = true;
+      digits = 0;
+    } else if (inNumber && c >= '0' && c <= '9') {
+      if (++digits > kMaxNumberDigits) return true;
+    } else {
+      inNumber = false;
+    }
+  }
+  return false;
+}
+
+// A word as a reason shows it: a quoted word quoted again with C escapes, so that the reason
+// stays on its one transcript line whatever the word holds.
+std::string Spelling(const Word& w) { return w.quoted ? Transcript::Quote(w.text) : w.text; }
+
 template <typename T>
 bool ParseNumber(std::string_view text, T& value) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -97,7 +123,7 @@ bool ParseNumber(std::string_view text, T& value) {
 }
 
 bool ParseTarget(const Word& w, ScriptTarget& target) {
-  target.spelling = w.quoted ? Transcript::Quote(w.text) : w.text;
+  target.spelling = Spelling(w);
   if (w.quoted) {
     target.byCaption = true;
     target.caption = w.text;
@@ -118,6 +144,7 @@ bool ParseArg(char kind, const Word& w, ScriptCommand& c) {
     case 'B': c.flag = w.text == "1" ? 1 : 0; return w.text == "0" || w.text == "1";
     case 'R':
       c.text = w.text;
+      if (HasOversizedNumber(w.text)) return false;
       try {
         c.regex = std::regex(w.text, std::regex::ECMAScript);
       } catch (const std::regex_error&) {
@@ -160,7 +187,7 @@ std::variant<std::monostate, ScriptCommand, ScriptError> ParseScriptLine(int lin
   for (const VerbRule& r : kVerbs) {
     if (!words[0].quoted && r.name == words[0].text) rule = &r;
   }
-  if (rule == nullptr) return ScriptError{line, "unknown command " + words[0].text};
+  if (rule == nullptr) return ScriptError{line, "unknown command " + Spelling(words[0])};
   ScriptCommand c;
   c.line = line;
   c.verb = rule->verb;
@@ -175,11 +202,13 @@ std::variant<std::monostate, ScriptCommand, ScriptError> ParseScriptLine(int lin
       return ScriptError{line, std::string(rule->name) + ": missing " + std::string(ArgName(kind))};
     }
     if (!ParseArg(kind, words[next], c)) {
-      return ScriptError{line, std::string(rule->name) + ": bad " + std::string(ArgName(kind)) + " " + words[next].text};
+      return ScriptError{line,
+                         std::string(rule->name) + ": bad " + std::string(ArgName(kind)) + " " + Spelling(words[next])};
     }
     ++next;
   }
-  if (next < words.size()) return ScriptError{line, std::string(rule->name) + ": extra argument " + words[next].text};
+  if (next < words.size())
+    return ScriptError{line, std::string(rule->name) + ": extra argument " + Spelling(words[next])};
   return c;
 }
 
