@@ -23,18 +23,18 @@ class Value {
   using Object = std::vector<Member>;
   enum class Kind { Null, Bool, Number, String, Array, Object };
 
-  Value() = default;
-  Value(std::nullptr_t) {}
-  Value(bool b) : m_data(b) {}
+  Value();
+  Value(std::nullptr_t);
+  Value(bool b);
   // Integers only; every number the tools write is a count, a code or a word of at most 32 bits.
   template <typename T>
     requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && (std::is_signed_v<T> || sizeof(T) < 8))
-  Value(T n) : m_data(static_cast<std::int64_t>(n)) {}
-  Value(std::string s) : m_data(std::move(s)) {}
-  Value(std::string_view s) : m_data(std::string(s)) {}
-  Value(const char* s) : m_data(std::string(s)) {}
-  Value(Array a) : m_data(std::move(a)) {}
-  Value(Object o) : m_data(std::move(o)) {}
+  Value(T n);
+  Value(std::string s);
+  Value(std::string_view s);
+  Value(const char* s);
+  Value(Array a);
+  Value(Object o);
   // An absent value is null.
   template <typename T>
   Value(const std::optional<T>& o) {
@@ -64,6 +64,19 @@ struct Member {
   Value value;
   bool operator==(const Member& other) const = default;
 };
+
+// Defined once Member is complete: clang needs the whole type wherever the variant is made.
+inline Value::Value() = default;
+inline Value::Value(std::nullptr_t) {}
+inline Value::Value(bool b) : m_data(b) {}
+inline Value::Value(std::string s) : m_data(std::move(s)) {}
+inline Value::Value(std::string_view s) : m_data(std::string(s)) {}
+inline Value::Value(const char* s) : m_data(std::string(s)) {}
+inline Value::Value(Array a) : m_data(std::move(a)) {}
+inline Value::Value(Object o) : m_data(std::move(o)) {}
+template <typename T>
+  requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && (std::is_signed_v<T> || sizeof(T) < 8))
+Value::Value(T n) : m_data(static_cast<std::int64_t>(n)) {}
 
 // The text of value: Compact on one line; Indented with two spaces a level, a member or element
 // a line, empty objects and arrays as {} and [].
