@@ -264,9 +264,9 @@ TEST(NetbootNamespace, APxeFirmwareBootsPxelinuxFromTheMedium) {
     GTEST_SKIP() << "the syslinux files are missing: scripts/bootstrap installs pxelinux and syslinux-common";
   const std::string& ip = tools[0];
   plat::Clock::SetTimeScale(0);
-  corvid::sim::UnitSpec spec = veltest::DefaultSpec();
-  for (corvid::sim::BoardSpec& board : spec.boards) board.nasType = 2;  // their boot file is pxelinux.0
-  veltest::ResetUnit(spec);
+  corvid::sim::UnitSpec unit = veltest::DefaultSpec();
+  for (corvid::sim::BoardSpec& board : unit.boards) board.nasType = 2;  // their boot file is pxelinux.0
+  veltest::ResetUnit(unit);
   RecordingDisplay display;
   SetMessageDisplay(&display);
 

@@ -10,11 +10,11 @@ std::vector<CdlgSelectUnit::Unit> KnownUnits() {
   constexpr std::uint8_t kNasBoard = 2;  // the port kind of a NAS board
   std::vector<CdlgSelectUnit::Unit> units;
   for (const std::string& name : corvid::sim::ListUnits()) {
-    corvid::sim::UnitSpec spec;
-    if (!corvid::sim::LoadUnitSpec(name, &spec)) continue;
-    const auto boards = std::count_if(spec.boards.begin(), spec.boards.end(),
+    corvid::sim::UnitSpec scenario;
+    if (!corvid::sim::LoadUnitSpec(name, &scenario)) continue;
+    const auto boards = std::count_if(scenario.boards.begin(), scenario.boards.end(),
                                       [](const corvid::sim::BoardSpec& b) { return b.portKind == kNasBoard; });
-    units.push_back({name, corvid::sim::ModelName(spec.model), static_cast<int>(boards)});
+    units.push_back({name, corvid::sim::ModelName(scenario.model), static_cast<int>(boards)});
   }
   return units;
 }
