@@ -35,9 +35,8 @@ const char kUsage[] =
     "Serves the files of the installation medium's MP folder (found through the TFTP root in\n"
     "C:\\tftp.ini) to the NAS boards over TCP, on the IPv4 address given by the four octets and\n"
     "the port of section [FtpService] of the settings file (Port, default 20266).\n"
-    "Started by the setup tool: it answers \"KELPFTPD OK\" on the pipe KelpSyncPipe (\"NG\" when it\n"
-    "cannot start: a wrong command line, its port taken...), and ends once the setup tool's mutex\n"
-    "\"kelpconf\" is free.\n"
+    "Started by the setup tool: it answers \"KELPFTPD OK\" on the pipe KelpSyncPipe (\"NG\" for a\n"
+    "wrong command line), and ends once the setup tool's mutex \"kelpconf\" is free.\n"
     "Settings [FtpService]: Port, TraceDir, TraceLevel (none, normal, debug), TraceSize (MB).\n"
     "Environment: KELP_RUNTIME_DIR (pipe and mutex), KELP_SYSTEM_ROOT (drive C:),\n"
     "KELP_TIME_SCALE (shrinks every wait).\n";
@@ -89,16 +88,11 @@ int main(int argc, char** argv) {
     bArgsOk = ParseOctet(argv[i], octet);
     address = address << 8 | octet;
   }
-  // Every way the server fails to start is answered "NG", so that the setup tool learns it at
-  // once; the cause is on standard error or in the trace.
-  const auto refuse = [&pipe](int code) {
-    pipe.Write("NG");
-    pipe.Close();
-    return code;
-  };
   if (!bArgsOk) {
     ShowMessage(msg::kBadStartupParameter, CommandLineText(argc, argv));
-    return refuse(kExitCommandLine);
+    pipe.Write("NG");
+    pipe.Close();
+    return kExitCommandLine;
   }
 
   const std::filesystem::path settingsFile = argv[1];
@@ -123,16 +117,16 @@ int main(int argc, char** argv) {
     CusrSession session;
     if (!session.SetLimit(CusrSession::kDefaultLimit)) {
       scope.Error(ShowMessage(msg::kNoMemory, std::to_string(CusrSession::kDefaultLimit)), TRC_ERROR);
-      return refuse(kExitNoMemory);
+      return kExitNoMemory;
     }
     CusrService service(session);
     CusrConnection connection(session, service);
     if (port > 0xFFFF) {
       scope.Error(TraceFmt("bint cond=%d", EINVAL), TRC_ERROR);
-      return refuse(static_cast<int>(CusrConnection::kSocketError));
+      return static_cast<int>(CusrConnection::kSocketError);
     }
     if (const std::uint32_t r = connection.Initialize(address, static_cast<std::uint16_t>(port)))
-      return refuse(static_cast<int>(r));
+      return static_cast<int>(r);
 
     pipe.Write("KELPFTPD OK");
     pipe.Close();

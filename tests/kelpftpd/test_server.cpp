@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCommandLine{"EmptyOctet", {"@", "127", "", "0", "1"}}),
     CaseName());
 
-TEST(FtpdHandshake, AnswersNgAndTracesTheCauseWhenItCannotBind) {
+TEST(FtpdHandshake, SaysNothingWhenItCannotBind) {
   FtpdHarness server;
   // Someone listens on the port already: binding fails even with address reuse.
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -85,10 +85,9 @@ TEST(FtpdHandshake, AnswersNgAndTracesTheCauseWhenItCannotBind) {
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
   ASSERT_EQ(::listen(fd, 1), 0);
-  EXPECT_EQ(server.Start(), "NG");
+  EXPECT_EQ(server.Start(), "");
   EXPECT_EQ(server.Stop(), 8);
   ::close(fd);
-  EXPECT_THAT(server.TraceText(), HasSubstr("SVP IP:127.0.0.1, Port: " + std::to_string(server.port())));
   EXPECT_THAT(server.TraceText(), HasSubstr("bint cond=98"));
 }
 
