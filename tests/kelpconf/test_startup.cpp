@@ -3,6 +3,8 @@
 // second instance, the layout of the two board groups and the agent version check.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <netinet/in.h>
 
 #include <functional>
 #include <regex>
@@ -10,6 +12,7 @@
 #include "ToolBench.h"
 #include "common/Messages.h"
 #include "corvid/NasPages.h"
+#include "plat/Socket.h"
 
 namespace {
 
@@ -193,6 +196,29 @@ TEST(FtpdHandshake, AnNgAnswerIsRefused) {
   EXPECT_EQ(run.lines[1], "exit 1");
   EXPECT_THAT(bench.TraceLines(), ::testing::Contains(::testing::HasSubstr("memcmp: NG")));
   EXPECT_THAT(run.errors, ::testing::HasSubstr("3501"));
+}
+
+// A server that cannot bind its port writes nothing and ends, as it always has; the tool sees
+// the pipe close without "KELPFTPD OK" and refuses to start with 3554, and the server's trace
+// names the failed bind.
+TEST(FtpdHandshake, APortAlreadyTakenEndsTheServerAndTheStart) {
+  ToolBench bench;
+  const std::uint16_t port = plat::FreeLoopbackPort();
+  bench.settings["FtpService"]["Port"] = std::to_string(port);
+  const plat::UniqueFd taken(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(taken.Get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
+  ASSERT_EQ(::listen(taken.Get(), 1), 0);
+
+  const kctest::Outcome run = bench.Run(kCloseWhenReady);
+  EXPECT_EQ(run.exitCode, 1) << Dump(run.lines);
+  ASSERT_EQ(run.lines.size(), 2u) << Dump(run.lines);
+  EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(MessageLine(3554)))) << run.lines[0];
+  EXPECT_EQ(run.lines[1], "exit 1");
+  EXPECT_THAT(kelptest::ReadFile(bench.work("log") / "log" / "kelpftpd.log"), ::testing::HasSubstr("bint cond=98"));
 }
 
 // A first instance that runs until board 0 goes down, then closes.
