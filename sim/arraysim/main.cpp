@@ -36,11 +36,11 @@ $KELP_SYSTEM_ROOT/arrays/UNIT holding unit.ini (the scenario) and state.ini (the
 Boards are named by K = sCluster * 2 + sPCB (0 = CTL0-0, 1 = CTL0-1, 2 = CTL1-0, 3 = CTL1-1).
 
 Commands:
-  create UNIT --model ZQH|ZQS|ZQXS|ZQM --boards N [--fresh] [--replace]
+  create UNIT --model ZQH|ZQS|ZQXS|ZQM --boards N [--fresh] [--nas-type T] [--replace]
       Creates a unit from the preset of a model: ZQH has up to 4 boards (device type 1), the
       other models up to 2 (device type 2, K 0 and 2). Boards rest stopped with a NAS OS
-      installed, or new (status 0) with --fresh. --replace overwrites an existing unit and
-      starts its state afresh.
+      installed, or new (status 0) with --fresh. --nas-type gives every board NNC type T (1
+      by default). --replace overwrites an existing unit and starts its state afresh.
   create UNIT --from FILE.ini [--replace]
       Creates a unit from a scenario file in the unit.ini format.
   show UNIT
@@ -172,6 +172,7 @@ int Create(const Args& args) {
   std::optional<int> boards;
   std::string from;
   bool fresh = false, replace = false;
+  std::optional<std::uint8_t> nasType;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -184,6 +185,10 @@ int Create(const Args& args) {
       boards = static_cast<int>(*n);
     } else if (a == "--from" && hasValue) {
       from = args[++i];
+    } else if (a == "--nas-type" && hasValue) {
+      const auto n = Number(args[++i]);
+      if (!n || *n > 0xFF) return Usage("bad NNC type " + args[i]);
+      nasType = static_cast<std::uint8_t>(*n);
     } else if (a == "--fresh") {
       fresh = true;
     } else if (a == "--replace") {
@@ -195,7 +200,7 @@ int Create(const Args& args) {
   std::string error;
   sim::UnitSpec scenario;
   if (!from.empty()) {
-    if (model || boards || fresh) return Usage("--from takes no --model, --boards or --fresh");
+    if (model || boards || fresh || nasType) return Usage("--from takes no --model, --boards, --fresh or --nas-type");
     if (!sim::ReadUnitSpecFile(from, unit, &scenario, &error)) return Failed(error);
   } else {
     if (!model || !boards) return Usage("create needs --model and --boards, or --from");
@@ -203,6 +208,8 @@ int Create(const Args& args) {
     if (*boards < 1 || *boards > most)
       return Usage(std::string(sim::ModelName(*model)) + " takes 1 to " + std::to_string(most) + " boards");
     scenario = sim::PresetUnit(unit, *model, *boards, fresh);
+    if (nasType)
+      for (sim::BoardSpec& board : scenario.boards) board.nasType = *nasType;
   }
   if (!sim::CreateUnit(scenario, replace, &error)) return Failed(error);
   std::printf("created %s in %s\n", unit.c_str(), sim::UnitDir(unit).c_str());
