@@ -240,7 +240,7 @@ std::optional<std::string> RawDescriptionText(std::string_view items) {
 
 bool WriteMedia(const std::filesystem::path& root, const Media& media, std::string& error) {
   const std::filesystem::path mp = root / "MP";
-  const std::filesystem::path netboot = root / "netboot";
+  const std::filesystem::path netboot = root / plat::kMediaNetbootFolder;
   std::error_code ec;
   std::filesystem::create_directories(mp, ec);
   if (!ec) std::filesystem::create_directories(netboot, ec);
@@ -270,7 +270,7 @@ bool RegisterTftpRoot(const std::filesystem::path& root, std::string& error) {
   const std::filesystem::path ini = plat::MapPath("C:\\tftp.ini");
   std::error_code ec;
   std::filesystem::create_directories(ini.parent_path(), ec);
-  const std::string netboot = std::filesystem::absolute(root / "netboot", ec).lexically_normal().string();
+  const std::string netboot = std::filesystem::absolute(root / plat::kMediaNetbootFolder, ec).lexically_normal().string();
   if (ec || !plat::WritePrivateProfileString("Parameters", "File Path", netboot.c_str(), ini)) {
     error = "cannot write " + ini.string();
     return false;
@@ -279,7 +279,7 @@ bool RegisterTftpRoot(const std::filesystem::path& root, std::string& error) {
 }
 
 bool AddPxelinux(const std::filesystem::path& root, const PxelinuxFiles& from, std::string& error) {
-  const std::filesystem::path netboot = root / "netboot";
+  const std::filesystem::path netboot = root / plat::kMediaNetbootFolder;
   const std::pair<const std::filesystem::path*, const char*> files[] = {{&from.pxelinux, "pxelinux"},
                                                                         {&from.ldlinux, "syslinux-common"}};
   std::error_code ec;
