@@ -101,16 +101,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fs::path envFile = mp / record[board::kProductEnvFile];
     FUZZ_CHECK(kept.insert(record[board::kProductEnvFile]).second);
     FUZZ_CHECK(envFile.extension() == kExtensions[entry.key.nKind]);
-    // Read whole: each field is the file's own value, not a cut or default in its place.
-    const auto value = [&](const char* section, const char* key) {
-      return plat::GetProfileString(section, key, "", envFile, 1u << 20);
+    // Read whole: each field is the file's own value, not a cut or default in its place. The
+    // buffer is one longer than the field, so a longer value in the file shows as a mismatch.
+    const auto same = [&](const std::string& field, const char* section, const char* key) {
+      return field == plat::GetProfileString(section, key, "", envFile, static_cast<std::uint32_t>(field.size() + 2));
     };
-    FUZZ_CHECK(record[board::kProductName] == value("Product", "Name") && !record[board::kProductName].empty());
-    FUZZ_CHECK(record[board::kProductVersion] == value("Product", "Version") &&
+    FUZZ_CHECK(same(record[board::kProductName], "Product", "Name") && !record[board::kProductName].empty());
+    FUZZ_CHECK(same(record[board::kProductVersion], "Product", "Version") &&
           media::IsValidVersion(record[board::kProductVersion]));
-    FUZZ_CHECK(record[board::kProductBuild] == value("Product", "Build"));
+    FUZZ_CHECK(same(record[board::kProductBuild], "Product", "Build"));
     for (const std::string& field : record) FUZZ_CHECK(field.size() <= kMaxValue + mp.string().size() + 1);
-    const std::string timeout = value("Install", "Timeout");
+    const std::string timeout = plat::GetProfileString("Install", "Timeout", "", envFile);
     FUZZ_CHECK(media::ParseTimeoutMinutes(timeout.empty() ? "1" : timeout) ==
           media::ParseTimeoutMinutes(record[board::kProductTimeout]));
     // The product file: a regular file inside MP.
