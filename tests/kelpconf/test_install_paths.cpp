@@ -194,7 +194,9 @@ TEST_P(StopBeforeFirstProduct, IsAskedOnceTheNasOsRuns) {
       "click \"Install\"\n"
       "wait-transcript \"^window 207 .*\" 600\n"
       "click \"OK\"\n"
-      "wait-transcript \"^enable 1433 1$\" 600\n" +
+      "wait-transcript \"^enable 1433 1$\" 600\n"
+      // Stop is enabled just before the NAS OS label is posted: press it once the label shows.
+      "wait-transcript \"^text 1432 .Now Installing.*maximum 60 minutes\" 600\n" +
       kStopLeftovers + "answer 3593 " + c.answer + "\n" + kCloseAfterInstall);
   const bool stopped = tool.WaitForLine("enable 1433 0", 120);
   EXPECT_TRUE(BoardFault(bench, 0, "stall", "0"));
