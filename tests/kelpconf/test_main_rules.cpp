@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
 #include "ToolBench.h"
+#include "agentsim/AgentScenario.h"
 #include "board/CusrCHN.h"
 #include "common/MessageBoxStyle.h"
 #include "common/MessageDisplay.h"
@@ -199,9 +201,10 @@ TEST_F(MainRules, ANewerAgentStaysLockedUntilThePollerHasStopped) {
   ASSERT_EQ(bench->ArraySim({"agent", kctest::kUnit, "behave", "0", "CommandIF", "DelayMs=55000", "Count=1"}), 0);
   ASSERT_TRUE(main->MarkNewerAgent());
   ASSERT_EQ(main->StartAgent(), 0u);
-  // The first check starts after 1 s and waits on board 0 until 56 s; a loaded build is slower.
-  const plat::TimePoint inCheck = plat::Clock::Now() + plat::Millis(20'000);
-  Pump([&] { return plat::Clock::Now() >= inCheck; });
+  // The first check takes the delayed exchange (the agent then drops it from its scenario) and
+  // waits on board 0 for 55 s: close only once it is inside, however slowly the poller started.
+  const std::filesystem::path scenario = agentsim::ScenarioFile(kctest::kUnit);
+  ASSERT_TRUE(Pump([&] { return !agentsim::ReadBehaviour(scenario, 0, agent::Exchange::CommandIF); }));
   std::optional<bool> markedWhileClosing;
   host.Post([&] { markedWhileClosing = main->MarkNewerAgent(); });
   main->OnMainClose();
