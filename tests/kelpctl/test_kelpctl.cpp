@@ -19,6 +19,7 @@ namespace {
 
 namespace sim = corvid::sim;
 
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -153,7 +154,9 @@ TEST_F(KelpctlTest, ResetBlocksAndRestoresTheBoardAndReportsTheResult) {
   ASSERT_TRUE(sim::SetBoardStatus("U", 2, 2));  // slot 8 runs its NAS OS
   const Result reset = Kelpctl("-h U reset 8");
   EXPECT_EQ(reset.status, 0) << reset.output;
-  EXPECT_THAT(reset.output, HasSubstr("board DOWN"));
+  // The board reads DOWN only for the second between blockade and restore, which a poll on a
+  // loaded machine can miss; the boot after the restore is long enough to be seen every time.
+  EXPECT_THAT(reset.output, ContainsRegex("\\+ +[0-9]+s  board (DOWN|WARN)\n"));
   EXPECT_THAT(reset.output, HasSubstr("reset of slot 8 finished"));
   std::vector<std::uint8_t> image;
   ASSERT_TRUE(sim::LastSelected("U", 62, 0xA7, &image));
