@@ -112,7 +112,7 @@ TEST(ProgramInstall, AStalledClusterQueryNeitherHoldsTheDialogNorTheClose) {
       "answer 4015 ok\nanswer 3498 yes\n"
       "click \"Install\"\n"
       "wait-transcript \"^enable 1413 0$\" 1\n"
-      "wait-transcript \"^message 3498 yes \" 5\n"
+      "wait-transcript \"^message 3498 yes \" 600\n"
       "sleep 1\n"
       "click \"Close\"\n"
       "wait-transcript \"^busy 0 0$\" 1\n"
